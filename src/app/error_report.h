@@ -1,0 +1,91 @@
+#pragma once
+
+#include <QString>
+#include <exception>
+#include <functional>
+
+namespace platform {
+class Desktop;
+}
+
+namespace app {
+
+inline const QString kSupportAddress = QStringLiteral("support@quorvane.com");
+inline const QString kErrorReportTitle = QStringLiteral("Application Error");
+
+// Failure numbers of the run time that the program raises itself.
+namespace failure_number {
+constexpr long InvalidCall = 5;
+constexpr long Overflow = 6;
+constexpr long OutOfMemory = 7;
+constexpr long TypeMismatch = 13;
+constexpr long FileNotFound = 53;
+constexpr long PathFileAccess = 75;
+constexpr long ObjectNotSet = 91;
+} // namespace failure_number
+
+// A failure with a number and a description, raised by any statement of a procedure.
+class Failure : public std::exception {
+  public:
+    Failure(long number, QString description);
+    // One of the run time's own failures, with its standard description.
+    explicit Failure(long runtimeNumber);
+
+    long number() const { return number_; }
+    const QString& description() const { return description_; }
+    const char* what() const noexcept override { return utf8_.constData(); }
+
+  private:
+    long number_;
+    QString description_;
+    QByteArray utf8_;
+};
+
+// The text of the error report: the description, CR LF, the procedure's qualified name,
+// "at line " and the line, CR CR, and the request to mail a screenshot.
+QString errorReportText(const QString& description, const QString& qualifiedName, int line);
+
+// Shows the "Application Error" box (warning icon, OK) and waits for OK.
+void showErrorReport(platform::Desktop& desktop, const QString& qualifiedName, int line,
+                     const QString& description);
+
+// A 16-bit signed count or position; larger values are an Overflow failure.
+qint16 toInteger(qsizetype value);
+
+// One run of a guarded procedure. Each numbered statement runs through it; a statement
+// that fails is reported with its line number and the procedure goes on with the next
+// statement, the failed statement's effect simply missing.
+class Procedure {
+  public:
+    // Decides about a failure before the report: returns true when it handled the failure
+    // and the procedure must end.
+    using Interceptor = std::function<bool(const Failure&, int line)>;
+
+    Procedure(platform::Desktop& desktop, QString qualifiedName, Interceptor interceptor = {});
+
+    // An ordinary statement.
+    void step(int line, const std::function<void()>& statement);
+    // A test that opens a block: when the test fails, the block is entered.
+    bool opensBlock(int line, const std::function<bool()>& test);
+    // A test that only skips ahead: when the test fails, nothing is skipped.
+    bool skipsAhead(int line, const std::function<bool()>& test);
+
+    // True once an interceptor has ended the procedure; every later statement is skipped.
+    bool ended() const { return ended_; }
+    int reportsShown() const { return reportsShown_; }
+
+  private:
+    bool run(int line, const std::function<void()>& statement);
+    void fail(const Failure& failure, int line);
+
+    platform::Desktop& desktop_;
+    QString qualifiedName_;
+    Interceptor interceptor_;
+    bool ended_ = false;
+    int reportsShown_ = 0;
+};
+
+// The qualified name of a guarded procedure: "in Velmora2017/04/05.<window>.<procedure> ".
+QString qualifiedName(const char* window, const char* procedure);
+
+} // namespace app

@@ -1,0 +1,50 @@
+#include "app/main_window.h"
+#include "app/settings.h"
+#include "app/shared.h"
+#include "connectivity/online_check.h"
+#include "platform/curl_mail_submitter.h"
+#include "platform/qsettings_store.h"
+#include "platform/qt_desktop.h"
+#include "platform/system_random.h"
+
+#include <QApplication>
+#include <QStandardPaths>
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+bool hasDisplay() {
+    const auto set = [](const char* name) {
+        const char* value = std::getenv(name);
+        return value && *value;
+    };
+    return set("DISPLAY") || set("WAYLAND_DISPLAY") || set("QT_QPA_PLATFORM");
+}
+} // namespace
+
+int main(int argc, char* argv[]) {
+    if (!hasDisplay()) {
+        std::fputs("Parlivo needs a graphical desktop: no display found (DISPLAY and "
+                   "WAYLAND_DISPLAY are not set).\n",
+                   stderr);
+        return 1;
+    }
+    QApplication application(argc, argv);
+    QApplication::setApplicationName(app::kProductName);
+    QApplication::setOrganizationName(app::settings::kOrganisation);
+    QApplication::setWindowIcon(app::applicationIcon());
+
+    platform::QtDesktop desktop;
+    platform::QSettingsStore settings(platform::userSettingsFile(app::settings::kOrganisation),
+                                      app::settings::kSection);
+    platform::SystemClock clock;
+    platform::CurlMailSubmitter mail({}, &clock);
+    platform::SystemRandom random;
+
+    app::Form1 form({desktop, settings, mail, clock, random, QApplication::applicationDirPath(),
+                     QStandardPaths::writableLocation(QStandardPaths::AppDataLocation),
+                     connectivity::kPingCommand});
+    form.Form_Load();
+    form.show();
+    return QApplication::exec();
+}

@@ -1,0 +1,412 @@
+#include "app/main_window.h"
+
+#include "app/error_report.h"
+#include "app/settings.h"
+#include "app/shared.h"
+#include "connectivity/online_check.h"
+#include "dispatch/send_command.h"
+#include "dispatch/sent_log.h"
+#include "notice/companion_notice.h"
+#include "notice/home_page.h"
+#include "platform/cursor_file.h"
+#include "platform/desktop.h"
+#include "platform/settings_store.h"
+#include "recipients/carrier_table.h"
+#include "recipients/list_commands.h"
+#include "recipients/list_rows.h"
+#include "recipients/summary.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTreeWidget>
+
+namespace app {
+
+namespace {
+constexpr int kTwipsPerPixel = 15;
+
+QRect twips(int left, int top, int width, int height) {
+    return QRect(left / kTwipsPerPixel, top / kTwipsPerPixel, width / kTwipsPerPixel,
+                 height / kTwipsPerPixel);
+}
+
+const QString kListToolTip = QStringLiteral(
+    "Double-click item to remove it. Move | line to right and out of window to reveal full names.");
+
+void paintWhite(QWidget* widget) {
+    QPalette palette = widget->palette();
+    palette.setColor(QPalette::Window, Qt::white);
+    widget->setPalette(palette);
+    widget->setAutoFillBackground(true);
+}
+
+QTreeWidget* makeList(QWidget* parent, const char* name, QRect geometry) {
+    auto* list = new QTreeWidget(parent);
+    list->setObjectName(QLatin1String(name));
+    list->setGeometry(geometry);
+    list->setRootIsDecorated(false);
+    list->setUniformRowHeights(true);
+    list->setSelectionMode(QAbstractItemView::SingleSelection);
+    list->setColumnCount(1);
+    list->setHeaderLabels({QString()});
+    list->setToolTip(kListToolTip);
+    return list;
+}
+
+QLabel* makeLabel(QWidget* parent, const QString& text, QRect geometry) {
+    auto* label = new QLabel(text, parent);
+    label->setGeometry(geometry);
+    paintWhite(label);
+    // Labels have no pointer procedure: movement over them keeps the pointer as it is.
+    label->setAttribute(Qt::WA_NoMousePropagation);
+    return label;
+}
+
+QLineEdit* makeBox(QWidget* parent, const char* name, const QString& accessibleName,
+                   QRect geometry) {
+    auto* box = new QLineEdit(parent);
+    box->setObjectName(QLatin1String(name));
+    box->setAccessibleName(accessibleName);
+    box->setGeometry(geometry);
+    return box;
+}
+} // namespace
+
+Form1::Form1(Services services)
+    : QWidget(nullptr, Qt::Window | Qt::MSWindowsFixedSizeDialogHint),
+      services_(std::move(services)), applicationTitle_(kProductName.left(39)), pointer_(this) {
+    setObjectName(QStringLiteral("Form1"));
+    buildControls();
+}
+
+Form1::~Form1() = default;
+
+QPushButton* Form1::addButton(int number, const QString& caption, QRect twipsRect,
+                              void (Form1::*handler)()) {
+    auto* button = new QPushButton(caption, this);
+    button->setObjectName(QStringLiteral("PushButton%1").arg(number));
+    button->setAccessibleName(caption);
+    button->setGeometry(twipsRect);
+    QFont captionFont = font();
+    captionFont.setPointSizeF(11.25);
+    button->setFont(captionFont);
+    button->setMouseTracking(true);
+    button->setAttribute(Qt::WA_NoMousePropagation);
+    button->installEventFilter(this);
+    connect(button, &QPushButton::clicked, this, handler);
+    buttons_.at(std::size_t(number)) = button;
+    return button;
+}
+
+void Form1::buildControls() {
+    setFixedSize(15960 / kTwipsPerPixel, 6795 / kTwipsPerPixel);
+    QFont textFont(QStringLiteral("Arial"), 9);
+    textFont.setBold(true);
+    setFont(textFont);
+    setMouseTracking(true);
+
+    ListView2 = makeList(this, "ListView2", twips(120, 120, 7800, 2190));
+    addButton(6, QStringLiteral("Add Carrier"), twips(120, 2400, 3840, 405),
+              &Form1::PushButton6_Click);
+    addButton(7, QStringLiteral("Delete Carrier"), twips(4080, 2400, 3840, 405),
+              &Form1::PushButton7_Click);
+    addButton(4, QStringLiteral("Clear List"), twips(120, 2910, 3840, 405),
+              &Form1::PushButton4_Click);
+    addButton(12, QStringLiteral("Load Default Carriers"), twips(4080, 2910, 3840, 405),
+              &Form1::PushButton12_Click);
+    addButton(9, QStringLiteral("Select All Carriers"), twips(120, 3420, 3840, 405),
+              &Form1::PushButton9_Click);
+    addButton(10, QStringLiteral("Unselect All Carriers"), twips(4080, 3420, 3840, 405),
+              &Form1::PushButton10_Click);
+    ListView1 = makeList(this, "ListView1", twips(120, 3930, 7800, 1725));
+    addButton(5, QStringLiteral("Add Number"), twips(120, 5760, 3840, 405),
+              &Form1::PushButton5_Click);
+    addButton(3, QStringLiteral("Load Number/s From File"), twips(4080, 5760, 3840, 405),
+              &Form1::PushButton3_Click);
+    addButton(11, QStringLiteral("Clear List"), twips(120, 6270, 3840, 405),
+              &Form1::PushButton11_Click);
+    addButton(13, QStringLiteral("Load Sample/Example Numbers"), twips(4080, 6270, 3840, 405),
+              &Form1::PushButton13_Click);
+
+    Frame5 = new QGroupBox(QStringLiteral("Gmail Login"), this);
+    Frame5->setGeometry(twips(8040, 60, 7800, 1300));
+    lblLabels[0] = makeLabel(Frame5, QStringLiteral("Username:"), twips(240, 345, 1320, 270));
+    Text3 = makeBox(Frame5, "Text3", QStringLiteral("Username"), twips(1440, 300, 6090, 345));
+    lblLabels[1] = makeLabel(Frame5, QStringLiteral("Password:"), twips(240, 825, 1215, 270));
+    Text2 = makeBox(Frame5, "Text2", QStringLiteral("Password"), twips(1440, 780, 6090, 345));
+    Text2->setEchoMode(QLineEdit::Password);
+    Text2->setStyleSheet(QStringLiteral("QLineEdit { lineedit-password-character: 42; }"));
+
+    Frame1 = new QGroupBox(QStringLiteral("Subject"), this);
+    Frame1->setGeometry(twips(8040, 1440, 7800, 820));
+    Text4 = makeBox(Frame1, "Text4", QStringLiteral("Subject"), twips(240, 300, 7320, 345));
+    Text4->setAttribute(Qt::WA_NoMousePropagation);
+
+    Frame2 = new QGroupBox(QStringLiteral("Body"), this);
+    Frame2->setGeometry(twips(8040, 2325, 7800, 3310));
+    Text5 = new QPlainTextEdit(Frame2);
+    Text5->setObjectName(QStringLiteral("Text5"));
+    Text5->setAccessibleName(QStringLiteral("Body"));
+    Text5->setGeometry(twips(240, 300, 7320, 2550));
+    Text5->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    Text5->setTabChangesFocus(true);
+    Text5->setAttribute(Qt::WA_NoMousePropagation);
+    lblLabels[5] =
+        makeLabel(Frame2, QStringLiteral("1000 Characters Left"), twips(240, 2940, 2520, 225));
+    lblLabels[5]->setObjectName(QStringLiteral("lblLabels5"));
+
+    addButton(1, QStringLiteral("Send Message"), twips(8040, 5760, 7800, 405),
+              &Form1::PushButton1_Click);
+    addButton(8, QStringLiteral("Help"), twips(8040, 6270, 3840, 405), &Form1::PushButton8_Click);
+    addButton(2, QStringLiteral("View Log"), twips(12000, 6270, 3840, 405),
+              &Form1::PushButton2_Click);
+
+    for (QGroupBox* frame : {Frame5, Frame1, Frame2}) {
+        paintWhite(frame);
+        frame->setMouseTracking(true);
+        frame->installEventFilter(this);
+    }
+    for (QTreeWidget* list : {ListView1, ListView2}) {
+        list->setMouseTracking(true);
+        list->viewport()->setMouseTracking(true);
+        list->viewport()->installEventFilter(this);
+        list->setAttribute(Qt::WA_NoMousePropagation);
+    }
+    ListView1->setAccessibleName(QStringLiteral("Phone Number/s To Text"));
+    ListView2->setAccessibleName(QStringLiteral("Select Carrier/s:"));
+    for (QLineEdit* box : {Text3, Text2}) {
+        box->setMouseTracking(true);
+        box->setAttribute(Qt::WA_NoMousePropagation);
+        box->installEventFilter(this);
+    }
+
+    connect(Text3, &QLineEdit::textChanged, this,
+            [this](const QString& text) { services_.settings.write(settings::kUser, text); });
+    connect(Text2, &QLineEdit::textChanged, this,
+            [this](const QString& text) { services_.settings.write(settings::kPassword, text); });
+    connect(Text5, &QPlainTextEdit::textChanged, this, &Form1::keepBodyWithinLimit);
+    connect(Text5, &QPlainTextEdit::textChanged, this, &Form1::Text5_Change);
+    connect(ListView1, &QTreeWidget::itemDoubleClicked, this, &Form1::ListView1_DblClick);
+    connect(ListView2, &QTreeWidget::itemDoubleClicked, this, &Form1::ListView2_DblClick);
+
+    // Tab order: the login first, then the message and its buttons, then the lists.
+    const QList<QWidget*> order{Text3,       Text2,        Text4,        Text5,        buttons_[1],
+                                buttons_[8], buttons_[2],  ListView2,    buttons_[6],  buttons_[7],
+                                buttons_[4], buttons_[12], buttons_[9],  buttons_[10], ListView1,
+                                buttons_[5], buttons_[3],  buttons_[11], buttons_[13]};
+    for (qsizetype i = 0; i + 1 < order.size(); ++i)
+        setTabOrder(order[i], order[i + 1]);
+    Text3->setFocus();
+}
+
+void Form1::Form_Load() {
+    Procedure p(services_.desktop, qualifiedName("Form1", "Form_Load"));
+    p.step(102, [&] { ApplySkin(this, services_.programFolder); });
+    p.step(104, [&] {
+        connectivity::CheckOnline(services_.desktop, applicationTitle_,
+                                  services_.onlineCheckCommand);
+    });
+    p.step(106, [&] { setWindowTitle(kProductName); });
+    p.step(106, [&] { setWindowIcon(QApplication::windowIcon()); });
+    // One word cannot be cut down, so the whole product name is the application title.
+    p.step(106, [&] { applicationTitle_ = kProductName; });
+    const QString cursorPath = programFile(services_.programFolder, QStringLiteral("HAND-M.CUR"));
+    if (p.opensBlock(108, [&] { return FileExists(cursorPath); })) {
+        p.step(110, [&] {
+            const auto hand = platform::loadCursorFile(cursorPath);
+            if (!hand)
+                throw Failure(481, QStringLiteral("Invalid picture"));
+            pointer_.setHandCursor(*hand);
+        });
+    }
+    p.step(112, [&] {
+        notice_ = std::make_unique<notice::Form2>(services_.desktop, services_.programFolder);
+        connect(notice_.get(), &notice::Form2::closeRequested, this, &Form1::endProgram);
+        notice_->Form_Load();
+        notice_->show();
+    });
+    p.step(116,
+           [&] { notice::HomePageShow(services_.desktop, services_.clock, services_.random); });
+    p.step(134, [&] { Text3->setText(services_.settings.read(settings::kUser, QString())); });
+    p.step(136, [&] { Text2->setText(services_.settings.read(settings::kPassword, QString())); });
+    p.step(138, [&] { ListView1->setHeaderLabels({QStringLiteral("Phone Number/s To Text")}); });
+    p.step(140, [&] { ListView1->setColumnWidth(0, 7000 / kTwipsPerPixel); });
+    p.step(142, [&] { ListView2->setHeaderLabels({QStringLiteral("Select Carrier/s:")}); });
+    p.step(144, [&] { ListView2->setColumnWidth(0, 7000 / kTwipsPerPixel); });
+    restoreCarrierList(p);
+}
+
+void Form1::restoreCarrierList(Procedure& p) {
+    QString carriers;
+    QString ticks;
+    p.step(146, [&] { carriers = services_.settings.read(settings::kCarriers, QString()); });
+    p.step(148, [&] { ticks = services_.settings.read(settings::kCarrierTicks, QString()); });
+    if (p.opensBlock(150, [&] { return carriers.isEmpty(); })) {
+        int line = 152;
+        for (const QString& carrier : recipients::defaultCarriers()) {
+            p.step(line, [&] { recipients::appendCarrier(ListView2, carrier, false); });
+            line += 2;
+        }
+        return;
+    }
+    QStringList pieces;
+    QStringList tickPieces;
+    p.step(166, [&] { pieces = settings::storedPieces(carriers); });
+    p.step(168, [&] { tickPieces = settings::storedPieces(ticks); });
+    const qsizetype n = pieces.size() - 1;
+    const qsizetype m = tickPieces.size() - 1;
+    qsizetype last = -1;
+    p.step(170, [&] { last = toInteger(n); });
+    ListView2->setUpdatesEnabled(false);
+    for (qsizetype i = 0; i <= last; ++i) {
+        if (p.skipsAhead(172, [&] { return pieces[i].isEmpty(); }))
+            continue;
+        QTreeWidgetItem* row = nullptr;
+        p.step(174, [&] {
+            recipients::appendCarrier(ListView2, pieces[i], false);
+            row = ListView2->topLevelItem(ListView2->topLevelItemCount() - 1);
+        });
+        if (p.skipsAhead(176, [&] { return n != m; }))
+            continue;
+        p.step(178, [&] {
+            const bool ticked = settings::tickFromText(tickPieces[i]);
+            if (row)
+                row->setCheckState(0, ticked ? Qt::Checked : Qt::Unchecked);
+        });
+    }
+    ListView2->setUpdatesEnabled(true);
+}
+
+void Form1::Form_QueryUnload() {
+    const auto rows = recipients::carrierRows(ListView2);
+    services_.settings.write(settings::kCarriers, settings::carrierListString(rows));
+    services_.settings.write(settings::kCarrierTicks, settings::tickListString(rows));
+    services_.desktop.processEvents();
+    services_.desktop.processEvents();
+}
+
+void Form1::Form_Unload() {
+    services_.desktop.endProgram();
+}
+
+void Form1::endProgram() {
+    // Either window may be closed first; the carrier list is stored once either way.
+    if (ending_)
+        return;
+    ending_ = true;
+    Form_QueryUnload();
+    Form_Unload();
+}
+
+void Form1::closeEvent(QCloseEvent* event) {
+    event->accept();
+    endProgram();
+}
+
+void Form1::mouseMoveEvent(QMouseEvent* event) {
+    pointer_.movedOver(kDefaultPointer);
+    QWidget::mouseMoveEvent(event);
+}
+
+bool Form1::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::MouseMove) {
+        const bool overButton = qobject_cast<QPushButton*>(watched) != nullptr;
+        pointer_.movedOver(overButton ? kHandPointer : kDefaultPointer);
+    } else if (event->type() == QEvent::FocusIn && (watched == Text3 || watched == Text2)) {
+        auto* box = static_cast<QLineEdit*>(watched);
+        box->setSelection(0, int(box->text().size()));
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void Form1::keepBodyWithinLimit() {
+    const QString text = Text5->toPlainText();
+    qsizetype cut = text.size() - recipients::kLongestBody;
+    if (cut <= 0)
+        return;
+    // Take back what was just typed or pasted beyond the limit, never half a surrogate pair.
+    QTextCursor cursor = Text5->textCursor();
+    const qsizetype end = cursor.position();
+    if (end - cut > 0 && end - cut < text.size() && text.at(end - cut).isLowSurrogate())
+        ++cut;
+    cursor.setPosition(int(qMax<qsizetype>(0, end - cut)), QTextCursor::KeepAnchor);
+    cursor.removeSelectedText();
+}
+
+void Form1::Text5_Change() {
+    lblLabels[5]->setText(recipients::charactersLeftText(Text5->toPlainText().size()));
+}
+
+recipients::ListControls Form1::listControls() {
+    return {services_.desktop, applicationTitle_, pointer_, ListView1, ListView2};
+}
+
+dispatch::DispatchControls Form1::dispatchControls() {
+    return {services_.desktop,
+            services_.mail,
+            services_.clock,
+            applicationTitle_,
+            pointer_,
+            ListView1,
+            ListView2,
+            Text3->text(),
+            Text2->text(),
+            Text4->text(),
+            Text5->toPlainText(),
+            services_.programFolder,
+            dispatch::sentLogPath(services_.programFolder, services_.dataFolder)};
+}
+
+void Form1::PushButton1_Click() {
+    dispatch::sendMessage(dispatchControls());
+}
+void Form1::PushButton2_Click() {
+    dispatch::viewLog(dispatchControls());
+}
+void Form1::PushButton3_Click() {
+    recipients::loadNumbersFromFiles(listControls());
+}
+void Form1::PushButton4_Click() {
+    recipients::clearCarrierList(listControls());
+}
+void Form1::PushButton5_Click() {
+    recipients::addNumber(listControls());
+}
+void Form1::PushButton6_Click() {
+    recipients::addCarrier(listControls());
+}
+void Form1::PushButton7_Click() {
+    recipients::deleteCarrier(listControls());
+}
+void Form1::PushButton8_Click() {
+    dispatch::showHelp(dispatchControls());
+}
+void Form1::PushButton9_Click() {
+    recipients::selectAllCarriers(listControls());
+}
+void Form1::PushButton10_Click() {
+    recipients::unselectAllCarriers(listControls());
+}
+void Form1::PushButton11_Click() {
+    recipients::clearPhoneList(listControls());
+}
+void Form1::PushButton12_Click() {
+    recipients::loadDefaultCarriers(listControls());
+}
+void Form1::PushButton13_Click() {
+    recipients::loadSampleNumbers(listControls());
+}
+void Form1::ListView1_DblClick() {
+    recipients::removeSelectedRow(listControls(), ListView1);
+}
+void Form1::ListView2_DblClick() {
+    recipients::removeSelectedRow(listControls(), ListView2);
+}
+
+} // namespace app

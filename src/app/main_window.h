@@ -1,0 +1,120 @@
+#pragma once
+
+#include "app/pointer.h"
+
+#include <QString>
+#include <QWidget>
+#include <array>
+#include <memory>
+
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+class QTreeWidget;
+
+namespace platform {
+class Clock;
+class Desktop;
+class MailSubmitter;
+class RandomSource;
+class SettingsStore;
+} // namespace platform
+namespace notice {
+class Form2;
+}
+namespace recipients {
+struct ListControls;
+}
+namespace dispatch {
+struct DispatchControls;
+}
+
+namespace app {
+
+// The outside world as the main window reaches it.
+struct Services {
+    platform::Desktop& desktop;
+    platform::SettingsStore& settings;
+    platform::MailSubmitter& mail;
+    const platform::Clock& clock;
+    platform::RandomSource& random;
+    QString programFolder; // the program's files: cursor, skin, pictures, and the log
+    QString dataFolder;    // the log's place when the program folder is not writable
+    QString onlineCheckCommand;
+};
+
+inline const QString kProductName = QStringLiteral("Parlivo");
+
+// The main window: the carrier and phone lists on the left, login, subject, body and the
+// send buttons on the right. `Form_Load` prepares it; closing it stores the carrier list
+// and ends the program.
+class Form1 final : public QWidget {
+    Q_OBJECT
+  public:
+    explicit Form1(Services services);
+    ~Form1() override;
+
+    void Form_Load();
+    void Form_QueryUnload();
+    void Form_Unload();
+
+    void PushButton1_Click();  // Send Message
+    void PushButton2_Click();  // View Log
+    void PushButton3_Click();  // Load Number/s From File
+    void PushButton4_Click();  // Clear List (carriers)
+    void PushButton5_Click();  // Add Number
+    void PushButton6_Click();  // Add Carrier
+    void PushButton7_Click();  // Delete Carrier
+    void PushButton8_Click();  // Help
+    void PushButton9_Click();  // Select All Carriers
+    void PushButton10_Click(); // Unselect All Carriers
+    void PushButton11_Click(); // Clear List (phones)
+    void PushButton12_Click(); // Load Default Carriers
+    void PushButton13_Click(); // Load Sample/Example Numbers
+    void ListView1_DblClick();
+    void ListView2_DblClick();
+    void Text5_Change();
+
+    QString applicationTitle() const { return applicationTitle_; }
+    WindowPointer& pointer() { return pointer_; }
+    notice::Form2* notice() const { return notice_.get(); }
+    // Every push button, indexed by its number (element 0 is unused).
+    QPushButton* pushButton(int number) const { return buttons_.at(std::size_t(number)); }
+
+    QTreeWidget* ListView1 = nullptr; // phone numbers
+    QTreeWidget* ListView2 = nullptr; // carriers
+    QGroupBox* Frame5 = nullptr;      // Gmail Login
+    QGroupBox* Frame1 = nullptr;      // Subject
+    QGroupBox* Frame2 = nullptr;      // Body
+    QLineEdit* Text3 = nullptr;       // user name
+    QLineEdit* Text2 = nullptr;       // password
+    QLineEdit* Text4 = nullptr;       // subject
+    QPlainTextEdit* Text5 = nullptr;  // body
+    std::array<QLabel*, 6> lblLabels{};
+
+  protected:
+    void closeEvent(QCloseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+  private:
+    void buildControls();
+    QPushButton* addButton(int number, const QString& caption, QRect twipsRect,
+                           void (Form1::*handler)());
+    void restoreCarrierList(class Procedure& p);
+    void keepBodyWithinLimit();
+    void endProgram();
+    recipients::ListControls listControls();
+    dispatch::DispatchControls dispatchControls();
+
+    Services services_;
+    QString applicationTitle_;
+    WindowPointer pointer_;
+    std::array<QPushButton*, 14> buttons_{};
+    std::unique_ptr<notice::Form2> notice_;
+    bool ending_ = false;
+};
+
+} // namespace app

@@ -1,0 +1,28 @@
+#include "app/pointer.h"
+
+#include <QWidget>
+
+namespace app {
+
+void WindowPointer::setStyle(int style) {
+    style_ = style;
+    if (style == kBusyPointer)
+        window_->setCursor(Qt::WaitCursor);
+    else if (style == kHandPointer && hand_)
+        window_->setCursor(*hand_);
+    else
+        window_->setCursor(Qt::ArrowCursor);
+}
+
+void WindowPointer::movedOver(int style) {
+    if (style_ != kBusyPointer && style_ != style)
+        setStyle(style);
+}
+
+void WindowPointer::setHandCursor(const QCursor& cursor) {
+    hand_ = cursor;
+    if (style_ == kHandPointer)
+        setStyle(style_);
+}
+
+} // namespace app

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QCursor>
+#include <optional>
+
+class QWidget;
+
+namespace app {
+
+// The pointer styles of a window, as the procedures test and set them.
+enum PointerStyle : int { kDefaultPointer = 0, kBusyPointer = 11, kHandPointer = 99 };
+
+// The pointer style of a whole window: the arrow, the busy cursor, or the hand cursor
+// when one was loaded (the arrow when none was).
+class WindowPointer {
+  public:
+    explicit WindowPointer(QWidget* window) : window_(window) {}
+
+    int style() const { return style_; }
+    void setStyle(int style);
+    // Mouse movement over a surface asks for `style`; the busy pointer is never replaced.
+    void movedOver(int style);
+    void setHandCursor(const QCursor& cursor);
+    bool hasHandCursor() const { return hand_.has_value(); }
+
+  private:
+    QWidget* window_;
+    int style_ = kDefaultPointer;
+    std::optional<QCursor> hand_;
+};
+
+} // namespace app

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+namespace app::settings {
+
+inline const QString kOrganisation = QStringLiteral("Quorvane");
+inline const QString kSection = QStringLiteral("Parlivo");
+inline const QString kUser = QStringLiteral("User");
+inline const QString kPassword = QStringLiteral("Password");
+inline const QString kCarriers = QStringLiteral("Carriers");
+inline const QString kCarrierTicks = QStringLiteral("Carriers PushButtoned");
+
+struct CarrierRow {
+    QString text;
+    bool ticked = false;
+    bool operator==(const CarrierRow&) const = default;
+};
+
+// Every row's text followed by "^", with no escaping; empty for an empty list.
+QString carrierListString(const QList<CarrierRow>& rows);
+// "True" or "False" for every row, each followed by "^".
+QString tickListString(const QList<CarrierRow>& rows);
+
+// The pieces of a stored string split at every "^". The empty text has no pieces;
+// a text that ends in "^" has an empty last piece.
+QStringList storedPieces(const QString& stored);
+
+// A stored tick read as a truth value: "True" or "False" in any letter case, or a decimal
+// number that ticks unless it is zero. Anything else is a Type mismatch failure.
+bool tickFromText(const QString& piece);
+
+} // namespace app::settings

@@ -1,0 +1,18 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+namespace dispatch {
+
+struct Expansion {
+    QString recipients; // every phone at every ticked domain, phone-major, comma-joined
+    QString phones;     // the phone rows, comma-joined
+};
+
+// Joins every phone with every domain (the ticked carriers, in list order). Both strings
+// lose their final comma only when the recipient string is not empty, so with no domain
+// the phone string keeps its trailing comma. Linear in the length of the result.
+Expansion expandRecipients(const QStringList& phones, const QStringList& tickedDomains);
+
+} // namespace dispatch

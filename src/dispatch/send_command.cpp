@@ -1,0 +1,193 @@
+#include "dispatch/send_command.h"
+
+#include "app/error_report.h"
+#include "app/pointer.h"
+#include "app/shared.h"
+#include "dispatch/messages.h"
+#include "dispatch/recipient_expansion.h"
+#include "dispatch/sent_log.h"
+#include "platform/clock.h"
+#include "platform/desktop.h"
+#include "platform/mail_submitter.h"
+#include "recipients/list_rows.h"
+#include "recipients/summary.h"
+
+#include <QFileInfo>
+#include <QTreeWidget>
+
+namespace dispatch {
+
+using app::Procedure;
+using platform::Answer;
+using platform::Buttons;
+using platform::Icon;
+
+namespace {
+
+QString currentSummary(const DispatchControls& c) {
+    return recipients::recipientSummaryText(app::toInteger(recipients::rowCount(c.phoneList)), 0,
+                                            recipients::CountCheckedCarriers(c.carrierList));
+}
+
+QString allowedSummary(const DispatchControls& c) {
+    return recipients::recipientSummaryText(1, kRecipientLimit,
+                                            recipients::CountCheckedCarriers(c.carrierList));
+}
+
+QStringList phoneTexts(const QTreeWidget* list) {
+    QStringList texts;
+    const int count = list->topLevelItemCount();
+    texts.reserve(count);
+    for (int i = 0; i < count; ++i)
+        texts << list->topLevelItem(i)->text(0);
+    return texts;
+}
+
+QStringList tickedDomains(const QTreeWidget* list) {
+    QStringList domains;
+    const int count = list->topLevelItemCount();
+    for (int i = 0; i < count; ++i)
+        if (list->topLevelItem(i)->checkState(0) == Qt::Checked)
+            domains << list->topLevelItem(i)->text(0);
+    return domains;
+}
+
+void throwIfFailed(const platform::SubmitResult& result) {
+    switch (result.failure) {
+    case platform::MailFailure::None:
+        return;
+    case platform::MailFailure::NotDelivered:
+        throw app::Failure(kMailNotDelivered, result.description);
+    case platform::MailFailure::RecipientsRefused:
+        throw app::Failure(kRecipientsRefused, result.description);
+    case platform::MailFailure::General:
+        throw app::Failure(kMailFailed, result.description);
+    }
+}
+
+constexpr int kSubmitLine = 182;
+
+// The send's own answer to failures it can explain. A failed submission always ends the
+// send: a message that did not go out is neither logged nor reported as done.
+bool explainSendFailure(const DispatchControls& c, const app::Failure& failure, int line) {
+    if (failure.number() == kMailNotDelivered) {
+        c.pointer.setStyle(app::kDefaultPointer);
+        const Answer answer =
+            c.desktop.messageBox(loginQuestion(), Buttons::YesNo, Icon::None, c.applicationTitle);
+        if (answer == Answer::Yes) {
+            app::OpenDocument(c.desktop,
+                              app::programFile(c.programFolder, "Pictures/less-secure-apps1.jpg"));
+            app::OpenDocument(c.desktop,
+                              app::programFile(c.programFolder, "Pictures/less-secure-apps2.jpg"));
+        }
+        return true;
+    }
+    if (failure.number() == kRecipientsRefused) {
+        c.pointer.setStyle(app::kDefaultPointer);
+        c.desktop.messageBox(tooManyRecipientsMessage(currentSummary(c), allowedSummary(c)),
+                             Buttons::Ok, Icon::None, c.applicationTitle);
+        return true;
+    }
+    if (line == kSubmitLine) {
+        app::showErrorReport(c.desktop, app::qualifiedName("Form1", "PushButton1_Click"), line,
+                             failure.description());
+        c.pointer.setStyle(app::kDefaultPointer);
+        return true;
+    }
+    return false;
+}
+
+} // namespace
+
+QString userAddress(const QString& userName) {
+    return userName.trimmed() + QLatin1Char('@') + kMailDomain;
+}
+
+void sendMessage(const DispatchControls& c) {
+    Procedure p(c.desktop, app::qualifiedName("Form1", "PushButton1_Click"),
+                [&c](const app::Failure& failure, int line) {
+                    return explainSendFailure(c, failure, line);
+                });
+    bool goAhead = false;
+    p.step(100, [&] { goAhead = false; });
+    if (p.opensBlock(102, [&] {
+            const qint32 phones = app::toInteger(recipients::rowCount(c.phoneList));
+            return phones * qint32(recipients::CountCheckedCarriers(c.carrierList)) >
+                   kRecipientLimit;
+        })) {
+        if (p.opensBlock(104, [&] {
+                return c.desktop.messageBox(
+                           recipientLimitQuestion(currentSummary(c), allowedSummary(c)),
+                           Buttons::YesNo, Icon::None, c.applicationTitle) == Answer::Yes;
+            }))
+            p.step(106, [&] { goAhead = true; });
+    } else {
+        p.step(108, [&] { goAhead = true; });
+    }
+    if (p.skipsAhead(110, [&] { return !goAhead; }))
+        return;
+
+    Expansion expansion;
+    if (p.opensBlock(112, [&] { return recipients::rowCount(c.phoneList) > 0; })) {
+        p.step(118, [&] {
+            app::toInteger(recipients::rowCount(c.phoneList));
+            app::toInteger(recipients::rowCount(c.carrierList));
+            expansion = expandRecipients(phoneTexts(c.phoneList), tickedDomains(c.carrierList));
+        });
+    } else {
+        p.step(138, [&] {
+            c.desktop.messageBox(QStringLiteral("No phone numbers."), Buttons::Ok, Icon::None,
+                                 c.applicationTitle);
+        });
+        return;
+    }
+    p.step(140, [&] { c.pointer.setStyle(app::kBusyPointer); });
+
+    platform::MailMessage message;
+    p.step(158, [&] { message.userAddress = userAddress(c.userName); });
+    p.step(160, [&] { message.password = c.password.trimmed(); });
+    p.step(168, [&] {
+        message.toHeader = expansion.recipients;
+        message.recipients = expansion.recipients.isEmpty()
+                                 ? QStringList()
+                                 : expansion.recipients.split(QLatin1Char(','));
+    });
+    p.step(172, [&] { message.subject = c.subject; });
+    p.step(174, [&] { message.body = c.body; });
+    p.step(kSubmitLine, [&] { throwIfFailed(c.mail.submit(message)); });
+
+    QString record;
+    p.step(184,
+           [&] { record = sentLogRecord(c.clock.now(), expansion.phones, c.subject, c.body); });
+    p.step(186, [&] { WriteSentLog(c.logPath, record); });
+    p.step(188, [&] { c.pointer.setStyle(app::kDefaultPointer); });
+    p.step(190, [&] {
+        c.desktop.messageBox(QStringLiteral("Done."), Buttons::Ok, Icon::None, c.applicationTitle);
+    });
+}
+
+void viewLog(const DispatchControls& c) {
+    Procedure p(c.desktop, app::qualifiedName("Form1", "PushButton2_Click"));
+    QString path;
+    p.step(100, [&] { path = c.logPath; });
+    if (p.opensBlock(102, [&] { return QFileInfo(path).isFile(); })) {
+        p.step(104, [&] {
+            if (!c.desktop.startViewer(path))
+                throw app::Failure(app::failure_number::FileNotFound,
+                                   QStringLiteral("No program could be started to show the log."));
+        });
+    } else {
+        p.step(106, [&] {
+            c.desktop.messageBox(QStringLiteral("No message sent has been stored."), Buttons::Ok,
+                                 Icon::None, c.applicationTitle);
+        });
+    }
+}
+
+void showHelp(const DispatchControls& c) {
+    Procedure p(c.desktop, app::qualifiedName("Form1", "PushButton8_Click"));
+    p.step(112,
+           [&] { c.desktop.messageBox(helpText(), Buttons::Ok, Icon::None, c.applicationTitle); });
+}
+
+} // namespace dispatch

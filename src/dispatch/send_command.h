@@ -1,0 +1,49 @@
+#pragma once
+
+#include <QString>
+
+class QTreeWidget;
+
+namespace app {
+class WindowPointer;
+}
+namespace platform {
+class Clock;
+class Desktop;
+class MailSubmitter;
+} // namespace platform
+
+namespace dispatch {
+
+// Failure numbers of a submission that the send command explains itself.
+inline constexpr long kMailNotDelivered = 0x80040211L;
+inline constexpr long kRecipientsRefused = 0x8004020FL;
+inline constexpr long kMailFailed = 0x80040213L;
+
+inline const QString kMailDomain = QStringLiteral("gmail.com");
+
+// What "Send Message", "View Log" and "Help" work on.
+struct DispatchControls {
+    platform::Desktop& desktop;
+    platform::MailSubmitter& mail;
+    const platform::Clock& clock;
+    QString applicationTitle;
+    app::WindowPointer& pointer;
+    QTreeWidget* phoneList;
+    QTreeWidget* carrierList;
+    QString userName;
+    QString password;
+    QString subject;
+    QString body;
+    QString programFolder; // where the guidance pictures are
+    QString logPath;
+};
+
+// The trimmed user name followed by "@" and the mail domain, always.
+QString userAddress(const QString& userName);
+
+void sendMessage(const DispatchControls& controls); // "Send Message"
+void viewLog(const DispatchControls& controls);     // "View Log"
+void showHelp(const DispatchControls& controls);    // "Help"
+
+} // namespace dispatch

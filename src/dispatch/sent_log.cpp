@@ -1,0 +1,54 @@
+#include "dispatch/sent_log.h"
+
+#include "app/error_report.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLocale>
+#include <unistd.h>
+
+namespace dispatch {
+
+namespace {
+bool userCanWrite(const QString& path) {
+    return ::access(QFile::encodeName(path).constData(), W_OK) == 0;
+}
+
+QString withCrLf(QString text) {
+    text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    text.replace(QLatin1Char('\n'), QLatin1String("\r\n"));
+    return text;
+}
+} // namespace
+
+QString sentLogPath(const QString& programFolder, const QString& dataFolder) {
+    const QString beside = programFolder + QLatin1Char('/') + kSentLogName;
+    const bool writable =
+        QFileInfo::exists(beside) ? userCanWrite(beside) : userCanWrite(programFolder);
+    return writable ? beside : dataFolder + QLatin1Char('/') + kSentLogName;
+}
+
+QString sentLogRecord(const QDateTime& when, const QString& phones, const QString& subject,
+                      const QString& body) {
+    const QString crlf = QStringLiteral("\r\n");
+    // A line break typed into the body is written as the file's own CR LF.
+    return QLocale::system().toString(when, QLocale::ShortFormat) + crlf + QStringLiteral("To: ") +
+           phones + crlf + QStringLiteral("Subject:") + subject + crlf + QStringLiteral("Body:") +
+           withCrLf(body) + crlf + crlf;
+}
+
+void WriteSentLog(const QString& path, const QString& record) {
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile log(path);
+    if (!log.open(QIODevice::WriteOnly | QIODevice::Append))
+        throw app::Failure(app::failure_number::PathFileAccess);
+    const QByteArray bytes = (record + QStringLiteral("\r\n")).toLocal8Bit();
+    const bool written = log.write(bytes) == bytes.size() && log.flush();
+    log.close();
+    if (!written)
+        throw app::Failure(app::failure_number::PathFileAccess);
+}
+
+} // namespace dispatch

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+
+namespace dispatch {
+
+inline const QString kSentLogName = QStringLiteral("sentmessages.log");
+
+// "sentmessages.log" in the program folder, or in `dataFolder` when the program folder
+// (or the log already in it) cannot be written by the user. Writer and viewer both ask here.
+QString sentLogPath(const QString& programFolder, const QString& dataFolder);
+
+// One record: the local date and time, "To: " and the phones, "Subject:", "Body:" and the
+// body, each on its own CR LF line, then one empty line.
+QString sentLogRecord(const QDateTime& when, const QString& phones, const QString& subject,
+                      const QString& body);
+
+// Appends the record and one more CR LF; creates the file and its folder when missing.
+// Never truncates. A file that cannot be written is a Path/File access failure.
+void WriteSentLog(const QString& path, const QString& record);
+
+} // namespace dispatch

@@ -1,0 +1,95 @@
+#include "notice/companion_notice.h"
+
+#include "app/error_report.h"
+#include "app/shared.h"
+#include "platform/cursor_file.h"
+#include "platform/desktop.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QLabel>
+#include <QPushButton>
+
+namespace notice {
+
+namespace {
+QRect twips(int left, int top, int width, int height) {
+    return QRect(left / 15, top / 15, width / 15, height / 15);
+}
+} // namespace
+
+Form2::Form2(platform::Desktop& desktop, QString programFolder)
+    : QWidget(nullptr, Qt::Window | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
+                           Qt::WindowMinimizeButtonHint | Qt::MSWindowsFixedSizeDialogHint),
+      desktop_(desktop), programFolder_(std::move(programFolder)), pointer_(this) {
+    setObjectName(QStringLiteral("Form2"));
+    setWindowTitle(QStringLiteral("Form2"));
+    setFixedSize(8040 / 15, 1155 / 15);
+    QFont font(QStringLiteral("Arial"), 9);
+    font.setBold(true);
+    setFont(font);
+    setMouseTracking(true);
+
+    Label1 = new QLabel(QStringLiteral("Gmail is not an efficient way to send text messages. "
+                                       "There is new Quorvane software that allows for sending "
+                                       "bulk text messages at ") +
+                            kCompanionAddress,
+                        this);
+    Label1->setObjectName(QStringLiteral("Label1"));
+    Label1->setWordWrap(true);
+    Label1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    Label1->setGeometry(twips(120, 90, 7890, 825));
+    Label1->setAttribute(Qt::WA_NoMousePropagation); // movement over the label changes nothing
+
+    PushButton1 = new QPushButton(
+        QStringLiteral("Open ") + kCompanionAddress + QStringLiteral(" In Your Browser"), this);
+    PushButton1->setObjectName(QStringLiteral("PushButton1"));
+    QFont buttonFont = font;
+    buttonFont.setPointSizeF(11.25);
+    PushButton1->setFont(buttonFont);
+    PushButton1->setGeometry(twips(120, 630, 7800, 405));
+    PushButton1->setMouseTracking(true);
+    PushButton1->setAttribute(Qt::WA_NoMousePropagation);
+    PushButton1->installEventFilter(this);
+    PushButton1->setAccessibleName(PushButton1->text());
+    connect(PushButton1, &QPushButton::clicked, this, &Form2::PushButton1_Click);
+}
+
+void Form2::Form_Load() {
+    app::Procedure p(desktop_, app::qualifiedName("Form2", "Form_Load"));
+    p.step(100, [&] { app::ApplyStandardColors(this); });
+    p.step(102, [&] { setWindowIcon(QApplication::windowIcon()); });
+    p.step(104, [&] { setWindowTitle(QStringLiteral("Parlivo")); });
+    const QString cursorPath = app::programFile(programFolder_, QStringLiteral("HAND-M.CUR"));
+    if (p.opensBlock(106, [&] { return app::FileExists(cursorPath); })) {
+        p.step(108, [&] {
+            const auto hand = platform::loadCursorFile(cursorPath);
+            if (!hand)
+                throw app::Failure(481, QStringLiteral("Invalid picture"));
+            pointer_.setHandCursor(*hand);
+        });
+    }
+}
+
+void Form2::PushButton1_Click() {
+    app::Procedure p(desktop_, app::qualifiedName("Form2", "PushButton1_Click"));
+    p.step(100, [&] { app::OpenDocument(desktop_, kCompanionAddress); });
+}
+
+void Form2::mouseMoveEvent(QMouseEvent* event) {
+    pointer_.movedOver(app::kDefaultPointer);
+    QWidget::mouseMoveEvent(event);
+}
+
+void Form2::closeEvent(QCloseEvent* event) {
+    event->accept();
+    emit closeRequested();
+}
+
+bool Form2::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::MouseMove && watched == PushButton1)
+        pointer_.movedOver(app::kHandPointer);
+    return QWidget::eventFilter(watched, event);
+}
+
+} // namespace notice

@@ -1,0 +1,23 @@
+#include "notice/home_page.h"
+
+#include "app/error_report.h"
+#include "platform/clock.h"
+#include "platform/desktop.h"
+
+namespace notice {
+
+int drawStartNumber(const platform::Clock& clock, platform::RandomSource& random) {
+    random.seed(quint32(clock.secondsSinceMidnight()));
+    return int(random.fraction() * 100) + 1;
+}
+
+void HomePageShow(platform::Desktop& desktop, const platform::Clock& clock,
+                  platform::RandomSource& random) {
+    if (drawStartNumber(clock, random) != 7)
+        return;
+    if (!desktop.startViewer(kHomePageAddress))
+        throw app::Failure(app::failure_number::FileNotFound,
+                           QStringLiteral("No web browser could be started."));
+}
+
+} // namespace notice

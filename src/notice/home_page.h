@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QString>
+
+namespace platform {
+class Clock;
+class Desktop;
+class RandomSource;
+} // namespace platform
+
+namespace notice {
+
+inline const QString kHomePageAddress = QStringLiteral("http://www.quorvane.com/");
+
+// The number drawn at start-up, 1 to 100, from a generator seeded with the time of day.
+int drawStartNumber(const platform::Clock& clock, platform::RandomSource& random);
+
+// On one start in a hundred (when the drawn number is 7) opens the maker's home page in
+// the desktop's browser. A browser that cannot be started is a failure for the caller.
+void HomePageShow(platform::Desktop& desktop, const platform::Clock& clock,
+                  platform::RandomSource& random);
+
+} // namespace notice

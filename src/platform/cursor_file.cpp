@@ -1,0 +1,40 @@
+#include "platform/cursor_file.h"
+
+#include <QFile>
+#include <QImage>
+#include <QPixmap>
+#include <QtEndian>
+
+namespace platform {
+
+namespace {
+constexpr int kDirectorySize = 6;
+constexpr int kEntrySize = 16;
+constexpr qint64 kLargestCursorFile = 1024 * 1024;
+
+quint16 word(const QByteArray& bytes, int at) {
+    return qFromLittleEndian<quint16>(bytes.constData() + at);
+}
+} // namespace
+
+std::optional<QCursor> loadCursorFile(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly) || file.size() > kLargestCursorFile)
+        return std::nullopt;
+    const QByteArray bytes = file.readAll();
+    if (bytes.size() < kDirectorySize + kEntrySize)
+        return std::nullopt;
+    const bool isCursor = word(bytes, 0) == 0 && word(bytes, 2) == 2 && word(bytes, 4) >= 1;
+    if (!isCursor)
+        return std::nullopt;
+    const int hotX = word(bytes, kDirectorySize + 4);
+    const int hotY = word(bytes, kDirectorySize + 6);
+    // Qt's icon reader reads the image of a cursor container as it does an icon's.
+    const QImage image = QImage::fromData(bytes, "ICO");
+    if (image.isNull())
+        return std::nullopt;
+    return QCursor(QPixmap::fromImage(image), qMin(hotX, image.width() - 1),
+                   qMin(hotY, image.height() - 1));
+}
+
+} // namespace platform

@@ -1,0 +1,25 @@
+#pragma once
+
+#include "platform/mail_submitter.h"
+
+#include <QByteArray>
+#include <QDateTime>
+#include <optional>
+
+namespace platform {
+
+// Why a message cannot be submitted safely: a line break or NUL in a header value or an
+// address would add header lines or SMTP commands. Nothing when the message is sound.
+std::optional<QString> unsafeMessageReason(const MailMessage& message);
+
+// A Subject field value: printable ASCII as it stands, anything else as RFC 2047
+// encoded words of UTF-8, folded between words.
+QByteArray encodeSubject(const QString& subject);
+
+// The complete RFC 5322 message with CR LF line ends: header fields, then a
+// multipart/alternative body with the typed text as text/plain and text/html.
+// `uniqueToken` makes the Message-ID and the part boundary.
+QByteArray composeMessage(const MailMessage& message, const QDateTime& date,
+                          const QByteArray& uniqueToken);
+
+} // namespace platform

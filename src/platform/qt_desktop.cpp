@@ -1,0 +1,85 @@
+#include "platform/qt_desktop.h"
+
+#include <QApplication>
+#include <QDesktopServices>
+#include <QFileDialog>
+#include <QInputDialog>
+#include <QMessageBox>
+#include <QRegularExpression>
+#include <QUrl>
+
+namespace platform {
+
+QString displayText(const QString& text) {
+    QString shown = text;
+    shown.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    shown.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    return shown;
+}
+
+QString qtFileFilter(const QString& pairs) {
+    const QStringList parts = pairs.split(QLatin1Char('|'));
+    QStringList filters;
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+        QString description = parts[i];
+        QString pattern = parts[i + 1];
+        pattern.replace(QLatin1String("*.*"), QLatin1String("*"));
+        pattern.replace(QLatin1Char(';'), QLatin1Char(' '));
+        // Qt reads the patterns from the last parentheses of each entry.
+        description.remove(QRegularExpression(QStringLiteral("\\s*\\([^()]*\\)\\s*$")));
+        filters << QStringLiteral("%1 (%2)").arg(description, pattern);
+    }
+    return filters.join(QLatin1String(";;"));
+}
+
+QUrl documentUrl(const QString& target) {
+    QString bare = target;
+    if (bare.size() >= 2 && bare.startsWith(QLatin1Char('"')) && bare.endsWith(QLatin1Char('"')))
+        bare = bare.mid(1, bare.size() - 2);
+    static const QRegularExpression scheme(QStringLiteral("^[A-Za-z][A-Za-z0-9+.-]+:"));
+    if (scheme.match(bare).hasMatch())
+        return QUrl(bare);
+    return QUrl::fromLocalFile(bare);
+}
+
+Answer QtDesktop::messageBox(const QString& text, Buttons buttons, Icon icon,
+                             const QString& title) {
+    QMessageBox box(icon == Icon::Warning ? QMessageBox::Warning : QMessageBox::NoIcon, title,
+                    displayText(text),
+                    buttons == Buttons::YesNo ? (QMessageBox::Yes | QMessageBox::No)
+                                              : QMessageBox::Ok);
+    box.setWindowIcon(QApplication::windowIcon());
+    const int pressed = box.exec();
+    if (buttons == Buttons::Ok)
+        return Answer::Ok;
+    return pressed == QMessageBox::Yes ? Answer::Yes : Answer::No;
+}
+
+QString QtDesktop::inputBox(const QString& prompt, const QString& title) {
+    bool accepted = false;
+    const QString text =
+        QInputDialog::getText(nullptr, title, prompt, QLineEdit::Normal, QString(), &accepted);
+    return accepted ? text : QString();
+}
+
+QStringList QtDesktop::openFileNames(const QString& title, const QString& filter) {
+    return QFileDialog::getOpenFileNames(nullptr, title, QString(), qtFileFilter(filter));
+}
+
+void QtDesktop::openDocument(const QString& target) {
+    QDesktopServices::openUrl(documentUrl(target));
+}
+
+bool QtDesktop::startViewer(const QString& target) {
+    return QDesktopServices::openUrl(documentUrl(target));
+}
+
+void QtDesktop::processEvents() {
+    QCoreApplication::processEvents();
+}
+
+void QtDesktop::endProgram() {
+    QCoreApplication::exit(0);
+}
+
+} // namespace platform

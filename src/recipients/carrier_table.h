@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QStringList>
+
+namespace recipients {
+
+// The e-mail-to-SMS gateway domains appended, unticked and in this order, at the first
+// start and by "Load Default Carriers".
+inline const QStringList& defaultCarriers() {
+    static const QStringList table{
+        QStringLiteral("vtext.com"),
+        QStringLiteral("tmomail.net"),
+        QStringLiteral("msg.fi.google.com"),
+        QStringLiteral("email.uscc.net"),
+        QStringLiteral("msg.telus.com"),
+        QStringLiteral("cspire1.com"),
+        QStringLiteral("txt.freedommobile.ca"),
+    };
+    return table;
+}
+
+} // namespace recipients

@@ -1,0 +1,152 @@
+#include "recipients/list_commands.h"
+
+#include "app/error_report.h"
+#include "app/pointer.h"
+#include "app/shared.h"
+#include "platform/desktop.h"
+#include "recipients/carrier_table.h"
+#include "recipients/list_rows.h"
+#include "recipients/phone_rules.h"
+
+#include <QFile>
+#include <QTreeWidget>
+
+namespace recipients {
+
+using app::Procedure;
+
+namespace {
+Procedure procedure(const ListControls& controls, const char* name) {
+    return Procedure(controls.desktop, app::qualifiedName("Form1", name));
+}
+
+// Ticks or unticks every row, with one repaint for the whole list.
+void setAllTicks(Procedure& p, QTreeWidget* list, bool ticked) {
+    qint16 count = 0;
+    p.step(100, [&] { count = app::toInteger(rowCount(list)); });
+    list->setUpdatesEnabled(false);
+    for (qint16 position = 1; position <= count; ++position)
+        p.step(102, [&] { setTicked(list, position, ticked); });
+    list->setUpdatesEnabled(true);
+}
+} // namespace
+
+void addNumber(const ListControls& controls) {
+    auto p = procedure(controls, "PushButton5_Click");
+    QString typed;
+    p.step(106, [&] {
+        typed = controls.desktop.inputBox(QStringLiteral("Enter phone number to add: "),
+                                          controls.applicationTitle);
+    });
+    if (p.skipsAhead(108, [&] { return typed.isEmpty(); }))
+        return;
+    p.step(110, [&] { appendRows(controls.phoneList, {cleanPhoneNumber(typed)}); });
+}
+
+void loadNumbersFromFiles(const ListControls& controls) {
+    auto p = procedure(controls, "PushButton3_Click");
+    QStringList chosen;
+    p.step(114, [&] {
+        chosen = controls.desktop.openFileNames(
+            QStringLiteral("Load List(s) - Hold Ctrl to select multiple list files"),
+            QStringLiteral("Text Files (*.txt)|*.txt|All Files (*.*)|*.*|"));
+    });
+    p.step(118, [&] { controls.pointer.setStyle(app::kBusyPointer); });
+    if (p.opensBlock(120, [&] { return chosen.size() == 1; })) {
+        p.step(124, [&] { LoadListFromFile(controls, controls.phoneList, chosen.value(0)); });
+    } else if (p.opensBlock(126, [&] { return chosen.size() >= 2; })) {
+        for (const QString& path : std::as_const(chosen))
+            p.step(138, [&] { LoadListFromFile(controls, controls.phoneList, path); });
+    }
+    p.step(142, [&] { controls.pointer.setStyle(app::kDefaultPointer); });
+}
+
+void LoadListFromFile(const ListControls& controls, QTreeWidget* list, const QString& path) {
+    if (!app::FileExists(path)) {
+        controls.desktop.messageBox(QStringLiteral("File not found"), platform::Buttons::Ok,
+                                    platform::Icon::None, controls.applicationTitle);
+        return;
+    }
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw app::Failure(app::failure_number::PathFileAccess);
+    const QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        throw app::Failure(app::failure_number::PathFileAccess);
+    file.close();
+    appendRows(list, rowsFromFileText(bytes));
+}
+
+void loadSampleNumbers(const ListControls& controls) {
+    auto p = procedure(controls, "PushButton13_Click");
+    p.step(100, [&] { appendRows(controls.phoneList, {kFirstSampleNumber}); });
+    p.step(102, [&] { appendRows(controls.phoneList, {kSecondSampleNumber}); });
+}
+
+void clearPhoneList(const ListControls& controls) {
+    auto p = procedure(controls, "PushButton11_Click");
+    p.step(100, [&] { controls.phoneList->clear(); });
+}
+
+void addCarrier(const ListControls& controls) {
+    auto p = procedure(controls, "PushButton6_Click");
+    QString typed;
+    p.step(100, [&] {
+        typed = controls.desktop.inputBox(QStringLiteral("Enter a carrier:"),
+                                          controls.applicationTitle);
+    });
+    if (p.skipsAhead(102, [&] { return typed.trimmed().isEmpty(); }))
+        return;
+    if (p.skipsAhead(104, [&] { return !typed.contains(QLatin1Char('.')); }))
+        return;
+    p.step(106, [&] { appendCarrier(controls.carrierList, typed, false); });
+    p.step(108, [&] { setTicked(controls.carrierList, rowCount(controls.carrierList), true); });
+}
+
+void deleteCarrier(const ListControls& controls) {
+    auto p = procedure(controls, "PushButton7_Click");
+    QTreeWidget* list = controls.carrierList;
+    if (p.skipsAhead(100, [&] { return rowCount(list) == 0; }))
+        return;
+    p.step(102, [&] { removeRow(list, selectedPosition(list)); });
+}
+
+void clearCarrierList(const ListControls& controls) {
+    auto p = procedure(controls, "PushButton4_Click");
+    platform::Answer answer = platform::Answer::No;
+    p.step(100, [&] {
+        answer = controls.desktop.messageBox(
+            QStringLiteral("Are you sure you want to clear this list?"), platform::Buttons::YesNo,
+            platform::Icon::None, controls.applicationTitle);
+    });
+    if (p.opensBlock(102, [&] { return answer == platform::Answer::Yes; }))
+        p.step(104, [&] { controls.carrierList->clear(); });
+}
+
+void selectAllCarriers(const ListControls& controls) {
+    auto p = procedure(controls, "PushButton9_Click");
+    setAllTicks(p, controls.carrierList, true);
+}
+
+void unselectAllCarriers(const ListControls& controls) {
+    auto p = procedure(controls, "PushButton10_Click");
+    setAllTicks(p, controls.carrierList, false);
+}
+
+void loadDefaultCarriers(const ListControls& controls) {
+    auto p = procedure(controls, "PushButton12_Click");
+    int line = 100;
+    for (const QString& carrier : defaultCarriers()) {
+        p.step(line, [&] { appendCarrier(controls.carrierList, carrier, false); });
+        line += 2;
+    }
+}
+
+void removeSelectedRow(const ListControls& controls, QTreeWidget* list) {
+    if (controls.pointer.style() == app::kBusyPointer)
+        return;
+    if (rowCount(list) > 0 && hasSelection(list))
+        removeRow(list, selectedPosition(list));
+}
+
+} // namespace recipients
