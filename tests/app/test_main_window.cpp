@@ -1,0 +1,265 @@
+#include "app/main_window.h"
+#include "app/settings.h"
+#include "form_fixture.h"
+#include "notice/companion_notice.h"
+#include "recipients/carrier_table.h"
+
+#include <QFile>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QTreeWidget>
+
+using app::settings::kCarriers;
+using app::settings::kCarrierTicks;
+
+namespace {
+void moveOver(QWidget* widget) {
+    QMouseEvent move(QEvent::MouseMove, QPointF(2, 2), widget->mapToGlobal(QPointF(2, 2)),
+                     Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(widget, &move);
+}
+
+QWidget* nextTabStop(QWidget* widget) {
+    QWidget* next = widget->nextInFocusChain();
+    while (next != widget && !(next->focusPolicy() & Qt::TabFocus))
+        next = next->nextInFocusChain();
+    return next;
+}
+
+void writeFile(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+}
+} // namespace
+
+class TestMainWindow : public QObject {
+    Q_OBJECT
+private slots:
+    void firstStart_showsDefaultsEmptyLoginAndTheNotice() {
+        FormFixture f;
+        app::Form1& form = f.open();
+        QCOMPARE(form.Text3->text(), QString());
+        QCOMPARE(form.Text2->text(), QString());
+        QCOMPARE(form.ListView1->topLevelItemCount(), 0);
+        QCOMPARE(rowsOf(form.ListView2), recipients::defaultCarriers());
+        QCOMPARE(form.windowTitle(), QStringLiteral("Parlivo"));
+        QCOMPARE(form.applicationTitle(), QStringLiteral("Parlivo"));
+        QCOMPARE(form.ListView1->headerItem()->text(0), QStringLiteral("Phone Number/s To Text"));
+        QCOMPARE(form.ListView2->headerItem()->text(0), QStringLiteral("Select Carrier/s:"));
+        QCOMPARE(form.ListView2->columnWidth(0), 7000 / 15);
+        QVERIFY(form.notice() && form.notice()->isVisible());
+        QVERIFY(f.desktop.boxes.isEmpty());
+        QCOMPARE(f.desktop.opened, QStringList());
+    }
+
+    void layout_followsTheTableInPixels() {
+        FormFixture f;
+        app::Form1& form = f.open(false);
+        QCOMPARE(form.size(), QSize(1064, 453));
+        QCOMPARE(form.ListView2->geometry(), QRect(8, 8, 520, 146));
+        QCOMPARE(form.pushButton(1)->geometry(), QRect(536, 384, 520, 27));
+        QCOMPARE(form.pushButton(2)->geometry(), QRect(800, 418, 256, 27));
+        QCOMPARE(form.Text3->geometry(), QRect(96, 20, 406, 23));
+        QCOMPARE(form.pushButton(13)->text(), QStringLiteral("Load Sample/Example Numbers"));
+        QCOMPARE(form.pushButton(3)->font().pointSizeF(), 11.25);
+        QVERIFY(form.font().bold());
+        QCOMPARE(form.lblLabels[5]->text(), QStringLiteral("1000 Characters Left"));
+        QCOMPARE(form.Text2->echoMode(), QLineEdit::Password);
+        QCOMPARE(form.ListView1->toolTip(),
+                 QStringLiteral("Double-click item to remove it. Move | line to right and out of "
+                                "window to reveal full names."));
+        QCOMPARE(form.focusWidget(), form.Text3); // the user name box comes first
+        QCOMPARE(nextTabStop(form.Text3), form.Text2);
+        QCOMPARE(nextTabStop(form.Text2), form.Text4);
+    }
+
+    void offline_warnsBeforeAnyWindowIsVisible() {
+        FormFixture f;
+        f.onlineCheckCommand = QStringLiteral("/bin/echo Destination Host Unreachable");
+        bool anyWindowVisible = true;
+        f.desktop.whileBoxShown = [&](const ScriptedDesktop::Box&) {
+            anyWindowVisible = f.form->isVisible() || f.form->notice() != nullptr;
+        };
+        f.open();
+        QCOMPARE(f.desktop.boxTexts(),
+                 QStringList({"You must be online to use this software accurately."}));
+        QCOMPARE(f.desktop.boxes[0].title, QStringLiteral("Parlivo"));
+        QCOMPARE(f.desktop.boxes[0].icon, platform::Icon::None);
+        QVERIFY(!anyWindowVisible);
+        QCOMPARE(f.form->ListView2->topLevelItemCount(), 7); // start-up went on
+    }
+
+    void failingStep_isReportedWithItsLineAndStartUpGoesOn() {
+        FormFixture f;
+        writeFile(f.programFolder() + "/HAND-M.CUR", "not a cursor");
+        f.settings.values[kCarriers] = "a^b^";
+        f.settings.values[kCarrierTicks] = "True^maybe^";
+        app::Form1& form = f.open();
+        QCOMPARE(f.desktop.boxes.size(), 3);
+        QVERIFY(f.desktop.boxes[1].text.contains(
+            QLatin1String("in Velmora2017/04/05.Form2.Form_Load at line 108")));
+        QCOMPARE(f.desktop.boxes[0].text,
+                 QStringLiteral("Invalid picture\r\nin Velmora2017/04/05.Form1.Form_Load at line "
+                                "110\r\rPlease email screenshot of this message to "
+                                "support@quorvane.com"));
+        QVERIFY(f.desktop.boxes[2].text.startsWith(
+            QLatin1String("Type mismatch\r\nin Velmora2017/04/05.Form1.Form_Load at line 178\r\r")));
+        QCOMPARE(rowsOf(form.ListView2), QStringList({"[x] a", "b"}));
+        QVERIFY(form.notice()->isVisible());
+    }
+
+    void restore_data() {
+        QTest::addColumn<QString>("carriers");
+        QTest::addColumn<QString>("ticks");
+        QTest::addColumn<QStringList>("rows");
+        QTest::newRow("three rows") << "a^b^c^" << "True^False^True^"
+                                    << QStringList({"[x] a", "b", "[x] c"});
+        QTest::newRow("caret inside a row") << "a^b^c^" << "True^True^"
+                                            << QStringList({"a", "b", "c"});
+        QTest::newRow("ticks missing") << "a^b^" << "" << QStringList({"a", "b"});
+        QTest::newRow("empty row keeps later ticks")
+            << "a^^c^" << "False^True^True^" << QStringList({"a", "[x] c"});
+        QTest::newRow("numbers as ticks") << "a^b^c^" << "1^0^-1^"
+                                          << QStringList({"[x] a", "b", "[x] c"});
+        QTest::newRow("no caret at all") << "vtext.com" << "" << QStringList({"vtext.com"});
+        QTest::newRow("blanks kept") << " x.y ^" << "True^" << QStringList({"[x]  x.y "});
+    }
+    void restore() {
+        QFETCH(QString, carriers);
+        QFETCH(QString, ticks);
+        QFETCH(QStringList, rows);
+        FormFixture f;
+        f.settings.values[kCarriers] = carriers;
+        f.settings.values[kCarrierTicks] = ticks;
+        QCOMPARE(rowsOf(f.open().ListView2), rows);
+        QVERIFY(f.desktop.boxes.isEmpty());
+    }
+
+    void close_storesTheListOnceAndEndsTheProgram() {
+        FormFixture f;
+        f.settings.values[kCarriers] = "a^b^c^";
+        f.settings.values[kCarrierTicks] = "True^False^True^";
+        app::Form1& form = f.open();
+        f.settings.writes.clear();
+        f.desktop.eventPasses = 0;
+        form.close();
+        QCOMPARE(f.settings.writes, QStringList({"Carriers=a^b^c^",
+                                                 "Carriers PushButtoned=True^False^True^"}));
+        QCOMPARE(f.desktop.eventPasses, 2);
+        QCOMPARE(f.desktop.programEnds, 1);
+        form.close(); // a second close request stores nothing more
+        QCOMPARE(f.settings.writes.size(), 2);
+    }
+
+    void emptiedList_isStoredEmptyAndTheDefaultsReturn() {
+        FormFixture f;
+        app::Form1& form = f.open();
+        form.ListView2->clear();
+        form.close();
+        QCOMPARE(f.settings.values[kCarriers], QString());
+        QCOMPARE(f.settings.values[kCarrierTicks], QString());
+        FormFixture next;
+        next.settings.values = f.settings.values;
+        QCOMPARE(rowsOf(next.open().ListView2), recipients::defaultCarriers());
+    }
+
+    void loginBoxes_storeEveryChangeAndSelectAllOnFocus() {
+        FormFixture f;
+        f.settings.values[app::settings::kUser] = "stored";
+        app::Form1& form = f.open();
+        QCOMPARE(form.Text3->text(), QStringLiteral("stored"));
+        f.settings.writes.clear();
+        form.Text3->clear();
+        QTest::keyClicks(form.Text3, "ab");
+        QCOMPARE(f.settings.writes, QStringList({"User=", "User=a", "User=ab"}));
+        QTest::keyClicks(form.Text2, "pw");
+        QCOMPARE(f.settings.values[app::settings::kPassword], QStringLiteral("pw"));
+        form.Text4->setFocus();
+        form.Text2->setCursorPosition(0);
+        QFocusEvent focusIn(QEvent::FocusIn, Qt::TabFocusReason);
+        QApplication::sendEvent(form.Text2, &focusIn);
+        QCOMPARE(form.Text2->selectedText(), QStringLiteral("pw"));
+    }
+
+    void pointer_handOverButtonsArrowOverSurfacesBusyStays() {
+        FormFixture f;
+        app::Form1& form = f.open();
+        moveOver(form.pushButton(7));
+        QCOMPARE(form.pointer().style(), int(app::kHandPointer));
+        moveOver(form.Text4); // no pointer procedure of its own: the hand stays
+        QCOMPARE(form.pointer().style(), int(app::kHandPointer));
+        moveOver(form.lblLabels[0]);
+        QCOMPARE(form.pointer().style(), int(app::kHandPointer));
+        moveOver(form.Frame1);
+        QCOMPARE(form.pointer().style(), int(app::kDefaultPointer));
+        moveOver(form.pushButton(13));
+        moveOver(form.ListView1->viewport());
+        QCOMPARE(form.pointer().style(), int(app::kDefaultPointer));
+        moveOver(form.pushButton(1));
+        moveOver(&form);
+        QCOMPARE(form.pointer().style(), int(app::kDefaultPointer));
+        form.pointer().setStyle(app::kBusyPointer);
+        moveOver(form.pushButton(1));
+        moveOver(form.Text3);
+        QCOMPARE(form.pointer().style(), int(app::kBusyPointer));
+        QCOMPARE(form.cursor().shape(), Qt::WaitCursor);
+    }
+
+    void handCursor_comesFromTheCursorFile() {
+        FormFixture f;
+        QFile::copy(QString::fromLocal8Bit(qgetenv("PARLIVO_SOURCE_DIR")) +
+                        "/resources/HAND-M.CUR",
+                    f.programFolder() + "/HAND-M.CUR");
+        app::Form1& form = f.open();
+        QVERIFY(form.pointer().hasHandCursor());
+        moveOver(form.pushButton(1));
+        QCOMPARE(form.cursor().shape(), Qt::BitmapCursor);
+        QCOMPARE(form.cursor().hotSpot(), QPoint(9, 1));
+        QVERIFY(f.desktop.boxes.isEmpty());
+    }
+
+    void body_neverHoldsMoreThan1000UnitsAndCountsThem() {
+        FormFixture f;
+        app::Form1& form = f.open();
+        form.Text5->setPlainText(QStringLiteral("x"));
+        QCOMPARE(form.lblLabels[5]->text(), QStringLiteral("999 Characters Left"));
+        form.Text5->setPlainText(QString(998, QLatin1Char('a')));
+        form.Text5->moveCursor(QTextCursor::End);
+        form.Text5->insertPlainText(QString::fromUtf8("\xF0\x9F\x98\x80")); // one emoji, 2 units
+        QCOMPARE(form.lblLabels[5]->text(), QStringLiteral("0 Characters Left"));
+        form.Text5->insertPlainText(QStringLiteral("more pasted text"));
+        QCOMPARE(form.Text5->toPlainText().size(), 1000);
+        QVERIFY(form.Text5->toPlainText().endsWith(QString::fromUtf8("\xF0\x9F\x98\x80")));
+        form.Text5->setPlainText(QString(999, QLatin1Char('a')));
+        form.Text5->moveCursor(QTextCursor::End);
+        form.Text5->insertPlainText(QString::fromUtf8("\xF0\x9F\x98\x80"));
+        QCOMPARE(form.Text5->toPlainText(), QString(999, QLatin1Char('a'))); // no half emoji
+        form.Text5->clear();
+        QCOMPARE(form.lblLabels[5]->text(), QStringLiteral("1000 Characters Left"));
+    }
+
+    void skin_appliesOnlyARegularFile() {
+        FormFixture f;
+        QDir().mkpath(f.programFolder() + "/x/o.cjs"); // a folder, not a skin
+        app::Form1& plain = f.open();
+        QCOMPARE(plain.styleSheet(), QString());
+        QCOMPARE(plain.Frame5->palette().color(QPalette::Window), QColor(Qt::white));
+
+        FormFixture skinned;
+        QDir().mkpath(skinned.programFolder() + "/x");
+        writeFile(skinned.programFolder() + "/x/o.cjs", "QPushButton { color: #123456; }");
+        app::Form1& form = skinned.open();
+        QCOMPARE(form.styleSheet(), QStringLiteral("QPushButton { color: #123456; }"));
+        QCOMPARE(form.Frame5->palette().color(QPalette::Window),
+                 form.palette().color(QPalette::Button));
+    }
+};
+
+QTEST_MAIN(TestMainWindow)
+#include "test_main_window.moc"

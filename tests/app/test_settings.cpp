@@ -1,0 +1,115 @@
+#include "app/error_report.h"
+#include "app/settings.h"
+#include "platform/qsettings_store.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace app::settings;
+
+class TestSettings : public QObject {
+    Q_OBJECT
+    QTemporaryDir dir;
+    QString path() const { return dir.filePath(QStringLiteral("Quorvane.ini")); }
+
+private slots:
+    void init() { QFile::remove(path()); }
+
+    void carrierStrings_haveOneCaretPerRowAndNoEscaping() {
+        const QList<CarrierRow> rows{{"a", true}, {"b", false}, {"c^d", true}};
+        QCOMPARE(carrierListString(rows), QStringLiteral("a^b^c^d^"));
+        QCOMPARE(tickListString(rows), QStringLiteral("True^False^True^"));
+        QCOMPARE(carrierListString({}), QString());
+        QCOMPARE(tickListString({{"x", false}}), QStringLiteral("False^"));
+    }
+
+    void storedPieces_splitAtEveryCaret() {
+        QCOMPARE(storedPieces(QString()), QStringList());
+        QCOMPARE(storedPieces(QStringLiteral("x")), QStringList({"x"}));
+        QCOMPARE(storedPieces(QStringLiteral("a^^b^")), QStringList({"a", "", "b", ""}));
+    }
+
+    void tickFromText_readsWordsAndNumbers() {
+        QVERIFY(tickFromText(QStringLiteral("True")));
+        QVERIFY(tickFromText(QStringLiteral("true")));
+        QVERIFY(!tickFromText(QStringLiteral("False")));
+        QVERIFY(tickFromText(QStringLiteral("-1")));
+        QVERIFY(tickFromText(QStringLiteral("2.5")));
+        QVERIFY(!tickFromText(QStringLiteral("0")));
+        for (const char* bad : {"yes", "", "1x"}) {
+            try {
+                tickFromText(QString::fromLatin1(bad));
+                QFAIL(bad);
+            } catch (const app::Failure& failure) {
+                QCOMPARE(failure.number(), app::failure_number::TypeMismatch);
+            }
+        }
+    }
+
+    void store_roundTripsAndKeepsBlanks() {
+        platform::QSettingsStore(path(), kSection).write(kUser, QStringLiteral("  ann  "));
+        platform::QSettingsStore(path(), kSection).write(kCarriers, QStringLiteral("a,b^c^"));
+        platform::QSettingsStore again(path(), kSection);
+        QCOMPARE(again.read(kUser, QString()), QStringLiteral("  ann  "));
+        QCOMPARE(again.read(kCarriers, QString()), QStringLiteral("a,b^c^"));
+        QCOMPARE(again.read(kPassword, QStringLiteral("fallback")), QStringLiteral("fallback"));
+        QFile file(path());
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray text = file.readAll();
+        QVERIFY(text.contains("[Parlivo]"));
+        QVERIFY(text.contains("User=  ann  ") || text.contains("User=\"  ann  \""));
+    }
+
+    void store_isOwnerOnlyFromTheFirstWrite() {
+        platform::QSettingsStore store(path(), kSection);
+        store.write(kPassword, QStringLiteral("secret"));
+        const auto others = QFile::ReadGroup | QFile::WriteGroup | QFile::ReadOther |
+                            QFile::WriteOther | QFile::ExeOwner;
+        QVERIFY((QFile::permissions(path()) & others) == 0);
+        QVERIFY(QFile::permissions(path()) & QFile::ReadOwner);
+        store.write(kUser, QStringLiteral("ann"));
+        QVERIFY((QFile::permissions(path()) & (QFile::ReadGroup | QFile::ReadOther)) == 0);
+    }
+
+    void store_tightensAFileOthersCouldRead() {
+        QFile file(path());
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("[Parlivo]\nUser=ann\n");
+        file.close();
+        QFile::setPermissions(path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther);
+        platform::QSettingsStore(path(), kSection).write(kPassword, QStringLiteral("x"));
+        QVERIFY((QFile::permissions(path()) & QFile::ReadOther) == 0);
+    }
+
+    void damagedFile_readsAsEmptyWithoutCrashing_data() {
+        QTest::addColumn<QByteArray>("content");
+        QTest::newRow("binary garbage") << QByteArray("\x00\xff\xfe[Parl\x01ivo]\nUser\x00=\xc3\x28", 20);
+        QTest::newRow("serialised variant") << QByteArray("[Parlivo]\nUser=@Variant(\\0\\0\\0\\x7f\\0\\0\\0\\x10)\n");
+        QTest::newRow("huge value") << "[Parlivo]\nUser=" + QByteArray(5 * 1024 * 1024, 'x') + "\n";
+    }
+    void damagedFile_readsAsEmptyWithoutCrashing() {
+        QFETCH(QByteArray, content);
+        QFile file(path());
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(content);
+        file.close();
+        platform::QSettingsStore store(path(), kSection);
+        QCOMPARE(store.read(kUser, QString()), QString());
+        store.write(kPassword, QStringLiteral("still writable"));
+        QCOMPARE(platform::QSettingsStore(path(), kSection).read(kPassword, QString()),
+                 QStringLiteral("still writable"));
+    }
+
+    void handWrittenCommas_readAsOneText() {
+        QFile file(path());
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("[Parlivo]\nCarriers=a, b^\n");
+        file.close();
+        QCOMPARE(platform::QSettingsStore(path(), kSection).read(kCarriers, QString()),
+                 QStringLiteral("a, b^"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestSettings)
+#include "test_settings.moc"

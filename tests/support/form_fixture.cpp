@@ -1,0 +1,30 @@
+#include "form_fixture.h"
+
+#include <QDir>
+#include <QTreeWidget>
+
+FormFixture::FormFixture() {
+    QDir().mkpath(programFolder());
+    QDir().mkpath(dataFolder());
+}
+
+app::Form1& FormFixture::open(bool load) {
+    form = std::make_unique<app::Form1>(app::Services{desktop, settings, mail, clock, random,
+                                                      programFolder(), dataFolder(),
+                                                      onlineCheckCommand});
+    if (load)
+        form->Form_Load();
+    return *form;
+}
+
+QStringList rowsOf(const QTreeWidget* list) {
+    QStringList rows;
+    for (int i = 0; i < list->topLevelItemCount(); ++i) {
+        const QTreeWidgetItem* row = list->topLevelItem(i);
+        const bool tickable = row->flags() & Qt::ItemIsUserCheckable;
+        rows << (tickable && row->checkState(0) == Qt::Checked ? QStringLiteral("[x] ")
+                                                                : QString()) +
+                    row->text(0);
+    }
+    return rows;
+}

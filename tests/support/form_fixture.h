@@ -1,0 +1,29 @@
+#pragma once
+
+#include "app/main_window.h"
+#include "scripted_desktop.h"
+
+#include <QTemporaryDir>
+#include <memory>
+
+// A main window on scripted seams, with its own program and data folders.
+struct FormFixture {
+    FormFixture();
+    // Builds the window; `load` runs its start-up as the program does.
+    app::Form1& open(bool load = true);
+    QString programFolder() const { return folder.path() + QStringLiteral("/program"); }
+    QString dataFolder() const { return folder.path() + QStringLiteral("/data"); }
+
+    QTemporaryDir folder;
+    ScriptedDesktop desktop;
+    MemorySettings settings;
+    ScriptedMail mail;
+    FixedClock clock;
+    ScriptedRandom random;
+    // A stand-in for the ping that answers as an online machine would.
+    QString onlineCheckCommand = QStringLiteral("/bin/echo 64 bytes from 192.0.2.1: icmp_seq=1");
+    std::unique_ptr<app::Form1> form;
+};
+
+// The texts and ticks of a list, one "text" or "[x] text" entry a row.
+QStringList rowsOf(const class QTreeWidget* list);

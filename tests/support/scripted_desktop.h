@@ -1,0 +1,85 @@
+#pragma once
+
+#include "platform/clock.h"
+#include "platform/desktop.h"
+#include "platform/mail_submitter.h"
+#include "platform/settings_store.h"
+
+#include <QList>
+#include <QMap>
+#include <functional>
+
+// A desktop whose every answer is scripted and which records everything shown.
+class ScriptedDesktop final : public platform::Desktop {
+public:
+    struct Box {
+        QString text;
+        platform::Buttons buttons;
+        platform::Icon icon;
+        QString title;
+    };
+
+    platform::Answer messageBox(const QString& text, platform::Buttons buttons, platform::Icon icon,
+                                const QString& title) override;
+    QString inputBox(const QString& prompt, const QString& title) override;
+    QStringList openFileNames(const QString& title, const QString& filter) override;
+    void openDocument(const QString& target) override { opened << target; }
+    bool startViewer(const QString& target) override;
+    void processEvents() override { ++eventPasses; }
+    void endProgram() override { ++programEnds; }
+
+    // Scripted answers, taken in order; a Yes/No box without one answers No.
+    QList<platform::Answer> answers;
+    QStringList typed;
+    QList<QStringList> chosenFiles;
+    bool viewerStarts = true;
+    // Runs as each message box is shown, to look at the program's state at that moment.
+    std::function<void(const Box&)> whileBoxShown;
+
+    QList<Box> boxes;
+    QStringList prompts;
+    QStringList dialogTitles;
+    QStringList opened;
+    QStringList viewers;
+    int eventPasses = 0;
+    int programEnds = 0;
+
+    QStringList boxTexts() const;
+};
+
+class MemorySettings final : public platform::SettingsStore {
+public:
+    QString read(const QString& key, const QString& fallback) override {
+        return values.contains(key) ? values.value(key) : fallback;
+    }
+    void write(const QString& key, const QString& text) override {
+        values.insert(key, text);
+        writes << key + QLatin1Char('=') + text;
+    }
+    QMap<QString, QString> values;
+    QStringList writes;
+};
+
+class FixedClock final : public platform::Clock {
+public:
+    QDateTime now() const override { return time; }
+    QDateTime time{QDate(2026, 3, 14), QTime(9, 26, 53)};
+};
+
+class ScriptedRandom final : public platform::RandomSource {
+public:
+    void seed(quint32 value) override { seeds << value; }
+    double fraction() override { return next; }
+    double next = 0.5;
+    QList<quint32> seeds;
+};
+
+class ScriptedMail final : public platform::MailSubmitter {
+public:
+    platform::SubmitResult submit(const platform::MailMessage& message) override {
+        sent << message;
+        return result;
+    }
+    platform::SubmitResult result;
+    QList<platform::MailMessage> sent;
+};
