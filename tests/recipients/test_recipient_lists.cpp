@@ -1,0 +1,196 @@
+#include "app/error_report.h"
+#include "form_fixture.h"
+#include "recipients/carrier_table.h"
+#include "recipients/list_rows.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTest>
+#include <QTreeWidget>
+
+namespace {
+QString writeFile(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    if (file.open(QIODevice::WriteOnly))
+        file.write(bytes);
+    return path;
+}
+
+void select(QTreeWidget* list, int row) { list->topLevelItem(row)->setSelected(true); }
+} // namespace
+
+class TestRecipientLists : public QObject {
+    Q_OBJECT
+    std::unique_ptr<FormFixture> f;
+    app::Form1* form = nullptr;
+
+private slots:
+    void init() {
+        f = std::make_unique<FormFixture>();
+        form = &f->open();
+    }
+
+    void addNumber_cleansAndAppendsWithoutQuestions() {
+        f->desktop.typed = {"555 555-0100", "", "(555) 5550100", " - ", "5555550100"};
+        for (int i = 0; i < 5; ++i)
+            form->PushButton5_Click();
+        QCOMPARE(rowsOf(form->ListView1),
+                 QStringList({"5555550100", "(555)5550100", "", "5555550100"}));
+        QCOMPARE(f->desktop.prompts.first(), QStringLiteral("Enter phone number to add: "));
+        QVERIFY(f->desktop.boxes.isEmpty());
+    }
+
+    void loadFiles_appendsEveryLineOfEveryChosenFileInOrder() {
+        const QString dir = f->folder.path();
+        const QString crlf = writeFile(dir + "/crlf.txt", "111\r\n222\r\n333\r\n");
+        const QString lf = writeFile(dir + "/lf.txt", "444\n555\n666\n");
+        form->PushButton13_Click();
+        f->desktop.chosenFiles = {{crlf}, {lf, crlf}};
+        form->PushButton3_Click();
+        form->PushButton3_Click();
+        QCOMPARE(rowsOf(form->ListView1),
+                 QStringList({"5555550100", "555-555-0199", "111", "222", "333", "444", "555",
+                              "666", "", "111", "222", "333"}));
+        QCOMPARE(f->desktop.dialogTitles.first(),
+                 QStringLiteral("Load List(s) - Hold Ctrl to select multiple list files"));
+        QCOMPARE(form->pointer().style(), int(app::kDefaultPointer));
+        QVERIFY(f->desktop.boxes.isEmpty());
+    }
+
+    void loadFiles_busyWhileReading() {
+        const QString path = writeFile(f->folder.path() + "/a.txt", "1\r\n");
+        int styleWhileShown = -1;
+        f->desktop.whileBoxShown = [&](const ScriptedDesktop::Box&) {
+            styleWhileShown = form->pointer().style();
+        };
+        f->desktop.chosenFiles = {{f->folder.path() + "/missing.txt", path}};
+        form->PushButton3_Click();
+        QCOMPARE(styleWhileShown, int(app::kBusyPointer));
+        QCOMPARE(form->pointer().style(), int(app::kDefaultPointer));
+    }
+
+    void loadFiles_missingAndUnreadableFilesDoNotStopTheOthers() {
+        const QString dir = f->folder.path();
+        const QString good = writeFile(dir + "/good.txt", "777\r\n");
+        QDir().mkpath(dir + "/folder.txt");
+        f->desktop.chosenFiles = {{dir + "/gone.txt", dir + "/folder.txt", good, dir + "/gone2.txt"}};
+        form->PushButton3_Click();
+        QCOMPARE(rowsOf(form->ListView1), QStringList({"777"}));
+        QCOMPARE(f->desktop.boxes.size(), 3);
+        QCOMPARE(f->desktop.boxes[0].text, QStringLiteral("File not found"));
+        QCOMPARE(f->desktop.boxes[0].title, QStringLiteral("Parlivo"));
+        QVERIFY(f->desktop.boxes[1].text.startsWith(QLatin1String(
+            "Path/File access error\r\nin Velmora2017/04/05.Form1.PushButton3_Click at line 138")));
+        QCOMPARE(f->desktop.boxes[2].text, QStringLiteral("File not found"));
+        f->desktop.boxes.clear();
+        f->desktop.chosenFiles = {{dir + "/folder.txt"}};
+        form->PushButton3_Click();
+        QVERIFY(f->desktop.boxes[0].text.contains(QLatin1String("at line 124")));
+    }
+
+    void loadFiles_cancelAppendsNothing() {
+        form->PushButton3_Click();
+        QCOMPARE(form->ListView1->topLevelItemCount(), 0);
+        QCOMPARE(form->pointer().style(), int(app::kDefaultPointer));
+    }
+
+    void samplesTwiceAndClear() {
+        form->PushButton13_Click();
+        form->PushButton13_Click();
+        QCOMPARE(rowsOf(form->ListView1),
+                 QStringList({"5555550100", "555-555-0199", "5555550100", "555-555-0199"}));
+        form->PushButton11_Click();
+        QCOMPARE(form->ListView1->topLevelItemCount(), 0);
+        QCOMPARE(form->ListView1->headerItem()->text(0), QStringLiteral("Phone Number/s To Text"));
+        QVERIFY(f->desktop.boxes.isEmpty());
+    }
+
+    void doubleClick_removesTheSelectedRowUnlessBusy() {
+        form->PushButton13_Click();
+        select(form->ListView1, 0);
+        form->pointer().setStyle(app::kBusyPointer);
+        form->ListView1_DblClick();
+        QCOMPARE(form->ListView1->topLevelItemCount(), 2);
+        form->pointer().setStyle(app::kDefaultPointer);
+        form->ListView1_DblClick();
+        QCOMPARE(rowsOf(form->ListView1), QStringList({"555-555-0199"}));
+        form->ListView1->clearSelection();
+        form->ListView1_DblClick(); // nothing selected: nothing happens
+        select(form->ListView2, 6);
+        form->ListView2_DblClick();
+        QCOMPARE(form->ListView2->topLevelItemCount(), 6);
+        QVERIFY(f->desktop.boxes.isEmpty());
+    }
+
+    void addCarrier_refusesSilentlyAndKeepsBlanks() {
+        form->ListView2->clear();
+        f->desktop.typed = {"", "   ", "nodot", " sms.example.com ", "sms.example.com"};
+        for (int i = 0; i < 5; ++i)
+            form->PushButton6_Click();
+        QCOMPARE(rowsOf(form->ListView2),
+                 QStringList({"[x]  sms.example.com ", "[x] sms.example.com"}));
+        QCOMPARE(f->desktop.prompts.first(), QStringLiteral("Enter a carrier:"));
+        QVERIFY(f->desktop.boxes.isEmpty());
+    }
+
+    void deleteCarrier_withoutSelectionIsReported() {
+        form->PushButton7_Click();
+        QCOMPARE(form->ListView2->topLevelItemCount(), 7);
+        QCOMPARE(f->desktop.boxes.size(), 1);
+        QCOMPARE(f->desktop.boxes[0].text,
+                 QStringLiteral("Object variable or With block variable not set\r\nin "
+                                "Velmora2017/04/05.Form1.PushButton7_Click at line 102\r\rPlease "
+                                "email screenshot of this message to support@quorvane.com"));
+        select(form->ListView2, 1);
+        form->PushButton7_Click();
+        QCOMPARE(form->ListView2->topLevelItemCount(), 6);
+        QVERIFY(!rowsOf(form->ListView2).contains(recipients::defaultCarriers()[1]));
+    }
+
+    void emptyList_buttonsChangeAndShowNothing() {
+        form->ListView2->clear();
+        form->PushButton7_Click();
+        form->PushButton9_Click();
+        form->PushButton10_Click();
+        form->ListView2_DblClick();
+        QCOMPARE(form->ListView2->topLevelItemCount(), 0);
+        QVERIFY(f->desktop.boxes.isEmpty());
+    }
+
+    void clearCarriers_asksAndActsOnYesOnly() {
+        f->desktop.answers = {platform::Answer::No, platform::Answer::Yes};
+        form->PushButton4_Click();
+        QCOMPARE(form->ListView2->topLevelItemCount(), 7);
+        QCOMPARE(f->desktop.boxes[0].text,
+                 QStringLiteral("Are you sure you want to clear this list?"));
+        QCOMPARE(f->desktop.boxes[0].buttons, platform::Buttons::YesNo);
+        QCOMPARE(f->desktop.boxes[0].icon, platform::Icon::None);
+        form->PushButton4_Click();
+        QCOMPARE(form->ListView2->topLevelItemCount(), 0);
+        QCOMPARE(form->ListView2->headerItem()->text(0), QStringLiteral("Select Carrier/s:"));
+    }
+
+    void ticksAndDefaults() {
+        form->PushButton9_Click();
+        QCOMPARE(recipients::CountCheckedCarriers(form->ListView2), qint16(7));
+        form->PushButton12_Click();
+        QCOMPARE(form->ListView2->topLevelItemCount(), 14);
+        QCOMPARE(recipients::CountCheckedCarriers(form->ListView2), qint16(7));
+        QCOMPARE(rowsOf(form->ListView2).mid(7), recipients::defaultCarriers());
+        form->PushButton10_Click();
+        QCOMPARE(recipients::CountCheckedCarriers(form->ListView2), qint16(0));
+        QCOMPARE(rowsOf(form->ListView2).mid(0, 7), recipients::defaultCarriers());
+    }
+
+    void countingMoreThan32767Rows_overflows() {
+        QStringList many;
+        for (int i = 0; i < 32768; ++i)
+            many << QStringLiteral("c%1.example").arg(i);
+        form->ListView2->clear();
+        recipients::appendCarriers(form->ListView2, many);
+        QVERIFY_THROWS_EXCEPTION(app::Failure, recipients::CountCheckedCarriers(form->ListView2));
+    }
+};
+
+QTEST_MAIN(TestRecipientLists)
+#include "test_recipient_lists.moc"
