@@ -35,6 +35,10 @@ int watchExchange(CURL*, curl_infotype type, char* data, size_t size, void* user
         exchange->lastReply = line.section(QLatin1Char('\n'), -1).trimmed();
         if (line.startsWith(QLatin1String("235")))
             exchange->authenticated = true;
+        if (line.startsWith(QLatin1Char('4')) || line.startsWith(QLatin1Char('5'))) {
+            exchange->refusedCommand = exchange->lastCommand;
+            exchange->refusal = exchange->lastReply;
+        }
     } else if (type == CURLINFO_HEADER_OUT) {
         const QString verb = line.section(QLatin1Char(' '), 0, 0).toUpper();
         const bool isCommand = verb.size() == 4 && verb.front().isLetter();
@@ -73,8 +77,9 @@ bool isReachOrLoginFailure(int code) {
 
 QString describe(const SmtpExchange& exchange) {
     QString text = exchange.curlText;
-    if (!exchange.lastReply.isEmpty())
-        text += QStringLiteral(" (server reply: %1)").arg(exchange.lastReply);
+    const QString& reply = exchange.refusal.isEmpty() ? exchange.lastReply : exchange.refusal;
+    if (!reply.isEmpty())
+        text += QStringLiteral(" (server reply: %1)").arg(reply);
     return text;
 }
 
@@ -99,12 +104,10 @@ StringList toSlist(const QStringList& items, const char* before = "", const char
 SubmitResult classifyExchange(const SmtpExchange& exchange) {
     if (exchange.curlCode == CURLE_OK)
         return {};
-    const bool replyIsSuccess = exchange.lastReply.startsWith(QLatin1Char('2'));
-    if (exchange.lastCommand == QLatin1String("RCPT") && !replyIsSuccess &&
-        !exchange.lastReply.isEmpty())
+    if (exchange.refusedCommand == QLatin1String("RCPT"))
         return {MailFailure::RecipientsRefused, describe(exchange)};
-    if (!exchange.authenticated &&
-        (isReachOrLoginFailure(exchange.curlCode) || exchange.lastCommand == QLatin1String("MAIL")))
+    if (!exchange.authenticated && (isReachOrLoginFailure(exchange.curlCode) ||
+                                    exchange.refusedCommand == QLatin1String("MAIL")))
         return {MailFailure::NotDelivered, describe(exchange)};
     return {MailFailure::General, describe(exchange)};
 }

@@ -9,7 +9,7 @@ FormFixture::FormFixture() {
 }
 
 app::Form1& FormFixture::open(bool load) {
-    form = std::make_unique<app::Form1>(app::Services{desktop, settings, mail, clock, random,
+    form = std::make_unique<app::Form1>(app::Services{desktop, settings, *submitter, clock, random,
                                                       programFolder(), dataFolder(),
                                                       onlineCheckCommand});
     if (load)

@@ -18,6 +18,7 @@ struct FormFixture {
     ScriptedDesktop desktop;
     MemorySettings settings;
     ScriptedMail mail;
+    platform::MailSubmitter* submitter = &mail; // the mail layer the window uses
     FixedClock clock;
     ScriptedRandom random;
     // A stand-in for the ping that answers as an online machine would.

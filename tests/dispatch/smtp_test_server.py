@@ -1,0 +1,95 @@
+"""A local SMTP submission server with implicit TLS for the mail tests.
+
+Usage: smtp_test_server.py CERT KEY [normal|stall]
+
+Prints "PORT <n>" once it listens on 127.0.0.1, then one JSON line per accepted message
+with the envelope and the message bytes (base64). The login ann@gmail.com / secret is
+accepted; recipients containing "reject550" or "toomany" are refused with 550 and 452.
+In "stall" mode the server completes the TLS handshake and then never says a word.
+"""
+import base64
+import json
+import socket
+import ssl
+import sys
+import threading
+import time
+
+from aiosmtpd.controller import Controller
+from aiosmtpd.smtp import AuthResult, LoginPassword
+
+USER, PASSWORD = b"ann@gmail.com", b"secret"
+
+
+def free_port():
+    with socket.socket() as probe:
+        probe.bind(("127.0.0.1", 0))
+        return probe.getsockname()[1]
+
+
+def authenticate(server, session, envelope, mechanism, auth_data):
+    if isinstance(auth_data, LoginPassword) and (auth_data.login, auth_data.password) == (USER, PASSWORD):
+        return AuthResult(success=True)
+    return AuthResult(success=False, handled=False)
+
+
+class Handler:
+    async def handle_RCPT(self, server, session, envelope, address, rcpt_options):
+        if "reject550" in address:
+            return "550 5.1.1 The email account that you tried to reach does not exist"
+        if "toomany" in address:
+            return "452 4.5.3 Your message has too many recipients"
+        envelope.rcpt_tos.append(address)
+        return "250 OK"
+
+    async def handle_DATA(self, server, session, envelope):
+        record = {
+            "mail_from": envelope.mail_from,
+            "rcpt_tos": envelope.rcpt_tos,
+            "data": base64.b64encode(envelope.original_content or envelope.content).decode(),
+        }
+        print(json.dumps(record), flush=True)
+        return "250 2.0.0 OK queued"
+
+
+def stall(context, port):
+    listener = socket.socket()
+    listener.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+    listener.bind(("127.0.0.1", port))
+    listener.listen(8)
+    print(f"PORT {port}", flush=True)
+
+    def hold(connection):
+        try:
+            with context.wrap_socket(connection, server_side=True):
+                time.sleep(120)
+        except (OSError, ssl.SSLError):
+            pass
+
+    while True:
+        connection, _ = listener.accept()
+        threading.Thread(target=hold, args=(connection,), daemon=True).start()
+
+
+def main():
+    cert, key = sys.argv[1], sys.argv[2]
+    mode = sys.argv[3] if len(sys.argv) > 3 else "normal"
+    context = ssl.create_default_context(ssl.Purpose.CLIENT_AUTH)
+    context.load_cert_chain(cert, key)
+    port = free_port()
+    if mode == "stall":
+        stall(context, port)
+        return
+    controller = Controller(Handler(), hostname="127.0.0.1", port=port, ssl_context=context,
+                            authenticator=authenticate, auth_required=True,
+                            auth_require_tls=False)
+    controller.start()
+    print(f"PORT {port}", flush=True)
+    try:
+        sys.stdin.read()  # runs until the test closes our input
+    finally:
+        controller.stop()
+
+
+if __name__ == "__main__":
+    main()

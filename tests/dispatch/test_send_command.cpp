@@ -1,0 +1,242 @@
+#include "app/error_report.h"
+#include "dispatch/messages.h"
+#include "dispatch/recipient_expansion.h"
+#include "dispatch/sent_log.h"
+#include "form_fixture.h"
+#include "recipients/list_rows.h"
+
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QLocale>
+#include <QPlainTextEdit>
+#include <QTest>
+#include <QTreeWidget>
+#include <unistd.h>
+
+using platform::Answer;
+using platform::MailFailure;
+
+namespace {
+QByteArray readAll(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+} // namespace
+
+class TestSendCommand : public QObject {
+    Q_OBJECT
+    std::unique_ptr<FormFixture> f;
+    app::Form1* form = nullptr;
+
+    QString logPath() const { return f->programFolder() + "/sentmessages.log"; }
+    void fill(const QStringList& phones, const QStringList& carriers, const QList<bool>& ticks) {
+        form->ListView1->clear();
+        form->ListView2->clear();
+        recipients::appendRows(form->ListView1, phones);
+        for (qsizetype i = 0; i < carriers.size(); ++i)
+            recipients::appendCarrier(form->ListView2, carriers[i], ticks.value(i, true));
+    }
+private slots:
+    void init() {
+        f = std::make_unique<FormFixture>();
+        form = &f->open();
+        form->Text3->setText(" ann ");
+        form->Text2->setText(" secret ");
+        form->Text4->setText("Subject line");
+        form->Text5->setPlainText("first\nsecond");
+    }
+
+    void expansion_isPhoneMajorWithTickedCarriersInOrder() {
+        const auto e = dispatch::expandRecipients({"P1", "P2"}, {"D1", "D3"});
+        QCOMPARE(e.recipients, QStringLiteral("P1@D1,P1@D3,P2@D1,P2@D3"));
+        QCOMPARE(e.phones, QStringLiteral("P1,P2"));
+        const auto none = dispatch::expandRecipients({"P1", "P2"}, {});
+        QCOMPARE(none.recipients, QString());
+        QCOMPARE(none.phones, QStringLiteral("P1,P2,"));
+        QCOMPARE(dispatch::expandRecipients({"P", "P"}, {" d ", "e"}).recipients,
+                 QStringLiteral("P@ d ,P@e,P@ d ,P@e"));
+    }
+
+    void send_submitsLogsAndSaysDone() {
+        fill({"P1", "P2"}, {"D1", "D2", "D3"}, {true, false, true});
+        int styleAtDone = -1;
+        f->desktop.whileBoxShown = [&](const ScriptedDesktop::Box&) {
+            styleAtDone = form->pointer().style();
+        };
+        form->PushButton1_Click();
+        QCOMPARE(f->mail.sent.size(), 1);
+        const platform::MailMessage& m = f->mail.sent[0];
+        QCOMPARE(m.userAddress, QStringLiteral("ann@gmail.com"));
+        QCOMPARE(m.password, QStringLiteral("secret"));
+        QCOMPARE(m.recipients, QStringList({"P1@D1", "P1@D3", "P2@D1", "P2@D3"}));
+        QCOMPARE(m.toHeader, QStringLiteral("P1@D1,P1@D3,P2@D1,P2@D3"));
+        QCOMPARE(m.subject, QStringLiteral("Subject line"));
+        QCOMPARE(m.body, QStringLiteral("first\nsecond"));
+        QCOMPARE(f->desktop.boxTexts(), QStringList({"Done."}));
+        QCOMPARE(styleAtDone, int(app::kDefaultPointer));
+        const QString stamp = QLocale::system().toString(f->clock.time, QLocale::ShortFormat);
+        QCOMPARE(readAll(logPath()), (stamp + "\r\nTo: P1,P2\r\nSubject:Subject line\r\nBody:first"
+                                              "\r\nsecond\r\n\r\n\r\n").toLocal8Bit());
+        form->PushButton1_Click(); // the same message again, a second record
+        QCOMPARE(readAll(logPath()).count("To: P1,P2\r\n"), 2);
+        QCOMPARE(form->ListView1->topLevelItemCount(), 2); // the window is unchanged
+    }
+
+    void userAddress_alwaysGetsTheDomain() {
+        fill({"P"}, {"D"}, {});
+        form->Text3->setText("ann@gmail.com");
+        form->PushButton1_Click();
+        QCOMPARE(f->mail.sent[0].userAddress, QStringLiteral("ann@gmail.com@gmail.com"));
+    }
+
+    void noPhones_saysSoWithoutAQuestion() {
+        fill({}, {"D"}, {});
+        form->PushButton1_Click();
+        QCOMPARE(f->desktop.boxTexts(), QStringList({"No phone numbers."}));
+        QVERIFY(f->mail.sent.isEmpty());
+    }
+
+    void exactly100_needNoQuestion() {
+        QStringList phones, carriers;
+        for (int i = 0; i < 10; ++i) {
+            phones << QString::number(i);
+            carriers << QStringLiteral("c%1.example").arg(i);
+        }
+        fill(phones, carriers, {});
+        form->PushButton1_Click();
+        QCOMPARE(f->mail.sent.size(), 1);
+        QCOMPARE(f->mail.sent[0].recipients.size(), 100);
+        QCOMPARE(f->desktop.boxTexts(), QStringList({"Done."}));
+    }
+
+    void over100_asksAndGoesOnOnlyOnYes() {
+        QStringList phones;
+        for (int i = 0; i < 34; ++i)
+            phones << QString::number(i);
+        fill(phones, {"a.example", "b.example", "c.example"}, {});
+        f->desktop.answers = {Answer::No};
+        form->PushButton1_Click();
+        QVERIFY(f->mail.sent.isEmpty());
+        QCOMPARE(f->desktop.boxes.size(), 1);
+        QCOMPARE(f->desktop.boxes[0].buttons, platform::Buttons::YesNo);
+        QCOMPARE(f->desktop.boxes[0].text,
+                 QStringLiteral(
+                     "Your message has too many recipients (34 phones at 3 carriers). \r\n\r\nFor "
+                     "more information regarding Google's sending limits, review article "
+                     "https://support.google.com/mail/answer/22839.\r\n\r\nProceeding without "
+                     "decreasing number of phones to 33 phones at 3 carriers (max. 100 "
+                     "recipients) may disable Your Google account.\r\n\r\nProceed anyway?"));
+        QVERIFY(!QFile::exists(logPath()));
+        f->desktop.answers = {Answer::Yes};
+        form->PushButton1_Click();
+        QCOMPARE(f->mail.sent.size(), 1);
+        QCOMPARE(f->mail.sent[0].recipients.size(), 102);
+    }
+
+    void noTickedCarrier_endsWithTheReportAndLogsNothing() {
+        fill({"P1"}, {"D1"}, {false});
+        f->mail.result = {MailFailure::General, "The message has no recipients."};
+        form->PushButton1_Click();
+        QCOMPARE(f->desktop.boxes.size(), 1);
+        QCOMPARE(f->desktop.boxes[0].text,
+                 QStringLiteral("The message has no recipients.\r\nin "
+                                "Velmora2017/04/05.Form1.PushButton1_Click at line 182\r\rPlease "
+                                "email screenshot of this message to support@quorvane.com"));
+        QVERIFY(!QFile::exists(logPath()));
+        QCOMPARE(form->pointer().style(), int(app::kDefaultPointer));
+    }
+
+    void refusedLogin_offersThePicturesOnYes() {
+        fill({"P1"}, {"D1"}, {});
+        f->mail.result = {MailFailure::NotDelivered, "535 authentication failed"};
+        f->desktop.answers = {Answer::No, Answer::Yes};
+        form->PushButton1_Click();
+        QCOMPARE(f->desktop.boxTexts(), QStringList({dispatch::loginQuestion()}));
+        QVERIFY(f->desktop.opened.isEmpty());
+        form->PushButton1_Click();
+        const QString pictures = f->programFolder() + "/Pictures/";
+        QCOMPARE(f->desktop.opened, QStringList({'"' + pictures + "less-secure-apps1.jpg\"",
+                                                 '"' + pictures + "less-secure-apps2.jpg\""}));
+        QCOMPARE(f->desktop.boxes.size(), 2);
+        QVERIFY(!QFile::exists(logPath()));
+        QCOMPARE(form->pointer().style(), int(app::kDefaultPointer));
+        QVERIFY(dispatch::loginQuestion().startsWith(
+            QLatin1String("Message could not be sent to the SMTP server.\r\n\r\nPlease "
+                          "double-check your username and password.\r\n\r\n")));
+    }
+
+    void refusedRecipients_explainTheLimit() {
+        QStringList phones;
+        for (int i = 0; i < 40; ++i)
+            phones << QString::number(i);
+        fill(phones, {"a.example", "b.example", "c.example"}, {});
+        f->desktop.answers = {Answer::Yes};
+        f->mail.result = {MailFailure::RecipientsRefused, "452 4.5.3 Your message has too many recipients"};
+        form->PushButton1_Click();
+        QCOMPARE(f->desktop.boxes.size(), 2);
+        QCOMPARE(f->desktop.boxes[1].text,
+                 QStringLiteral("Message could not be sent to the SMTP server.\r\n\r\nYour message "
+                                "has too many recipients. (40 phones at 3 carriers). \r\n\r\nFor "
+                                "more information regarding Google's sending limits, review "
+                                "article https://support.google.com/mail/answer/22839.\r\n\r\n"
+                                "Please decrease number of phones to 33 phones at 3 carriers "
+                                "(max. 100 recipients) to not disable Your Google account."));
+        QCOMPARE(f->desktop.boxes[1].buttons, platform::Buttons::Ok);
+        QVERIFY(!QFile::exists(logPath()));
+    }
+
+    void unwritableLog_isReportedAndTheSendStillSaysDone() {
+        fill({"P1"}, {"D1"}, {});
+        QDir().mkpath(logPath()); // a folder where the log should be
+        form->PushButton1_Click();
+        QCOMPARE(f->desktop.boxes.size(), 2);
+        QVERIFY(f->desktop.boxes[0].text.contains(QLatin1String("at line 186")));
+        QCOMPARE(f->desktop.boxes[1].text, QStringLiteral("Done."));
+    }
+
+    void logPath_fallsBackToTheDataFolder() {
+        const QString program = f->programFolder();
+        QCOMPARE(dispatch::sentLogPath(program, f->dataFolder()), program + "/sentmessages.log");
+        const QString missing = f->folder.path() + "/not-a-folder/sub";
+        QCOMPARE(dispatch::sentLogPath(missing, f->dataFolder()),
+                 f->dataFolder() + "/sentmessages.log");
+        if (geteuid() != 0) { // permission bits do not bind the superuser
+            QFile::setPermissions(program, QFile::ReadOwner | QFile::ExeOwner);
+            QCOMPARE(dispatch::sentLogPath(program, f->dataFolder()),
+                     f->dataFolder() + "/sentmessages.log");
+            QFile::setPermissions(program, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        }
+        dispatch::WriteSentLog(f->dataFolder() + "/new/sentmessages.log", "r");
+        QCOMPARE(readAll(f->dataFolder() + "/new/sentmessages.log"), QByteArray("r\r\n"));
+    }
+
+    void viewLog_opensTheFileOrSaysNothingIsStored() {
+        form->PushButton2_Click();
+        QCOMPARE(f->desktop.boxTexts(), QStringList({"No message sent has been stored."}));
+        QVERIFY(f->desktop.viewers.isEmpty());
+        fill({"P1"}, {"D1"}, {});
+        form->PushButton1_Click();
+        f->desktop.boxes.clear();
+        form->PushButton2_Click();
+        QCOMPARE(f->desktop.viewers, QStringList({logPath()}));
+        f->desktop.viewerStarts = false;
+        form->PushButton2_Click();
+        QVERIFY(f->desktop.boxes[0].text.contains(
+            QLatin1String("Form1.PushButton2_Click at line 104")));
+    }
+
+    void help_isSixParagraphsJoinedByCarriageReturns() {
+        form->PushButton8_Click();
+        const QString text = f->desktop.boxes.value(0).text;
+        QCOMPARE(text.count(QLatin1Char('\r')), 10);
+        QCOMPARE(text.count(QLatin1Char('\n')), 0);
+        QVERIFY(text.startsWith(QLatin1String("IMAP must be enabled on your Gmail account to use "
+                                              "this software. \r\rTo do this")));
+        QVERIFY(text.endsWith(QLatin1String("domain logins such as someone@yourcompany.com")));
+        QCOMPARE(f->desktop.boxes[0].title, QStringLiteral("Parlivo"));
+    }
+};
+
+QTEST_MAIN(TestSendCommand)
+#include "test_send_command.moc"
