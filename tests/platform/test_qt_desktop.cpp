@@ -1,0 +1,92 @@
+// The Qt side of the desktop, its boxes answered from a timer as a person would.
+#include "platform/cursor_file.h"
+#include "platform/qt_desktop.h"
+
+#include <QApplication>
+#include <QDialogButtonBox>
+#include <QInputDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+#include <QUrl>
+
+namespace {
+// Runs `answer` on the modal dialog as soon as it is up.
+template <typename Dialog> void whenShown(std::function<void(Dialog*)> answer) {
+    auto* timer = new QTimer;
+    QObject::connect(timer, &QTimer::timeout, [timer, answer] {
+        for (QWidget* widget : QApplication::topLevelWidgets())
+            if (auto* dialog = qobject_cast<Dialog*>(widget); dialog && dialog->isVisible()) {
+                timer->stop();
+                timer->deleteLater();
+                answer(dialog);
+                return;
+            }
+    });
+    timer->start(20);
+}
+} // namespace
+
+class TestQtDesktop : public QObject {
+    Q_OBJECT
+private slots:
+    void messageBox_showsLineBreaksAndReturnsThePressedButton() {
+        platform::QtDesktop desktop;
+        QString shown;
+        QString title;
+        whenShown<QMessageBox>([&](QMessageBox* box) {
+            shown = box->text();
+            title = box->windowTitle();
+            box->button(QMessageBox::Yes)->click();
+        });
+        const auto answer = desktop.messageBox("one\r\ntwo\rthree", platform::Buttons::YesNo,
+                                               platform::Icon::None, "Parlivo");
+        QCOMPARE(answer, platform::Answer::Yes);
+        QCOMPARE(shown, QStringLiteral("one\ntwo\nthree"));
+        QCOMPARE(title, QStringLiteral("Parlivo"));
+        whenShown<QMessageBox>([](QMessageBox* box) { box->button(QMessageBox::No)->click(); });
+        QCOMPARE(desktop.messageBox("?", platform::Buttons::YesNo, platform::Icon::Warning, "t"),
+                 platform::Answer::No);
+    }
+
+    void inputBox_returnsTheTextOrEmptyOnCancel() {
+        platform::QtDesktop desktop;
+        whenShown<QInputDialog>([](QInputDialog* dialog) {
+            dialog->setTextValue("555 0100");
+            dialog->accept();
+        });
+        QCOMPARE(desktop.inputBox("Enter phone number to add: ", "Parlivo"),
+                 QStringLiteral("555 0100"));
+        whenShown<QInputDialog>([](QInputDialog* dialog) {
+            dialog->setTextValue("typed then cancelled");
+            dialog->reject();
+        });
+        QCOMPARE(desktop.inputBox("Enter a carrier:", "Parlivo"), QString());
+    }
+
+    void fileFilter_andDocumentTargets() {
+        QCOMPARE(platform::qtFileFilter("Text Files (*.txt)|*.txt|All Files (*.*)|*.*|"),
+                 QStringLiteral("Text Files (*.txt);;All Files (*)"));
+        QCOMPARE(platform::documentUrl("\"http://www.quorvane.com/mirelant/\""),
+                 QUrl("http://www.quorvane.com/mirelant/"));
+        QCOMPARE(platform::documentUrl("\"/opt/p/Pictures/less-secure-apps1.jpg\""),
+                 QUrl::fromLocalFile("/opt/p/Pictures/less-secure-apps1.jpg"));
+        QCOMPARE(platform::documentUrl("/tmp/a b.log"), QUrl::fromLocalFile("/tmp/a b.log"));
+    }
+
+    void cursorFile_givesImageAndHotSpot() {
+        const QString source = QString::fromLocal8Bit(qgetenv("PARLIVO_SOURCE_DIR"));
+        const auto hand = platform::loadCursorFile(source + "/resources/HAND-M.CUR");
+        QVERIFY(hand.has_value());
+        QCOMPARE(hand->hotSpot(), QPoint(9, 1));
+        QCOMPARE(hand->pixmap().size(), QSize(32, 32));
+        QVERIFY(!platform::loadCursorFile(source + "/resources/x/o.cjs").has_value());
+        QVERIFY(!platform::loadCursorFile(source + "/no/such/file.cur").has_value());
+    }
+};
+
+QTEST_MAIN(TestQtDesktop)
+#include "test_qt_desktop.moc"
