@@ -2,6 +2,7 @@
 #include "app/settings.h"
 #include "app/shared.h"
 #include "connectivity/online_check.h"
+#include "notice/companion_notice.h"
 #include "platform/curl_mail_submitter.h"
 #include "platform/qsettings_store.h"
 #include "platform/qt_desktop.h"
@@ -46,5 +47,7 @@ int main(int argc, char* argv[]) {
                      connectivity::kPingCommand});
     form.Form_Load();
     form.show();
+    if (form.notice()) // shown first, it stays in front of the main window
+        form.notice()->raise();
     return QApplication::exec();
 }

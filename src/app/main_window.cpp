@@ -229,7 +229,7 @@ void Form1::Form_Load() {
         notice_ = std::make_unique<notice::Form2>(services_.desktop, services_.programFolder);
         connect(notice_.get(), &notice::Form2::closeRequested, this, &Form1::endProgram);
         notice_->Form_Load();
-        notice_->show();
+        notice_->showCentred();
     });
     p.step(116,
            [&] { notice::HomePageShow(services_.desktop, services_.clock, services_.random); });

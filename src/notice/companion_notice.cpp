@@ -9,6 +9,7 @@
 #include <QCloseEvent>
 #include <QLabel>
 #include <QPushButton>
+#include <QScreen>
 
 namespace notice {
 
@@ -69,6 +70,12 @@ void Form2::Form_Load() {
             pointer_.setHandCursor(*hand);
         });
     }
+}
+
+void Form2::showCentred() {
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
+    show();
 }
 
 void Form2::PushButton1_Click() {

@@ -23,6 +23,8 @@ class Form2 final : public QWidget {
     Form2(platform::Desktop& desktop, QString programFolder);
 
     void Form_Load();
+    // Shows the notice, not modal, in the middle of the screen.
+    void showCentred();
     void PushButton1_Click();
 
     QLabel* Label1 = nullptr;
