@@ -61,10 +61,25 @@ QByteArray cursorFile(const QImage& image, int hotX, int hotY) {
     QByteArray dib;
     QBuffer buffer(&dib);
     buffer.open(QIODevice::WriteOnly);
-    const auto put32 = [&](quint32 v) { v = qToLittleEndian(v); buffer.write(reinterpret_cast<const char*>(&v), 4); };
-    const auto put16 = [&](quint16 v) { v = qToLittleEndian(v); buffer.write(reinterpret_cast<const char*>(&v), 2); };
-    put32(40); put32(quint32(w)); put32(quint32(h * 2)); put16(1); put16(32);
-    put32(0); put32(0); put32(0); put32(0); put32(0); put32(0);
+    const auto put32 = [&](quint32 v) {
+        v = qToLittleEndian(v);
+        buffer.write(reinterpret_cast<const char*>(&v), 4);
+    };
+    const auto put16 = [&](quint16 v) {
+        v = qToLittleEndian(v);
+        buffer.write(reinterpret_cast<const char*>(&v), 2);
+    };
+    put32(40);
+    put32(quint32(w));
+    put32(quint32(h * 2));
+    put16(1);
+    put16(32);
+    put32(0);
+    put32(0);
+    put32(0);
+    put32(0);
+    put32(0);
+    put32(0);
     for (int y = h - 1; y >= 0; --y)
         for (int x = 0; x < w; ++x)
             put32(image.pixel(x, y));
@@ -79,11 +94,25 @@ QByteArray cursorFile(const QImage& image, int hotX, int hotY) {
     QByteArray file;
     QBuffer out(&file);
     out.open(QIODevice::WriteOnly);
-    const auto o16 = [&](quint16 v) { v = qToLittleEndian(v); out.write(reinterpret_cast<const char*>(&v), 2); };
-    const auto o32 = [&](quint32 v) { v = qToLittleEndian(v); out.write(reinterpret_cast<const char*>(&v), 4); };
-    o16(0); o16(2); o16(1);
-    out.putChar(char(w)); out.putChar(char(h)); out.putChar(0); out.putChar(0);
-    o16(quint16(hotX)); o16(quint16(hotY)); o32(quint32(dib.size())); o32(6 + 16);
+    const auto o16 = [&](quint16 v) {
+        v = qToLittleEndian(v);
+        out.write(reinterpret_cast<const char*>(&v), 2);
+    };
+    const auto o32 = [&](quint32 v) {
+        v = qToLittleEndian(v);
+        out.write(reinterpret_cast<const char*>(&v), 4);
+    };
+    o16(0);
+    o16(2);
+    o16(1);
+    out.putChar(char(w));
+    out.putChar(char(h));
+    out.putChar(0);
+    out.putChar(0);
+    o16(quint16(hotX));
+    o16(quint16(hotY));
+    o32(quint32(dib.size()));
+    o32(6 + 16);
     out.write(dib);
     return file;
 }
@@ -149,7 +178,8 @@ void drawNoticePicture(const QString& path, bool second) {
         p.setPen(QColor("#1d2a38"));
         p.setBrush(QColor("#fff4c2"));
         p.drawRoundedRect(60, 316, 600, 48, 6, 6);
-        p.drawText(QRect(80, 316, 560, 48), Qt::AlignVCenter, "Your app password:  abcd efgh ijkl mnop");
+        p.drawText(QRect(80, 316, 560, 48), Qt::AlignVCenter,
+                   "Your app password:  abcd efgh ijkl mnop");
         p.setPen(QColor("#5b6673"));
         p.setFont(small);
         p.drawText(QRect(60, 380, 600, 30), Qt::AlignLeft,

@@ -3,7 +3,7 @@
 #include "app/shared.h"
 #include "connectivity/online_check.h"
 #include "notice/companion_notice.h"
-#include "platform/curl_mail_submitter.h"
+#include "platform/lazy_mail_submitter.h"
 #include "platform/qsettings_store.h"
 #include "platform/qt_desktop.h"
 #include "platform/system_random.h"
@@ -39,7 +39,8 @@ int main(int argc, char* argv[]) {
     platform::QSettingsStore settings(platform::userSettingsFile(app::settings::kOrganisation),
                                       app::settings::kSection);
     platform::SystemClock clock;
-    platform::CurlMailSubmitter mail({}, &clock);
+    platform::LazyMailSubmitter mail(QApplication::applicationDirPath() + "/libparlivo_mail",
+                                     &clock);
     platform::SystemRandom random;
 
     app::Form1 form({desktop, settings, mail, clock, random, QApplication::applicationDirPath(),

@@ -23,6 +23,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QProxyStyle>
 #include <QPushButton>
 #include <QTreeWidget>
 
@@ -77,6 +78,13 @@ QLineEdit* makeBox(QWidget* parent, const char* name, const QString& accessibleN
     return box;
 }
 } // namespace
+
+int PasswordStarStyle::styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
+                                 QStyleHintReturn* returnData) const {
+    if (hint == SH_LineEdit_PasswordCharacter)
+        return '*';
+    return QProxyStyle::styleHint(hint, option, widget, returnData);
+}
 
 Form1::Form1(Services services)
     : QWidget(nullptr, Qt::Window | Qt::MSWindowsFixedSizeDialogHint),
@@ -141,7 +149,9 @@ void Form1::buildControls() {
     lblLabels[1] = makeLabel(Frame5, QStringLiteral("Password:"), twips(240, 825, 1215, 270));
     Text2 = makeBox(Frame5, "Text2", QStringLiteral("Password"), twips(1440, 780, 6090, 345));
     Text2->setEchoMode(QLineEdit::Password);
-    Text2->setStyleSheet(QStringLiteral("QLineEdit { lineedit-password-character: 42; }"));
+    auto* stars = new PasswordStarStyle;
+    stars->setParent(Text2);
+    Text2->setStyle(stars);
 
     Frame1 = new QGroupBox(QStringLiteral("Subject"), this);
     Frame1->setGeometry(twips(8040, 1440, 7800, 820));

@@ -2,6 +2,7 @@
 
 #include "app/pointer.h"
 
+#include <QProxyStyle>
 #include <QString>
 #include <QWidget>
 #include <array>
@@ -43,6 +44,13 @@ struct Services {
     QString programFolder; // the program's files: cursor, skin, pictures, and the log
     QString dataFolder;    // the log's place when the program folder is not writable
     QString onlineCheckCommand;
+};
+
+// Masks each typed character of the password box with "*".
+class PasswordStarStyle final : public QProxyStyle {
+  public:
+    int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
+                  QStyleHintReturn* returnData) const override;
 };
 
 inline const QString kProductName = QStringLiteral("Parlivo");

@@ -3,22 +3,25 @@
 namespace dispatch {
 
 Expansion expandRecipients(const QStringList& phones, const QStringList& tickedDomains) {
+    // "@domain," once per domain, so each address is two appends.
+    QStringList suffixes;
+    suffixes.reserve(tickedDomains.size());
+    qsizetype suffixLength = 0;
+    for (const QString& domain : tickedDomains) {
+        suffixes << QLatin1Char('@') + domain + QLatin1Char(',');
+        suffixLength += suffixes.last().size();
+    }
     qsizetype phoneLength = 0;
     for (const QString& phone : phones)
         phoneLength += phone.size() + 1;
-    qsizetype domainLength = 0;
-    for (const QString& domain : tickedDomains)
-        domainLength += domain.size() + 2;
 
     Expansion result;
-    result.recipients.reserve(phoneLength * tickedDomains.size() + domainLength * phones.size());
+    result.recipients.reserve(phoneLength * suffixes.size() + suffixLength * phones.size());
     result.phones.reserve(phoneLength);
     for (const QString& phone : phones) {
-        for (const QString& domain : tickedDomains) {
+        for (const QString& suffix : std::as_const(suffixes)) {
             result.recipients += phone;
-            result.recipients += QLatin1Char('@');
-            result.recipients += domain;
-            result.recipients += QLatin1Char(',');
+            result.recipients += suffix;
         }
         result.phones += phone;
         result.phones += QLatin1Char(',');

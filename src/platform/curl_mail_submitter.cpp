@@ -113,10 +113,7 @@ SubmitResult classifyExchange(const SmtpExchange& exchange) {
 }
 
 CurlMailSubmitter::CurlMailSubmitter(CurlMailOptions options, const Clock* clock)
-    : options_(std::move(options)), clock_(clock) {
-    static const bool initialised = curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK;
-    Q_UNUSED(initialised);
-}
+    : options_(std::move(options)), clock_(clock) {}
 
 SubmitResult CurlMailSubmitter::submit(const MailMessage& message) {
     if (const auto reason = unsafeMessageReason(message))
@@ -124,6 +121,11 @@ SubmitResult CurlMailSubmitter::submit(const MailMessage& message) {
     if (message.recipients.isEmpty())
         return {MailFailure::General,
                 QStringLiteral("The message has no recipients: tick at least one carrier.")};
+
+    // The TLS library is set up on the first send, not at start-up: most runs never send.
+    static const bool initialised = curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK;
+    if (!initialised)
+        return {MailFailure::General, QStringLiteral("The mail library could not be started.")};
 
     const QDateTime date = clock_ ? clock_->now() : QDateTime::currentDateTime();
     Upload upload{composeMessage(message, date, uniqueToken())};

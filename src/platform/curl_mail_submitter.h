@@ -30,8 +30,8 @@ class CurlMailSubmitter final : public MailSubmitter {
 struct SmtpExchange {
     int curlCode = 0;
     QString curlText;
-    QString lastCommand; // the verb of the last command sent ("EHLO", "AUTH", "RCPT", ...)
-    QString lastReply;   // the server's last reply line
+    QString lastCommand;    // the verb of the last command sent ("EHLO", "AUTH", "RCPT", ...)
+    QString lastReply;      // the server's last reply line
     QString refusedCommand; // the verb of the last command the server refused (4xx, 5xx)
     QString refusal;        // and the server's refusal
     bool authenticated = false;

@@ -25,7 +25,7 @@ void setAllTicks(Procedure& p, QTreeWidget* list, bool ticked) {
     qint16 count = 0;
     p.step(100, [&] { count = app::toInteger(rowCount(list)); });
     list->setUpdatesEnabled(false);
-    for (qint16 position = 1; position <= count; ++position)
+    for (int position = 1; position <= count; ++position) // an int: 32767 rows must not wrap
         p.step(102, [&] { setTicked(list, position, ticked); });
     list->setUpdatesEnabled(true);
 }

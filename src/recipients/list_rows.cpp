@@ -85,7 +85,7 @@ QList<app::settings::CarrierRow> carrierRows(const QTreeWidget* list) {
 qint16 CountCheckedCarriers(const QTreeWidget* carriers) {
     const qint16 count = app::toInteger(carriers->topLevelItemCount());
     qint16 ticked = 0;
-    for (qint16 i = 0; i < count; ++i)
+    for (int i = 0; i < count; ++i)
         if (carriers->topLevelItem(i)->checkState(0) == Qt::Checked)
             ++ticked;
     return ticked;

@@ -1,7 +1,5 @@
 #include "recipients/phone_rules.h"
 
-#include <QStringDecoder>
-
 namespace recipients {
 
 QString cleanPhoneNumber(const QString& typed) {
@@ -12,31 +10,31 @@ QString cleanPhoneNumber(const QString& typed) {
 }
 
 QStringList rowsFromFileText(const QByteArray& bytes) {
+    // Line ends are ASCII, so decoding the whole file first leaves them where they were.
+    const QString text = QString::fromLocal8Bit(bytes);
+    const QStringView all(text);
     QStringList rows;
-    QStringDecoder decode(QStringDecoder::System);
-    const auto addRow = [&](qsizetype from, qsizetype to) {
-        rows << decode.decode(QByteArrayView(bytes).sliced(from, to - from));
-    };
     qsizetype position = 0;
-    const qsizetype size = bytes.size();
+    const qsizetype size = all.size();
     while (position < size) {
-        qsizetype lineEnd = bytes.indexOf('\r', position);
+        qsizetype lineEnd = all.indexOf(QLatin1Char('\r'), position);
         qsizetype next;
         if (lineEnd < 0) {
             lineEnd = size;
             next = size;
         } else {
             next = lineEnd + 1;
-            if (next < size && bytes[next] == '\n')
+            if (next < size && all[next] == QLatin1Char('\n'))
                 ++next;
         }
+        // A line feed inside a line also starts a new row.
         qsizetype start = position;
-        for (qsizetype feed = bytes.indexOf('\n', start); feed >= 0 && feed < lineEnd;
-             feed = bytes.indexOf('\n', start)) {
-            addRow(start, feed);
+        for (qsizetype feed = all.indexOf(QLatin1Char('\n'), start); feed >= 0 && feed < lineEnd;
+             feed = all.indexOf(QLatin1Char('\n'), start)) {
+            rows << all.sliced(start, feed - start).toString();
             start = feed + 1;
         }
-        addRow(start, lineEnd);
+        rows << all.sliced(start, lineEnd - start).toString();
         position = next;
     }
     return rows;

@@ -8,10 +8,10 @@ using app::Procedure;
 
 class TestErrorReport : public QObject {
     Q_OBJECT
-private slots:
+  private slots:
     void reportText_isByteExact() {
-        const QString text = app::errorReportText(
-            QStringLiteral("Type mismatch"), app::qualifiedName("Form1", "Form_Load"), 178);
+        const QString text = app::errorReportText(QStringLiteral("Type mismatch"),
+                                                  app::qualifiedName("Form1", "Form_Load"), 178);
         QCOMPARE(text, QStringLiteral("Type mismatch\r\nin Velmora2017/04/05.Form1.Form_Load at "
                                       "line 178\r\rPlease email screenshot of this message to "
                                       "support@quorvane.com"));

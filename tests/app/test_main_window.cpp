@@ -40,7 +40,7 @@ void writeFile(const QString& path, const QByteArray& bytes) {
 
 class TestMainWindow : public QObject {
     Q_OBJECT
-private slots:
+  private slots:
     void firstStart_showsDefaultsEmptyLoginAndTheNotice() {
         FormFixture f;
         app::Form1& form = f.open();
@@ -108,8 +108,8 @@ private slots:
                  QStringLiteral("Invalid picture\r\nin Velmora2017/04/05.Form1.Form_Load at line "
                                 "110\r\rPlease email screenshot of this message to "
                                 "support@quorvane.com"));
-        QVERIFY(f.desktop.boxes[2].text.startsWith(
-            QLatin1String("Type mismatch\r\nin Velmora2017/04/05.Form1.Form_Load at line 178\r\r")));
+        QVERIFY(f.desktop.boxes[2].text.startsWith(QLatin1String(
+            "Type mismatch\r\nin Velmora2017/04/05.Form1.Form_Load at line 178\r\r")));
         QCOMPARE(rowsOf(form.ListView2), QStringList({"[x] a", "b"}));
         QVERIFY(form.notice()->isVisible());
     }
@@ -118,17 +118,21 @@ private slots:
         QTest::addColumn<QString>("carriers");
         QTest::addColumn<QString>("ticks");
         QTest::addColumn<QStringList>("rows");
-        QTest::newRow("three rows") << "a^b^c^" << "True^False^True^"
-                                    << QStringList({"[x] a", "b", "[x] c"});
-        QTest::newRow("caret inside a row") << "a^b^c^" << "True^True^"
-                                            << QStringList({"a", "b", "c"});
-        QTest::newRow("ticks missing") << "a^b^" << "" << QStringList({"a", "b"});
+        QTest::newRow("three rows") << "a^b^c^"
+                                    << "True^False^True^" << QStringList({"[x] a", "b", "[x] c"});
+        QTest::newRow("caret inside a row") << "a^b^c^"
+                                            << "True^True^" << QStringList({"a", "b", "c"});
+        QTest::newRow("ticks missing") << "a^b^"
+                                       << "" << QStringList({"a", "b"});
         QTest::newRow("empty row keeps later ticks")
-            << "a^^c^" << "False^True^True^" << QStringList({"a", "[x] c"});
-        QTest::newRow("numbers as ticks") << "a^b^c^" << "1^0^-1^"
-                                          << QStringList({"[x] a", "b", "[x] c"});
-        QTest::newRow("no caret at all") << "vtext.com" << "" << QStringList({"vtext.com"});
-        QTest::newRow("blanks kept") << " x.y ^" << "True^" << QStringList({"[x]  x.y "});
+            << "a^^c^"
+            << "False^True^True^" << QStringList({"a", "[x] c"});
+        QTest::newRow("numbers as ticks") << "a^b^c^"
+                                          << "1^0^-1^" << QStringList({"[x] a", "b", "[x] c"});
+        QTest::newRow("no caret at all") << "vtext.com"
+                                         << "" << QStringList({"vtext.com"});
+        QTest::newRow("blanks kept") << " x.y ^"
+                                     << "True^" << QStringList({"[x]  x.y "});
     }
     void restore() {
         QFETCH(QString, carriers);
@@ -149,8 +153,8 @@ private slots:
         f.settings.writes.clear();
         f.desktop.eventPasses = 0;
         form.close();
-        QCOMPARE(f.settings.writes, QStringList({"Carriers=a^b^c^",
-                                                 "Carriers PushButtoned=True^False^True^"}));
+        QCOMPARE(f.settings.writes,
+                 QStringList({"Carriers=a^b^c^", "Carriers PushButtoned=True^False^True^"}));
         QCOMPARE(f.desktop.eventPasses, 2);
         QCOMPARE(f.desktop.programEnds, 1);
         form.close(); // a second close request stores nothing more
@@ -180,6 +184,7 @@ private slots:
         QCOMPARE(f.settings.writes, QStringList({"User=", "User=a", "User=ab"}));
         QTest::keyClicks(form.Text2, "pw");
         QCOMPARE(f.settings.values[app::settings::kPassword], QStringLiteral("pw"));
+        QCOMPARE(form.Text2->displayText(), QStringLiteral("**"));
         form.Text4->setFocus();
         form.Text2->setCursorPosition(0);
         QFocusEvent focusIn(QEvent::FocusIn, Qt::TabFocusReason);
@@ -213,8 +218,7 @@ private slots:
 
     void handCursor_comesFromTheCursorFile() {
         FormFixture f;
-        QFile::copy(QString::fromLocal8Bit(qgetenv("PARLIVO_SOURCE_DIR")) +
-                        "/resources/HAND-M.CUR",
+        QFile::copy(QString::fromLocal8Bit(qgetenv("PARLIVO_SOURCE_DIR")) + "/resources/HAND-M.CUR",
                     f.programFolder() + "/HAND-M.CUR");
         app::Form1& form = f.open();
         QVERIFY(form.pointer().hasHandCursor());
@@ -256,6 +260,8 @@ private slots:
         writeFile(skinned.programFolder() + "/x/o.cjs", "QPushButton { color: #123456; }");
         app::Form1& form = skinned.open();
         QCOMPARE(form.styleSheet(), QStringLiteral("QPushButton { color: #123456; }"));
+        form.Text2->setText("abc");
+        QCOMPARE(form.Text2->displayText(), QStringLiteral("***"));
         QCOMPARE(form.Frame5->palette().color(QPalette::Window),
                  form.palette().color(QPalette::Button));
     }

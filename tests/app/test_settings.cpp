@@ -13,7 +13,7 @@ class TestSettings : public QObject {
     QTemporaryDir dir;
     QString path() const { return dir.filePath(QStringLiteral("Quorvane.ini")); }
 
-private slots:
+  private slots:
     void init() { QFile::remove(path()); }
 
     void carrierStrings_haveOneCaretPerRowAndNoEscaping() {
@@ -84,8 +84,10 @@ private slots:
 
     void damagedFile_readsAsEmptyWithoutCrashing_data() {
         QTest::addColumn<QByteArray>("content");
-        QTest::newRow("binary garbage") << QByteArray("\x00\xff\xfe[Parl\x01ivo]\nUser\x00=\xc3\x28", 20);
-        QTest::newRow("serialised variant") << QByteArray("[Parlivo]\nUser=@Variant(\\0\\0\\0\\x7f\\0\\0\\0\\x10)\n");
+        QTest::newRow("binary garbage")
+            << QByteArray("\x00\xff\xfe[Parl\x01ivo]\nUser\x00=\xc3\x28", 20);
+        QTest::newRow("serialised variant")
+            << QByteArray("[Parlivo]\nUser=@Variant(\\0\\0\\0\\x7f\\0\\0\\0\\x10)\n");
         QTest::newRow("huge value") << "[Parlivo]\nUser=" + QByteArray(5 * 1024 * 1024, 'x') + "\n";
     }
     void damagedFile_readsAsEmptyWithoutCrashing() {

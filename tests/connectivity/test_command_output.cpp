@@ -26,7 +26,7 @@ class TestCommandOutput : public QObject {
         return path;
     }
 
-private slots:
+  private slots:
     void streams_areCapturedAsAsked() {
         const QString both = script("both.sh", "echo out; echo err >&2");
         QCOMPARE(CaptureCommandOutput(desktop, both, true, false, true), QStringLiteral("out\n"));
@@ -74,7 +74,8 @@ private slots:
     void onlineCheck_data() {
         QTest::addColumn<QByteArray>("output");
         QTest::addColumn<bool>("warned");
-        QTest::newRow("reply") << QByteArray("64 bytes from 142.250.1.1: icmp_seq=1 ttl=117") << false;
+        QTest::newRow("reply") << QByteArray("64 bytes from 142.250.1.1: icmp_seq=1 ttl=117")
+                               << false;
         QTest::newRow("capitals") << QByteArray("64 BYTES FROM somewhere") << false;
         QTest::newRow("no reply") << QByteArray("1 packets transmitted, 0 received") << true;
         QTest::newRow("empty") << QByteArray() << true;

@@ -9,11 +9,13 @@ In "stall" mode the server completes the TLS handshake and then never says a wor
 """
 import base64
 import json
+import logging
 import socket
 import ssl
 import sys
 import threading
 import time
+import warnings
 
 from aiosmtpd.controller import Controller
 from aiosmtpd.smtp import AuthResult, LoginPassword
@@ -72,6 +74,8 @@ def stall(context, port):
 
 
 def main():
+    warnings.filterwarnings("ignore")
+    logging.getLogger("mail.log").setLevel(logging.CRITICAL)
     cert, key = sys.argv[1], sys.argv[2]
     mode = sys.argv[3] if len(sys.argv) > 3 else "normal"
     context = ssl.create_default_context(ssl.Purpose.CLIENT_AUTH)

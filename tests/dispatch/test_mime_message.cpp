@@ -36,7 +36,7 @@ QString decodeSubject(QByteArray field) {
 
 class TestMimeMessage : public QObject {
     Q_OBJECT
-private slots:
+  private slots:
     void message_hasEveryHeaderAndBothParts() {
         const QByteArray text = platform::composeMessage(
             sample(), QDateTime(QDate(2026, 1, 2), QTime(3, 4, 5), Qt::UTC), "tok");

@@ -37,7 +37,7 @@ class TestSendCommand : public QObject {
         for (qsizetype i = 0; i < carriers.size(); ++i)
             recipients::appendCarrier(form->ListView2, carriers[i], ticks.value(i, true));
     }
-private slots:
+  private slots:
     void init() {
         f = std::make_unique<FormFixture>();
         form = &f->open();
@@ -77,7 +77,8 @@ private slots:
         QCOMPARE(styleAtDone, int(app::kDefaultPointer));
         const QString stamp = QLocale::system().toString(f->clock.time, QLocale::ShortFormat);
         QCOMPARE(readAll(logPath()), (stamp + "\r\nTo: P1,P2\r\nSubject:Subject line\r\nBody:first"
-                                              "\r\nsecond\r\n\r\n\r\n").toLocal8Bit());
+                                              "\r\nsecond\r\n\r\n\r\n")
+                                         .toLocal8Bit());
         form->PushButton1_Click(); // the same message again, a second record
         QCOMPARE(readAll(logPath()).count("To: P1,P2\r\n"), 2);
         QCOMPARE(form->ListView1->topLevelItemCount(), 2); // the window is unchanged
@@ -172,7 +173,8 @@ private slots:
             phones << QString::number(i);
         fill(phones, {"a.example", "b.example", "c.example"}, {});
         f->desktop.answers = {Answer::Yes};
-        f->mail.result = {MailFailure::RecipientsRefused, "452 4.5.3 Your message has too many recipients"};
+        f->mail.result = {MailFailure::RecipientsRefused,
+                          "452 4.5.3 Your message has too many recipients"};
         form->PushButton1_Click();
         QCOMPARE(f->desktop.boxes.size(), 2);
         QCOMPARE(f->desktop.boxes[1].text,

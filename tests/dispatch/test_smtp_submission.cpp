@@ -1,16 +1,14 @@
 // The real mail layer against a local SMTP server with implicit TLS and a test CA.
 #include "form_fixture.h"
+#include "local_smtp_server.h"
 #include "platform/curl_mail_submitter.h"
+#include "platform/lazy_mail_submitter.h"
 #include "recipients/list_rows.h"
 
 #include <QElapsedTimer>
 #include <QFile>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QLineEdit>
 #include <QPlainTextEdit>
-#include <QProcess>
 #include <QTcpServer>
 #include <QTest>
 #include <QTreeWidget>
@@ -19,51 +17,6 @@ using platform::MailFailure;
 using platform::MailMessage;
 
 namespace {
-
-struct Received {
-    QString mailFrom;
-    QStringList recipients;
-    QByteArray data;
-};
-
-// One run of the test server script.
-class TestServer {
-public:
-    TestServer(const QString& folder, const QString& mode) {
-        const QString script = QString::fromLocal8Bit(qgetenv("PARLIVO_SOURCE_DIR")) +
-                               "/tests/dispatch/smtp_test_server.py";
-        process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        process.start("/usr/bin/python3", {script, folder + "/server.pem",
-                                           folder + "/server.key", mode});
-        while (port == 0 && process.waitForReadyRead(10000)) {
-            const QByteArray line = process.readLine().trimmed();
-            if (line.startsWith("PORT "))
-                port = line.mid(5).toInt();
-        }
-    }
-    ~TestServer() {
-        process.closeWriteChannel();
-        if (!process.waitForFinished(3000))
-            process.kill();
-        process.waitForFinished(1000);
-    }
-    std::optional<Received> nextMessage() {
-        QByteArray line;
-        while (line.trimmed().isEmpty()) {
-            while (!process.canReadLine())
-                if (!process.waitForReadyRead(5000))
-                    return std::nullopt;
-            line = process.readLine();
-        }
-        const QJsonObject o = QJsonDocument::fromJson(line).object();
-        Received r{o["mail_from"].toString(), {}, QByteArray::fromBase64(o["data"].toString().toLatin1())};
-        for (const QJsonValue& v : o["rcpt_tos"].toArray())
-            r.recipients << v.toString();
-        return r;
-    }
-    QProcess process;
-    int port = 0;
-};
 
 QString headerValue(const QByteArray& data, const QByteArray& name) {
     const QByteArray head = data.left(data.indexOf("\r\n\r\n"));
@@ -87,31 +40,15 @@ QMap<QByteArray, QString> partsOf(const QByteArray& data) {
     return parts;
 }
 
-bool run(const QString& program, const QStringList& arguments, const QString& folder) {
-    QProcess p;
-    p.setWorkingDirectory(folder);
-    p.setProcessChannelMode(QProcess::MergedChannels);
-    p.start(program, arguments);
-    p.waitForFinished(60000);
-    if (p.exitCode() != 0)
-        qWarning() << p.readAll();
-    return p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
-}
-
 } // namespace
 
 class TestSmtpSubmission : public QObject {
     Q_OBJECT
-    QTemporaryDir certificates;
-    std::unique_ptr<TestServer> server;
+    std::unique_ptr<TestCertificates> certificates;
+    std::unique_ptr<LocalSmtpServer> server;
 
-    platform::CurlMailOptions optionsFor(int port, const QString& ca = "ca.pem") const {
-        platform::CurlMailOptions options;
-        options.connectTo = {QStringLiteral("smtp.gmail.com:465:127.0.0.1:%1").arg(port)};
-        options.caFile = certificates.filePath(ca);
-        options.connectTimeoutSeconds = 3;
-        options.stallSeconds = 3;
-        return options;
+    platform::CurlMailOptions options(const QString& ca = "ca.pem") const {
+        return server->clientOptions(certificates->path(ca));
     }
     static MailMessage message(const QStringList& recipients) {
         MailMessage m;
@@ -124,33 +61,17 @@ class TestSmtpSubmission : public QObject {
         return m;
     }
 
-private slots:
+  private slots:
     void initTestCase() {
-        const QString dir = certificates.path();
-        const QStringList ec{"-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes"};
-        QVERIFY(run("openssl", QStringList{"req", "-x509"} + ec +
-                                   QStringList{"-keyout", "ca.key", "-out", "ca.pem", "-days", "2",
-                                               "-subj", "/CN=Test CA"}, dir));
-        QVERIFY(run("openssl", QStringList{"req"} + ec +
-                                   QStringList{"-keyout", "server.key", "-out", "server.csr",
-                                               "-subj", "/CN=smtp.gmail.com"}, dir));
-        QFile ext(dir + "/ext.cnf");
-        QVERIFY(ext.open(QIODevice::WriteOnly));
-        ext.write("subjectAltName=DNS:smtp.gmail.com\n");
-        ext.close();
-        QVERIFY(run("openssl", {"x509", "-req", "-in", "server.csr", "-CA", "ca.pem", "-CAkey",
-                                "ca.key", "-CAcreateserial", "-out", "server.pem", "-days", "2",
-                                "-extfile", "ext.cnf"}, dir));
-        QVERIFY(run("openssl", QStringList{"req", "-x509"} + ec +
-                                   QStringList{"-keyout", "other.key", "-out", "other.pem",
-                                               "-days", "2", "-subj", "/CN=Other CA"}, dir));
-        server = std::make_unique<TestServer>(dir, "normal");
-        QVERIFY2(server->port > 0, "the test server did not start");
+        certificates = std::make_unique<TestCertificates>();
+        QVERIFY(certificates->ok());
+        server = std::make_unique<LocalSmtpServer>(*certificates);
+        QVERIFY2(server->port() > 0, "the test server did not start");
     }
     void cleanupTestCase() { server.reset(); }
 
     void send_throughTheWindow_deliversEverythingAndLogs() {
-        platform::CurlMailSubmitter submitter(optionsFor(server->port));
+        platform::CurlMailSubmitter submitter(options());
         FormFixture f;
         f.submitter = &submitter;
         app::Form1& form = f.open();
@@ -193,7 +114,7 @@ private slots:
     }
 
     void over100_answeredYes_reachesEveryRecipient() {
-        platform::CurlMailSubmitter submitter(optionsFor(server->port));
+        platform::CurlMailSubmitter submitter(options());
         FormFixture f;
         f.submitter = &submitter;
         app::Form1& form = f.open();
@@ -221,15 +142,15 @@ private slots:
         QTest::addColumn<QStringList>("recipients");
         QTest::addColumn<int>("failure");
         QTest::addColumn<QString>("replyPart");
-        QTest::newRow("refused login") << "wrong" << QStringList({"1@a.example"})
-                                       << int(MailFailure::NotDelivered) << "535";
-        QTest::newRow("550 recipient") << "secret"
-                                       << QStringList({"1@a.example", "reject550@a.example"})
-                                       << int(MailFailure::RecipientsRefused) << "550";
+        QTest::newRow("refused login")
+            << "wrong" << QStringList({"1@a.example"}) << int(MailFailure::NotDelivered) << "535";
+        QTest::newRow("550 recipient")
+            << "secret" << QStringList({"1@a.example", "reject550@a.example"})
+            << int(MailFailure::RecipientsRefused) << "550";
         QTest::newRow("452 too many") << "secret" << QStringList({"toomany@a.example"})
                                       << int(MailFailure::RecipientsRefused) << "452 4.5.3";
-        QTest::newRow("no recipient") << "secret" << QStringList() << int(MailFailure::General)
-                                      << "no recipients";
+        QTest::newRow("no recipient")
+            << "secret" << QStringList() << int(MailFailure::General) << "no recipients";
         QTest::newRow("line break in subject") << "secret" << QStringList({"1@a.example"})
                                                << int(MailFailure::General) << "line break";
     }
@@ -238,7 +159,7 @@ private slots:
         QFETCH(QStringList, recipients);
         QFETCH(int, failure);
         QFETCH(QString, replyPart);
-        platform::CurlMailSubmitter submitter(optionsFor(server->port));
+        platform::CurlMailSubmitter submitter(options());
         MailMessage m = message(recipients);
         m.password = password;
         if (replyPart == "line break")
@@ -248,17 +169,34 @@ private slots:
         QVERIFY2(result.description.contains(replyPart), qPrintable(result.description));
     }
 
+    void mailModule_isLoadedOnTheFirstSend() {
+        const QString program = QString::fromLocal8Bit(qgetenv("PARLIVO_PROGRAM_DIR"));
+        platform::LazyMailSubmitter lazy(program + "/libparlivo_mail", nullptr, options());
+        QVERIFY(lazy.submit(message({"1@a.example"})).succeeded());
+        const auto received = server->nextMessage();
+        QVERIFY(received.has_value());
+        QCOMPARE(received->recipients, QStringList({"1@a.example"}));
+
+        platform::LazyMailSubmitter missing(program + "/no-such-module", nullptr, options());
+        const auto result = missing.submit(message({"1@a.example"}));
+        QCOMPARE(result.failure, MailFailure::General);
+        QVERIFY(
+            result.description.startsWith(QLatin1String("The mail component could not be loaded")));
+    }
+
     void nothingListening_isNotDelivered() {
         QTcpServer probe;
         QVERIFY(probe.listen(QHostAddress::LocalHost));
         const int port = probe.serverPort();
         probe.close();
-        platform::CurlMailSubmitter submitter(optionsFor(port));
+        platform::CurlMailOptions toNowhere = options();
+        toNowhere.connectTo = {QStringLiteral("smtp.gmail.com:465:127.0.0.1:%1").arg(port)};
+        platform::CurlMailSubmitter submitter(toNowhere);
         QCOMPARE(submitter.submit(message({"1@a.example"})).failure, MailFailure::NotDelivered);
     }
 
     void untrustedCertificate_isNotDelivered() {
-        platform::CurlMailSubmitter submitter(optionsFor(server->port, "other.pem"));
+        platform::CurlMailSubmitter submitter(options("other.pem"));
         const auto result = submitter.submit(message({"1@a.example"}));
         QCOMPARE(result.failure, MailFailure::NotDelivered);
         QVERIFY2(result.description.contains(QLatin1String("certificate")),
@@ -266,9 +204,9 @@ private slots:
     }
 
     void silentServer_endsTheSendInBoundedTime() {
-        TestServer silent(certificates.path(), "stall");
-        QVERIFY(silent.port > 0);
-        platform::CurlMailSubmitter submitter(optionsFor(silent.port));
+        LocalSmtpServer silent(*certificates, "stall");
+        QVERIFY(silent.port() > 0);
+        platform::CurlMailSubmitter submitter(silent.clientOptions(certificates->path("ca.pem")));
         QElapsedTimer timer;
         timer.start();
         const auto result = submitter.submit(message({"1@a.example"}));

@@ -18,7 +18,7 @@ void moveOver(QWidget* widget) {
 
 class TestNotice : public QObject {
     Q_OBJECT
-private slots:
+  private slots:
     void notice_showsItsTextsAndOpensTheCompanionPage() {
         FormFixture f;
         f.open();

@@ -32,7 +32,7 @@ template <typename Dialog> void whenShown(std::function<void(Dialog*)> answer) {
 
 class TestQtDesktop : public QObject {
     Q_OBJECT
-private slots:
+  private slots:
     void messageBox_showsLineBreaksAndReturnsThePressedButton() {
         platform::QtDesktop desktop;
         QString shown;

@@ -7,7 +7,7 @@ using recipients::rowsFromFileText;
 
 class TestPhoneRules : public QObject {
     Q_OBJECT
-private slots:
+  private slots:
     void cleaning_removesHyphensAndBlanksOnly() {
         QCOMPARE(recipients::cleanPhoneNumber("555 555-0100"), QStringLiteral("5555550100"));
         QCOMPARE(recipients::cleanPhoneNumber("(555) 5550100"), QStringLiteral("(555)5550100"));
@@ -18,15 +18,20 @@ private slots:
     void lineRules_data() {
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<QStringList>("rows");
-        QTest::newRow("CR LF") << QByteArray("111\r\n222\r\n333\r\n") << QStringList({"111", "222", "333"});
-        QTest::newRow("LF only") << QByteArray("111\n222\n333\n") << QStringList({"111", "222", "333", ""});
+        QTest::newRow("CR LF") << QByteArray("111\r\n222\r\n333\r\n")
+                               << QStringList({"111", "222", "333"});
+        QTest::newRow("LF only") << QByteArray("111\n222\n333\n")
+                                 << QStringList({"111", "222", "333", ""});
         QTest::newRow("lone CR") << QByteArray("111\r222\r") << QStringList({"111", "222"});
-        QTest::newRow("no final line end") << QByteArray("111\r\n222") << QStringList({"111", "222"});
-        QTest::newRow("empty line") << QByteArray("111\r\n\r\n333\r\n") << QStringList({"111", "", "333"});
+        QTest::newRow("no final line end")
+            << QByteArray("111\r\n222") << QStringList({"111", "222"});
+        QTest::newRow("empty line")
+            << QByteArray("111\r\n\r\n333\r\n") << QStringList({"111", "", "333"});
         QTest::newRow("mixed") << QByteArray("1\n2\r\n3\r4") << QStringList({"1", "2", "3", "4"});
         QTest::newRow("empty file") << QByteArray() << QStringList();
         QTest::newRow("only CR LF") << QByteArray("\r\n") << QStringList({""});
-        QTest::newRow("verbatim") << QByteArray(" 555-555-0199 \r\n") << QStringList({" 555-555-0199 "});
+        QTest::newRow("verbatim") << QByteArray(" 555-555-0199 \r\n")
+                                  << QStringList({" 555-555-0199 "});
     }
     void lineRules() {
         QFETCH(QByteArray, bytes);
@@ -35,7 +40,9 @@ private slots:
     }
 
     void invalidText_isReplacedNotFatal() {
-        const QStringList rows = rowsFromFileText(QByteArray("55\xff\xfe" "5\r\n\xc3\xa9t\xc3\r\n", 12));
+        const QStringList rows = rowsFromFileText(QByteArray("55\xff\xfe"
+                                                             "5\r\n\xc3\xa9t\xc3\r\n",
+                                                             12));
         QCOMPARE(rows.size(), 2);
         QVERIFY(rows[0].startsWith(QLatin1String("55")) && rows[0].endsWith(QLatin1Char('5')));
         QVERIFY(rows[1].startsWith(QString::fromUtf8("\xc3\xa9t")));

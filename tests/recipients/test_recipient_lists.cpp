@@ -16,7 +16,9 @@ QString writeFile(const QString& path, const QByteArray& bytes) {
     return path;
 }
 
-void select(QTreeWidget* list, int row) { list->topLevelItem(row)->setSelected(true); }
+void select(QTreeWidget* list, int row) {
+    list->topLevelItem(row)->setSelected(true);
+}
 } // namespace
 
 class TestRecipientLists : public QObject {
@@ -24,7 +26,7 @@ class TestRecipientLists : public QObject {
     std::unique_ptr<FormFixture> f;
     app::Form1* form = nullptr;
 
-private slots:
+  private slots:
     void init() {
         f = std::make_unique<FormFixture>();
         form = &f->open();
@@ -73,7 +75,8 @@ private slots:
         const QString dir = f->folder.path();
         const QString good = writeFile(dir + "/good.txt", "777\r\n");
         QDir().mkpath(dir + "/folder.txt");
-        f->desktop.chosenFiles = {{dir + "/gone.txt", dir + "/folder.txt", good, dir + "/gone2.txt"}};
+        f->desktop.chosenFiles = {
+            {dir + "/gone.txt", dir + "/folder.txt", good, dir + "/gone2.txt"}};
         form->PushButton3_Click();
         QCOMPARE(rowsOf(form->ListView1), QStringList({"777"}));
         QCOMPARE(f->desktop.boxes.size(), 3);
@@ -182,12 +185,16 @@ private slots:
         QCOMPARE(rowsOf(form->ListView2).mid(0, 7), recipients::defaultCarriers());
     }
 
-    void countingMoreThan32767Rows_overflows() {
+    void largestLists_tickAndCountAndOneMoreRowOverflows() {
         QStringList many;
-        for (int i = 0; i < 32768; ++i)
+        for (int i = 0; i < 32767; ++i)
             many << QStringLiteral("c%1.example").arg(i);
         form->ListView2->clear();
         recipients::appendCarriers(form->ListView2, many);
+        form->PushButton9_Click();
+        QCOMPARE(recipients::CountCheckedCarriers(form->ListView2), qint16(32767));
+        QVERIFY(f->desktop.boxes.isEmpty());
+        recipients::appendCarrier(form->ListView2, "one.more", true);
         QVERIFY_THROWS_EXCEPTION(app::Failure, recipients::CountCheckedCarriers(form->ListView2));
     }
 };

@@ -23,7 +23,7 @@ QStringList rowsOf(const QTreeWidget* list) {
         const QTreeWidgetItem* row = list->topLevelItem(i);
         const bool tickable = row->flags() & Qt::ItemIsUserCheckable;
         rows << (tickable && row->checkState(0) == Qt::Checked ? QStringLiteral("[x] ")
-                                                                : QString()) +
+                                                               : QString()) +
                     row->text(0);
     }
     return rows;

@@ -11,7 +11,7 @@
 
 // A desktop whose every answer is scripted and which records everything shown.
 class ScriptedDesktop final : public platform::Desktop {
-public:
+  public:
     struct Box {
         QString text;
         platform::Buttons buttons;
@@ -48,7 +48,7 @@ public:
 };
 
 class MemorySettings final : public platform::SettingsStore {
-public:
+  public:
     QString read(const QString& key, const QString& fallback) override {
         return values.contains(key) ? values.value(key) : fallback;
     }
@@ -61,13 +61,13 @@ public:
 };
 
 class FixedClock final : public platform::Clock {
-public:
+  public:
     QDateTime now() const override { return time; }
     QDateTime time{QDate(2026, 3, 14), QTime(9, 26, 53)};
 };
 
 class ScriptedRandom final : public platform::RandomSource {
-public:
+  public:
     void seed(quint32 value) override { seeds << value; }
     double fraction() override { return next; }
     double next = 0.5;
@@ -75,7 +75,7 @@ public:
 };
 
 class ScriptedMail final : public platform::MailSubmitter {
-public:
+  public:
     platform::SubmitResult submit(const platform::MailMessage& message) override {
         sent << message;
         return result;

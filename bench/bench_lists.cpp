@@ -1,0 +1,125 @@
+// The recipient lists at their largest: loading a 32767-line phone file against inserting
+// the same strings into a bare tree widget, and how ticking, counting and removing grow
+// from 8k to 32k rows.
+#include "app/pointer.h"
+#include "bench_util.h"
+#include "recipients/list_commands.h"
+#include "recipients/list_rows.h"
+#include "scripted_desktop.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTreeWidget>
+
+namespace {
+
+QStringList numbers(int count) {
+    QStringList rows;
+    rows.reserve(count);
+    for (int i = 0; i < count; ++i)
+        rows << QStringLiteral("555%1").arg(i, 7, 10, QLatin1Char('0'));
+    return rows;
+}
+
+QString writeFile(const QTemporaryDir& dir, const char* name, const QStringList& rows,
+                  const char* lineEnd) {
+    const QString path = dir.filePath(QLatin1String(name));
+    QFile file(path);
+    file.open(QIODevice::WriteOnly);
+    for (const QString& row : rows)
+        file.write(row.toLatin1() + lineEnd);
+    return path;
+}
+
+struct Lists {
+    Lists() : pointer(&window) {
+        phones = new QTreeWidget(&window);
+        carriers = new QTreeWidget(&window);
+        window.show();
+    }
+    recipients::ListControls controls() {
+        return {desktop, QStringLiteral("Parlivo"), pointer, phones, carriers};
+    }
+    QWidget window;
+    ScriptedDesktop desktop;
+    app::WindowPointer pointer;
+    QTreeWidget* phones;
+    QTreeWidget* carriers;
+};
+
+void growth(const char* what, const std::function<double(int)>& timeFor) {
+    const double t8 = timeFor(8192);
+    const double t16 = timeFor(16384);
+    const double t32 = timeFor(32767);
+    std::printf("%-40s 8k %8.3f ms  16k %8.3f ms  32k %8.3f ms  16k/8k %4.2f  32k/16k %4.2f "
+                "(linear: about 2)\n",
+                what, t8, t16, t32, t16 / t8, t32 / t16);
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication application(argc, argv);
+    QTemporaryDir dir;
+    const QStringList rows = numbers(32767);
+    const QString crlf = writeFile(dir, "crlf.txt", rows, "\r\n");
+    const QString lf = writeFile(dir, "lf.txt", rows, "\n");
+
+    for (const auto& [name, path] :
+         {std::pair{"load 32767-line file (CR LF) into the phone list", crlf},
+          std::pair{"load 32767-line file (LF) into the phone list", lf}}) {
+        Lists lists;
+        const double ours = medianMs(
+            15,
+            [&] {
+                recipients::LoadListFromFile(lists.controls(), lists.phones, path);
+                QApplication::processEvents();
+            },
+            [&] { lists.phones->clear(); });
+        QTreeWidget bare;
+        bare.show();
+        const double baseline = medianMs(
+            15,
+            [&] {
+                QList<QTreeWidgetItem*> items;
+                items.reserve(rows.size());
+                for (const QString& row : rows)
+                    items << new QTreeWidgetItem(QStringList{row});
+                bare.addTopLevelItems(items);
+                QApplication::processEvents();
+            },
+            [&] { bare.clear(); });
+        printRatio(name, ours, baseline, 1.5);
+    }
+
+    growth("Select All Carriers", [&](int count) {
+        Lists lists;
+        recipients::appendCarriers(lists.carriers, numbers(count));
+        return medianMs(
+            5, [&] { recipients::selectAllCarriers(lists.controls()); },
+            [&] { recipients::unselectAllCarriers(lists.controls()); });
+    });
+    growth("count ticked carriers", [&](int count) {
+        Lists lists;
+        recipients::appendCarriers(lists.carriers, numbers(count));
+        recipients::selectAllCarriers(lists.controls());
+        return medianMs(9, [&] { recipients::CountCheckedCarriers(lists.carriers); });
+    });
+    growth("remove one row by double click", [&](int count) {
+        Lists lists;
+        recipients::appendRows(lists.phones, numbers(count));
+        return medianMs(
+            9,
+            [&] {
+                recipients::removeSelectedRow(lists.controls(), lists.phones);
+                QApplication::processEvents();
+            },
+            [&] {
+                lists.phones->topLevelItem(lists.phones->topLevelItemCount() / 2)
+                    ->setSelected(true);
+            });
+    });
+    return 0;
+}

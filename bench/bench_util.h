@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QElapsedTimer>
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+#include <vector>
+
+// Median wall time of `reps` runs of `work`, in milliseconds; `prepare` runs before each
+// run and is not timed.
+inline double medianMs(int reps, const std::function<void()>& work,
+                       const std::function<void()>& prepare = {}) {
+    std::vector<double> times;
+    for (int i = 0; i < reps; ++i) {
+        if (prepare)
+            prepare();
+        QElapsedTimer timer;
+        timer.start();
+        work();
+        times.push_back(double(timer.nsecsElapsed()) / 1e6);
+    }
+    std::sort(times.begin(), times.end());
+    return times[times.size() / 2];
+}
+
+inline void printRatio(const char* what, double ours, double baseline, double target) {
+    const double ratio = ours / baseline;
+    std::printf("%-58s %10.3f ms  baseline %10.3f ms  ratio %5.2f  (target <= %.2f) %s\n", what,
+                ours, baseline, ratio, target, ratio <= target ? "ok" : "OVER");
+}

@@ -1,0 +1,24 @@
+#include "platform/lazy_mail_submitter.h"
+
+namespace platform {
+
+LazyMailSubmitter::LazyMailSubmitter(QString modulePath, const Clock* clock,
+                                     CurlMailOptions options)
+    : module_(modulePath), clock_(clock), options_(std::move(options)) {}
+
+LazyMailSubmitter::~LazyMailSubmitter() = default;
+
+SubmitResult LazyMailSubmitter::submit(const MailMessage& message) {
+    if (!loaded_) {
+        const auto create =
+            reinterpret_cast<MailModuleFactory>(module_.resolve(kMailModuleFactory));
+        if (!create)
+            return {MailFailure::General,
+                    QStringLiteral("The mail component could not be loaded: %1")
+                        .arg(module_.errorString())};
+        loaded_.reset(create(&options_, clock_));
+    }
+    return loaded_->submit(message);
+}
+
+} // namespace platform

@@ -1,0 +1,31 @@
+#pragma once
+
+#include "platform/clock.h"
+#include "platform/curl_mail_submitter.h"
+#include "platform/mail_submitter.h"
+
+#include <QLibrary>
+#include <memory>
+
+namespace platform {
+
+// The mail layer loaded from its module beside the program on the first send, so that a
+// start that never sends does not load the TLS and mail libraries at all.
+class LazyMailSubmitter final : public MailSubmitter {
+  public:
+    LazyMailSubmitter(QString modulePath, const Clock* clock, CurlMailOptions options = {});
+    ~LazyMailSubmitter() override;
+    SubmitResult submit(const MailMessage& message) override;
+
+  private:
+    QLibrary module_;
+    const Clock* clock_;
+    CurlMailOptions options_;
+    std::unique_ptr<MailSubmitter> loaded_;
+};
+
+// The name under which the module exports its factory.
+inline constexpr char kMailModuleFactory[] = "parlivo_create_mail_submitter";
+using MailModuleFactory = MailSubmitter* (*)(const CurlMailOptions*, const Clock*);
+
+} // namespace platform

@@ -1,0 +1,96 @@
+#include "local_smtp_server.h"
+
+#include <QDebug>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+namespace {
+bool run(const QStringList& arguments, const QString& folder) {
+    QProcess p;
+    p.setWorkingDirectory(folder);
+    p.setProcessChannelMode(QProcess::MergedChannels);
+    p.start(QStringLiteral("openssl"), arguments);
+    p.waitForFinished(60000);
+    if (p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0) {
+        qWarning() << "openssl" << arguments << p.readAll();
+        return false;
+    }
+    return true;
+}
+
+QString sourceDir() {
+    return QStringLiteral(PARLIVO_SOURCE_DIR);
+}
+} // namespace
+
+TestCertificates::TestCertificates() {
+    const QString dir = dir_.path();
+    const QStringList ec{"-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes"};
+    QFile ext(dir + "/ext.cnf");
+    ext.open(QIODevice::WriteOnly);
+    ext.write("subjectAltName=DNS:smtp.gmail.com\n");
+    ext.close();
+    ok_ = run(QStringList{"req", "-x509"} + ec +
+                  QStringList{"-keyout", "ca.key", "-out", "ca.pem", "-days", "2", "-subj",
+                              "/CN=Test CA"},
+              dir) &&
+          run(QStringList{"req"} + ec +
+                  QStringList{"-keyout", "server.key", "-out", "server.csr", "-subj",
+                              "/CN=smtp.gmail.com"},
+              dir) &&
+          run({"x509", "-req", "-in", "server.csr", "-CA", "ca.pem", "-CAkey", "ca.key",
+               "-CAcreateserial", "-out", "server.pem", "-days", "2", "-extfile", "ext.cnf"},
+              dir) &&
+          run(QStringList{"req", "-x509"} + ec +
+                  QStringList{"-keyout", "other.key", "-out", "other.pem", "-days", "2", "-subj",
+                              "/CN=Other CA"},
+              dir);
+}
+
+LocalSmtpServer::LocalSmtpServer(const TestCertificates& certificates, const QString& mode) {
+    process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    process_.start("/usr/bin/python3",
+                   {sourceDir() + "/tests/dispatch/smtp_test_server.py",
+                    certificates.path("server.pem"), certificates.path("server.key"), mode});
+    while (port_ == 0 && process_.waitForReadyRead(10000)) {
+        while (process_.canReadLine()) {
+            const QByteArray line = process_.readLine().trimmed();
+            if (line.startsWith("PORT "))
+                port_ = line.mid(5).toInt();
+        }
+    }
+}
+
+LocalSmtpServer::~LocalSmtpServer() {
+    process_.closeWriteChannel();
+    if (!process_.waitForFinished(3000))
+        process_.kill();
+    process_.waitForFinished(1000);
+}
+
+std::optional<ReceivedMail> LocalSmtpServer::nextMessage() {
+    QByteArray line;
+    while (line.trimmed().isEmpty()) {
+        while (!process_.canReadLine())
+            if (!process_.waitForReadyRead(5000))
+                return std::nullopt;
+        line = process_.readLine();
+    }
+    const QJsonObject o = QJsonDocument::fromJson(line).object();
+    ReceivedMail mail{
+        o["mail_from"].toString(), {}, QByteArray::fromBase64(o["data"].toString().toLatin1())};
+    for (const QJsonValue& v : o["rcpt_tos"].toArray())
+        mail.recipients << v.toString();
+    return mail;
+}
+
+platform::CurlMailOptions LocalSmtpServer::clientOptions(const QString& caFile) const {
+    platform::CurlMailOptions options;
+    options.connectTo = {QStringLiteral("smtp.gmail.com:465:127.0.0.1:%1").arg(port_)};
+    options.caFile = caFile;
+    options.connectTimeoutSeconds = 3;
+    options.stallSeconds = 3;
+    return options;
+}

@@ -1,0 +1,44 @@
+#pragma once
+
+#include "platform/curl_mail_submitter.h"
+
+#include <QProcess>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <optional>
+
+// A test CA, a certificate for smtp.gmail.com signed by it, and an unrelated CA.
+class TestCertificates {
+  public:
+    TestCertificates();
+    bool ok() const { return ok_; }
+    QString path(const QString& name) const { return dir_.filePath(name); }
+
+  private:
+    QTemporaryDir dir_;
+    bool ok_ = false;
+};
+
+// One message as the local server received it.
+struct ReceivedMail {
+    QString mailFrom;
+    QStringList recipients;
+    QByteArray data;
+};
+
+// The local SMTP server with implicit TLS (tests/dispatch/smtp_test_server.py) on 127.0.0.1.
+class LocalSmtpServer {
+  public:
+    // mode "normal" accepts ann@gmail.com / secret; "stall" never answers after TLS.
+    LocalSmtpServer(const TestCertificates& certificates, const QString& mode = "normal");
+    ~LocalSmtpServer();
+
+    int port() const { return port_; }
+    std::optional<ReceivedMail> nextMessage();
+    // Client options that reach this server as smtp.gmail.com and trust `caFile`.
+    platform::CurlMailOptions clientOptions(const QString& caFile) const;
+
+  private:
+    QProcess process_;
+    int port_ = 0;
+};
