@@ -8,7 +8,6 @@
 #include "dispatch/sent_log.h"
 #include "notice/companion_notice.h"
 #include "notice/home_page.h"
-#include "platform/cursor_file.h"
 #include "platform/desktop.h"
 #include "platform/settings_store.h"
 #include "recipients/carrier_table.h"
@@ -228,12 +227,7 @@ void Form1::Form_Load() {
     p.step(106, [&] { applicationTitle_ = kProductName; });
     const QString cursorPath = programFile(services_.programFolder, QStringLiteral("HAND-M.CUR"));
     if (p.opensBlock(108, [&] { return FileExists(cursorPath); })) {
-        p.step(110, [&] {
-            const auto hand = platform::loadCursorFile(cursorPath);
-            if (!hand)
-                throw Failure(481, QStringLiteral("Invalid picture"));
-            pointer_.setHandCursor(*hand);
-        });
+        p.step(110, [&] { pointer_.loadHandCursor(cursorPath); });
     }
     p.step(112, [&] {
         notice_ = std::make_unique<notice::Form2>(services_.desktop, services_.programFolder);

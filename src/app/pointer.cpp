@@ -1,5 +1,8 @@
 #include "app/pointer.h"
 
+#include "app/error_report.h"
+#include "platform/cursor_file.h"
+
 #include <QWidget>
 
 namespace app {
@@ -23,6 +26,13 @@ void WindowPointer::setHandCursor(const QCursor& cursor) {
     hand_ = cursor;
     if (style_ == kHandPointer)
         setStyle(style_);
+}
+
+void WindowPointer::loadHandCursor(const QString& path) {
+    const auto hand = platform::loadCursorFile(path);
+    if (!hand)
+        throw Failure(481, QStringLiteral("Invalid picture"));
+    setHandCursor(*hand);
 }
 
 } // namespace app

@@ -21,6 +21,9 @@ class WindowPointer {
     // Mouse movement over a surface asks for `style`; the busy pointer is never replaced.
     void movedOver(int style);
     void setHandCursor(const QCursor& cursor);
+    // Loads the hand cursor from a cursor file; a file that is no cursor is an
+    // "Invalid picture" failure.
+    void loadHandCursor(const QString& path);
     bool hasHandCursor() const { return hand_.has_value(); }
 
   private:

@@ -2,7 +2,6 @@
 
 #include "app/error_report.h"
 #include "app/shared.h"
-#include "platform/cursor_file.h"
 #include "platform/desktop.h"
 
 #include <QApplication>
@@ -63,12 +62,7 @@ void Form2::Form_Load() {
     p.step(104, [&] { setWindowTitle(QStringLiteral("Parlivo")); });
     const QString cursorPath = app::programFile(programFolder_, QStringLiteral("HAND-M.CUR"));
     if (p.opensBlock(106, [&] { return app::FileExists(cursorPath); })) {
-        p.step(108, [&] {
-            const auto hand = platform::loadCursorFile(cursorPath);
-            if (!hand)
-                throw app::Failure(481, QStringLiteral("Invalid picture"));
-            pointer_.setHandCursor(*hand);
-        });
+        p.step(108, [&] { pointer_.loadHandCursor(cursorPath); });
     }
 }
 

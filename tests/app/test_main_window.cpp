@@ -74,6 +74,12 @@ class TestMainWindow : public QObject {
         QCOMPARE(form.ListView1->toolTip(),
                  QStringLiteral("Double-click item to remove it. Move | line to right and out of "
                                 "window to reveal full names."));
+        for (int number = 1; number <= 13; ++number)
+            QCOMPARE(form.pushButton(number)->accessibleName(), form.pushButton(number)->text());
+        QCOMPARE(form.ListView1->accessibleName(), QStringLiteral("Phone Number/s To Text"));
+        QCOMPARE(form.ListView2->accessibleName(), QStringLiteral("Select Carrier/s:"));
+        QCOMPARE(form.Text3->accessibleName(), QStringLiteral("Username"));
+        QCOMPARE(form.Text5->accessibleName(), QStringLiteral("Body"));
         QCOMPARE(form.focusWidget(), form.Text3); // the user name box comes first
         QCOMPARE(nextTabStop(form.Text3), form.Text2);
         QCOMPARE(nextTabStop(form.Text2), form.Text4);

@@ -4,27 +4,50 @@
 
 #include <QApplication>
 #include <QDialogButtonBox>
+#include <QFile>
+#include <QFileDialog>
 #include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <QUrl>
 
 namespace {
-// Runs `answer` on the modal dialog as soon as it is up.
+// Runs `answer` on the modal dialog as soon as it is up. Should the dialog, or a box it
+// opened, still be up 10 s later, it is closed so that the test fails instead of hanging.
 template <typename Dialog> void whenShown(std::function<void(Dialog*)> answer) {
     auto* timer = new QTimer;
-    QObject::connect(timer, &QTimer::timeout, [timer, answer] {
-        for (QWidget* widget : QApplication::topLevelWidgets())
-            if (auto* dialog = qobject_cast<Dialog*>(widget); dialog && dialog->isVisible()) {
-                timer->stop();
-                timer->deleteLater();
+    auto ticks = std::make_shared<int>(0);
+    auto answered = std::make_shared<bool>(false);
+    QObject::connect(timer, &QTimer::timeout, [timer, answer, ticks, answered] {
+        if (++*ticks > 500) {
+            if (QWidget* modal = QApplication::activeModalWidget())
+                modal->close();
+            for (QWidget* widget : QApplication::topLevelWidgets())
+                if (qobject_cast<Dialog*>(widget) && widget->isVisible())
+                    widget->close();
+            timer->stop();
+            timer->deleteLater();
+            return;
+        }
+        for (QWidget* widget : QApplication::topLevelWidgets()) {
+            auto* dialog = qobject_cast<Dialog*>(widget);
+            if (!dialog || !dialog->isVisible())
+                continue;
+            if (!*answered) {
+                *answered = true;
                 answer(dialog);
-                return;
             }
+            return;
+        }
+        if (*answered) { // the dialog is gone: done
+            timer->stop();
+            timer->deleteLater();
+        }
     });
     timer->start(20);
 }
@@ -33,6 +56,37 @@ template <typename Dialog> void whenShown(std::function<void(Dialog*)> answer) {
 class TestQtDesktop : public QObject {
     Q_OBJECT
   private slots:
+    void initTestCase() {
+        // The desktop's own dialogs cannot be answered from here; Qt's can.
+        QApplication::setAttribute(Qt::AA_DontUseNativeDialogs);
+    }
+
+    void fileDialog_returnsTheChosenPathsOrNoneOnCancel() {
+        platform::QtDesktop desktop;
+        QTemporaryDir dir;
+        for (const char* name : {"a.txt", "b.txt"}) {
+            QFile file(dir.filePath(QLatin1String(name)));
+            file.open(QIODevice::WriteOnly);
+        }
+        QString title;
+        bool multiple = false;
+        whenShown<QFileDialog>([&](QFileDialog* dialog) {
+            title = dialog->windowTitle();
+            multiple = dialog->fileMode() == QFileDialog::ExistingFiles;
+            dialog->setDirectory(dir.path());
+            dialog->selectFile(QStringLiteral("\"a.txt\" \"b.txt\""));
+            static_cast<QDialog*>(dialog)->accept();
+        });
+        const QStringList chosen =
+            desktop.openFileNames("Load List(s) - Hold Ctrl to select multiple list files",
+                                  "Text Files (*.txt)|*.txt|All Files (*.*)|*.*|");
+        QCOMPARE(title, QStringLiteral("Load List(s) - Hold Ctrl to select multiple list files"));
+        QVERIFY(multiple);
+        QCOMPARE(chosen, QStringList({dir.filePath("a.txt"), dir.filePath("b.txt")}));
+        whenShown<QFileDialog>([](QFileDialog* dialog) { dialog->reject(); });
+        QCOMPARE(desktop.openFileNames("t", "Text Files (*.txt)|*.txt|"), QStringList());
+    }
+
     void messageBox_showsLineBreaksAndReturnsThePressedButton() {
         platform::QtDesktop desktop;
         QString shown;
