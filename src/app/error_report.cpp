@@ -100,7 +100,6 @@ void Procedure::fail(const Failure& failure, int line) {
         ended_ = true;
         return;
     }
-    ++reportsShown_;
     showErrorReport(desktop_, qualifiedName_, line, failure.description());
 }
 

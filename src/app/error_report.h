@@ -72,7 +72,6 @@ class Procedure {
 
     // True once an interceptor has ended the procedure; every later statement is skipped.
     bool ended() const { return ended_; }
-    int reportsShown() const { return reportsShown_; }
 
   private:
     bool run(int line, const std::function<void()>& statement);
@@ -82,7 +81,6 @@ class Procedure {
     QString qualifiedName_;
     Interceptor interceptor_;
     bool ended_ = false;
-    int reportsShown_ = 0;
 };
 
 // The qualified name of a guarded procedure: "in Velmora2017/04/05.<window>.<procedure> ".

@@ -6,10 +6,12 @@
 
 namespace notice {
 
+namespace {
 int drawStartNumber(const platform::Clock& clock, platform::RandomSource& random) {
     random.seed(quint32(clock.secondsSinceMidnight()));
     return int(random.fraction() * 100) + 1;
 }
+} // namespace
 
 void HomePageShow(platform::Desktop& desktop, const platform::Clock& clock,
                   platform::RandomSource& random) {

@@ -12,10 +12,8 @@ namespace notice {
 
 inline const QString kHomePageAddress = QStringLiteral("http://www.quorvane.com/");
 
-// The number drawn at start-up, 1 to 100, from a generator seeded with the time of day.
-int drawStartNumber(const platform::Clock& clock, platform::RandomSource& random);
-
-// On one start in a hundred (when the drawn number is 7) opens the maker's home page in
+// On one start in a hundred (when the number drawn from 1 to 100, with the generator seeded
+// from the time of day, is 7) opens the maker's home page in
 // the desktop's browser. A browser that cannot be started is a failure for the caller.
 void HomePageShow(platform::Desktop& desktop, const platform::Clock& clock,
                   platform::RandomSource& random);

@@ -43,14 +43,6 @@ qsizetype rowCount(const QTreeWidget* list) {
     return list->topLevelItemCount();
 }
 
-QString rowText(const QTreeWidget* list, qsizetype position) {
-    return item(list, position)->text(0);
-}
-
-bool isTicked(const QTreeWidget* list, qsizetype position) {
-    return item(list, position)->checkState(0) == Qt::Checked;
-}
-
 void setTicked(QTreeWidget* list, qsizetype position, bool ticked) {
     item(list, position)->setCheckState(0, ticked ? Qt::Checked : Qt::Unchecked);
 }

@@ -14,8 +14,6 @@ void appendRows(QTreeWidget* list, const QStringList& texts);
 void appendCarrier(QTreeWidget* list, const QString& text, bool ticked);
 void appendCarriers(QTreeWidget* list, const QStringList& texts);
 qsizetype rowCount(const QTreeWidget* list);
-QString rowText(const QTreeWidget* list, qsizetype position);
-bool isTicked(const QTreeWidget* list, qsizetype position);
 void setTicked(QTreeWidget* list, qsizetype position, bool ticked);
 void removeRow(QTreeWidget* list, qsizetype position);
 // The selected row's position; reading it with no row selected fails.
