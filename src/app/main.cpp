@@ -48,7 +48,9 @@ int main(int argc, char* argv[]) {
                      connectivity::kPingCommand});
     form.Form_Load();
     form.show();
-    if (form.notice()) // shown first, it stays in front of the main window
+    if (form.notice()) { // shown first, it stays in front of the main window
+        form.notice()->keepClearOf(form.frameGeometry());
         form.notice()->raise();
+    }
     return QApplication::exec();
 }

@@ -72,6 +72,19 @@ void Form2::showCentred() {
     show();
 }
 
+void Form2::keepClearOf(const QRect& frame) {
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    if (!screen || !frameGeometry().intersects(frame))
+        return;
+    const QRect room = screen->availableGeometry();
+    const int height = frameGeometry().height();
+    const int left = room.center().x() - frameGeometry().width() / 2;
+    if (frame.bottom() + 8 + height <= room.bottom())
+        move(left, frame.bottom() + 8);
+    else if (frame.top() - 8 - height >= room.top())
+        move(left, frame.top() - 8 - height);
+}
+
 void Form2::PushButton1_Click() {
     app::Procedure p(desktop_, app::qualifiedName("Form2", "PushButton1_Click"));
     p.step(100, [&] { app::OpenDocument(desktop_, kCompanionAddress); });

@@ -25,6 +25,9 @@ class Form2 final : public QWidget {
     void Form_Load();
     // Shows the notice, not modal, in the middle of the screen.
     void showCentred();
+    // Moves the notice out of `frame` (the main window) when the screen has room for it
+    // below or above, keeping it centred across.
+    void keepClearOf(const QRect& frame);
     void PushButton1_Click();
 
     QLabel* Label1 = nullptr;
