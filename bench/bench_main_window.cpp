@@ -20,7 +20,12 @@
 
 namespace {
 
-// The same controls in the same fonts, sizes and skin, without any of the program's logic.
+QRect twips(int left, int top, int width, int height) {
+    return QRect(left / 15, top / 15, width / 15, height / 15);
+}
+
+// The same controls at the same places, in the same fonts and skin, without any of the
+// program's logic.
 void buildBaseline(const QString& skin) {
     QWidget window;
     window.setFixedSize(1064, 453);
@@ -29,25 +34,39 @@ void buildBaseline(const QString& skin) {
     window.setFont(font);
     QFont captionFont = font;
     captionFont.setPointSizeF(11.25);
-    QTreeWidget* carriers = nullptr;
-    for (int i = 0; i < 2; ++i) {
-        carriers = new QTreeWidget(&window);
-        carriers->setGeometry(8, 8 + 254 * i, 520, 146);
-        carriers->setHeaderLabels({QStringLiteral("column")});
-    }
-    for (int i = 0; i < 13; ++i) {
-        auto* button = new QPushButton(QStringLiteral("Button %1").arg(i), &window);
+    auto* carriers = new QTreeWidget(&window);
+    carriers->setGeometry(twips(120, 120, 7800, 2190));
+    carriers->setHeaderLabels({QStringLiteral("Select Carrier/s:")});
+    auto* phones = new QTreeWidget(&window);
+    phones->setGeometry(twips(120, 3930, 7800, 1725));
+    phones->setHeaderLabels({QStringLiteral("Phone Number/s To Text")});
+    const QList<QRect> buttons{
+        twips(120, 2400, 3840, 405),  twips(4080, 2400, 3840, 405), twips(120, 2910, 3840, 405),
+        twips(4080, 2910, 3840, 405), twips(120, 3420, 3840, 405),  twips(4080, 3420, 3840, 405),
+        twips(120, 5760, 3840, 405),  twips(4080, 5760, 3840, 405), twips(120, 6270, 3840, 405),
+        twips(4080, 6270, 3840, 405), twips(8040, 5760, 7800, 405), twips(8040, 6270, 3840, 405),
+        twips(12000, 6270, 3840, 405)};
+    for (const QRect& place : buttons) {
+        auto* button = new QPushButton(QStringLiteral("Load Default Carriers"), &window);
         button->setFont(captionFont);
-        button->setGeometry(8 + 264 * (i % 4), 160 + 34 * (i / 4), 256, 27);
+        button->setGeometry(place);
     }
-    for (int i = 0; i < 3; ++i) {
-        auto* frame = new QGroupBox(QStringLiteral("Frame"), &window);
-        frame->setGeometry(536, 4 + 100 * i, 520, 90);
-        new QLabel(QStringLiteral("Label"), frame);
-        new QLineEdit(frame);
-    }
-    new QPlainTextEdit(&window);
-    for (const char* carrier : {"a", "b", "c", "d", "e", "f", "g"}) {
+    auto* login = new QGroupBox(QStringLiteral("Gmail Login"), &window);
+    login->setGeometry(twips(8040, 60, 7800, 1300));
+    (new QLabel(QStringLiteral("Username:"), login))->setGeometry(twips(240, 345, 1320, 270));
+    (new QLineEdit(login))->setGeometry(twips(1440, 300, 6090, 345));
+    (new QLabel(QStringLiteral("Password:"), login))->setGeometry(twips(240, 825, 1215, 270));
+    (new QLineEdit(login))->setGeometry(twips(1440, 780, 6090, 345));
+    auto* subject = new QGroupBox(QStringLiteral("Subject"), &window);
+    subject->setGeometry(twips(8040, 1440, 7800, 820));
+    (new QLineEdit(subject))->setGeometry(twips(240, 300, 7320, 345));
+    auto* body = new QGroupBox(QStringLiteral("Body"), &window);
+    body->setGeometry(twips(8040, 2325, 7800, 3310));
+    (new QPlainTextEdit(body))->setGeometry(twips(240, 300, 7320, 2550));
+    (new QLabel(QStringLiteral("1000 Characters Left"), body))
+        ->setGeometry(twips(240, 2940, 2520, 225));
+    for (const char* carrier : {"vtext.com", "tmomail.net", "msg.fi.google.com", "email.uscc.net",
+                                "msg.telus.com", "cspire1.com", "txt.freedommobile.ca"}) {
         auto* item = new QTreeWidgetItem(QStringList{QLatin1String(carrier)});
         item->setCheckState(0, Qt::Unchecked);
         carriers->addTopLevelItem(item);
@@ -56,8 +75,15 @@ void buildBaseline(const QString& skin) {
     QWidget notice;
     notice.setFixedSize(536, 77);
     notice.setFont(font);
-    new QLabel(QStringLiteral("notice"), &notice);
-    (new QPushButton(QStringLiteral("open"), &notice))->setFont(captionFont);
+    auto* text = new QLabel(QStringLiteral("Gmail is not an efficient way to send text messages. "
+                                           "There is new Quorvane software that allows for "
+                                           "sending bulk text messages at http://example/"),
+                            &notice);
+    text->setWordWrap(true);
+    text->setGeometry(twips(120, 90, 7890, 825));
+    auto* open = new QPushButton(QStringLiteral("Open http://example/ In Your Browser"), &notice);
+    open->setFont(captionFont);
+    open->setGeometry(twips(120, 630, 7800, 405));
     notice.show();
     window.show();
     QApplication::processEvents();
@@ -120,10 +146,19 @@ int main(int argc, char* argv[]) {
     skinFile.open(QIODevice::ReadOnly);
     const QString skin = QString::fromUtf8(skinFile.readAll());
 
+    if (argc > 1 && QByteArray(argv[1]).startsWith("--only-")) { // for a profiler
+        QFile skinFile(programDir + "/x/o.cjs");
+        skinFile.open(QIODevice::ReadOnly);
+        const QString skin = QString::fromUtf8(skinFile.readAll());
+        for (int i = 0; i < 30; ++i)
+            QByteArray(argv[1]) == "--only-parlivo" ? buildParlivo(programDir)
+                                                    : buildBaseline(skin);
+        return 0;
+    }
     buildParlivo(programDir); // warm both paths once
     buildBaseline(skin);
-    const double ours = medianMs(41, [&] { buildParlivo(programDir); });
-    const double baseline = medianMs(41, [&] { buildBaseline(skin); });
+    const auto [ours, baseline] = alternatingMedians(
+        61, [&] { buildParlivo(programDir); }, [&] { buildBaseline(skin); });
     printRatio("build and show the main window and notice", ours, baseline, 1.3);
 
     QTemporaryDir home;

@@ -23,6 +23,22 @@ inline double medianMs(int reps, const std::function<void()>& work,
     return times[times.size() / 2];
 }
 
+// Medians of `ours` and `baseline` timed in alternation, so that drifts of the machine
+// (clock speed, other load) fall on both alike.
+inline std::pair<double, double> alternatingMedians(int reps, const std::function<void()>& ours,
+                                                    const std::function<void()>& baseline,
+                                                    const std::function<void()>& prepare = {}) {
+    std::vector<double> a;
+    std::vector<double> b;
+    for (int i = 0; i < reps; ++i) {
+        a.push_back(medianMs(1, ours, prepare));
+        b.push_back(medianMs(1, baseline, prepare));
+    }
+    std::sort(a.begin(), a.end());
+    std::sort(b.begin(), b.end());
+    return {a[a.size() / 2], b[b.size() / 2]};
+}
+
 inline void printRatio(const char* what, double ours, double baseline, double target) {
     const double ratio = ours / baseline;
     std::printf("%-58s %10.3f ms  baseline %10.3f ms  ratio %5.2f  (target <= %.2f) %s\n", what,

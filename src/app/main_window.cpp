@@ -22,6 +22,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QProxyStyle>
 #include <QPushButton>
 #include <QTreeWidget>
@@ -53,8 +54,7 @@ QTreeWidget* makeList(QWidget* parent, const char* name, QRect geometry) {
     list->setRootIsDecorated(false);
     list->setUniformRowHeights(true);
     list->setSelectionMode(QAbstractItemView::SingleSelection);
-    list->setColumnCount(1);
-    list->setHeaderLabels({QString()});
+    list->setColumnCount(1); // its header text is set at start-up
     list->setToolTip(kListToolTip);
     return list;
 }
@@ -77,6 +77,16 @@ QLineEdit* makeBox(QWidget* parent, const char* name, const QString& accessibleN
     return box;
 }
 } // namespace
+
+PasswordStarStyle* PasswordStarStyle::instance() {
+    // One for the whole program: a style is costly to make, and it lives with the application.
+    static QPointer<PasswordStarStyle> style;
+    if (!style) {
+        style = new PasswordStarStyle;
+        style->setParent(qApp);
+    }
+    return style;
+}
 
 int PasswordStarStyle::styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
                                  QStyleHintReturn* returnData) const {
@@ -148,9 +158,7 @@ void Form1::buildControls() {
     lblLabels[1] = makeLabel(Frame5, QStringLiteral("Password:"), twips(240, 825, 1215, 270));
     Text2 = makeBox(Frame5, "Text2", QStringLiteral("Password"), twips(1440, 780, 6090, 345));
     Text2->setEchoMode(QLineEdit::Password);
-    auto* stars = new PasswordStarStyle;
-    stars->setParent(Text2);
-    Text2->setStyle(stars);
+    Text2->setStyle(PasswordStarStyle::instance());
 
     Frame1 = new QGroupBox(QStringLiteral("Subject"), this);
     Frame1->setGeometry(twips(8040, 1440, 7800, 820));
@@ -239,9 +247,10 @@ void Form1::Form_Load() {
            [&] { notice::HomePageShow(services_.desktop, services_.clock, services_.random); });
     p.step(134, [&] { Text3->setText(services_.settings.read(settings::kUser, QString())); });
     p.step(136, [&] { Text2->setText(services_.settings.read(settings::kPassword, QString())); });
-    p.step(138, [&] { ListView1->setHeaderLabels({QStringLiteral("Phone Number/s To Text")}); });
+    p.step(138,
+           [&] { ListView1->headerItem()->setText(0, QStringLiteral("Phone Number/s To Text")); });
     p.step(140, [&] { ListView1->setColumnWidth(0, 7000 / kTwipsPerPixel); });
-    p.step(142, [&] { ListView2->setHeaderLabels({QStringLiteral("Select Carrier/s:")}); });
+    p.step(142, [&] { ListView2->headerItem()->setText(0, QStringLiteral("Select Carrier/s:")); });
     p.step(144, [&] { ListView2->setColumnWidth(0, 7000 / kTwipsPerPixel); });
     restoreCarrierList(p);
 }

@@ -49,6 +49,7 @@ struct Services {
 // Masks each typed character of the password box with "*".
 class PasswordStarStyle final : public QProxyStyle {
   public:
+    static PasswordStarStyle* instance();
     int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
                   QStyleHintReturn* returnData) const override;
 };

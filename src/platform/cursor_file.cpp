@@ -1,6 +1,8 @@
 #include "platform/cursor_file.h"
 
+#include <QDateTime>
 #include <QFile>
+#include <QFileInfo>
 #include <QImage>
 #include <QPixmap>
 #include <QtEndian>
@@ -17,7 +19,8 @@ quint16 word(const QByteArray& bytes, int at) {
 }
 } // namespace
 
-std::optional<QCursor> loadCursorFile(const QString& path) {
+namespace {
+std::optional<QCursor> readCursorFile(const QString& path) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly) || file.size() > kLargestCursorFile)
         return std::nullopt;
@@ -35,6 +38,24 @@ std::optional<QCursor> loadCursorFile(const QString& path) {
         return std::nullopt;
     return QCursor(QPixmap::fromImage(image), qMin(hotX, image.width() - 1),
                    qMin(hotY, image.height() - 1));
+}
+} // namespace
+
+std::optional<QCursor> loadCursorFile(const QString& path) {
+    // Both windows load the same file at start-up: decode it once while it is unchanged.
+    struct Loaded {
+        QString path;
+        QDateTime modified;
+        qint64 size = -1;
+        std::optional<QCursor> cursor;
+    };
+    static Loaded last;
+    const QFileInfo info(path);
+    if (info.exists() && last.cursor && last.path == path && last.modified == info.lastModified() &&
+        last.size == info.size())
+        return last.cursor;
+    last = {path, info.lastModified(), info.size(), readCursorFile(path)};
+    return last.cursor;
 }
 
 } // namespace platform
