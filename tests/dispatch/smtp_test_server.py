@@ -1,10 +1,11 @@
 """A local SMTP submission server with implicit TLS for the mail tests.
 
-Usage: smtp_test_server.py CERT KEY [normal|stall]
+Usage: smtp_test_server.py CERT KEY [normal|plain-only|login-only|stall]
 
 Prints "PORT <n>" once it listens on 127.0.0.1, then one JSON line per accepted message
 with the envelope and the message bytes (base64). The login ann@gmail.com / secret is
 accepted; recipients containing "reject550" or "toomany" are refused with 550 and 452.
+"plain-only" and "login-only" offer just that AUTH mechanism.
 In "stall" mode the server completes the TLS handshake and then never says a word.
 """
 import base64
@@ -84,9 +85,10 @@ def main():
     if mode == "stall":
         stall(context, port)
         return
+    excluded = {"plain-only": ["LOGIN"], "login-only": ["PLAIN"]}.get(mode, [])
     controller = Controller(Handler(), hostname="127.0.0.1", port=port, ssl_context=context,
                             authenticator=authenticate, auth_required=True,
-                            auth_require_tls=False)
+                            auth_require_tls=False, auth_exclude_mechanism=excluded)
     controller.start()
     print(f"PORT {port}", flush=True)
     try:

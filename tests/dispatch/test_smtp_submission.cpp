@@ -184,6 +184,22 @@ class TestSmtpSubmission : public QObject {
             result.description.startsWith(QLatin1String("The mail component could not be loaded")));
     }
 
+    void login_worksWithEitherMechanism_data() {
+        QTest::addColumn<QString>("mode");
+        QTest::newRow("AUTH PLAIN") << "plain-only";
+        QTest::newRow("AUTH LOGIN") << "login-only";
+    }
+    void login_worksWithEitherMechanism() {
+        QFETCH(QString, mode);
+        LocalSmtpServer only(*certificates, mode);
+        QVERIFY(only.port() > 0);
+        platform::CurlMailSubmitter submitter(only.clientOptions(certificates->path("ca.pem")));
+        QVERIFY(submitter.submit(message({"1@a.example"})).succeeded());
+        MailMessage wrong = message({"1@a.example"});
+        wrong.password = "wrong";
+        QCOMPARE(submitter.submit(wrong).failure, MailFailure::NotDelivered);
+    }
+
     void nothingListening_isNotDelivered() {
         QTcpServer probe;
         QVERIFY(probe.listen(QHostAddress::LocalHost));
