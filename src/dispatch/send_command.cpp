@@ -130,6 +130,7 @@ void sendMessage(const DispatchControls& c) {
     Expansion expansion;
     if (p.opensBlock(112, [&] { return recipients::rowCount(c.phoneList) > 0; })) {
         p.step(118, [&] {
+            // Rows are counted in 16 bits: longer lists are an Overflow, not a send.
             app::toInteger(recipients::rowCount(c.phoneList));
             app::toInteger(recipients::rowCount(c.carrierList));
             expansion = expandRecipients(phoneTexts(c.phoneList), tickedDomains(c.carrierList));
