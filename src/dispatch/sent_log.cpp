@@ -1,6 +1,7 @@
 #include "dispatch/sent_log.h"
 
 #include "app/error_report.h"
+#include "platform/mime_message.h"
 
 #include <QDir>
 #include <QFile>
@@ -13,13 +14,6 @@ namespace dispatch {
 namespace {
 bool userCanWrite(const QString& path) {
     return ::access(QFile::encodeName(path).constData(), W_OK) == 0;
-}
-
-QString withCrLf(QString text) {
-    text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
-    text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    text.replace(QLatin1Char('\n'), QLatin1String("\r\n"));
-    return text;
 }
 } // namespace
 
@@ -36,7 +30,7 @@ QString sentLogRecord(const QDateTime& when, const QString& phones, const QStrin
     // A line break typed into the body is written as the file's own CR LF.
     return QLocale::system().toString(when, QLocale::ShortFormat) + crlf + QStringLiteral("To: ") +
            phones + crlf + QStringLiteral("Subject:") + subject + crlf + QStringLiteral("Body:") +
-           withCrLf(body) + crlf + crlf;
+           platform::withCrLfLineEnds(body) + crlf + crlf;
 }
 
 void WriteSentLog(const QString& path, const QString& record) {

@@ -38,14 +38,6 @@ QByteArray foldAtCommas(const QByteArray& name, const QByteArray& value) {
     return out + "\r\n";
 }
 
-QByteArray canonicalLineEnds(const QString& text) {
-    QString crlf = text;
-    crlf.replace(QLatin1String("\r\n"), QLatin1String("\n"));
-    crlf.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    crlf.replace(QLatin1Char('\n'), QLatin1String("\r\n"));
-    return crlf.toUtf8();
-}
-
 QByteArray base64Lines(const QByteArray& data) {
     const QByteArray encoded = data.toBase64();
     QByteArray out;
@@ -65,6 +57,14 @@ QByteArray domainOf(const QString& address) {
     return domain.isEmpty() ? QByteArray("localhost") : domain.toUtf8();
 }
 } // namespace
+
+QString withCrLfLineEnds(const QString& text) {
+    QString crlf = text;
+    crlf.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    crlf.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    crlf.replace(QLatin1Char('\n'), QLatin1String("\r\n"));
+    return crlf;
+}
 
 std::optional<QString> unsafeMessageReason(const MailMessage& message) {
     if (hasLineBreakOrNul(message.userAddress))
@@ -110,7 +110,7 @@ QByteArray composeMessage(const MailMessage& message, const QDateTime& date,
                           const QByteArray& uniqueToken) {
     const QByteArray user = message.userAddress.toUtf8();
     const QByteArray boundary = "=_part_" + uniqueToken;
-    const QByteArray body = canonicalLineEnds(message.body);
+    const QByteArray body = withCrLfLineEnds(message.body).toUtf8();
     QByteArray out;
     out += "Date: " + date.toString(Qt::RFC2822Date).toLatin1() + "\r\n";
     out += "Message-ID: <" + uniqueToken + "@" + domainOf(message.userAddress) + ">\r\n";

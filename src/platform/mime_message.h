@@ -8,6 +8,9 @@
 
 namespace platform {
 
+// The text with every line break (CR LF, lone CR or LF) written as CR LF.
+QString withCrLfLineEnds(const QString& text);
+
 // Why a message cannot be submitted safely: a line break or NUL in a header value or an
 // address would add header lines or SMTP commands. Nothing when the message is sound.
 std::optional<QString> unsafeMessageReason(const MailMessage& message);

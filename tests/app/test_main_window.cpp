@@ -18,12 +18,6 @@ using app::settings::kCarriers;
 using app::settings::kCarrierTicks;
 
 namespace {
-void moveOver(QWidget* widget) {
-    QMouseEvent move(QEvent::MouseMove, QPointF(2, 2), widget->mapToGlobal(QPointF(2, 2)),
-                     Qt::NoButton, Qt::NoButton, Qt::NoModifier);
-    QApplication::sendEvent(widget, &move);
-}
-
 QWidget* nextTabStop(QWidget* widget) {
     QWidget* next = widget->nextInFocusChain();
     while (next != widget && !(next->focusPolicy() & Qt::TabFocus))

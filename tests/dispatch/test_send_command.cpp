@@ -18,6 +18,13 @@ using platform::Answer;
 using platform::MailFailure;
 
 namespace {
+QStringList numbered(int count) {
+    QStringList rows;
+    for (int i = 0; i < count; ++i)
+        rows << QString::number(i);
+    return rows;
+}
+
 QByteArray readAll(const QString& path) {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
@@ -112,10 +119,7 @@ class TestSendCommand : public QObject {
     }
 
     void over100_asksAndGoesOnOnlyOnYes() {
-        QStringList phones;
-        for (int i = 0; i < 34; ++i)
-            phones << QString::number(i);
-        fill(phones, {"a.example", "b.example", "c.example"}, {});
+        fill(numbered(34), {"a.example", "b.example", "c.example"}, {});
         f->desktop.answers = {Answer::No};
         form->PushButton1_Click();
         QVERIFY(f->mail.sent.isEmpty());
@@ -168,10 +172,7 @@ class TestSendCommand : public QObject {
     }
 
     void refusedRecipients_explainTheLimit() {
-        QStringList phones;
-        for (int i = 0; i < 40; ++i)
-            phones << QString::number(i);
-        fill(phones, {"a.example", "b.example", "c.example"}, {});
+        fill(numbered(40), {"a.example", "b.example", "c.example"}, {});
         f->desktop.answers = {Answer::Yes};
         f->mail.result = {MailFailure::RecipientsRefused,
                           "452 4.5.3 Your message has too many recipients"};

@@ -8,14 +8,6 @@
 #include <QTest>
 #include <QTreeWidget>
 
-namespace {
-void moveOver(QWidget* widget) {
-    QMouseEvent move(QEvent::MouseMove, QPointF(2, 2), widget->mapToGlobal(QPointF(2, 2)),
-                     Qt::NoButton, Qt::NoButton, Qt::NoModifier);
-    QApplication::sendEvent(widget, &move);
-}
-} // namespace
-
 class TestNotice : public QObject {
     Q_OBJECT
   private slots:

@@ -1,6 +1,8 @@
 #include "form_fixture.h"
 
+#include <QApplication>
 #include <QDir>
+#include <QMouseEvent>
 #include <QTreeWidget>
 
 FormFixture::FormFixture() {
@@ -27,4 +29,10 @@ QStringList rowsOf(const QTreeWidget* list) {
                     row->text(0);
     }
     return rows;
+}
+
+void moveOver(QWidget* widget) {
+    QMouseEvent move(QEvent::MouseMove, QPointF(2, 2), widget->mapToGlobal(QPointF(2, 2)),
+                     Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(widget, &move);
 }

@@ -26,5 +26,8 @@ struct FormFixture {
     std::unique_ptr<app::Form1> form;
 };
 
+// The mouse moving over a widget with no button pressed.
+void moveOver(QWidget* widget);
+
 // The texts and ticks of a list, one "text" or "[x] text" entry a row.
 QStringList rowsOf(const class QTreeWidget* list);
