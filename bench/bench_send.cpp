@@ -5,8 +5,8 @@
 #include "bench_util.h"
 #include "dispatch/recipient_expansion.h"
 #include "local_smtp_server.h"
-#include "platform/curl_mail_submitter.h"
 #include "platform/mime_message.h"
+#include "platform/smtp_mail_submitter.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -61,7 +61,7 @@ int main(int argc, char* argv[]) {
     message.subject = "Benchmark";
     message.body = "A short text message.";
 
-    platform::CurlMailSubmitter submitter(server.clientOptions(certificates.path("ca.pem")));
+    platform::SmtpMailSubmitter submitter(server.clientOptions(certificates.path("ca.pem")));
     const double oursSend = medianMs(7, [&] {
         if (!submitter.submit(message).succeeded())
             std::printf("submission failed\n");

@@ -26,7 +26,8 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_PACKAGE_SECTION net)
 # Library dependencies are read off the executable by dpkg-shlibdeps; the rest are programs
-# it starts or data it shows, which no library scan can see.
+# it starts, data it shows and the TLS library Qt loads at run time, which no library scan
+# can see.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "iputils-ping, xdg-utils, ca-certificates, fonts-liberation")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "iputils-ping, xdg-utils, ca-certificates, fonts-liberation, libssl3")
 include(CPack)

@@ -9,11 +9,11 @@ build=${PARLIVO_BUILD_DIR:-$root/build}
 packages=(
     build-essential cmake pkg-config
     qt6-base-dev qt6-base-dev-tools libqt6svg6-dev libgl-dev
-    libcurl4-openssl-dev ca-certificates
+    libssl3 ca-certificates
     fonts-liberation iputils-ping xdg-utils
 )
 if [ "${1:-}" = "--with-test-tools" ]; then
-    packages+=(python3-aiosmtpd openssl curl xvfb xauth desktop-file-utils appstream dpkg-dev file)
+    packages+=(python3-aiosmtpd openssl curl msmtp xvfb xauth desktop-file-utils appstream dpkg-dev file)
 fi
 
 missing=()

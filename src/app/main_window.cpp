@@ -1,6 +1,7 @@
 #include "app/main_window.h"
 
 #include "app/error_report.h"
+#include "app/input_hold.h"
 #include "app/settings.h"
 #include "app/shared.h"
 #include "connectivity/online_check.h"
@@ -377,7 +378,16 @@ dispatch::DispatchControls Form1::dispatchControls() {
 }
 
 void Form1::PushButton1_Click() {
-    dispatch::sendMessage(dispatchControls());
+    // The windows stay alive while the send runs, but take no input: no second send and no
+    // list edits in the middle of one. A close asked for meanwhile comes after the send.
+    bool closeRequested = false;
+    {
+        const InputHold hold({this, notice_.get()});
+        dispatch::sendMessage(dispatchControls());
+        closeRequested = hold.closeRequested();
+    }
+    if (closeRequested)
+        endProgram();
 }
 void Form1::PushButton2_Click() {
     dispatch::viewLog(dispatchControls());

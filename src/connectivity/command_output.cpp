@@ -44,17 +44,18 @@ QString CaptureCommandOutput(platform::Desktop& desktop, const QString& commandL
     running.start();
     for (;;) {
         desktop.processEvents();
+        // The limit holds also for a child that writes without pause.
+        if (timeLimitMs >= 0 && running.elapsed() > timeLimitMs) {
+            child.kill();
+            child.waitForFinished(1000);
+            output += child.readAll();
+            break;
+        }
         if (child.waitForReadyRead(kReadSliceMs)) {
             output += child.readAll();
             continue;
         }
         if (child.state() == QProcess::NotRunning) {
-            output += child.readAll();
-            break;
-        }
-        if (timeLimitMs >= 0 && running.elapsed() > timeLimitMs) {
-            child.kill();
-            child.waitForFinished(1000);
             output += child.readAll();
             break;
         }

@@ -40,6 +40,37 @@ QString tooManyRecipientsMessage(const QString& currentSummary, const QString& a
            QStringLiteral(" to not disable Your Google account.");
 }
 
+QString unreachableMessage(const QString& reason) {
+    return QStringLiteral("Message could not be sent: %1 could not be reached on port %2.")
+               .arg(kSmtpHost)
+               .arg(kSmtpPort) +
+           kBreak + kBreak + QStringLiteral("Reason: ") + reason + kBreak + kBreak +
+           QStringLiteral("Please check your Internet connection, then send again.");
+}
+
+QString untrustedMessage(const QString& reason) {
+    return QStringLiteral("Message could not be sent: the identity of %1 could not be verified, "
+                          "so neither your password nor your message was sent.")
+               .arg(kSmtpHost) +
+           kBreak + kBreak + QStringLiteral("Reason: ") + reason + kBreak + kBreak +
+           QStringLiteral("Networks that intercept secure connections (some public or company "
+                          "networks) cause this; try another network.");
+}
+
+QString addressesRefusedMessage(const QStringList& addresses, const QString& serverReply) {
+    constexpr qsizetype kNamed = 3;
+    QString named = addresses.mid(0, kNamed).join(QLatin1String(", "));
+    if (addresses.size() > kNamed)
+        named += QStringLiteral(" and %1 more").arg(addresses.size() - kNamed);
+    return QStringLiteral("Message could not be sent: the server refused ") +
+           (addresses.size() == 1 ? QStringLiteral("the address ")
+                                  : QStringLiteral("these addresses: ")) +
+           named + QStringLiteral(".") + kBreak + kBreak + QStringLiteral("Server reply: ") +
+           serverReply + kBreak + kBreak +
+           QStringLiteral("Nothing was sent. Check the phone numbers and carriers, then send "
+                          "again.");
+}
+
 QString helpText() {
     const QStringList paragraphs{
         QStringLiteral("IMAP must be enabled on your Gmail account to use this software. "),

@@ -7,6 +7,8 @@ namespace dispatch {
 inline const QString kSendingLimitsArticle =
     QStringLiteral("https://support.google.com/mail/answer/22839");
 inline constexpr int kRecipientLimit = 100;
+inline const QString kSmtpHost = QStringLiteral("smtp.gmail.com");
+inline constexpr int kSmtpPort = 465;
 
 // Asked before sending to more recipients than the provider tolerates.
 QString recipientLimitQuestion(const QString& currentSummary, const QString& allowedSummary);
@@ -14,6 +16,12 @@ QString recipientLimitQuestion(const QString& currentSummary, const QString& all
 QString loginQuestion();
 // Shown when the server refused recipients.
 QString tooManyRecipientsMessage(const QString& currentSummary, const QString& allowedSummary);
+// Shown when the submission server could not be reached at all.
+QString unreachableMessage(const QString& reason);
+// Shown when TLS could not be set up or the server's certificate is not trusted.
+QString untrustedMessage(const QString& reason);
+// Shown when the server refused addresses for another reason than their number.
+QString addressesRefusedMessage(const QStringList& addresses, const QString& serverReply);
 // The mail-account instructions behind "Help": six paragraphs joined by CR CR.
 QString helpText();
 

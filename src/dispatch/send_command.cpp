@@ -56,10 +56,17 @@ void throwIfFailed(const platform::SubmitResult& result) {
     switch (result.failure) {
     case platform::MailFailure::None:
         return;
-    case platform::MailFailure::NotDelivered:
+    case platform::MailFailure::Unreachable:
+        throw app::Failure(kServerUnreachable, unreachableMessage(result.description));
+    case platform::MailFailure::Untrusted:
+        throw app::Failure(kServerUntrusted, untrustedMessage(result.description));
+    case platform::MailFailure::LoginRefused:
         throw app::Failure(kMailNotDelivered, result.description);
-    case platform::MailFailure::RecipientsRefused:
+    case platform::MailFailure::TooManyRecipients:
         throw app::Failure(kRecipientsRefused, result.description);
+    case platform::MailFailure::AddressRefused:
+        throw app::Failure(kAddressesRefused,
+                           addressesRefusedMessage(result.refusedAddresses, result.serverReply));
     case platform::MailFailure::General:
         throw app::Failure(kMailFailed, result.description);
     }
@@ -88,6 +95,12 @@ bool explainSendFailure(const DispatchControls& c, const app::Failure& failure, 
                              Buttons::Ok, Icon::None, c.applicationTitle);
         return true;
     }
+    if (failure.number() == kServerUnreachable || failure.number() == kServerUntrusted ||
+        failure.number() == kAddressesRefused) {
+        c.pointer.setStyle(app::kDefaultPointer);
+        c.desktop.messageBox(failure.description(), Buttons::Ok, Icon::None, c.applicationTitle);
+        return true;
+    }
     if (line == kSubmitLine) {
         app::showErrorReport(c.desktop, app::qualifiedName("Form1", "PushButton1_Click"), line,
                              failure.description());
@@ -100,7 +113,11 @@ bool explainSendFailure(const DispatchControls& c, const app::Failure& failure, 
 } // namespace
 
 QString userAddress(const QString& userName) {
-    return userName.trimmed() + QLatin1Char('@') + kMailDomain;
+    const QString name = userName.trimmed();
+    // A full address (gmail.com, googlemail.com or a Workspace domain) signs in as typed.
+    if (name.contains(QLatin1Char('@')))
+        return name;
+    return name + QLatin1Char('@') + kMailDomain;
 }
 
 void sendMessage(const DispatchControls& c) {

@@ -19,6 +19,10 @@ namespace dispatch {
 inline constexpr long kMailNotDelivered = 0x80040211L;
 inline constexpr long kRecipientsRefused = 0x8004020FL;
 inline constexpr long kMailFailed = 0x80040213L;
+// Failures whose description is the whole message shown to the user.
+inline constexpr long kServerUnreachable = 0x80040217L;
+inline constexpr long kServerUntrusted = 0x80040218L;
+inline constexpr long kAddressesRefused = 0x80040219L;
 
 inline const QString kMailDomain = QStringLiteral("gmail.com");
 
@@ -39,7 +43,7 @@ struct DispatchControls {
     QString logPath;
 };
 
-// The trimmed user name followed by "@" and the mail domain, always.
+// The trimmed user name, followed by "@" and the mail domain unless it holds an "@" already.
 QString userAddress(const QString& userName);
 
 void sendMessage(const DispatchControls& controls); // "Send Message"

@@ -2,8 +2,7 @@
 
 namespace platform {
 
-LazyMailSubmitter::LazyMailSubmitter(QString modulePath, const Clock* clock,
-                                     CurlMailOptions options)
+LazyMailSubmitter::LazyMailSubmitter(QString modulePath, const Clock* clock, MailOptions options)
     : module_(modulePath), clock_(clock), options_(std::move(options)) {}
 
 LazyMailSubmitter::~LazyMailSubmitter() = default;

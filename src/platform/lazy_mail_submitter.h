@@ -1,7 +1,6 @@
 #pragma once
 
 #include "platform/clock.h"
-#include "platform/curl_mail_submitter.h"
 #include "platform/mail_submitter.h"
 
 #include <QLibrary>
@@ -10,22 +9,22 @@
 namespace platform {
 
 // The mail layer loaded from its module beside the program on the first send, so that a
-// start that never sends does not load the TLS and mail libraries at all.
+// start that never sends does not load the network and TLS libraries at all.
 class LazyMailSubmitter final : public MailSubmitter {
   public:
-    LazyMailSubmitter(QString modulePath, const Clock* clock, CurlMailOptions options = {});
+    LazyMailSubmitter(QString modulePath, const Clock* clock, MailOptions options = {});
     ~LazyMailSubmitter() override;
     SubmitResult submit(const MailMessage& message) override;
 
   private:
     QLibrary module_;
     const Clock* clock_;
-    CurlMailOptions options_;
+    MailOptions options_;
     std::unique_ptr<MailSubmitter> loaded_;
 };
 
 // The name under which the module exports its factory.
 inline constexpr char kMailModuleFactory[] = "parlivo_create_mail_submitter";
-using MailModuleFactory = MailSubmitter* (*)(const CurlMailOptions*, const Clock*);
+using MailModuleFactory = MailSubmitter* (*)(const MailOptions*, const Clock*);
 
 } // namespace platform

@@ -17,21 +17,46 @@ struct MailMessage {
 
 enum class MailFailure {
     None,
-    NotDelivered,      // no connection, no TLS, or the login was refused
-    RecipientsRefused, // the server refused a recipient address
+    Unreachable,       // no connection, or no greeting in time
+    Untrusted,         // TLS could not be set up or the certificate is not trusted
+    LoginRefused,      // the server refused the login (or the sender)
+    TooManyRecipients, // the server refused recipients with 452 4.5.3
+    AddressRefused,    // the server refused recipient addresses for another reason
     General,           // anything else; the description says what
 };
 
 struct SubmitResult {
+    SubmitResult() = default;
+    SubmitResult(MailFailure failure, QString description, QStringList refusedAddresses = {},
+                 QString serverReply = {})
+        : failure(failure), description(std::move(description)),
+          refusedAddresses(std::move(refusedAddresses)), serverReply(std::move(serverReply)) {}
+
     MailFailure failure = MailFailure::None;
-    QString description;
+    QString description;          // the reason, with the server's reply where there was one
+    QStringList refusedAddresses; // for refused recipients, in the order sent
+    QString serverReply;          // the refusal that decided the failure
+    QString messageId;            // of an accepted message, without the angle brackets
     bool succeeded() const { return failure == MailFailure::None; }
+};
+
+// Where and how the mail layer connects.
+struct MailOptions {
+    QString host = QStringLiteral("smtp.gmail.com"); // the name the certificate must carry
+    quint16 port = 465;
+    QString connectAddress;  // empty: the host; tests aim at a local server under the host's name
+    quint16 connectPort = 0; // 0: the port
+    QString caFile;          // empty: the system's CA store
+    int connectTimeoutMs = 30000; // connection, TLS and greeting
+    int stallMs = 60000;          // no byte in either direction for this long ends the send
+    int deadlineMs = 180000;      // a whole send never takes longer
 };
 
 class MailSubmitter {
   public:
     virtual ~MailSubmitter() = default;
-    // Connects, logs in and submits; returns when the server accepted or refused.
+    // Connects, logs in and submits; returns when the server accepted or refused, or a
+    // limit ended the exchange. Window events keep running meanwhile.
     virtual SubmitResult submit(const MailMessage& message) = 0;
 };
 

@@ -106,6 +106,10 @@ QByteArray encodeSubject(const QString& subject) {
     return out;
 }
 
+QByteArray messageIdOf(const MailMessage& message, const QByteArray& uniqueToken) {
+    return uniqueToken + "@" + domainOf(message.userAddress);
+}
+
 QByteArray composeMessage(const MailMessage& message, const QDateTime& date,
                           const QByteArray& uniqueToken) {
     const QByteArray user = message.userAddress.toUtf8();
@@ -113,7 +117,7 @@ QByteArray composeMessage(const MailMessage& message, const QDateTime& date,
     const QByteArray body = withCrLfLineEnds(message.body).toUtf8();
     QByteArray out;
     out += "Date: " + date.toString(Qt::RFC2822Date).toLatin1() + "\r\n";
-    out += "Message-ID: <" + uniqueToken + "@" + domainOf(message.userAddress) + ">\r\n";
+    out += "Message-ID: <" + messageIdOf(message, uniqueToken) + ">\r\n";
     out += "From: " + user + "\r\n";
     out += foldAtCommas("To", message.toHeader.toUtf8());
     out += "Reply-To: " + user + "\r\n";

@@ -19,6 +19,9 @@ std::optional<QString> unsafeMessageReason(const MailMessage& message);
 // encoded words of UTF-8, folded between words.
 QByteArray encodeSubject(const QString& subject);
 
+// The Message-ID that composeMessage gives the message, without angle brackets.
+QByteArray messageIdOf(const MailMessage& message, const QByteArray& uniqueToken);
+
 // The complete RFC 5322 message with CR LF line ends: header fields, then a
 // multipart/alternative body with the typed text as text/plain and text/html.
 // `uniqueToken` makes the Message-ID and the part boundary.

@@ -1,13 +1,17 @@
 """A local SMTP submission server with implicit TLS for the mail tests.
 
-Usage: smtp_test_server.py CERT KEY [normal|plain-only|login-only|stall]
+Usage: smtp_test_server.py CERT KEY [MODE[,MODE...]]
 
 Prints "PORT <n>" once it listens on 127.0.0.1, then one JSON line per accepted message
 with the envelope and the message bytes (base64). The login ann@gmail.com / secret is
-accepted; recipients containing "reject550" or "toomany" are refused with 550 and 452.
-"plain-only" and "login-only" offer just that AUTH mechanism.
-In "stall" mode the server completes the TLS handshake and then never says a word.
+accepted; recipients containing "reject550", "reject553" or "toomany" are refused with
+550, 553 and 452 4.5.3.
+Modes: "pipelining" offers PIPELINING; "plain-only" and "login-only" offer just that AUTH
+mechanism; "slow" answers every command after 0.3 s; "refuse-quit" answers QUIT with 500;
+"silent-after-data" never answers the final "."; "stall" completes the TLS handshake and
+then never says a word.
 """
+import asyncio
 import base64
 import json
 import logging
@@ -37,15 +41,47 @@ def authenticate(server, session, envelope, mechanism, auth_data):
 
 
 class Handler:
+    def __init__(self, modes):
+        self.modes = modes
+
+    async def pause(self):
+        if "slow" in self.modes:
+            await asyncio.sleep(0.3)
+
+    async def handle_EHLO(self, server, session, envelope, hostname, responses):
+        session.host_name = hostname
+        await self.pause()
+        if "pipelining" in self.modes:
+            responses.insert(1, "250-PIPELINING")
+        return responses
+
+    async def handle_MAIL(self, server, session, envelope, address, mail_options):
+        await self.pause()
+        envelope.mail_from = address
+        envelope.mail_options.extend(mail_options)
+        return "250 OK"
+
     async def handle_RCPT(self, server, session, envelope, address, rcpt_options):
+        await self.pause()
+        if rcpt_options:
+            return "555 5.5.4 unexpected parameters " + " ".join(rcpt_options)
         if "reject550" in address:
             return "550 5.1.1 The email account that you tried to reach does not exist"
+        if "reject553" in address:
+            return "553 5.1.3 The recipient address is not a valid RFC 5321 address"
         if "toomany" in address:
             return "452 4.5.3 Your message has too many recipients"
         envelope.rcpt_tos.append(address)
         return "250 OK"
 
+    async def handle_QUIT(self, server, session, envelope):
+        if "refuse-quit" in self.modes:
+            return "500 5.5.1 QUIT refused"
+        return "221 Bye"
+
     async def handle_DATA(self, server, session, envelope):
+        if "silent-after-data" in self.modes:
+            await asyncio.sleep(120)
         record = {
             "mail_from": envelope.mail_from,
             "rcpt_tos": envelope.rcpt_tos,
@@ -78,15 +114,15 @@ def main():
     warnings.filterwarnings("ignore")
     logging.getLogger("mail.log").setLevel(logging.CRITICAL)
     cert, key = sys.argv[1], sys.argv[2]
-    mode = sys.argv[3] if len(sys.argv) > 3 else "normal"
+    modes = (sys.argv[3] if len(sys.argv) > 3 else "normal").split(",")
     context = ssl.create_default_context(ssl.Purpose.CLIENT_AUTH)
     context.load_cert_chain(cert, key)
     port = free_port()
-    if mode == "stall":
+    if "stall" in modes:
         stall(context, port)
         return
-    excluded = {"plain-only": ["LOGIN"], "login-only": ["PLAIN"]}.get(mode, [])
-    controller = Controller(Handler(), hostname="127.0.0.1", port=port, ssl_context=context,
+    excluded = ["LOGIN"] if "plain-only" in modes else ["PLAIN"] if "login-only" in modes else []
+    controller = Controller(Handler(modes), hostname="127.0.0.1", port=port, ssl_context=context,
                             authenticator=authenticate, auth_required=True,
                             auth_require_tls=False, auth_exclude_mechanism=excluded)
     controller.start()

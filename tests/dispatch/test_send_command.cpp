@@ -1,6 +1,7 @@
 #include "app/error_report.h"
 #include "dispatch/messages.h"
 #include "dispatch/recipient_expansion.h"
+#include "dispatch/send_command.h"
 #include "dispatch/sent_log.h"
 #include "form_fixture.h"
 #include "recipients/list_rows.h"
@@ -91,11 +92,12 @@ class TestSendCommand : public QObject {
         QCOMPARE(form->ListView1->topLevelItemCount(), 2); // the window is unchanged
     }
 
-    void userAddress_alwaysGetsTheDomain() {
+    void userAddress_getsTheDomainOnlyWithoutAnAt() {
         fill({"P"}, {"D"}, {});
-        form->Text3->setText("ann@gmail.com");
+        form->Text3->setText(" ann@example.org ");
         form->PushButton1_Click();
-        QCOMPARE(f->mail.sent[0].userAddress, QStringLiteral("ann@gmail.com@gmail.com"));
+        QCOMPARE(f->mail.sent[0].userAddress, QStringLiteral("ann@example.org"));
+        QCOMPARE(dispatch::userAddress(" ann "), QStringLiteral("ann@gmail.com"));
     }
 
     void noPhones_saysSoWithoutAQuestion() {
@@ -154,7 +156,7 @@ class TestSendCommand : public QObject {
 
     void refusedLogin_offersThePicturesOnYes() {
         fill({"P1"}, {"D1"}, {});
-        f->mail.result = {MailFailure::NotDelivered, "535 authentication failed"};
+        f->mail.result = {MailFailure::LoginRefused, "535 authentication failed"};
         f->desktop.answers = {Answer::No, Answer::Yes};
         form->PushButton1_Click();
         QCOMPARE(f->desktop.boxTexts(), QStringList({dispatch::loginQuestion()}));
@@ -174,7 +176,7 @@ class TestSendCommand : public QObject {
     void refusedRecipients_explainTheLimit() {
         fill(numbered(40), {"a.example", "b.example", "c.example"}, {});
         f->desktop.answers = {Answer::Yes};
-        f->mail.result = {MailFailure::RecipientsRefused,
+        f->mail.result = {MailFailure::TooManyRecipients,
                           "452 4.5.3 Your message has too many recipients"};
         form->PushButton1_Click();
         QCOMPARE(f->desktop.boxes.size(), 2);

@@ -1,8 +1,8 @@
 // The real mail layer against a local SMTP server with implicit TLS and a test CA.
 #include "form_fixture.h"
 #include "local_smtp_server.h"
-#include "platform/curl_mail_submitter.h"
 #include "platform/lazy_mail_submitter.h"
+#include "platform/smtp_mail_submitter.h"
 #include "recipients/list_rows.h"
 
 #include <QElapsedTimer>
@@ -47,7 +47,7 @@ class TestSmtpSubmission : public QObject {
     std::unique_ptr<TestCertificates> certificates;
     std::unique_ptr<LocalSmtpServer> server;
 
-    platform::CurlMailOptions options(const QString& ca = "ca.pem") const {
+    platform::MailOptions options(const QString& ca = "ca.pem") const {
         return server->clientOptions(certificates->path(ca));
     }
     static MailMessage message(const QStringList& recipients) {
@@ -71,7 +71,7 @@ class TestSmtpSubmission : public QObject {
     void cleanupTestCase() { server.reset(); }
 
     void send_throughTheWindow_deliversEverythingAndLogs() {
-        platform::CurlMailSubmitter submitter(options());
+        platform::SmtpMailSubmitter submitter(options());
         FormFixture f;
         f.submitter = &submitter;
         app::Form1& form = f.open();
@@ -114,7 +114,7 @@ class TestSmtpSubmission : public QObject {
     }
 
     void over100_answeredYes_reachesEveryRecipient() {
-        platform::CurlMailSubmitter submitter(options());
+        platform::SmtpMailSubmitter submitter(options());
         FormFixture f;
         f.submitter = &submitter;
         app::Form1& form = f.open();
@@ -143,12 +143,12 @@ class TestSmtpSubmission : public QObject {
         QTest::addColumn<int>("failure");
         QTest::addColumn<QString>("replyPart");
         QTest::newRow("refused login")
-            << "wrong" << QStringList({"1@a.example"}) << int(MailFailure::NotDelivered) << "535";
+            << "wrong" << QStringList({"1@a.example"}) << int(MailFailure::LoginRefused) << "535";
         QTest::newRow("550 recipient")
             << "secret" << QStringList({"1@a.example", "reject550@a.example"})
-            << int(MailFailure::RecipientsRefused) << "550";
+            << int(MailFailure::AddressRefused) << "550";
         QTest::newRow("452 too many") << "secret" << QStringList({"toomany@a.example"})
-                                      << int(MailFailure::RecipientsRefused) << "452 4.5.3";
+                                      << int(MailFailure::TooManyRecipients) << "452 4.5.3";
         QTest::newRow("no recipient")
             << "secret" << QStringList() << int(MailFailure::General) << "no recipients";
         QTest::newRow("line break in subject") << "secret" << QStringList({"1@a.example"})
@@ -159,7 +159,7 @@ class TestSmtpSubmission : public QObject {
         QFETCH(QStringList, recipients);
         QFETCH(int, failure);
         QFETCH(QString, replyPart);
-        platform::CurlMailSubmitter submitter(options());
+        platform::SmtpMailSubmitter submitter(options());
         MailMessage m = message(recipients);
         m.password = password;
         if (replyPart == "line break")
@@ -193,28 +193,28 @@ class TestSmtpSubmission : public QObject {
         QFETCH(QString, mode);
         LocalSmtpServer only(*certificates, mode);
         QVERIFY(only.port() > 0);
-        platform::CurlMailSubmitter submitter(only.clientOptions(certificates->path("ca.pem")));
+        platform::SmtpMailSubmitter submitter(only.clientOptions(certificates->path("ca.pem")));
         QVERIFY(submitter.submit(message({"1@a.example"})).succeeded());
         MailMessage wrong = message({"1@a.example"});
         wrong.password = "wrong";
-        QCOMPARE(submitter.submit(wrong).failure, MailFailure::NotDelivered);
+        QCOMPARE(submitter.submit(wrong).failure, MailFailure::LoginRefused);
     }
 
-    void nothingListening_isNotDelivered() {
+    void nothingListening_isUnreachable() {
         QTcpServer probe;
         QVERIFY(probe.listen(QHostAddress::LocalHost));
         const int port = probe.serverPort();
         probe.close();
-        platform::CurlMailOptions toNowhere = options();
-        toNowhere.connectTo = {QStringLiteral("smtp.gmail.com:465:127.0.0.1:%1").arg(port)};
-        platform::CurlMailSubmitter submitter(toNowhere);
-        QCOMPARE(submitter.submit(message({"1@a.example"})).failure, MailFailure::NotDelivered);
+        platform::MailOptions toNowhere = options();
+        toNowhere.connectPort = quint16(port);
+        platform::SmtpMailSubmitter submitter(toNowhere);
+        QCOMPARE(submitter.submit(message({"1@a.example"})).failure, MailFailure::Unreachable);
     }
 
-    void untrustedCertificate_isNotDelivered() {
-        platform::CurlMailSubmitter submitter(options("other.pem"));
+    void untrustedCertificate_isUntrusted() {
+        platform::SmtpMailSubmitter submitter(options("other.pem"));
         const auto result = submitter.submit(message({"1@a.example"}));
-        QCOMPARE(result.failure, MailFailure::NotDelivered);
+        QCOMPARE(result.failure, MailFailure::Untrusted);
         QVERIFY2(result.description.contains(QLatin1String("certificate")),
                  qPrintable(result.description));
     }
@@ -222,11 +222,11 @@ class TestSmtpSubmission : public QObject {
     void silentServer_endsTheSendInBoundedTime() {
         LocalSmtpServer silent(*certificates, "stall");
         QVERIFY(silent.port() > 0);
-        platform::CurlMailSubmitter submitter(silent.clientOptions(certificates->path("ca.pem")));
+        platform::SmtpMailSubmitter submitter(silent.clientOptions(certificates->path("ca.pem")));
         QElapsedTimer timer;
         timer.start();
         const auto result = submitter.submit(message({"1@a.example"}));
-        QCOMPARE(result.failure, MailFailure::NotDelivered);
+        QCOMPARE(result.failure, MailFailure::Unreachable);
         QVERIFY2(timer.elapsed() < 30000, "a silent server held the send");
     }
 };

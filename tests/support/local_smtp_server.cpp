@@ -49,11 +49,11 @@ TestCertificates::TestCertificates() {
               dir);
 }
 
-LocalSmtpServer::LocalSmtpServer(const TestCertificates& certificates, const QString& mode) {
+LocalSmtpServer::LocalSmtpServer(const TestCertificates& certificates, const QString& modes) {
     process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     process_.start("/usr/bin/python3",
                    {sourceDir() + "/tests/dispatch/smtp_test_server.py",
-                    certificates.path("server.pem"), certificates.path("server.key"), mode});
+                    certificates.path("server.pem"), certificates.path("server.key"), modes});
     while (port_ == 0 && process_.waitForReadyRead(10000)) {
         while (process_.canReadLine()) {
             const QByteArray line = process_.readLine().trimmed();
@@ -86,11 +86,13 @@ std::optional<ReceivedMail> LocalSmtpServer::nextMessage() {
     return mail;
 }
 
-platform::CurlMailOptions LocalSmtpServer::clientOptions(const QString& caFile) const {
-    platform::CurlMailOptions options;
-    options.connectTo = {QStringLiteral("smtp.gmail.com:465:127.0.0.1:%1").arg(port_)};
+platform::MailOptions LocalSmtpServer::clientOptions(const QString& caFile) const {
+    platform::MailOptions options;
+    options.connectAddress = QStringLiteral("127.0.0.1");
+    options.connectPort = quint16(port_);
     options.caFile = caFile;
-    options.connectTimeoutSeconds = 3;
-    options.stallSeconds = 3;
+    options.connectTimeoutMs = 3000;
+    options.stallMs = 3000;
+    options.deadlineMs = 20000;
     return options;
 }

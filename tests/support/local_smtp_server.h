@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/curl_mail_submitter.h"
+#include "platform/mail_submitter.h"
 
 #include <QProcess>
 #include <QStringList>
@@ -29,14 +29,15 @@ struct ReceivedMail {
 // The local SMTP server with implicit TLS (tests/dispatch/smtp_test_server.py) on 127.0.0.1.
 class LocalSmtpServer {
   public:
-    // mode "normal" accepts ann@gmail.com / secret; "stall" never answers after TLS.
-    LocalSmtpServer(const TestCertificates& certificates, const QString& mode = "normal");
+    // `modes`, comma-separated, as tests/dispatch/smtp_test_server.py lists them; "normal"
+    // accepts ann@gmail.com / secret.
+    LocalSmtpServer(const TestCertificates& certificates, const QString& modes = "normal");
     ~LocalSmtpServer();
 
     int port() const { return port_; }
     std::optional<ReceivedMail> nextMessage();
     // Client options that reach this server as smtp.gmail.com and trust `caFile`.
-    platform::CurlMailOptions clientOptions(const QString& caFile) const;
+    platform::MailOptions clientOptions(const QString& caFile) const;
 
   private:
     QProcess process_;

@@ -1,0 +1,248 @@
+#include "platform/smtp_mail_submitter.h"
+
+#include "platform/mime_message.h"
+#include "platform/smtp_protocol.h"
+#include "platform/tls_connection.h"
+
+#include <QRandomGenerator>
+
+namespace platform {
+
+namespace {
+
+constexpr int kQuitWaitMs = 2000;
+
+QByteArray uniqueToken() {
+    const quint64 a = QRandomGenerator::global()->generate64();
+    const quint64 b = QRandomGenerator::global()->generate64();
+    return QByteArray::number(a, 36) + '.' + QByteArray::number(b, 36);
+}
+
+QByteArray verbOf(const QByteArray& command) {
+    return command.left(4);
+}
+
+// One exchange: connection, greeting, EHLO, login, envelope, message, QUIT.
+class SmtpSession {
+  public:
+    SmtpSession(const MailOptions& options, SmtpExchange& exchange)
+        : options_(options), exchange_(exchange),
+          link_({options.connectTimeoutMs, options.stallMs, options.deadlineMs}) {}
+
+    void run(const MailMessage& message, const QByteArray& data) {
+        SmtpReply greeting;
+        if (!link_.open(options_.host, options_.port, options_.connectAddress, options_.connectPort,
+                        options_.caFile, [&](QByteArray& in) { return take(in, greeting); }))
+            return linkEnded();
+        exchange_.greeted = true;
+        if (!accept(greeting, "CONNECT"))
+            return quit();
+        SmtpReply ehlo;
+        if (!ask("EHLO localhost", ehlo) || !accept(ehlo, "EHLO"))
+            return quit();
+        if (!logIn(capabilitiesOf(ehlo), message))
+            return quit();
+        const bool envelopeTaken = capabilitiesOf(ehlo).pipelining ? pipelinedEnvelope(message)
+                                                                   : envelopeOneByOne(message);
+        if (!envelopeTaken)
+            return;
+        link_.write(dotStuffed(data));
+        exchange_.lastCommand = QStringLiteral("DATA");
+        SmtpReply final;
+        if (!receive(final))
+            return;
+        if (!accept(final, "DATA"))
+            return quit();
+        exchange_.accepted = true;
+        quit();
+    }
+
+    int turns() const { return link_.turns(); }
+
+  private:
+    static bool take(QByteArray& in, SmtpReply& reply) {
+        const auto taken = takeReply(in);
+        if (taken)
+            reply = *taken;
+        return taken.has_value();
+    }
+
+    void linkEnded() {
+        exchange_.network = link_.problem();
+        exchange_.networkReason = link_.reason();
+        link_.close();
+    }
+
+    bool receive(SmtpReply& reply) {
+        if (!link_.waitFor([&](QByteArray& in) { return take(in, reply); })) {
+            linkEnded();
+            return false;
+        }
+        if (reply.code == 0) {
+            exchange_.network = LinkProblem::Closed;
+            exchange_.networkReason =
+                QStringLiteral("The server's reply was not SMTP: %1").arg(reply.text().mid(2));
+            link_.close();
+            return false;
+        }
+        return true;
+    }
+
+    void send(const QByteArray& command) {
+        link_.write(command + "\r\n");
+        exchange_.lastCommand = QString::fromLatin1(verbOf(command));
+    }
+
+    bool ask(const QByteArray& command, SmtpReply& reply) {
+        send(command);
+        return receive(reply);
+    }
+
+    // Records the first refusal; the exchange goes on only after a positive reply.
+    bool accept(const SmtpReply& reply, const char* verb) {
+        if (reply.positive())
+            return true;
+        refuse(QLatin1String(verb), reply.text());
+        return false;
+    }
+
+    void refuse(const QString& verb, const QString& reply) {
+        if (exchange_.refusedCommand.isEmpty()) {
+            exchange_.refusedCommand = verb;
+            exchange_.refusal = reply;
+        }
+    }
+
+    bool logIn(const SmtpCapabilities& offered, const MailMessage& message) {
+        const QByteArray user = message.userAddress.toUtf8();
+        const QByteArray password = message.password.toUtf8();
+        SmtpReply reply;
+        if (offered.authPlain) {
+            if (!ask("AUTH PLAIN " + ('\0' + user + '\0' + password).toBase64(), reply))
+                return false;
+        } else if (offered.authLogin) {
+            if (!ask("AUTH LOGIN", reply))
+                return false;
+            if (reply.code == 334 && !ask(user.toBase64(), reply))
+                return false;
+            if (reply.code == 334 && !ask(password.toBase64(), reply))
+                return false;
+        } else {
+            refuse(QStringLiteral("AUTH"),
+                   QStringLiteral("the server offers no login by AUTH PLAIN or AUTH LOGIN"));
+            return false;
+        }
+        if (reply.code == 235)
+            return true;
+        refuse(QStringLiteral("AUTH"), reply.text());
+        return false;
+    }
+
+    void noteRecipient(const SmtpReply& reply, const QString& address) {
+        if (reply.positive())
+            return;
+        refuse(QStringLiteral("RCPT"), reply.text());
+        exchange_.refusedAddresses << address;
+        exchange_.refusals << reply.text();
+    }
+
+    // MAIL FROM, every RCPT TO and DATA in one flight; true when the server waits for the
+    // message and nothing was refused.
+    bool pipelinedEnvelope(const MailMessage& message) {
+        QByteArray flight = "MAIL FROM:<" + message.userAddress.toUtf8() + ">\r\n";
+        for (const QString& recipient : message.recipients)
+            flight += "RCPT TO:<" + recipient.toUtf8() + ">\r\n";
+        flight += "DATA\r\n";
+        link_.write(flight);
+        exchange_.lastCommand = QStringLiteral("RCPT");
+        SmtpReply reply;
+        if (!receive(reply))
+            return false;
+        accept(reply, "MAIL");
+        for (const QString& recipient : message.recipients) {
+            if (!receive(reply))
+                return false;
+            noteRecipient(reply, recipient);
+        }
+        exchange_.lastCommand = QStringLiteral("DATA");
+        if (!receive(reply))
+            return false;
+        if (reply.code == 354 && exchange_.refusedCommand.isEmpty())
+            return true;
+        if (reply.code == 354) {
+            // The server waits for a message that must not go out to the others: ending the
+            // connection before the final "." drops the transaction.
+            link_.close();
+            return false;
+        }
+        accept(reply, "DATA");
+        quit();
+        return false;
+    }
+
+    bool envelopeOneByOne(const MailMessage& message) {
+        SmtpReply reply;
+        if (!ask("MAIL FROM:<" + message.userAddress.toUtf8() + ">", reply))
+            return false;
+        if (!accept(reply, "MAIL")) {
+            quit();
+            return false;
+        }
+        for (const QString& recipient : message.recipients) {
+            if (!ask("RCPT TO:<" + recipient.toUtf8() + ">", reply))
+                return false;
+            noteRecipient(reply, recipient);
+        }
+        if (!exchange_.refusedCommand.isEmpty()) {
+            quit();
+            return false;
+        }
+        if (!ask("DATA", reply))
+            return false;
+        if (reply.code == 354)
+            return true;
+        accept(reply, "DATA");
+        quit();
+        return false;
+    }
+
+    // A polite end; its answer changes nothing, so it is waited for only briefly.
+    void quit() {
+        link_.write("QUIT\r\n");
+        SmtpReply ignored;
+        link_.waitBriefly(qMin(kQuitWaitMs, options_.stallMs),
+                          [&](QByteArray& in) { return take(in, ignored); });
+        link_.close();
+    }
+
+    const MailOptions& options_;
+    SmtpExchange& exchange_;
+    TlsConnection link_;
+};
+
+} // namespace
+
+SmtpMailSubmitter::SmtpMailSubmitter(MailOptions options, const Clock* clock)
+    : options_(std::move(options)), clock_(clock) {}
+
+SubmitResult SmtpMailSubmitter::submit(const MailMessage& message) {
+    lastTurns_ = 0;
+    if (const auto reason = unsafeMessageReason(message))
+        return {MailFailure::General, *reason};
+    if (message.recipients.isEmpty())
+        return {MailFailure::General,
+                QStringLiteral("The message has no recipients: tick at least one carrier.")};
+    const QDateTime date = clock_ ? clock_->now() : QDateTime::currentDateTime();
+    const QByteArray token = uniqueToken();
+    const QByteArray data = composeMessage(message, date, token);
+    SmtpExchange exchange;
+    SmtpSession session(options_, exchange);
+    session.run(message, data);
+    lastTurns_ = session.turns();
+    SubmitResult result = classifyExchange(exchange);
+    if (result.succeeded())
+        result.messageId = QString::fromLatin1(messageIdOf(message, token));
+    return result;
+}
+
+} // namespace platform

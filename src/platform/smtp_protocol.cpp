@@ -1,0 +1,131 @@
+#include "platform/smtp_protocol.h"
+
+namespace platform {
+
+namespace {
+constexpr qsizetype kLongestReplyText = 400;
+
+bool isReplyCode(const QByteArray& line) {
+    return line.size() >= 3 && std::isdigit(uchar(line[0])) && std::isdigit(uchar(line[1])) &&
+           std::isdigit(uchar(line[2]));
+}
+
+QString printable(const QByteArray& bytes, qsizetype longest) {
+    QString text;
+    for (const char c : bytes) {
+        if (text.size() >= longest)
+            break;
+        text += (uchar(c) >= 0x20 && uchar(c) < 0x7f) ? QLatin1Char(c) : QLatin1Char('?');
+    }
+    return text;
+}
+} // namespace
+
+QString SmtpReply::text() const {
+    QString all = QString::number(code);
+    for (qsizetype i = 0; i < lines.size(); ++i)
+        all += (i ? QStringLiteral(" / ") : QStringLiteral(" ")) + printable(lines[i], 200);
+    return all.left(kLongestReplyText);
+}
+
+std::optional<SmtpReply> takeReply(QByteArray& buffer) {
+    SmtpReply reply;
+    qsizetype at = 0;
+    for (;;) {
+        const qsizetype end = buffer.indexOf('\n', at);
+        if (end < 0)
+            return std::nullopt;
+        QByteArray line = buffer.mid(at, end - at);
+        if (line.endsWith('\r'))
+            line.chop(1);
+        at = end + 1;
+        if (!isReplyCode(line)) {
+            buffer.remove(0, at);
+            return SmtpReply{0, {line}};
+        }
+        reply.code = line.left(3).toInt();
+        reply.lines << line.mid(4);
+        if (line.size() < 4 || line[3] != '-') {
+            buffer.remove(0, at);
+            return reply;
+        }
+    }
+}
+
+SmtpCapabilities capabilitiesOf(const SmtpReply& ehloReply) {
+    SmtpCapabilities offered;
+    for (qsizetype i = 1; i < ehloReply.lines.size(); ++i) { // the first line is the greeting
+        const QByteArrayList words = ehloReply.lines[i].toUpper().simplified().split(' ');
+        if (words.value(0) == "PIPELINING")
+            offered.pipelining = true;
+        if (words.value(0) == "AUTH" || words.value(0).startsWith("AUTH=")) {
+            const QByteArrayList mechanisms =
+                words.value(0) == "AUTH" ? words.mid(1) : QByteArrayList{words[0].mid(5)};
+            offered.authPlain |= mechanisms.contains("PLAIN");
+            offered.authLogin |= mechanisms.contains("LOGIN");
+        }
+    }
+    return offered;
+}
+
+QByteArray dotStuffed(const QByteArray& message) {
+    QByteArray out;
+    out.reserve(message.size() + message.size() / 64 + 8);
+    qsizetype at = 0;
+    while (at < message.size()) {
+        if (message[at] == '.')
+            out += '.';
+        const qsizetype end = message.indexOf('\n', at);
+        const qsizetype next = end < 0 ? message.size() : end + 1;
+        out += QByteArrayView(message).sliced(at, next - at);
+        at = next;
+    }
+    if (!out.isEmpty() && !out.endsWith("\r\n"))
+        out += "\r\n";
+    return out + ".\r\n";
+}
+
+SubmitResult classifyExchange(const SmtpExchange& e) {
+    using Network = LinkProblem;
+    if (e.accepted)
+        return {};
+    if (!e.refusedCommand.isEmpty()) {
+        if (e.refusedCommand == QLatin1String("AUTH") || e.refusedCommand == QLatin1String("MAIL"))
+            return {MailFailure::LoginRefused,
+                    QStringLiteral("The server refused the login: %1").arg(e.refusal),
+                    {},
+                    e.refusal};
+        if (e.refusedCommand == QLatin1String("RCPT")) {
+            const bool tooMany = e.refusal.startsWith(QLatin1String("452")) &&
+                                 e.refusal.contains(QLatin1String("4.5.3"));
+            return {tooMany ? MailFailure::TooManyRecipients : MailFailure::AddressRefused,
+                    QStringLiteral("The server refused a recipient: %1").arg(e.refusal),
+                    e.refusedAddresses, e.refusal};
+        }
+        return {MailFailure::General,
+                QStringLiteral("The server refused %1: %2").arg(e.refusedCommand, e.refusal),
+                {},
+                e.refusal};
+    }
+    const QString after =
+        e.lastCommand.isEmpty() ? QString() : QStringLiteral(" (after %1)").arg(e.lastCommand);
+    switch (e.network) {
+    case Network::Untrusted:
+        return {MailFailure::Untrusted, e.networkReason};
+    case Network::Unreachable:
+        return {MailFailure::Unreachable, e.networkReason};
+    case Network::Closed:
+    case Network::Stalled:
+        if (!e.greeted)
+            return {MailFailure::Unreachable, e.networkReason};
+        return {MailFailure::General, e.networkReason + after};
+    case Network::Deadline:
+        return {MailFailure::General, e.networkReason + after};
+    case Network::None:
+        break;
+    }
+    return {MailFailure::General,
+            QStringLiteral("The server ended the exchange unexpectedly.") + after};
+}
+
+} // namespace platform

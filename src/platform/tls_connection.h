@@ -1,0 +1,67 @@
+#pragma once
+
+#include "platform/link_problem.h"
+
+#include <QByteArray>
+#include <QElapsedTimer>
+#include <QSslSocket>
+#include <functional>
+
+class QEventLoop;
+
+namespace platform {
+
+// A verified TLS connection whose every wait runs the event loop, so that the windows stay
+// alive, and ends at the first of three limits: the connection time-out (until `opened`),
+// the stall limit (no byte in either direction) and the overall deadline.
+class TlsConnection final : public QObject {
+  public:
+    using Problem = LinkProblem;
+
+    struct Limits {
+        int connectTimeoutMs;
+        int stallMs;
+        int deadlineMs;
+    };
+
+    explicit TlsConnection(Limits limits);
+    ~TlsConnection() override;
+
+    // Connects to `address` (the host when empty) and sets up TLS for `host`, checked
+    // against `caFile` (the system's store when empty). Then waits until `opened` holds
+    // for what has arrived, e.g. a complete greeting.
+    bool open(const QString& host, quint16 port, const QString& address, quint16 addressPort,
+              const QString& caFile, const std::function<bool(QByteArray&)>& opened);
+    void write(const QByteArray& bytes);
+    // Runs the event loop until `ready` holds for what has arrived, or a limit or error
+    // ends the connection. `ready` may take what it used off the buffer.
+    bool waitFor(const std::function<bool(QByteArray&)>& ready);
+    // Waits at most `ms` for `ready`; a miss is no problem of the connection.
+    bool waitBriefly(int ms, const std::function<bool(QByteArray&)>& ready);
+    void close();
+
+    Problem problem() const { return problem_; }
+    QString reason() const { return reason_; }
+    // How many times the client waited for the server after sending: the round trips.
+    int turns() const { return turns_; }
+
+  private:
+    bool wait(const std::function<bool(QByteArray&)>& ready, qint64 limitMs, bool brief);
+    void fail(Problem problem, const QString& reason);
+    void wake();
+
+    Limits limits_;
+    QSslSocket socket_;
+    QByteArray inbox_;
+    QElapsedTimer sinceStart_;
+    QElapsedTimer sinceProgress_;
+    QEventLoop* loop_ = nullptr;
+    bool open_ = false;
+    bool sentSinceWait_ = false;
+    Problem problem_ = Problem::None;
+    QString reason_;
+    QStringList sslProblems_;
+    int turns_ = 0;
+};
+
+} // namespace platform
