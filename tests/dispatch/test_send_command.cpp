@@ -191,6 +191,42 @@ class TestSendCommand : public QObject {
         QVERIFY(!QFile::exists(logPath()));
     }
 
+    void failureKinds_eachSayWhatHappenedAndEndTheSend_data() {
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<QString>("opening");
+        QTest::addColumn<QString>("detail");
+        QTest::newRow("unreachable")
+            << int(MailFailure::Unreachable)
+            << "Message could not be sent: smtp.gmail.com could not be reached on port 465."
+            << "Reason: Connection refused\r\n\r\nPlease check your Internet connection";
+        QTest::newRow("untrusted") << int(MailFailure::Untrusted)
+                                   << "Message could not be sent: the identity of smtp.gmail.com "
+                                      "could not be verified"
+                                   << "Reason: Connection refused";
+        QTest::newRow("addresses refused")
+            << int(MailFailure::AddressRefused)
+            << "Message could not be sent: the server refused these addresses: a@x, b@x, c@x "
+               "and 1 more."
+            << "Server reply: 553 5.1.3 bad";
+    }
+    void failureKinds_eachSayWhatHappenedAndEndTheSend() {
+        QFETCH(int, kind);
+        QFETCH(QString, opening);
+        QFETCH(QString, detail);
+        fill({"P1"}, {"D1"}, {});
+        f->mail.result = {MailFailure(kind), "Connection refused", {"a@x", "b@x", "c@x", "d@x"},
+                          "553 5.1.3 bad"};
+        form->PushButton1_Click();
+        QCOMPARE(f->desktop.boxes.size(), 1);
+        const auto& box = f->desktop.boxes[0];
+        QVERIFY2(box.text.startsWith(opening), qPrintable(box.text));
+        QVERIFY2(box.text.contains(detail), qPrintable(box.text));
+        QCOMPARE(box.icon, platform::Icon::None);
+        QCOMPARE(box.title, QStringLiteral("Parlivo"));
+        QVERIFY(!QFile::exists(logPath()));
+        QCOMPARE(form->pointer().style(), int(app::kDefaultPointer));
+    }
+
     void unwritableLog_isReportedAndTheSendStillSaysDone() {
         fill({"P1"}, {"D1"}, {});
         QDir().mkpath(logPath()); // a folder where the log should be

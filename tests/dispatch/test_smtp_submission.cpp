@@ -10,7 +10,9 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QTcpServer>
+#include <QPushButton>
 #include <QTest>
+#include <QTimer>
 #include <QTreeWidget>
 
 using platform::MailFailure;
@@ -217,6 +219,114 @@ class TestSmtpSubmission : public QObject {
         QCOMPARE(result.failure, MailFailure::Untrusted);
         QVERIFY2(result.description.contains(QLatin1String("certificate")),
                  qPrintable(result.description));
+    }
+
+    void pipelining_sendsTheSameEnvelopeAndMessageInFewerRoundTrips() {
+        LocalSmtpServer pipelining(*certificates, "pipelining");
+        QVERIFY(pipelining.port() > 0);
+        const QStringList recipients{"1@a.example", "2@b.example", "3@a.example"};
+        QList<ReceivedMail> received;
+        QList<int> turns;
+        for (LocalSmtpServer* to : {server.get(), &pipelining}) {
+            platform::SmtpMailSubmitter submitter(to->clientOptions(certificates->path("ca.pem")));
+            const auto result = submitter.submit(message(recipients));
+            QVERIFY2(result.succeeded(), qPrintable(result.description));
+            QVERIFY(result.messageId.endsWith(QLatin1String("@gmail.com")));
+            turns << submitter.lastTurns();
+            const auto mail = to->nextMessage();
+            QVERIFY(mail.has_value());
+            received << *mail;
+        }
+        QCOMPARE(received[1].mailFrom, received[0].mailFrom);
+        QCOMPARE(received[1].recipients, recipients);
+        QCOMPARE(received[0].recipients, recipients);
+        for (const QByteArray name : {"From", "To", "Reply-To", "Subject", "Organization"})
+            QCOMPARE(headerValue(received[1].data, name), headerValue(received[0].data, name));
+        QCOMPARE(partsOf(received[1].data), partsOf(received[0].data));
+        QCOMPARE(turns[1], 5); // EHLO, AUTH, the envelope, the message, QUIT
+        QCOMPARE(turns[0], 9); // ... with MAIL, three RCPT and DATA one by one
+    }
+
+    void refusalInsideAFlight_isClassifiedByItsCommand_data() {
+        QTest::addColumn<QString>("modes");
+        QTest::addColumn<QStringList>("recipients");
+        QTest::addColumn<int>("failure");
+        QTest::addColumn<QStringList>("refused");
+        QTest::newRow("550 on the third") << "pipelining,refuse-quit"
+                                          << QStringList{"1@a.example", "2@a.example",
+                                                         "reject550@a.example", "4@a.example"}
+                                          << int(MailFailure::AddressRefused)
+                                          << QStringList{"reject550@a.example"};
+        QTest::newRow("553 one by one, QUIT refused")
+            << "refuse-quit" << QStringList{"reject553@a.example", "2@a.example"}
+            << int(MailFailure::AddressRefused) << QStringList{"reject553@a.example"};
+        QStringList many;
+        for (int i = 0; i < 100; ++i)
+            many << QStringLiteral("%1@a.example").arg(i);
+        many << "toomany1@a.example" << "toomany2@a.example";
+        QTest::newRow("452 4.5.3 after 100") << "pipelining" << many
+                                             << int(MailFailure::TooManyRecipients)
+                                             << QStringList{"toomany1@a.example", "toomany2@a.example"};
+    }
+    void refusalInsideAFlight_isClassifiedByItsCommand() {
+        QFETCH(QString, modes);
+        QFETCH(QStringList, recipients);
+        QFETCH(int, failure);
+        QFETCH(QStringList, refused);
+        LocalSmtpServer refusing(*certificates, modes);
+        QVERIFY(refusing.port() > 0);
+        platform::SmtpMailSubmitter submitter(refusing.clientOptions(certificates->path("ca.pem")));
+        const auto result = submitter.submit(message(recipients));
+        QCOMPARE(int(result.failure), failure);
+        QCOMPARE(result.refusedAddresses, refused);
+        QVERIFY(!refusing.nextMessage(300).has_value()); // nobody got the message
+    }
+
+    void silenceAfterTheMessage_endsWithinTheStallLimit() {
+        LocalSmtpServer silent(*certificates, "pipelining,silent-after-data");
+        QVERIFY(silent.port() > 0);
+        platform::MailOptions limits = silent.clientOptions(certificates->path("ca.pem"));
+        limits.stallMs = 1000;
+        platform::SmtpMailSubmitter submitter(limits);
+        QElapsedTimer timer;
+        timer.start();
+        const auto result = submitter.submit(message({"1@a.example"}));
+        QCOMPARE(result.failure, MailFailure::General);
+        QVERIFY2(result.description.contains("did not answer"), qPrintable(result.description));
+        QVERIFY2(timer.elapsed() < 2500, "the stall limit did not hold after the final dot");
+    }
+
+    void slowSend_keepsTheWindowAliveAndHoldsInputAndClose() {
+        LocalSmtpServer slow(*certificates, "slow");
+        QVERIFY(slow.port() > 0);
+        platform::SmtpMailSubmitter submitter(slow.clientOptions(certificates->path("ca.pem")));
+        FormFixture f;
+        f.submitter = &submitter;
+        app::Form1& form = f.open();
+        form.show();
+        form.ListView2->clear();
+        recipients::appendCarrier(form.ListView2, "a.example", true);
+        recipients::appendRows(form.ListView1, {"5555550100"});
+        form.Text3->setText("ann");
+        form.Text2->setText("secret");
+        int ticks = 0;
+        QTimer timer;
+        QObject::connect(&timer, &QTimer::timeout, [&] {
+            if (++ticks == 3) { // mid-send: a click on a list button, then a close
+                QTest::mouseClick(form.pushButton(13), Qt::LeftButton);
+                QTest::keyClick(form.Text4, Qt::Key_A);
+                form.close();
+            }
+        });
+        timer.start(100);
+        form.PushButton1_Click();
+        QVERIFY2(ticks >= 5, qPrintable(QString::number(ticks))); // about 1 s of slow replies
+        QCOMPARE(form.ListView1->topLevelItemCount(), 1);
+        QCOMPARE(form.Text4->text(), QString());
+        QCOMPARE(f.desktop.boxTexts(), QStringList({"Done."}));
+        QVERIFY(QFile::exists(f.programFolder() + "/sentmessages.log"));
+        QCOMPARE(f.desktop.programEnds, 1); // after the send, not during it
+        QVERIFY(slow.nextMessage().has_value());
     }
 
     void silentServer_endsTheSendInBoundedTime() {

@@ -70,11 +70,11 @@ LocalSmtpServer::~LocalSmtpServer() {
     process_.waitForFinished(1000);
 }
 
-std::optional<ReceivedMail> LocalSmtpServer::nextMessage() {
+std::optional<ReceivedMail> LocalSmtpServer::nextMessage(int waitMs) {
     QByteArray line;
     while (line.trimmed().isEmpty()) {
         while (!process_.canReadLine())
-            if (!process_.waitForReadyRead(5000))
+            if (!process_.waitForReadyRead(waitMs))
                 return std::nullopt;
         line = process_.readLine();
     }
