@@ -8,13 +8,10 @@ namespace recipients {
 // start and by "Load Default Carriers".
 inline const QStringList& defaultCarriers() {
     static const QStringList table{
-        QStringLiteral("vtext.com"),
-        QStringLiteral("tmomail.net"),
-        QStringLiteral("msg.fi.google.com"),
-        QStringLiteral("email.uscc.net"),
-        QStringLiteral("msg.telus.com"),
-        QStringLiteral("cspire1.com"),
-        QStringLiteral("txt.freedommobile.ca"),
+        QStringLiteral("vtext.com"),         QStringLiteral("vzwpix.com"),
+        QStringLiteral("msg.fi.google.com"), QStringLiteral("email.uscc.net"),
+        QStringLiteral("cspire1.com"),       QStringLiteral("msg.telus.com"),
+        QStringLiteral("txt.bell.ca"),
     };
     return table;
 }

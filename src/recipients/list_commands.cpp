@@ -40,7 +40,11 @@ void addNumber(const ListControls& controls) {
     });
     if (p.skipsAhead(108, [&] { return typed.isEmpty(); }))
         return;
-    p.step(110, [&] { appendRows(controls.phoneList, {cleanPhoneNumber(typed)}); });
+    // Only blanks and hyphens would make an empty row that no send can use.
+    const QString cleaned = cleanPhoneNumber(typed);
+    if (cleaned.isEmpty())
+        return;
+    p.step(110, [&] { appendRows(controls.phoneList, {cleaned}); });
 }
 
 void loadNumbersFromFiles(const ListControls& controls) {
@@ -55,8 +59,15 @@ void loadNumbersFromFiles(const ListControls& controls) {
     if (p.opensBlock(120, [&] { return chosen.size() == 1; })) {
         p.step(124, [&] { LoadListFromFile(controls, controls.phoneList, chosen.value(0)); });
     } else if (p.opensBlock(126, [&] { return chosen.size() >= 2; })) {
-        for (const QString& path : std::as_const(chosen))
-            p.step(138, [&] { LoadListFromFile(controls, controls.phoneList, path); });
+        for (const QString& path : std::as_const(chosen)) {
+            bool loaded = false;
+            p.step(138, [&] {
+                LoadListFromFile(controls, controls.phoneList, path);
+                loaded = true;
+            });
+            if (!loaded && rowCount(controls.phoneList) >= kLongestList)
+                break; // the list is full and the user was told; more files change nothing
+        }
     }
     p.step(142, [&] { controls.pointer.setStyle(app::kDefaultPointer); });
 }
@@ -70,11 +81,21 @@ void LoadListFromFile(const ListControls& controls, QTreeWidget* list, const QSt
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         throw app::Failure(app::failure_number::PathFileAccess);
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        throw app::Failure(app::failure_number::PathFileAccess);
+    constexpr qint64 kChunk = 1 << 20;
+    PhoneFileReader reader(kLongestList - rowCount(list));
+    while (!reader.overflowed()) {
+        const QByteArray chunk = file.read(kChunk);
+        if (file.error() != QFileDevice::NoError)
+            throw app::Failure(app::failure_number::PathFileAccess);
+        if (chunk.isEmpty())
+            break;
+        reader.feed(chunk);
+    }
+    reader.finish();
     file.close();
-    appendRows(list, rowsFromFileText(bytes));
+    appendRows(list, reader.rows());
+    if (reader.overflowed()) // rows past the 16-bit limit are not added
+        throw app::Failure(app::failure_number::Overflow);
 }
 
 void loadSampleNumbers(const ListControls& controls) {
@@ -99,6 +120,9 @@ void addCarrier(const ListControls& controls) {
         return;
     if (p.skipsAhead(104, [&] { return !typed.contains(QLatin1Char('.')); }))
         return;
+    // "^" separates the carriers in the stored list: a row holding one would come back split.
+    if (typed.contains(QLatin1Char('^')))
+        return;
     p.step(106, [&] { appendCarrier(controls.carrierList, typed, false); });
     p.step(108, [&] { setTicked(controls.carrierList, rowCount(controls.carrierList), true); });
 }
@@ -106,7 +130,7 @@ void addCarrier(const ListControls& controls) {
 void deleteCarrier(const ListControls& controls) {
     auto p = procedure(controls, "PushButton7_Click");
     QTreeWidget* list = controls.carrierList;
-    if (p.skipsAhead(100, [&] { return rowCount(list) == 0; }))
+    if (p.skipsAhead(100, [&] { return rowCount(list) == 0 || !hasSelection(list); }))
         return;
     p.step(102, [&] { removeRow(list, selectedPosition(list)); });
 }

@@ -9,6 +9,9 @@ class QTreeWidget;
 
 namespace recipients {
 
+// The most rows a list holds: positions and counts are 16-bit.
+inline constexpr qsizetype kLongestList = 32767;
+
 // Row operations on the two list views; positions are 1-based as the procedures count.
 void appendRows(QTreeWidget* list, const QStringList& texts);
 void appendCarrier(QTreeWidget* list, const QString& text, bool ticked);

@@ -1,5 +1,7 @@
 #include "recipients/phone_rules.h"
 
+#include <limits>
+
 namespace recipients {
 
 QString cleanPhoneNumber(const QString& typed) {
@@ -9,35 +11,37 @@ QString cleanPhoneNumber(const QString& typed) {
     return cleaned;
 }
 
-QStringList rowsFromFileText(const QByteArray& bytes) {
-    // Line ends are ASCII, so decoding the whole file first leaves them where they were.
-    const QString text = QString::fromLocal8Bit(bytes);
-    const QStringView all(text);
-    QStringList rows;
-    qsizetype position = 0;
-    const qsizetype size = all.size();
-    while (position < size) {
-        qsizetype lineEnd = all.indexOf(QLatin1Char('\r'), position);
-        qsizetype next;
-        if (lineEnd < 0) {
-            lineEnd = size;
-            next = size;
-        } else {
-            next = lineEnd + 1;
-            if (next < size && all[next] == QLatin1Char('\n'))
-                ++next;
-        }
-        // A line feed inside a line also starts a new row.
-        qsizetype start = position;
-        for (qsizetype feed = all.indexOf(QLatin1Char('\n'), start); feed >= 0 && feed < lineEnd;
-             feed = all.indexOf(QLatin1Char('\n'), start)) {
-            rows << all.sliced(start, feed - start).toString();
-            start = feed + 1;
-        }
-        rows << all.sliced(start, lineEnd - start).toString();
-        position = next;
+void PhoneFileReader::feed(QByteArrayView bytes) {
+    qsizetype start = 0;
+    for (qsizetype at = 0; at < bytes.size() && !overflowed(); ++at) {
+        if (bytes[at] != '\r' && bytes[at] != '\n')
+            continue;
+        // CR LF ends a line and then an empty one, which gives no row.
+        endLine(bytes.sliced(start, at - start));
+        start = at + 1;
     }
-    return rows;
+    if (!overflowed())
+        partial_ += bytes.sliced(start);
+}
+
+void PhoneFileReader::finish() {
+    if (!overflowed())
+        endLine({});
+}
+
+void PhoneFileReader::endLine(QByteArrayView tail) {
+    const QString line =
+        partial_.isEmpty() ? QString::fromLocal8Bit(tail) : QString::fromLocal8Bit(partial_ + tail.toByteArray());
+    partial_.clear();
+    if (!line.trimmed().isEmpty())
+        rows_ << line;
+}
+
+QStringList rowsFromFileText(const QByteArray& bytes) {
+    PhoneFileReader reader(std::numeric_limits<qsizetype>::max() - 1);
+    reader.feed(bytes);
+    reader.finish();
+    return reader.rows();
 }
 
 } // namespace recipients

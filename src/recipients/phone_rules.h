@@ -9,9 +9,30 @@ namespace recipients {
 // A typed number without its hyphens and blanks; nothing else is removed.
 QString cleanPhoneNumber(const QString& typed);
 
-// The rows of a phone file. A line ends at CR or CR LF; an LF inside a line also starts
-// a new row, so LF-only files give one empty row after the final LF. Lines are kept
-// verbatim and decoded in the user's locale; bytes that are not valid text become U+FFFD.
+// Reads a phone file piece by piece, in time linear in its size. A line ends at CR, LF or
+// CR LF; a line that is empty or only blanks gives no row; other lines are kept verbatim,
+// decoded in the user's locale (bytes that are not valid text become U+FFFD). Reading
+// stops once more than `room` rows were found, so a huge file costs no more than that.
+class PhoneFileReader {
+  public:
+    explicit PhoneFileReader(qsizetype room) : room_(room) {}
+    void feed(QByteArrayView bytes);
+    // The last line when the file does not end with a line end.
+    void finish();
+    // More rows than there is room for: the rest of the file does not matter.
+    bool overflowed() const { return rows_.size() > room_; }
+    // At most `room` rows.
+    QStringList rows() const { return rows_.mid(0, room_); }
+
+  private:
+    void endLine(QByteArrayView tail);
+
+    qsizetype room_;
+    QByteArray partial_;
+    QStringList rows_;
+};
+
+// The rows of a whole phone file, as PhoneFileReader reads them.
 QStringList rowsFromFileText(const QByteArray& bytes);
 
 inline const QString kFirstSampleNumber = QStringLiteral("5555550100");

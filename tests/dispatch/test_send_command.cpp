@@ -214,8 +214,8 @@ class TestSendCommand : public QObject {
         QFETCH(QString, opening);
         QFETCH(QString, detail);
         fill({"P1"}, {"D1"}, {});
-        f->mail.result = {MailFailure(kind), "Connection refused", {"a@x", "b@x", "c@x", "d@x"},
-                          "553 5.1.3 bad"};
+        f->mail.result = {
+            MailFailure(kind), "Connection refused", {"a@x", "b@x", "c@x", "d@x"}, "553 5.1.3 bad"};
         form->PushButton1_Click();
         QCOMPARE(f->desktop.boxes.size(), 1);
         const auto& box = f->desktop.boxes[0];

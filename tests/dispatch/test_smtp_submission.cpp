@@ -9,8 +9,8 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QPlainTextEdit>
-#include <QTcpServer>
 #include <QPushButton>
+#include <QTcpServer>
 #include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
@@ -113,6 +113,30 @@ class TestSmtpSubmission : public QObject {
         QVERIFY(record.contains("\r\nTo: 5555550100,5555550199\r\nSubject:" +
                                 QString::fromUtf8("Grüße 😀").toUtf8() + "\r\nBody:"));
         QVERIFY(record.endsWith("second line <b>\r\n\r\n\r\n"));
+    }
+
+    void lfFileAndFullAddress_sendExactlyTheFilesNumbersAsTyped() {
+        platform::SmtpMailSubmitter submitter(options());
+        FormFixture f;
+        f.submitter = &submitter;
+        app::Form1& form = f.open();
+        QFile file(f.folder.filePath("phones.txt"));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("5555550100\n\n5555550101\n");
+        file.close();
+        f.desktop.chosenFiles = {{file.fileName()}};
+        form.PushButton3_Click();
+        form.ListView2->clear();
+        recipients::appendCarrier(form.ListView2, "a.example", true);
+        form.Text3->setText("ann@gmail.com");
+        form.Text2->setText("secret");
+        form.PushButton1_Click();
+        QCOMPARE(f.desktop.boxTexts(), QStringList({"Done."}));
+        const auto received = server->nextMessage();
+        QVERIFY(received.has_value());
+        QCOMPARE(received->mailFrom, QStringLiteral("ann@gmail.com"));
+        QCOMPARE(received->recipients,
+                 QStringList({"5555550100@a.example", "5555550101@a.example"}));
     }
 
     void over100_answeredYes_reachesEveryRecipient() {
@@ -252,21 +276,21 @@ class TestSmtpSubmission : public QObject {
         QTest::addColumn<QStringList>("recipients");
         QTest::addColumn<int>("failure");
         QTest::addColumn<QStringList>("refused");
-        QTest::newRow("550 on the third") << "pipelining,refuse-quit"
-                                          << QStringList{"1@a.example", "2@a.example",
-                                                         "reject550@a.example", "4@a.example"}
-                                          << int(MailFailure::AddressRefused)
-                                          << QStringList{"reject550@a.example"};
+        QTest::newRow("550 on the third")
+            << "pipelining,refuse-quit"
+            << QStringList{"1@a.example", "2@a.example", "reject550@a.example", "4@a.example"}
+            << int(MailFailure::AddressRefused) << QStringList{"reject550@a.example"};
         QTest::newRow("553 one by one, QUIT refused")
             << "refuse-quit" << QStringList{"reject553@a.example", "2@a.example"}
             << int(MailFailure::AddressRefused) << QStringList{"reject553@a.example"};
         QStringList many;
         for (int i = 0; i < 100; ++i)
             many << QStringLiteral("%1@a.example").arg(i);
-        many << "toomany1@a.example" << "toomany2@a.example";
-        QTest::newRow("452 4.5.3 after 100") << "pipelining" << many
-                                             << int(MailFailure::TooManyRecipients)
-                                             << QStringList{"toomany1@a.example", "toomany2@a.example"};
+        many << "toomany1@a.example"
+             << "toomany2@a.example";
+        QTest::newRow("452 4.5.3 after 100")
+            << "pipelining" << many << int(MailFailure::TooManyRecipients)
+            << QStringList{"toomany1@a.example", "toomany2@a.example"};
     }
     void refusalInsideAFlight_isClassifiedByItsCommand() {
         QFETCH(QString, modes);

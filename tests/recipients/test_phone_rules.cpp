@@ -21,15 +21,15 @@ class TestPhoneRules : public QObject {
         QTest::newRow("CR LF") << QByteArray("111\r\n222\r\n333\r\n")
                                << QStringList({"111", "222", "333"});
         QTest::newRow("LF only") << QByteArray("111\n222\n333\n")
-                                 << QStringList({"111", "222", "333", ""});
+                                 << QStringList({"111", "222", "333"});
         QTest::newRow("lone CR") << QByteArray("111\r222\r") << QStringList({"111", "222"});
         QTest::newRow("no final line end")
             << QByteArray("111\r\n222") << QStringList({"111", "222"});
         QTest::newRow("empty line")
-            << QByteArray("111\r\n\r\n333\r\n") << QStringList({"111", "", "333"});
+            << QByteArray("111\r\n\r\n333\n\n \r\n444") << QStringList({"111", "333", "444"});
         QTest::newRow("mixed") << QByteArray("1\n2\r\n3\r4") << QStringList({"1", "2", "3", "4"});
         QTest::newRow("empty file") << QByteArray() << QStringList();
-        QTest::newRow("only CR LF") << QByteArray("\r\n") << QStringList({""});
+        QTest::newRow("only CR LF") << QByteArray("\r\n") << QStringList();
         QTest::newRow("verbatim") << QByteArray(" 555-555-0199 \r\n")
                                   << QStringList({" 555-555-0199 "});
     }
@@ -37,6 +37,17 @@ class TestPhoneRules : public QObject {
         QFETCH(QByteArray, bytes);
         QFETCH(QStringList, rows);
         QCOMPARE(rowsFromFileText(bytes), rows);
+    }
+
+    void reader_stopsPastItsRoomAcrossPieces() {
+        recipients::PhoneFileReader reader(2);
+        reader.feed("11");
+        reader.feed("1\r");
+        reader.feed("\n222\r\n");
+        QVERIFY(!reader.overflowed());
+        reader.feed("333\r444\r");
+        QVERIFY(reader.overflowed());
+        QCOMPARE(reader.rows(), QStringList({"111", "222"}));
     }
 
     void invalidText_isReplacedNotFatal() {
