@@ -205,9 +205,9 @@ void Form1::buildControls() {
     }
 
     connect(Text3, &QLineEdit::textChanged, this,
-            [this](const QString& text) { services_.settings.write(settings::kUser, text); });
+            [this](const QString& text) { storeSetting(settings::kUser, text); });
     connect(Text2, &QLineEdit::textChanged, this,
-            [this](const QString& text) { services_.settings.write(settings::kPassword, text); });
+            [this](const QString& text) { storeSetting(settings::kPassword, text); });
     connect(Text5, &QPlainTextEdit::textChanged, this, &Form1::keepBodyWithinLimit);
     connect(Text5, &QPlainTextEdit::textChanged, this, &Form1::Text5_Change);
     connect(ListView1, &QTreeWidget::itemDoubleClicked, this, &Form1::ListView1_DblClick);
@@ -299,10 +299,21 @@ void Form1::restoreCarrierList(Procedure& p) {
 
 void Form1::Form_QueryUnload() {
     const auto rows = recipients::carrierRows(ListView2);
-    services_.settings.write(settings::kCarriers, settings::carrierListString(rows));
-    services_.settings.write(settings::kCarrierTicks, settings::tickListString(rows));
+    storeSetting(settings::kCarriers, settings::carrierListString(rows));
+    storeSetting(settings::kCarrierTicks, settings::tickListString(rows));
     services_.desktop.processEvents();
     services_.desktop.processEvents();
+}
+
+void Form1::storeSetting(const QString& key, const QString& text) {
+    if (services_.settings.write(key, text) || settingsProblemShown_)
+        return;
+    // Told once a run; later writes keep trying, and the next run tells again.
+    settingsProblemShown_ = true;
+    services_.desktop.messageBox(services_.settings.writeProblem() +
+                                     QStringLiteral("\r\n\r\nYour login and carrier list may "
+                                                    "not be remembered at the next start."),
+                                 platform::Buttons::Ok, platform::Icon::None, applicationTitle_);
 }
 
 void Form1::Form_Unload() {

@@ -115,6 +115,7 @@ class Form1 final : public QWidget {
     void restoreCarrierList(class Procedure& p);
     void keepBodyWithinLimit();
     void endProgram();
+    void storeSetting(const QString& key, const QString& text);
     recipients::ListControls listControls();
     dispatch::DispatchControls dispatchControls();
 
@@ -124,6 +125,7 @@ class Form1 final : public QWidget {
     std::array<QPushButton*, 14> buttons_{};
     std::unique_ptr<notice::Form2> notice_;
     bool ending_ = false;
+    bool settingsProblemShown_ = false;
 };
 
 } // namespace app

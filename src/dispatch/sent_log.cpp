@@ -2,6 +2,7 @@
 
 #include "app/error_report.h"
 #include "platform/mime_message.h"
+#include "platform/private_files.h"
 
 #include <QDir>
 #include <QFile>
@@ -34,12 +35,20 @@ QString sentLogRecord(const QDateTime& when, const QString& phones, const QStrin
 }
 
 void WriteSentLog(const QString& path, const QString& record) {
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile log(path);
-    if (!log.open(QIODevice::WriteOnly | QIODevice::Append))
+    // The log holds phone numbers and messages: the user's own regular file, 0600, in a
+    // folder of the user's own; never a link, a FIFO or another user's file.
+    platform::makePrivateFolder(QFileInfo(path).absolutePath());
+    QString reason;
+    const int fd = platform::openPrivateForAppend(path, &reason);
+    if (fd < 0)
         throw app::Failure(app::failure_number::PathFileAccess);
+    QFile log;
     const QByteArray bytes = (record + QStringLiteral("\r\n")).toLocal8Bit();
-    const bool written = log.write(bytes) == bytes.size() && log.flush();
+    const bool written =
+        log.open(fd, QIODevice::WriteOnly | QIODevice::Append, QFileDevice::AutoCloseHandle) &&
+        log.write(bytes) == bytes.size() && log.flush();
+    if (!log.isOpen())
+        ::close(fd);
     log.close();
     if (!written)
         throw app::Failure(app::failure_number::PathFileAccess);

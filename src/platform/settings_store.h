@@ -10,8 +10,10 @@ class SettingsStore {
     virtual ~SettingsStore() = default;
     // The stored text, or `fallback` when the key was never written or cannot be read.
     virtual QString read(const QString& key, const QString& fallback) = 0;
-    // Creates or replaces the key; the value is on disk when this returns.
-    virtual void write(const QString& key, const QString& text) = 0;
+    // Creates or replaces the key; true when the value is on disk when this returns.
+    virtual bool write(const QString& key, const QString& text) = 0;
+    // Why the last write failed: a sentence naming the settings file and the reason.
+    virtual QString writeProblem() const = 0;
 };
 
 } // namespace platform

@@ -30,8 +30,8 @@ void PhoneFileReader::finish() {
 }
 
 void PhoneFileReader::endLine(QByteArrayView tail) {
-    const QString line =
-        partial_.isEmpty() ? QString::fromLocal8Bit(tail) : QString::fromLocal8Bit(partial_ + tail.toByteArray());
+    const QString line = partial_.isEmpty() ? QString::fromLocal8Bit(tail)
+                                            : QString::fromLocal8Bit(partial_ + tail.toByteArray());
     partial_.clear();
     if (!line.trimmed().isEmpty())
         rows_ << line;

@@ -161,6 +161,18 @@ class TestMainWindow : public QObject {
         QCOMPARE(f.settings.writes.size(), 2);
     }
 
+    void failedSettingsWrites_areToldOncePerRun() {
+        FormFixture f;
+        app::Form1& form = f.open();
+        f.settings.problem = "The settings could not be saved to /x/Quorvane.ini: disk full.";
+        form.Text3->setText("a");
+        form.Text2->setText("b");
+        form.close();
+        QCOMPARE(f.settings.writes.size(), 4); // every write was still tried
+        QCOMPARE(f.desktop.boxes.size(), 1);
+        QVERIFY(f.desktop.boxes[0].text.startsWith(f.settings.problem));
+    }
+
     void emptiedList_isStoredEmptyAndTheDefaultsReturn() {
         FormFixture f;
         app::Form1& form = f.open();

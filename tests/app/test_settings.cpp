@@ -5,6 +5,19 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+unsigned modeOf(const QString& path) {
+    struct stat info;
+    return ::stat(QFile::encodeName(path).constData(), &info) == 0 ? info.st_mode & 07777 : 0;
+}
+QByteArray readFile(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+} // namespace
 
 using namespace app::settings;
 
@@ -82,12 +95,57 @@ class TestSettings : public QObject {
         QVERIFY((QFile::permissions(path()) & QFile::ReadOther) == 0);
     }
 
+    void store_underAnOpenUmask_makesPrivateFoldersAndFile() {
+        const mode_t before = ::umask(0);
+        const QString nested = dir.filePath("config/sub/Quorvane.ini");
+        const bool written = platform::QSettingsStore(nested, kSection).write(kUser, "ann");
+        ::umask(before);
+        QVERIFY(written);
+        for (const char* folder : {"config", "config/sub"})
+            QCOMPARE(modeOf(dir.filePath(folder)), 0700u);
+        QCOMPARE(modeOf(nested), 0600u);
+    }
+
+    void store_neverWritesThroughALinkOrIntoAnotherUsersFile() {
+        const QString victim = dir.filePath("victim.ini");
+        QFile file(victim);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("[Parlivo]\nUser=victim\n");
+        file.close();
+        QVERIFY(QFile::link(victim, path()));
+        platform::QSettingsStore linked(path(), kSection);
+        QCOMPARE(linked.read(kUser, "none"), QStringLiteral("none"));
+        QVERIFY(!linked.write(kPassword, "secret"));
+        QVERIFY(linked.writeProblem().contains(path()));
+        QVERIFY(!readFile(victim).contains("secret"));
+        QFile::remove(path());
+        if (::chown(QFile::encodeName(victim).constData(), 65534, 65534) == 0) { // as root
+            platform::QSettingsStore others(victim, kSection);
+            QVERIFY(!others.write(kPassword, "secret"));
+            QVERIFY(others.writeProblem().contains("another user"));
+            QVERIFY(!readFile(victim).contains("secret"));
+        }
+    }
+
+    void store_saysWhyAWriteFailed() {
+        QFile blocker(dir.filePath("not-a-folder"));
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        blocker.close();
+        const QString inside = blocker.fileName() + "/Quorvane.ini";
+        platform::QSettingsStore store(inside, kSection);
+        QVERIFY(!store.write(kUser, "ann"));
+        QVERIFY(store.writeProblem().startsWith("The settings could not be saved to " + inside));
+    }
+
     void damagedFile_readsAsEmptyWithoutCrashing_data() {
         QTest::addColumn<QByteArray>("content");
         QTest::newRow("binary garbage")
             << QByteArray("\x00\xff\xfe[Parl\x01ivo]\nUser\x00=\xc3\x28", 20);
         QTest::newRow("serialised variant")
             << QByteArray("[Parlivo]\nUser=@Variant(\\0\\0\\0\\x7f\\0\\0\\0\\x10)\n");
+        // A byte array with a crafted length of almost 2 GB.
+        QTest::newRow("variant asking for gigabytes")
+            << QByteArray("[Parlivo]\nUser=\"@Variant(\\0\\0\\0\\f\\x7f\\xff\\xff\\0)\"\n");
         QTest::newRow("huge value") << "[Parlivo]\nUser=" + QByteArray(5 * 1024 * 1024, 'x') + "\n";
     }
     void damagedFile_readsAsEmptyWithoutCrashing() {

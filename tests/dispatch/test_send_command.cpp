@@ -13,6 +13,7 @@
 #include <QPlainTextEdit>
 #include <QTest>
 #include <QTreeWidget>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using platform::Answer;
@@ -234,6 +235,31 @@ class TestSendCommand : public QObject {
         QCOMPARE(f->desktop.boxes.size(), 2);
         QVERIFY(f->desktop.boxes[0].text.contains(QLatin1String("at line 186")));
         QCOMPARE(f->desktop.boxes[1].text, QStringLiteral("Done."));
+    }
+
+    void log_isPrivateAndNeverAFifoLinkOrOthersFile() {
+        fill({"P1"}, {"D1"}, {});
+        const mode_t before = ::umask(0);
+        const QString fresh = f->dataFolder() + "/new/deeper/sentmessages.log";
+        dispatch::WriteSentLog(fresh, "r");
+        ::umask(before);
+        QCOMPARE(QFile::permissions(fresh) & 0x0077, QFile::Permissions());
+        QCOMPARE(QFile::permissions(f->dataFolder() + "/new") & 0x0077, QFile::Permissions());
+        QFile::setPermissions(fresh, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther);
+        dispatch::WriteSentLog(fresh, "r");
+        QCOMPARE(QFile::permissions(fresh) & QFile::ReadOther, QFile::Permissions());
+
+        QVERIFY(::mkfifo(QFile::encodeName(logPath()).constData(), 0600) == 0);
+        form->PushButton1_Click(); // would block for ever on the FIFO
+        QCOMPARE(f->desktop.boxes.size(), 2);
+        QVERIFY(f->desktop.boxes[0].text.contains(QLatin1String("at line 186")));
+        QFile::remove(logPath());
+
+        QVERIFY(QFile::link(fresh, logPath()));
+        QVERIFY_THROWS_EXCEPTION(app::Failure, dispatch::WriteSentLog(logPath(), "x"));
+        QCOMPARE(readAll(fresh), QByteArray("r\r\nr\r\n"));
+        if (::chown(QFile::encodeName(fresh).constData(), 65534, 65534) == 0) // as root
+            QVERIFY_THROWS_EXCEPTION(app::Failure, dispatch::WriteSentLog(fresh, "x"));
     }
 
     void logPath_fallsBackToTheDataFolder() {

@@ -52,12 +52,17 @@ class MemorySettings final : public platform::SettingsStore {
     QString read(const QString& key, const QString& fallback) override {
         return values.contains(key) ? values.value(key) : fallback;
     }
-    void write(const QString& key, const QString& text) override {
-        values.insert(key, text);
+    bool write(const QString& key, const QString& text) override {
         writes << key + QLatin1Char('=') + text;
+        if (!problem.isEmpty())
+            return false;
+        values.insert(key, text);
+        return true;
     }
+    QString writeProblem() const override { return problem; }
     QMap<QString, QString> values;
     QStringList writes;
+    QString problem; // when set, every write fails with it
 };
 
 class FixedClock final : public platform::Clock {
