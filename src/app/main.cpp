@@ -12,8 +12,18 @@
 #include <QStandardPaths>
 #include <cstdio>
 #include <cstdlib>
+#include <sys/prctl.h>
+#include <sys/resource.h>
 
 namespace {
+// The password lives in this process: no core file and no debugger of the same user may
+// copy it out, as password managers do.
+void keepMemoryPrivate() {
+    const rlimit none{0, 0};
+    setrlimit(RLIMIT_CORE, &none);
+    prctl(PR_SET_DUMPABLE, 0, 0, 0, 0);
+}
+
 bool hasDisplay() {
     const auto set = [](const char* name) {
         const char* value = std::getenv(name);
@@ -24,6 +34,7 @@ bool hasDisplay() {
 } // namespace
 
 int main(int argc, char* argv[]) {
+    keepMemoryPrivate();
     if (!hasDisplay()) {
         std::fputs("Parlivo needs a graphical desktop: no display found (DISPLAY and "
                    "WAYLAND_DISPLAY are not set).\n",

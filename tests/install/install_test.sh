@@ -46,4 +46,33 @@ if [ $status -ne 124 ]; then
     exit 1
 fi
 [ -e "$home/pinged" ] || { echo "start-up never reached the online check"; exit 1; }
+
+# The password stays inside the process: no core file, not dumpable, in no argument,
+# environment variable or output. Run as an unprivileged user when the test runs as root,
+# since the superuser may read any process.
+secret=hunter2-not-anywhere
+mkdir -p "$home/config"
+printf '[Parlivo]\nUser=ann\nPassword=%s\n' "$secret" >"$home/config/Quorvane.ini"
+chmod 600 "$home/config/Quorvane.ini"
+run_as=()
+if [ "$(id -u)" -eq 0 ] && command -v setpriv >/dev/null; then
+    chmod 755 "$prefix" "$home"
+    chown -R 65534:65534 "$home"
+    run_as=(setpriv --reuid=65534 --regid=65534 --clear-groups)
+fi
+(cd / && HOME=$home XDG_CONFIG_HOME=$home/config XDG_DATA_HOME=$home/data PATH="$home/bin:$PATH" \
+    QT_QPA_PLATFORM=offscreen "${run_as[@]}" "$prefix/lib/parlivo/parlivo" >"$home/out" 2>&1) &
+sleep 3
+pid=$(pgrep -n -f "$prefix/lib/parlivo/parlivo" || true)
+[ -n "$pid" ] || { echo "the program did not start for the secrets check"; cat "$home/out"; exit 1; }
+fail=""
+grep -Eq '^Max core file size +0 +0' "/proc/$pid/limits" || fail="core dumps are allowed"
+if [ ${#run_as[@]} -gt 0 ] && [ "$(stat -c %u "/proc/$pid/environ")" != 0 ]; then
+    fail="the process is dumpable"
+fi
+tr '\0' '\n' <"/proc/$pid/cmdline" | grep -q "$secret" && fail="the password is in the arguments"
+tr '\0' '\n' <"/proc/$pid/environ" | grep -q "$secret" && fail="the password is in the environment"
+kill "$pid"; wait || true
+grep -q "$secret" "$home/out" && fail="the password was printed"
+[ -z "$fail" ] || { echo "secrets check: $fail"; exit 1; }
 echo "installed program started and ran"
