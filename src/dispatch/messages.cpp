@@ -71,6 +71,42 @@ QString addressesRefusedMessage(const QStringList& addresses, const QString& ser
                           "again.");
 }
 
+namespace {
+QString firstFew(const QStringList& items) {
+    constexpr qsizetype kNamed = 3;
+    QStringList quoted;
+    for (const QString& item : items.mid(0, kNamed))
+        quoted << QLatin1Char('"') + item.left(80) + QLatin1Char('"');
+    QString text = quoted.join(QLatin1String(", "));
+    if (items.size() > kNamed)
+        text += QStringLiteral(" and %1 more").arg(items.size() - kNamed);
+    return text;
+}
+} // namespace
+
+QString unusableAddressesMessage(const QStringList& phones, const QStringList& carriers) {
+    if (phones.isEmpty() && carriers.isEmpty())
+        return {};
+    QString text = QStringLiteral("Message not sent: these entries cannot form e-mail addresses.");
+    if (!phones.isEmpty())
+        text += kBreak + kBreak + QStringLiteral("Phone numbers: ") + firstFew(phones);
+    if (!carriers.isEmpty())
+        text += kBreak + kBreak + QStringLiteral("Carriers: ") + firstFew(carriers);
+    return text + kBreak + kBreak +
+           QStringLiteral("A phone number may hold letters, digits, dots and hyphens (no blanks, "
+                          "commas, brackets or quotes); a carrier is a domain name such as "
+                          "vtext.com. Correct or remove them, then send again.");
+}
+
+QString unusableUserNameMessage(const QString& userAddress) {
+    return QStringLiteral("Message not sent: the user name \"%1\" does not make a valid Gmail "
+                          "address.")
+               .arg(userAddress.left(80)) +
+           kBreak + kBreak +
+           QStringLiteral("Type your Gmail user name (the part before @gmail.com) or your whole "
+                          "address.");
+}
+
 QString helpText() {
     const QStringList paragraphs{
         QStringLiteral("IMAP must be enabled on your Gmail account to use this software. "),

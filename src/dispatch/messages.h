@@ -22,6 +22,11 @@ QString unreachableMessage(const QString& reason);
 QString untrustedMessage(const QString& reason);
 // Shown when the server refused addresses for another reason than their number.
 QString addressesRefusedMessage(const QStringList& addresses, const QString& serverReply);
+// Why the lists cannot form e-mail addresses: the offending phone rows and carriers, the first
+// few of each. Empty when every address is sound.
+QString unusableAddressesMessage(const QStringList& phones, const QStringList& carriers);
+// Why the user name cannot sign in.
+QString unusableUserNameMessage(const QString& userAddress);
 // The mail-account instructions behind "Help": six paragraphs joined by CR CR.
 QString helpText();
 

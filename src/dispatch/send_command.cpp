@@ -9,6 +9,7 @@
 #include "platform/clock.h"
 #include "platform/desktop.h"
 #include "platform/mail_submitter.h"
+#include "platform/mime_message.h"
 #include "recipients/list_rows.h"
 #include "recipients/summary.h"
 
@@ -110,6 +111,29 @@ bool explainSendFailure(const DispatchControls& c, const app::Failure& failure, 
     return false;
 }
 
+QString addressProblem(const DispatchControls& c, const QStringList& phones,
+                       const QStringList& domains) {
+    const QString user = userAddress(c.userName);
+    if (!platform::isMailbox(user))
+        return unusableUserNameMessage(user);
+    QStringList badPhones;
+    qsizetype longestPhone = 0;
+    for (const QString& phone : phones) {
+        if (!platform::isLocalPart(phone) && !badPhones.contains(phone))
+            badPhones << phone;
+        longestPhone = qMax(longestPhone, phone.size());
+    }
+    QStringList badDomains;
+    for (const QString& domain : domains)
+        if ((!platform::isDomain(domain) ||
+             longestPhone + 1 + domain.size() > platform::kLongestAddress) &&
+            !badDomains.contains(domain))
+            badDomains << domain;
+    if (domains.isEmpty())
+        return {}; // no ticked carrier: the mail layer refuses the empty list as before
+    return unusableAddressesMessage(badPhones, badDomains);
+}
+
 } // namespace
 
 QString userAddress(const QString& userName) {
@@ -145,18 +169,30 @@ void sendMessage(const DispatchControls& c) {
         return;
 
     Expansion expansion;
+    QStringList phones;
+    QStringList domains;
     if (p.opensBlock(112, [&] { return recipients::rowCount(c.phoneList) > 0; })) {
         p.step(118, [&] {
             // Rows are counted in 16 bits: longer lists are an Overflow, not a send.
             app::toInteger(recipients::rowCount(c.phoneList));
             app::toInteger(recipients::rowCount(c.carrierList));
-            expansion = expandRecipients(phoneTexts(c.phoneList), tickedDomains(c.carrierList));
+            phones = phoneTexts(c.phoneList);
+            domains = tickedDomains(c.carrierList);
+            expansion = expandRecipients(phones, domains);
         });
     } else {
         p.step(138, [&] {
             c.desktop.messageBox(QStringLiteral("No phone numbers."), Buttons::Ok, Icon::None,
                                  c.applicationTitle);
         });
+        return;
+    }
+    if (p.ended())
+        return;
+    // Every address is checked before connecting: what cannot be an address is named, and
+    // nothing goes out.
+    if (const QString problem = addressProblem(c, phones, domains); !problem.isEmpty()) {
+        c.desktop.messageBox(problem, Buttons::Ok, Icon::None, c.applicationTitle);
         return;
     }
     p.step(140, [&] { c.pointer.setStyle(app::kBusyPointer); });

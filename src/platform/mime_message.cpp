@@ -58,6 +58,44 @@ QByteArray domainOf(const QString& address) {
 }
 } // namespace
 
+bool isLocalPart(QStringView text) {
+    static const QLatin1StringView kSpecials("!#$%&'*+-/=?^_`{|}~");
+    if (text.isEmpty() || text.size() > 64 || text.front() == QLatin1Char('.') ||
+        text.back() == QLatin1Char('.') || text.contains(QLatin1String("..")))
+        return false;
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        const bool alphanumeric =
+            (u >= 'a' && u <= 'z') || (u >= 'A' && u <= 'Z') || (u >= '0' && u <= '9');
+        if (!alphanumeric && u != '.' && !kSpecials.contains(c))
+            return false;
+    }
+    return true;
+}
+
+bool isDomain(QStringView text) {
+    if (text.isEmpty() || text.size() > kLongestAddress - 2)
+        return false;
+    for (const QStringView label : text.split(QLatin1Char('.'))) {
+        if (label.isEmpty() || label.size() > 63 || label.front() == QLatin1Char('-') ||
+            label.back() == QLatin1Char('-'))
+            return false;
+        for (const QChar c : label) {
+            const char16_t u = c.unicode();
+            if (!((u >= 'a' && u <= 'z') || (u >= 'A' && u <= 'Z') || (u >= '0' && u <= '9') ||
+                  u == '-'))
+                return false;
+        }
+    }
+    return true;
+}
+
+bool isMailbox(QStringView address) {
+    const qsizetype at = address.lastIndexOf(QLatin1Char('@'));
+    return at > 0 && address.size() <= kLongestAddress && isLocalPart(address.first(at)) &&
+           isDomain(address.sliced(at + 1));
+}
+
 QString withCrLfLineEnds(const QString& text) {
     QString crlf = text;
     crlf.replace(QLatin1String("\r\n"), QLatin1String("\n"));
@@ -78,6 +116,11 @@ std::optional<QString> unsafeMessageReason(const MailMessage& message) {
             return QStringLiteral("A recipient address contains a line break or NUL character.");
     if (hasLineBreakOrNul(message.password))
         return QStringLiteral("The password contains a line break or NUL character.");
+    if (!isMailbox(message.userAddress))
+        return QStringLiteral("The user name does not make a valid e-mail address.");
+    for (const QString& recipient : message.recipients)
+        if (!isMailbox(recipient))
+            return QStringLiteral("A recipient address is not valid: %1").arg(recipient.left(300));
     return std::nullopt;
 }
 

@@ -11,6 +11,14 @@ namespace platform {
 // The text with every line break (CR LF, lone CR or LF) written as CR LF.
 QString withCrLfLineEnds(const QString& text);
 
+// An ASCII mailbox as SMTP carries it: a dot-string local part of the characters RFC 5321
+// allows (no space, quote, "<", ">", comma or control character), at most 64 long, "@", a
+// domain of letters, digits and hyphens in dot-separated labels; at most 254 in all.
+bool isLocalPart(QStringView text);
+bool isDomain(QStringView text);
+bool isMailbox(QStringView address);
+inline constexpr qsizetype kLongestAddress = 254;
+
 // Why a message cannot be submitted safely: a line break or NUL in a header value or an
 // address would add header lines or SMTP commands. Nothing when the message is sound.
 std::optional<QString> unsafeMessageReason(const MailMessage& message);

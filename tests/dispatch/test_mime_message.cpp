@@ -92,6 +92,23 @@ class TestMimeMessage : public QObject {
         QTest::newRow("recipient") << "recipient";
         QTest::newRow("nul") << "nul";
     }
+    void mailboxes_followTheSmtpGrammar() {
+        for (const char* good : {"5555550100@vtext.com", "555-555-0199@msg.fi.google.com",
+                                 "a.b+c_d~e@x-1.example", "x@localhost"})
+            QVERIFY2(platform::isMailbox(QString::fromLatin1(good)), good);
+        for (const char* bad :
+             {"@vtext.com", "a@", "a b@x.com", "a@b@c.com", "a<b@x.com", ".a@x.com", "a..b@x.com",
+              "a@-x.com", "a@x..com", "a@x_y.com", "a,b@x.com", "\"q\"@x.com", "a@x.com "})
+            QVERIFY2(!platform::isMailbox(QString::fromLatin1(bad)), bad);
+        QVERIFY(platform::isMailbox(QString(64, 'a') + "@x.com"));
+        QVERIFY(!platform::isMailbox(QString(65, 'a') + "@x.com"));
+        const QString longDomain = QString(63, 'b') + "." + QString(63, 'c') + "." +
+                                   QString(63, 'd') + "." + QString(60, 'e');
+        QVERIFY(platform::isMailbox("a@" + longDomain));   // 254 in all
+        QVERIFY(!platform::isMailbox("ab@" + longDomain)); // 255
+        QVERIFY(!platform::isMailbox(QString::fromUtf8("j\xc3\xb6@x.com")));
+    }
+
     void lineBreaksInHeaders_areRefused() {
         QFETCH(QString, which);
         MailMessage m = sample();
@@ -107,6 +124,9 @@ class TestMimeMessage : public QObject {
         QVERIFY(reason.has_value());
         QVERIFY(reason->contains(QLatin1String("line break")));
         QVERIFY(!platform::unsafeMessageReason(sample()).has_value());
+        auto spaced = sample();
+        spaced.recipients << "a b@x.example";
+        QVERIFY(platform::unsafeMessageReason(spaced)->contains(QLatin1String("a b@x.example")));
     }
 };
 

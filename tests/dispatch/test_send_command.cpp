@@ -101,6 +101,29 @@ class TestSendCommand : public QObject {
         QCOMPARE(dispatch::userAddress(" ann "), QStringLiteral("ann@gmail.com"));
     }
 
+    void unusableAddresses_areNamedBeforeConnecting() {
+        fill({"5555550100> NOTIFY=SUCCESS", "5555550101", "1,2@x.example", "(555)5550100", "a b",
+              "\xe9"},
+             {"ok.example", "bad carrier.example", "skip me"}, {true, true, false});
+        form->PushButton1_Click();
+        QVERIFY(f->mail.sent.isEmpty());
+        QCOMPARE(f->desktop.boxes.size(), 1);
+        QCOMPARE(f->desktop.boxes[0].text,
+                 QStringLiteral("Message not sent: these entries cannot form e-mail addresses."
+                                "\r\n\r\nPhone numbers: \"5555550100> NOTIFY=SUCCESS\", "
+                                "\"1,2@x.example\", \"(555)5550100\" and 2 more\r\n\r\n"
+                                "Carriers: \"bad carrier.example\"\r\n\r\nA phone number may "
+                                "hold letters, digits, dots and hyphens (no blanks, commas, "
+                                "brackets or quotes); a carrier is a domain name such as "
+                                "vtext.com. Correct or remove them, then send again."));
+        form->Text3->setText("ann smith");
+        fill({"5555550100"}, {"ok.example"}, {});
+        form->PushButton1_Click();
+        QVERIFY(f->mail.sent.isEmpty());
+        QVERIFY(f->desktop.boxes.last().text.startsWith(
+            "Message not sent: the user name \"ann smith@gmail.com\""));
+    }
+
     void noPhones_saysSoWithoutAQuestion() {
         fill({}, {"D"}, {});
         form->PushButton1_Click();
