@@ -13,7 +13,8 @@ packages=(
     fonts-liberation iputils-ping xdg-utils
 )
 if [ "${1:-}" = "--with-test-tools" ]; then
-    packages+=(python3-aiosmtpd openssl curl msmtp xvfb xauth desktop-file-utils appstream dpkg-dev file)
+    packages+=(python3-aiosmtpd openssl curl msmtp xvfb xauth desktop-file-utils appstream dpkg-dev file
+              clang libclang-rt-14-dev procps util-linux)
 fi
 
 missing=()
