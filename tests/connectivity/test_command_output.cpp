@@ -105,6 +105,17 @@ class TestCommandOutput : public QObject {
         QCOMPARE(fresh.boxes.size(), 1);
     }
 
+    void pingThatWritesWithoutPause_isCutShortToo() {
+        ScriptedDesktop fresh;
+        const QString chatty =
+            script("chatty.sh", "while :; do echo 'no reply yet'; sleep 0.005; done");
+        QElapsedTimer timer;
+        timer.start();
+        connectivity::CheckOnline(fresh, "Parlivo", chatty, 1000);
+        QVERIFY2(timer.elapsed() < 5000, "a child writing without pause held the check");
+        QCOMPARE(fresh.boxes.size(), 1);
+    }
+
     void missingPing_warns() {
         ScriptedDesktop fresh;
         connectivity::CheckOnline(fresh, "Parlivo", dir.filePath("no-ping"));

@@ -1,0 +1,168 @@
+#!/usr/bin/python3
+"""Plants realistic faults in src/ one at a time and runs the test suite against each.
+
+Usage: scripts/plant_faults.py [--only N[,N...]] [--list]
+
+Works on a copy of the committed tree (a git worktree in a temporary folder with its own
+build), so the working tree is never touched. A fault counts as caught when the build
+still succeeds and at least one test fails. Prints one line a fault and the share caught.
+"""
+import argparse
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+
+# (file, text as it stands, text with the fault, what the fault is)
+FAULTS = [
+    ("src/platform/smtp_protocol.cpp", "return code >= 200 && code < 400;",
+     "return code >= 200 && code < 600;", "every reply counts as positive"),
+    ("src/platform/smtp_protocol.cpp", "if (line.size() < 4 || line[3] != '-') {",
+     "if (line.size() < 4 || line[3] == '-') {", "continuation lines end a reply"),
+    ("src/platform/smtp_protocol.cpp", 'if (words.value(0) == "PIPELINING")',
+     'if (words.value(0) == "PIPELINE")', "PIPELINING never recognised"),
+    ("src/platform/smtp_protocol.cpp", "        if (message[at] == '.')\n            out += '.';\n",
+     "", "no dot-stuffing"),
+    ("src/platform/smtp_protocol.cpp", 'e.refusal.startsWith(QLatin1String("452"))',
+     'e.refusal.startsWith(QLatin1String("450"))', "wrong code for too many recipients"),
+    ("src/platform/smtp_protocol.cpp",
+     ' || e.refusedCommand == QLatin1String("MAIL"))', ")", "a refused sender is a general failure"),
+    ("src/platform/smtp_protocol.cpp", "        if (!e.greeted)\n            return {MailFailure::Unreachable, e.networkReason};\n",
+     "", "no greeting in time is not unreachable"),
+    ("src/platform/smtp_mail_submitter.cpp",
+     "if (reply.code == 354 && exchange_.refusedCommand.isEmpty())", "if (reply.code == 354)",
+     "message sent after a refused recipient"),
+    ("src/platform/smtp_mail_submitter.cpp", "        if (exchange_.refusedCommand.isEmpty()) {\n            exchange_.refusedCommand = verb;",
+     "        {\n            exchange_.refusedCommand = verb;", "the last refusal decides"),
+    ("src/platform/tls_connection.cpp", "setPeerVerifyMode(QSslSocket::VerifyPeer)",
+     "setPeerVerifyMode(QSslSocket::VerifyNone)", "certificates not verified"),
+    ("src/platform/tls_connection.cpp",
+     "const qint64 quiet = opening ? sinceStart_.elapsed() : sinceProgress_.elapsed();",
+     "const qint64 quiet = opening ? sinceStart_.elapsed() : 0;", "no stall limit after opening"),
+    ("src/platform/mime_message.cpp", "text.size() > 64 ||", "text.size() > 65 ||",
+     "local part limit off by one"),
+    ("src/platform/mime_message.cpp", " || label.front() == QLatin1Char('-') ||\n            label.back() == QLatin1Char('-'))",
+     ")", "labels may start or end with a hyphen"),
+    ("src/platform/mime_message.cpp", "    for (const QString& recipient : message.recipients)\n        if (!isMailbox(recipient))",
+     "    for (const QString& recipient : QStringList())\n        if (!isMailbox(recipient))",
+     "the mail layer does not check recipients"),
+    ("src/platform/mime_message.cpp", "if (lineLength + item.size() > kLongestLine && lineLength > 1)",
+     "if (lineLength + item.size() > 2 * kLongestLine && lineLength > 1)", "To folded too late"),
+    ("src/dispatch/send_command.cpp", "    if (name.contains(QLatin1Char('@')))\n        return name;\n",
+     "", "full addresses get the domain again"),
+    ("src/dispatch/send_command.cpp", "kRecipientLimit;\n        })) {", "kRecipientLimit - 1;\n        })) {",
+     "the limit question comes at 100"),
+    ("src/dispatch/send_command.cpp",
+     "        failure.number() == kAddressesRefused) {\n        c.pointer.setStyle(app::kDefaultPointer);\n",
+     "        failure.number() == kAddressesRefused) {\n", "busy pointer left after a failure"),
+    ("src/dispatch/send_command.cpp", "            badPhones << phone;", "            ;",
+     "bad phone rows pass"),
+    ("src/dispatch/recipient_expansion.cpp", "        result.phones.chop(1);\n", "",
+     "phone string keeps its final comma"),
+    ("src/recipients/phone_rules.cpp", "if (!line.trimmed().isEmpty())", "if (!line.isEmpty())",
+     "blank-only lines give rows"),
+    ("src/recipients/phone_rules.cpp", "    cleaned.remove(QLatin1Char(' '));\n", "",
+     "typed blanks kept"),
+    ("src/recipients/list_commands.cpp", "    if (typed.contains(QLatin1Char('^')))\n        return;\n",
+     "", "carriers with ^ accepted"),
+    ("src/recipients/list_commands.cpp", "rowCount(list) == 0 || !hasSelection(list);",
+     "rowCount(list) == 0;", "Delete Carrier without a selection fails"),
+    ("src/recipients/list_commands.cpp", "PhoneFileReader reader(kLongestList - rowCount(list));",
+     "PhoneFileReader reader(kLongestList);", "row limit ignores present rows"),
+    ("src/recipients/summary.cpp", "shown = qint16(maximum / tickedCarriers);",
+     "shown = qint16((maximum + tickedCarriers - 1) / tickedCarriers);", "summary rounds up"),
+    ("src/app/settings.cpp", '(row.ticked ? QLatin1String("True") : QLatin1String("False"))',
+     '(row.ticked ? QLatin1String("False") : QLatin1String("True"))', "ticks stored inverted"),
+    ("src/platform/private_files.cpp", "folder).constData(), 0700)", "folder).constData(), 0755)",
+     "created folders readable by others"),
+    ("src/platform/private_files.cpp", "O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_NONBLOCK",
+     "O_WRONLY | O_APPEND | O_CREAT | O_NONBLOCK", "the log follows links"),
+    ("src/platform/private_files.cpp", "    if (info.st_uid != geteuid())\n        return QStringLiteral(\"it belongs to another user\");\n",
+     "", "other users' files written"),
+    ("src/platform/qsettings_store.cpp", "    dropSerialisedValues(filePath);\n", "",
+     "serialised variants decoded"),
+    ("src/platform/qsettings_store.cpp", "        ::fchmod(fd, 0600);", "        ::fchmod(fd, 0644);",
+     "settings file readable by others"),
+    ("src/app/main_window.cpp", "if (services_.settings.write(key, text) || settingsProblemShown_)",
+     "if (services_.settings.write(key, text))", "failed writes told every time"),
+    ("src/app/input_hold.cpp", "    return isInput(event->type()) && isHeld(watched);",
+     "    return false;", "input reaches the window during a send"),
+    ("src/app/main_window.cpp", "    if (closeRequested)\n        endProgram();\n", "",
+     "a close asked for during a send is lost"),
+    ("src/connectivity/command_output.cpp", "if (timeLimitMs >= 0 && running.elapsed() > timeLimitMs) {",
+     "if (timeLimitMs >= 0 && running.elapsed() > timeLimitMs && !child.bytesAvailable()) {",
+     "time limit only when no output waits"),
+    ("src/dispatch/sent_log.cpp", 'QStringLiteral("Subject:") + subject', 'QStringLiteral("Subject: ") + subject',
+     "log record has a blank after Subject:"),
+    ("src/app/error_report.cpp", "if (value > std::numeric_limits<qint16>::max()",
+     "if (value >= std::numeric_limits<qint16>::max()", "32767 rows is an overflow"),
+    ("src/app/main.cpp", "    keepMemoryPrivate();\n", "", "core dumps left on"),
+]
+
+
+def run(command, cwd, timeout=1800):
+    return subprocess.run(command, cwd=cwd, stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
+                          text=True, timeout=timeout)
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--only", help="comma-separated fault numbers (1-based)")
+    parser.add_argument("--list", action="store_true")
+    args = parser.parse_args()
+    chosen = range(1, len(FAULTS) + 1)
+    if args.only:
+        chosen = [int(n) for n in args.only.split(",")]
+    if args.list:
+        for n in chosen:
+            print(f"{n:2} {FAULTS[n - 1][0]}: {FAULTS[n - 1][3]}")
+        return 0
+
+    root = run(["git", "rev-parse", "--show-toplevel"], os.getcwd()).stdout.strip()
+    work = tempfile.mkdtemp(prefix="parlivo-faults-")
+    tree = os.path.join(work, "tree")
+    run(["git", "worktree", "add", "--detach", tree, "HEAD"], root)
+    build = os.path.join(work, "build")
+    try:
+        configured = run(["cmake", "-S", tree, "-B", build, "-DPARLIVO_BUILD_BENCH=OFF",
+                          "-DCMAKE_BUILD_TYPE=RelWithDebInfo"], tree)
+        built = run(["cmake", "--build", build, f"-j{os.cpu_count()}"], tree)
+        if configured.returncode or built.returncode:
+            print(built.stdout[-3000:])
+            return 2
+        caught = 0
+        for n in chosen:
+            path, before, after, what = FAULTS[n - 1]
+            source = os.path.join(tree, path)
+            original = open(source).read()
+            if original.count(before) != 1:
+                print(f"{n:2} SKIPPED  {path}: the text to change is not there once ({what})")
+                continue
+            open(source, "w").write(original.replace(before, after))
+            try:
+                result = run(["cmake", "--build", build, f"-j{os.cpu_count()}"], tree)
+                if result.returncode:
+                    verdict = "NO BUILD"
+                else:
+                    tests = run(["ctest", "-j2", "--timeout", "120"], build)
+                    failed = [line.split("-", 1)[1].strip().split(" ")[0]
+                              for line in tests.stdout.splitlines()
+                              if line.strip()[:1].isdigit() and " - " in line and "(" in line]
+                    verdict = "caught" if tests.returncode else "MISSED"
+                    if tests.returncode:
+                        caught += 1
+                print(f"{n:2} {verdict:8} {path}: {what}"
+                      + (f"  [{', '.join(failed)}]" if verdict == "caught" else ""), flush=True)
+            finally:
+                open(source, "w").write(original)
+        total = len(list(chosen))
+        print(f"caught {caught} of {total} planted faults ({100 * caught // max(total, 1)} %)")
+        return 0
+    finally:
+        run(["git", "worktree", "remove", "--force", tree], root)
+        shutil.rmtree(work, ignore_errors=True)
+
+
+if __name__ == "__main__":
+    sys.exit(main())
