@@ -52,11 +52,13 @@ int main(int argc, char* argv[]) {
     platform::SystemClock clock;
     platform::LazyMailSubmitter mail(QApplication::applicationDirPath() + "/libparlivo_mail",
                                      &clock);
+    platform::LazyMailboxReader mailbox(QApplication::applicationDirPath() + "/libparlivo_mail",
+                                        platform::gmailImapOptions());
     platform::SystemRandom random;
 
     app::Form1 form({desktop, settings, mail, clock, random, QApplication::applicationDirPath(),
                      QStandardPaths::writableLocation(QStandardPaths::AppDataLocation),
-                     connectivity::kPingCommand});
+                     connectivity::kPingCommand, &mailbox});
     form.Form_Load();
     form.show();
     if (form.notice()) { // shown first, it stays in front of the main window

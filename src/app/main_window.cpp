@@ -5,6 +5,7 @@
 #include "app/settings.h"
 #include "app/shared.h"
 #include "connectivity/online_check.h"
+#include "dispatch/delivery_check.h"
 #include "dispatch/send_command.h"
 #include "dispatch/sent_log.h"
 #include "notice/companion_notice.h"
@@ -98,7 +99,8 @@ int PasswordStarStyle::styleHint(StyleHint hint, const QStyleOption* option, con
 
 Form1::Form1(Services services)
     : QWidget(nullptr, Qt::Window | Qt::MSWindowsFixedSizeDialogHint),
-      services_(std::move(services)), applicationTitle_(kProductName.left(39)), pointer_(this) {
+      services_(std::move(services)), applicationTitle_(kProductName.left(39)), pointer_(this),
+      deliveryMemory_(std::make_unique<dispatch::DeliveryCheckMemory>()) {
     setObjectName(QStringLiteral("Form1"));
     buildControls();
 }
@@ -385,23 +387,30 @@ dispatch::DispatchControls Form1::dispatchControls() {
             Text4->text(),
             Text5->toPlainText(),
             services_.programFolder,
-            dispatch::sentLogPath(services_.programFolder, services_.dataFolder)};
+            dispatch::sentLogPath(services_.programFolder, services_.dataFolder),
+            services_.dataFolder + QLatin1Char('/') + dispatch::kPendingFileName,
+            services_.mailbox,
+            deliveryMemory_.get()};
 }
 
-void Form1::PushButton1_Click() {
-    // The windows stay alive while the send runs, but take no input: no second send and no
-    // list edits in the middle of one. A close asked for meanwhile comes after the send.
+void Form1::whileHoldingInput(const std::function<void()>& procedure) {
+    // The windows stay alive while the procedure runs, but take no input: no second send and
+    // no list edits in the middle of one. A close asked for meanwhile comes afterwards.
     bool closeRequested = false;
     {
         const InputHold hold({this, notice_.get()});
-        dispatch::sendMessage(dispatchControls());
+        procedure();
         closeRequested = hold.closeRequested();
     }
     if (closeRequested)
         endProgram();
 }
+
+void Form1::PushButton1_Click() {
+    whileHoldingInput([this] { dispatch::sendMessage(dispatchControls()); });
+}
 void Form1::PushButton2_Click() {
-    dispatch::viewLog(dispatchControls());
+    whileHoldingInput([this] { dispatch::viewLog(dispatchControls()); });
 }
 void Form1::PushButton3_Click() {
     recipients::loadNumbersFromFiles(listControls());

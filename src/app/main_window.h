@@ -6,6 +6,7 @@
 #include <QString>
 #include <QWidget>
 #include <array>
+#include <functional>
 #include <memory>
 
 class QGroupBox;
@@ -18,6 +19,7 @@ class QTreeWidget;
 namespace platform {
 class Clock;
 class Desktop;
+class MailboxReader;
 class MailSubmitter;
 class RandomSource;
 class SettingsStore;
@@ -30,7 +32,8 @@ struct ListControls;
 }
 namespace dispatch {
 struct DispatchControls;
-}
+struct DeliveryCheckMemory;
+} // namespace dispatch
 
 namespace app {
 
@@ -44,6 +47,7 @@ struct Services {
     QString programFolder; // the program's files: cursor, skin, pictures, and the log
     QString dataFolder;    // the log's place when the program folder is not writable
     QString onlineCheckCommand;
+    platform::MailboxReader* mailbox = nullptr; // where bounces are read; none: not read
 };
 
 // Masks each typed character of the password box with "*".
@@ -116,6 +120,9 @@ class Form1 final : public QWidget {
     void keepBodyWithinLimit();
     void endProgram();
     void storeSetting(const QString& key, const QString& text);
+    // Runs a procedure that may wait on the network with the windows alive but holding
+    // input; a close asked for meanwhile comes after it.
+    void whileHoldingInput(const std::function<void()>& procedure);
     recipients::ListControls listControls();
     dispatch::DispatchControls dispatchControls();
 
@@ -126,6 +133,7 @@ class Form1 final : public QWidget {
     std::unique_ptr<notice::Form2> notice_;
     bool ending_ = false;
     bool settingsProblemShown_ = false;
+    std::unique_ptr<dispatch::DeliveryCheckMemory> deliveryMemory_;
 };
 
 } // namespace app

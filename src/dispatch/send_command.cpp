@@ -3,6 +3,7 @@
 #include "app/error_report.h"
 #include "app/pointer.h"
 #include "app/shared.h"
+#include "dispatch/delivery_check.h"
 #include "dispatch/messages.h"
 #include "dispatch/recipient_expansion.h"
 #include "dispatch/sent_log.h"
@@ -208,11 +209,26 @@ void sendMessage(const DispatchControls& c) {
     });
     p.step(172, [&] { message.subject = c.subject; });
     p.step(174, [&] { message.body = c.body; });
-    p.step(kSubmitLine, [&] { throwIfFailed(c.mail.submit(message)); });
+    QString messageId;
+    p.step(kSubmitLine, [&] {
+        const platform::SubmitResult result = c.mail.submit(message);
+        throwIfFailed(result);
+        messageId = result.messageId;
+    });
 
     QString record;
-    p.step(184,
-           [&] { record = sentLogRecord(c.clock.now(), expansion.phones, c.subject, c.body); });
+    p.step(184, [&] {
+        const QDateTime when = c.clock.now();
+        record = sentLogRecord(when, expansion.phones, c.subject, c.body);
+        if (!messageId.isEmpty() && !c.pendingPath.isEmpty())
+            rememberSend(c.pendingPath, {messageId,
+                                         when.toUTC(),
+                                         logStamp(when),
+                                         c.subject,
+                                         message.recipients,
+                                         {},
+                                         false});
+    });
     p.step(186, [&] { WriteSentLog(c.logPath, record); });
     p.step(188, [&] { c.pointer.setStyle(app::kDefaultPointer); });
     p.step(190, [&] {
@@ -224,6 +240,18 @@ void viewLog(const DispatchControls& c) {
     Procedure p(c.desktop, app::qualifiedName("Form1", "PushButton2_Click"));
     QString path;
     p.step(100, [&] { path = c.logPath; });
+    // First the log is brought up to date with what the mailbox says of recent sends.
+    if (c.mailbox && c.deliveryMemory) {
+        const int pointer = c.pointer.style();
+        c.pointer.setStyle(app::kBusyPointer);
+        try {
+            bringLogUpToDate(*c.mailbox, *c.deliveryMemory, c.pendingPath, path,
+                             userAddress(c.userName), c.password.trimmed(), c.clock.now());
+        } catch (...) {
+            // The log opens as it is; pending sends wait for the next time.
+        }
+        c.pointer.setStyle(pointer);
+    }
     if (p.opensBlock(102, [&] { return QFileInfo(path).isFile(); })) {
         p.step(104, [&] {
             if (!c.desktop.startViewer(path))

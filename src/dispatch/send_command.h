@@ -10,10 +10,13 @@ class WindowPointer;
 namespace platform {
 class Clock;
 class Desktop;
+class MailboxReader;
 class MailSubmitter;
 } // namespace platform
 
 namespace dispatch {
+
+struct DeliveryCheckMemory;
 
 // Failure numbers of a submission that the send command explains itself.
 inline constexpr long kMailNotDelivered = 0x80040211L;
@@ -41,6 +44,9 @@ struct DispatchControls {
     QString body;
     QString programFolder; // where the guidance pictures are
     QString logPath;
+    QString pendingPath;                        // the sends awaiting their report
+    platform::MailboxReader* mailbox = nullptr; // none: no delivery check
+    DeliveryCheckMemory* deliveryMemory = nullptr;
 };
 
 // The trimmed user name, followed by "@" and the mail domain unless it holds an "@" already.

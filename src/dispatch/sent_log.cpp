@@ -25,12 +25,16 @@ QString sentLogPath(const QString& programFolder, const QString& dataFolder) {
     return writable ? beside : dataFolder + QLatin1Char('/') + kSentLogName;
 }
 
+QString logStamp(const QDateTime& when) {
+    return QLocale::system().toString(when, QLocale::ShortFormat);
+}
+
 QString sentLogRecord(const QDateTime& when, const QString& phones, const QString& subject,
                       const QString& body) {
     const QString crlf = QStringLiteral("\r\n");
     // A line break typed into the body is written as the file's own CR LF.
-    return QLocale::system().toString(when, QLocale::ShortFormat) + crlf + QStringLiteral("To: ") +
-           phones + crlf + QStringLiteral("Subject:") + subject + crlf + QStringLiteral("Body:") +
+    return logStamp(when) + crlf + QStringLiteral("To: ") + phones + crlf +
+           QStringLiteral("Subject:") + subject + crlf + QStringLiteral("Body:") +
            platform::withCrLfLineEnds(body) + crlf + crlf;
 }
 

@@ -11,6 +11,9 @@ inline const QString kSentLogName = QStringLiteral("sentmessages.log");
 // (or the log already in it) cannot be written by the user. Writer and viewer both ask here.
 QString sentLogPath(const QString& programFolder, const QString& dataFolder);
 
+// A date and time as the log writes it: the user's locale, short form.
+QString logStamp(const QDateTime& when);
+
 // One record: the local date and time, "To: " and the phones, "Subject:", "Body:" and the
 // body, each on its own CR LF line, then one empty line.
 QString sentLogRecord(const QDateTime& when, const QString& phones, const QString& subject,

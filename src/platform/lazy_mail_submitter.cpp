@@ -20,4 +20,21 @@ SubmitResult LazyMailSubmitter::submit(const MailMessage& message) {
     return loaded_->submit(message);
 }
 
+LazyMailboxReader::LazyMailboxReader(QString modulePath, MailOptions options)
+    : module_(modulePath), options_(std::move(options)) {}
+
+LazyMailboxReader::~LazyMailboxReader() = default;
+
+MailboxResult LazyMailboxReader::readBounces(const QString& user, const QString& password,
+                                             const QDate& since) {
+    if (!loaded_) {
+        const auto create =
+            reinterpret_cast<MailboxModuleFactory>(module_.resolve(kMailboxModuleFactory));
+        if (!create)
+            return {MailboxFailure::Other, module_.errorString(), {}};
+        loaded_.reset(create(&options_));
+    }
+    return loaded_->readBounces(user, password, since);
+}
+
 } // namespace platform

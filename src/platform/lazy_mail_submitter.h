@@ -2,6 +2,7 @@
 
 #include "platform/clock.h"
 #include "platform/mail_submitter.h"
+#include "platform/mailbox_reader.h"
 
 #include <QLibrary>
 #include <memory>
@@ -23,8 +24,24 @@ class LazyMailSubmitter final : public MailSubmitter {
     std::unique_ptr<MailSubmitter> loaded_;
 };
 
-// The name under which the module exports its factory.
+// The mailbox reader from the same module, loaded on its first use.
+class LazyMailboxReader final : public MailboxReader {
+  public:
+    LazyMailboxReader(QString modulePath, MailOptions options);
+    ~LazyMailboxReader() override;
+    MailboxResult readBounces(const QString& user, const QString& password,
+                              const QDate& since) override;
+
+  private:
+    QLibrary module_;
+    MailOptions options_;
+    std::unique_ptr<MailboxReader> loaded_;
+};
+
+// The names under which the module exports its factories.
 inline constexpr char kMailModuleFactory[] = "parlivo_create_mail_submitter";
 using MailModuleFactory = MailSubmitter* (*)(const MailOptions*, const Clock*);
+inline constexpr char kMailboxModuleFactory[] = "parlivo_create_mailbox_reader";
+using MailboxModuleFactory = MailboxReader* (*)(const MailOptions*);
 
 } // namespace platform

@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -69,6 +70,36 @@ int openPrivateForAppend(const QString& path, QString* reason) {
         ::fchmod(fd, 0600);
     ::fcntl(fd, F_SETFL, O_WRONLY | O_APPEND);
     return fd;
+}
+
+bool replacePrivateFile(const QString& path, const QByteArray& bytes, QString* reason) {
+    if (const auto unsafe = unsafeToWrite(path)) {
+        *reason = *unsafe;
+        return false;
+    }
+    const QByteArray target = QFile::encodeName(path);
+    QByteArray temporary = target + ".XXXXXX";
+    const int fd = ::mkstemp(temporary.data()); // 0600
+    if (fd < 0) {
+        *reason = errnoText(errno);
+        return false;
+    }
+    qsizetype written = 0;
+    while (written < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.constData() + written, size_t(bytes.size() - written));
+        if (n <= 0)
+            break;
+        written += n;
+    }
+    const bool ok = written == bytes.size() && ::fsync(fd) == 0;
+    const int error = errno;
+    ::close(fd);
+    if (!ok || ::rename(temporary.constData(), target.constData()) != 0) {
+        *reason = errnoText(ok ? errno : error);
+        ::unlink(temporary.constData());
+        return false;
+    }
+    return true;
 }
 
 } // namespace platform

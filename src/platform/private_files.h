@@ -18,4 +18,9 @@ std::optional<QString> unsafeToWrite(const QString& path);
 // blocks (a FIFO or device is refused). Returns the descriptor, or -1 with `reason` set.
 int openPrivateForAppend(const QString& path, QString* reason);
 
+// Replaces `path` whole with `bytes`: written to a new 0600 file beside it, then renamed
+// over it, so a reader sees the old or the new content and a link at `path` is replaced,
+// never followed. False with `reason` set when it could not be done.
+bool replacePrivateFile(const QString& path, const QByteArray& bytes, QString* reason);
+
 } // namespace platform

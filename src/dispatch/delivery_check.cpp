@@ -1,0 +1,79 @@
+#include "dispatch/delivery_check.h"
+
+#include "app/error_report.h"
+#include "dispatch/sent_log.h"
+#include "platform/mailbox_reader.h"
+
+#include <QCryptographicHash>
+
+namespace dispatch {
+
+namespace {
+constexpr qint64 kPendingSeconds = kPendingDays * 24 * 3600;
+
+QByteArray fingerprint(const QString& password) {
+    return QCryptographicHash::hash(password.toUtf8(), QCryptographicHash::Sha256);
+}
+
+bool appended(const QString& logPath, const QString& record) {
+    try {
+        WriteSentLog(logPath, record);
+        return true;
+    } catch (const app::Failure&) {
+        return false;
+    }
+}
+} // namespace
+
+void rememberSend(const QString& pendingPath, const PendingSend& send) {
+    QList<PendingSend> sends = loadPendingSends(pendingPath);
+    sends << send;
+    savePendingSends(pendingPath, sends);
+}
+
+void bringLogUpToDate(platform::MailboxReader& mailbox, DeliveryCheckMemory& memory,
+                      const QString& pendingPath, const QString& logPath, const QString& user,
+                      const QString& password, const QDateTime& now) {
+    const QList<PendingSend> stored = loadPendingSends(pendingPath);
+    if (stored.isEmpty())
+        return;
+    const QString nowStamp = logStamp(now);
+    QList<PendingSend> sends;
+    for (const PendingSend& send : stored) {
+        const bool expired = send.sentUtc.secsTo(now.toUTC()) >= kPendingSeconds;
+        if (!expired)
+            sends << send;
+        else if (!send.checked && !appended(logPath, notCheckedRecord(nowStamp, send)))
+            sends << send; // told next time, when the log can be written
+    }
+    const auto keep = [&] {
+        if (sends != stored)
+            savePendingSends(pendingPath, sends);
+    };
+    if (sends.isEmpty() || user.isEmpty() || password.isEmpty() ||
+        fingerprint(password) == memory.refusedPassword)
+        return keep();
+
+    QDate since = sends.first().sentUtc.toLocalTime().date();
+    for (const PendingSend& send : std::as_const(sends))
+        since = qMin(since, send.sentUtc.toLocalTime().date());
+    const platform::MailboxResult found = mailbox.readBounces(user, password, since.addDays(-1));
+    if (found.failure == platform::MailboxFailure::LoginRefused)
+        memory.refusedPassword = fingerprint(password);
+    if (found.failure != platform::MailboxFailure::None)
+        return keep();
+
+    QList<BounceReport> bounces;
+    for (const QByteArray& message : found.messages)
+        bounces << readBounce(message);
+    for (PendingSend& send : sends) {
+        const QStringList before = send.reported;
+        const QString record = deliveryRecord(nowStamp, send, bounces);
+        if (!record.isEmpty() && !appended(logPath, record))
+            send.reported = before; // reported next time
+        send.checked = true;
+    }
+    keep();
+}
+
+} // namespace dispatch

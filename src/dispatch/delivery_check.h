@@ -1,0 +1,31 @@
+#pragma once
+
+#include "dispatch/delivery_records.h"
+
+#include <QByteArray>
+
+namespace platform {
+class MailboxReader;
+}
+
+namespace dispatch {
+
+// What the delivery check keeps between clicks of one run: the fingerprint of a password
+// the mailbox refused, so that it is not tried again until the password changes.
+struct DeliveryCheckMemory {
+    QByteArray refusedPassword;
+};
+
+// Adds a send that the server accepted to the sends awaiting their report. Silent: a send
+// that cannot be remembered is simply not reported on.
+void rememberSend(const QString& pendingPath, const PendingSend& send);
+
+// Brings the sent-message log up to date: reads the bounces of the pending sends from the
+// mailbox and appends one delivery record per send with news; a send whose days passed
+// without any check gets a record that says so. Shows nothing; a mailbox that cannot be
+// read leaves the pending sends for the next time.
+void bringLogUpToDate(platform::MailboxReader& mailbox, DeliveryCheckMemory& memory,
+                      const QString& pendingPath, const QString& logPath, const QString& user,
+                      const QString& password, const QDateTime& now);
+
+} // namespace dispatch

@@ -1,0 +1,177 @@
+#include "dispatch/delivery_records.h"
+
+#include "platform/private_files.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QLocale>
+#include <QUrl>
+
+namespace dispatch {
+
+namespace {
+const QString kCrLf = QStringLiteral("\r\n");
+constexpr qint64 kLongestPendingFile = 4 * 1024 * 1024;
+
+QByteArray encoded(const QString& text) {
+    return QUrl::toPercentEncoding(text);
+}
+
+QString decoded(const QByteArray& text) {
+    return QString::fromUtf8(QByteArray::fromPercentEncoding(text));
+}
+
+QByteArray encodedList(const QStringList& items) {
+    QByteArrayList out;
+    for (const QString& item : items)
+        out << encoded(item);
+    return out.join(',');
+}
+
+QStringList decodedList(const QByteArray& text) {
+    QStringList out;
+    if (text.isEmpty())
+        return out;
+    for (const QByteArray& item : text.split(','))
+        out << decoded(item);
+    return out;
+}
+
+QString phoneAtGateway(const QString& address) {
+    const qsizetype at = address.lastIndexOf(QLatin1Char('@'));
+    return cleanForLog(address.left(at), 64) + QStringLiteral(" at ") +
+           cleanForLog(address.mid(at + 1), 253);
+}
+
+QString retryText(const QString& willRetryUntil) {
+    const QDateTime until = QDateTime::fromString(willRetryUntil.simplified(), Qt::RFC2822Date);
+    if (until.isValid())
+        return QLocale::system().toString(until.toLocalTime(), QLocale::ShortFormat);
+    return cleanForLog(willRetryUntil, 60);
+}
+
+QString heading(const PendingSend& send) {
+    return QStringLiteral("Delivery: message of ") + cleanForLog(send.stamp, 60) +
+           QStringLiteral(", Subject:") + cleanForLog(send.subject, 1000);
+}
+} // namespace
+
+QByteArray pendingSendsText(const QList<PendingSend>& sends) {
+    QByteArray text;
+    for (const PendingSend& s : sends)
+        text += encoded(s.messageId) + '\t' + s.sentUtc.toString(Qt::ISODate).toLatin1() + '\t' +
+                encoded(s.stamp) + '\t' + encoded(s.subject) + '\t' + encodedList(s.addresses) +
+                '\t' + encodedList(s.reported) + '\t' + (s.checked ? "1" : "0") + '\n';
+    return text;
+}
+
+QList<PendingSend> readPendingSends(const QByteArray& text) {
+    QList<PendingSend> sends;
+    for (const QByteArray& line : text.split('\n')) {
+        const QByteArrayList f = line.split('\t');
+        if (f.size() != 7)
+            continue;
+        PendingSend s{
+            decoded(f[0]),     QDateTime::fromString(QString::fromLatin1(f[1]), Qt::ISODate),
+            decoded(f[2]),     decoded(f[3]),
+            decodedList(f[4]), decodedList(f[5]),
+            f[6] == "1"};
+        if (s.messageId.isEmpty() || !s.sentUtc.isValid() || s.addresses.isEmpty())
+            continue;
+        sends << s;
+    }
+    return sends;
+}
+
+QList<PendingSend> loadPendingSends(const QString& path) {
+    QFile file(path);
+    if (platform::unsafeToWrite(path) || file.size() > kLongestPendingFile ||
+        !file.open(QIODevice::ReadOnly))
+        return {};
+    return readPendingSends(file.readAll());
+}
+
+bool savePendingSends(const QString& path, const QList<PendingSend>& sends) {
+    platform::makePrivateFolder(QFileInfo(path).absolutePath());
+    QString reason;
+    return platform::replacePrivateFile(path, pendingSendsText(sends), &reason);
+}
+
+QString cleanForLog(const QString& text, qsizetype longest) {
+    QString out;
+    bool space = false;
+    for (const QChar c : text) {
+        if (out.size() >= longest)
+            break;
+        const char16_t u = c.unicode();
+        if (u <= 0x20 || u == 0x7f || u > 0x7e) {
+            space = !out.isEmpty();
+            continue;
+        }
+        if (space) {
+            out += QLatin1Char(' ');
+            space = false;
+            if (out.size() >= longest)
+                break;
+        }
+        out += c;
+    }
+    return out;
+}
+
+QString deliveryRecord(const QString& nowStamp, PendingSend& send,
+                       const QList<BounceReport>& bounces) {
+    QStringList lines;
+    for (const BounceReport& bounce : bounces) {
+        if (!bounce.messageIds.contains(send.messageId, Qt::CaseInsensitive))
+            continue;
+        for (const RecipientStatus& r : bounce.recipients) {
+            qsizetype index = -1;
+            for (qsizetype i = 0; i < send.addresses.size() && index < 0; ++i)
+                if (send.addresses[i].compare(r.address, Qt::CaseInsensitive) == 0)
+                    index = i;
+            if (index < 0)
+                continue; // only this send's own addresses
+            const QString address = send.addresses[index];
+            const QString key =
+                address + (r.failed ? QStringLiteral(" failed") : QStringLiteral(" delayed"));
+            if (send.reported.contains(key))
+                continue;
+            send.reported << key;
+            const QString why =
+                cleanForLog(r.status, 20) + QLatin1Char(' ') + cleanForLog(r.diagnostic);
+            if (r.failed)
+                lines << QStringLiteral("Not delivered: ") + phoneAtGateway(address) +
+                             QStringLiteral(" (") + why.trimmed() + QStringLiteral(")");
+            else if (!r.willRetryUntil.isEmpty())
+                lines << QStringLiteral("Delayed: ") + phoneAtGateway(address) +
+                             QStringLiteral(", Gmail retries until ") + retryText(r.willRetryUntil);
+            else
+                lines << QStringLiteral("Delayed: ") + phoneAtGateway(address) +
+                             QStringLiteral(" (") + why.trimmed() + QStringLiteral(")");
+        }
+    }
+    if (lines.isEmpty())
+        return {};
+    QStringList bounced;
+    for (const QString& key : std::as_const(send.reported))
+        bounced << key.section(QLatin1Char(' '), 0, 0);
+    bounced.removeDuplicates();
+    const qsizetype silent = send.addresses.size() - bounced.size();
+    if (silent > 0)
+        lines << QStringLiteral("No bounce from the other %1 addresses (silence does not prove "
+                                "delivery).")
+                     .arg(silent);
+    return cleanForLog(nowStamp, 60) + kCrLf + heading(send) + kCrLf + lines.join(kCrLf) + kCrLf +
+           kCrLf;
+}
+
+QString notCheckedRecord(const QString& nowStamp, const PendingSend& send) {
+    return cleanForLog(nowStamp, 60) + kCrLf + heading(send) + kCrLf +
+           QStringLiteral("Not checked: the mailbox could not be read in the %1 days after the "
+                          "send, so bounces are unknown.")
+               .arg(kPendingDays) +
+           kCrLf + kCrLf;
+}
+
+} // namespace dispatch

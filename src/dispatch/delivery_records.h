@@ -1,0 +1,48 @@
+#pragma once
+
+#include "dispatch/bounce_report.h"
+
+#include <QDateTime>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+namespace dispatch {
+
+// A send that Gmail accepted, kept until its bounces have had time to arrive.
+struct PendingSend {
+    QString messageId; // without angle brackets
+    QDateTime sentUtc;
+    QString stamp; // the date-time text of its log record
+    QString subject;
+    QStringList addresses;
+    QStringList reported; // "address failed" or "address delayed", already in the log
+    bool checked = false; // a check of the mailbox has run since the send
+    bool operator==(const PendingSend&) const = default;
+};
+
+inline const QString kPendingFileName = QStringLiteral("delivery-pending.tsv");
+inline constexpr qint64 kPendingDays = 4;
+
+// One line a send, its fields percent-encoded and separated by tabs. Lines that cannot be
+// read are left out.
+QByteArray pendingSendsText(const QList<PendingSend>& sends);
+QList<PendingSend> readPendingSends(const QByteArray& text);
+
+// The file in the user's data folder (0600, never through a link); a missing or unreadable
+// file holds no sends. Saving replaces the file whole.
+QList<PendingSend> loadPendingSends(const QString& path);
+bool savePendingSends(const QString& path, const QList<PendingSend>& sends);
+
+// Text from a bounce made safe for the log: printable ASCII on one line, at most `longest`.
+QString cleanForLog(const QString& text, qsizetype longest = 120);
+
+// The delivery record of one send from the bounces that name its Message-ID: one line per
+// refused or delayed address not yet reported, and how many addresses sent no bounce.
+// Marks what it reports in `send.reported`. Empty when there is no news.
+QString deliveryRecord(const QString& nowStamp, PendingSend& send,
+                       const QList<BounceReport>& bounces);
+// The record of a send whose days passed without any check of the mailbox.
+QString notCheckedRecord(const QString& nowStamp, const PendingSend& send);
+
+} // namespace dispatch

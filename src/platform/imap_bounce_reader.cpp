@@ -1,0 +1,196 @@
+#include "platform/imap_bounce_reader.h"
+
+#include "platform/imap_protocol.h"
+#include "platform/tls_connection.h"
+
+namespace platform {
+
+namespace {
+
+constexpr int kMostMessages = 50;
+constexpr int kLogoutWaitMs = 500;
+
+class ImapSession {
+  public:
+    explicit ImapSession(const MailOptions& options)
+        : options_(options),
+          link_({options.connectTimeoutMs, options.stallMs, options.deadlineMs}) {}
+
+    MailboxResult run(const QString& user, const QString& password, const QDate& since) {
+        ImapResponse greeting;
+        if (!link_.open(options_.host, options_.port, options_.connectAddress, options_.connectPort,
+                        options_.caFile, [&](QByteArray& in) { return take(in, greeting); }))
+            return linkFailure();
+        if (!greeting.line.startsWith("* OK"))
+            return {MailboxFailure::Other, QStringLiteral("The server did not greet as IMAP."), {}};
+        QList<ImapResponse> untagged;
+        ImapResponse done;
+        if (!command("CAPABILITY", untagged, done))
+            return result_;
+        const bool initialResponse = hasCapability(untagged, "SASL-IR");
+        if (!logIn(user, password, initialResponse))
+            return result_;
+        if (!command("CAPABILITY", untagged, done))
+            return result_;
+        const bool gmail = hasCapability(untagged, "X-GM-EXT-1");
+        QByteArray mailbox = "INBOX";
+        if (gmail) {
+            if (!command("LIST \"\" \"*\"", untagged, done))
+                return result_;
+            for (const ImapResponse& r : std::as_const(untagged))
+                if (const auto all = listedMailbox(r, "\\All"))
+                    mailbox = *all;
+        }
+        if (!command("EXAMINE " + imapQuoted(mailbox), untagged, done))
+            return result_;
+        const QByteArray search =
+            gmail ? "UID SEARCH X-GM-RAW " +
+                        imapQuoted("newer_than:" +
+                                   QByteArray::number(
+                                       qMax<qint64>(1, since.daysTo(QDate::currentDate()) + 1)) +
+                                   "d {from:mailer-daemon from:postmaster from:post_master "
+                                   "subject:undeliverable}")
+                  : "UID SEARCH SINCE " + imapDate(since) +
+                        " OR OR FROM \"mailer-daemon\" FROM \"postmaster\" FROM \"post_master\"";
+        if (!command(search, untagged, done))
+            return result_;
+        QList<quint32> uids;
+        for (const ImapResponse& r : std::as_const(untagged))
+            uids << searchResults(r);
+        std::sort(uids.begin(), uids.end());
+        uids = uids.mid(qMax<qsizetype>(0, uids.size() - kMostMessages));
+        MailboxResult found;
+        if (!uids.isEmpty()) {
+            QByteArrayList set;
+            for (const quint32 uid : uids)
+                set << QByteArray::number(uid);
+            if (!command("UID FETCH " + set.join(',') + " (BODY.PEEK[]<0.65536>)", untagged, done))
+                return result_;
+            for (const ImapResponse& r : std::as_const(untagged))
+                if (r.line.contains("FETCH") && !r.literals.isEmpty())
+                    found.messages << r.literals.first();
+        }
+        logOut();
+        return found;
+    }
+
+  private:
+    bool take(QByteArray& in, ImapResponse& response) {
+        const auto taken = takeImapResponse(in, broken_);
+        if (taken)
+            response = *taken;
+        return taken.has_value() || broken_;
+    }
+
+    MailboxResult linkFailure() {
+        const LinkProblem problem = link_.problem();
+        link_.close();
+        return {problem == LinkProblem::Closed && loggedIn_ ? MailboxFailure::Other
+                                                            : MailboxFailure::Unreachable,
+                link_.reason(),
+                {}};
+    }
+
+    bool fail(MailboxFailure failure, const QString& reason) {
+        result_ = {failure, reason, {}};
+        link_.close();
+        return false;
+    }
+
+    // Sends a tagged command and collects the untagged responses until its completion.
+    bool command(const QByteArray& text, QList<ImapResponse>& untagged, ImapResponse& done) {
+        const QByteArray tag = 'a' + QByteArray::number(++tags_);
+        link_.write(tag + ' ' + text + "\r\n");
+        return finish(tag, untagged, done);
+    }
+
+    bool finish(const QByteArray& tag, QList<ImapResponse>& untagged, ImapResponse& done) {
+        untagged.clear();
+        for (;;) {
+            ImapResponse r;
+            if (!link_.waitFor([&](QByteArray& in) { return take(in, r); })) {
+                result_ = linkFailure();
+                return false;
+            }
+            if (broken_)
+                return fail(MailboxFailure::Other,
+                            QStringLiteral("The server's answer is too long."));
+            if (r.isTagged(tag)) {
+                done = r;
+                if (r.status() == "OK")
+                    return true;
+                return fail(MailboxFailure::Other, QString::fromLatin1(r.line.left(200)));
+            }
+            if (r.line.startsWith("+ "))
+                return fail(MailboxFailure::Other, QStringLiteral("Unexpected continuation."));
+            untagged << r;
+        }
+    }
+
+    static bool hasCapability(const QList<ImapResponse>& untagged, const QByteArray& name) {
+        for (const ImapResponse& r : untagged)
+            if (r.line.toUpper().startsWith("* CAPABILITY") &&
+                r.line.toUpper().split(' ').contains(name))
+                return true;
+        return false;
+    }
+
+    bool logIn(const QString& user, const QString& password, bool initialResponse) {
+        const QByteArray credentials = ('\0' + user.toUtf8() + '\0' + password.toUtf8()).toBase64();
+        const QByteArray tag = 'a' + QByteArray::number(++tags_);
+        if (initialResponse) {
+            link_.write(tag + " AUTHENTICATE PLAIN " + credentials + "\r\n");
+        } else {
+            link_.write(tag + " AUTHENTICATE PLAIN\r\n");
+            QByteArray line;
+            if (!link_.waitFor([&](QByteArray& in) {
+                    const qsizetype end = in.indexOf("\r\n");
+                    if (end < 0)
+                        return false;
+                    line = in.left(end);
+                    in.remove(0, end + 2);
+                    return true;
+                })) {
+                result_ = linkFailure();
+                return false;
+            }
+            if (!line.startsWith('+'))
+                return fail(MailboxFailure::LoginRefused, QString::fromLatin1(line.left(200)));
+            link_.write(credentials + "\r\n");
+        }
+        QList<ImapResponse> untagged;
+        ImapResponse done;
+        if (finish(tag, untagged, done)) {
+            loggedIn_ = true;
+            return true;
+        }
+        if (done.status() == "NO" || done.status() == "BAD")
+            result_.failure = MailboxFailure::LoginRefused;
+        return false;
+    }
+
+    void logOut() {
+        link_.write('a' + QByteArray::number(++tags_) + " LOGOUT\r\n");
+        link_.waitBriefly(kLogoutWaitMs, [](QByteArray& in) { return in.contains(" OK"); });
+        link_.close();
+    }
+
+    const MailOptions& options_;
+    TlsConnection link_;
+    MailboxResult result_;
+    bool broken_ = false;
+    bool loggedIn_ = false;
+    int tags_ = 0;
+};
+
+} // namespace
+
+ImapBounceReader::ImapBounceReader(MailOptions options) : options_(std::move(options)) {}
+
+MailboxResult ImapBounceReader::readBounces(const QString& user, const QString& password,
+                                            const QDate& since) {
+    ImapSession session(options_);
+    return session.run(user, password, since);
+}
+
+} // namespace platform

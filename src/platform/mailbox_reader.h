@@ -1,0 +1,44 @@
+#pragma once
+
+#include "platform/mail_submitter.h"
+
+#include <QByteArrayList>
+#include <QDate>
+#include <QString>
+
+namespace platform {
+
+enum class MailboxFailure {
+    None,
+    Unreachable,  // no connection, no TLS, or no answer in time
+    LoginRefused, // the server refused the user name and password
+    Other,        // the server refused a command or spoke no IMAP
+};
+
+struct MailboxResult {
+    MailboxFailure failure = MailboxFailure::None;
+    QString reason;
+    QByteArrayList messages; // the start of each bounce found, newest last
+};
+
+// Reads, without changing anything in the mailbox, the delivery reports that arrived since
+// a day. Window events keep running meanwhile; the whole read is bounded in time.
+class MailboxReader {
+  public:
+    virtual ~MailboxReader() = default;
+    virtual MailboxResult readBounces(const QString& user, const QString& password,
+                                      const QDate& since) = 0;
+};
+
+// Where and how long: imap.gmail.com:993, 5 s to sign in, 8 s in all.
+inline MailOptions gmailImapOptions() {
+    MailOptions options;
+    options.host = QStringLiteral("imap.gmail.com");
+    options.port = 993;
+    options.connectTimeoutMs = 5000;
+    options.stallMs = 8000;
+    options.deadlineMs = 8000;
+    return options;
+}
+
+} // namespace platform
