@@ -74,7 +74,8 @@ QList<Entity> headerBlocks(const QByteArray& text) {
 
 QByteArray mediaType(const Entity& entity) {
     const QByteArray type = entity.field("content-type");
-    return type.left(type.indexOf(';')).trimmed().toLower();
+    const qsizetype semicolon = type.indexOf(';');
+    return (semicolon < 0 ? type : type.left(semicolon)).trimmed().toLower();
 }
 
 QByteArray parameter(const QByteArray& fieldValue, const QByteArray& name) {

@@ -1,0 +1,135 @@
+// Bounces as Gmail and carriers write them (fixtures in bounces/), and the log records
+// made from them.
+#include "dispatch/bounce_report.h"
+#include "dispatch/delivery_records.h"
+
+#include <QFile>
+#include <QTest>
+
+using dispatch::readBounce;
+using dispatch::RecipientStatus;
+
+namespace {
+const QString kSend = QStringLiteral("3lq8x0f2k1z7a.1v9c4m2p8s6d@gmail.com");
+
+QByteArray fixture(const char* name) {
+    QFile file(QString::fromLocal8Bit(qgetenv("PARLIVO_SOURCE_DIR")) + "/tests/dispatch/bounces/" +
+               QLatin1String(name));
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+dispatch::PendingSend send(const QStringList& addresses) {
+    return {kSend,
+            QDateTime(QDate(2026, 12, 7), QTime(21, 0), Qt::UTC),
+            "07/12/2026 21:00",
+            "Meeting moved",
+            addresses,
+            {},
+            false};
+}
+} // namespace
+
+class TestBounceReport : public QObject {
+    Q_OBJECT
+  private slots:
+    void gmailFailure_namesEveryRecipientAndTheOriginal() {
+        const auto report = readBounce(fixture("gmail-failure.eml"));
+        QVERIFY(report.messageIds.contains(kSend));
+        QVERIFY(!report.messageIds.contains("bounce-1.abc@mx.google.com"));
+        QCOMPARE(report.recipients.size(), 2);
+        QCOMPARE(report.recipients[0],
+                 (RecipientStatus{"5555550100@vtext.com",
+                                  true,
+                                  "5.1.1",
+                                  "550 5.1.1 <5555550100@vtext.com>: Recipient address rejected: "
+                                  "User unknown",
+                                  {}}));
+        QCOMPARE(report.recipients[1].address, QStringLiteral("5555550101@vtext.com"));
+        QVERIFY(report.recipients[1].failed); // "ACTION: Failed"
+    }
+
+    void gmailDelay_encodedPartWithItsRetryDate() {
+        const auto report = readBounce(fixture("gmail-delay.eml"));
+        QVERIFY(report.messageIds.contains(kSend));
+        QCOMPARE(report.recipients.size(), 1);
+        QVERIFY(!report.recipients[0].failed);
+        QCOMPARE(report.recipients[0].status, QStringLiteral("4.4.1"));
+        QCOMPARE(report.recipients[0].willRetryUntil,
+                 QStringLiteral("Thu, 10 Dec 2026 21:00:01 -0800 (PST)"));
+    }
+
+    void dnsError_isAFailureWhateverItsStatus() {
+        const auto report = readBounce(fixture("gmail-dns.eml"));
+        QVERIFY(report.messageIds.contains(kSend)); // from X-Original-Message-ID only
+        QCOMPARE(report.recipients.size(), 1);
+        QVERIFY(report.recipients[0].failed);
+        QCOMPARE(report.recipients[0].status, QStringLiteral("4.0.0"));
+    }
+
+    void carrierPlainText_givesTheRefusedAddress() {
+        const auto report = readBounce(fixture("carrier-plain.eml"));
+        QCOMPARE(report.messageIds, QStringList{kSend});
+        QCOMPARE(report.recipients.size(), 1);
+        QCOMPARE(report.recipients[0].address, QStringLiteral("5555550103@vtext.com"));
+        QVERIFY(report.recipients[0].failed);
+        QCOMPARE(report.recipients[0].diagnostic,
+                 QStringLiteral("550 - Requested action not taken: no such user here"));
+    }
+
+    void records_haveTheLogsShapeAndOnlyNews() {
+        auto pending = send({"5555550100@vtext.com", "5555550101@vtext.com",
+                             "5555550100@tmomail.net", "5555550102@txt.att.net",
+                             "5555550104@msg.fi.google.com", "5555550105@msg.fi.google.com"});
+        QList<dispatch::BounceReport> bounces;
+        for (const char* name : {"gmail-failure.eml", "gmail-dns.eml", "other-message.eml"})
+            bounces << readBounce(fixture(name));
+        const QString record = dispatch::deliveryRecord("08/12/2026 09:00", pending, bounces);
+        QCOMPARE(record,
+                 QStringLiteral(
+                     "08/12/2026 09:00\r\n"
+                     "Delivery: message of 07/12/2026 21:00, Subject:Meeting moved\r\n"
+                     "Not delivered: 5555550100 at vtext.com (5.1.1 550 5.1.1 "
+                     "<5555550100@vtext.com>: Recipient address rejected: User unknown)\r\n"
+                     "Not delivered: 5555550101 at vtext.com (5.1.1 550 5.1.1 "
+                     "<5555550101@vtext.com>: Recipient address rejected: User unknown)\r\n"
+                     "Not delivered: 5555550100 at tmomail.net (4.0.0 DNS Error: DNS type 'mx' "
+                     "lookup of tmomail.net responded with code NXDOMAIN Domain name not found: "
+                     "tmomail.net)\r\n"
+                     "No bounce from the other 3 addresses (silence does not prove "
+                     "delivery).\r\n\r\n"));
+        // The same bounces again are no news; a later delay is.
+        QCOMPARE(dispatch::deliveryRecord("x", pending, bounces), QString());
+        bounces << readBounce(fixture("gmail-delay.eml"));
+        const QString later = dispatch::deliveryRecord("x", pending, bounces);
+        QVERIFY(later.contains("\r\nDelayed: 5555550102 at txt.att.net, Gmail retries until "));
+        QVERIFY(later.contains("No bounce from the other 2 addresses"));
+    }
+
+    void bounceText_cannotForgeLogLines() {
+        QCOMPARE(dispatch::cleanForLog("550 bad\r\n07/12/2026 23:00\r\nTo: 1\x1b[2J\xff"),
+                 QStringLiteral("550 bad 07/12/2026 23:00 To: 1 [2J"));
+        QCOMPARE(dispatch::cleanForLog(QString(500, 'x')).size(), 120);
+        auto pending = send({"5555550100@vtext.com"});
+        dispatch::BounceReport forged{{kSend},
+                                      {{"5555550100@vtext.com",
+                                        true,
+                                        "5.1.1\r\nTo: x",
+                                        "no\r\n\r\n01/01/2027 00:00\r\nTo: 1",
+                                        {}}}};
+        const QString record = dispatch::deliveryRecord("now", pending, {forged});
+        QCOMPARE(record.count("\r\n"), 4); // the stamp, the heading, one line, the empty line
+    }
+
+    void pendingSends_roundTripThroughTheirFile() {
+        auto pending = send({"1@a.example", "2@b.example"});
+        pending.subject = "Tab\there, percent % and comma, too";
+        pending.reported = {"1@a.example failed"};
+        pending.checked = true;
+        const auto back =
+            dispatch::readPendingSends(dispatch::pendingSendsText({pending}) + "broken line\n");
+        QCOMPARE(back, QList<dispatch::PendingSend>{pending});
+    }
+};
+
+QTEST_GUILESS_MAIN(TestBounceReport)
+#include "test_bounce_report.moc"
