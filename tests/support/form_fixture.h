@@ -19,6 +19,7 @@ struct FormFixture {
     MemorySettings settings;
     ScriptedMail mail;
     platform::MailSubmitter* submitter = &mail; // the mail layer the window uses
+    platform::MailboxReader* mailbox = nullptr; // where the window reads bounces
     FixedClock clock;
     ScriptedRandom random;
     // A stand-in for the ping that answers as an online machine would.

@@ -30,7 +30,7 @@ TestCertificates::TestCertificates() {
     const QStringList ec{"-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes"};
     QFile ext(dir + "/ext.cnf");
     ext.open(QIODevice::WriteOnly);
-    ext.write("subjectAltName=DNS:smtp.gmail.com\n");
+    ext.write("subjectAltName=DNS:smtp.gmail.com,DNS:imap.gmail.com\n");
     ext.close();
     ok_ = run(QStringList{"req", "-x509"} + ec +
                   QStringList{"-keyout", "ca.key", "-out", "ca.pem", "-days", "2", "-subj",

@@ -7,7 +7,8 @@
 #include <QTemporaryDir>
 #include <optional>
 
-// A test CA, a certificate for smtp.gmail.com signed by it, and an unrelated CA.
+// A test CA, a certificate for smtp.gmail.com and imap.gmail.com signed by it, and an
+// unrelated CA.
 class TestCertificates {
   public:
     TestCertificates();

@@ -1,0 +1,217 @@
+// "View Log" brings the log up to date from the bounces in the user's mailbox: against a
+// private Dovecot, a scripted Gmail transcript, and servers that fail in each way.
+#include "dispatch/delivery_check.h"
+#include "dispatch/sent_log.h"
+#include "form_fixture.h"
+#include "local_dovecot.h"
+#include "platform/imap_bounce_reader.h"
+#include "recipients/list_rows.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLineEdit>
+#include <QTcpServer>
+#include <QTest>
+#include <QTreeWidget>
+
+namespace {
+const QString kSend = QStringLiteral("3lq8x0f2k1z7a.1v9c4m2p8s6d@gmail.com");
+
+QByteArray fixture(const char* name) {
+    QFile file(QString::fromLocal8Bit(qgetenv("PARLIVO_SOURCE_DIR")) + "/tests/dispatch/bounces/" +
+               QLatin1String(name));
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QByteArray readAll(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+class ScriptedMailbox final : public platform::MailboxReader {
+  public:
+    platform::MailboxResult readBounces(const QString&, const QString& password,
+                                        const QDate&) override {
+        passwords << password;
+        return result;
+    }
+    platform::MailboxResult result;
+    QStringList passwords;
+};
+} // namespace
+
+class TestDeliveryCheck : public QObject {
+    Q_OBJECT
+    std::unique_ptr<TestCertificates> certificates;
+    std::unique_ptr<FormFixture> f;
+    app::Form1* form = nullptr;
+
+    QString pendingPath() const { return f->dataFolder() + "/delivery-pending.tsv"; }
+    QString logPath() const { return f->programFolder() + "/sentmessages.log"; }
+    QString ca() const { return certificates->path("ca.pem"); }
+
+    // A window with one send pending, an hour old, and a log that holds its record.
+    void open(platform::MailboxReader* mailbox, const QStringList& addresses,
+              const QString& password = "abcdefghijklmnop") {
+        f = std::make_unique<FormFixture>();
+        f->mailbox = mailbox;
+        form = &f->open();
+        form->Text3->setText("ann");
+        form->Text2->setText(password);
+        const QDateTime sent = f->clock.time.addSecs(-3600);
+        dispatch::rememberSend(
+            pendingPath(),
+            {kSend, sent.toUTC(), dispatch::logStamp(sent), "Meeting moved", addresses, {}, false});
+        dispatch::WriteSentLog(logPath(), "the send's own record\r\n");
+    }
+
+  private slots:
+    void initTestCase() {
+        certificates = std::make_unique<TestCertificates>();
+        QVERIFY(certificates->ok());
+    }
+
+    void dovecot_bouncesAreAppendedAndTheMailboxIsLeftAsItWas() {
+        LocalDovecot dovecot(*certificates,
+                             {fixture("gmail-failure.eml"), fixture("carrier-plain.eml"),
+                              fixture("other-message.eml"),
+                              "From: friend@example.com\r\nSubject: hi\r\n\r\nhello\r\n"});
+        QVERIFY(dovecot.started());
+        const QStringList mailBefore = dovecot.mailFiles();
+        platform::ImapBounceReader reader(dovecot.clientOptions(ca()));
+        open(&reader, {"5555550100@vtext.com", "5555550101@vtext.com", "5555550103@vtext.com",
+                       "5555550104@msg.fi.google.com"});
+        const QByteArray before = readAll(logPath());
+        form->PushButton2_Click();
+        QVERIFY(f->desktop.boxes.isEmpty());
+        QCOMPARE(f->desktop.viewers, QStringList{logPath()});
+        const QString stamp = dispatch::logStamp(f->clock.time);
+        const QString sent = dispatch::logStamp(f->clock.time.addSecs(-3600));
+        QCOMPARE(readAll(logPath()),
+                 before + (stamp + "\r\nDelivery: message of " + sent +
+                           ", Subject:Meeting moved\r\n"
+                           "Not delivered: 5555550100 at vtext.com (5.1.1 550 5.1.1 "
+                           "<5555550100@vtext.com>: Recipient address rejected: User unknown)\r\n"
+                           "Not delivered: 5555550101 at vtext.com (5.1.1 550 5.1.1 "
+                           "<5555550101@vtext.com>: Recipient address rejected: User unknown)\r\n"
+                           "Not delivered: 5555550103 at vtext.com (5.0.0 550 - Requested action "
+                           "not taken: no such user here)\r\n"
+                           "No bounce from the other 1 addresses (silence does not prove "
+                           "delivery).\r\n\r\n\r\n")
+                              .toLocal8Bit());
+        QCOMPARE(dovecot.mailFiles(), mailBefore); // nothing marked, moved or deleted
+        const auto pending = dispatch::loadPendingSends(pendingPath());
+        QCOMPARE(pending.size(), 1);
+        QVERIFY(pending[0].checked);
+        form->PushButton2_Click(); // no news: nothing more
+        QCOMPARE(readAll(logPath()).count("Delivery: message of"), 1);
+    }
+
+    void mailboxThatCannotBeRead_leavesTheLogOpeningInTime() {
+        LocalDovecot dovecot(*certificates, {fixture("gmail-failure.eml")});
+        QVERIFY(dovecot.started());
+        LocalSmtpServer stalled(*certificates, "stall");
+        QVERIFY(stalled.port() > 0);
+        QTcpServer probe;
+        QVERIFY(probe.listen(QHostAddress::LocalHost));
+        const quint16 closed = probe.serverPort();
+        probe.close();
+        const QList<std::pair<const char*, quint16>> servers{
+            {"wrong password", quint16(dovecot.port())},
+            {"nothing listening", closed},
+            {"stalled", quint16(stalled.port())}};
+        for (const auto& [what, port] : servers) {
+            platform::MailOptions options = dovecot.clientOptions(ca());
+            options.connectPort = port;
+            options.connectTimeoutMs = 1500; // the test's short limits
+            options.stallMs = options.deadlineMs = 2500;
+            platform::ImapBounceReader reader(options);
+            open(&reader, {"5555550100@vtext.com"}, "wrong-password");
+            const QByteArray pendingBefore = readAll(pendingPath());
+            QElapsedTimer timer;
+            timer.start();
+            form->PushButton2_Click();
+            QVERIFY2(timer.elapsed() < 4000, what);
+            QVERIFY2(f->desktop.boxes.isEmpty(), what);
+            QCOMPARE(f->desktop.viewers, QStringList{logPath()});
+            QCOMPARE(readAll(pendingPath()), pendingBefore);
+            QVERIFY2(!readAll(logPath()).contains("Delivery"), what);
+        }
+    }
+
+    void refusedPassword_isNotTriedAgainUntilItChanges() {
+        ScriptedMailbox mailbox;
+        mailbox.result = {platform::MailboxFailure::LoginRefused, "NO", {}};
+        open(&mailbox, {"5555550100@vtext.com"}, "old");
+        form->PushButton2_Click();
+        form->PushButton2_Click();
+        QCOMPARE(mailbox.passwords, QStringList{"old"});
+        form->Text2->setText("new");
+        form->PushButton2_Click();
+        QCOMPARE(mailbox.passwords, QStringList({"old", "new"}));
+        QVERIFY(f->desktop.boxes.isEmpty());
+    }
+
+    void sendsUncheckedForFourDays_getARecordSayingSo() {
+        ScriptedMailbox mailbox;
+        open(&mailbox, {"5555550100@vtext.com"});
+        form->Text2->clear(); // no password: no check
+        f->clock.time = f->clock.time.addDays(4);
+        form->PushButton2_Click();
+        QVERIFY(mailbox.passwords.isEmpty());
+        QVERIFY(readAll(logPath()).contains("\r\nNot checked: the mailbox could not be read in "
+                                            "the 4 days after the send, so bounces are "
+                                            "unknown.\r\n\r\n\r\n"));
+        QVERIFY(dispatch::loadPendingSends(pendingPath()).isEmpty());
+    }
+
+    void successfulSend_isRememberedWithItsMessageId() {
+        ScriptedMailbox mailbox;
+        open(&mailbox, {"x@y.example"});
+        QFile::remove(pendingPath());
+        recipients::appendRows(form->ListView1, {"5555550100"});
+        form->PushButton9_Click(); // every default carrier ticked
+        f->mail.result.messageId = "abc.def@gmail.com";
+        form->PushButton1_Click();
+        const auto pending = dispatch::loadPendingSends(pendingPath());
+        QCOMPARE(pending.size(), 1);
+        QCOMPARE(pending[0].messageId, QStringLiteral("abc.def@gmail.com"));
+        QCOMPARE(pending[0].addresses.size(), 7); // one phone at the seven default carriers
+        QCOMPARE(pending[0].stamp, dispatch::logStamp(f->clock.time));
+    }
+
+    void gmail_searchesAllMailWithItsOwnQueryReadOnly() {
+        QFile message(certificates->path("bounce.eml"));
+        QVERIFY(message.open(QIODevice::WriteOnly));
+        message.write(fixture("gmail-failure.eml"));
+        message.close();
+        QProcess script;
+        script.start("/usr/bin/python3", {QString::fromLocal8Bit(qgetenv("PARLIVO_SOURCE_DIR")) +
+                                              "/tests/dispatch/imap_script_server.py",
+                                          certificates->path("server.pem"),
+                                          certificates->path("server.key"), message.fileName()});
+        QVERIFY(script.waitForReadyRead(10000));
+        const int port = script.readLine().trimmed().mid(5).toInt();
+        platform::MailOptions options = platform::gmailImapOptions();
+        options.connectAddress = "127.0.0.1";
+        options.connectPort = quint16(port);
+        options.caFile = ca();
+        platform::ImapBounceReader reader(options);
+        const auto found =
+            reader.readBounces("ann@gmail.com", "pw", QDate::currentDate().addDays(-2));
+        QCOMPARE(found.failure, platform::MailboxFailure::None);
+        QCOMPARE(found.messages, QByteArrayList{fixture("gmail-failure.eml")});
+        QVERIFY(script.waitForFinished(5000));
+        const QString commands = QString::fromLatin1(script.readAll()).trimmed();
+        QCOMPARE(commands,
+                 QStringLiteral("a1 CAPABILITY\na2 AUTHENTICATE PLAIN <credentials>\n"
+                                "a3 CAPABILITY\na4 LIST \"\" \"*\"\n"
+                                "a5 EXAMINE \"[Gmail]/All Mail\"\n"
+                                "a6 UID SEARCH X-GM-RAW \"newer_than:3d {from:mailer-daemon "
+                                "from:postmaster from:post_master subject:undeliverable}\"\n"
+                                "a7 UID FETCH 7 (BODY.PEEK[]<0.65536>)\na8 LOGOUT"));
+    }
+};
+
+QTEST_MAIN(TestDeliveryCheck)
+#include "test_delivery_check.moc"
