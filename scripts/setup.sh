@@ -14,7 +14,12 @@ packages=(
 )
 if [ "${1:-}" = "--with-test-tools" ]; then
     packages+=(python3-aiosmtpd openssl curl msmtp xvfb xauth desktop-file-utils appstream dpkg-dev file
-              clang libclang-rt-14-dev procps util-linux)
+              clang libclang-rt-14-dev procps util-linux dovecot-imapd)
+fi
+
+sudo=()
+if [ "$(id -u)" -ne 0 ]; then
+    sudo=(sudo)
 fi
 
 missing=()
@@ -24,13 +29,32 @@ for package in "${packages[@]}"; do
     fi
 done
 if [ ${#missing[@]} -gt 0 ]; then
-    sudo=()
-    if [ "$(id -u)" -ne 0 ]; then
-        sudo=(sudo)
-    fi
     echo "Installing: ${missing[*]}"
+    # No service of the packages starts while they install (the tests start their own
+    # mail servers); a policy already in place is left as it is.
+    policy=/usr/sbin/policy-rc.d
+    made_policy=0
+    if [ ! -e "$policy" ]; then
+        printf '#!/bin/sh\nexit 101\n' | "${sudo[@]}" tee "$policy" >/dev/null
+        "${sudo[@]}" chmod 755 "$policy"
+        made_policy=1
+    fi
     "${sudo[@]}" apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+    status=0
+    DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends \
+        "${missing[@]}" || status=$?
+    if [ $made_policy -eq 1 ]; then
+        "${sudo[@]}" rm -f "$policy"
+    fi
+    [ $status -eq 0 ] || exit $status
+    # A Dovecot installed here for the tests, which run a private one, stays stopped and
+    # disabled as a system service.
+    if [[ " ${missing[*]} " == *" dovecot-imapd "* ]]; then
+        if command -v systemctl >/dev/null && [ -d /run/systemd/system ]; then
+            "${sudo[@]}" systemctl disable --now dovecot.service >/dev/null 2>&1 || true
+        fi
+        "${sudo[@]}" update-rc.d dovecot disable >/dev/null 2>&1 || true
+    fi
 fi
 
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo
