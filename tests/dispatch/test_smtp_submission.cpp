@@ -280,6 +280,10 @@ class TestSmtpSubmission : public QObject {
             << "pipelining,refuse-quit"
             << QStringList{"1@a.example", "2@a.example", "reject550@a.example", "4@a.example"}
             << int(MailFailure::AddressRefused) << QStringList{"reject550@a.example"};
+        QTest::newRow("every recipient refused, the first decides")
+            << "pipelining" << QStringList{"reject550@a.example", "toomany@a.example"}
+            << int(MailFailure::AddressRefused)
+            << QStringList{"reject550@a.example", "toomany@a.example"};
         QTest::newRow("553 one by one, QUIT refused")
             << "refuse-quit" << QStringList{"reject553@a.example", "2@a.example"}
             << int(MailFailure::AddressRefused) << QStringList{"reject553@a.example"};
