@@ -1,0 +1,42 @@
+// Bounces from anyone: reading never fails, and the record made from what they say keeps
+// the log's shape: printable lines, the heading first, nothing that starts a new record.
+#include "dispatch/bounce_report.h"
+#include "dispatch/delivery_records.h"
+
+#include <cstdlib>
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    const auto report =
+        dispatch::readBounce(QByteArray(reinterpret_cast<const char*>(data), qsizetype(size)));
+    if (report.recipients.size() > 500)
+        std::abort();
+    dispatch::PendingSend send{report.messageIds.value(0, QStringLiteral("x@y")),
+                               QDateTime::fromSecsSinceEpoch(0, Qt::UTC),
+                               QStringLiteral("07/12/2026 21:00"),
+                               QStringLiteral("Subject"),
+                               {},
+                               {},
+                               false};
+    for (const auto& r : report.recipients)
+        send.addresses << r.address;
+    if (send.addresses.isEmpty())
+        send.addresses << QStringLiteral("1@a.example");
+    const QString record = dispatch::deliveryRecord(QStringLiteral("now"), send, {report});
+    if (record.isEmpty())
+        return 0;
+    const QStringList lines = record.split(QStringLiteral("\r\n"));
+    if (lines.value(0) != QLatin1String("now") ||
+        !lines.value(1).startsWith(QLatin1String("Delivery: message of ")) ||
+        !record.endsWith(QLatin1String("\r\n\r\n")))
+        std::abort();
+    for (const QString& line : lines)
+        for (const QChar c : line)
+            if (c.unicode() < 0x20 || c.unicode() > 0x7e)
+                std::abort();
+    for (const QString& line : lines.mid(2, lines.size() - 4))
+        if (!line.startsWith(QLatin1String("Not delivered: ")) &&
+            !line.startsWith(QLatin1String("Delayed: ")) &&
+            !line.startsWith(QLatin1String("No bounce from the other ")))
+            std::abort();
+    return 0;
+}

@@ -1,0 +1,32 @@
+// IMAP responses as a server may send them, in two pieces: literals come whole or not at
+// all, a response always consumes input, and lists and searches never fail.
+#include "platform/imap_protocol.h"
+
+#include <cstdlib>
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    const QByteArray all(reinterpret_cast<const char*>(data), qsizetype(size));
+    QByteArray buffer = all.left(all.size() / 2);
+    bool broken = false;
+    bool fedRest = false;
+    for (int guard = 0; guard < 10000 && !broken; ++guard) {
+        const qsizetype before = buffer.size();
+        const auto response = platform::takeImapResponse(buffer, broken);
+        if (!response) {
+            if (fedRest)
+                break;
+            buffer += all.mid(all.size() / 2);
+            fedRest = true;
+            continue;
+        }
+        if (buffer.size() >= before)
+            std::abort();
+        for (const QByteArray& literal : response->literals)
+            if (literal.size() > platform::kLongestLiteral)
+                std::abort();
+        platform::searchResults(*response);
+        platform::listedMailbox(*response, "\\All");
+        response->status();
+    }
+    return 0;
+}
