@@ -16,7 +16,7 @@ import tempfile
 
 # (file, text as it stands, text with the fault, what the fault is)
 FAULTS = [
-    ("src/platform/smtp_protocol.cpp", "return code >= 200 && code < 400;",
+    ("src/platform/smtp_protocol.h", "return code >= 200 && code < 400;",
      "return code >= 200 && code < 600;", "every reply counts as positive"),
     ("src/platform/smtp_protocol.cpp", "if (line.size() < 4 || line[3] != '-') {",
      "if (line.size() < 4 || line[3] == '-') {", "continuation lines end a reply"),
@@ -98,6 +98,29 @@ FAULTS = [
     ("src/app/error_report.cpp", "if (value > std::numeric_limits<qint16>::max()",
      "if (value >= std::numeric_limits<qint16>::max()", "32767 rows is an overflow"),
     ("src/app/main.cpp", "    keepMemoryPrivate();\n", "", "core dumps left on"),
+    ("src/platform/tls_connection.cpp", "        if (deadlineLeft <= 0) {",
+     "        if (deadlineLeft <= 0 && false) {", "no overall deadline"),
+    ("src/platform/imap_bounce_reader.cpp", '" (BODY.PEEK[]<0.65536>)"', '" (BODY[]<0.65536>)"',
+     "reading marks the bounces as read"),
+    ("src/platform/imap_bounce_reader.cpp", '"EXAMINE " + imapQuoted(mailbox)',
+     '"SELECT " + imapQuoted(mailbox)', "the mailbox opened read-write"),
+    ("src/platform/imap_bounce_reader.cpp", "                    mailbox = *all;", "                    ;",
+     "Gmail's All Mail not used"),
+    ("src/dispatch/delivery_records.cpp",
+     "        if (!bounce.messageIds.contains(send.messageId, Qt::CaseInsensitive))\n            continue;\n",
+     "", "bounces of other messages counted"),
+    ("src/dispatch/delivery_records.cpp", "if (u <= 0x20 || u == 0x7f || u > 0x7e) {",
+     "if (u == 0x20 || u == 0x7f || u > 0x7e) {", "control characters reach the log"),
+    ("src/dispatch/delivery_check.cpp", "        memory.refusedPassword = fingerprint(password);\n", "",
+     "a refused password is tried again"),
+    ("src/dispatch/delivery_check.cpp", "send.sentUtc.secsTo(now.toUTC()) >= kPendingSeconds",
+     "send.sentUtc.secsTo(now.toUTC()) >= 2 * kPendingSeconds", "pending sends kept too long"),
+    ("src/dispatch/send_command.cpp", "        if (!messageId.isEmpty() && !c.pendingPath.isEmpty())",
+     "        if (false)", "sends not remembered for their report"),
+    ("src/dispatch/bounce_report.cpp", 'const QByteArray action = block.field("action").trimmed().toLower();',
+     'const QByteArray action = block.field("action").trimmed();', "upper-case actions missed"),
+    ("src/dispatch/bounce_report.cpp", "            entity.headers.last().value += ' ' + line.trimmed();\n",
+     "", "folded fields cut short"),
 ]
 
 

@@ -324,6 +324,20 @@ class TestSmtpSubmission : public QObject {
         QVERIFY2(timer.elapsed() < 2500, "the stall limit did not hold after the final dot");
     }
 
+    void slowServer_endsAtTheDeadline() {
+        LocalSmtpServer slow(*certificates, "slow");
+        QVERIFY(slow.port() > 0);
+        platform::MailOptions limits = slow.clientOptions(certificates->path("ca.pem"));
+        limits.deadlineMs = 1000; // every reply comes in time, the whole does not
+        platform::SmtpMailSubmitter submitter(limits);
+        QElapsedTimer timer;
+        timer.start();
+        const auto result = submitter.submit(message({"1@a.example", "2@a.example"}));
+        QCOMPARE(result.failure, MailFailure::General);
+        QVERIFY2(result.description.contains("longer than 1 s"), qPrintable(result.description));
+        QVERIFY2(timer.elapsed() < 2500, "the deadline did not hold");
+    }
+
     void slowSend_keepsTheWindowAliveAndHoldsInputAndClose() {
         LocalSmtpServer slow(*certificates, "slow");
         QVERIFY(slow.port() > 0);
