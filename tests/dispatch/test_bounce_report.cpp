@@ -3,6 +3,8 @@
 #include "dispatch/bounce_report.h"
 #include "dispatch/delivery_records.h"
 
+#include "test_files.h"
+
 #include <QFile>
 #include <QTest>
 
@@ -11,12 +13,6 @@ using dispatch::RecipientStatus;
 
 namespace {
 const QString kSend = QStringLiteral("3lq8x0f2k1z7a.1v9c4m2p8s6d@gmail.com");
-
-QByteArray fixture(const char* name) {
-    QFile file(QString::fromLocal8Bit(qgetenv("PARLIVO_SOURCE_DIR")) + "/tests/dispatch/bounces/" +
-               QLatin1String(name));
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 dispatch::PendingSend send(const QStringList& addresses) {
     return {kSend,
@@ -33,7 +29,7 @@ class TestBounceReport : public QObject {
     Q_OBJECT
   private slots:
     void gmailFailure_namesEveryRecipientAndTheOriginal() {
-        const auto report = readBounce(fixture("gmail-failure.eml"));
+        const auto report = readBounce(bounceFixture("gmail-failure.eml"));
         QVERIFY(report.messageIds.contains(kSend));
         QVERIFY(!report.messageIds.contains("bounce-1.abc@mx.google.com"));
         QCOMPARE(report.recipients.size(), 2);
@@ -49,7 +45,7 @@ class TestBounceReport : public QObject {
     }
 
     void gmailDelay_encodedPartWithItsRetryDate() {
-        const auto report = readBounce(fixture("gmail-delay.eml"));
+        const auto report = readBounce(bounceFixture("gmail-delay.eml"));
         QVERIFY(report.messageIds.contains(kSend));
         QCOMPARE(report.recipients.size(), 1);
         QVERIFY(!report.recipients[0].failed);
@@ -59,7 +55,7 @@ class TestBounceReport : public QObject {
     }
 
     void dnsError_isAFailureWhateverItsStatus() {
-        const auto report = readBounce(fixture("gmail-dns.eml"));
+        const auto report = readBounce(bounceFixture("gmail-dns.eml"));
         QVERIFY(report.messageIds.contains(kSend)); // from X-Original-Message-ID only
         QCOMPARE(report.recipients.size(), 1);
         QVERIFY(report.recipients[0].failed);
@@ -67,7 +63,7 @@ class TestBounceReport : public QObject {
     }
 
     void carrierPlainText_givesTheRefusedAddress() {
-        const auto report = readBounce(fixture("carrier-plain.eml"));
+        const auto report = readBounce(bounceFixture("carrier-plain.eml"));
         QCOMPARE(report.messageIds, QStringList{kSend});
         QCOMPARE(report.recipients.size(), 1);
         QCOMPARE(report.recipients[0].address, QStringLiteral("5555550103@vtext.com"));
@@ -82,7 +78,7 @@ class TestBounceReport : public QObject {
                              "5555550104@msg.fi.google.com", "5555550105@msg.fi.google.com"});
         QList<dispatch::BounceReport> bounces;
         for (const char* name : {"gmail-failure.eml", "gmail-dns.eml", "other-message.eml"})
-            bounces << readBounce(fixture(name));
+            bounces << readBounce(bounceFixture(name));
         const QString record = dispatch::deliveryRecord("08/12/2026 09:00", pending, bounces);
         QCOMPARE(record,
                  QStringLiteral(
@@ -99,7 +95,7 @@ class TestBounceReport : public QObject {
                      "delivery).\r\n\r\n"));
         // The same bounces again are no news; a later delay is.
         QCOMPARE(dispatch::deliveryRecord("x", pending, bounces), QString());
-        bounces << readBounce(fixture("gmail-delay.eml"));
+        bounces << readBounce(bounceFixture("gmail-delay.eml"));
         const QString later = dispatch::deliveryRecord("x", pending, bounces);
         QVERIFY(later.contains("\r\nDelayed: 5555550102 at txt.att.net, Gmail retries until "));
         QVERIFY(later.contains("No bounce from the other 2 addresses"));

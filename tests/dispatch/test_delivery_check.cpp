@@ -7,7 +7,9 @@
 #include "platform/imap_bounce_reader.h"
 #include "recipients/list_rows.h"
 
+#include "test_files.h"
 #include <QElapsedTimer>
+
 #include <QFile>
 #include <QLineEdit>
 #include <QTcpServer>
@@ -16,12 +18,6 @@
 
 namespace {
 const QString kSend = QStringLiteral("3lq8x0f2k1z7a.1v9c4m2p8s6d@gmail.com");
-
-QByteArray fixture(const char* name) {
-    QFile file(QString::fromLocal8Bit(qgetenv("PARLIVO_SOURCE_DIR")) + "/tests/dispatch/bounces/" +
-               QLatin1String(name));
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 QByteArray readAll(const QString& path) {
     QFile file(path);
@@ -72,10 +68,10 @@ class TestDeliveryCheck : public QObject {
     }
 
     void dovecot_bouncesAreAppendedAndTheMailboxIsLeftAsItWas() {
-        LocalDovecot dovecot(*certificates,
-                             {fixture("gmail-failure.eml"), fixture("carrier-plain.eml"),
-                              fixture("other-message.eml"),
-                              "From: friend@example.com\r\nSubject: hi\r\n\r\nhello\r\n"});
+        LocalDovecot dovecot(
+            *certificates, {bounceFixture("gmail-failure.eml"), bounceFixture("carrier-plain.eml"),
+                            bounceFixture("other-message.eml"),
+                            "From: friend@example.com\r\nSubject: hi\r\n\r\nhello\r\n"});
         QVERIFY(dovecot.started());
         const QStringList mailBefore = dovecot.mailFiles();
         platform::ImapBounceReader reader(dovecot.clientOptions(ca()));
@@ -108,7 +104,7 @@ class TestDeliveryCheck : public QObject {
     }
 
     void mailboxThatCannotBeRead_leavesTheLogOpeningInTime() {
-        LocalDovecot dovecot(*certificates, {fixture("gmail-failure.eml")});
+        LocalDovecot dovecot(*certificates, {bounceFixture("gmail-failure.eml")});
         QVERIFY(dovecot.started());
         LocalSmtpServer stalled(*certificates, "stall");
         QVERIFY(stalled.port() > 0);
@@ -183,7 +179,7 @@ class TestDeliveryCheck : public QObject {
     void gmail_searchesAllMailWithItsOwnQueryReadOnly() {
         QFile message(certificates->path("bounce.eml"));
         QVERIFY(message.open(QIODevice::WriteOnly));
-        message.write(fixture("gmail-failure.eml"));
+        message.write(bounceFixture("gmail-failure.eml"));
         message.close();
         QProcess script;
         script.start("/usr/bin/python3", {QString::fromLocal8Bit(qgetenv("PARLIVO_SOURCE_DIR")) +
@@ -200,7 +196,7 @@ class TestDeliveryCheck : public QObject {
         const auto found =
             reader.readBounces("ann@gmail.com", "pw", QDate::currentDate().addDays(-2));
         QCOMPARE(found.failure, platform::MailboxFailure::None);
-        QCOMPARE(found.messages, QByteArrayList{fixture("gmail-failure.eml")});
+        QCOMPARE(found.messages, QByteArrayList{bounceFixture("gmail-failure.eml")});
         QVERIFY(script.waitForFinished(5000));
         const QString commands = QString::fromLatin1(script.readAll()).trimmed();
         QCOMPARE(commands,

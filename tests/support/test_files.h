@@ -1,0 +1,15 @@
+#pragma once
+
+#include <QByteArray>
+#include <QFile>
+
+// A file of the source tree (PARLIVO_SOURCE_DIR), e.g. a bounce under tests/dispatch/bounces.
+inline QByteArray sourceFile(const QString& relativePath) {
+    QFile file(QString::fromLocal8Bit(qgetenv("PARLIVO_SOURCE_DIR")) + QLatin1Char('/') +
+               relativePath);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+inline QByteArray bounceFixture(const char* name) {
+    return sourceFile(QStringLiteral("tests/dispatch/bounces/") + QLatin1String(name));
+}
