@@ -90,9 +90,13 @@ FAULTS = [
      "    return false;", "input reaches the window during a send"),
     ("src/app/main_window.cpp", "    if (closeRequested)\n        endProgram();\n", "",
      "a close asked for during a send is lost"),
-    ("src/connectivity/command_output.cpp", "if (timeLimitMs >= 0 && running.elapsed() > timeLimitMs) {",
-     "if (timeLimitMs >= 0 && running.elapsed() > timeLimitMs && !child.bytesAvailable()) {",
-     "time limit only when no output waits"),
+    ("src/connectivity/command_output.cpp",
+     "        // The limit holds also for a child that writes without pause.\n"
+     "        if (timeLimitMs >= 0 && running.elapsed() > timeLimitMs) {",
+     "        if (child.waitForReadyRead(kReadSliceMs)) {\n            output += child.readAll();\n"
+     "            continue;\n        }\n"
+     "        if (timeLimitMs >= 0 && running.elapsed() > timeLimitMs) {",
+     "time limit checked only while no output flows"),
     ("src/dispatch/sent_log.cpp", 'QStringLiteral("Subject:") + subject', 'QStringLiteral("Subject: ") + subject',
      "log record has a blank after Subject:"),
     ("src/app/error_report.cpp", "if (value > std::numeric_limits<qint16>::max()",
