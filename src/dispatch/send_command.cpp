@@ -114,6 +114,8 @@ bool explainSendFailure(const DispatchControls& c, const app::Failure& failure, 
 
 QString addressProblem(const DispatchControls& c, const QStringList& phones,
                        const QStringList& domains) {
+    if (domains.isEmpty())
+        return {}; // no ticked carrier: the mail layer refuses the empty list as before
     const QString user = userAddress(c.userName);
     if (!platform::isMailbox(user))
         return unusableUserNameMessage(user);
@@ -130,8 +132,6 @@ QString addressProblem(const DispatchControls& c, const QStringList& phones,
              longestPhone + 1 + domain.size() > platform::kLongestAddress) &&
             !badDomains.contains(domain))
             badDomains << domain;
-    if (domains.isEmpty())
-        return {}; // no ticked carrier: the mail layer refuses the empty list as before
     return unusableAddressesMessage(badPhones, badDomains);
 }
 
