@@ -208,6 +208,8 @@ class SmtpSession {
 
     // A polite end; its answer changes nothing, so it is waited for only briefly.
     void quit() {
+        if (!link_.usable())
+            return;
         link_.write("QUIT\r\n");
         SmtpReply ignored;
         link_.waitBriefly(qMin(kQuitWaitMs, options_.stallMs),

@@ -83,7 +83,13 @@ bool TlsConnection::open(const QString& host, quint16 port, const QString& addre
     return ok;
 }
 
+bool TlsConnection::usable() const {
+    return problem_ == Problem::None && socket_.state() == QAbstractSocket::ConnectedState;
+}
+
 void TlsConnection::write(const QByteArray& bytes) {
+    if (!usable())
+        return;
     socket_.write(bytes);
     sentSinceWait_ = true;
 }

@@ -32,7 +32,9 @@ class TlsConnection final : public QObject {
     // for what has arrived, e.g. a complete greeting.
     bool open(const QString& host, quint16 port, const QString& address, quint16 addressPort,
               const QString& caFile, const std::function<bool(QByteArray&)>& opened);
+    // Queues bytes for the server; nothing once the connection has ended.
     void write(const QByteArray& bytes);
+    bool usable() const;
     // Runs the event loop until `ready` holds for what has arrived, or a limit or error
     // ends the connection. `ready` may take what it used off the buffer.
     bool waitFor(const std::function<bool(QByteArray&)>& ready);
