@@ -69,7 +69,8 @@ LocalDovecot::LocalDovecot(const TestCertificates& certificates,
     if (getuid() == 0)
         QProcess::execute("chown", {"-R", "65534:65534", lab + "/mail"});
     process_.setProcessChannelMode(QProcess::MergedChannels);
-    process_.start("dovecot", {"-F", "-c", lab + "/dovecot.conf"});
+    const QString dovecot = QFile::exists("/usr/sbin/dovecot") ? "/usr/sbin/dovecot" : "dovecot";
+    process_.start(dovecot, {"-F", "-c", lab + "/dovecot.conf"});
     if (!process_.waitForStarted(5000)) {
         port_ = 0;
         return;
