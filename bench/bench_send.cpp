@@ -12,9 +12,9 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QTimer>
 #include <QFile>
 #include <QProcess>
+#include <QTimer>
 
 int main(int argc, char* argv[]) {
     QCoreApplication application(argc, argv);

@@ -5,7 +5,6 @@
 #include <QFileInfo>
 #include <QImage>
 #include <QPixmap>
-#include <QtEndian>
 
 namespace platform {
 
@@ -14,8 +13,9 @@ constexpr int kDirectorySize = 6;
 constexpr int kEntrySize = 16;
 constexpr qint64 kLargestCursorFile = 1024 * 1024;
 
+// A little-endian 16-bit value; callers have checked that both bytes are there.
 quint16 word(const QByteArray& bytes, int at) {
-    return qFromLittleEndian<quint16>(bytes.constData() + at);
+    return quint16(uchar(bytes.at(at)) | uchar(bytes.at(at + 1)) << 8);
 }
 } // namespace
 

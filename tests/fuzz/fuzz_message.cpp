@@ -25,9 +25,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const QByteArray message =
         platform::composeMessage(m, QDateTime::fromSecsSinceEpoch(0, Qt::UTC), "t.0");
     const QByteArray head = message.left(message.indexOf("\r\n\r\n"));
-    static const QByteArrayList names{"Date:",         "Message-ID:", "From:",
-                                      "To:",           "Reply-To:",   "Organization:",
-                                      "Subject:",      "MIME-Version:", "Content-Type:"};
+    static const QByteArrayList names{
+        "Date:",         "Message-ID:", "From:",         "To:",          "Reply-To:",
+        "Organization:", "Subject:",    "MIME-Version:", "Content-Type:"};
     for (const QByteArray& line : head.split('\n')) {
         const QByteArray bare = line.endsWith('\r') ? line.chopped(1) : line;
         if (bare.size() > 998 || bare.contains('\r'))

@@ -21,7 +21,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (row.contains(QLatin1Char('\r')) || row.contains(QLatin1Char('\n')) ||
             row.trimmed().isEmpty())
             std::abort();
-    if (!reader.overflowed() && rows != recipients::rowsFromFileText(rest.toByteArray()).mid(0, room))
+    if (!reader.overflowed() &&
+        rows != recipients::rowsFromFileText(rest.toByteArray()).mid(0, room))
         std::abort(); // reading in pieces must give what reading at once gives
     return 0;
 }
