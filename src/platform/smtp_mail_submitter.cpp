@@ -143,7 +143,6 @@ class SmtpSession {
             return;
         refuse(QStringLiteral("RCPT"), reply.text());
         exchange_.refusedAddresses << address;
-        exchange_.refusals << reply.text();
     }
 
     // MAIL FROM, every RCPT TO and DATA in one flight; true when the server waits for the

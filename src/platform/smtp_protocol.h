@@ -44,7 +44,6 @@ struct SmtpExchange {
     QString refusedCommand; // verb of the first refused command ("CONNECT" for the greeting)
     QString refusal;        // and the server's reply to it
     QStringList refusedAddresses;
-    QStringList refusals; // the reply to each refused address
 };
 
 SubmitResult classifyExchange(const SmtpExchange& exchange);
