@@ -107,6 +107,9 @@ class TestMailProtocols : public QObject {
             platform::listedMailbox({"* LIST (\\HasNoChildren \\All) \".\" Archive", {}}, "\\all"),
             std::optional<QByteArray>("Archive"));
         QVERIFY(!platform::listedMailbox({"* LIST (\\Sent) \"/\" \"Sent\"", {}}, "\\All"));
+        QCOMPARE(
+            platform::listedMailbox({"* LIST (\\All) \"/\" \"My \\\"All\\\" Mail\"", {}}, "\\All"),
+            std::optional<QByteArray>("My \"All\" Mail"));
         QCOMPARE(platform::searchResults({"* SEARCH 2 84 x 0", {}}), QList<quint32>({2, 84}));
         QCOMPARE(platform::imapQuoted("a\"b\\c"), QByteArray("\"a\\\"b\\\\c\""));
         QCOMPARE(platform::imapDate(QDate(2026, 12, 7)), QByteArray("7-Dec-2026"));
