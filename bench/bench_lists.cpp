@@ -1,7 +1,7 @@
 // The recipient lists at their largest: loading a 32767-line phone file against inserting
 // the same strings into a bare tree widget, and how ticking, counting and removing grow
 // from 8k to 32k rows.
-#include "app/pointer.h"
+#include "core/pointer.h"
 #include "bench_util.h"
 #include "recipients/list_commands.h"
 #include "recipients/list_rows.h"

@@ -7,8 +7,8 @@
 #include "bench_util.h"
 #include "dispatch/recipient_expansion.h"
 #include "local_smtp_server.h"
-#include "platform/mime_message.h"
-#include "platform/smtp_mail_submitter.h"
+#include "mail/mime_message.h"
+#include "mail/smtp_mail_submitter.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

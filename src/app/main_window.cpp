@@ -1,9 +1,9 @@
 #include "app/main_window.h"
 
-#include "app/error_report.h"
+#include "core/error_report.h"
 #include "app/input_hold.h"
-#include "app/settings.h"
-#include "app/shared.h"
+#include "core/settings.h"
+#include "core/shared.h"
 #include "connectivity/online_check.h"
 #include "dispatch/delivery_check.h"
 #include "dispatch/send_command.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/pointer.h"
+#include "core/pointer.h"
 
 #include <QProxyStyle>
 #include <QString>

@@ -1,6 +1,6 @@
 #include "connectivity/command_output.h"
 
-#include "app/error_report.h"
+#include "core/error_report.h"
 #include "platform/desktop.h"
 
 #include <QElapsedTimer>

@@ -1,8 +1,8 @@
 #include "dispatch/delivery_check.h"
 
-#include "app/error_report.h"
+#include "core/error_report.h"
 #include "dispatch/sent_log.h"
-#include "platform/mailbox_reader.h"
+#include "mail/mailbox_reader.h"
 
 #include <QCryptographicHash>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "dispatch/bounce_report.h"
+#include "mail/bounce_report.h"
 
 #include <QDateTime>
 #include <QList>

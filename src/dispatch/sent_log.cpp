@@ -1,7 +1,7 @@
 #include "dispatch/sent_log.h"
 
-#include "app/error_report.h"
-#include "platform/mime_message.h"
+#include "core/error_report.h"
+#include "mail/mime_message.h"
 #include "platform/private_files.h"
 
 #include <QDir>

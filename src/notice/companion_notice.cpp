@@ -1,7 +1,7 @@
 #include "notice/companion_notice.h"
 
-#include "app/error_report.h"
-#include "app/shared.h"
+#include "core/error_report.h"
+#include "core/shared.h"
 #include "platform/desktop.h"
 
 #include <QApplication>

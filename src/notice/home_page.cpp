@@ -1,6 +1,6 @@
 #include "notice/home_page.h"
 
-#include "app/error_report.h"
+#include "core/error_report.h"
 #include "platform/clock.h"
 #include "platform/desktop.h"
 

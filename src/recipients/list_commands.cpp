@@ -1,8 +1,8 @@
 #include "recipients/list_commands.h"
 
-#include "app/error_report.h"
-#include "app/pointer.h"
-#include "app/shared.h"
+#include "core/error_report.h"
+#include "core/pointer.h"
+#include "core/shared.h"
 #include "platform/desktop.h"
 #include "recipients/carrier_table.h"
 #include "recipients/list_rows.h"

@@ -1,6 +1,6 @@
 #include "recipients/list_rows.h"
 
-#include "app/error_report.h"
+#include "core/error_report.h"
 
 #include <QTreeWidget>
 

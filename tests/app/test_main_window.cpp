@@ -1,5 +1,5 @@
 #include "app/main_window.h"
-#include "app/settings.h"
+#include "core/settings.h"
 #include "form_fixture.h"
 #include "notice/companion_notice.h"
 #include "recipients/carrier_table.h"

@@ -1,4 +1,4 @@
-#include "app/error_report.h"
+#include "core/error_report.h"
 #include "connectivity/command_output.h"
 #include "connectivity/online_check.h"
 #include "scripted_desktop.h"

@@ -4,7 +4,7 @@
 #include "dispatch/sent_log.h"
 #include "form_fixture.h"
 #include "local_dovecot.h"
-#include "platform/imap_bounce_reader.h"
+#include "mail/imap_bounce_reader.h"
 #include "recipients/list_rows.h"
 
 #include "test_files.h"
@@ -183,7 +183,7 @@ class TestDeliveryCheck : public QObject {
         message.close();
         QProcess script;
         script.start("/usr/bin/python3", {QString::fromLocal8Bit(qgetenv("PARLIVO_SOURCE_DIR")) +
-                                              "/tests/dispatch/imap_script_server.py",
+                                              "/tests/mail/imap_script_server.py",
                                           certificates->path("server.pem"),
                                           certificates->path("server.key"), message.fileName()});
         QVERIFY(script.waitForReadyRead(10000));

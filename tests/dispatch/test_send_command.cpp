@@ -1,4 +1,4 @@
-#include "app/error_report.h"
+#include "core/error_report.h"
 #include "dispatch/messages.h"
 #include "dispatch/recipient_expansion.h"
 #include "dispatch/send_command.h"

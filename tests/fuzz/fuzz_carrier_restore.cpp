@@ -1,8 +1,8 @@
 // The stored carrier list and ticks as a restart reads them back: splitting never fails,
 // a stored tick is a truth value or a Type mismatch, and a list without "^" in its rows
 // comes back whole.
-#include "app/error_report.h"
-#include "app/settings.h"
+#include "core/error_report.h"
+#include "core/settings.h"
 
 #include <cstdlib>
 

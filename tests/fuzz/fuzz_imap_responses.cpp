@@ -1,6 +1,6 @@
 // IMAP responses as a server may send them, in two pieces: literals come whole or not at
 // all, a response always consumes input, and lists and searches never fail.
-#include "platform/imap_protocol.h"
+#include "mail/imap_protocol.h"
 
 #include <cstdlib>
 

@@ -1,6 +1,6 @@
 // Server replies as they arrive, in pieces: parsing never loses or invents bytes it was not
 // given, reply texts are printable, and any exchange classifies to exactly one outcome.
-#include "platform/smtp_protocol.h"
+#include "mail/smtp_protocol.h"
 
 #include <cstdlib>
 

@@ -1,4 +1,4 @@
-#include "app/error_report.h"
+#include "core/error_report.h"
 #include "form_fixture.h"
 #include "recipients/carrier_table.h"
 #include "recipients/list_rows.h"

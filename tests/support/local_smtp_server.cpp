@@ -52,7 +52,7 @@ TestCertificates::TestCertificates() {
 LocalSmtpServer::LocalSmtpServer(const TestCertificates& certificates, const QString& modes) {
     process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     process_.start("/usr/bin/python3",
-                   {sourceDir() + "/tests/dispatch/smtp_test_server.py",
+                   {sourceDir() + "/tests/mail/smtp_test_server.py",
                     certificates.path("server.pem"), certificates.path("server.key"), modes});
     while (port_ == 0 && process_.waitForReadyRead(10000)) {
         while (process_.canReadLine()) {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/mail_submitter.h"
+#include "mail/mail_submitter.h"
 
 #include <QProcess>
 #include <QStringList>
@@ -27,10 +27,10 @@ struct ReceivedMail {
     QByteArray data;
 };
 
-// The local SMTP server with implicit TLS (tests/dispatch/smtp_test_server.py) on 127.0.0.1.
+// The local SMTP server with implicit TLS (tests/mail/smtp_test_server.py) on 127.0.0.1.
 class LocalSmtpServer {
   public:
-    // `modes`, comma-separated, as tests/dispatch/smtp_test_server.py lists them; "normal"
+    // `modes`, comma-separated, as tests/mail/smtp_test_server.py lists them; "normal"
     // accepts ann@gmail.com / secret.
     LocalSmtpServer(const TestCertificates& certificates, const QString& modes = "normal");
     ~LocalSmtpServer();

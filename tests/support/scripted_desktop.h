@@ -2,7 +2,7 @@
 
 #include "platform/clock.h"
 #include "platform/desktop.h"
-#include "platform/mail_submitter.h"
+#include "mail/mail_submitter.h"
 #include "platform/settings_store.h"
 
 #include <QList>

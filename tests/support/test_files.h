@@ -3,7 +3,7 @@
 #include <QByteArray>
 #include <QFile>
 
-// A file of the source tree (PARLIVO_SOURCE_DIR), e.g. a bounce under tests/dispatch/bounces.
+// A file of the source tree (PARLIVO_SOURCE_DIR), e.g. a bounce under tests/mail/bounces.
 inline QByteArray sourceFile(const QString& relativePath) {
     QFile file(QString::fromLocal8Bit(qgetenv("PARLIVO_SOURCE_DIR")) + QLatin1Char('/') +
                relativePath);
@@ -11,5 +11,5 @@ inline QByteArray sourceFile(const QString& relativePath) {
 }
 
 inline QByteArray bounceFixture(const char* name) {
-    return sourceFile(QStringLiteral("tests/dispatch/bounces/") + QLatin1String(name));
+    return sourceFile(QStringLiteral("tests/mail/bounces/") + QLatin1String(name));
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/mail_submitter.h"
+#include "mail/mail_submitter.h"
 
 #include <QByteArray>
 #include <QDateTime>

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "platform/clock.h"
-#include "platform/mail_submitter.h"
-#include "platform/mailbox_reader.h"
+#include "mail/mail_submitter.h"
+#include "mail/mailbox_reader.h"
 
 #include <QLibrary>
 #include <memory>

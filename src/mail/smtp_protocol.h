@@ -1,7 +1,7 @@
 #pragma once
 
-#include "platform/link_problem.h"
-#include "platform/mail_submitter.h"
+#include "mail/link_problem.h"
+#include "mail/mail_submitter.h"
 
 #include <QByteArray>
 #include <QByteArrayList>

@@ -1,7 +1,7 @@
-#include "platform/imap_bounce_reader.h"
+#include "mail/imap_bounce_reader.h"
 
-#include "platform/imap_protocol.h"
-#include "platform/tls_connection.h"
+#include "mail/imap_protocol.h"
+#include "mail/tls_connection.h"
 
 namespace platform {
 

@@ -1,8 +1,8 @@
-#include "platform/smtp_mail_submitter.h"
+#include "mail/smtp_mail_submitter.h"
 
-#include "platform/mime_message.h"
-#include "platform/smtp_protocol.h"
-#include "platform/tls_connection.h"
+#include "mail/mime_message.h"
+#include "mail/smtp_protocol.h"
+#include "mail/tls_connection.h"
 
 #include <QRandomGenerator>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/link_problem.h"
+#include "mail/link_problem.h"
 
 #include <QByteArray>
 #include <QElapsedTimer>

@@ -1,4 +1,4 @@
-#include "platform/imap_protocol.h"
+#include "mail/imap_protocol.h"
 
 namespace platform {
 

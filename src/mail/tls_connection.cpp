@@ -1,4 +1,4 @@
-#include "platform/tls_connection.h"
+#include "mail/tls_connection.h"
 
 #include <QEventLoop>
 #include <QSslConfiguration>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "platform/mail_submitter.h"
-#include "platform/mailbox_reader.h"
+#include "mail/mail_submitter.h"
+#include "mail/mailbox_reader.h"
 
 namespace platform {
 

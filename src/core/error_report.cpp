@@ -1,4 +1,4 @@
-#include "app/error_report.h"
+#include "core/error_report.h"
 
 #include "platform/desktop.h"
 

@@ -1,7 +1,7 @@
 // The mail module: Qt Network and the TLS library, loaded by the program on the first send.
-#include "platform/imap_bounce_reader.h"
-#include "platform/lazy_mail_submitter.h"
-#include "platform/smtp_mail_submitter.h"
+#include "mail/imap_bounce_reader.h"
+#include "mail/lazy_mail_submitter.h"
+#include "mail/smtp_mail_submitter.h"
 
 extern "C" Q_DECL_EXPORT platform::MailSubmitter*
 parlivo_create_mail_submitter(const platform::MailOptions* options, const platform::Clock* clock) {

@@ -1,6 +1,6 @@
-#include "app/settings.h"
+#include "core/settings.h"
 
-#include "app/error_report.h"
+#include "core/error_report.h"
 
 #include <QLocale>
 

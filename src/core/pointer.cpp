@@ -1,6 +1,6 @@
-#include "app/pointer.h"
+#include "core/pointer.h"
 
-#include "app/error_report.h"
+#include "core/error_report.h"
 #include "platform/cursor_file.h"
 
 #include <QWidget>

@@ -1,7 +1,7 @@
 // The pure parts of the mail protocols: SMTP replies, dot-stuffing, the failure
 // classification, and IMAP responses with literals.
-#include "platform/imap_protocol.h"
-#include "platform/smtp_protocol.h"
+#include "mail/imap_protocol.h"
+#include "mail/smtp_protocol.h"
 
 #include <QTest>
 

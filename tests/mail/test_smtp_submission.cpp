@@ -1,8 +1,8 @@
 // The real mail layer against a local SMTP server with implicit TLS and a test CA.
 #include "form_fixture.h"
 #include "local_smtp_server.h"
-#include "platform/lazy_mail_submitter.h"
-#include "platform/smtp_mail_submitter.h"
+#include "mail/lazy_mail_submitter.h"
+#include "mail/smtp_mail_submitter.h"
 #include "recipients/list_rows.h"
 
 #include <QElapsedTimer>

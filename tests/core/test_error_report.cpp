@@ -1,4 +1,4 @@
-#include "app/error_report.h"
+#include "core/error_report.h"
 #include "scripted_desktop.h"
 
 #include <QTest>

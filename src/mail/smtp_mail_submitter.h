@@ -1,7 +1,7 @@
 #pragma once
 
 #include "platform/clock.h"
-#include "platform/mail_submitter.h"
+#include "mail/mail_submitter.h"
 
 namespace platform {
 

@@ -1,4 +1,4 @@
-#include "platform/mime_message.h"
+#include "mail/mime_message.h"
 
 namespace platform {
 

@@ -1,6 +1,6 @@
 // Bounces as Gmail and carriers write them (fixtures in bounces/), and the log records
 // made from them.
-#include "dispatch/bounce_report.h"
+#include "mail/bounce_report.h"
 #include "dispatch/delivery_records.h"
 
 #include "test_files.h"

@@ -1,4 +1,4 @@
-#include "platform/lazy_mail_submitter.h"
+#include "mail/lazy_mail_submitter.h"
 
 namespace platform {
 

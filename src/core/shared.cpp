@@ -1,6 +1,6 @@
-#include "app/shared.h"
+#include "core/shared.h"
 
-#include "app/error_report.h"
+#include "core/error_report.h"
 #include "platform/desktop.h"
 
 #include <QCheckBox>

@@ -1,4 +1,4 @@
-#include "dispatch/bounce_report.h"
+#include "mail/bounce_report.h"
 
 #include <QRegularExpression>
 

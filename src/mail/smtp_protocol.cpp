@@ -1,4 +1,4 @@
-#include "platform/smtp_protocol.h"
+#include "mail/smtp_protocol.h"
 
 namespace platform {
 

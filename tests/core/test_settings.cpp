@@ -1,5 +1,5 @@
-#include "app/error_report.h"
-#include "app/settings.h"
+#include "core/error_report.h"
+#include "core/settings.h"
 #include "platform/qsettings_store.h"
 
 #include <QFile>
