@@ -1,8 +1,8 @@
 // The recipient lists at their largest: loading a 32767-line phone file against inserting
 // the same strings into a bare tree widget, and how ticking, counting and removing grow
 // from 8k to 32k rows.
-#include "core/pointer.h"
 #include "bench_util.h"
+#include "core/pointer.h"
 #include "recipients/list_commands.h"
 #include "recipients/list_rows.h"
 #include "scripted_desktop.h"
@@ -43,7 +43,7 @@ struct Lists {
     }
     QWidget window;
     ScriptedDesktop desktop;
-    app::WindowPointer pointer;
+    core::WindowPointer pointer;
     QTreeWidget* phones;
     QTreeWidget* carriers;
 };

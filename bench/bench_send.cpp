@@ -56,7 +56,7 @@ int main(int argc, char* argv[]) {
         std::printf("local test server not available: submission benchmark skipped\n");
         return 0;
     }
-    platform::MailMessage message;
+    mail::MailMessage message;
     message.userAddress = "ann@gmail.com";
     message.password = "secret";
     for (int i = 0; i < 100; ++i)
@@ -65,7 +65,7 @@ int main(int argc, char* argv[]) {
     message.subject = "Benchmark";
     message.body = "A short text message.";
 
-    platform::SmtpMailSubmitter submitter(server.clientOptions(certificates.path("ca.pem")));
+    mail::SmtpMailSubmitter submitter(server.clientOptions(certificates.path("ca.pem")));
     const double oursSend = medianMs(7, [&] {
         if (!submitter.submit(message).succeeded())
             std::printf("submission failed\n");
@@ -74,7 +74,7 @@ int main(int argc, char* argv[]) {
 
     QFile upload(certificates.path("message.eml"));
     upload.open(QIODevice::WriteOnly);
-    upload.write(platform::composeMessage(message, QDateTime::currentDateTime(), "bench"));
+    upload.write(mail::composeMessage(message, QDateTime::currentDateTime(), "bench"));
     upload.close();
     QStringList arguments{
         "--silent",      "--show-error",
@@ -111,9 +111,9 @@ int main(int argc, char* argv[]) {
                 return -1;
         return proxy.readLine().trimmed().mid(6).toInt();
     };
-    platform::MailOptions overLink = pipelining.clientOptions(certificates.path("ca.pem"));
+    mail::MailOptions overLink = pipelining.clientOptions(certificates.path("ca.pem"));
     overLink.connectPort = quint16(proxyPort);
-    platform::SmtpMailSubmitter linked(overLink);
+    mail::SmtpMailSubmitter linked(overLink);
     qint64 longestGapNs = 0;
     QElapsedTimer sinceTick;
     QTimer ticker;
@@ -147,7 +147,7 @@ int main(int argc, char* argv[]) {
     const double msmtpLinked = medianMs(5, [&] {
         QProcess msmtp;
         msmtp.start("msmtp", QStringList{"-C", config.fileName()} + message.recipients);
-        msmtp.write(platform::composeMessage(message, QDateTime::currentDateTime(), "bench"));
+        msmtp.write(mail::composeMessage(message, QDateTime::currentDateTime(), "bench"));
         msmtp.closeWriteChannel();
         msmtp.waitForFinished(60000);
         if (msmtp.exitCode() != 0)

@@ -1,9 +1,9 @@
 #include "app/main_window.h"
+#include "connectivity/online_check.h"
 #include "core/settings.h"
 #include "core/shared.h"
-#include "connectivity/online_check.h"
-#include "notice/companion_notice.h"
 #include "mail/lazy_mail_submitter.h"
+#include "notice/companion_notice.h"
 #include "platform/qsettings_store.h"
 #include "platform/qt_desktop.h"
 #include "platform/system_random.h"
@@ -43,17 +43,16 @@ int main(int argc, char* argv[]) {
     }
     QApplication application(argc, argv);
     QApplication::setApplicationName(app::kProductName);
-    QApplication::setOrganizationName(app::settings::kOrganisation);
-    QApplication::setWindowIcon(app::applicationIcon());
+    QApplication::setOrganizationName(core::settings::kOrganisation);
+    QApplication::setWindowIcon(core::applicationIcon());
 
     platform::QtDesktop desktop;
-    platform::QSettingsStore settings(platform::userSettingsFile(app::settings::kOrganisation),
-                                      app::settings::kSection);
+    platform::QSettingsStore settings(platform::userSettingsFile(core::settings::kOrganisation),
+                                      core::settings::kSection);
     platform::SystemClock clock;
-    platform::LazyMailSubmitter mail(QApplication::applicationDirPath() + "/libparlivo_mail",
-                                     &clock);
-    platform::LazyMailboxReader mailbox(QApplication::applicationDirPath() + "/libparlivo_mail",
-                                        platform::gmailImapOptions());
+    mail::LazyMailSubmitter mail(QApplication::applicationDirPath() + "/libparlivo_mail", &clock);
+    mail::LazyMailboxReader mailbox(QApplication::applicationDirPath() + "/libparlivo_mail",
+                                    mail::gmailImapOptions());
     platform::SystemRandom random;
 
     app::Form1 form({desktop, settings, mail, clock, random, QApplication::applicationDirPath(),

@@ -1,10 +1,10 @@
 #include "app/main_window.h"
 
-#include "core/error_report.h"
 #include "app/input_hold.h"
+#include "connectivity/online_check.h"
+#include "core/error_report.h"
 #include "core/settings.h"
 #include "core/shared.h"
-#include "connectivity/online_check.h"
 #include "dispatch/delivery_check.h"
 #include "dispatch/send_command.h"
 #include "dispatch/sent_log.h"
@@ -207,9 +207,9 @@ void Form1::buildControls() {
     }
 
     connect(Text3, &QLineEdit::textChanged, this,
-            [this](const QString& text) { storeSetting(settings::kUser, text); });
+            [this](const QString& text) { storeSetting(core::settings::kUser, text); });
     connect(Text2, &QLineEdit::textChanged, this,
-            [this](const QString& text) { storeSetting(settings::kPassword, text); });
+            [this](const QString& text) { storeSetting(core::settings::kPassword, text); });
     connect(Text5, &QPlainTextEdit::textChanged, this, &Form1::keepBodyWithinLimit);
     connect(Text5, &QPlainTextEdit::textChanged, this, &Form1::Text5_Change);
     connect(ListView1, &QTreeWidget::itemDoubleClicked, this, &Form1::ListView1_DblClick);
@@ -226,8 +226,8 @@ void Form1::buildControls() {
 }
 
 void Form1::Form_Load() {
-    Procedure p(services_.desktop, qualifiedName("Form1", "Form_Load"));
-    p.step(102, [&] { ApplySkin(this, services_.programFolder); });
+    core::Procedure p(services_.desktop, core::qualifiedName("Form1", "Form_Load"));
+    p.step(102, [&] { core::ApplySkin(this, services_.programFolder); });
     p.step(104, [&] {
         connectivity::CheckOnline(services_.desktop, applicationTitle_,
                                   services_.onlineCheckCommand);
@@ -236,8 +236,9 @@ void Form1::Form_Load() {
     p.step(106, [&] { setWindowIcon(QApplication::windowIcon()); });
     // One word cannot be cut down, so the whole product name is the application title.
     p.step(106, [&] { applicationTitle_ = kProductName; });
-    const QString cursorPath = programFile(services_.programFolder, QStringLiteral("HAND-M.CUR"));
-    if (p.opensBlock(108, [&] { return FileExists(cursorPath); })) {
+    const QString cursorPath =
+        core::programFile(services_.programFolder, QStringLiteral("HAND-M.CUR"));
+    if (p.opensBlock(108, [&] { return core::FileExists(cursorPath); })) {
         p.step(110, [&] { pointer_.loadHandCursor(cursorPath); });
     }
     p.step(112, [&] {
@@ -248,8 +249,9 @@ void Form1::Form_Load() {
     });
     p.step(116,
            [&] { notice::HomePageShow(services_.desktop, services_.clock, services_.random); });
-    p.step(134, [&] { Text3->setText(services_.settings.read(settings::kUser, QString())); });
-    p.step(136, [&] { Text2->setText(services_.settings.read(settings::kPassword, QString())); });
+    p.step(134, [&] { Text3->setText(services_.settings.read(core::settings::kUser, QString())); });
+    p.step(136,
+           [&] { Text2->setText(services_.settings.read(core::settings::kPassword, QString())); });
     p.step(138,
            [&] { ListView1->headerItem()->setText(0, QStringLiteral("Phone Number/s To Text")); });
     p.step(140, [&] { ListView1->setColumnWidth(0, 7000 / kTwipsPerPixel); });
@@ -258,11 +260,11 @@ void Form1::Form_Load() {
     restoreCarrierList(p);
 }
 
-void Form1::restoreCarrierList(Procedure& p) {
+void Form1::restoreCarrierList(core::Procedure& p) {
     QString carriers;
     QString ticks;
-    p.step(146, [&] { carriers = services_.settings.read(settings::kCarriers, QString()); });
-    p.step(148, [&] { ticks = services_.settings.read(settings::kCarrierTicks, QString()); });
+    p.step(146, [&] { carriers = services_.settings.read(core::settings::kCarriers, QString()); });
+    p.step(148, [&] { ticks = services_.settings.read(core::settings::kCarrierTicks, QString()); });
     if (p.opensBlock(150, [&] { return carriers.isEmpty(); })) {
         int line = 152;
         for (const QString& carrier : recipients::defaultCarriers()) {
@@ -273,12 +275,12 @@ void Form1::restoreCarrierList(Procedure& p) {
     }
     QStringList pieces;
     QStringList tickPieces;
-    p.step(166, [&] { pieces = settings::storedPieces(carriers); });
-    p.step(168, [&] { tickPieces = settings::storedPieces(ticks); });
+    p.step(166, [&] { pieces = core::settings::storedPieces(carriers); });
+    p.step(168, [&] { tickPieces = core::settings::storedPieces(ticks); });
     const qsizetype n = pieces.size() - 1;
     const qsizetype m = tickPieces.size() - 1;
     qsizetype last = -1;
-    p.step(170, [&] { last = toInteger(n); });
+    p.step(170, [&] { last = core::toInteger(n); });
     ListView2->setUpdatesEnabled(false);
     for (qsizetype i = 0; i <= last; ++i) {
         if (p.skipsAhead(172, [&] { return pieces[i].isEmpty(); }))
@@ -291,7 +293,7 @@ void Form1::restoreCarrierList(Procedure& p) {
         if (p.skipsAhead(176, [&] { return n != m; }))
             continue;
         p.step(178, [&] {
-            const bool ticked = settings::tickFromText(tickPieces[i]);
+            const bool ticked = core::settings::tickFromText(tickPieces[i]);
             if (row)
                 row->setCheckState(0, ticked ? Qt::Checked : Qt::Unchecked);
         });
@@ -301,8 +303,8 @@ void Form1::restoreCarrierList(Procedure& p) {
 
 void Form1::Form_QueryUnload() {
     const auto rows = recipients::carrierRows(ListView2);
-    storeSetting(settings::kCarriers, settings::carrierListString(rows));
-    storeSetting(settings::kCarrierTicks, settings::tickListString(rows));
+    storeSetting(core::settings::kCarriers, core::settings::carrierListString(rows));
+    storeSetting(core::settings::kCarrierTicks, core::settings::tickListString(rows));
     services_.desktop.processEvents();
     services_.desktop.processEvents();
 }
@@ -337,14 +339,14 @@ void Form1::closeEvent(QCloseEvent* event) {
 }
 
 void Form1::mouseMoveEvent(QMouseEvent* event) {
-    pointer_.movedOver(kDefaultPointer);
+    pointer_.movedOver(core::kDefaultPointer);
     QWidget::mouseMoveEvent(event);
 }
 
 bool Form1::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::MouseMove) {
         const bool overButton = qobject_cast<QPushButton*>(watched) != nullptr;
-        pointer_.movedOver(overButton ? kHandPointer : kDefaultPointer);
+        pointer_.movedOver(overButton ? core::kHandPointer : core::kDefaultPointer);
     } else if (event->type() == QEvent::FocusIn && (watched == Text3 || watched == Text2)) {
         auto* box = static_cast<QLineEdit*>(watched);
         box->setSelection(0, int(box->text().size()));

@@ -19,11 +19,16 @@ class QTreeWidget;
 namespace platform {
 class Clock;
 class Desktop;
-class MailboxReader;
-class MailSubmitter;
 class RandomSource;
 class SettingsStore;
 } // namespace platform
+namespace mail {
+class MailboxReader;
+class MailSubmitter;
+} // namespace mail
+namespace core {
+class Procedure;
+}
 namespace notice {
 class Form2;
 }
@@ -41,13 +46,13 @@ namespace app {
 struct Services {
     platform::Desktop& desktop;
     platform::SettingsStore& settings;
-    platform::MailSubmitter& mail;
+    mail::MailSubmitter& mail;
     const platform::Clock& clock;
     platform::RandomSource& random;
     QString programFolder; // the program's files: cursor, skin, pictures, and the log
     QString dataFolder;    // the log's place when the program folder is not writable
     QString onlineCheckCommand;
-    platform::MailboxReader* mailbox = nullptr; // where bounces are read; none: not read
+    mail::MailboxReader* mailbox = nullptr; // where bounces are read; none: not read
 };
 
 // Masks each typed character of the password box with "*".
@@ -91,7 +96,7 @@ class Form1 final : public QWidget {
     void Text5_Change();
 
     QString applicationTitle() const { return applicationTitle_; }
-    WindowPointer& pointer() { return pointer_; }
+    core::WindowPointer& pointer() { return pointer_; }
     notice::Form2* notice() const { return notice_.get(); }
     // Every push button, indexed by its number (element 0 is unused).
     QPushButton* pushButton(int number) const { return buttons_.at(std::size_t(number)); }
@@ -116,7 +121,7 @@ class Form1 final : public QWidget {
     void buildControls();
     QPushButton* addButton(int number, const QString& caption, QRect twipsRect,
                            void (Form1::*handler)());
-    void restoreCarrierList(class Procedure& p);
+    void restoreCarrierList(core::Procedure& p);
     void keepBodyWithinLimit();
     void endProgram();
     void storeSetting(const QString& key, const QString& text);
@@ -128,7 +133,7 @@ class Form1 final : public QWidget {
 
     Services services_;
     QString applicationTitle_;
-    WindowPointer pointer_;
+    core::WindowPointer pointer_;
     std::array<QPushButton*, 14> buttons_{};
     std::unique_ptr<notice::Form2> notice_;
     bool ending_ = false;

@@ -18,7 +18,7 @@ QString CaptureCommandOutput(platform::Desktop& desktop, const QString& commandL
     // Console code pages do not exist here: the conversion is the identity.
     Q_UNUSED(convertCodePage);
     if (!captureOutput && !captureErrors)
-        throw app::Failure(app::failure_number::InvalidCall);
+        throw core::Failure(core::failure_number::InvalidCall);
 
     const QStringList words = QProcess::splitCommand(commandLine);
     if (words.isEmpty())

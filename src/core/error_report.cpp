@@ -5,7 +5,7 @@
 #include <limits>
 #include <new>
 
-namespace app {
+namespace core {
 
 namespace {
 QString runtimeDescription(long number) {
@@ -103,4 +103,4 @@ void Procedure::fail(const Failure& failure, int line) {
     showErrorReport(desktop_, qualifiedName_, line, failure.description());
 }
 
-} // namespace app
+} // namespace core

@@ -8,7 +8,7 @@ namespace platform {
 class Desktop;
 }
 
-namespace app {
+namespace core {
 
 inline const QString kSupportAddress = QStringLiteral("support@quorvane.com");
 inline const QString kErrorReportTitle = QStringLiteral("Application Error");
@@ -86,4 +86,4 @@ class Procedure {
 // The qualified name of a guarded procedure: "in Velmora2017/04/05.<window>.<procedure> ".
 QString qualifiedName(const char* window, const char* procedure);
 
-} // namespace app
+} // namespace core

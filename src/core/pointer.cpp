@@ -5,7 +5,7 @@
 
 #include <QWidget>
 
-namespace app {
+namespace core {
 
 void WindowPointer::setStyle(int style) {
     style_ = style;
@@ -35,4 +35,4 @@ void WindowPointer::loadHandCursor(const QString& path) {
     setHandCursor(*hand);
 }
 
-} // namespace app
+} // namespace core

@@ -5,7 +5,7 @@
 
 class QWidget;
 
-namespace app {
+namespace core {
 
 // The pointer styles of a window, as the procedures test and set them.
 enum PointerStyle : int { kDefaultPointer = 0, kBusyPointer = 11, kHandPointer = 99 };
@@ -32,4 +32,4 @@ class WindowPointer {
     std::optional<QCursor> hand_;
 };
 
-} // namespace app
+} // namespace core

@@ -4,7 +4,7 @@
 
 #include <QLocale>
 
-namespace app::settings {
+namespace core::settings {
 
 QString carrierListString(const QList<CarrierRow>& rows) {
     QString stored;
@@ -41,4 +41,4 @@ bool tickFromText(const QString& piece) {
     return number != 0.0;
 }
 
-} // namespace app::settings
+} // namespace core::settings

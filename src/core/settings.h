@@ -4,7 +4,7 @@
 #include <QString>
 #include <QStringList>
 
-namespace app::settings {
+namespace core::settings {
 
 inline const QString kOrganisation = QStringLiteral("Quorvane");
 inline const QString kSection = QStringLiteral("Parlivo");
@@ -32,4 +32,4 @@ QStringList storedPieces(const QString& stored);
 // number that ticks unless it is zero. Anything else is a Type mismatch failure.
 bool tickFromText(const QString& piece);
 
-} // namespace app::settings
+} // namespace core::settings

@@ -11,7 +11,7 @@
 #include <QRadioButton>
 #include <QWidget>
 
-namespace app {
+namespace core {
 
 namespace {
 void paintButtonFace(QWidget* widget) {
@@ -69,4 +69,4 @@ void OpenDocument(platform::Desktop& desktop, const QString& target) {
     desktop.openDocument(QLatin1Char('"') + target + QLatin1Char('"'));
 }
 
-} // namespace app
+} // namespace core

@@ -9,7 +9,7 @@ namespace platform {
 class Desktop;
 }
 
-namespace app {
+namespace core {
 
 // The program's icon, built into the program.
 QIcon applicationIcon();
@@ -31,4 +31,4 @@ void ApplySkin(QWidget* window, const QString& programFolder);
 // Opens a file or web address with the program the desktop associates with it.
 void OpenDocument(platform::Desktop& desktop, const QString& target);
 
-} // namespace app
+} // namespace core

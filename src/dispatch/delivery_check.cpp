@@ -19,7 +19,7 @@ bool appended(const QString& logPath, const QString& record) {
     try {
         WriteSentLog(logPath, record);
         return true;
-    } catch (const app::Failure&) {
+    } catch (const core::Failure&) {
         return false;
     }
 }
@@ -31,7 +31,7 @@ void rememberSend(const QString& pendingPath, const PendingSend& send) {
     savePendingSends(pendingPath, sends);
 }
 
-void bringLogUpToDate(platform::MailboxReader& mailbox, DeliveryCheckMemory& memory,
+void bringLogUpToDate(mail::MailboxReader& mailbox, DeliveryCheckMemory& memory,
                       const QString& pendingPath, const QString& logPath, const QString& user,
                       const QString& password, const QDateTime& now) {
     const QList<PendingSend> stored = loadPendingSends(pendingPath);
@@ -57,15 +57,15 @@ void bringLogUpToDate(platform::MailboxReader& mailbox, DeliveryCheckMemory& mem
     QDate since = sends.first().sentUtc.toLocalTime().date();
     for (const PendingSend& send : std::as_const(sends))
         since = qMin(since, send.sentUtc.toLocalTime().date());
-    const platform::MailboxResult found = mailbox.readBounces(user, password, since.addDays(-1));
-    if (found.failure == platform::MailboxFailure::LoginRefused)
+    const mail::MailboxResult found = mailbox.readBounces(user, password, since.addDays(-1));
+    if (found.failure == mail::MailboxFailure::LoginRefused)
         memory.refusedPassword = fingerprint(password);
-    if (found.failure != platform::MailboxFailure::None)
+    if (found.failure != mail::MailboxFailure::None)
         return keep();
 
-    QList<BounceReport> bounces;
+    QList<mail::BounceReport> bounces;
     for (const QByteArray& message : found.messages)
-        bounces << readBounce(message);
+        bounces << mail::readBounce(message);
     for (PendingSend& send : sends) {
         const QStringList before = send.reported;
         const QString record = deliveryRecord(nowStamp, send, bounces);

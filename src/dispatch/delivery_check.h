@@ -4,7 +4,7 @@
 
 #include <QByteArray>
 
-namespace platform {
+namespace mail {
 class MailboxReader;
 }
 
@@ -24,7 +24,7 @@ void rememberSend(const QString& pendingPath, const PendingSend& send);
 // mailbox and appends one delivery record per send with news; a send whose days passed
 // without any check gets a record that says so. Shows nothing; a mailbox that cannot be
 // read leaves the pending sends for the next time.
-void bringLogUpToDate(platform::MailboxReader& mailbox, DeliveryCheckMemory& memory,
+void bringLogUpToDate(mail::MailboxReader& mailbox, DeliveryCheckMemory& memory,
                       const QString& pendingPath, const QString& logPath, const QString& user,
                       const QString& password, const QDateTime& now);
 

@@ -120,12 +120,12 @@ QString cleanForLog(const QString& text, qsizetype longest) {
 }
 
 QString deliveryRecord(const QString& nowStamp, PendingSend& send,
-                       const QList<BounceReport>& bounces) {
+                       const QList<mail::BounceReport>& bounces) {
     QStringList lines;
-    for (const BounceReport& bounce : bounces) {
+    for (const mail::BounceReport& bounce : bounces) {
         if (!bounce.messageIds.contains(send.messageId, Qt::CaseInsensitive))
             continue;
-        for (const RecipientStatus& r : bounce.recipients) {
+        for (const mail::RecipientStatus& r : bounce.recipients) {
             qsizetype index = -1;
             for (qsizetype i = 0; i < send.addresses.size() && index < 0; ++i)
                 if (send.addresses[i].compare(r.address, Qt::CaseInsensitive) == 0)

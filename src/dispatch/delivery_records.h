@@ -41,7 +41,7 @@ QString cleanForLog(const QString& text, qsizetype longest = 120);
 // refused or delayed address not yet reported, and how many addresses sent no bounce.
 // Marks what it reports in `send.reported`. Empty when there is no news.
 QString deliveryRecord(const QString& nowStamp, PendingSend& send,
-                       const QList<BounceReport>& bounces);
+                       const QList<mail::BounceReport>& bounces);
 // The record of a send whose days passed without any check of the mailbox.
 QString notCheckedRecord(const QString& nowStamp, const PendingSend& send);
 

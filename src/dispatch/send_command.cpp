@@ -7,10 +7,10 @@
 #include "dispatch/messages.h"
 #include "dispatch/recipient_expansion.h"
 #include "dispatch/sent_log.h"
-#include "platform/clock.h"
-#include "platform/desktop.h"
 #include "mail/mail_submitter.h"
 #include "mail/mime_message.h"
+#include "platform/clock.h"
+#include "platform/desktop.h"
 #include "recipients/list_rows.h"
 #include "recipients/summary.h"
 
@@ -19,7 +19,7 @@
 
 namespace dispatch {
 
-using app::Procedure;
+using core::Procedure;
 using platform::Answer;
 using platform::Buttons;
 using platform::Icon;
@@ -27,7 +27,7 @@ using platform::Icon;
 namespace {
 
 QString currentSummary(const DispatchControls& c) {
-    return recipients::recipientSummaryText(app::toInteger(recipients::rowCount(c.phoneList)), 0,
+    return recipients::recipientSummaryText(core::toInteger(recipients::rowCount(c.phoneList)), 0,
                                             recipients::CountCheckedCarriers(c.carrierList));
 }
 
@@ -54,23 +54,23 @@ QStringList tickedDomains(const QTreeWidget* list) {
     return domains;
 }
 
-void throwIfFailed(const platform::SubmitResult& result) {
+void throwIfFailed(const mail::SubmitResult& result) {
     switch (result.failure) {
-    case platform::MailFailure::None:
+    case mail::MailFailure::None:
         return;
-    case platform::MailFailure::Unreachable:
-        throw app::Failure(kServerUnreachable, unreachableMessage(result.description));
-    case platform::MailFailure::Untrusted:
-        throw app::Failure(kServerUntrusted, untrustedMessage(result.description));
-    case platform::MailFailure::LoginRefused:
-        throw app::Failure(kMailNotDelivered, result.description);
-    case platform::MailFailure::TooManyRecipients:
-        throw app::Failure(kRecipientsRefused, result.description);
-    case platform::MailFailure::AddressRefused:
-        throw app::Failure(kAddressesRefused,
-                           addressesRefusedMessage(result.refusedAddresses, result.serverReply));
-    case platform::MailFailure::General:
-        throw app::Failure(kMailFailed, result.description);
+    case mail::MailFailure::Unreachable:
+        throw core::Failure(kServerUnreachable, unreachableMessage(result.description));
+    case mail::MailFailure::Untrusted:
+        throw core::Failure(kServerUntrusted, untrustedMessage(result.description));
+    case mail::MailFailure::LoginRefused:
+        throw core::Failure(kMailNotDelivered, result.description);
+    case mail::MailFailure::TooManyRecipients:
+        throw core::Failure(kRecipientsRefused, result.description);
+    case mail::MailFailure::AddressRefused:
+        throw core::Failure(kAddressesRefused,
+                            addressesRefusedMessage(result.refusedAddresses, result.serverReply));
+    case mail::MailFailure::General:
+        throw core::Failure(kMailFailed, result.description);
     }
 }
 
@@ -78,35 +78,35 @@ constexpr int kSubmitLine = 182;
 
 // The send's own answer to failures it can explain. A failed submission always ends the
 // send: a message that did not go out is neither logged nor reported as done.
-bool explainSendFailure(const DispatchControls& c, const app::Failure& failure, int line) {
+bool explainSendFailure(const DispatchControls& c, const core::Failure& failure, int line) {
     if (failure.number() == kMailNotDelivered) {
-        c.pointer.setStyle(app::kDefaultPointer);
+        c.pointer.setStyle(core::kDefaultPointer);
         const Answer answer =
             c.desktop.messageBox(loginQuestion(), Buttons::YesNo, Icon::None, c.applicationTitle);
         if (answer == Answer::Yes) {
-            app::OpenDocument(c.desktop,
-                              app::programFile(c.programFolder, "Pictures/less-secure-apps1.jpg"));
-            app::OpenDocument(c.desktop,
-                              app::programFile(c.programFolder, "Pictures/less-secure-apps2.jpg"));
+            core::OpenDocument(
+                c.desktop, core::programFile(c.programFolder, "Pictures/less-secure-apps1.jpg"));
+            core::OpenDocument(
+                c.desktop, core::programFile(c.programFolder, "Pictures/less-secure-apps2.jpg"));
         }
         return true;
     }
     if (failure.number() == kRecipientsRefused) {
-        c.pointer.setStyle(app::kDefaultPointer);
+        c.pointer.setStyle(core::kDefaultPointer);
         c.desktop.messageBox(tooManyRecipientsMessage(currentSummary(c), allowedSummary(c)),
                              Buttons::Ok, Icon::None, c.applicationTitle);
         return true;
     }
     if (failure.number() == kServerUnreachable || failure.number() == kServerUntrusted ||
         failure.number() == kAddressesRefused) {
-        c.pointer.setStyle(app::kDefaultPointer);
+        c.pointer.setStyle(core::kDefaultPointer);
         c.desktop.messageBox(failure.description(), Buttons::Ok, Icon::None, c.applicationTitle);
         return true;
     }
     if (line == kSubmitLine) {
-        app::showErrorReport(c.desktop, app::qualifiedName("Form1", "PushButton1_Click"), line,
-                             failure.description());
-        c.pointer.setStyle(app::kDefaultPointer);
+        core::showErrorReport(c.desktop, core::qualifiedName("Form1", "PushButton1_Click"), line,
+                              failure.description());
+        c.pointer.setStyle(core::kDefaultPointer);
         return true;
     }
     return false;
@@ -117,19 +117,18 @@ QString addressProblem(const DispatchControls& c, const QStringList& phones,
     if (domains.isEmpty())
         return {}; // no ticked carrier: the mail layer refuses the empty list as before
     const QString user = userAddress(c.userName);
-    if (!platform::isMailbox(user))
+    if (!mail::isMailbox(user))
         return unusableUserNameMessage(user);
     QStringList badPhones;
     qsizetype longestPhone = 0;
     for (const QString& phone : phones) {
-        if (!platform::isLocalPart(phone) && !badPhones.contains(phone))
+        if (!mail::isLocalPart(phone) && !badPhones.contains(phone))
             badPhones << phone;
         longestPhone = qMax(longestPhone, phone.size());
     }
     QStringList badDomains;
     for (const QString& domain : domains)
-        if ((!platform::isDomain(domain) ||
-             longestPhone + 1 + domain.size() > platform::kLongestAddress) &&
+        if ((!mail::isDomain(domain) || longestPhone + 1 + domain.size() > mail::kLongestAddress) &&
             !badDomains.contains(domain))
             badDomains << domain;
     return unusableAddressesMessage(badPhones, badDomains);
@@ -146,14 +145,14 @@ QString userAddress(const QString& userName) {
 }
 
 void sendMessage(const DispatchControls& c) {
-    Procedure p(c.desktop, app::qualifiedName("Form1", "PushButton1_Click"),
-                [&c](const app::Failure& failure, int line) {
+    Procedure p(c.desktop, core::qualifiedName("Form1", "PushButton1_Click"),
+                [&c](const core::Failure& failure, int line) {
                     return explainSendFailure(c, failure, line);
                 });
     bool goAhead = false;
     p.step(100, [&] { goAhead = false; });
     if (p.opensBlock(102, [&] {
-            const qint32 phones = app::toInteger(recipients::rowCount(c.phoneList));
+            const qint32 phones = core::toInteger(recipients::rowCount(c.phoneList));
             return phones * qint32(recipients::CountCheckedCarriers(c.carrierList)) >
                    kRecipientLimit;
         })) {
@@ -175,8 +174,8 @@ void sendMessage(const DispatchControls& c) {
     if (p.opensBlock(112, [&] { return recipients::rowCount(c.phoneList) > 0; })) {
         p.step(118, [&] {
             // Rows are counted in 16 bits: longer lists are an Overflow, not a send.
-            app::toInteger(recipients::rowCount(c.phoneList));
-            app::toInteger(recipients::rowCount(c.carrierList));
+            core::toInteger(recipients::rowCount(c.phoneList));
+            core::toInteger(recipients::rowCount(c.carrierList));
             phones = phoneTexts(c.phoneList);
             domains = tickedDomains(c.carrierList);
             expansion = expandRecipients(phones, domains);
@@ -196,9 +195,9 @@ void sendMessage(const DispatchControls& c) {
         c.desktop.messageBox(problem, Buttons::Ok, Icon::None, c.applicationTitle);
         return;
     }
-    p.step(140, [&] { c.pointer.setStyle(app::kBusyPointer); });
+    p.step(140, [&] { c.pointer.setStyle(core::kBusyPointer); });
 
-    platform::MailMessage message;
+    mail::MailMessage message;
     p.step(158, [&] { message.userAddress = userAddress(c.userName); });
     p.step(160, [&] { message.password = c.password.trimmed(); });
     p.step(168, [&] {
@@ -211,7 +210,7 @@ void sendMessage(const DispatchControls& c) {
     p.step(174, [&] { message.body = c.body; });
     QString messageId;
     p.step(kSubmitLine, [&] {
-        const platform::SubmitResult result = c.mail.submit(message);
+        const mail::SubmitResult result = c.mail.submit(message);
         throwIfFailed(result);
         messageId = result.messageId;
     });
@@ -230,20 +229,20 @@ void sendMessage(const DispatchControls& c) {
                                          false});
     });
     p.step(186, [&] { WriteSentLog(c.logPath, record); });
-    p.step(188, [&] { c.pointer.setStyle(app::kDefaultPointer); });
+    p.step(188, [&] { c.pointer.setStyle(core::kDefaultPointer); });
     p.step(190, [&] {
         c.desktop.messageBox(QStringLiteral("Done."), Buttons::Ok, Icon::None, c.applicationTitle);
     });
 }
 
 void viewLog(const DispatchControls& c) {
-    Procedure p(c.desktop, app::qualifiedName("Form1", "PushButton2_Click"));
+    Procedure p(c.desktop, core::qualifiedName("Form1", "PushButton2_Click"));
     QString path;
     p.step(100, [&] { path = c.logPath; });
     // First the log is brought up to date with what the mailbox says of recent sends.
     if (c.mailbox && c.deliveryMemory) {
         const int pointer = c.pointer.style();
-        c.pointer.setStyle(app::kBusyPointer);
+        c.pointer.setStyle(core::kBusyPointer);
         try {
             bringLogUpToDate(*c.mailbox, *c.deliveryMemory, c.pendingPath, path,
                              userAddress(c.userName), c.password.trimmed(), c.clock.now());
@@ -255,8 +254,8 @@ void viewLog(const DispatchControls& c) {
     if (p.opensBlock(102, [&] { return QFileInfo(path).isFile(); })) {
         p.step(104, [&] {
             if (!c.desktop.startViewer(path))
-                throw app::Failure(app::failure_number::FileNotFound,
-                                   QStringLiteral("No program could be started to show the log."));
+                throw core::Failure(core::failure_number::FileNotFound,
+                                    QStringLiteral("No program could be started to show the log."));
         });
     } else {
         p.step(106, [&] {
@@ -267,7 +266,7 @@ void viewLog(const DispatchControls& c) {
 }
 
 void showHelp(const DispatchControls& c) {
-    Procedure p(c.desktop, app::qualifiedName("Form1", "PushButton8_Click"));
+    Procedure p(c.desktop, core::qualifiedName("Form1", "PushButton8_Click"));
     p.step(112,
            [&] { c.desktop.messageBox(helpText(), Buttons::Ok, Icon::None, c.applicationTitle); });
 }

@@ -4,15 +4,17 @@
 
 class QTreeWidget;
 
-namespace app {
+namespace core {
 class WindowPointer;
 }
 namespace platform {
 class Clock;
 class Desktop;
+} // namespace platform
+namespace mail {
 class MailboxReader;
 class MailSubmitter;
-} // namespace platform
+} // namespace mail
 
 namespace dispatch {
 
@@ -32,10 +34,10 @@ inline const QString kMailDomain = QStringLiteral("gmail.com");
 // What "Send Message", "View Log" and "Help" work on.
 struct DispatchControls {
     platform::Desktop& desktop;
-    platform::MailSubmitter& mail;
+    mail::MailSubmitter& mail;
     const platform::Clock& clock;
     QString applicationTitle;
-    app::WindowPointer& pointer;
+    core::WindowPointer& pointer;
     QTreeWidget* phoneList;
     QTreeWidget* carrierList;
     QString userName;
@@ -44,8 +46,8 @@ struct DispatchControls {
     QString body;
     QString programFolder; // where the guidance pictures are
     QString logPath;
-    QString pendingPath;                        // the sends awaiting their report
-    platform::MailboxReader* mailbox = nullptr; // none: no delivery check
+    QString pendingPath;                    // the sends awaiting their report
+    mail::MailboxReader* mailbox = nullptr; // none: no delivery check
     DeliveryCheckMemory* deliveryMemory = nullptr;
 };
 

@@ -35,7 +35,7 @@ QString sentLogRecord(const QDateTime& when, const QString& phones, const QStrin
     // A line break typed into the body is written as the file's own CR LF.
     return logStamp(when) + crlf + QStringLiteral("To: ") + phones + crlf +
            QStringLiteral("Subject:") + subject + crlf + QStringLiteral("Body:") +
-           platform::withCrLfLineEnds(body) + crlf + crlf;
+           mail::withCrLfLineEnds(body) + crlf + crlf;
 }
 
 void WriteSentLog(const QString& path, const QString& record) {
@@ -45,7 +45,7 @@ void WriteSentLog(const QString& path, const QString& record) {
     QString reason;
     const int fd = platform::openPrivateForAppend(path, &reason);
     if (fd < 0)
-        throw app::Failure(app::failure_number::PathFileAccess);
+        throw core::Failure(core::failure_number::PathFileAccess);
     QFile log;
     const QByteArray bytes = (record + QStringLiteral("\r\n")).toLocal8Bit();
     const bool written =
@@ -55,7 +55,7 @@ void WriteSentLog(const QString& path, const QString& record) {
         ::close(fd);
     log.close();
     if (!written)
-        throw app::Failure(app::failure_number::PathFileAccess);
+        throw core::Failure(core::failure_number::PathFileAccess);
 }
 
 } // namespace dispatch

@@ -2,7 +2,7 @@
 
 #include <QRegularExpression>
 
-namespace dispatch {
+namespace mail {
 
 namespace {
 
@@ -258,4 +258,4 @@ BounceReport readBounce(const QByteArray& mail) {
     return report;
 }
 
-} // namespace dispatch
+} // namespace mail

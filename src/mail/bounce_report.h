@@ -5,7 +5,7 @@
 #include <QString>
 #include <QStringList>
 
-namespace dispatch {
+namespace mail {
 
 // What a bounce says of one recipient.
 struct RecipientStatus {
@@ -31,4 +31,4 @@ struct BounceReport {
 // Bounded: at most 64 nested parts and 500 recipients are read.
 BounceReport readBounce(const QByteArray& mail);
 
-} // namespace dispatch
+} // namespace mail

@@ -3,7 +3,7 @@
 #include "mail/imap_protocol.h"
 #include "mail/tls_connection.h"
 
-namespace platform {
+namespace mail {
 
 namespace {
 
@@ -198,4 +198,4 @@ MailboxResult ImapBounceReader::readBounces(const QString& user, const QString& 
     return session.run(user, password, since);
 }
 
-} // namespace platform
+} // namespace mail

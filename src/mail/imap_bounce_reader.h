@@ -3,7 +3,7 @@
 #include "mail/mail_submitter.h"
 #include "mail/mailbox_reader.h"
 
-namespace platform {
+namespace mail {
 
 // The user's mailbox over IMAP with implicit TLS, read-only: the mailbox is opened with
 // EXAMINE and messages are read with BODY.PEEK, so nothing is marked, moved or deleted.
@@ -20,4 +20,4 @@ class ImapBounceReader final : public MailboxReader {
     MailOptions options_;
 };
 
-} // namespace platform
+} // namespace mail

@@ -1,6 +1,6 @@
 #include "mail/imap_protocol.h"
 
-namespace platform {
+namespace mail {
 
 namespace {
 constexpr qsizetype kLongestLine = 64 * 1024;
@@ -120,4 +120,4 @@ QByteArray imapDate(const QDate& date) {
            QByteArray::number(date.year());
 }
 
-} // namespace platform
+} // namespace mail

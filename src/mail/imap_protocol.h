@@ -5,7 +5,7 @@
 #include <QDate>
 #include <optional>
 
-namespace platform {
+namespace mail {
 
 // One IMAP response: its line (literals replaced by their "{n}" marks) and the literals it
 // carried, in order.
@@ -32,4 +32,4 @@ QByteArray imapQuoted(const QByteArray& text);
 // "7-Dec-2026" as IMAP writes dates.
 QByteArray imapDate(const QDate& date);
 
-} // namespace platform
+} // namespace mail

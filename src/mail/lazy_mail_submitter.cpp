@@ -1,8 +1,9 @@
 #include "mail/lazy_mail_submitter.h"
 
-namespace platform {
+namespace mail {
 
-LazyMailSubmitter::LazyMailSubmitter(QString modulePath, const Clock* clock, MailOptions options)
+LazyMailSubmitter::LazyMailSubmitter(QString modulePath, const platform::Clock* clock,
+                                     MailOptions options)
     : module_(modulePath), clock_(clock), options_(std::move(options)) {}
 
 LazyMailSubmitter::~LazyMailSubmitter() = default;
@@ -37,4 +38,4 @@ MailboxResult LazyMailboxReader::readBounces(const QString& user, const QString&
     return loaded_->readBounces(user, password, since);
 }
 
-} // namespace platform
+} // namespace mail

@@ -1,25 +1,25 @@
 #pragma once
 
-#include "platform/clock.h"
 #include "mail/mail_submitter.h"
 #include "mail/mailbox_reader.h"
+#include "platform/clock.h"
 
 #include <QLibrary>
 #include <memory>
 
-namespace platform {
+namespace mail {
 
 // The mail layer loaded from its module beside the program on the first send, so that a
 // start that never sends does not load the network and TLS libraries at all.
 class LazyMailSubmitter final : public MailSubmitter {
   public:
-    LazyMailSubmitter(QString modulePath, const Clock* clock, MailOptions options = {});
+    LazyMailSubmitter(QString modulePath, const platform::Clock* clock, MailOptions options = {});
     ~LazyMailSubmitter() override;
     SubmitResult submit(const MailMessage& message) override;
 
   private:
     QLibrary module_;
-    const Clock* clock_;
+    const platform::Clock* clock_;
     MailOptions options_;
     std::unique_ptr<MailSubmitter> loaded_;
 };
@@ -40,8 +40,8 @@ class LazyMailboxReader final : public MailboxReader {
 
 // The names under which the module exports its factories.
 inline constexpr char kMailModuleFactory[] = "parlivo_create_mail_submitter";
-using MailModuleFactory = MailSubmitter* (*)(const MailOptions*, const Clock*);
+using MailModuleFactory = MailSubmitter* (*)(const MailOptions*, const platform::Clock*);
 inline constexpr char kMailboxModuleFactory[] = "parlivo_create_mailbox_reader";
 using MailboxModuleFactory = MailboxReader* (*)(const MailOptions*);
 
-} // namespace platform
+} // namespace mail

@@ -1,6 +1,6 @@
 #pragma once
 
-namespace platform {
+namespace mail {
 
 // Why a connection to a mail server ended before its exchange was done.
 enum class LinkProblem {
@@ -12,4 +12,4 @@ enum class LinkProblem {
     Deadline,    // the whole exchange passed its deadline
 };
 
-} // namespace platform
+} // namespace mail

@@ -3,12 +3,12 @@
 #include "mail/lazy_mail_submitter.h"
 #include "mail/smtp_mail_submitter.h"
 
-extern "C" Q_DECL_EXPORT platform::MailSubmitter*
-parlivo_create_mail_submitter(const platform::MailOptions* options, const platform::Clock* clock) {
-    return new platform::SmtpMailSubmitter(*options, clock);
+extern "C" Q_DECL_EXPORT mail::MailSubmitter*
+parlivo_create_mail_submitter(const mail::MailOptions* options, const platform::Clock* clock) {
+    return new mail::SmtpMailSubmitter(*options, clock);
 }
 
-extern "C" Q_DECL_EXPORT platform::MailboxReader*
-parlivo_create_mailbox_reader(const platform::MailOptions* options) {
-    return new platform::ImapBounceReader(*options);
+extern "C" Q_DECL_EXPORT mail::MailboxReader*
+parlivo_create_mailbox_reader(const mail::MailOptions* options) {
+    return new mail::ImapBounceReader(*options);
 }

@@ -3,7 +3,7 @@
 #include <QString>
 #include <QStringList>
 
-namespace platform {
+namespace mail {
 
 // One message as the send command hands it to the mail layer.
 struct MailMessage {
@@ -60,4 +60,4 @@ class MailSubmitter {
     virtual SubmitResult submit(const MailMessage& message) = 0;
 };
 
-} // namespace platform
+} // namespace mail

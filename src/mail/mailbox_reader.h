@@ -6,7 +6,7 @@
 #include <QDate>
 #include <QString>
 
-namespace platform {
+namespace mail {
 
 enum class MailboxFailure {
     None,
@@ -41,4 +41,4 @@ inline MailOptions gmailImapOptions() {
     return options;
 }
 
-} // namespace platform
+} // namespace mail

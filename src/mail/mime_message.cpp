@@ -1,6 +1,6 @@
 #include "mail/mime_message.h"
 
-namespace platform {
+namespace mail {
 
 namespace {
 constexpr qsizetype kLongestLine = 998;       // RFC 5322 line limit, without CR LF
@@ -174,4 +174,4 @@ QByteArray composeMessage(const MailMessage& message, const QDateTime& date,
     return out;
 }
 
-} // namespace platform
+} // namespace mail

@@ -6,7 +6,7 @@
 #include <QDateTime>
 #include <optional>
 
-namespace platform {
+namespace mail {
 
 // The text with every line break (CR LF, lone CR or LF) written as CR LF.
 QString withCrLfLineEnds(const QString& text);
@@ -36,4 +36,4 @@ QByteArray messageIdOf(const MailMessage& message, const QByteArray& uniqueToken
 QByteArray composeMessage(const MailMessage& message, const QDateTime& date,
                           const QByteArray& uniqueToken);
 
-} // namespace platform
+} // namespace mail

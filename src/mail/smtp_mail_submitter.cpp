@@ -6,7 +6,7 @@
 
 #include <QRandomGenerator>
 
-namespace platform {
+namespace mail {
 
 namespace {
 
@@ -223,7 +223,7 @@ class SmtpSession {
 
 } // namespace
 
-SmtpMailSubmitter::SmtpMailSubmitter(MailOptions options, const Clock* clock)
+SmtpMailSubmitter::SmtpMailSubmitter(MailOptions options, const platform::Clock* clock)
     : options_(std::move(options)), clock_(clock) {}
 
 SubmitResult SmtpMailSubmitter::submit(const MailMessage& message) {
@@ -246,4 +246,4 @@ SubmitResult SmtpMailSubmitter::submit(const MailMessage& message) {
     return result;
 }
 
-} // namespace platform
+} // namespace mail

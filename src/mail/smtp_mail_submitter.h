@@ -1,16 +1,16 @@
 #pragma once
 
-#include "platform/clock.h"
 #include "mail/mail_submitter.h"
+#include "platform/clock.h"
 
-namespace platform {
+namespace mail {
 
 // Submission over SMTP with implicit TLS and login (AUTH PLAIN or LOGIN). When the server
 // offers PIPELINING, MAIL FROM, every RCPT TO and DATA go out in one flight and the
 // replies are matched to them in order; otherwise one command at a time.
 class SmtpMailSubmitter final : public MailSubmitter {
   public:
-    explicit SmtpMailSubmitter(MailOptions options = {}, const Clock* clock = nullptr);
+    explicit SmtpMailSubmitter(MailOptions options = {}, const platform::Clock* clock = nullptr);
     SubmitResult submit(const MailMessage& message) override;
 
     // Round trips of the last submission, counted from the client's side.
@@ -18,8 +18,8 @@ class SmtpMailSubmitter final : public MailSubmitter {
 
   private:
     MailOptions options_;
-    const Clock* clock_;
+    const platform::Clock* clock_;
     int lastTurns_ = 0;
 };
 
-} // namespace platform
+} // namespace mail

@@ -1,6 +1,6 @@
 #include "mail/smtp_protocol.h"
 
-namespace platform {
+namespace mail {
 
 namespace {
 constexpr qsizetype kLongestReplyText = 400;
@@ -128,4 +128,4 @@ SubmitResult classifyExchange(const SmtpExchange& e) {
             QStringLiteral("The server ended the exchange unexpectedly.") + after};
 }
 
-} // namespace platform
+} // namespace mail

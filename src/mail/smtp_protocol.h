@@ -7,7 +7,7 @@
 #include <QByteArrayList>
 #include <optional>
 
-namespace platform {
+namespace mail {
 
 // One complete server reply: its code and its lines without the code.
 struct SmtpReply {
@@ -48,4 +48,4 @@ struct SmtpExchange {
 
 SubmitResult classifyExchange(const SmtpExchange& exchange);
 
-} // namespace platform
+} // namespace mail

@@ -4,7 +4,7 @@
 #include <QSslConfiguration>
 #include <QTimer>
 
-namespace platform {
+namespace mail {
 
 TlsConnection::TlsConnection(Limits limits) : limits_(limits) {
     connect(&socket_, &QSslSocket::readyRead, this, [this] {
@@ -145,4 +145,4 @@ void TlsConnection::close() {
     socket_.abort();
 }
 
-} // namespace platform
+} // namespace mail

@@ -9,7 +9,7 @@
 
 class QEventLoop;
 
-namespace platform {
+namespace mail {
 
 // A verified TLS connection whose every wait runs the event loop, so that the windows stay
 // alive, and ends at the first of three limits: the connection time-out (until `opened`),
@@ -66,4 +66,4 @@ class TlsConnection final : public QObject {
     int turns_ = 0;
 };
 
-} // namespace platform
+} // namespace mail

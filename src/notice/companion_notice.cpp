@@ -56,12 +56,12 @@ Form2::Form2(platform::Desktop& desktop, QString programFolder)
 }
 
 void Form2::Form_Load() {
-    app::Procedure p(desktop_, app::qualifiedName("Form2", "Form_Load"));
-    p.step(100, [&] { app::ApplyStandardColors(this); });
+    core::Procedure p(desktop_, core::qualifiedName("Form2", "Form_Load"));
+    p.step(100, [&] { core::ApplyStandardColors(this); });
     p.step(102, [&] { setWindowIcon(QApplication::windowIcon()); });
     p.step(104, [&] { setWindowTitle(QStringLiteral("Parlivo")); });
-    const QString cursorPath = app::programFile(programFolder_, QStringLiteral("HAND-M.CUR"));
-    if (p.opensBlock(106, [&] { return app::FileExists(cursorPath); })) {
+    const QString cursorPath = core::programFile(programFolder_, QStringLiteral("HAND-M.CUR"));
+    if (p.opensBlock(106, [&] { return core::FileExists(cursorPath); })) {
         p.step(108, [&] { pointer_.loadHandCursor(cursorPath); });
     }
 }
@@ -86,12 +86,12 @@ void Form2::keepClearOf(const QRect& frame) {
 }
 
 void Form2::PushButton1_Click() {
-    app::Procedure p(desktop_, app::qualifiedName("Form2", "PushButton1_Click"));
-    p.step(100, [&] { app::OpenDocument(desktop_, kCompanionAddress); });
+    core::Procedure p(desktop_, core::qualifiedName("Form2", "PushButton1_Click"));
+    p.step(100, [&] { core::OpenDocument(desktop_, kCompanionAddress); });
 }
 
 void Form2::mouseMoveEvent(QMouseEvent* event) {
-    pointer_.movedOver(app::kDefaultPointer);
+    pointer_.movedOver(core::kDefaultPointer);
     QWidget::mouseMoveEvent(event);
 }
 
@@ -102,7 +102,7 @@ void Form2::closeEvent(QCloseEvent* event) {
 
 bool Form2::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::MouseMove && watched == PushButton1)
-        pointer_.movedOver(app::kHandPointer);
+        pointer_.movedOver(core::kHandPointer);
     return QWidget::eventFilter(watched, event);
 }
 

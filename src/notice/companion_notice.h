@@ -32,7 +32,7 @@ class Form2 final : public QWidget {
 
     QLabel* Label1 = nullptr;
     QPushButton* PushButton1 = nullptr;
-    app::WindowPointer& pointer() { return pointer_; }
+    core::WindowPointer& pointer() { return pointer_; }
 
   signals:
     // The user closed the notice; the program is to end.
@@ -46,7 +46,7 @@ class Form2 final : public QWidget {
   private:
     platform::Desktop& desktop_;
     QString programFolder_;
-    app::WindowPointer pointer_;
+    core::WindowPointer pointer_;
 };
 
 } // namespace notice

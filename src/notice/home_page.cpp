@@ -18,8 +18,8 @@ void HomePageShow(platform::Desktop& desktop, const platform::Clock& clock,
     if (drawStartNumber(clock, random) != 7)
         return;
     if (!desktop.startViewer(kHomePageAddress))
-        throw app::Failure(app::failure_number::FileNotFound,
-                           QStringLiteral("No web browser could be started."));
+        throw core::Failure(core::failure_number::FileNotFound,
+                            QStringLiteral("No web browser could be started."));
 }
 
 } // namespace notice

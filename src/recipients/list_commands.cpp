@@ -13,17 +13,17 @@
 
 namespace recipients {
 
-using app::Procedure;
+using core::Procedure;
 
 namespace {
 Procedure procedure(const ListControls& controls, const char* name) {
-    return Procedure(controls.desktop, app::qualifiedName("Form1", name));
+    return Procedure(controls.desktop, core::qualifiedName("Form1", name));
 }
 
 // Ticks or unticks every row, with one repaint for the whole list.
 void setAllTicks(Procedure& p, QTreeWidget* list, bool ticked) {
     qint16 count = 0;
-    p.step(100, [&] { count = app::toInteger(rowCount(list)); });
+    p.step(100, [&] { count = core::toInteger(rowCount(list)); });
     list->setUpdatesEnabled(false);
     for (int position = 1; position <= count; ++position) // an int: 32767 rows must not wrap
         p.step(102, [&] { setTicked(list, position, ticked); });
@@ -55,7 +55,7 @@ void loadNumbersFromFiles(const ListControls& controls) {
             QStringLiteral("Load List(s) - Hold Ctrl to select multiple list files"),
             QStringLiteral("Text Files (*.txt)|*.txt|All Files (*.*)|*.*|"));
     });
-    p.step(118, [&] { controls.pointer.setStyle(app::kBusyPointer); });
+    p.step(118, [&] { controls.pointer.setStyle(core::kBusyPointer); });
     if (p.opensBlock(120, [&] { return chosen.size() == 1; })) {
         p.step(124, [&] { LoadListFromFile(controls, controls.phoneList, chosen.value(0)); });
     } else if (p.opensBlock(126, [&] { return chosen.size() >= 2; })) {
@@ -69,24 +69,24 @@ void loadNumbersFromFiles(const ListControls& controls) {
                 break; // the list is full and the user was told; more files change nothing
         }
     }
-    p.step(142, [&] { controls.pointer.setStyle(app::kDefaultPointer); });
+    p.step(142, [&] { controls.pointer.setStyle(core::kDefaultPointer); });
 }
 
 void LoadListFromFile(const ListControls& controls, QTreeWidget* list, const QString& path) {
-    if (!app::FileExists(path)) {
+    if (!core::FileExists(path)) {
         controls.desktop.messageBox(QStringLiteral("File not found"), platform::Buttons::Ok,
                                     platform::Icon::None, controls.applicationTitle);
         return;
     }
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        throw app::Failure(app::failure_number::PathFileAccess);
+        throw core::Failure(core::failure_number::PathFileAccess);
     constexpr qint64 kChunk = 1 << 20;
     PhoneFileReader reader(kLongestList - rowCount(list));
     while (!reader.overflowed()) {
         const QByteArray chunk = file.read(kChunk);
         if (file.error() != QFileDevice::NoError)
-            throw app::Failure(app::failure_number::PathFileAccess);
+            throw core::Failure(core::failure_number::PathFileAccess);
         if (chunk.isEmpty())
             break;
         reader.feed(chunk);
@@ -95,7 +95,7 @@ void LoadListFromFile(const ListControls& controls, QTreeWidget* list, const QSt
     file.close();
     appendRows(list, reader.rows());
     if (reader.overflowed()) // rows past the 16-bit limit are not added
-        throw app::Failure(app::failure_number::Overflow);
+        throw core::Failure(core::failure_number::Overflow);
 }
 
 void loadSampleNumbers(const ListControls& controls) {
@@ -167,7 +167,7 @@ void loadDefaultCarriers(const ListControls& controls) {
 }
 
 void removeSelectedRow(const ListControls& controls, QTreeWidget* list) {
-    if (controls.pointer.style() == app::kBusyPointer)
+    if (controls.pointer.style() == core::kBusyPointer)
         return;
     if (rowCount(list) > 0 && hasSelection(list))
         removeRow(list, selectedPosition(list));

@@ -4,7 +4,7 @@
 
 class QTreeWidget;
 
-namespace app {
+namespace core {
 class WindowPointer;
 }
 namespace platform {
@@ -17,7 +17,7 @@ namespace recipients {
 struct ListControls {
     platform::Desktop& desktop;
     QString applicationTitle;
-    app::WindowPointer& pointer;
+    core::WindowPointer& pointer;
     QTreeWidget* phoneList;   // one column, no tick boxes
     QTreeWidget* carrierList; // one column, a tick box on each row
 };

@@ -14,7 +14,7 @@ QTreeWidgetItem* makeRow(const QString& text) {
 QTreeWidgetItem* item(const QTreeWidget* list, qsizetype position) {
     QTreeWidgetItem* row = list->topLevelItem(int(position - 1));
     if (!row)
-        throw app::Failure(app::failure_number::InvalidCall);
+        throw core::Failure(core::failure_number::InvalidCall);
     return row;
 }
 } // namespace
@@ -59,12 +59,12 @@ bool hasSelection(const QTreeWidget* list) {
 qsizetype selectedPosition(const QTreeWidget* list) {
     const QList<QTreeWidgetItem*> selected = list->selectedItems();
     if (selected.isEmpty())
-        throw app::Failure(app::failure_number::ObjectNotSet);
+        throw core::Failure(core::failure_number::ObjectNotSet);
     return list->indexOfTopLevelItem(selected.first()) + 1;
 }
 
-QList<app::settings::CarrierRow> carrierRows(const QTreeWidget* list) {
-    QList<app::settings::CarrierRow> rows;
+QList<core::settings::CarrierRow> carrierRows(const QTreeWidget* list) {
+    QList<core::settings::CarrierRow> rows;
     const int count = list->topLevelItemCount();
     rows.reserve(count);
     for (int i = 0; i < count; ++i) {
@@ -75,7 +75,7 @@ QList<app::settings::CarrierRow> carrierRows(const QTreeWidget* list) {
 }
 
 qint16 CountCheckedCarriers(const QTreeWidget* carriers) {
-    const qint16 count = app::toInteger(carriers->topLevelItemCount());
+    const qint16 count = core::toInteger(carriers->topLevelItemCount());
     qint16 ticked = 0;
     for (int i = 0; i < count; ++i)
         if (carriers->topLevelItem(i)->checkState(0) == Qt::Checked)

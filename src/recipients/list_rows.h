@@ -23,7 +23,7 @@ void removeRow(QTreeWidget* list, qsizetype position);
 qsizetype selectedPosition(const QTreeWidget* list);
 bool hasSelection(const QTreeWidget* list);
 
-QList<app::settings::CarrierRow> carrierRows(const QTreeWidget* list);
+QList<core::settings::CarrierRow> carrierRows(const QTreeWidget* list);
 
 // The number of ticked carrier rows; more than 32767 rows is an Overflow failure.
 qint16 CountCheckedCarriers(const QTreeWidget* carriers);

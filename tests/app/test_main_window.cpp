@@ -14,8 +14,8 @@
 #include <QTest>
 #include <QTreeWidget>
 
-using app::settings::kCarriers;
-using app::settings::kCarrierTicks;
+using core::settings::kCarriers;
+using core::settings::kCarrierTicks;
 
 namespace {
 QWidget* nextTabStop(QWidget* widget) {
@@ -187,7 +187,7 @@ class TestMainWindow : public QObject {
 
     void loginBoxes_storeEveryChangeAndSelectAllOnFocus() {
         FormFixture f;
-        f.settings.values[app::settings::kUser] = "stored";
+        f.settings.values[core::settings::kUser] = "stored";
         app::Form1& form = f.open();
         QCOMPARE(form.Text3->text(), QStringLiteral("stored"));
         f.settings.writes.clear();
@@ -195,7 +195,7 @@ class TestMainWindow : public QObject {
         QTest::keyClicks(form.Text3, "ab");
         QCOMPARE(f.settings.writes, QStringList({"User=", "User=a", "User=ab"}));
         QTest::keyClicks(form.Text2, "pw");
-        QCOMPARE(f.settings.values[app::settings::kPassword], QStringLiteral("pw"));
+        QCOMPARE(f.settings.values[core::settings::kPassword], QStringLiteral("pw"));
         QCOMPARE(form.Text2->displayText(), QStringLiteral("**"));
         form.Text4->setFocus();
         form.Text2->setCursorPosition(0);
@@ -208,23 +208,23 @@ class TestMainWindow : public QObject {
         FormFixture f;
         app::Form1& form = f.open();
         moveOver(form.pushButton(7));
-        QCOMPARE(form.pointer().style(), int(app::kHandPointer));
+        QCOMPARE(form.pointer().style(), int(core::kHandPointer));
         moveOver(form.Text4); // no pointer procedure of its own: the hand stays
-        QCOMPARE(form.pointer().style(), int(app::kHandPointer));
+        QCOMPARE(form.pointer().style(), int(core::kHandPointer));
         moveOver(form.lblLabels[0]);
-        QCOMPARE(form.pointer().style(), int(app::kHandPointer));
+        QCOMPARE(form.pointer().style(), int(core::kHandPointer));
         moveOver(form.Frame1);
-        QCOMPARE(form.pointer().style(), int(app::kDefaultPointer));
+        QCOMPARE(form.pointer().style(), int(core::kDefaultPointer));
         moveOver(form.pushButton(13));
         moveOver(form.ListView1->viewport());
-        QCOMPARE(form.pointer().style(), int(app::kDefaultPointer));
+        QCOMPARE(form.pointer().style(), int(core::kDefaultPointer));
         moveOver(form.pushButton(1));
         moveOver(&form);
-        QCOMPARE(form.pointer().style(), int(app::kDefaultPointer));
-        form.pointer().setStyle(app::kBusyPointer);
+        QCOMPARE(form.pointer().style(), int(core::kDefaultPointer));
+        form.pointer().setStyle(core::kBusyPointer);
         moveOver(form.pushButton(1));
         moveOver(form.Text3);
-        QCOMPARE(form.pointer().style(), int(app::kBusyPointer));
+        QCOMPARE(form.pointer().style(), int(core::kBusyPointer));
         QCOMPARE(form.cursor().shape(), Qt::WaitCursor);
     }
 

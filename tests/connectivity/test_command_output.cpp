@@ -1,6 +1,6 @@
-#include "core/error_report.h"
 #include "connectivity/command_output.h"
 #include "connectivity/online_check.h"
+#include "core/error_report.h"
 #include "scripted_desktop.h"
 
 #include <QElapsedTimer>
@@ -65,7 +65,7 @@ class TestCommandOutput : public QObject {
         try {
             CaptureCommandOutput(desktop, "/bin/true", false, false, true);
             QFAIL("no failure");
-        } catch (const app::Failure& failure) {
+        } catch (const core::Failure& failure) {
             QCOMPARE(failure.number(), 5L);
             QCOMPARE(failure.description(), QStringLiteral("Invalid procedure call or argument"));
         }

@@ -3,15 +3,15 @@
 
 #include <QTest>
 
-using app::Failure;
-using app::Procedure;
+using core::Failure;
+using core::Procedure;
 
 class TestErrorReport : public QObject {
     Q_OBJECT
   private slots:
     void reportText_isByteExact() {
-        const QString text = app::errorReportText(QStringLiteral("Type mismatch"),
-                                                  app::qualifiedName("Form1", "Form_Load"), 178);
+        const QString text = core::errorReportText(QStringLiteral("Type mismatch"),
+                                                   core::qualifiedName("Form1", "Form_Load"), 178);
         QCOMPARE(text, QStringLiteral("Type mismatch\r\nin Velmora2017/04/05.Form1.Form_Load at "
                                       "line 178\r\rPlease email screenshot of this message to "
                                       "support@quorvane.com"));
@@ -20,8 +20,8 @@ class TestErrorReport : public QObject {
 
     void report_isWarningBoxWithItsOwnTitle() {
         ScriptedDesktop desktop;
-        app::showErrorReport(desktop, app::qualifiedName("Form2", "PushButton1_Click"), 100,
-                             QStringLiteral("Overflow"));
+        core::showErrorReport(desktop, core::qualifiedName("Form2", "PushButton1_Click"), 100,
+                              QStringLiteral("Overflow"));
         QCOMPARE(desktop.boxes.size(), 1);
         QCOMPARE(desktop.boxes[0].title, QStringLiteral("Application Error"));
         QCOMPARE(desktop.boxes[0].icon, platform::Icon::Warning);
@@ -32,10 +32,10 @@ class TestErrorReport : public QObject {
 
     void twoFailures_giveTwoReportsAndTheProcedureRunsToItsEnd() {
         ScriptedDesktop desktop;
-        Procedure p(desktop, app::qualifiedName("Form1", "Form_Load"));
+        Procedure p(desktop, core::qualifiedName("Form1", "Form_Load"));
         QStringList ran;
         p.step(100, [&] { ran << "100"; });
-        p.step(102, [&] { throw Failure(app::failure_number::TypeMismatch); });
+        p.step(102, [&] { throw Failure(core::failure_number::TypeMismatch); });
         p.step(104, [&] { ran << "104"; });
         p.step(106, [&] { throw std::runtime_error("broken"); });
         p.step(108, [&] { ran << "108"; });
@@ -49,8 +49,8 @@ class TestErrorReport : public QObject {
 
     void failedTest_entersItsBlockButDoesNotSkipAhead() {
         ScriptedDesktop desktop;
-        Procedure p(desktop, app::qualifiedName("Form1", "PushButton1_Click"));
-        const auto failing = []() -> bool { throw Failure(app::failure_number::Overflow); };
+        Procedure p(desktop, core::qualifiedName("Form1", "PushButton1_Click"));
+        const auto failing = []() -> bool { throw Failure(core::failure_number::Overflow); };
         QVERIFY(p.opensBlock(102, failing));
         QVERIFY(!p.skipsAhead(110, failing));
         QVERIFY(p.opensBlock(112, [] { return true; }));
@@ -61,12 +61,12 @@ class TestErrorReport : public QObject {
 
     void loopFailure_goesOnWithTheSamePass() {
         ScriptedDesktop desktop;
-        Procedure p(desktop, app::qualifiedName("Form1", "PushButton9_Click"));
+        Procedure p(desktop, core::qualifiedName("Form1", "PushButton9_Click"));
         QStringList ran;
         for (int i = 1; i <= 3; ++i) {
             p.step(102, [&] {
                 if (i == 2)
-                    throw Failure(app::failure_number::InvalidCall);
+                    throw Failure(core::failure_number::InvalidCall);
                 ran << QString::number(i);
             });
             p.step(104, [&] { ran << QStringLiteral("next%1").arg(i); });
@@ -77,13 +77,13 @@ class TestErrorReport : public QObject {
     void interceptor_endsTheProcedureWithoutReport() {
         ScriptedDesktop desktop;
         QList<int> seen;
-        Procedure p(desktop, app::qualifiedName("Form1", "PushButton1_Click"),
+        Procedure p(desktop, core::qualifiedName("Form1", "PushButton1_Click"),
                     [&](const Failure& failure, int line) {
                         seen << line;
                         return failure.number() == 42;
                     });
         bool later = false;
-        p.step(180, [] { throw Failure(app::failure_number::Overflow); });
+        p.step(180, [] { throw Failure(core::failure_number::Overflow); });
         p.step(182, [] { throw Failure(42, QStringLiteral("refused")); });
         p.step(184, [&] { later = true; });
         QCOMPARE(seen, QList<int>({180, 182}));
@@ -93,12 +93,12 @@ class TestErrorReport : public QObject {
     }
 
     void toInteger_overflowsPast16Bits() {
-        QCOMPARE(app::toInteger(32767), qint16(32767));
+        QCOMPARE(core::toInteger(32767), qint16(32767));
         try {
-            app::toInteger(32768);
+            core::toInteger(32768);
             QFAIL("no failure");
         } catch (const Failure& failure) {
-            QCOMPARE(failure.number(), app::failure_number::Overflow);
+            QCOMPARE(failure.number(), core::failure_number::Overflow);
             QCOMPARE(failure.description(), QStringLiteral("Overflow"));
         }
     }

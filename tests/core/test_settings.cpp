@@ -19,7 +19,7 @@ QByteArray readFile(const QString& path) {
 }
 } // namespace
 
-using namespace app::settings;
+using namespace core::settings;
 
 class TestSettings : public QObject {
     Q_OBJECT
@@ -54,8 +54,8 @@ class TestSettings : public QObject {
             try {
                 tickFromText(QString::fromLatin1(bad));
                 QFAIL(bad);
-            } catch (const app::Failure& failure) {
-                QCOMPARE(failure.number(), app::failure_number::TypeMismatch);
+            } catch (const core::Failure& failure) {
+                QCOMPARE(failure.number(), core::failure_number::TypeMismatch);
             }
         }
     }

@@ -24,14 +24,14 @@ QByteArray readAll(const QString& path) {
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-class ScriptedMailbox final : public platform::MailboxReader {
+class ScriptedMailbox final : public mail::MailboxReader {
   public:
-    platform::MailboxResult readBounces(const QString&, const QString& password,
-                                        const QDate&) override {
+    mail::MailboxResult readBounces(const QString&, const QString& password,
+                                    const QDate&) override {
         passwords << password;
         return result;
     }
-    platform::MailboxResult result;
+    mail::MailboxResult result;
     QStringList passwords;
 };
 } // namespace
@@ -47,7 +47,7 @@ class TestDeliveryCheck : public QObject {
     QString ca() const { return certificates->path("ca.pem"); }
 
     // A window with one send pending, an hour old, and a log that holds its record.
-    void open(platform::MailboxReader* mailbox, const QStringList& addresses,
+    void open(mail::MailboxReader* mailbox, const QStringList& addresses,
               const QString& password = "abcdefghijklmnop") {
         f = std::make_unique<FormFixture>();
         f->mailbox = mailbox;
@@ -74,7 +74,7 @@ class TestDeliveryCheck : public QObject {
                             "From: friend@example.com\r\nSubject: hi\r\n\r\nhello\r\n"});
         QVERIFY(dovecot.started());
         const QStringList mailBefore = dovecot.mailFiles();
-        platform::ImapBounceReader reader(dovecot.clientOptions(ca()));
+        mail::ImapBounceReader reader(dovecot.clientOptions(ca()));
         open(&reader, {"5555550100@vtext.com", "5555550101@vtext.com", "5555550103@vtext.com",
                        "5555550104@msg.fi.google.com"});
         const QByteArray before = readAll(logPath());
@@ -117,11 +117,11 @@ class TestDeliveryCheck : public QObject {
             {"nothing listening", closed},
             {"stalled", quint16(stalled.port())}};
         for (const auto& [what, port] : servers) {
-            platform::MailOptions options = dovecot.clientOptions(ca());
+            mail::MailOptions options = dovecot.clientOptions(ca());
             options.connectPort = port;
             options.connectTimeoutMs = 1500; // the test's short limits
             options.stallMs = options.deadlineMs = 2500;
-            platform::ImapBounceReader reader(options);
+            mail::ImapBounceReader reader(options);
             open(&reader, {"5555550100@vtext.com"}, "wrong-password");
             const QByteArray pendingBefore = readAll(pendingPath());
             QElapsedTimer timer;
@@ -137,7 +137,7 @@ class TestDeliveryCheck : public QObject {
 
     void refusedPassword_isNotTriedAgainUntilItChanges() {
         ScriptedMailbox mailbox;
-        mailbox.result = {platform::MailboxFailure::LoginRefused, "NO", {}};
+        mailbox.result = {mail::MailboxFailure::LoginRefused, "NO", {}};
         open(&mailbox, {"5555550100@vtext.com"}, "old");
         form->PushButton2_Click();
         form->PushButton2_Click();
@@ -188,14 +188,14 @@ class TestDeliveryCheck : public QObject {
                                           certificates->path("server.key"), message.fileName()});
         QVERIFY(script.waitForReadyRead(10000));
         const int port = script.readLine().trimmed().mid(5).toInt();
-        platform::MailOptions options = platform::gmailImapOptions();
+        mail::MailOptions options = mail::gmailImapOptions();
         options.connectAddress = "127.0.0.1";
         options.connectPort = quint16(port);
         options.caFile = ca();
-        platform::ImapBounceReader reader(options);
+        mail::ImapBounceReader reader(options);
         const auto found =
             reader.readBounces("ann@gmail.com", "pw", QDate::currentDate().addDays(-2));
-        QCOMPARE(found.failure, platform::MailboxFailure::None);
+        QCOMPARE(found.failure, mail::MailboxFailure::None);
         QCOMPARE(found.messages, QByteArrayList{bounceFixture("gmail-failure.eml")});
         QVERIFY(script.waitForFinished(5000));
         const QString commands = QString::fromLatin1(script.readAll()).trimmed();

@@ -16,8 +16,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+using mail::MailFailure;
 using platform::Answer;
-using platform::MailFailure;
 
 namespace {
 QStringList numbered(int count) {
@@ -75,7 +75,7 @@ class TestSendCommand : public QObject {
         };
         form->PushButton1_Click();
         QCOMPARE(f->mail.sent.size(), 1);
-        const platform::MailMessage& m = f->mail.sent[0];
+        const mail::MailMessage& m = f->mail.sent[0];
         QCOMPARE(m.userAddress, QStringLiteral("ann@gmail.com"));
         QCOMPARE(m.password, QStringLiteral("secret"));
         QCOMPARE(m.recipients, QStringList({"P1@D1", "P1@D3", "P2@D1", "P2@D3"}));
@@ -83,7 +83,7 @@ class TestSendCommand : public QObject {
         QCOMPARE(m.subject, QStringLiteral("Subject line"));
         QCOMPARE(m.body, QStringLiteral("first\nsecond"));
         QCOMPARE(f->desktop.boxTexts(), QStringList({"Done."}));
-        QCOMPARE(styleAtDone, int(app::kDefaultPointer));
+        QCOMPARE(styleAtDone, int(core::kDefaultPointer));
         const QString stamp = QLocale::system().toString(f->clock.time, QLocale::ShortFormat);
         QCOMPARE(readAll(logPath()), (stamp + "\r\nTo: P1,P2\r\nSubject:Subject line\r\nBody:first"
                                               "\r\nsecond\r\n\r\n\r\n")
@@ -175,7 +175,7 @@ class TestSendCommand : public QObject {
                                 "Velmora2017/04/05.Form1.PushButton1_Click at line 182\r\rPlease "
                                 "email screenshot of this message to support@quorvane.com"));
         QVERIFY(!QFile::exists(logPath()));
-        QCOMPARE(form->pointer().style(), int(app::kDefaultPointer));
+        QCOMPARE(form->pointer().style(), int(core::kDefaultPointer));
     }
 
     void refusedLogin_offersThePicturesOnYes() {
@@ -191,7 +191,7 @@ class TestSendCommand : public QObject {
                                                  '"' + pictures + "less-secure-apps2.jpg\""}));
         QCOMPARE(f->desktop.boxes.size(), 2);
         QVERIFY(!QFile::exists(logPath()));
-        QCOMPARE(form->pointer().style(), int(app::kDefaultPointer));
+        QCOMPARE(form->pointer().style(), int(core::kDefaultPointer));
         QVERIFY(dispatch::loginQuestion().startsWith(
             QLatin1String("Message could not be sent to the SMTP server.\r\n\r\nPlease "
                           "double-check your username and password.\r\n\r\n")));
@@ -248,7 +248,7 @@ class TestSendCommand : public QObject {
         QCOMPARE(box.icon, platform::Icon::None);
         QCOMPARE(box.title, QStringLiteral("Parlivo"));
         QVERIFY(!QFile::exists(logPath()));
-        QCOMPARE(form->pointer().style(), int(app::kDefaultPointer));
+        QCOMPARE(form->pointer().style(), int(core::kDefaultPointer));
     }
 
     void unwritableLog_isReportedAndTheSendStillSaysDone() {
@@ -279,10 +279,10 @@ class TestSendCommand : public QObject {
         QFile::remove(logPath());
 
         QVERIFY(QFile::link(fresh, logPath()));
-        QVERIFY_THROWS_EXCEPTION(app::Failure, dispatch::WriteSentLog(logPath(), "x"));
+        QVERIFY_THROWS_EXCEPTION(core::Failure, dispatch::WriteSentLog(logPath(), "x"));
         QCOMPARE(readAll(fresh), QByteArray("r\r\nr\r\n"));
         if (::chown(QFile::encodeName(fresh).constData(), 65534, 65534) == 0) // as root
-            QVERIFY_THROWS_EXCEPTION(app::Failure, dispatch::WriteSentLog(fresh, "x"));
+            QVERIFY_THROWS_EXCEPTION(core::Failure, dispatch::WriteSentLog(fresh, "x"));
     }
 
     void logPath_fallsBackToTheDataFolder() {

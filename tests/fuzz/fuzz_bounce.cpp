@@ -1,13 +1,13 @@
 // Bounces from anyone: reading never fails, and the record made from what they say keeps
 // the log's shape: printable lines, the heading first, nothing that starts a new record.
-#include "mail/bounce_report.h"
 #include "dispatch/delivery_records.h"
+#include "mail/bounce_report.h"
 
 #include <cstdlib>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const auto report =
-        dispatch::readBounce(QByteArray(reinterpret_cast<const char*>(data), qsizetype(size)));
+        mail::readBounce(QByteArray(reinterpret_cast<const char*>(data), qsizetype(size)));
     if (report.recipients.size() > 500)
         std::abort();
     dispatch::PendingSend send{report.messageIds.value(0, QStringLiteral("x@y")),

@@ -6,7 +6,7 @@
 
 #include <cstdlib>
 
-using namespace app::settings;
+using namespace core::settings;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const QString text = QString::fromUtf8(reinterpret_cast<const char*>(data), qsizetype(size));
@@ -20,8 +20,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         bool ticked = false;
         try {
             ticked = tickFromText(tickPieces.value(i));
-        } catch (const app::Failure& failure) {
-            if (failure.number() != app::failure_number::TypeMismatch)
+        } catch (const core::Failure& failure) {
+            if (failure.number() != core::failure_number::TypeMismatch)
                 std::abort();
         }
         if (i + 1 < pieces.size() || !pieces[i].isEmpty())

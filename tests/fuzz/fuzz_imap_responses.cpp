@@ -11,7 +11,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     bool fedRest = false;
     for (int guard = 0; guard < 10000 && !broken; ++guard) {
         const qsizetype before = buffer.size();
-        const auto response = platform::takeImapResponse(buffer, broken);
+        const auto response = mail::takeImapResponse(buffer, broken);
         if (!response) {
             if (fedRest)
                 break;
@@ -22,10 +22,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (buffer.size() >= before)
             std::abort();
         for (const QByteArray& literal : response->literals)
-            if (literal.size() > platform::kLongestLiteral)
+            if (literal.size() > mail::kLongestLiteral)
                 std::abort();
-        platform::searchResults(*response);
-        platform::listedMailbox(*response, "\\All");
+        mail::searchResults(*response);
+        mail::listedMailbox(*response, "\\All");
         response->status();
     }
     return 0;

@@ -8,22 +8,22 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const QStringList fields =
         QString::fromUtf8(reinterpret_cast<const char*>(data), qsizetype(size)).split(QChar(0));
-    platform::MailMessage m;
+    mail::MailMessage m;
     m.userAddress = fields.value(0);
     m.subject = fields.value(1);
     m.body = fields.value(2);
     m.recipients = fields.mid(3);
     m.toHeader = m.recipients.join(QLatin1Char(','));
     for (const QString& field : fields)
-        if (platform::isMailbox(field))
+        if (mail::isMailbox(field))
             for (const QChar c : field)
                 if (c.unicode() <= 0x20 || c.unicode() >= 0x7f || c == QLatin1Char('<') ||
                     c == QLatin1Char('>') || c == QLatin1Char(','))
                     std::abort();
-    if (platform::unsafeMessageReason(m))
+    if (mail::unsafeMessageReason(m))
         return 0;
     const QByteArray message =
-        platform::composeMessage(m, QDateTime::fromSecsSinceEpoch(0, Qt::UTC), "t.0");
+        mail::composeMessage(m, QDateTime::fromSecsSinceEpoch(0, Qt::UTC), "t.0");
     const QByteArray head = message.left(message.indexOf("\r\n\r\n"));
     static const QByteArrayList names{
         "Date:",         "Message-ID:", "From:",         "To:",          "Reply-To:",

@@ -6,10 +6,10 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     QByteArray buffer(reinterpret_cast<const char*>(data), qsizetype(size));
-    QList<platform::SmtpReply> replies;
+    QList<mail::SmtpReply> replies;
     for (int guard = 0; guard < 10000; ++guard) {
         const qsizetype before = buffer.size();
-        const auto reply = platform::takeReply(buffer);
+        const auto reply = mail::takeReply(buffer);
         if (!reply)
             break;
         if (buffer.size() >= before)
@@ -17,18 +17,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         for (const QChar c : reply->text())
             if (c.unicode() < 0x20 || c.unicode() >= 0x7f)
                 std::abort();
-        platform::capabilitiesOf(*reply);
+        mail::capabilitiesOf(*reply);
         replies << *reply;
     }
-    platform::SmtpExchange e;
+    mail::SmtpExchange e;
     e.greeted = size % 2;
-    e.network = platform::LinkProblem(size % 6);
+    e.network = mail::LinkProblem(size % 6);
     if (!replies.isEmpty()) {
         static const char* verbs[] = {"AUTH", "MAIL", "RCPT", "DATA", "EHLO"};
         e.refusedCommand = QLatin1String(verbs[replies.size() % 5]);
         e.refusal = replies.first().text();
     }
-    const auto result = platform::classifyExchange(e);
+    const auto result = mail::classifyExchange(e);
     if (result.succeeded())
         std::abort(); // nothing was accepted
     return 0;

@@ -1,15 +1,15 @@
 // Bounces as Gmail and carriers write them (fixtures in bounces/), and the log records
 // made from them.
-#include "mail/bounce_report.h"
 #include "dispatch/delivery_records.h"
+#include "mail/bounce_report.h"
 
 #include "test_files.h"
 
 #include <QFile>
 #include <QTest>
 
-using dispatch::readBounce;
-using dispatch::RecipientStatus;
+using mail::readBounce;
+using mail::RecipientStatus;
 
 namespace {
 const QString kSend = QStringLiteral("3lq8x0f2k1z7a.1v9c4m2p8s6d@gmail.com");
@@ -76,7 +76,7 @@ class TestBounceReport : public QObject {
         auto pending = send({"5555550100@vtext.com", "5555550101@vtext.com",
                              "5555550100@tmomail.net", "5555550102@txt.att.net",
                              "5555550104@msg.fi.google.com", "5555550105@msg.fi.google.com"});
-        QList<dispatch::BounceReport> bounces;
+        QList<mail::BounceReport> bounces;
         for (const char* name : {"gmail-failure.eml", "gmail-dns.eml", "other-message.eml"})
             bounces << readBounce(bounceFixture(name));
         const QString record = dispatch::deliveryRecord("08/12/2026 09:00", pending, bounces);
@@ -106,12 +106,12 @@ class TestBounceReport : public QObject {
                  QStringLiteral("550 bad 07/12/2026 23:00 To: 1 [2J"));
         QCOMPARE(dispatch::cleanForLog(QString(500, 'x')).size(), 120);
         auto pending = send({"5555550100@vtext.com"});
-        dispatch::BounceReport forged{{kSend},
-                                      {{"5555550100@vtext.com",
-                                        true,
-                                        "5.1.1\r\nTo: x",
-                                        "no\r\n\r\n01/01/2027 00:00\r\nTo: 1",
-                                        {}}}};
+        mail::BounceReport forged{{kSend},
+                                  {{"5555550100@vtext.com",
+                                    true,
+                                    "5.1.1\r\nTo: x",
+                                    "no\r\n\r\n01/01/2027 00:00\r\nTo: 1",
+                                    {}}}};
         const QString record = dispatch::deliveryRecord("now", pending, {forged});
         QCOMPARE(record.count("\r\n"), 4); // the stamp, the heading, one line, the empty line
     }

@@ -5,34 +5,33 @@
 
 #include <QTest>
 
-using platform::LinkProblem;
-using platform::MailFailure;
-using platform::SmtpExchange;
+using mail::LinkProblem;
+using mail::MailFailure;
+using mail::SmtpExchange;
 
 class TestMailProtocols : public QObject {
     Q_OBJECT
   private slots:
     void smtpReplies_comeWholeAndInOrder() {
         QByteArray in = "250-smtp.gmail.com\r\n250-PIPELINING\r\n250 AUTH LOGIN PLAIN\r\n354 Go";
-        const auto ehlo = platform::takeReply(in);
+        const auto ehlo = mail::takeReply(in);
         QVERIFY(ehlo.has_value());
         QCOMPARE(ehlo->code, 250);
         QCOMPARE(ehlo->lines.size(), 3);
-        const auto offered = platform::capabilitiesOf(*ehlo);
+        const auto offered = mail::capabilitiesOf(*ehlo);
         QVERIFY(offered.pipelining && offered.authPlain && offered.authLogin);
-        QVERIFY(!platform::takeReply(in).has_value()); // "354 Go" has not ended yet
+        QVERIFY(!mail::takeReply(in).has_value()); // "354 Go" has not ended yet
         in += "\r\nnonsense\r\n";
-        QCOMPARE(platform::takeReply(in)->code, 354);
-        QCOMPARE(platform::takeReply(in)->code, 0);
+        QCOMPARE(mail::takeReply(in)->code, 354);
+        QCOMPARE(mail::takeReply(in)->code, 0);
         QVERIFY(in.isEmpty());
-        QCOMPARE((platform::SmtpReply{550, {"5.1.1 bad\x01"}}).text(),
+        QCOMPARE((mail::SmtpReply{550, {"5.1.1 bad\x01"}}).text(),
                  QStringLiteral("550 5.1.1 bad?"));
     }
 
     void dotStuffing_doublesLeadingDotsAndEndsWithADot() {
-        QCOMPARE(platform::dotStuffed(".a\r\nb.\r\n..c\r\n"),
-                 QByteArray("..a\r\nb.\r\n...c\r\n.\r\n"));
-        QCOMPARE(platform::dotStuffed("no end"), QByteArray("no end\r\n.\r\n"));
+        QCOMPARE(mail::dotStuffed(".a\r\nb.\r\n..c\r\n"), QByteArray("..a\r\nb.\r\n...c\r\n.\r\n"));
+        QCOMPARE(mail::dotStuffed("no end"), QByteArray("no end\r\n.\r\n"));
     }
 
     void classification_firstRefusalDecides_data() {
@@ -78,41 +77,39 @@ class TestMailProtocols : public QObject {
         e.greeted = greeted;
         e.refusedCommand = refused;
         e.refusal = reply;
-        QCOMPARE(int(platform::classifyExchange(e).failure), kind);
+        QCOMPARE(int(mail::classifyExchange(e).failure), kind);
         e.accepted = true;
-        QVERIFY(platform::classifyExchange(e).succeeded());
+        QVERIFY(mail::classifyExchange(e).succeeded());
     }
 
     void imapResponses_carryTheirLiteralsWhole() {
         bool broken = false;
         QByteArray in = "* 3 FETCH (UID 7 BODY[]<0> {5}\r\nab";
-        QVERIFY(!platform::takeImapResponse(in, broken).has_value());
+        QVERIFY(!mail::takeImapResponse(in, broken).has_value());
         in += "c\r\n)\r\na1 OK done\r\n";
-        const auto fetch = platform::takeImapResponse(in, broken);
+        const auto fetch = mail::takeImapResponse(in, broken);
         QVERIFY(fetch.has_value() && !broken);
         QCOMPARE(fetch->literals, QByteArrayList{"abc\r\n"});
         QCOMPARE(fetch->line, QByteArray("* 3 FETCH (UID 7 BODY[]<0> {5})"));
-        const auto done = platform::takeImapResponse(in, broken);
+        const auto done = mail::takeImapResponse(in, broken);
         QVERIFY(done->isTagged("a1") && done->status() == "OK");
         QByteArray huge = "* 1 FETCH (BODY[] {99999999}\r\n";
-        QVERIFY(!platform::takeImapResponse(huge, broken).has_value());
+        QVERIFY(!mail::takeImapResponse(huge, broken).has_value());
         QVERIFY(broken);
     }
 
     void imapListsAndSearches() {
-        QCOMPARE(platform::listedMailbox(
+        QCOMPARE(mail::listedMailbox(
                      {"* LIST (\\All \\HasNoChildren) \"/\" \"[Gmail]/All Mail\"", {}}, "\\All"),
                  std::optional<QByteArray>("[Gmail]/All Mail"));
-        QCOMPARE(
-            platform::listedMailbox({"* LIST (\\HasNoChildren \\All) \".\" Archive", {}}, "\\all"),
-            std::optional<QByteArray>("Archive"));
-        QVERIFY(!platform::listedMailbox({"* LIST (\\Sent) \"/\" \"Sent\"", {}}, "\\All"));
-        QCOMPARE(
-            platform::listedMailbox({"* LIST (\\All) \"/\" \"My \\\"All\\\" Mail\"", {}}, "\\All"),
-            std::optional<QByteArray>("My \"All\" Mail"));
-        QCOMPARE(platform::searchResults({"* SEARCH 2 84 x 0", {}}), QList<quint32>({2, 84}));
-        QCOMPARE(platform::imapQuoted("a\"b\\c"), QByteArray("\"a\\\"b\\\\c\""));
-        QCOMPARE(platform::imapDate(QDate(2026, 12, 7)), QByteArray("7-Dec-2026"));
+        QCOMPARE(mail::listedMailbox({"* LIST (\\HasNoChildren \\All) \".\" Archive", {}}, "\\all"),
+                 std::optional<QByteArray>("Archive"));
+        QVERIFY(!mail::listedMailbox({"* LIST (\\Sent) \"/\" \"Sent\"", {}}, "\\All"));
+        QCOMPARE(mail::listedMailbox({"* LIST (\\All) \"/\" \"My \\\"All\\\" Mail\"", {}}, "\\All"),
+                 std::optional<QByteArray>("My \"All\" Mail"));
+        QCOMPARE(mail::searchResults({"* SEARCH 2 84 x 0", {}}), QList<quint32>({2, 84}));
+        QCOMPARE(mail::imapQuoted("a\"b\\c"), QByteArray("\"a\\\"b\\\\c\""));
+        QCOMPARE(mail::imapDate(QDate(2026, 12, 7)), QByteArray("7-Dec-2026"));
     }
 };
 

@@ -2,7 +2,7 @@
 
 #include <QTest>
 
-using platform::MailMessage;
+using mail::MailMessage;
 
 namespace {
 MailMessage sample() {
@@ -38,7 +38,7 @@ class TestMimeMessage : public QObject {
     Q_OBJECT
   private slots:
     void message_hasEveryHeaderAndBothParts() {
-        const QByteArray text = platform::composeMessage(
+        const QByteArray text = mail::composeMessage(
             sample(), QDateTime(QDate(2026, 1, 2), QTime(3, 4, 5), Qt::UTC), "tok");
         const QList<QByteArray> headers = headerLines(text);
         QVERIFY(headers.contains("From: ann@gmail.com\r"));
@@ -60,7 +60,7 @@ class TestMimeMessage : public QObject {
     void nonAsciiSubject_isEncodedAndDecodesBack() {
         MailMessage m = sample();
         m.subject = QString::fromUtf8("Grüße – ünïcödé 😀 ") + QString(60, QChar(0x00e9));
-        const QByteArray text = platform::composeMessage(m, QDateTime::currentDateTime(), "t");
+        const QByteArray text = mail::composeMessage(m, QDateTime::currentDateTime(), "t");
         const qsizetype start = text.indexOf("Subject: ") + 9;
         const QByteArray field = text.mid(start, text.indexOf("\r\nMIME-Version") - start);
         QVERIFY(!field.contains(char(0xc3)));
@@ -75,7 +75,7 @@ class TestMimeMessage : public QObject {
         for (int i = 0; i < 300; ++i)
             many << QStringLiteral("555000%1@vtext.com").arg(i, 4, 10, QLatin1Char('0'));
         m.toHeader = many.join(',');
-        const QByteArray text = platform::composeMessage(m, QDateTime::currentDateTime(), "t");
+        const QByteArray text = mail::composeMessage(m, QDateTime::currentDateTime(), "t");
         const qsizetype start = text.indexOf("To: ");
         QByteArray field = text.mid(start + 4, text.indexOf("\r\nReply-To") - start - 4);
         QVERIFY(field.contains("\r\n "));
@@ -95,18 +95,18 @@ class TestMimeMessage : public QObject {
     void mailboxes_followTheSmtpGrammar() {
         for (const char* good : {"5555550100@vtext.com", "555-555-0199@msg.fi.google.com",
                                  "a.b+c_d~e@x-1.example", "x@localhost"})
-            QVERIFY2(platform::isMailbox(QString::fromLatin1(good)), good);
+            QVERIFY2(mail::isMailbox(QString::fromLatin1(good)), good);
         for (const char* bad :
              {"@vtext.com", "a@", "a b@x.com", "a@b@c.com", "a<b@x.com", ".a@x.com", "a..b@x.com",
               "a@-x.com", "a@x..com", "a@x_y.com", "a,b@x.com", "\"q\"@x.com", "a@x.com "})
-            QVERIFY2(!platform::isMailbox(QString::fromLatin1(bad)), bad);
-        QVERIFY(platform::isMailbox(QString(64, 'a') + "@x.com"));
-        QVERIFY(!platform::isMailbox(QString(65, 'a') + "@x.com"));
+            QVERIFY2(!mail::isMailbox(QString::fromLatin1(bad)), bad);
+        QVERIFY(mail::isMailbox(QString(64, 'a') + "@x.com"));
+        QVERIFY(!mail::isMailbox(QString(65, 'a') + "@x.com"));
         const QString longDomain = QString(63, 'b') + "." + QString(63, 'c') + "." +
                                    QString(63, 'd') + "." + QString(60, 'e');
-        QVERIFY(platform::isMailbox("a@" + longDomain));   // 254 in all
-        QVERIFY(!platform::isMailbox("ab@" + longDomain)); // 255
-        QVERIFY(!platform::isMailbox(QString::fromUtf8("j\xc3\xb6@x.com")));
+        QVERIFY(mail::isMailbox("a@" + longDomain));   // 254 in all
+        QVERIFY(!mail::isMailbox("ab@" + longDomain)); // 255
+        QVERIFY(!mail::isMailbox(QString::fromUtf8("j\xc3\xb6@x.com")));
     }
 
     void lineBreaksInHeaders_areRefused() {
@@ -120,13 +120,13 @@ class TestMimeMessage : public QObject {
             m.recipients[1] = "2@a.example>\r\nRCPT TO:<x@y";
         else
             m.subject = QStringLiteral("a") + QChar(0) + "b";
-        const auto reason = platform::unsafeMessageReason(m);
+        const auto reason = mail::unsafeMessageReason(m);
         QVERIFY(reason.has_value());
         QVERIFY(reason->contains(QLatin1String("line break")));
-        QVERIFY(!platform::unsafeMessageReason(sample()).has_value());
+        QVERIFY(!mail::unsafeMessageReason(sample()).has_value());
         auto spaced = sample();
         spaced.recipients << "a b@x.example";
-        QVERIFY(platform::unsafeMessageReason(spaced)->contains(QLatin1String("a b@x.example")));
+        QVERIFY(mail::unsafeMessageReason(spaced)->contains(QLatin1String("a b@x.example")));
     }
 };
 

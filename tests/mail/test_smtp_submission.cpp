@@ -15,8 +15,8 @@
 #include <QTimer>
 #include <QTreeWidget>
 
-using platform::MailFailure;
-using platform::MailMessage;
+using mail::MailFailure;
+using mail::MailMessage;
 
 namespace {
 
@@ -49,7 +49,7 @@ class TestSmtpSubmission : public QObject {
     std::unique_ptr<TestCertificates> certificates;
     std::unique_ptr<LocalSmtpServer> server;
 
-    platform::MailOptions options(const QString& ca = "ca.pem") const {
+    mail::MailOptions options(const QString& ca = "ca.pem") const {
         return server->clientOptions(certificates->path(ca));
     }
     static MailMessage message(const QStringList& recipients) {
@@ -73,7 +73,7 @@ class TestSmtpSubmission : public QObject {
     void cleanupTestCase() { server.reset(); }
 
     void send_throughTheWindow_deliversEverythingAndLogs() {
-        platform::SmtpMailSubmitter submitter(options());
+        mail::SmtpMailSubmitter submitter(options());
         FormFixture f;
         f.submitter = &submitter;
         app::Form1& form = f.open();
@@ -116,7 +116,7 @@ class TestSmtpSubmission : public QObject {
     }
 
     void lfFileAndFullAddress_sendExactlyTheFilesNumbersAsTyped() {
-        platform::SmtpMailSubmitter submitter(options());
+        mail::SmtpMailSubmitter submitter(options());
         FormFixture f;
         f.submitter = &submitter;
         app::Form1& form = f.open();
@@ -140,7 +140,7 @@ class TestSmtpSubmission : public QObject {
     }
 
     void over100_answeredYes_reachesEveryRecipient() {
-        platform::SmtpMailSubmitter submitter(options());
+        mail::SmtpMailSubmitter submitter(options());
         FormFixture f;
         f.submitter = &submitter;
         app::Form1& form = f.open();
@@ -185,7 +185,7 @@ class TestSmtpSubmission : public QObject {
         QFETCH(QStringList, recipients);
         QFETCH(int, failure);
         QFETCH(QString, replyPart);
-        platform::SmtpMailSubmitter submitter(options());
+        mail::SmtpMailSubmitter submitter(options());
         MailMessage m = message(recipients);
         m.password = password;
         if (replyPart == "line break")
@@ -197,13 +197,13 @@ class TestSmtpSubmission : public QObject {
 
     void mailModule_isLoadedOnTheFirstSend() {
         const QString program = QString::fromLocal8Bit(qgetenv("PARLIVO_PROGRAM_DIR"));
-        platform::LazyMailSubmitter lazy(program + "/libparlivo_mail", nullptr, options());
+        mail::LazyMailSubmitter lazy(program + "/libparlivo_mail", nullptr, options());
         QVERIFY(lazy.submit(message({"1@a.example"})).succeeded());
         const auto received = server->nextMessage();
         QVERIFY(received.has_value());
         QCOMPARE(received->recipients, QStringList({"1@a.example"}));
 
-        platform::LazyMailSubmitter missing(program + "/no-such-module", nullptr, options());
+        mail::LazyMailSubmitter missing(program + "/no-such-module", nullptr, options());
         const auto result = missing.submit(message({"1@a.example"}));
         QCOMPARE(result.failure, MailFailure::General);
         QVERIFY(
@@ -219,7 +219,7 @@ class TestSmtpSubmission : public QObject {
         QFETCH(QString, mode);
         LocalSmtpServer only(*certificates, mode);
         QVERIFY(only.port() > 0);
-        platform::SmtpMailSubmitter submitter(only.clientOptions(certificates->path("ca.pem")));
+        mail::SmtpMailSubmitter submitter(only.clientOptions(certificates->path("ca.pem")));
         QVERIFY(submitter.submit(message({"1@a.example"})).succeeded());
         MailMessage wrong = message({"1@a.example"});
         wrong.password = "wrong";
@@ -231,14 +231,14 @@ class TestSmtpSubmission : public QObject {
         QVERIFY(probe.listen(QHostAddress::LocalHost));
         const int port = probe.serverPort();
         probe.close();
-        platform::MailOptions toNowhere = options();
+        mail::MailOptions toNowhere = options();
         toNowhere.connectPort = quint16(port);
-        platform::SmtpMailSubmitter submitter(toNowhere);
+        mail::SmtpMailSubmitter submitter(toNowhere);
         QCOMPARE(submitter.submit(message({"1@a.example"})).failure, MailFailure::Unreachable);
     }
 
     void untrustedCertificate_isUntrusted() {
-        platform::SmtpMailSubmitter submitter(options("other.pem"));
+        mail::SmtpMailSubmitter submitter(options("other.pem"));
         const auto result = submitter.submit(message({"1@a.example"}));
         QCOMPARE(result.failure, MailFailure::Untrusted);
         QVERIFY2(result.description.contains(QLatin1String("certificate")),
@@ -252,7 +252,7 @@ class TestSmtpSubmission : public QObject {
         QList<ReceivedMail> received;
         QList<int> turns;
         for (LocalSmtpServer* to : {server.get(), &pipelining}) {
-            platform::SmtpMailSubmitter submitter(to->clientOptions(certificates->path("ca.pem")));
+            mail::SmtpMailSubmitter submitter(to->clientOptions(certificates->path("ca.pem")));
             const auto result = submitter.submit(message(recipients));
             QVERIFY2(result.succeeded(), qPrintable(result.description));
             QVERIFY(result.messageId.endsWith(QLatin1String("@gmail.com")));
@@ -303,7 +303,7 @@ class TestSmtpSubmission : public QObject {
         QFETCH(QStringList, refused);
         LocalSmtpServer refusing(*certificates, modes);
         QVERIFY(refusing.port() > 0);
-        platform::SmtpMailSubmitter submitter(refusing.clientOptions(certificates->path("ca.pem")));
+        mail::SmtpMailSubmitter submitter(refusing.clientOptions(certificates->path("ca.pem")));
         const auto result = submitter.submit(message(recipients));
         QCOMPARE(int(result.failure), failure);
         QCOMPARE(result.refusedAddresses, refused);
@@ -313,9 +313,9 @@ class TestSmtpSubmission : public QObject {
     void silenceAfterTheMessage_endsWithinTheStallLimit() {
         LocalSmtpServer silent(*certificates, "pipelining,silent-after-data");
         QVERIFY(silent.port() > 0);
-        platform::MailOptions limits = silent.clientOptions(certificates->path("ca.pem"));
+        mail::MailOptions limits = silent.clientOptions(certificates->path("ca.pem"));
         limits.stallMs = 1000;
-        platform::SmtpMailSubmitter submitter(limits);
+        mail::SmtpMailSubmitter submitter(limits);
         QElapsedTimer timer;
         timer.start();
         const auto result = submitter.submit(message({"1@a.example"}));
@@ -327,9 +327,9 @@ class TestSmtpSubmission : public QObject {
     void slowServer_endsAtTheDeadline() {
         LocalSmtpServer slow(*certificates, "slow");
         QVERIFY(slow.port() > 0);
-        platform::MailOptions limits = slow.clientOptions(certificates->path("ca.pem"));
+        mail::MailOptions limits = slow.clientOptions(certificates->path("ca.pem"));
         limits.deadlineMs = 1000; // every reply comes in time, the whole does not
-        platform::SmtpMailSubmitter submitter(limits);
+        mail::SmtpMailSubmitter submitter(limits);
         QElapsedTimer timer;
         timer.start();
         const auto result = submitter.submit(message({"1@a.example", "2@a.example"}));
@@ -341,7 +341,7 @@ class TestSmtpSubmission : public QObject {
     void slowSend_keepsTheWindowAliveAndHoldsInputAndClose() {
         LocalSmtpServer slow(*certificates, "slow");
         QVERIFY(slow.port() > 0);
-        platform::SmtpMailSubmitter submitter(slow.clientOptions(certificates->path("ca.pem")));
+        mail::SmtpMailSubmitter submitter(slow.clientOptions(certificates->path("ca.pem")));
         FormFixture f;
         f.submitter = &submitter;
         app::Form1& form = f.open();
@@ -374,7 +374,7 @@ class TestSmtpSubmission : public QObject {
     void silentServer_endsTheSendInBoundedTime() {
         LocalSmtpServer silent(*certificates, "stall");
         QVERIFY(silent.port() > 0);
-        platform::SmtpMailSubmitter submitter(silent.clientOptions(certificates->path("ca.pem")));
+        mail::SmtpMailSubmitter submitter(silent.clientOptions(certificates->path("ca.pem")));
         QElapsedTimer timer;
         timer.start();
         const auto result = submitter.submit(message({"1@a.example"}));

@@ -38,15 +38,15 @@ class TestNotice : public QObject {
         f.open();
         notice::Form2* notice = f.form->notice();
         moveOver(notice->PushButton1);
-        QCOMPARE(notice->pointer().style(), int(app::kHandPointer));
+        QCOMPARE(notice->pointer().style(), int(core::kHandPointer));
         moveOver(notice->Label1); // the label changes nothing
-        QCOMPARE(notice->pointer().style(), int(app::kHandPointer));
+        QCOMPARE(notice->pointer().style(), int(core::kHandPointer));
         moveOver(notice);
-        QCOMPARE(notice->pointer().style(), int(app::kDefaultPointer));
-        notice->pointer().setStyle(app::kBusyPointer);
+        QCOMPARE(notice->pointer().style(), int(core::kDefaultPointer));
+        notice->pointer().setStyle(core::kBusyPointer);
         moveOver(notice->PushButton1);
         moveOver(notice);
-        QCOMPARE(notice->pointer().style(), int(app::kBusyPointer));
+        QCOMPARE(notice->pointer().style(), int(core::kBusyPointer));
     }
 
     void closingTheNotice_storesTheCarriersOnceAndEnds() {

@@ -55,7 +55,7 @@ class TestRecipientLists : public QObject {
                               "666", "111", "222", "333"}));
         QCOMPARE(f->desktop.dialogTitles.first(),
                  QStringLiteral("Load List(s) - Hold Ctrl to select multiple list files"));
-        QCOMPARE(form->pointer().style(), int(app::kDefaultPointer));
+        QCOMPARE(form->pointer().style(), int(core::kDefaultPointer));
         QVERIFY(f->desktop.boxes.isEmpty());
     }
 
@@ -67,8 +67,8 @@ class TestRecipientLists : public QObject {
         };
         f->desktop.chosenFiles = {{f->folder.path() + "/missing.txt", path}};
         form->PushButton3_Click();
-        QCOMPARE(styleWhileShown, int(app::kBusyPointer));
-        QCOMPARE(form->pointer().style(), int(app::kDefaultPointer));
+        QCOMPARE(styleWhileShown, int(core::kBusyPointer));
+        QCOMPARE(form->pointer().style(), int(core::kDefaultPointer));
     }
 
     void loadFiles_missingAndUnreadableFilesDoNotStopTheOthers() {
@@ -94,7 +94,7 @@ class TestRecipientLists : public QObject {
     void loadFiles_cancelAppendsNothing() {
         form->PushButton3_Click();
         QCOMPARE(form->ListView1->topLevelItemCount(), 0);
-        QCOMPARE(form->pointer().style(), int(app::kDefaultPointer));
+        QCOMPARE(form->pointer().style(), int(core::kDefaultPointer));
     }
 
     void samplesTwiceAndClear() {
@@ -111,10 +111,10 @@ class TestRecipientLists : public QObject {
     void doubleClick_removesTheSelectedRowUnlessBusy() {
         form->PushButton13_Click();
         select(form->ListView1, 0);
-        form->pointer().setStyle(app::kBusyPointer);
+        form->pointer().setStyle(core::kBusyPointer);
         form->ListView1_DblClick();
         QCOMPARE(form->ListView1->topLevelItemCount(), 2);
-        form->pointer().setStyle(app::kDefaultPointer);
+        form->pointer().setStyle(core::kDefaultPointer);
         form->ListView1_DblClick();
         QCOMPARE(rowsOf(form->ListView1), QStringList({"555-555-0199"}));
         form->ListView1->clearSelection();
@@ -184,7 +184,7 @@ class TestRecipientLists : public QObject {
         QCOMPARE(f->desktop.boxes.size(), 1);
         QVERIFY(f->desktop.boxes[0].text.startsWith(
             QLatin1String("Overflow\r\nin Velmora2017/04/05.Form1.PushButton3_Click at line 138")));
-        QCOMPARE(form->pointer().style(), int(app::kDefaultPointer));
+        QCOMPARE(form->pointer().style(), int(core::kDefaultPointer));
     }
 
     void ticksAndDefaults() {
@@ -212,7 +212,7 @@ class TestRecipientLists : public QObject {
         QCOMPARE(recipients::CountCheckedCarriers(form->ListView2), qint16(32767));
         QVERIFY(f->desktop.boxes.isEmpty());
         recipients::appendCarrier(form->ListView2, "one.more", true);
-        QVERIFY_THROWS_EXCEPTION(app::Failure, recipients::CountCheckedCarriers(form->ListView2));
+        QVERIFY_THROWS_EXCEPTION(core::Failure, recipients::CountCheckedCarriers(form->ListView2));
     }
 };
 

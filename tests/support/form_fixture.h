@@ -18,8 +18,8 @@ struct FormFixture {
     ScriptedDesktop desktop;
     MemorySettings settings;
     ScriptedMail mail;
-    platform::MailSubmitter* submitter = &mail; // the mail layer the window uses
-    platform::MailboxReader* mailbox = nullptr; // where the window reads bounces
+    mail::MailSubmitter* submitter = &mail; // the mail layer the window uses
+    mail::MailboxReader* mailbox = nullptr; // where the window reads bounces
     FixedClock clock;
     ScriptedRandom random;
     // A stand-in for the ping that answers as an online machine would.

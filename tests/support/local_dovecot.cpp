@@ -102,8 +102,8 @@ QStringList LocalDovecot::mailFiles() const {
     return files;
 }
 
-platform::MailOptions LocalDovecot::clientOptions(const QString& caFile) const {
-    platform::MailOptions options = platform::MailOptions();
+mail::MailOptions LocalDovecot::clientOptions(const QString& caFile) const {
+    mail::MailOptions options = mail::MailOptions();
     options.host = QStringLiteral("imap.gmail.com");
     options.port = 993;
     options.connectAddress = QStringLiteral("127.0.0.1");

@@ -17,7 +17,7 @@ class LocalDovecot {
     int port() const { return port_; }
     // The maildir's file names (new/ and cur/), which carry the messages' flags.
     QStringList mailFiles() const;
-    platform::MailOptions clientOptions(const QString& caFile) const;
+    mail::MailOptions clientOptions(const QString& caFile) const;
 
   private:
     QTemporaryDir lab_;

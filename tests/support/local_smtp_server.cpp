@@ -86,8 +86,8 @@ std::optional<ReceivedMail> LocalSmtpServer::nextMessage(int waitMs) {
     return mail;
 }
 
-platform::MailOptions LocalSmtpServer::clientOptions(const QString& caFile) const {
-    platform::MailOptions options;
+mail::MailOptions LocalSmtpServer::clientOptions(const QString& caFile) const {
+    mail::MailOptions options;
     options.connectAddress = QStringLiteral("127.0.0.1");
     options.connectPort = quint16(port_);
     options.caFile = caFile;

@@ -38,7 +38,7 @@ class LocalSmtpServer {
     int port() const { return port_; }
     std::optional<ReceivedMail> nextMessage(int waitMs = 5000);
     // Client options that reach this server as smtp.gmail.com and trust `caFile`.
-    platform::MailOptions clientOptions(const QString& caFile) const;
+    mail::MailOptions clientOptions(const QString& caFile) const;
 
   private:
     QProcess process_;

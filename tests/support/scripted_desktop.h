@@ -1,8 +1,8 @@
 #pragma once
 
+#include "mail/mail_submitter.h"
 #include "platform/clock.h"
 #include "platform/desktop.h"
-#include "mail/mail_submitter.h"
 #include "platform/settings_store.h"
 
 #include <QList>
@@ -79,12 +79,12 @@ class ScriptedRandom final : public platform::RandomSource {
     QList<quint32> seeds;
 };
 
-class ScriptedMail final : public platform::MailSubmitter {
+class ScriptedMail final : public mail::MailSubmitter {
   public:
-    platform::SubmitResult submit(const platform::MailMessage& message) override {
+    mail::SubmitResult submit(const mail::MailMessage& message) override {
         sent << message;
         return result;
     }
-    platform::SubmitResult result;
-    QList<platform::MailMessage> sent;
+    mail::SubmitResult result;
+    QList<mail::MailMessage> sent;
 };
