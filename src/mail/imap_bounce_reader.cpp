@@ -9,6 +9,10 @@ namespace {
 
 constexpr int kMostMessages = 50;
 constexpr int kLogoutWaitMs = 500;
+// However the server answers, one check keeps at most this much of it: a command's untagged
+// responses and the bytes of all responses.
+constexpr qsizetype kMostUntagged = 10000;
+constexpr qsizetype kMostBytes = 16 * 1024 * 1024;
 
 // Bounces since `since`: Gmail's own query language where it is offered (its standard
 // SEARCH matches words only), a standard SEARCH elsewhere. Matches are verified by parsing.
@@ -81,10 +85,10 @@ class ImapSession {
 
   private:
     bool take(QByteArray& in, ImapResponse& response) {
-        const auto taken = takeImapResponse(in, broken_);
+        const auto taken = reader_.take(in);
         if (taken)
             response = *taken;
-        return taken.has_value() || broken_;
+        return taken.has_value() || reader_.broken();
     }
 
     MailboxResult linkFailure() {
@@ -117,7 +121,8 @@ class ImapSession {
                 result_ = linkFailure();
                 return false;
             }
-            if (broken_)
+            if (reader_.broken() || reader_.bytesTaken() > kMostBytes ||
+                untagged.size() >= kMostUntagged)
                 return fail(MailboxFailure::Other,
                             QStringLiteral("The server's answer is too long."));
             if (r.isTagged(tag)) {
@@ -147,20 +152,16 @@ class ImapSession {
             link_.write(tag + " AUTHENTICATE PLAIN " + credentials + "\r\n");
         } else {
             link_.write(tag + " AUTHENTICATE PLAIN\r\n");
-            QByteArray line;
-            if (!link_.waitFor([&](QByteArray& in) {
-                    const qsizetype end = in.indexOf("\r\n");
-                    if (end < 0)
-                        return false;
-                    line = in.left(end);
-                    in.remove(0, end + 2);
-                    return true;
-                })) {
+            ImapResponse go;
+            if (!link_.waitFor([&](QByteArray& in) { return take(in, go); })) {
                 result_ = linkFailure();
                 return false;
             }
-            if (!line.startsWith('+'))
-                return fail(MailboxFailure::LoginRefused, QString::fromLatin1(line.left(200)));
+            if (reader_.broken())
+                return fail(MailboxFailure::Other,
+                            QStringLiteral("The server's answer is too long."));
+            if (!go.line.startsWith('+'))
+                return fail(MailboxFailure::LoginRefused, QString::fromLatin1(go.line.left(200)));
             link_.write(credentials + "\r\n");
         }
         QList<ImapResponse> untagged;
@@ -183,7 +184,7 @@ class ImapSession {
     const MailOptions& options_;
     TlsConnection link_;
     MailboxResult result_;
-    bool broken_ = false;
+    ImapResponseReader reader_;
     bool loggedIn_ = false;
     int tags_ = 0;
 };

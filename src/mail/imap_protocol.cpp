@@ -3,16 +3,14 @@
 namespace mail {
 
 namespace {
-constexpr qsizetype kLongestLine = 64 * 1024;
-
 // The size of the literal announced at the end of a line: "{123}" or "{123+}".
-std::optional<qsizetype> literalSize(const QByteArray& line) {
+std::optional<qsizetype> literalSize(QByteArrayView line) {
     if (!line.endsWith('}'))
         return std::nullopt;
     const qsizetype open = line.lastIndexOf('{');
     if (open < 0)
         return std::nullopt;
-    QByteArray digits = line.mid(open + 1, line.size() - open - 2);
+    QByteArray digits = line.sliced(open + 1, line.size() - open - 2).toByteArray();
     if (digits.endsWith('+'))
         digits.chop(1);
     bool ok = false;
@@ -28,37 +26,47 @@ QByteArray ImapResponse::status() const {
     return words.value(1).toUpper();
 }
 
-std::optional<ImapResponse> takeImapResponse(QByteArray& buffer, bool& broken) {
-    ImapResponse response;
-    qsizetype at = 0;
+std::optional<ImapResponse> ImapResponseReader::fail() {
+    broken_ = true;
+    return std::nullopt;
+}
+
+std::optional<ImapResponse> ImapResponseReader::take(QByteArray& buffer) {
+    if (broken_)
+        return std::nullopt;
     for (;;) {
-        const qsizetype end = buffer.indexOf("\r\n", at);
+        if (literal_ >= 0) {
+            if (buffer.size() - lineStart_ < literal_)
+                return std::nullopt;
+            partial_.literals << buffer.mid(lineStart_, literal_);
+            lineStart_ = scanned_ = lineStart_ + literal_;
+            literal_ = -1;
+            continue;
+        }
+        const qsizetype end = buffer.indexOf("\r\n", qMax(scanned_, lineStart_));
         if (end < 0) {
-            if (buffer.size() - at > kLongestLine)
-                broken = true;
+            // A CR at the end may be the first half of the line's end.
+            scanned_ = qMax(lineStart_, buffer.size() - 1);
+            if (buffer.size() - lineStart_ > kLongestImapLine || buffer.size() > kLongestResponse)
+                return fail();
             return std::nullopt;
         }
-        if (end - at > kLongestLine) {
-            broken = true;
-            return std::nullopt;
-        }
-        const QByteArray line = buffer.mid(at, end - at);
-        response.line += line;
-        at = end + 2;
+        if (end - lineStart_ > kLongestImapLine)
+            return fail();
+        const QByteArrayView line = QByteArrayView(buffer).sliced(lineStart_, end - lineStart_);
+        partial_.line += line;
         const auto size = literalSize(line);
-        if (!size)
-            break;
-        if (*size > kLongestLiteral) {
-            broken = true;
-            return std::nullopt;
+        lineStart_ = scanned_ = end + 2;
+        if (!size) {
+            buffer.remove(0, lineStart_);
+            taken_ += lineStart_;
+            lineStart_ = scanned_ = 0;
+            return std::exchange(partial_, {});
         }
-        if (buffer.size() - at < *size)
-            return std::nullopt;
-        response.literals << buffer.mid(at, *size);
-        at += *size;
+        if (*size > kLongestLiteral || lineStart_ + *size > kLongestResponse)
+            return fail();
+        literal_ = *size;
     }
-    buffer.remove(0, at);
-    return response;
 }
 
 QList<quint32> searchResults(const ImapResponse& response) {

@@ -60,8 +60,8 @@ class SmtpSession {
     int turns() const { return link_.turns(); }
 
   private:
-    static bool take(QByteArray& in, SmtpReply& reply) {
-        const auto taken = takeReply(in);
+    bool take(QByteArray& in, SmtpReply& reply) {
+        const auto taken = replies_.take(in);
         if (taken)
             reply = *taken;
         return taken.has_value();
@@ -219,6 +219,7 @@ class SmtpSession {
     const MailOptions& options_;
     SmtpExchange& exchange_;
     TlsConnection link_;
+    SmtpReplyReader replies_;
 };
 
 } // namespace

@@ -28,27 +28,36 @@ QString SmtpReply::text() const {
     return all.left(kLongestReplyText);
 }
 
-std::optional<SmtpReply> takeReply(QByteArray& buffer) {
-    SmtpReply reply;
-    qsizetype at = 0;
+std::optional<SmtpReply> SmtpReplyReader::finish(QByteArray& buffer, SmtpReply reply) {
+    buffer.remove(0, lineStart_);
+    partial_ = {};
+    lineStart_ = scanned_ = 0;
+    return reply;
+}
+
+std::optional<SmtpReply> SmtpReplyReader::take(QByteArray& buffer) {
     for (;;) {
-        const qsizetype end = buffer.indexOf('\n', at);
-        if (end < 0)
+        const qsizetype end = buffer.indexOf('\n', qMax(scanned_, lineStart_));
+        if (end < 0) {
+            scanned_ = buffer.size();
+            if (scanned_ - lineStart_ > kLongestReplyLine)
+                return finish(buffer, {0, {"a reply line longer than 4096 bytes"}});
             return std::nullopt;
-        QByteArray line = buffer.mid(at, end - at);
+        }
+        if (end - lineStart_ > kLongestReplyLine)
+            return finish(buffer, {0, {"a reply line longer than 4096 bytes"}});
+        QByteArray line = buffer.mid(lineStart_, end - lineStart_);
         if (line.endsWith('\r'))
             line.chop(1);
-        at = end + 1;
-        if (!isReplyCode(line)) {
-            buffer.remove(0, at);
-            return SmtpReply{0, {line}};
-        }
-        reply.code = line.left(3).toInt();
-        reply.lines << line.mid(4);
-        if (line.size() < 4 || line[3] != '-') {
-            buffer.remove(0, at);
-            return reply;
-        }
+        lineStart_ = scanned_ = end + 1;
+        if (!isReplyCode(line))
+            return finish(buffer, {0, {line}});
+        partial_.code = line.left(3).toInt();
+        partial_.lines << line.mid(4);
+        if (line.size() < 4 || line[3] != '-')
+            return finish(buffer, std::exchange(partial_, {}));
+        if (partial_.lines.size() >= kMostReplyLines)
+            return finish(buffer, {0, {"a reply of more than 100 lines"}});
     }
 }
 

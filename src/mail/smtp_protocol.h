@@ -6,6 +6,7 @@
 #include <QByteArray>
 #include <QByteArrayList>
 #include <optional>
+#include <utility>
 
 namespace mail {
 
@@ -18,10 +19,30 @@ struct SmtpReply {
     QString text() const;
 };
 
-// Takes one complete reply off the front of `buffer`, or nothing while its last line has
-// not arrived. A line that is no reply ("abc", no code) gives code 0, which the caller
-// treats as a broken server.
-std::optional<SmtpReply> takeReply(QByteArray& buffer);
+// Bounds of one reply: RFC 5321 allows 512 octets a line; anything past these is no SMTP.
+inline constexpr qsizetype kLongestReplyLine = 4096;
+inline constexpr qsizetype kMostReplyLines = 100;
+
+// Reads replies off the front of a buffer that grows only at its end between calls. Each
+// byte is looked at once, however the reply is split into pieces, and what waits for the
+// end of a reply is bounded: a line longer than kLongestReplyLine or a reply of more than
+// kMostReplyLines lines is no reply.
+class SmtpReplyReader {
+  public:
+    // Takes one complete reply off the front of `buffer`, or nothing while its last line
+    // has not arrived. A line that is no reply ("abc", no code) or passes a bound gives
+    // code 0 with the reason as its line; the caller treats it as a broken server.
+    std::optional<SmtpReply> take(QByteArray& buffer);
+    // The lines of the reply read so far but not yet complete.
+    qsizetype waitingLines() const { return partial_.lines.size(); }
+
+  private:
+    std::optional<SmtpReply> finish(QByteArray& buffer, SmtpReply reply);
+
+    SmtpReply partial_;
+    qsizetype lineStart_ = 0; // where the line being read starts in the buffer
+    qsizetype scanned_ = 0;   // how far the buffer was searched for its end
+};
 
 // What an EHLO reply offers.
 struct SmtpCapabilities {

@@ -6,10 +6,42 @@
 
 namespace mail {
 
+namespace {
+// Data arrives in pieces of at most this size, so that the event loop turns between them
+// however fast the server writes.
+constexpr qint64 kReadPiece = 64 * 1024;
+// No protocol of ours lets this much wait unread: a server that sends it is cut off.
+constexpr qsizetype kMostWaiting = 16 * 1024 * 1024;
+
+bool namesMatch(const QString& pattern, const QString& host) {
+    if (pattern.compare(host, Qt::CaseInsensitive) == 0)
+        return true;
+    // "*.example.com" stands for exactly one whole leftmost label.
+    if (!pattern.startsWith(QLatin1String("*.")) || pattern.count(QLatin1Char('.')) < 2)
+        return false;
+    const qsizetype dot = host.indexOf(QLatin1Char('.'));
+    return dot > 0 && host.mid(dot).compare(pattern.mid(1), Qt::CaseInsensitive) == 0;
+}
+} // namespace
+
+bool certificateNamesHost(const QSslCertificate& certificate, const QString& host) {
+    const QStringList names =
+        certificate.subjectAlternativeNames().values(QSsl::AlternativeNameEntryType::DnsEntry);
+    if (names.isEmpty())
+        return true; // no DNS names: the common name, which Qt has checked, counts
+    return std::any_of(names.begin(), names.end(),
+                       [&](const QString& name) { return namesMatch(name, host); });
+}
+
 TlsConnection::TlsConnection(Limits limits) : limits_(limits) {
+    socket_.setReadBufferSize(kReadPiece);
     connect(&socket_, &QSslSocket::readyRead, this, [this] {
         inbox_ += socket_.readAll();
         sinceProgress_.restart();
+        if (inbox_.size() > kMostWaiting) {
+            fail(Problem::Closed, QStringLiteral("The server sent more than any answer needs."));
+            socket_.abort();
+        }
         wake();
     });
     connect(&socket_, &QSslSocket::encryptedBytesWritten, this, [this] {
@@ -17,6 +49,19 @@ TlsConnection::TlsConnection(Limits limits) : limits_(limits) {
         wake();
     });
     connect(&socket_, &QSslSocket::encrypted, this, [this] {
+        // When the certificate lists DNS names, only they name the server (RFC 6125).
+        if (!certificateNamesHost(socket_.peerCertificate(), socket_.peerVerifyName())) {
+            fail(Problem::Untrusted,
+                 QStringLiteral("The certificate does not name %1: it names %2.")
+                     .arg(socket_.peerVerifyName(),
+                          socket_.peerCertificate()
+                              .subjectAlternativeNames()
+                              .values(QSsl::AlternativeNameEntryType::DnsEntry)
+                              .join(QLatin1String(", "))));
+            socket_.abort();
+            wake();
+            return;
+        }
         open_ = true;
         sinceProgress_.restart();
         wake();
@@ -28,11 +73,13 @@ TlsConnection::TlsConnection(Limits limits) : limits_(limits) {
     connect(&socket_, &QSslSocket::errorOccurred, this, [this](QAbstractSocket::SocketError error) {
         const QString text = socket_.errorString();
         if (!open_) {
-            const bool tls = error == QAbstractSocket::SslHandshakeFailedError ||
-                             error == QAbstractSocket::SslInternalError ||
-                             error == QAbstractSocket::SslInvalidUserDataError ||
-                             (error == QAbstractSocket::RemoteHostClosedError &&
-                              socket_.state() != QAbstractSocket::ConnectingState);
+            // A server that ends the connection before TLS said anything of its certificate
+            // was not reached; only a failed handshake or certificate is a question of trust.
+            const bool tls =
+                error == QAbstractSocket::SslHandshakeFailedError ||
+                error == QAbstractSocket::SslInternalError ||
+                error == QAbstractSocket::SslInvalidUserDataError ||
+                (error == QAbstractSocket::RemoteHostClosedError && !sslProblems_.isEmpty());
             if (tls)
                 fail(Problem::Untrusted,
                      sslProblems_.isEmpty() ? text : sslProblems_.join(QLatin1String("; ")));

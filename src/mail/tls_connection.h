@@ -11,6 +11,10 @@ class QEventLoop;
 
 namespace mail {
 
+// True when the certificate names `host`: by one of its DNS subject alternative names when it
+// has any (its common name is then ignored), otherwise by the checks TLS has made already.
+bool certificateNamesHost(const QSslCertificate& certificate, const QString& host);
+
 // A verified TLS connection whose every wait runs the event loop, so that the windows stay
 // alive, and ends at the first of three limits: the connection time-out (until `opened`),
 // the stall limit (no byte in either direction) and the overall deadline.

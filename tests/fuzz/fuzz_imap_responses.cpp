@@ -1,5 +1,6 @@
 // IMAP responses as a server may send them, in two pieces: literals come whole or not at
-// all, a response always consumes input, and lists and searches never fail.
+// all, a response always consumes input, what waits stays within the bounds, and lists and
+// searches never fail.
 #include "mail/imap_protocol.h"
 
 #include <cstdlib>
@@ -7,11 +8,13 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const QByteArray all(reinterpret_cast<const char*>(data), qsizetype(size));
     QByteArray buffer = all.left(all.size() / 2);
-    bool broken = false;
+    mail::ImapResponseReader reader;
     bool fedRest = false;
-    for (int guard = 0; guard < 10000 && !broken; ++guard) {
+    for (int guard = 0; guard < 10000 && !reader.broken(); ++guard) {
         const qsizetype before = buffer.size();
-        const auto response = mail::takeImapResponse(buffer, broken);
+        const auto response = reader.take(buffer);
+        if (reader.waitingBytes() > mail::kLongestResponse)
+            std::abort();
         if (!response) {
             if (fedRest)
                 break;
@@ -24,6 +27,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         for (const QByteArray& literal : response->literals)
             if (literal.size() > mail::kLongestLiteral)
                 std::abort();
+        if (response->line.size() > mail::kLongestResponse)
+            std::abort();
         mail::searchResults(*response);
         mail::listedMailbox(*response, "\\All");
         response->status();

@@ -14,19 +14,57 @@ class TestMailProtocols : public QObject {
   private slots:
     void smtpReplies_comeWholeAndInOrder() {
         QByteArray in = "250-smtp.gmail.com\r\n250-PIPELINING\r\n250 AUTH LOGIN PLAIN\r\n354 Go";
-        const auto ehlo = mail::takeReply(in);
+        mail::SmtpReplyReader replies;
+        const auto ehlo = replies.take(in);
         QVERIFY(ehlo.has_value());
         QCOMPARE(ehlo->code, 250);
         QCOMPARE(ehlo->lines.size(), 3);
         const auto offered = mail::capabilitiesOf(*ehlo);
         QVERIFY(offered.pipelining && offered.authPlain && offered.authLogin);
-        QVERIFY(!mail::takeReply(in).has_value()); // "354 Go" has not ended yet
+        QVERIFY(!replies.take(in).has_value()); // "354 Go" has not ended yet
         in += "\r\nnonsense\r\n";
-        QCOMPARE(mail::takeReply(in)->code, 354);
-        QCOMPARE(mail::takeReply(in)->code, 0);
+        QCOMPARE(replies.take(in)->code, 354);
+        QCOMPARE(replies.take(in)->code, 0);
         QVERIFY(in.isEmpty());
         QCOMPARE((mail::SmtpReply{550, {"5.1.1 bad\x01"}}).text(),
                  QStringLiteral("550 5.1.1 bad?"));
+    }
+
+    void smtpReplies_inAnyPiecesAndBounded_data() {
+        QTest::addColumn<QByteArray>("stream");
+        QTest::addColumn<int>("code"); // of the first reply; 0: no SMTP
+        QTest::addColumn<int>("lines");
+        QByteArray manyLines;
+        for (int i = 0; i < 100; ++i)
+            manyLines += "250-line\r\n";
+        QTest::newRow("ehlo") << QByteArray("250-a\r\n250-PIPELINING\r\n250 8BITMIME\r\n") << 250
+                              << 3;
+        QTest::newRow("99 continuations and an end") << manyLines.left(99 * 10) + "250 end\r\n"
+                                                     << 250 << 100;
+        QTest::newRow("endless continuations") << manyLines + manyLines << 0 << 1;
+        QTest::newRow("longest line") << "220 " + QByteArray(4090, 'x') + "\r\n" << 220 << 1;
+        QTest::newRow("endless line") << "220 " + QByteArray(9000, 'x') << 0 << 1;
+        QTest::newRow("no code") << QByteArray("HTTP/1.1 400\r\n") << 0 << 1;
+    }
+
+    void smtpReplies_inAnyPiecesAndBounded() {
+        QFETCH(QByteArray, stream);
+        QFETCH(int, code);
+        QFETCH(int, lines);
+        for (const qsizetype piece : {qsizetype(1), qsizetype(7), stream.size()}) {
+            mail::SmtpReplyReader replies;
+            QByteArray in;
+            std::optional<mail::SmtpReply> reply;
+            for (qsizetype at = 0; at < stream.size() && !reply; at += piece) {
+                in += stream.mid(at, piece);
+                reply = replies.take(in);
+                QVERIFY(replies.waitingLines() < mail::kMostReplyLines);
+                QVERIFY(in.size() <= mail::kLongestReplyLine + piece + 100 * 10);
+            }
+            QVERIFY2(reply.has_value(), qPrintable(QString::number(piece)));
+            QCOMPARE(reply->code, code);
+            QCOMPARE(reply->lines.size(), lines);
+        }
     }
 
     void dotStuffing_doublesLeadingDotsAndEndsWithADot() {
@@ -83,19 +121,50 @@ class TestMailProtocols : public QObject {
     }
 
     void imapResponses_carryTheirLiteralsWhole() {
-        bool broken = false;
+        mail::ImapResponseReader reader;
         QByteArray in = "* 3 FETCH (UID 7 BODY[]<0> {5}\r\nab";
-        QVERIFY(!mail::takeImapResponse(in, broken).has_value());
-        in += "c\r\n)\r\na1 OK done\r\n";
-        const auto fetch = mail::takeImapResponse(in, broken);
-        QVERIFY(fetch.has_value() && !broken);
+        QVERIFY(!reader.take(in).has_value());
+        in += "c\r\n)\r";
+        QVERIFY(!reader.take(in).has_value());
+        in += "\na1 OK done\r\n";
+        const auto fetch = reader.take(in);
+        QVERIFY(fetch.has_value() && !reader.broken());
         QCOMPARE(fetch->literals, QByteArrayList{"abc\r\n"});
         QCOMPARE(fetch->line, QByteArray("* 3 FETCH (UID 7 BODY[]<0> {5})"));
-        const auto done = mail::takeImapResponse(in, broken);
+        const auto done = reader.take(in);
         QVERIFY(done->isTagged("a1") && done->status() == "OK");
-        QByteArray huge = "* 1 FETCH (BODY[] {99999999}\r\n";
-        QVERIFY(!mail::takeImapResponse(huge, broken).has_value());
-        QVERIFY(broken);
+        QVERIFY(in.isEmpty());
+        QCOMPARE(reader.bytesTaken(), qsizetype(52));
+    }
+
+    void imapResponses_endAtTheirBounds_data() {
+        QTest::addColumn<QByteArray>("stream");
+        QTest::addColumn<bool>("broken");
+        const QByteArray body(mail::kLongestLiteral, 'b');
+        QByteArray chained = "* 1 FETCH (";
+        for (int i = 0; i < 20; ++i)
+            chained += "X {" + QByteArray::number(body.size()) + "}\r\n" + body + " ";
+        QTest::newRow("largest body") << "* 1 FETCH (BODY[] {65536}\r\n" + body + ")\r\n" << false;
+        QTest::newRow("body over 64 KiB") << QByteArray("* 1 FETCH (BODY[] {65537}\r\n") << true;
+        QTest::newRow("endless line") << "* SEARCH " + QByteArray(300 * 1024, '1') << true;
+        QTest::newRow("chained literals") << chained << true;
+        QTest::newRow("announced, never sent")
+            << QByteArray("* 1 FETCH (BODY[] {99999999}\r\n") << true;
+    }
+
+    void imapResponses_endAtTheirBounds() {
+        QFETCH(QByteArray, stream);
+        QFETCH(bool, broken);
+        mail::ImapResponseReader reader;
+        QByteArray in;
+        std::optional<mail::ImapResponse> response;
+        for (qsizetype at = 0; at < stream.size() && !response && !reader.broken(); at += 4096) {
+            in += stream.mid(at, 4096);
+            response = reader.take(in);
+            QVERIFY(reader.waitingBytes() <= mail::kLongestResponse);
+        }
+        QCOMPARE(reader.broken(), broken);
+        QCOMPARE(response.has_value(), !broken);
     }
 
     void imapListsAndSearches() {

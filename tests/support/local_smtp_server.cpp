@@ -32,28 +32,41 @@ TestCertificates::TestCertificates() {
     ext.open(QIODevice::WriteOnly);
     ext.write("subjectAltName=DNS:smtp.gmail.com,DNS:imap.gmail.com\n");
     ext.close();
-    ok_ = run(QStringList{"req", "-x509"} + ec +
-                  QStringList{"-keyout", "ca.key", "-out", "ca.pem", "-days", "2", "-subj",
-                              "/CN=Test CA"},
-              dir) &&
-          run(QStringList{"req"} + ec +
-                  QStringList{"-keyout", "server.key", "-out", "server.csr", "-subj",
-                              "/CN=smtp.gmail.com"},
-              dir) &&
-          run({"x509", "-req", "-in", "server.csr", "-CA", "ca.pem", "-CAkey", "ca.key",
-               "-CAcreateserial", "-out", "server.pem", "-days", "2", "-extfile", "ext.cnf"},
-              dir) &&
-          run(QStringList{"req", "-x509"} + ec +
-                  QStringList{"-keyout", "other.key", "-out", "other.pem", "-days", "2", "-subj",
-                              "/CN=Other CA"},
-              dir);
+    QFile otherExt(dir + "/other-ext.cnf");
+    otherExt.open(QIODevice::WriteOnly);
+    otherExt.write("subjectAltName=DNS:other.example\n");
+    otherExt.close();
+    ok_ =
+        run(QStringList{"req", "-x509"} + ec +
+                QStringList{"-keyout", "ca.key", "-out", "ca.pem", "-days", "2", "-subj",
+                            "/CN=Test CA"},
+            dir) &&
+        run(QStringList{"req"} + ec +
+                QStringList{"-keyout", "server.key", "-out", "server.csr", "-subj",
+                            "/CN=smtp.gmail.com"},
+            dir) &&
+        run({"x509", "-req", "-in", "server.csr", "-CA", "ca.pem", "-CAkey", "ca.key",
+             "-CAcreateserial", "-out", "server.pem", "-days", "2", "-extfile", "ext.cnf"},
+            dir) &&
+        run(QStringList{"req", "-x509"} + ec +
+                QStringList{"-keyout", "other.key", "-out", "other.pem", "-days", "2", "-subj",
+                            "/CN=Other CA"},
+            dir) &&
+        run(QStringList{"req"} + ec +
+                QStringList{"-keyout", "san-other.key", "-out", "san-other.csr", "-subj",
+                            "/CN=smtp.gmail.com"},
+            dir) &&
+        run({"x509", "-req", "-in", "san-other.csr", "-CA", "ca.pem", "-CAkey", "ca.key",
+             "-CAcreateserial", "-out", "san-other.pem", "-days", "2", "-extfile", "other-ext.cnf"},
+            dir);
 }
 
-LocalSmtpServer::LocalSmtpServer(const TestCertificates& certificates, const QString& modes) {
+LocalSmtpServer::LocalSmtpServer(const TestCertificates& certificates, const QString& modes,
+                                 const QString& script, const QString& certificate) {
     process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     process_.start("/usr/bin/python3",
-                   {sourceDir() + "/tests/mail/smtp_test_server.py",
-                    certificates.path("server.pem"), certificates.path("server.key"), modes});
+                   {sourceDir() + "/tests/mail/" + script, certificates.path(certificate + ".pem"),
+                    certificates.path(certificate + ".key"), modes});
     while (port_ == 0 && process_.waitForReadyRead(10000)) {
         while (process_.canReadLine()) {
             const QByteArray line = process_.readLine().trimmed();

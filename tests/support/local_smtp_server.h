@@ -7,8 +7,9 @@
 #include <QTemporaryDir>
 #include <optional>
 
-// A test CA, a certificate for smtp.gmail.com and imap.gmail.com signed by it, and an
-// unrelated CA.
+// A test CA, a certificate for smtp.gmail.com and imap.gmail.com signed by it ("server"), one
+// whose common name is smtp.gmail.com but whose only DNS name is other.example
+// ("san-other"), and an unrelated CA.
 class TestCertificates {
   public:
     TestCertificates();
@@ -31,8 +32,11 @@ struct ReceivedMail {
 class LocalSmtpServer {
   public:
     // `modes`, comma-separated, as tests/mail/smtp_test_server.py lists them; "normal"
-    // accepts ann@gmail.com / secret.
-    LocalSmtpServer(const TestCertificates& certificates, const QString& modes = "normal");
+    // accepts ann@gmail.com / secret. Another script of tests/mail/ that prints "PORT <n>"
+    // (hostile_server.py) and another certificate of `certificates` may stand in.
+    LocalSmtpServer(const TestCertificates& certificates, const QString& modes = "normal",
+                    const QString& script = "smtp_test_server.py",
+                    const QString& certificate = "server");
     ~LocalSmtpServer();
 
     int port() const { return port_; }

@@ -1,0 +1,91 @@
+"""A mail server on 127.0.0.1 that misbehaves in one way, for the bounds of the mail layer.
+
+Usage: hostile_server.py CERT KEY MODE
+
+Prints "PORT <n>" once it listens, then serves connections one after another, each for at
+most 30 s, until its standard input closes. Modes:
+  smtp-endless-line          greets, then answers EHLO with one line that never ends
+  smtp-endless-continuation  greets, then answers EHLO with "250-" lines without end
+  imap-endless-untagged      greets, then answers the first command with "* 1 EXISTS" without end
+  imap-chained-literals      greets, then answers the first command with one response made
+                             of 64 KiB literals without end
+  close-before-tls           closes each connection as soon as it is accepted
+  reset-before-tls           resets each connection as soon as it is accepted
+  greet                      greets as SMTP and waits (the certificate decides the outcome)
+"""
+import os
+import socket
+import ssl
+import struct
+import sys
+import threading
+import time
+
+LIMIT_S = 30
+
+
+def endless(stream, piece):
+    end = time.monotonic() + LIMIT_S
+    while time.monotonic() < end:
+        stream.sendall(piece)
+
+
+def serve(tls, mode):
+    if mode.startswith("smtp") or mode == "greet":
+        tls.sendall(b"220 smtp.gmail.com ESMTP ready\r\n")
+    else:
+        tls.sendall(b"* OK Gimap ready\r\n")
+    if mode == "greet":
+        time.sleep(LIMIT_S)
+        return
+    tls.recv(4096)  # the first command
+    if mode == "smtp-endless-line":
+        tls.sendall(b"250-smtp.gmail.com at your service ")
+        endless(tls, b"x" * 65536)
+    elif mode == "smtp-endless-continuation":
+        endless(tls, b"250-SIZE 35882577\r\n" * 4096)
+    elif mode == "imap-endless-untagged":
+        endless(tls, b"* 1 EXISTS\r\n" * 8192)
+    elif mode == "imap-chained-literals":
+        tls.sendall(b"* CAPABILITY (")
+        endless(tls, b"X {65536}\r\n" + b"y" * 65536 + b" ")
+
+
+def handle(connection, context, mode):
+    try:
+        if mode == "close-before-tls":
+            connection.close()
+            return
+        if mode == "reset-before-tls":
+            connection.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
+            connection.close()
+            return
+        with context.wrap_socket(connection, server_side=True) as tls:
+            serve(tls, mode)
+    except (OSError, ssl.SSLError):
+        pass  # the client gave up, as it should
+    finally:
+        connection.close()
+
+
+def main():
+    cert, key, mode = sys.argv[1:4]
+    context = ssl.create_default_context(ssl.Purpose.CLIENT_AUTH)
+    context.load_cert_chain(cert, key)
+    listener = socket.socket()
+    listener.bind(("127.0.0.1", 0))
+    listener.listen(8)
+    print(f"PORT {listener.getsockname()[1]}", flush=True)
+
+    def accept():
+        while True:
+            connection, _ = listener.accept()
+            threading.Thread(target=handle, args=(connection, context, mode), daemon=True).start()
+
+    threading.Thread(target=accept, daemon=True).start()
+    sys.stdin.read()  # ends with the test that started it
+    os._exit(0)
+
+
+if __name__ == "__main__":
+    main()

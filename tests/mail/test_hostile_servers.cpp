@@ -1,0 +1,125 @@
+// The mail layer against servers that misbehave (tests/mail/hostile_server.py), trusted by
+// a test CA as a company's TLS proxy would be: every stream ends at its bound, as the
+// failure it is, without the memory growing with what the server sends.
+#include "local_smtp_server.h"
+#include "mail/imap_bounce_reader.h"
+#include "mail/smtp_mail_submitter.h"
+
+#include <QFile>
+#include <QTest>
+
+using mail::MailboxFailure;
+using mail::MailFailure;
+
+namespace {
+// A field of /proc/self/status in KiB.
+qint64 statusKiB(const QByteArray& field) {
+    QFile status("/proc/self/status");
+    status.open(QIODevice::ReadOnly);
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith(field + ':'))
+            return line.mid(field.size() + 1).trimmed().split(' ').value(0).toLongLong();
+    return -1;
+}
+
+// Clears the peak of resident memory, so that VmHWM then tells the peak from here on.
+void resetPeakMemory() {
+    QFile clear("/proc/self/clear_refs");
+    if (clear.open(QIODevice::WriteOnly))
+        clear.write("5");
+}
+} // namespace
+
+class TestHostileServers : public QObject {
+    Q_OBJECT
+    std::unique_ptr<TestCertificates> certificates;
+
+  private slots:
+    void initTestCase() {
+        certificates = std::make_unique<TestCertificates>();
+        QVERIFY(certificates->ok());
+    }
+
+    void smtp_data() {
+        QTest::addColumn<QString>("mode");
+        QTest::addColumn<QString>("certificate");
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<QString>("reason");
+        const int general = int(MailFailure::General);
+        QTest::newRow("endless line")
+            << "smtp-endless-line"
+            << "server" << general
+            << "The server's reply was not SMTP: a reply line longer than 4096 bytes (after EHLO)";
+        QTest::newRow("endless continuations")
+            << "smtp-endless-continuation"
+            << "server" << general
+            << "The server's reply was not SMTP: a reply of more than 100 lines (after EHLO)";
+        QTest::newRow("closed before TLS")
+            << "close-before-tls"
+            << "server" << int(MailFailure::Unreachable) << "The remote host closed the connection";
+        QTest::newRow("reset before TLS") << "reset-before-tls"
+                                          << "server" << int(MailFailure::Unreachable) << "";
+        QTest::newRow("common name right, DNS name wrong")
+            << "greet"
+            << "san-other" << int(MailFailure::Untrusted)
+            << "The certificate does not name smtp.gmail.com: it names other.example.";
+    }
+
+    void smtp() {
+        QFETCH(QString, mode);
+        QFETCH(QString, certificate);
+        QFETCH(int, kind);
+        QFETCH(QString, reason);
+        LocalSmtpServer server(*certificates, mode, "hostile_server.py", certificate);
+        QVERIFY(server.port() > 0);
+        mail::MailOptions options = server.clientOptions(certificates->path("ca.pem"));
+        options.stallMs = options.deadlineMs = 20000;
+        mail::MailMessage message;
+        message.userAddress = "ann@gmail.com";
+        message.password = "secret";
+        message.recipients = QStringList{"5555550100@vtext.com"};
+        message.toHeader = message.recipients.first();
+        const qint64 resting = statusKiB("VmRSS");
+        resetPeakMemory();
+        const auto result = mail::SmtpMailSubmitter(options).submit(message);
+        QCOMPARE(int(result.failure), kind);
+        if (!reason.isEmpty())
+            QVERIFY2(result.description.startsWith(reason), qPrintable(result.description));
+        QVERIFY2(statusKiB("VmHWM") - resting < 64 * 1024, qPrintable(QString::number(resting)));
+    }
+
+    void imap_data() {
+        QTest::addColumn<QString>("mode");
+        QTest::addColumn<int>("failure");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("endless untagged") << "imap-endless-untagged" << int(MailboxFailure::Other)
+                                          << "The server's answer is too long.";
+        QTest::newRow("chained literals") << "imap-chained-literals" << int(MailboxFailure::Other)
+                                          << "The server's answer is too long.";
+        QTest::newRow("closed before TLS") << "close-before-tls" << int(MailboxFailure::Unreachable)
+                                           << "The remote host closed the connection";
+    }
+
+    void imap() {
+        QFETCH(QString, mode);
+        QFETCH(int, failure);
+        QFETCH(QString, reason);
+        LocalSmtpServer server(*certificates, mode, "hostile_server.py");
+        QVERIFY(server.port() > 0);
+        mail::MailOptions options = mail::gmailImapOptions();
+        options.connectAddress = "127.0.0.1";
+        options.connectPort = quint16(server.port());
+        options.caFile = certificates->path("ca.pem");
+        const qint64 resting = statusKiB("VmRSS");
+        resetPeakMemory();
+        const auto result = mail::ImapBounceReader(options).readBounces("ann@gmail.com", "secret",
+                                                                        QDate::currentDate());
+        QCOMPARE(int(result.failure), failure);
+        QVERIFY2(result.reason.startsWith(reason), qPrintable(result.reason));
+        QVERIFY(result.messages.isEmpty());
+        QVERIFY2(statusKiB("VmHWM") - resting < 64 * 1024, qPrintable(QString::number(resting)));
+    }
+};
+
+QTEST_MAIN(TestHostileServers)
+#include "test_hostile_servers.moc"
