@@ -9,6 +9,8 @@ most 30 s, until its standard input closes. Modes:
   imap-endless-untagged      greets, then answers the first command with "* 1 EXISTS" without end
   imap-chained-literals      greets, then answers the first command with one response made
                              of 64 KiB literals without end
+  imap-endless-bodies        greets, then answers the first command with 64 KiB FETCH
+                             responses without end
   close-before-tls           closes each connection as soon as it is accepted
   reset-before-tls           resets each connection as soon as it is accepted
   greet                      greets as SMTP and waits (the certificate decides the outcome)
@@ -49,6 +51,8 @@ def serve(tls, mode):
     elif mode == "imap-chained-literals":
         tls.sendall(b"* CAPABILITY (")
         endless(tls, b"X {65536}\r\n" + b"y" * 65536 + b" ")
+    elif mode == "imap-endless-bodies":
+        endless(tls, b"* 1 FETCH (BODY[] {65536}\r\n" + b"z" * 65536 + b")\r\n")
 
 
 def handle(connection, context, mode):
