@@ -91,7 +91,7 @@ int main(int argc, char* argv[]) {
                 lists.phones->clear();
                 bare.clear();
             });
-        printRatio(name, ours, baseline, 1.5);
+        printRatio(name, ours, baseline, 1.3);
     }
 
     growth("Select All Carriers", [&](int count) {

@@ -54,8 +54,7 @@ int main(int argc, char* argv[]) {
         std::printf("test certificates not available: benchmark skipped\n");
         return 0;
     }
-    std::printf("%-28s %9s %9s %9s %11s\n", "stream", "time ms", "gap ms", "idle ms",
-                "peak MB");
+    std::printf("%-28s %9s %9s %9s %11s\n", "stream", "time ms", "gap ms", "idle ms", "peak MB");
     const QStringList modes{"smtp-endless-line", "smtp-endless-continuation",
                             "imap-endless-untagged", "imap-chained-literals",
                             "imap-endless-bodies"};

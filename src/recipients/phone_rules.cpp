@@ -1,5 +1,6 @@
 #include "recipients/phone_rules.h"
 
+#include <algorithm>
 #include <limits>
 
 namespace recipients {
@@ -29,12 +30,26 @@ void PhoneFileReader::finish() {
         endLine({});
 }
 
+namespace {
+bool isAsciiBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\v' || c == '\f';
+}
+} // namespace
+
 void PhoneFileReader::endLine(QByteArrayView tail) {
-    const QString line = partial_.isEmpty() ? QString::fromLocal8Bit(tail)
-                                            : QString::fromLocal8Bit(partial_ + tail.toByteArray());
+    const QByteArray joined = partial_.isEmpty() ? QByteArray() : partial_ + tail.toByteArray();
+    const QByteArrayView bytes = partial_.isEmpty() ? tail : QByteArrayView(joined);
     partial_.clear();
-    if (!line.trimmed().isEmpty())
-        rows_ << line;
+    // A line with an ASCII byte that is no blank has text; a line of blanks and other bytes
+    // is decided on its decoded text (which may hold other blanks, such as U+00A0).
+    const bool hasAsciiText = std::any_of(
+        bytes.begin(), bytes.end(), [](char c) { return uchar(c) < 0x80 && !isAsciiBlank(c); });
+    if (!hasAsciiText && std::all_of(bytes.begin(), bytes.end(), isAsciiBlank))
+        return;
+    // Qt reads the local 8-bit encoding as UTF-8 on Linux; fromUtf8 takes the short way there.
+    QString line = QString::fromUtf8(bytes);
+    if (hasAsciiText || !line.trimmed().isEmpty())
+        rows_ << std::move(line);
 }
 
 QStringList rowsFromFileText(const QByteArray& bytes) {

@@ -32,6 +32,9 @@ class TestPhoneRules : public QObject {
         QTest::newRow("only CR LF") << QByteArray("\r\n") << QStringList();
         QTest::newRow("verbatim") << QByteArray(" 555-555-0199 \r\n")
                                   << QStringList({" 555-555-0199 "});
+        QTest::newRow("blanks of every kind")
+            << QByteArray("\t\v\f \n\xc2\xa0 \n\x01\n \xc3\xa9\n\xff")
+            << QStringList({"\x01", QString::fromUtf8(" \xc3\xa9"), QString(QChar(0xfffd))});
     }
     void lineRules() {
         QFETCH(QByteArray, bytes);
