@@ -117,7 +117,9 @@ QByteArray cursorFile(const QImage& image, int hotX, int hotY) {
     return file;
 }
 
-void drawNoticePicture(const QString& path, bool second) {
+// The two pictures behind a refused login: where the app-password page of a Google Account
+// is reached, and what an app password looks like once made.
+void drawAppPasswordPicture(const QString& path, bool second) {
     QImage image(720, 460, QImage::Format_RGB32);
     image.fill(QColor("#f1f3f5"));
     QPainter p(&image);
@@ -126,64 +128,77 @@ void drawNoticePicture(const QString& path, bool second) {
     QFont title("Liberation Sans", 17, QFont::Bold);
     QFont body("Liberation Sans", 12);
     QFont small("Liberation Sans", 10);
-    // A mail window: a title bar and a white sheet.
+    QFont letters("Liberation Mono", 20, QFont::Bold);
+    const QColor ink("#1d2a38"), grey("#5b6673"), line("#c9d1d9"), blue("#2f7fc1");
+    // A browser window: its bar and a white page.
     p.setPen(Qt::NoPen);
     p.setBrush(QColor("#3b6ea5"));
     p.drawRect(0, 0, 720, 40);
-    p.setPen(Qt::white);
-    p.setFont(small);
-    p.drawText(QRect(16, 0, 700, 40), Qt::AlignVCenter,
-               second ? "Inbox - Account settings" : "Inbox - Security notice");
-    p.setPen(QColor("#c9d1d9"));
     p.setBrush(Qt::white);
+    p.drawRoundedRect(16, 8, 688, 24, 12, 12);
+    p.setPen(grey);
+    p.setFont(small);
+    p.drawText(QRect(32, 8, 660, 24), Qt::AlignVCenter,
+               second ? "myaccount.google.com/apppasswords" : "myaccount.google.com/security");
+    p.setPen(line);
     p.drawRoundedRect(30, 60, 660, 370, 8, 8);
-    p.setPen(QColor("#1d2a38"));
     if (!second) {
-        p.setFont(title);
-        p.drawText(QRect(60, 80, 600, 40), Qt::AlignLeft, "Sign-in attempt was blocked");
+        // The account's menu with Security chosen, and the security page beside it.
         p.setFont(body);
-        p.drawText(QRect(60, 130, 600, 150), Qt::TextWordWrap,
-                   "Someone just used your password to try to sign in to your account from "
-                   "an app that your mail provider treats as less secure. The sign-in was "
-                   "stopped to protect your account.\n\nIf this was you, you can let such "
-                   "apps sign in, or create an app password for them.");
-        p.setBrush(QColor("#2f7fc1"));
-        p.setPen(Qt::NoPen);
-        p.drawRoundedRect(60, 320, 230, 44, 6, 6);
-        p.setPen(Qt::white);
-        p.drawText(QRect(60, 320, 230, 44), Qt::AlignCenter, "Review your devices");
-        p.setPen(QColor("#5b6673"));
+        const char* menu[] = {"Home", "Personal info", "Security", "Data & privacy"};
+        for (int i = 0; i < 4; ++i) {
+            if (i == 2) {
+                p.setPen(Qt::NoPen);
+                p.setBrush(QColor("#e3eefa"));
+                p.drawRoundedRect(40, 88 + i * 40, 150, 32, 16, 16);
+            }
+            p.setPen(i == 2 ? blue : ink);
+            p.drawText(QRect(56, 88 + i * 40, 140, 32), Qt::AlignVCenter, menu[i]);
+        }
+        p.setPen(line);
+        p.drawLine(205, 80, 205, 370);
+        p.setPen(ink);
+        p.setFont(title);
+        p.drawText(QRect(225, 78, 440, 36), Qt::AlignLeft, "How you sign in to Google");
+        p.setFont(body);
+        const auto row = [&](int y, const QString& name, const QString& state, bool marked) {
+            p.setPen(marked ? blue : line);
+            p.setBrush(marked ? QColor("#fff4c2") : QColor("#f7f9fb"));
+            p.drawRoundedRect(225, y, 440, 50, 6, 6);
+            p.setPen(ink);
+            p.drawText(QRect(245, y, 260, 50), Qt::AlignVCenter, name);
+            p.setPen(grey);
+            p.drawText(QRect(445, y, 200, 50), Qt::AlignVCenter | Qt::AlignRight, state);
+        };
+        row(130, "1.  2-Step Verification", "On", false);
+        row(195, "2.  App passwords", "Create  >", true);
+        p.setPen(grey);
         p.setFont(small);
-        p.drawText(QRect(60, 380, 600, 30), Qt::AlignLeft,
-                   "This picture illustrates the kind of message to look for in your Inbox.");
+        p.drawText(QRect(225, 262, 440, 90), Qt::TextWordWrap,
+                   "Turn on 2-Step Verification first: the App passwords page appears only "
+                   "then. If you cannot see it, type \"App passwords\" into the search field "
+                   "of your Google Account.");
+        p.drawText(QRect(60, 392, 600, 30), Qt::AlignLeft,
+                   "An illustration: the page may look different on your account.");
     } else {
+        p.setPen(ink);
         p.setFont(title);
-        p.drawText(QRect(60, 80, 600, 40), Qt::AlignLeft, "Signing in from other apps");
-        p.setFont(body);
-        p.drawText(QRect(60, 130, 600, 90), Qt::TextWordWrap,
-                   "In your account's security settings, turn on 2-step verification, then "
-                   "open \"App passwords\", choose \"Mail\" and create a password. Type that "
-                   "password into the Password box of this program.");
-        // A settings row with its switch.
-        p.setPen(QColor("#c9d1d9"));
-        p.setBrush(QColor("#f7f9fb"));
-        p.drawRoundedRect(60, 240, 600, 56, 6, 6);
-        p.setPen(QColor("#1d2a38"));
-        p.drawText(QRect(80, 240, 400, 56), Qt::AlignVCenter, "App passwords");
-        p.setBrush(QColor("#2f7fc1"));
-        p.setPen(Qt::NoPen);
-        p.drawRoundedRect(580, 256, 48, 24, 12, 12);
-        p.setBrush(Qt::white);
-        p.drawEllipse(606, 259, 18, 18);
-        p.setPen(QColor("#1d2a38"));
+        p.drawText(QRect(60, 80, 600, 40), Qt::AlignLeft, "Your app password for Parlivo");
         p.setBrush(QColor("#fff4c2"));
-        p.drawRoundedRect(60, 316, 600, 48, 6, 6);
-        p.drawText(QRect(80, 316, 560, 48), Qt::AlignVCenter,
-                   "Your app password:  abcd efgh ijkl mnop");
-        p.setPen(QColor("#5b6673"));
+        p.setPen(blue);
+        p.drawRoundedRect(60, 140, 600, 70, 8, 8);
+        p.setFont(letters);
+        p.setPen(ink);
+        p.drawText(QRect(60, 140, 600, 70), Qt::AlignCenter, "abcd efgh ijkl mnop");
+        p.setFont(body);
+        p.drawText(QRect(60, 230, 600, 110), Qt::TextWordWrap,
+                   "Type these 16 letters into the Password box of Parlivo, with or without "
+                   "the blanks, and keep your user name as it is. Google shows the app password "
+                   "only once: if you lose it, delete it and create a new one.");
+        p.setPen(grey);
         p.setFont(small);
-        p.drawText(QRect(60, 380, 600, 30), Qt::AlignLeft,
-                   "An illustration: the names of the settings may differ on your account.");
+        p.drawText(QRect(60, 392, 600, 30), Qt::AlignLeft,
+                   "An illustration: your app password has other letters.");
     }
     p.end();
     image.save(path, "JPG", 90);
@@ -200,7 +215,7 @@ int main(int argc, char* argv[]) {
     cursor.write(cursorFile(drawHand(), 9, 1));
     cursor.close();
     QDir().mkpath(folder + "/Pictures");
-    drawNoticePicture(folder + "/Pictures/less-secure-apps1.jpg", false);
-    drawNoticePicture(folder + "/Pictures/less-secure-apps2.jpg", true);
+    drawAppPasswordPicture(folder + "/Pictures/less-secure-apps1.jpg", false);
+    drawAppPasswordPicture(folder + "/Pictures/less-secure-apps2.jpg", true);
     return 0;
 }

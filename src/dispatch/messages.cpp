@@ -1,5 +1,7 @@
 #include "dispatch/messages.h"
 
+#include <QHash>
+#include <QLocale>
 #include <QStringList>
 
 namespace dispatch {
@@ -19,14 +21,88 @@ QString recipientLimitQuestion(const QString& currentSummary, const QString& all
            QStringLiteral("Proceed anyway?");
 }
 
-QString loginQuestion() {
+QString loginQuestion(LoginRefusal why) {
+    QString opening;
+    switch (why) {
+    case LoginRefusal::Credentials:
+        opening = QStringLiteral("Gmail did not accept the user name and password.");
+        break;
+    case LoginRefusal::AppPasswordOnly:
+        opening = QStringLiteral("Gmail requires an app password for this account: your "
+                                 "Google Account password cannot be used here.");
+        break;
+    case LoginRefusal::BrowserSignInFirst:
+        opening = QStringLiteral("Gmail asks you to sign in to this account once in a web "
+                                 "browser (https://mail.google.com) and follow what Google asks "
+                                 "there; then send again.");
+        break;
+    }
     return QStringLiteral("Message could not be sent to the SMTP server.") + kBreak + kBreak +
-           QStringLiteral("Please double-check your username and password.") + kBreak + kBreak +
-           QStringLiteral("In addition, please check your Gmail Inbox for a message from Google "
-                          "about Less Secure Apps.") +
+           opening + kBreak + kBreak +
+           QStringLiteral("Gmail accepts only an app password from programs like this one. "
+                          "To make one: turn on 2-Step Verification in your Google Account, "
+                          "then create an app password in its security settings (search for "
+                          "\"App passwords\"), and type its 16 letters here as the password.") +
            kBreak + kBreak +
-           QStringLiteral("Would you like to see a screenshot/picture of the Less Secure Apps "
-                          "email so you know exactly what I'm talking about?");
+           QStringLiteral("Would you like to see pictures of where the app password page is and "
+                          "what an app password looks like?");
+}
+
+QString dailyLimitMessage(const QString& serverReply, qsizetype recentRecipients,
+                          const QString& windowFrees) {
+    QString recent = QStringLiteral("In the last 24 hours Parlivo submitted %1 recipient%2 "
+                                    "through Gmail.")
+                         .arg(recentRecipients)
+                         .arg(recentRecipients == 1 ? QString() : QStringLiteral("s"));
+    recent += windowFrees.isEmpty()
+                  ? QStringLiteral(" Other programs or the web may have used the limit; it "
+                                   "frees up within 24 hours.")
+                  : QStringLiteral(" The oldest of those sends leaves the 24-hour window at "
+                                   "%1.")
+                        .arg(windowFrees);
+    return QStringLiteral("Message could not be sent: Gmail's daily sending limit is reached.") +
+           kBreak + kBreak + QStringLiteral("Server reply: ") + serverReply + kBreak + kBreak +
+           recent + kBreak + kBreak +
+           QStringLiteral("Gmail allows about %1 recipients a day for a Gmail account and %2 "
+                          "for Google Workspace (%3). Nothing was sent.")
+               .arg(kGmailDailyRecipients)
+               .arg(QLocale(QLocale::English).toString(kWorkspaceDailyRecipients))
+               .arg(kSendingLimitsArticle);
+}
+
+QString tryLaterMessage(const QString& serverReply) {
+    return QStringLiteral("Gmail did not take the message this time.") + kBreak + kBreak +
+           QStringLiteral("Server reply: ") + serverReply + kBreak + kBreak +
+           QStringLiteral("Nothing was sent. This refusal is temporary: try again in a few "
+                          "minutes.");
+}
+
+QString tooManyLoginsMessage(const QString& serverReply) {
+    return QStringLiteral("Message could not be sent: Gmail has seen too many login attempts "
+                          "and asks you to wait.") +
+           kBreak + kBreak + QStringLiteral("Server reply: ") + serverReply + kBreak + kBreak +
+           QStringLiteral("Nothing was sent. Your password need not change: wait a few "
+                          "minutes, then send again.");
+}
+
+QString contentRefusedMessage(const QString& serverReply) {
+    return QStringLiteral("Message could not be sent: Gmail refused this message.") + kBreak +
+           kBreak + QStringLiteral("Server reply: ") + serverReply + kBreak + kBreak +
+           QStringLiteral("Nothing was sent. Gmail refuses messages for what they hold; "
+                          "changing the text may help.");
+}
+
+QString refusedMessage(const QString& step, const QString& serverReply) {
+    static const QHash<QString, QString> words{
+        {QStringLiteral("CONNECT"), QStringLiteral("the connection")},
+        {QStringLiteral("AUTH"), QStringLiteral("the login")},
+        {QStringLiteral("MAIL"), QStringLiteral("the sender (MAIL)")},
+        {QStringLiteral("RCPT"), QStringLiteral("a recipient (RCPT)")},
+    };
+    return QStringLiteral("Message could not be sent: the server refused %1.")
+               .arg(words.value(step, step)) +
+           kBreak + kBreak + QStringLiteral("Server reply: ") + serverReply + kBreak + kBreak +
+           QStringLiteral("Nothing was sent.");
 }
 
 QString tooManyRecipientsMessage(const QString& currentSummary, const QString& allowedSummary) {
@@ -40,10 +116,9 @@ QString tooManyRecipientsMessage(const QString& currentSummary, const QString& a
            QStringLiteral(" to not disable Your Google account.");
 }
 
-QString unreachableMessage(const QString& reason) {
+QString unreachableMessage(const QString& reason, const QString& ports) {
     return QStringLiteral("Message could not be sent: %1 could not be reached on port %2.")
-               .arg(kSmtpHost)
-               .arg(kSmtpPort) +
+               .arg(kSmtpHost, ports) +
            kBreak + kBreak + QStringLiteral("Reason: ") + reason + kBreak + kBreak +
            QStringLiteral("Please check your Internet connection, then send again.");
 }

@@ -9,15 +9,38 @@ inline const QString kSendingLimitsArticle =
 inline constexpr int kRecipientLimit = 100;
 inline const QString kSmtpHost = QStringLiteral("smtp.gmail.com");
 inline constexpr int kSmtpPort = 465;
+inline constexpr qsizetype kGmailDailyRecipients = 500;
+inline constexpr qsizetype kWorkspaceDailyRecipients = 2000;
 
 // Asked before sending to more recipients than the provider tolerates.
 QString recipientLimitQuestion(const QString& currentSummary, const QString& allowedSummary);
-// Offered when the message did not reach the server or the login was refused.
-QString loginQuestion();
+// Why Gmail refused a login, as the login question opens.
+enum class LoginRefusal {
+    Credentials,        // the user name or password is wrong, or a login is required
+    AppPasswordOnly,    // the account takes only an app password
+    BrowserSignInFirst, // the account must sign in once in a browser first
+};
+// Offered when the login was refused: how to make and type an app password, and whether to
+// see the two pictures of it.
+QString loginQuestion(LoginRefusal why = LoginRefusal::Credentials);
+// Gmail's daily sending limit: the reply, the recipients Parlivo submitted in the last 24
+// hours, Gmail's published limits, and when the oldest of those sends leaves the window
+// (`windowFrees` empty when there were none).
+QString dailyLimitMessage(const QString& serverReply, qsizetype recentRecipients,
+                          const QString& windowFrees);
+// A temporary refusal: nothing was sent, try again in a few minutes.
+QString tryLaterMessage(const QString& serverReply);
+// Too many login attempts: wait; the password need not change.
+QString tooManyLoginsMessage(const QString& serverReply);
+// The message itself was refused for its content.
+QString contentRefusedMessage(const QString& serverReply);
+// Any other refusal, quoted as the server gave it.
+QString refusedMessage(const QString& step, const QString& serverReply);
 // Shown when the server refused recipients.
 QString tooManyRecipientsMessage(const QString& currentSummary, const QString& allowedSummary);
-// Shown when the submission server could not be reached at all.
-QString unreachableMessage(const QString& reason);
+// Shown when the submission server could not be reached at all; `ports` as tried ("465" or
+// "465 or 587").
+QString unreachableMessage(const QString& reason, const QString& ports = QStringLiteral("465"));
 // Shown when TLS could not be set up or the server's certificate is not trusted.
 QString untrustedMessage(const QString& reason);
 // Shown when the server refused addresses for another reason than their number.

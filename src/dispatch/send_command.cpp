@@ -15,6 +15,7 @@
 #include "recipients/summary.h"
 
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QTreeWidget>
 
 namespace dispatch {
@@ -54,22 +55,55 @@ QStringList tickedDomains(const QTreeWidget* list) {
     return domains;
 }
 
-void throwIfFailed(const mail::SubmitResult& result) {
+// The recipients submitted in the last 24 hours, as the pending sends remember them, and
+// when the oldest of those sends leaves the window.
+QString dailyLimitText(const DispatchControls& c, const QString& serverReply) {
+    const QDateTime now = c.clock.now().toUTC();
+    qsizetype recipients = 0;
+    QDateTime oldest;
+    for (const PendingSend& send : loadPendingSends(c.pendingPath)) {
+        if (send.sentUtc.secsTo(now) >= 24 * 3600)
+            continue;
+        recipients += send.addresses.size();
+        if (!oldest.isValid() || send.sentUtc < oldest)
+            oldest = send.sentUtc;
+    }
+    return dailyLimitMessage(serverReply, recipients,
+                             oldest.isValid() ? logStamp(oldest.addDays(1).toLocalTime())
+                                              : QString());
+}
+
+void throwIfFailed(const DispatchControls& c, const mail::SubmitResult& result) {
+    using mail::MailFailure;
     switch (result.failure) {
-    case mail::MailFailure::None:
+    case MailFailure::None:
         return;
-    case mail::MailFailure::Unreachable:
+    case MailFailure::Unreachable:
         throw core::Failure(kServerUnreachable, unreachableMessage(result.description));
-    case mail::MailFailure::Untrusted:
+    case MailFailure::Untrusted:
         throw core::Failure(kServerUntrusted, untrustedMessage(result.description));
-    case mail::MailFailure::LoginRefused:
-        throw core::Failure(kMailNotDelivered, result.description);
-    case mail::MailFailure::TooManyRecipients:
+    case MailFailure::LoginRefused:
+        throw core::Failure(kMailNotDelivered, loginQuestion(LoginRefusal::Credentials));
+    case MailFailure::AppPasswordRequired:
+        throw core::Failure(kMailNotDelivered, loginQuestion(LoginRefusal::AppPasswordOnly));
+    case MailFailure::WebLoginRequired:
+        throw core::Failure(kMailNotDelivered, loginQuestion(LoginRefusal::BrowserSignInFirst));
+    case MailFailure::TooManyLogins:
+        throw core::Failure(kMailRefused, tooManyLoginsMessage(result.serverReply));
+    case MailFailure::DailyLimit:
+        throw core::Failure(kMailRefused, dailyLimitText(c, result.serverReply));
+    case MailFailure::TryLater:
+        throw core::Failure(kMailRefused, tryLaterMessage(result.serverReply));
+    case MailFailure::TooManyRecipients:
         throw core::Failure(kRecipientsRefused, result.description);
-    case mail::MailFailure::AddressRefused:
+    case MailFailure::AddressRefused:
         throw core::Failure(kAddressesRefused,
                             addressesRefusedMessage(result.refusedAddresses, result.serverReply));
-    case mail::MailFailure::General:
+    case MailFailure::ContentRefused:
+        throw core::Failure(kMailRefused, contentRefusedMessage(result.serverReply));
+    case MailFailure::Refused:
+        throw core::Failure(kMailRefused, refusedMessage(result.refusedStep, result.serverReply));
+    case MailFailure::General:
         throw core::Failure(kMailFailed, result.description);
     }
 }
@@ -81,8 +115,8 @@ constexpr int kSubmitLine = 182;
 bool explainSendFailure(const DispatchControls& c, const core::Failure& failure, int line) {
     if (failure.number() == kMailNotDelivered) {
         c.pointer.setStyle(core::kDefaultPointer);
-        const Answer answer =
-            c.desktop.messageBox(loginQuestion(), Buttons::YesNo, Icon::None, c.applicationTitle);
+        const Answer answer = c.desktop.messageBox(failure.description(), Buttons::YesNo,
+                                                   Icon::None, c.applicationTitle);
         if (answer == Answer::Yes) {
             core::OpenDocument(
                 c.desktop, core::programFile(c.programFolder, "Pictures/less-secure-apps1.jpg"));
@@ -98,7 +132,7 @@ bool explainSendFailure(const DispatchControls& c, const core::Failure& failure,
         return true;
     }
     if (failure.number() == kServerUnreachable || failure.number() == kServerUntrusted ||
-        failure.number() == kAddressesRefused) {
+        failure.number() == kAddressesRefused || failure.number() == kMailRefused) {
         c.pointer.setStyle(core::kDefaultPointer);
         c.desktop.messageBox(failure.description(), Buttons::Ok, Icon::None, c.applicationTitle);
         return true;
@@ -114,8 +148,6 @@ bool explainSendFailure(const DispatchControls& c, const core::Failure& failure,
 
 QString addressProblem(const DispatchControls& c, const QStringList& phones,
                        const QStringList& domains) {
-    if (domains.isEmpty())
-        return {}; // no ticked carrier: the mail layer refuses the empty list as before
     const QString user = userAddress(c.userName);
     if (!mail::isMailbox(user))
         return unusableUserNameMessage(user);
@@ -135,6 +167,14 @@ QString addressProblem(const DispatchControls& c, const QStringList& phones,
 }
 
 } // namespace
+
+QString passwordToSend(const QString& typed) {
+    const QString password = typed.trimmed();
+    static const QRegularExpression appPassword(QStringLiteral("^[A-Za-z]{4}( [A-Za-z]{4}){3}$"));
+    if (appPassword.match(password).hasMatch())
+        return QString(password).remove(QLatin1Char(' '));
+    return password;
+}
 
 QString userAddress(const QString& userName) {
     const QString name = userName.trimmed();
@@ -169,6 +209,7 @@ void sendMessage(const DispatchControls& c) {
         return;
 
     Expansion expansion;
+    bool expanded = false;
     QStringList phones;
     QStringList domains;
     if (p.opensBlock(112, [&] { return recipients::rowCount(c.phoneList) > 0; })) {
@@ -179,6 +220,7 @@ void sendMessage(const DispatchControls& c) {
             phones = phoneTexts(c.phoneList);
             domains = tickedDomains(c.carrierList);
             expansion = expandRecipients(phones, domains);
+            expanded = true;
         });
     } else {
         p.step(138, [&] {
@@ -189,6 +231,11 @@ void sendMessage(const DispatchControls& c) {
     }
     if (p.ended())
         return;
+    if (expanded && domains.isEmpty()) {
+        c.desktop.messageBox(QStringLiteral("No carriers ticked."), Buttons::Ok, Icon::None,
+                             c.applicationTitle);
+        return;
+    }
     // Every address is checked before connecting: what cannot be an address is named, and
     // nothing goes out.
     if (const QString problem = addressProblem(c, phones, domains); !problem.isEmpty()) {
@@ -199,7 +246,7 @@ void sendMessage(const DispatchControls& c) {
 
     mail::MailMessage message;
     p.step(158, [&] { message.userAddress = userAddress(c.userName); });
-    p.step(160, [&] { message.password = c.password.trimmed(); });
+    p.step(160, [&] { message.password = passwordToSend(c.password); });
     p.step(168, [&] {
         message.toHeader = expansion.recipients;
         message.recipients = expansion.recipients.isEmpty()
@@ -211,7 +258,7 @@ void sendMessage(const DispatchControls& c) {
     QString messageId;
     p.step(kSubmitLine, [&] {
         const mail::SubmitResult result = c.mail.submit(message);
-        throwIfFailed(result);
+        throwIfFailed(c, result);
         messageId = result.messageId;
     });
 
@@ -245,7 +292,7 @@ void viewLog(const DispatchControls& c) {
         c.pointer.setStyle(core::kBusyPointer);
         try {
             bringLogUpToDate(*c.mailbox, *c.deliveryMemory, c.pendingPath, path,
-                             userAddress(c.userName), c.password.trimmed(), c.clock.now());
+                             userAddress(c.userName), passwordToSend(c.password), c.clock.now());
         } catch (...) {
             // The log opens as it is; pending sends wait for the next time.
         }

@@ -28,6 +28,7 @@ inline constexpr long kMailFailed = 0x80040213L;
 inline constexpr long kServerUnreachable = 0x80040217L;
 inline constexpr long kServerUntrusted = 0x80040218L;
 inline constexpr long kAddressesRefused = 0x80040219L;
+inline constexpr long kMailRefused = 0x8004021AL;
 
 inline const QString kMailDomain = QStringLiteral("gmail.com");
 
@@ -53,6 +54,9 @@ struct DispatchControls {
 
 // The trimmed user name, followed by "@" and the mail domain unless it holds an "@" already.
 QString userAddress(const QString& userName);
+// The password as it is sent: trimmed, and an app password typed as Google shows it (four
+// groups of four letters, single blanks between) without its blanks.
+QString passwordToSend(const QString& typed);
 
 void sendMessage(const DispatchControls& controls); // "Send Message"
 void viewLog(const DispatchControls& controls);     // "View Log"

@@ -17,12 +17,19 @@ struct MailMessage {
 
 enum class MailFailure {
     None,
-    Unreachable,       // no connection, or no greeting in time
-    Untrusted,         // TLS could not be set up or the certificate is not trusted
-    LoginRefused,      // the server refused the login (or the sender)
-    TooManyRecipients, // the server refused recipients with 452 4.5.3
-    AddressRefused,    // the server refused recipient addresses for another reason
-    General,           // anything else; the description says what
+    Unreachable,         // no connection, or no greeting in time
+    Untrusted,           // TLS could not be set up or the certificate is not trusted
+    LoginRefused,        // the user name and password were refused (or a login is required)
+    AppPasswordRequired, // the account takes only an app password (534 5.7.9)
+    WebLoginRequired,    // the account must sign in once in a browser first (534 5.7.14)
+    TooManyLogins,       // too many login attempts: wait, the password may be right (454 4.7.0)
+    DailyLimit,          // the account's daily sending limit is reached (5.4.5)
+    TryLater,            // a temporary refusal (4xx): nothing was taken, try again later
+    TooManyRecipients,   // the server refused recipients with 452 4.5.3
+    AddressRefused,      // the server refused recipient addresses permanently
+    ContentRefused,      // the message was refused for its content after the data (5.7.x)
+    Refused,             // any other refusal; the server's reply says what
+    General,             // the exchange ended otherwise; the description says what
 };
 
 struct SubmitResult {
@@ -36,6 +43,7 @@ struct SubmitResult {
     QString description;          // the reason, with the server's reply where there was one
     QStringList refusedAddresses; // for refused recipients, in the order sent
     QString serverReply;          // the refusal that decided the failure
+    QString refusedStep;          // the command it answered, as smtp_step names it
     QString messageId;            // of an accepted message, without the angle brackets
     bool succeeded() const { return failure == MailFailure::None; }
 };

@@ -18,10 +18,6 @@ QByteArray uniqueToken() {
     return QByteArray::number(a, 36) + '.' + QByteArray::number(b, 36);
 }
 
-QByteArray verbOf(const QByteArray& command) {
-    return command.left(4);
-}
-
 // One exchange: connection, greeting, EHLO, login, envelope, message, QUIT.
 class SmtpSession {
   public:
@@ -35,10 +31,10 @@ class SmtpSession {
                         options_.caFile, [&](QByteArray& in) { return take(in, greeting); }))
             return linkEnded();
         exchange_.greeted = true;
-        if (!accept(greeting, "CONNECT"))
+        if (!accept(greeting, smtp_step::kGreeting))
             return quit();
         SmtpReply ehlo;
-        if (!ask("EHLO localhost", ehlo) || !accept(ehlo, "EHLO"))
+        if (!ask("EHLO localhost", smtp_step::kEhlo, ehlo) || !accept(ehlo, smtp_step::kEhlo))
             return quit();
         if (!logIn(capabilitiesOf(ehlo), message))
             return quit();
@@ -47,11 +43,11 @@ class SmtpSession {
         if (!envelopeTaken)
             return;
         link_.write(dotStuffed(data));
-        exchange_.lastCommand = QStringLiteral("DATA");
+        exchange_.lastCommand = smtp_step::kMessage;
         SmtpReply final;
         if (!receive(final))
             return;
-        if (!accept(final, "DATA"))
+        if (!accept(final, smtp_step::kMessage))
             return quit();
         exchange_.accepted = true;
         quit();
@@ -88,21 +84,18 @@ class SmtpSession {
         return true;
     }
 
-    void send(const QByteArray& command) {
+    // `step` names the command in failures: the bytes sent may hold the password.
+    bool ask(const QByteArray& command, const QString& step, SmtpReply& reply) {
         link_.write(command + "\r\n");
-        exchange_.lastCommand = QString::fromLatin1(verbOf(command));
-    }
-
-    bool ask(const QByteArray& command, SmtpReply& reply) {
-        send(command);
+        exchange_.lastCommand = step;
         return receive(reply);
     }
 
     // Records the first refusal; the exchange goes on only after a positive reply.
-    bool accept(const SmtpReply& reply, const char* verb) {
+    bool accept(const SmtpReply& reply, const QString& step) {
         if (reply.positive())
             return true;
-        refuse(QLatin1String(verb), reply.text());
+        refuse(step, reply.text());
         return false;
     }
 
@@ -117,31 +110,31 @@ class SmtpSession {
         const QByteArray user = message.userAddress.toUtf8();
         const QByteArray password = message.password.toUtf8();
         SmtpReply reply;
+        const QString& auth = smtp_step::kAuth;
         if (offered.authPlain) {
-            if (!ask("AUTH PLAIN " + ('\0' + user + '\0' + password).toBase64(), reply))
+            if (!ask("AUTH PLAIN " + ('\0' + user + '\0' + password).toBase64(), auth, reply))
                 return false;
         } else if (offered.authLogin) {
-            if (!ask("AUTH LOGIN", reply))
+            if (!ask("AUTH LOGIN", auth, reply))
                 return false;
-            if (reply.code == 334 && !ask(user.toBase64(), reply))
+            if (reply.code == 334 && !ask(user.toBase64(), auth, reply))
                 return false;
-            if (reply.code == 334 && !ask(password.toBase64(), reply))
+            if (reply.code == 334 && !ask(password.toBase64(), auth, reply))
                 return false;
         } else {
-            refuse(QStringLiteral("AUTH"),
-                   QStringLiteral("the server offers no login by AUTH PLAIN or AUTH LOGIN"));
+            refuse(auth, QStringLiteral("the server offers no login by AUTH PLAIN or AUTH LOGIN"));
             return false;
         }
         if (reply.code == 235)
             return true;
-        refuse(QStringLiteral("AUTH"), reply.text());
+        refuse(auth, reply.text());
         return false;
     }
 
     void noteRecipient(const SmtpReply& reply, const QString& address) {
         if (reply.positive())
             return;
-        refuse(QStringLiteral("RCPT"), reply.text());
+        refuse(smtp_step::kRcpt, reply.text());
         exchange_.refusedAddresses << address;
     }
 
@@ -153,17 +146,18 @@ class SmtpSession {
             flight += "RCPT TO:<" + recipient.toUtf8() + ">\r\n";
         flight += "DATA\r\n";
         link_.write(flight);
-        exchange_.lastCommand = QStringLiteral("RCPT");
+        exchange_.lastCommand = smtp_step::kMail;
         SmtpReply reply;
         if (!receive(reply))
             return false;
-        accept(reply, "MAIL");
+        accept(reply, smtp_step::kMail);
+        exchange_.lastCommand = smtp_step::kRcpt;
         for (const QString& recipient : message.recipients) {
             if (!receive(reply))
                 return false;
             noteRecipient(reply, recipient);
         }
-        exchange_.lastCommand = QStringLiteral("DATA");
+        exchange_.lastCommand = smtp_step::kData;
         if (!receive(reply))
             return false;
         if (reply.code == 354 && exchange_.refusedCommand.isEmpty())
@@ -174,21 +168,21 @@ class SmtpSession {
             link_.close();
             return false;
         }
-        accept(reply, "DATA");
+        accept(reply, smtp_step::kData);
         quit();
         return false;
     }
 
     bool envelopeOneByOne(const MailMessage& message) {
         SmtpReply reply;
-        if (!ask("MAIL FROM:<" + message.userAddress.toUtf8() + ">", reply))
+        if (!ask("MAIL FROM:<" + message.userAddress.toUtf8() + ">", smtp_step::kMail, reply))
             return false;
-        if (!accept(reply, "MAIL")) {
+        if (!accept(reply, smtp_step::kMail)) {
             quit();
             return false;
         }
         for (const QString& recipient : message.recipients) {
-            if (!ask("RCPT TO:<" + recipient.toUtf8() + ">", reply))
+            if (!ask("RCPT TO:<" + recipient.toUtf8() + ">", smtp_step::kRcpt, reply))
                 return false;
             noteRecipient(reply, recipient);
         }
@@ -196,11 +190,11 @@ class SmtpSession {
             quit();
             return false;
         }
-        if (!ask("DATA", reply))
+        if (!ask("DATA", smtp_step::kData, reply))
             return false;
         if (reply.code == 354)
             return true;
-        accept(reply, "DATA");
+        accept(reply, smtp_step::kData);
         quit();
         return false;
     }
@@ -210,6 +204,7 @@ class SmtpSession {
         if (!link_.usable())
             return;
         link_.write("QUIT\r\n");
+        exchange_.lastCommand = smtp_step::kQuit;
         SmtpReply ignored;
         link_.waitBriefly(qMin(kQuitWaitMs, options_.stallMs),
                           [&](QByteArray& in) { return take(in, ignored); });

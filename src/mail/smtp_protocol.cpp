@@ -1,5 +1,7 @@
 #include "mail/smtp_protocol.h"
 
+#include <algorithm>
+
 namespace mail {
 
 namespace {
@@ -94,27 +96,69 @@ QByteArray dotStuffed(const QByteArray& message) {
     return out + ".\r\n";
 }
 
+namespace {
+struct RefusalRule {
+    const char* code;   // the reply code, or its first digit
+    const char* status; // the enhanced status code; ending in ".": its start; empty: any
+    QString step;       // empty: any step
+    MailFailure kind;
+};
+
+// The first rule that matches decides.
+const RefusalRule kRefusalRules[] = {
+    {"", "5.4.5", {}, MailFailure::DailyLimit},
+    {"452", "4.5.3", smtp_step::kRcpt, MailFailure::TooManyRecipients},
+    {"454", "4.7.0", smtp_step::kAuth, MailFailure::TooManyLogins},
+    {"534", "5.7.9", {}, MailFailure::AppPasswordRequired},
+    {"534", "5.7.14", {}, MailFailure::WebLoginRequired},
+    {"535", "", {}, MailFailure::LoginRefused},
+    {"530", "5.7.0", {}, MailFailure::LoginRefused},
+    {"4", "", {}, MailFailure::TryLater},
+    {"5", "", smtp_step::kRcpt, MailFailure::AddressRefused},
+    {"5", "5.7.", smtp_step::kMessage, MailFailure::ContentRefused},
+};
+
+bool isEnhancedStatus(const QString& word) {
+    const QStringList parts = word.split(QLatin1Char('.'));
+    if (parts.size() != 3 || !QStringLiteral("245").contains(parts[0]) || parts[0].size() != 1)
+        return false;
+    return std::all_of(parts.begin() + 1, parts.end(), [](const QString& part) {
+        return !part.isEmpty() && part.size() <= 3 &&
+               std::all_of(part.begin(), part.end(), [](QChar c) { return c.isDigit(); });
+    });
+}
+} // namespace
+
+MailFailure classifyRefusal(const QString& step, const QString& reply) {
+    const QString code = reply.left(3);
+    QString status = reply.section(QLatin1Char(' '), 1, 1);
+    if (!isEnhancedStatus(status))
+        status.clear();
+    for (const RefusalRule& rule : kRefusalRules) {
+        const QString ruleStatus = QLatin1String(rule.status);
+        const bool statusMatches = ruleStatus.endsWith(QLatin1Char('.'))
+                                       ? status.startsWith(ruleStatus)
+                                       : ruleStatus.isEmpty() || status == ruleStatus;
+        if (code.startsWith(QLatin1String(rule.code)) && statusMatches &&
+            (rule.step.isEmpty() || rule.step == step))
+            return rule.kind;
+    }
+    return MailFailure::Refused;
+}
+
 SubmitResult classifyExchange(const SmtpExchange& e) {
     using Network = LinkProblem;
     if (e.accepted)
         return {};
     if (!e.refusedCommand.isEmpty()) {
-        if (e.refusedCommand == QLatin1String("AUTH") || e.refusedCommand == QLatin1String("MAIL"))
-            return {MailFailure::LoginRefused,
-                    QStringLiteral("The server refused the login: %1").arg(e.refusal),
-                    {},
-                    e.refusal};
-        if (e.refusedCommand == QLatin1String("RCPT")) {
-            const bool tooMany = e.refusal.startsWith(QLatin1String("452")) &&
-                                 e.refusal.contains(QLatin1String("4.5.3"));
-            return {tooMany ? MailFailure::TooManyRecipients : MailFailure::AddressRefused,
-                    QStringLiteral("The server refused a recipient: %1").arg(e.refusal),
-                    e.refusedAddresses, e.refusal};
-        }
-        return {MailFailure::General,
-                QStringLiteral("The server refused %1: %2").arg(e.refusedCommand, e.refusal),
-                {},
-                e.refusal};
+        const MailFailure kind = classifyRefusal(e.refusedCommand, e.refusal);
+        const bool recipients =
+            kind == MailFailure::AddressRefused || kind == MailFailure::TooManyRecipients;
+        SubmitResult result{
+            kind, QStringLiteral("The server refused %1: %2").arg(e.refusedCommand, e.refusal),
+            recipients ? e.refusedAddresses : QStringList(), e.refusal};
+        result.refusedStep = e.refusedCommand;
+        return result;
     }
     const QString after =
         e.lastCommand.isEmpty() ? QString() : QStringLiteral(" (after %1)").arg(e.lastCommand);

@@ -55,17 +55,35 @@ SmtpCapabilities capabilitiesOf(const SmtpReply& ehloReply);
 // The message as it goes after DATA: lines starting with "." get one more, then "." alone.
 QByteArray dotStuffed(const QByteArray& message);
 
+// The steps of an exchange as failures name them; never bytes that were sent.
+namespace smtp_step {
+inline const QString kGreeting = QStringLiteral("CONNECT");
+inline const QString kEhlo = QStringLiteral("EHLO");
+inline const QString kStartTls = QStringLiteral("STARTTLS");
+inline const QString kAuth = QStringLiteral("AUTH");
+inline const QString kMail = QStringLiteral("MAIL");
+inline const QString kRcpt = QStringLiteral("RCPT");
+inline const QString kData = QStringLiteral("DATA");
+inline const QString kMessage = QStringLiteral("the message"); // the reply after the final "."
+inline const QString kQuit = QStringLiteral("QUIT");
+} // namespace smtp_step
+
 // What one exchange with the server showed; the first refusal decides its outcome.
 struct SmtpExchange {
     LinkProblem network = LinkProblem::None;
     QString networkReason;
     bool greeted = false;
     bool accepted = false;  // the server took the message after the final "."
-    QString lastCommand;    // verb of the last command sent
-    QString refusedCommand; // verb of the first refused command ("CONNECT" for the greeting)
+    QString lastCommand;    // the step (smtp_step) of the last command sent
+    QString refusedCommand; // the step of the first refused command
     QString refusal;        // and the server's reply to it
     QStringList refusedAddresses;
 };
+
+// What a refusal means, decided by one table on the reply code and the enhanced status code
+// (RFC 3463) of `reply` ("550 5.4.5 Daily user sending limit exceeded"); the step tells
+// only a recipient's refusal and the verdict on the message apart from the others.
+MailFailure classifyRefusal(const QString& step, const QString& reply);
 
 SubmitResult classifyExchange(const SmtpExchange& exchange);
 

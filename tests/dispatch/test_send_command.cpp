@@ -165,15 +165,13 @@ class TestSendCommand : public QObject {
         QCOMPARE(f->mail.sent[0].recipients.size(), 102);
     }
 
-    void noTickedCarrier_endsWithTheReportAndLogsNothing() {
+    void noTickedCarrier_isToldPlainlyAndNothingGoesOut() {
         fill({"P1"}, {"D1"}, {false});
-        f->mail.result = {MailFailure::General, "The message has no recipients."};
         form->PushButton1_Click();
-        QCOMPARE(f->desktop.boxes.size(), 1);
-        QCOMPARE(f->desktop.boxes[0].text,
-                 QStringLiteral("The message has no recipients.\r\nin "
-                                "Velmora2017/04/05.Form1.PushButton1_Click at line 182\r\rPlease "
-                                "email screenshot of this message to support@quorvane.com"));
+        QCOMPARE(f->desktop.boxTexts(), QStringList({"No carriers ticked."}));
+        QCOMPARE(f->desktop.boxes[0].buttons, platform::Buttons::Ok);
+        QCOMPARE(f->desktop.boxes[0].icon, platform::Icon::None);
+        QVERIFY(f->mail.sent.isEmpty());
         QVERIFY(!QFile::exists(logPath()));
         QCOMPARE(form->pointer().style(), int(core::kDefaultPointer));
     }
@@ -184,6 +182,7 @@ class TestSendCommand : public QObject {
         f->desktop.answers = {Answer::No, Answer::Yes};
         form->PushButton1_Click();
         QCOMPARE(f->desktop.boxTexts(), QStringList({dispatch::loginQuestion()}));
+        QCOMPARE(f->desktop.boxes[0].buttons, platform::Buttons::YesNo);
         QVERIFY(f->desktop.opened.isEmpty());
         form->PushButton1_Click();
         const QString pictures = f->programFolder() + "/Pictures/";
@@ -192,9 +191,15 @@ class TestSendCommand : public QObject {
         QCOMPARE(f->desktop.boxes.size(), 2);
         QVERIFY(!QFile::exists(logPath()));
         QCOMPARE(form->pointer().style(), int(core::kDefaultPointer));
-        QVERIFY(dispatch::loginQuestion().startsWith(
-            QLatin1String("Message could not be sent to the SMTP server.\r\n\r\nPlease "
-                          "double-check your username and password.\r\n\r\n")));
+        QCOMPARE(dispatch::loginQuestion(),
+                 QStringLiteral(
+                     "Message could not be sent to the SMTP server.\r\n\r\nGmail did not accept "
+                     "the user name and password.\r\n\r\nGmail accepts only an app password "
+                     "from programs like this one. To make one: turn on 2-Step Verification in "
+                     "your Google Account, then create an app password in its security settings "
+                     "(search for \"App passwords\"), and type its 16 letters here as the "
+                     "password.\r\n\r\nWould you like to see pictures of where the app "
+                     "password page is and what an app password looks like?"));
     }
 
     void refusedRecipients_explainTheLimit() {

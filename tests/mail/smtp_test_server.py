@@ -9,7 +9,11 @@ accepted; recipients containing "reject550", "reject553" or "toomany" are refuse
 Modes: "pipelining" offers PIPELINING; "plain-only" and "login-only" offer just that AUTH
 mechanism; "slow" answers every command after 0.3 s; "refuse-quit" answers QUIT with 500;
 "silent-after-data" never answers the final "."; "stall" completes the TLS handshake and
-then never says a word.
+then never says a word; "close-after-auth" closes the connection when the password arrives.
+"answer-AUTH=<reply>", "answer-MAIL=<reply>", "answer-RCPT=<reply>" and "answer-MESSAGE=<reply>"
+give that reply (percent-encoded; "|" parts a multi-line reply) to the login, the sender,
+every recipient and the message after its final "."; the app password abcdefghijklmnop
+signs in too.
 """
 import asyncio
 import base64
@@ -20,12 +24,20 @@ import ssl
 import sys
 import threading
 import time
+import urllib.parse
 import warnings
 
 from aiosmtpd.controller import Controller
 from aiosmtpd.smtp import AuthResult, LoginPassword
 
-USER, PASSWORD = b"ann@gmail.com", b"secret"
+USER, PASSWORDS = b"ann@gmail.com", (b"secret", b"abcdefghijklmnop")
+ANSWERS = {}
+
+
+def answer(verb):
+    """The reply the modes give to `verb`, as the server writes it, or None."""
+    text = ANSWERS.get(verb)
+    return None if text is None else text.replace("|", "\r\n")
 
 
 def free_port():
@@ -35,9 +47,17 @@ def free_port():
 
 
 def authenticate(server, session, envelope, mechanism, auth_data):
-    if isinstance(auth_data, LoginPassword) and (auth_data.login, auth_data.password) == (USER, PASSWORD):
+    if CLOSE_AFTER_AUTH:
+        server.transport.close()
+        return AuthResult(success=False, handled=True)
+    if answer("AUTH"):
+        return AuthResult(success=False, handled=False, message=answer("AUTH"))
+    if isinstance(auth_data, LoginPassword) and auth_data.login == USER and auth_data.password in PASSWORDS:
         return AuthResult(success=True)
     return AuthResult(success=False, handled=False)
+
+
+CLOSE_AFTER_AUTH = False
 
 
 class Handler:
@@ -57,6 +77,8 @@ class Handler:
 
     async def handle_MAIL(self, server, session, envelope, address, mail_options):
         await self.pause()
+        if answer("MAIL"):
+            return answer("MAIL")
         envelope.mail_from = address
         envelope.mail_options.extend(mail_options)
         return "250 OK"
@@ -65,6 +87,8 @@ class Handler:
         await self.pause()
         if rcpt_options:
             return "555 5.5.4 unexpected parameters " + " ".join(rcpt_options)
+        if answer("RCPT"):
+            return answer("RCPT")
         if "reject550" in address:
             return "550 5.1.1 The email account that you tried to reach does not exist"
         if "reject553" in address:
@@ -82,6 +106,8 @@ class Handler:
     async def handle_DATA(self, server, session, envelope):
         if "silent-after-data" in self.modes:
             await asyncio.sleep(120)
+        if answer("MESSAGE"):
+            return answer("MESSAGE")
         record = {
             "mail_from": envelope.mail_from,
             "rcpt_tos": envelope.rcpt_tos,
@@ -115,6 +141,12 @@ def main():
     logging.getLogger("mail.log").setLevel(logging.CRITICAL)
     cert, key = sys.argv[1], sys.argv[2]
     modes = (sys.argv[3] if len(sys.argv) > 3 else "normal").split(",")
+    global CLOSE_AFTER_AUTH
+    CLOSE_AFTER_AUTH = "close-after-auth" in modes
+    for mode in modes:
+        if mode.startswith("answer-"):
+            verb, _, reply = mode[len("answer-"):].partition("=")
+            ANSWERS[verb] = urllib.parse.unquote(reply)
     context = ssl.create_default_context(ssl.Purpose.CLIENT_AUTH)
     context.load_cert_chain(cert, key)
     port = free_port()

@@ -79,16 +79,44 @@ class TestMailProtocols : public QObject {
         QTest::addColumn<QString>("reply");
         QTest::addColumn<int>("kind");
         const int none = int(LinkProblem::None);
-        QTest::newRow("login") << none << true << "AUTH"
-                               << "535 5.7.8 bad" << int(MailFailure::LoginRefused);
-        QTest::newRow("sender") << none << true << "MAIL"
-                                << "553 not yours" << int(MailFailure::LoginRefused);
-        QTest::newRow("too many") << none << true << "RCPT"
-                                  << "452 4.5.3 too many" << int(MailFailure::TooManyRecipients);
-        QTest::newRow("452 other") << none << true << "RCPT"
-                                   << "452 4.2.2 full" << int(MailFailure::AddressRefused);
-        QTest::newRow("data") << none << true << "DATA"
-                              << "554 no" << int(MailFailure::General);
+        // Gmail's replies, and the steps that tell recipients and the message apart.
+        const struct {
+            const char* name;
+            const char* step;
+            const char* reply;
+            MailFailure kind;
+        } refusals[] = {
+            {"credentials", "AUTH", "535 5.7.8 Username and Password not accepted",
+             MailFailure::LoginRefused},
+            {"app password only", "AUTH", "534 5.7.9 Application-specific password required",
+             MailFailure::AppPasswordRequired},
+            {"browser first", "AUTH", "534 5.7.14 Please log in with your web browser",
+             MailFailure::WebLoginRequired},
+            {"login required", "MAIL", "530 5.7.0 Authentication Required",
+             MailFailure::LoginRefused},
+            {"logins throttled", "AUTH", "454 4.7.0 Too many login attempts",
+             MailFailure::TooManyLogins},
+            {"454 elsewhere", "MAIL", "454 4.7.0 Try later", MailFailure::TryLater},
+            {"quota at MAIL", "MAIL", "550 5.4.5 Daily user sending limit exceeded",
+             MailFailure::DailyLimit},
+            {"quota after data", "the message", "550 5.4.5 Daily sending quota exceeded",
+             MailFailure::DailyLimit},
+            {"421 greeting", "CONNECT", "421 4.7.0 Try again later", MailFailure::TryLater},
+            {"421 at RCPT", "RCPT", "421 4.7.0 Temporary System Problem", MailFailure::TryLater},
+            {"450 at RCPT", "RCPT", "450 4.2.1 receiving mail too quickly", MailFailure::TryLater},
+            {"too many", "RCPT", "452 4.5.3 too many", MailFailure::TooManyRecipients},
+            {"452 4.5.3 at MAIL", "MAIL", "452 4.5.3 too many", MailFailure::TryLater},
+            {"452 other", "RCPT", "452 4.2.2 full", MailFailure::TryLater},
+            {"no such user", "RCPT", "550 5.1.1 does not exist", MailFailure::AddressRefused},
+            {"RCPT, no status", "RCPT", "553 bad", MailFailure::AddressRefused},
+            {"content", "the message", "554 5.7.0 Message rejected", MailFailure::ContentRefused},
+            {"5.7 at DATA", "DATA", "554 5.7.0 no", MailFailure::Refused},
+            {"sender", "MAIL", "553 not yours", MailFailure::Refused},
+            {"status-like text", "MAIL", "550 5.4.5x no", MailFailure::Refused},
+            {"other after data", "the message", "552 5.3.4 too big", MailFailure::Refused},
+        };
+        for (const auto& r : refusals)
+            QTest::newRow(r.name) << none << true << r.step << r.reply << int(r.kind);
         QTest::newRow("refusal beats a lost link") << int(LinkProblem::Closed) << true << "RCPT"
                                                    << "550 no" << int(MailFailure::AddressRefused);
         QTest::newRow("closed before greeting") << int(LinkProblem::Closed) << false << ""

@@ -1,4 +1,6 @@
 // The real mail layer against a local SMTP server with implicit TLS and a test CA.
+#include "dispatch/delivery_records.h"
+#include "dispatch/messages.h"
 #include "form_fixture.h"
 #include "local_smtp_server.h"
 #include "mail/lazy_mail_submitter.h"
@@ -12,8 +14,10 @@
 #include <QPushButton>
 #include <QTcpServer>
 #include <QTest>
+#include <QTimeZone>
 #include <QTimer>
 #include <QTreeWidget>
+#include <QUrl>
 
 using mail::MailFailure;
 using mail::MailMessage;
@@ -193,6 +197,128 @@ class TestSmtpSubmission : public QObject {
         const auto result = submitter.submit(m);
         QCOMPARE(int(result.failure), failure);
         QVERIFY2(result.description.contains(replyPart), qPrintable(result.description));
+    }
+
+    // Gmail's refusals as it words them, each through the window: one box telling what
+    // happened, nothing logged, nothing delivered; only a refused login offers the pictures.
+    void gmailAnswers_throughTheWindow_data() {
+        using dispatch::LoginRefusal;
+        QTest::addColumn<QString>("answer"); // "VERB=reply", as smtp_test_server.py takes it
+        QTest::addColumn<QString>("box");
+        const QString quota = "550-5.4.5 Daily user sending limit exceeded.|550 5.4.5 For more "
+                              "information go to https://support.google.com/mail/?p=ReachedLimit";
+        const QString quotaReply =
+            "550 5.4.5 Daily user sending limit exceeded. / 5.4.5 For more "
+            "information go to https://support.google.com/mail/?p=ReachedLimit";
+        // Three sends remembered: two of the last 24 hours (3 and 4 recipients), one older.
+        const QString frees = QLocale::system().toString(
+            QDateTime(QDate(2026, 3, 14), QTime(10, 0), Qt::UTC).toLocalTime(),
+            QLocale::ShortFormat);
+        QTest::newRow("quota at MAIL")
+            << "MAIL=" + quota << dispatch::dailyLimitMessage(quotaReply, 7, frees);
+        QTest::newRow("quota after the data")
+            << "MESSAGE=550 5.4.5 Daily user sending limit exceeded."
+            << dispatch::dailyLimitMessage("550 5.4.5 Daily user sending limit exceeded.", 7,
+                                           frees);
+        QTest::newRow("421 at MAIL")
+            << "MAIL=421 4.7.0 Try again later, closing connection."
+            << dispatch::tryLaterMessage("421 4.7.0 Try again later, closing connection.");
+        QTest::newRow("421 at RCPT")
+            << "RCPT=421 4.7.0 Temporary System Problem.  Try again later"
+            << dispatch::tryLaterMessage("421 4.7.0 Temporary System Problem.  Try again later");
+        QTest::newRow("450 at RCPT")
+            << "RCPT=450 4.2.1 The user you are trying to contact is receiving mail too quickly"
+            << dispatch::tryLaterMessage("450 4.2.1 The user you are trying to contact is "
+                                         "receiving mail too quickly");
+        QTest::newRow("534 5.7.9")
+            << "AUTH=534-5.7.9 Application-specific password required.|534 "
+               "5.7.9 Learn more at https://support.google.com/mail/?p=InvalidSecondFactor"
+            << dispatch::loginQuestion(LoginRefusal::AppPasswordOnly);
+        QTest::newRow("534 5.7.14")
+            << "AUTH=534-5.7.14 <https://accounts.google.com/signin/continue>|"
+               "534 5.7.14 Please log in with your web browser"
+            << dispatch::loginQuestion(LoginRefusal::BrowserSignInFirst);
+        QTest::newRow("535 5.7.8")
+            << "AUTH=535-5.7.8 Username and Password not accepted.|535 5.7.8 "
+               "Learn more at https://support.google.com/mail/?p=BadCredentials"
+            << dispatch::loginQuestion(LoginRefusal::Credentials);
+        QTest::newRow("454 4.7.0")
+            << "AUTH=454 4.7.0 Too many login attempts, please try again later."
+            << dispatch::tooManyLoginsMessage(
+                   "454 4.7.0 Too many login attempts, please try again later.");
+        QTest::newRow("554 5.7.0 after the data")
+            << "MESSAGE=554 5.7.0 Message rejected: content policy"
+            << dispatch::contentRefusedMessage("554 5.7.0 Message rejected: content policy");
+        QTest::newRow("553 at MAIL")
+            << "MAIL=553 5.1.8 Sender address rejected"
+            << dispatch::refusedMessage("MAIL", "553 5.1.8 Sender address rejected");
+    }
+    void gmailAnswers_throughTheWindow() {
+        QFETCH(QString, answer);
+        QFETCH(QString, box);
+        const qsizetype is = answer.indexOf('=');
+        LocalSmtpServer gmail(*certificates,
+                              "pipelining,answer-" + answer.left(is + 1) +
+                                  QString::fromLatin1(QUrl::toPercentEncoding(answer.mid(is + 1))));
+        mail::SmtpMailSubmitter submitter(gmail.clientOptions(certificates->path("ca.pem")));
+        FormFixture f;
+        f.submitter = &submitter;
+        QDir().mkpath(f.dataFolder());
+        const QDateTime now = f.clock.time.toUTC();
+        const auto sent = [](const QDateTime& when, int recipients) {
+            return dispatch::PendingSend{
+                "id", when, "stamp", "s", QStringList(recipients, "1@a.example"), {}, false};
+        };
+        QVERIFY(dispatch::savePendingSends(
+            f.dataFolder() + "/delivery-pending.tsv",
+            QList<dispatch::PendingSend>{
+                sent(now.addSecs(-25 * 3600), 50),
+                sent(QDateTime(QDate(2026, 3, 13), QTime(10, 0), Qt::UTC), 3),
+                sent(now.addSecs(-60), 4)}));
+        app::Form1& form = f.open();
+        form.ListView2->clear();
+        recipients::appendCarrier(form.ListView2, "a.example", true);
+        recipients::appendRows(form.ListView1, {"5555550100", "5555550199"});
+        form.Text3->setText("ann");
+        form.Text2->setText("secret");
+        f.desktop.answers = {platform::Answer::Yes};
+        form.PushButton1_Click();
+        QCOMPARE(f.desktop.boxTexts(), QStringList{box});
+        const bool login = box.contains("app password");
+        QCOMPARE(f.desktop.boxes[0].buttons,
+                 login ? platform::Buttons::YesNo : platform::Buttons::Ok);
+        QCOMPARE(f.desktop.opened.size(), login ? 2 : 0);
+        QVERIFY(!QFile::exists(f.programFolder() + "/sentmessages.log"));
+        QVERIFY(!gmail.nextMessage(300).has_value());
+    }
+
+    // The password goes out as typed (an app password without its blanks) and never shows
+    // in a box, in the clear or in base64, however the exchange ends.
+    void password_neverShowsAndAnAppPasswordLosesItsBlanks() {
+        for (const QString& modes :
+             {QStringLiteral("login-only,close-after-auth"), QStringLiteral("login-only")}) {
+            LocalSmtpServer gmail(*certificates, modes);
+            mail::SmtpMailSubmitter submitter(gmail.clientOptions(certificates->path("ca.pem")));
+            FormFixture f;
+            f.submitter = &submitter;
+            app::Form1& form = f.open();
+            form.ListView2->clear();
+            recipients::appendCarrier(form.ListView2, "a.example", true);
+            recipients::appendRows(form.ListView1, {"5555550100"});
+            form.Text3->setText("ann");
+            form.Text2->setText(" abcd efgh ijkl mnop ");
+            form.PushButton1_Click();
+            const QString shown = f.desktop.boxTexts().join('\n');
+            if (modes.contains("close")) {
+                QVERIFY2(shown.contains("(after AUTH)"), qPrintable(shown));
+                for (const QString& secret :
+                     {QStringLiteral("abcd"), QStringLiteral("YWJj"), QStringLiteral("IGFi")})
+                    QVERIFY2(!shown.contains(secret), qPrintable(shown));
+            } else {
+                QCOMPARE(shown, QStringLiteral("Done."));
+                QVERIFY(gmail.nextMessage().has_value());
+            }
+        }
     }
 
     void mailModule_isLoadedOnTheFirstSend() {
