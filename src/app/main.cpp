@@ -57,7 +57,7 @@ int main(int argc, char* argv[]) {
 
     app::Form1 form({desktop, settings, mail, clock, random, QApplication::applicationDirPath(),
                      QStandardPaths::writableLocation(QStandardPaths::AppDataLocation),
-                     connectivity::kPingCommand, &mailbox});
+                     connectivity::OnlineCheck{}, &mailbox});
     form.Form_Load();
     form.show();
     if (form.notice()) { // shown first, it stays in front of the main window

@@ -229,8 +229,7 @@ void Form1::Form_Load() {
     core::Procedure p(services_.desktop, core::qualifiedName("Form1", "Form_Load"));
     p.step(102, [&] { core::ApplySkin(this, services_.programFolder); });
     p.step(104, [&] {
-        connectivity::CheckOnline(services_.desktop, applicationTitle_,
-                                  services_.onlineCheckCommand);
+        connectivity::CheckOnline(services_.desktop, applicationTitle_, services_.onlineCheck);
     });
     p.step(106, [&] { setWindowTitle(kProductName); });
     p.step(106, [&] { setWindowIcon(QApplication::windowIcon()); });

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "connectivity/online_check.h"
 #include "core/pointer.h"
 
 #include <QProxyStyle>
@@ -51,7 +52,7 @@ struct Services {
     platform::RandomSource& random;
     QString programFolder; // the program's files: cursor, skin, pictures, and the log
     QString dataFolder;    // the log's place when the program folder is not writable
-    QString onlineCheckCommand;
+    connectivity::OnlineCheck onlineCheck; // the start-up check: ping and mail server
     mail::MailboxReader* mailbox = nullptr; // where bounces are read; none: not read
 };
 

@@ -81,7 +81,7 @@ class TestMainWindow : public QObject {
 
     void offline_warnsBeforeAnyWindowIsVisible() {
         FormFixture f;
-        f.onlineCheckCommand = QStringLiteral("/bin/echo Destination Host Unreachable");
+        f.onlineCheck.pingCommand = QStringLiteral("/bin/echo Destination Host Unreachable");
         bool anyWindowVisible = true;
         f.desktop.whileBoxShown = [&](const ScriptedDesktop::Box&) {
             anyWindowVisible = f.form->isVisible() || f.form->notice() != nullptr;

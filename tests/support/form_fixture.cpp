@@ -13,7 +13,7 @@ FormFixture::FormFixture() {
 app::Form1& FormFixture::open(bool load) {
     form = std::make_unique<app::Form1>(app::Services{desktop, settings, *submitter, clock, random,
                                                       programFolder(), dataFolder(),
-                                                      onlineCheckCommand, mailbox});
+                                                      onlineCheck, mailbox});
     if (load)
         form->Form_Load();
     return *form;

@@ -22,8 +22,11 @@ struct FormFixture {
     mail::MailboxReader* mailbox = nullptr; // where the window reads bounces
     FixedClock clock;
     ScriptedRandom random;
-    // A stand-in for the ping that answers as an online machine would.
-    QString onlineCheckCommand = QStringLiteral("/bin/echo 64 bytes from 192.0.2.1: icmp_seq=1");
+    // A stand-in for the ping that answers as an online machine would, and a mail server
+    // on this machine that refuses at once (nothing leaves the machine).
+    connectivity::OnlineCheck onlineCheck{
+        QStringLiteral("/bin/echo 64 bytes from 192.0.2.1: icmp_seq=1"), QStringLiteral("127.0.0.1"),
+        1, 1000};
     std::unique_ptr<app::Form1> form;
 };
 
