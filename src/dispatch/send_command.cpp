@@ -79,7 +79,10 @@ void throwIfFailed(const DispatchControls& c, const mail::SubmitResult& result) 
     case MailFailure::None:
         return;
     case MailFailure::Unreachable:
-        throw core::Failure(kServerUnreachable, unreachableMessage(result.description));
+        throw core::Failure(kServerUnreachable,
+                            unreachableMessage(result.description, result.triedPorts.isEmpty()
+                                                                       ? QString::number(kSmtpPort)
+                                                                       : result.triedPorts));
     case MailFailure::Untrusted:
         throw core::Failure(kServerUntrusted, untrustedMessage(result.description));
     case MailFailure::LoginRefused:

@@ -44,6 +44,7 @@ struct SubmitResult {
     QStringList refusedAddresses; // for refused recipients, in the order sent
     QString serverReply;          // the refusal that decided the failure
     QString refusedStep;          // the command it answered, as smtp_step names it
+    QString triedPorts;           // for an unreachable server: "465", or "465 or 587"
     QString messageId;            // of an accepted message, without the angle brackets
     bool succeeded() const { return failure == MailFailure::None; }
 };
@@ -54,10 +55,13 @@ struct MailOptions {
     quint16 port = 465;
     QString connectAddress;  // empty: the host; tests aim at a local server under the host's name
     quint16 connectPort = 0; // 0: the port
-    QString caFile;          // empty: the system's CA store
-    int connectTimeoutMs = 30000; // connection, TLS and greeting
-    int stallMs = 60000;          // no byte in either direction for this long ends the send
-    int deadlineMs = 180000;      // a whole send never takes longer
+    // Where to try with STARTTLS when the port refuses or never answers; 0: nowhere.
+    quint16 fallbackPort = 587;
+    quint16 fallbackConnectPort = 0; // 0: the fallback port
+    QString caFile;                  // empty: the system's CA store
+    int connectTimeoutMs = 30000;    // connection, TLS and greeting
+    int stallMs = 60000;             // no byte in either direction for this long ends the send
+    int deadlineMs = 180000;         // a whole send never takes longer
 };
 
 class MailSubmitter {

@@ -35,6 +35,7 @@ inline MailOptions gmailImapOptions() {
     MailOptions options;
     options.host = QStringLiteral("imap.gmail.com");
     options.port = 993;
+    options.fallbackPort = 0;
     options.connectTimeoutMs = 5000;
     options.stallMs = 8000;
     options.deadlineMs = 8000;

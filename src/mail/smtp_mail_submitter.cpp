@@ -1,5 +1,7 @@
 #include "mail/smtp_mail_submitter.h"
 
+#include <QElapsedTimer>
+
 #include "mail/mime_message.h"
 #include "mail/smtp_protocol.h"
 #include "mail/tls_connection.h"
@@ -25,10 +27,14 @@ class SmtpSession {
         : options_(options), exchange_(exchange),
           link_({options.connectTimeoutMs, options.stallMs, options.deadlineMs}) {}
 
-    void run(const MailMessage& message, const QByteArray& data) {
+    // Implicit TLS from the first byte, or (`startTls`) a plain connection secured with
+    // STARTTLS before anything but EHLO is said.
+    void run(const MailMessage& message, const QByteArray& data, quint16 port, quint16 connectPort,
+             bool startTls) {
         SmtpReply greeting;
-        if (!link_.open(options_.host, options_.port, options_.connectAddress, options_.connectPort,
-                        options_.caFile, [&](QByteArray& in) { return take(in, greeting); }))
+        if (!link_.open(
+                options_.host, port, options_.connectAddress, connectPort, options_.caFile,
+                [&](QByteArray& in) { return take(in, greeting); }, startTls))
             return linkEnded();
         exchange_.greeted = true;
         if (!accept(greeting, smtp_step::kGreeting))
@@ -36,6 +42,10 @@ class SmtpSession {
         SmtpReply ehlo;
         if (!ask("EHLO localhost", smtp_step::kEhlo, ehlo) || !accept(ehlo, smtp_step::kEhlo))
             return quit();
+        if (startTls && !secure(ehlo))
+            return;
+        if (!link_.encrypted()) // never a password over a connection without verified TLS
+            return untrusted(QStringLiteral("The connection is not secured."));
         if (!logIn(capabilitiesOf(ehlo), message))
             return quit();
         const bool envelopeTaken = capabilitiesOf(ehlo).pipelining ? pipelinedEnvelope(message)
@@ -54,8 +64,37 @@ class SmtpSession {
     }
 
     int turns() const { return link_.turns(); }
+    bool reachedTls() const { return link_.encrypted(); }
 
   private:
+    // STARTTLS, then EHLO again over TLS; a server that offers no STARTTLS, refuses it or
+    // fails verification is not trusted with anything.
+    bool secure(SmtpReply& ehlo) {
+        if (!capabilitiesOf(ehlo).startTls) {
+            untrusted(QStringLiteral("The server on port %1 does not offer STARTTLS.")
+                          .arg(options_.fallbackPort));
+            return false;
+        }
+        SmtpReply ready;
+        if (!ask("STARTTLS", smtp_step::kStartTls, ready))
+            return false;
+        if (ready.code != 220) {
+            untrusted(QStringLiteral("The server refused STARTTLS: %1").arg(ready.text()));
+            return false;
+        }
+        if (!link_.startTls()) {
+            linkEnded();
+            return false;
+        }
+        return ask("EHLO localhost", smtp_step::kEhlo, ehlo) && accept(ehlo, smtp_step::kEhlo);
+    }
+
+    void untrusted(const QString& reason) {
+        exchange_.network = LinkProblem::Untrusted;
+        exchange_.networkReason = reason;
+        link_.close();
+    }
+
     bool take(QByteArray& in, SmtpReply& reply) {
         const auto taken = replies_.take(in);
         if (taken)
@@ -232,11 +271,40 @@ SubmitResult SmtpMailSubmitter::submit(const MailMessage& message) {
     const QDateTime date = clock_ ? clock_->now() : QDateTime::currentDateTime();
     const QByteArray token = uniqueToken();
     const QByteArray data = composeMessage(message, date, token);
+    QElapsedTimer clock;
+    clock.start();
     SmtpExchange exchange;
-    SmtpSession session(options_, exchange);
-    session.run(message, data);
-    lastTurns_ = session.turns();
+    bool tlsReached = false;
+    {
+        SmtpSession session(options_, exchange);
+        session.run(message, data, options_.port, options_.connectPort, false);
+        lastTurns_ = session.turns();
+        tlsReached = session.reachedTls();
+    }
+    // A port that refuses or never answers (blocked by some networks) is not the end: the
+    // submission port with STARTTLS, verified the same way, within what is left of the time.
+    const QString firstReason = exchange.networkReason;
+    const bool fallback = exchange.network == LinkProblem::Unreachable && !tlsReached &&
+                          options_.fallbackPort && clock.elapsed() < options_.deadlineMs;
+    if (fallback) {
+        MailOptions rest = options_;
+        rest.deadlineMs = int(options_.deadlineMs - clock.elapsed());
+        exchange = {};
+        SmtpSession session(rest, exchange);
+        session.run(message, data, options_.fallbackPort, options_.fallbackConnectPort, true);
+        lastTurns_ = session.turns();
+        if (exchange.network == LinkProblem::Unreachable)
+            exchange.networkReason = QStringLiteral("port %1: %2; port %3: %4")
+                                         .arg(options_.port)
+                                         .arg(firstReason)
+                                         .arg(options_.fallbackPort)
+                                         .arg(exchange.networkReason);
+    }
     SubmitResult result = classifyExchange(exchange);
+    if (result.failure == MailFailure::Unreachable)
+        result.triedPorts =
+            fallback ? QStringLiteral("%1 or %2").arg(options_.port).arg(options_.fallbackPort)
+                     : QString::number(options_.port);
     if (result.succeeded())
         result.messageId = QString::fromLatin1(messageIdOf(message, token));
     return result;

@@ -49,6 +49,7 @@ struct SmtpCapabilities {
     bool pipelining = false;
     bool authPlain = false;
     bool authLogin = false;
+    bool startTls = false;
 };
 SmtpCapabilities capabilitiesOf(const SmtpReply& ehloReply);
 

@@ -63,6 +63,14 @@ TlsConnection::TlsConnection(Limits limits) : limits_(limits) {
             return;
         }
         open_ = true;
+        encrypted_ = true;
+        sinceProgress_.restart();
+        wake();
+    });
+    connect(&socket_, &QSslSocket::connected, this, [this] {
+        if (!plainFirst_)
+            return;
+        open_ = true; // a plain connection, to be secured with STARTTLS before anything else
         sinceProgress_.restart();
         wake();
     });
@@ -110,7 +118,7 @@ void TlsConnection::wake() {
 
 bool TlsConnection::open(const QString& host, quint16 port, const QString& address,
                          quint16 addressPort, const QString& caFile,
-                         const std::function<bool(QByteArray&)>& opened) {
+                         const std::function<bool(QByteArray&)>& opened, bool plainFirst) {
     sinceStart_.start();
     sinceProgress_.start();
     if (!QSslSocket::supportsSsl()) {
@@ -122,12 +130,36 @@ bool TlsConnection::open(const QString& host, quint16 port, const QString& addre
     if (!caFile.isEmpty())
         configuration.setCaCertificates(QSslCertificate::fromPath(caFile));
     socket_.setSslConfiguration(configuration);
-    socket_.connectToHostEncrypted(address.isEmpty() ? host : address,
-                                   addressPort ? addressPort : port, host);
+    plainFirst_ = plainFirst;
+    if (plainFirst) {
+        socket_.setPeerVerifyName(host);
+        socket_.connectToHost(address.isEmpty() ? host : address, addressPort ? addressPort : port);
+    } else {
+        socket_.connectToHostEncrypted(address.isEmpty() ? host : address,
+                                       addressPort ? addressPort : port, host);
+    }
     const bool ok = wait(opened, limits_.connectTimeoutMs, false);
     if (!ok && problem_ == Problem::Stalled)
         problem_ = Problem::Unreachable; // nothing, or no greeting, within the connection time-out
     return ok;
+}
+
+bool TlsConnection::startTls() {
+    if (!usable() || encrypted_)
+        return false;
+    // Bytes that came before the handshake are not covered by it: a server (or anyone on the
+    // way) that sends them is not to be trusted.
+    if (!inbox_.isEmpty()) {
+        fail(Problem::Untrusted, QStringLiteral("The server sent data before TLS began."));
+        socket_.abort();
+        return false;
+    }
+    open_ = false;
+    socket_.startClientEncryption();
+    const bool ok = wait([](QByteArray&) { return true; }, limits_.connectTimeoutMs, false);
+    if (!ok && problem_ == Problem::Stalled)
+        problem_ = Problem::Untrusted;
+    return ok && encrypted_;
 }
 
 bool TlsConnection::usable() const {

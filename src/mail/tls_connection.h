@@ -33,9 +33,16 @@ class TlsConnection final : public QObject {
 
     // Connects to `address` (the host when empty) and sets up TLS for `host`, checked
     // against `caFile` (the system's store when empty). Then waits until `opened` holds
-    // for what has arrived, e.g. a complete greeting.
+    // for what has arrived, e.g. a complete greeting. With `plainFirst` the connection
+    // starts without TLS, for a greeting and STARTTLS, and startTls() secures it.
     bool open(const QString& host, quint16 port, const QString& address, quint16 addressPort,
-              const QString& caFile, const std::function<bool(QByteArray&)>& opened);
+              const QString& caFile, const std::function<bool(QByteArray&)>& opened,
+              bool plainFirst = false);
+    // Sets up TLS on a plain connection, verified as open() verifies; false when the server
+    // sent anything before the handshake or the certificate does not hold.
+    bool startTls();
+    // True once TLS is set up and its certificate verified.
+    bool encrypted() const { return encrypted_; }
     // Queues bytes for the server; nothing once the connection has ended.
     void write(const QByteArray& bytes);
     bool usable() const;
@@ -63,6 +70,8 @@ class TlsConnection final : public QObject {
     QElapsedTimer sinceProgress_;
     QEventLoop* loop_ = nullptr;
     bool open_ = false;
+    bool plainFirst_ = false;
+    bool encrypted_ = false;
     bool sentSinceWait_ = false;
     Problem problem_ = Problem::None;
     QString reason_;

@@ -222,29 +222,36 @@ class TestSendCommand : public QObject {
 
     void failureKinds_eachSayWhatHappenedAndEndTheSend_data() {
         QTest::addColumn<int>("kind");
+        QTest::addColumn<QString>("ports"); // tried, as the mail layer says
         QTest::addColumn<QString>("opening");
         QTest::addColumn<QString>("detail");
         QTest::newRow("unreachable")
-            << int(MailFailure::Unreachable)
+            << int(MailFailure::Unreachable) << ""
             << "Message could not be sent: smtp.gmail.com could not be reached on port 465."
             << "Reason: Connection refused\r\n\r\nPlease check your Internet connection";
-        QTest::newRow("untrusted") << int(MailFailure::Untrusted)
+        QTest::newRow("unreachable on both ports")
+            << int(MailFailure::Unreachable) << "465 or 587"
+            << "Message could not be sent: smtp.gmail.com could not be reached on port 465 or 587."
+            << "Reason: Connection refused\r\n\r\nPlease check your Internet connection";
+        QTest::newRow("untrusted") << int(MailFailure::Untrusted) << ""
                                    << "Message could not be sent: the identity of smtp.gmail.com "
                                       "could not be verified"
                                    << "Reason: Connection refused";
         QTest::newRow("addresses refused")
-            << int(MailFailure::AddressRefused)
+            << int(MailFailure::AddressRefused) << ""
             << "Message could not be sent: the server refused these addresses: a@x, b@x, c@x "
                "and 1 more."
             << "Server reply: 553 5.1.3 bad";
     }
     void failureKinds_eachSayWhatHappenedAndEndTheSend() {
         QFETCH(int, kind);
+        QFETCH(QString, ports);
         QFETCH(QString, opening);
         QFETCH(QString, detail);
         fill({"P1"}, {"D1"}, {});
         f->mail.result = {
             MailFailure(kind), "Connection refused", {"a@x", "b@x", "c@x", "d@x"}, "553 5.1.3 bad"};
+        f->mail.result.triedPorts = ports;
         form->PushButton1_Click();
         QCOMPARE(f->desktop.boxes.size(), 1);
         const auto& box = f->desktop.boxes[0];

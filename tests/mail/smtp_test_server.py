@@ -8,7 +8,8 @@ accepted; recipients containing "reject550", "reject553" or "toomany" are refuse
 550, 553 and 452 4.5.3.
 Modes: "pipelining" offers PIPELINING; "plain-only" and "login-only" offer just that AUTH
 mechanism; "slow" answers every command after 0.3 s; "refuse-quit" answers QUIT with 500;
-"silent-after-data" never answers the final "."; "stall" completes the TLS handshake and
+"silent-after-data" never answers the final "."; "starttls" listens without TLS and
+requires STARTTLS (the submission port), "no-tls" offers no TLS at all; "stall" completes the TLS handshake and
 then never says a word; "close-after-auth" closes the connection when the password arrives.
 "answer-AUTH=<reply>", "answer-MAIL=<reply>", "answer-RCPT=<reply>" and "answer-MESSAGE=<reply>"
 give that reply (percent-encoded; "|" parts a multi-line reply) to the login, the sender,
@@ -154,9 +155,15 @@ def main():
         stall(context, port)
         return
     excluded = ["LOGIN"] if "plain-only" in modes else ["PLAIN"] if "login-only" in modes else []
-    controller = Controller(Handler(modes), hostname="127.0.0.1", port=port, ssl_context=context,
+    if "starttls" in modes:  # the submission port: plain, then STARTTLS before anything else
+        tls = dict(tls_context=context, require_starttls=True, auth_require_tls=True)
+    elif "no-tls" in modes:  # a submission port that offers no STARTTLS
+        tls = dict(auth_require_tls=False)
+    else:
+        tls = dict(ssl_context=context, auth_require_tls=False)
+    controller = Controller(Handler(modes), hostname="127.0.0.1", port=port,
                             authenticator=authenticate, auth_required=True,
-                            auth_require_tls=False, auth_exclude_mechanism=excluded)
+                            auth_exclude_mechanism=excluded, **tls)
     controller.start()
     print(f"PORT {port}", flush=True)
     try:

@@ -352,15 +352,59 @@ class TestSmtpSubmission : public QObject {
         QCOMPARE(submitter.submit(wrong).failure, MailFailure::LoginRefused);
     }
 
-    void nothingListening_isUnreachable() {
+    // 465 refuses: the message goes through 587 with STARTTLS, verified as on 465, or not
+    // at all; nothing is said over a connection without verified TLS.
+    void blockedPort_triesTheSubmissionPort_data() {
+        QTest::addColumn<QString>("modes"); // of the server on 587; empty: none there
+        QTest::addColumn<QString>("certificate");
+        QTest::addColumn<int>("failure");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("587 with STARTTLS") << "starttls,pipelining"
+                                           << "server" << int(MailFailure::None) << "";
+        QTest::newRow("587 without STARTTLS") << "no-tls"
+                                              << "server" << int(MailFailure::Untrusted)
+                                              << "The server on port 587 does not offer STARTTLS.";
+        QTest::newRow("587 with a certificate for another host")
+            << "starttls"
+            << "san-other" << int(MailFailure::Untrusted)
+            << "The certificate does not name smtp.gmail.com: it names other.example.";
+        QTest::newRow("587 refuses too") << ""
+                                         << "server" << int(MailFailure::Unreachable)
+                                         << "port 465: Connection refused; port 587: ";
+    }
+    void blockedPort_triesTheSubmissionPort() {
+        QFETCH(QString, modes);
+        QFETCH(QString, certificate);
+        QFETCH(int, failure);
+        QFETCH(QString, reason);
         QTcpServer probe;
         QVERIFY(probe.listen(QHostAddress::LocalHost));
-        const int port = probe.serverPort();
+        const quint16 closed = probe.serverPort();
         probe.close();
-        mail::MailOptions toNowhere = options();
-        toNowhere.connectPort = quint16(port);
-        mail::SmtpMailSubmitter submitter(toNowhere);
-        QCOMPARE(submitter.submit(message({"1@a.example"})).failure, MailFailure::Unreachable);
+        std::unique_ptr<LocalSmtpServer> submission;
+        if (!modes.isEmpty())
+            submission = std::make_unique<LocalSmtpServer>(*certificates, modes,
+                                                           "smtp_test_server.py", certificate);
+        mail::MailOptions blocked = options();
+        blocked.connectPort = closed;
+        blocked.fallbackPort = 587;
+        blocked.fallbackConnectPort = submission ? quint16(submission->port()) : closed;
+        mail::SmtpMailSubmitter submitter(blocked);
+        const auto result = submitter.submit(message({"1@a.example", "2@a.example"}));
+        QCOMPARE(int(result.failure), failure);
+        QVERIFY2(result.description.startsWith(reason) || reason.isEmpty(),
+                 qPrintable(result.description));
+        if (failure == int(MailFailure::Unreachable))
+            QCOMPARE(result.triedPorts, QStringLiteral("465 or 587"));
+        if (!submission)
+            return;
+        const auto received = submission->nextMessage(failure ? 300 : 5000);
+        QCOMPARE(received.has_value(), failure == int(MailFailure::None));
+        if (received) {
+            QCOMPARE(received->recipients, QStringList({"1@a.example", "2@a.example"}));
+            // EHLO, STARTTLS, EHLO, AUTH, the pipelined flight, the message, QUIT
+            QCOMPARE(submitter.lastTurns(), 7);
+        }
     }
 
     void untrustedCertificate_isUntrusted() {

@@ -103,6 +103,7 @@ mail::MailOptions LocalSmtpServer::clientOptions(const QString& caFile) const {
     mail::MailOptions options;
     options.connectAddress = QStringLiteral("127.0.0.1");
     options.connectPort = quint16(port_);
+    options.fallbackPort = 0; // tests that try the submission port say where it is
     options.caFile = caFile;
     options.connectTimeoutMs = 3000;
     options.stallMs = 3000;
