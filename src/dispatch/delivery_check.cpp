@@ -25,18 +25,23 @@ bool appended(const QString& logPath, const QString& record) {
 }
 } // namespace
 
-void rememberSend(const QString& pendingPath, const PendingSend& send) {
-    QList<PendingSend> sends = loadPendingSends(pendingPath);
+QString rememberSend(const QString& pendingPath, const PendingSend& send) {
+    QString keptAs;
+    QList<PendingSend> sends = loadPendingSends(pendingPath, &keptAs);
     sends << send;
     savePendingSends(pendingPath, sends);
+    return keptAs;
 }
 
-void bringLogUpToDate(mail::MailboxReader& mailbox, DeliveryCheckMemory& memory,
-                      const QString& pendingPath, const QString& logPath, const QString& user,
-                      const QString& password, const QDateTime& now) {
-    const QList<PendingSend> stored = loadPendingSends(pendingPath);
+QString bringLogUpToDate(mail::MailboxReader& mailbox, DeliveryCheckMemory& memory,
+                         const QString& pendingPath, const QString& logPath, const QString& user,
+                         const QString& password, const QDateTime& now) {
+    QString keptAs;
+    const QList<PendingSend> stored = loadPendingSends(pendingPath, &keptAs);
+    if (!keptAs.isEmpty()) // what could be read goes on in a new file
+        savePendingSends(pendingPath, stored);
     if (stored.isEmpty())
-        return;
+        return keptAs;
     const QString nowStamp = logStamp(now);
     QList<PendingSend> sends;
     for (const PendingSend& send : stored) {
@@ -49,6 +54,7 @@ void bringLogUpToDate(mail::MailboxReader& mailbox, DeliveryCheckMemory& memory,
     const auto keep = [&] {
         if (sends != stored)
             savePendingSends(pendingPath, sends);
+        return keptAs;
     };
     if (sends.isEmpty() || user.isEmpty() || password.isEmpty() ||
         fingerprint(password) == memory.refusedPassword)
@@ -68,12 +74,13 @@ void bringLogUpToDate(mail::MailboxReader& mailbox, DeliveryCheckMemory& memory,
         bounces << mail::readBounce(message);
     for (PendingSend& send : sends) {
         const QStringList before = send.reported;
-        const QString record = deliveryRecord(nowStamp, send, bounces);
+        const QString record = deliveryRecord(nowStamp, send, bounces, found.complete);
         if (!record.isEmpty() && !appended(logPath, record))
             send.reported = before; // reported next time
-        send.checked = true;
+        // Checked only when every match was read; the rest waits for the next time.
+        send.checked = send.checked || found.complete;
     }
-    keep();
+    return keep();
 }
 
 } // namespace dispatch

@@ -16,16 +16,18 @@ struct DeliveryCheckMemory {
     QByteArray refusedPassword;
 };
 
-// Adds a send that the server accepted to the sends awaiting their report. Silent: a send
-// that cannot be remembered is simply not reported on.
-void rememberSend(const QString& pendingPath, const PendingSend& send);
+// Adds a send that the server accepted to the sends awaiting their report. A send that
+// cannot be remembered is simply not reported on. Returns where a list that could not be
+// read was kept aside, or nothing.
+QString rememberSend(const QString& pendingPath, const PendingSend& send);
 
 // Brings the sent-message log up to date: reads the bounces of the pending sends from the
 // mailbox and appends one delivery record per send with news; a send whose days passed
 // without any check gets a record that says so. Shows nothing; a mailbox that cannot be
-// read leaves the pending sends for the next time.
-void bringLogUpToDate(mail::MailboxReader& mailbox, DeliveryCheckMemory& memory,
-                      const QString& pendingPath, const QString& logPath, const QString& user,
-                      const QString& password, const QDateTime& now);
+// read leaves the pending sends for the next time. Returns where a list of pending sends that
+// could not be read was kept aside, or nothing.
+QString bringLogUpToDate(mail::MailboxReader& mailbox, DeliveryCheckMemory& memory,
+                         const QString& pendingPath, const QString& logPath, const QString& user,
+                         const QString& password, const QDateTime& now);
 
 } // namespace dispatch

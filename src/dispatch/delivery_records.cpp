@@ -2,9 +2,11 @@
 
 #include "platform/private_files.h"
 
+#include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
 #include <QLocale>
+#include <QRegularExpression>
 #include <QUrl>
 
 namespace dispatch {
@@ -44,15 +46,33 @@ QString phoneAtGateway(const QString& address) {
 }
 
 QString retryText(const QString& willRetryUntil) {
-    const QDateTime until = QDateTime::fromString(willRetryUntil.simplified(), Qt::RFC2822Date);
+    // Mail systems add a comment after the zone ("-0800 (PST)"); the date is what precedes it.
+    static const QRegularExpression comment(QStringLiteral("\\s*\\([^()]*\\)\\s*$"));
+    const QDateTime until =
+        QDateTime::fromString(willRetryUntil.simplified().remove(comment), Qt::RFC2822Date);
     if (until.isValid())
         return QLocale::system().toString(until.toLocalTime(), QLocale::ShortFormat);
     return cleanForLog(willRetryUntil, 60);
 }
 
+// The send's date-time and subject as its own log record has them; only line ends and other
+// control characters (which could forge lines of the log) become blanks.
+QString asInSendRecord(const QString& text) {
+    QString out = text.left(1000);
+    for (QChar& c : out)
+        if (c.unicode() < 0x20 || c.unicode() == 0x7f || c == QChar::LineSeparator ||
+            c == QChar::ParagraphSeparator)
+            c = QLatin1Char(' ');
+    return out;
+}
+
 QString heading(const PendingSend& send) {
-    return QStringLiteral("Delivery: message of ") + cleanForLog(send.stamp, 60) +
-           QStringLiteral(", Subject:") + cleanForLog(send.subject, 1000);
+    return QStringLiteral("Delivery: message of ") + asInSendRecord(send.stamp) +
+           QStringLiteral(", Subject:") + asInSendRecord(send.subject);
+}
+
+QString phoneOf(const QString& address) {
+    return address.left(address.lastIndexOf(QLatin1Char('@')));
 }
 } // namespace
 
@@ -65,30 +85,60 @@ QByteArray pendingSendsText(const QList<PendingSend>& sends) {
     return text;
 }
 
-QList<PendingSend> readPendingSends(const QByteArray& text) {
+QList<PendingSend> readPendingSends(const QByteArray& text, qsizetype* unreadable) {
     QList<PendingSend> sends;
+    qsizetype bad = 0;
     for (const QByteArray& line : text.split('\n')) {
         const QByteArrayList f = line.split('\t');
-        if (f.size() != 7)
+        if (f.size() != 7) {
+            bad += line.isEmpty() ? 0 : 1;
             continue;
+        }
         PendingSend s{
             decoded(f[0]),     QDateTime::fromString(QString::fromLatin1(f[1]), Qt::ISODate),
             decoded(f[2]),     decoded(f[3]),
             decodedList(f[4]), decodedList(f[5]),
             f[6] == "1"};
-        if (s.messageId.isEmpty() || !s.sentUtc.isValid() || s.addresses.isEmpty())
+        if (s.messageId.isEmpty() || !s.sentUtc.isValid() || s.addresses.isEmpty()) {
+            ++bad;
             continue;
+        }
         sends << s;
     }
+    if (unreadable)
+        *unreadable = bad;
     return sends;
 }
 
-QList<PendingSend> loadPendingSends(const QString& path) {
+QList<PendingSend> loadPendingSends(const QString& path, QString* keptAs) {
     QFile file(path);
-    if (platform::unsafeToWrite(path) || file.size() > kLongestPendingFile ||
-        !file.open(QIODevice::ReadOnly))
+    if (!file.exists() || platform::unsafeToWrite(path))
         return {};
-    return readPendingSends(file.readAll());
+    qsizetype unreadable = 0;
+    QList<PendingSend> sends;
+    if (file.size() <= kLongestPendingFile && file.open(QIODevice::ReadOnly))
+        sends = readPendingSends(file.readAll(), &unreadable);
+    else
+        unreadable = 1;
+    file.close();
+    if (unreadable == 0 || !keptAs)
+        return sends;
+    const QString stem =
+        path + QStringLiteral(".unreadable-") +
+        QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    for (int n = 0; n < 100 && keptAs->isEmpty(); ++n) {
+        const QString aside = n ? stem + QStringLiteral("-%1").arg(n) : stem;
+        if (QFile::rename(path, aside)) // refuses to replace an existing file
+            *keptAs = aside;
+    }
+    return keptAs->isEmpty() ? QList<PendingSend>() : sends;
+}
+
+QString pendingKeptAsideMessage(const QString& keptAs) {
+    return QStringLiteral("Parlivo could not read all of its list of sends awaiting a delivery "
+                          "report. The list was kept as it was, as %1; the sends it still "
+                          "could read wait for their report as before.")
+        .arg(keptAs);
 }
 
 bool savePendingSends(const QString& path, const QList<PendingSend>& sends) {
@@ -120,8 +170,9 @@ QString cleanForLog(const QString& text, qsizetype longest) {
 }
 
 QString deliveryRecord(const QString& nowStamp, PendingSend& send,
-                       const QList<mail::BounceReport>& bounces) {
+                       const QList<mail::BounceReport>& bounces, bool complete) {
     QStringList lines;
+    QStringList phonesWithNews;
     for (const mail::BounceReport& bounce : bounces) {
         if (!bounce.messageIds.contains(send.messageId, Qt::CaseInsensitive))
             continue;
@@ -138,6 +189,8 @@ QString deliveryRecord(const QString& nowStamp, PendingSend& send,
             if (send.reported.contains(key))
                 continue;
             send.reported << key;
+            if (r.failed && !phonesWithNews.contains(phoneOf(address)))
+                phonesWithNews << phoneOf(address);
             const QString why =
                 cleanForLog(r.status, 20) + QLatin1Char(' ') + cleanForLog(r.diagnostic);
             if (r.failed)
@@ -153,12 +206,21 @@ QString deliveryRecord(const QString& nowStamp, PendingSend& send,
     }
     if (lines.isEmpty())
         return {};
+    // A phone refused at every gateway it was sent to did not get the text at all.
+    for (const QString& phone : std::as_const(phonesWithNews)) {
+        bool everyAddressFailed = true;
+        for (const QString& address : std::as_const(send.addresses))
+            if (phoneOf(address) == phone)
+                everyAddressFailed &= send.reported.contains(address + QStringLiteral(" failed"));
+        if (everyAddressFailed)
+            lines << QStringLiteral("Not reached at any ticked carrier: ") + cleanForLog(phone, 64);
+    }
     QStringList bounced;
     for (const QString& key : std::as_const(send.reported))
         bounced << key.section(QLatin1Char(' '), 0, 0);
     bounced.removeDuplicates();
     const qsizetype silent = send.addresses.size() - bounced.size();
-    if (silent > 0)
+    if (silent > 0 && complete)
         lines << QStringLiteral("No bounce from the other %1 addresses (silence does not prove "
                                 "delivery).")
                      .arg(silent);

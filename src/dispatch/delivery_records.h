@@ -25,23 +25,29 @@ inline const QString kPendingFileName = QStringLiteral("delivery-pending.tsv");
 inline constexpr qint64 kPendingDays = 4;
 
 // One line a send, its fields percent-encoded and separated by tabs. Lines that cannot be
-// read are left out.
+// read are left out and counted in `unreadable`.
 QByteArray pendingSendsText(const QList<PendingSend>& sends);
-QList<PendingSend> readPendingSends(const QByteArray& text);
+QList<PendingSend> readPendingSends(const QByteArray& text, qsizetype* unreadable = nullptr);
 
-// The file in the user's data folder (0600, never through a link); a missing or unreadable
-// file holds no sends. Saving replaces the file whole.
-QList<PendingSend> loadPendingSends(const QString& path);
+// The file in the user's data folder (0600, never through a link); a missing file holds no
+// sends. Saving replaces the file whole. A file that cannot be read whole (too large,
+// unreadable, a line that is no send) gives the sends that could be read; with `keptAs` it
+// is moved aside under a name of its own, never overwritten, and `keptAs` says where, so
+// that the next save loses nothing.
+QList<PendingSend> loadPendingSends(const QString& path, QString* keptAs = nullptr);
+// What the user is told once when the file was kept aside.
+QString pendingKeptAsideMessage(const QString& keptAs);
 bool savePendingSends(const QString& path, const QList<PendingSend>& sends);
 
 // Text from a bounce made safe for the log: printable ASCII on one line, at most `longest`.
 QString cleanForLog(const QString& text, qsizetype longest = 120);
 
 // The delivery record of one send from the bounces that name its Message-ID: one line per
-// refused or delayed address not yet reported, and how many addresses sent no bounce.
-// Marks what it reports in `send.reported`. Empty when there is no news.
+// refused or delayed address not yet reported, one per phone refused at every address, and
+// (when the whole mailbox was read, `complete`) how many addresses sent no bounce. Marks
+// what it reports in `send.reported`. Empty when there is no news.
 QString deliveryRecord(const QString& nowStamp, PendingSend& send,
-                       const QList<mail::BounceReport>& bounces);
+                       const QList<mail::BounceReport>& bounces, bool complete = true);
 // The record of a send whose days passed without any check of the mailbox.
 QString notCheckedRecord(const QString& nowStamp, const PendingSend& send);
 

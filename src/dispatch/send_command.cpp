@@ -266,18 +266,22 @@ void sendMessage(const DispatchControls& c) {
     });
 
     QString record;
+    QString keptAs;
     p.step(184, [&] {
         const QDateTime when = c.clock.now();
         record = sentLogRecord(when, expansion.phones, c.subject, c.body);
         if (!messageId.isEmpty() && !c.pendingPath.isEmpty())
-            rememberSend(c.pendingPath, {messageId,
-                                         when.toUTC(),
-                                         logStamp(when),
-                                         c.subject,
-                                         message.recipients,
-                                         {},
-                                         false});
+            keptAs = rememberSend(c.pendingPath, {messageId,
+                                                  when.toUTC(),
+                                                  logStamp(when),
+                                                  c.subject,
+                                                  message.recipients,
+                                                  {},
+                                                  false});
     });
+    if (!keptAs.isEmpty())
+        c.desktop.messageBox(pendingKeptAsideMessage(keptAs), Buttons::Ok, Icon::None,
+                             c.applicationTitle);
     p.step(186, [&] { WriteSentLog(c.logPath, record); });
     p.step(188, [&] { c.pointer.setStyle(core::kDefaultPointer); });
     p.step(190, [&] {
@@ -293,13 +297,18 @@ void viewLog(const DispatchControls& c) {
     if (c.mailbox && c.deliveryMemory) {
         const int pointer = c.pointer.style();
         c.pointer.setStyle(core::kBusyPointer);
+        QString keptAs;
         try {
-            bringLogUpToDate(*c.mailbox, *c.deliveryMemory, c.pendingPath, path,
-                             userAddress(c.userName), passwordToSend(c.password), c.clock.now());
+            keptAs = bringLogUpToDate(*c.mailbox, *c.deliveryMemory, c.pendingPath, path,
+                                      userAddress(c.userName), passwordToSend(c.password),
+                                      c.clock.now());
         } catch (...) {
             // The log opens as it is; pending sends wait for the next time.
         }
         c.pointer.setStyle(pointer);
+        if (!keptAs.isEmpty())
+            c.desktop.messageBox(pendingKeptAsideMessage(keptAs), Buttons::Ok, Icon::None,
+                                 c.applicationTitle);
     }
     if (p.opensBlock(102, [&] { return QFileInfo(path).isFile(); })) {
         p.step(104, [&] {

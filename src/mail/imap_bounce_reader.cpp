@@ -7,7 +7,10 @@ namespace mail {
 
 namespace {
 
-constexpr int kMostMessages = 50;
+constexpr qsizetype kBatch = 50; // messages a FETCH asks for
+// A batch is asked for only while this much time and room are left for its answer.
+constexpr qint64 kBatchTimeMs = 1500;
+constexpr qsizetype kBatchBytes = kBatch * (kLongestLiteral + 1024);
 constexpr int kLogoutWaitMs = 500;
 // However the server answers, one check keeps at most this much of it: a command's untagged
 // responses and the bytes of all responses.
@@ -67,17 +70,30 @@ class ImapSession {
         for (const ImapResponse& r : std::as_const(untagged))
             uids << searchResults(r);
         std::sort(uids.begin(), uids.end());
-        uids = uids.mid(qMax<qsizetype>(0, uids.size() - kMostMessages));
+        uids.erase(std::unique(uids.begin(), uids.end()), uids.end());
+        // Newest first, a batch at a time, while time and room are left; what does not fit
+        // is left for the next check, and the result says so.
         MailboxResult found;
-        if (!uids.isEmpty()) {
+        for (qsizetype end = uids.size(); end > 0; end -= kBatch) {
+            if (link_.msLeft() < kBatchTimeMs || reader_.bytesTaken() > kMostBytes - kBatchBytes) {
+                found.complete = false;
+                break;
+            }
             QByteArrayList set;
-            for (const quint32 uid : uids)
-                set << QByteArray::number(uid);
-            if (!command("UID FETCH " + set.join(',') + " (BODY.PEEK[]<0.65536>)", untagged, done))
-                return result_;
+            for (qsizetype i = qMax<qsizetype>(0, end - kBatch); i < end; ++i)
+                set << QByteArray::number(uids[i]);
+            if (!command("UID FETCH " + set.join(',') + " (BODY.PEEK[]<0.65536>)", untagged,
+                         done)) {
+                if (found.messages.isEmpty())
+                    return result_;
+                found.complete = false;
+                return found;
+            }
+            QByteArrayList batch;
             for (const ImapResponse& r : std::as_const(untagged))
-                if (r.line.contains("FETCH") && !r.literals.isEmpty())
-                    found.messages << r.literals.first();
+                if (const auto body = fetchedBody(r))
+                    batch << *body;
+            found.messages = batch + found.messages; // oldest first, as the mailbox has them
         }
         logOut();
         return found;

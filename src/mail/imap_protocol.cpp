@@ -69,6 +69,73 @@ std::optional<ImapResponse> ImapResponseReader::take(QByteArray& buffer) {
     }
 }
 
+namespace {
+struct FetchToken {
+    enum Kind { Atom, Quoted, Literal } kind;
+    QByteArray text; // the atom, or the quoted string's value
+    qsizetype literal = -1;
+};
+
+// The tokens of a response line whose literals stand as "{n}" marks: atoms (brackets kept
+// whole, "BODY[HEADER.FIELDS (FROM)]"), quoted strings and the literals by their index.
+QList<FetchToken> fetchTokens(const QByteArray& line) {
+    QList<FetchToken> tokens;
+    qsizetype literals = 0;
+    for (qsizetype i = 0; i < line.size();) {
+        const char c = line[i];
+        if (c == ' ' || c == '(' || c == ')') {
+            ++i;
+        } else if (c == '"') {
+            QByteArray value;
+            for (++i; i < line.size() && line[i] != '"'; ++i) {
+                if (line[i] == '\\' && i + 1 < line.size())
+                    ++i;
+                value += line[i];
+            }
+            ++i;
+            tokens.append({FetchToken::Quoted, value});
+        } else if (c == '{') {
+            const qsizetype close = line.indexOf('}', i);
+            if (close < 0)
+                break;
+            tokens.append({FetchToken::Literal, {}, literals++});
+            i = close + 1;
+        } else {
+            const qsizetype start = i;
+            int depth = 0;
+            for (; i < line.size(); ++i) {
+                const char d = line[i];
+                if (d == '[')
+                    ++depth;
+                else if (d == ']')
+                    --depth;
+                else if (depth <= 0 && (d == ' ' || d == '(' || d == ')' || d == '{' || d == '"'))
+                    break;
+            }
+            tokens.append({FetchToken::Atom, line.mid(start, i - start)});
+        }
+    }
+    return tokens;
+}
+} // namespace
+
+std::optional<QByteArray> fetchedBody(const ImapResponse& response) {
+    const QList<FetchToken> tokens = fetchTokens(response.line);
+    for (qsizetype i = 0; i + 1 < tokens.size(); ++i) {
+        const QByteArray name = tokens[i].text.toUpper();
+        if (tokens[i].kind != FetchToken::Atom ||
+            !(name == "BODY[]" || (name.startsWith("BODY[]<") && name.endsWith('>'))))
+            continue;
+        const FetchToken& value = tokens[i + 1];
+        if (value.kind == FetchToken::Literal && value.literal < response.literals.size())
+            return response.literals[value.literal];
+        if (value.kind == FetchToken::Quoted)
+            return value.text;
+        return std::nullopt;
+    }
+    return std::nullopt;
+}
+
 QList<quint32> searchResults(const ImapResponse& response) {
     QList<quint32> uids;
     if (!response.line.toUpper().startsWith("* SEARCH"))
@@ -106,6 +173,8 @@ std::optional<QByteArray> listedMailbox(const ImapResponse& response, const QByt
         }
         return name;
     }
+    if (rest.startsWith('{') && rest.endsWith('}') && !response.literals.isEmpty())
+        return response.literals.last();
     if (rest.isEmpty() || rest.contains(' ') || rest.startsWith('{'))
         return std::nullopt;
     return rest;

@@ -47,9 +47,14 @@ class ImapResponseReader {
     bool broken_ = false;
 };
 
+// The message text of a FETCH response: its BODY[] item (with or without an origin "<0>"),
+// found by name wherever it stands, sent as a literal or a quoted string; nothing when the
+// response has no such item or it is NIL.
+std::optional<QByteArray> fetchedBody(const ImapResponse& response);
 // The UIDs of a "* SEARCH" response.
 QList<quint32> searchResults(const ImapResponse& response);
-// The mailbox name of a "* LIST" response whose attributes include `attribute` ("\All").
+// The mailbox name of a "* LIST" response whose attributes include `attribute` ("\All"),
+// quoted, an atom or a literal.
 std::optional<QByteArray> listedMailbox(const ImapResponse& response, const QByteArray& attribute);
 // A quoted IMAP string.
 QByteArray imapQuoted(const QByteArray& text);

@@ -19,6 +19,7 @@ struct MailboxResult {
     MailboxFailure failure = MailboxFailure::None;
     QString reason;
     QByteArrayList messages; // the start of each bounce found, newest last
+    bool complete = true;    // every match was read, within the time bound
 };
 
 // Reads, without changing anything in the mailbox, the delivery reports that arrived since

@@ -55,6 +55,8 @@ class TlsConnection final : public QObject {
 
     Problem problem() const { return problem_; }
     QString reason() const { return reason_; }
+    // What is left of the overall deadline.
+    qint64 msLeft() const { return limits_.deadlineMs - sinceStart_.elapsed(); }
     // How many times the client waited for the server after sending: the round trips.
     int turns() const { return turns_; }
 

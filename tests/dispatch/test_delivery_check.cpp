@@ -10,6 +10,7 @@
 #include "test_files.h"
 #include <QElapsedTimer>
 
+#include <QDir>
 #include <QFile>
 #include <QLineEdit>
 #include <QTcpServer>
@@ -92,6 +93,9 @@ class TestDeliveryCheck : public QObject {
                            "<5555550101@vtext.com>: Recipient address rejected: User unknown)\r\n"
                            "Not delivered: 5555550103 at vtext.com (5.0.0 550 - Requested action "
                            "not taken: no such user here)\r\n"
+                           "Not reached at any ticked carrier: 5555550100\r\n"
+                           "Not reached at any ticked carrier: 5555550101\r\n"
+                           "Not reached at any ticked carrier: 5555550103\r\n"
                            "No bounce from the other 1 addresses (silence does not prove "
                            "delivery).\r\n\r\n\r\n")
                               .toLocal8Bit());
@@ -101,6 +105,38 @@ class TestDeliveryCheck : public QObject {
         QVERIFY(pending[0].checked);
         form->PushButton2_Click(); // no news: nothing more
         QCOMPARE(readAll(logPath()).count("Delivery: message of"), 1);
+    }
+
+    // More bounces than one FETCH asks for: every one is read, in batches, and silence is
+    // claimed only for the addresses that really sent none.
+    void manyBounces_areAllReadAndOnlyTheSilentCounted() {
+        QList<QByteArray> bounces;
+        QStringList addresses;
+        for (int i = 0; i < 62; ++i)
+            addresses << QStringLiteral("55555502%1@vtext.com").arg(i, 2, 10, QLatin1Char('0'));
+        for (int i = 0; i < 60; ++i)
+            bounces << "From: Mail Delivery Subsystem <mailer-daemon@googlemail.com>\r\n"
+                       "To: ann@gmail.com\r\nSubject: Delivery Status Notification (Failure)\r\n"
+                       "In-Reply-To: <" +
+                           kSend.toLatin1() +
+                           ">\r\nMIME-Version: 1.0\r\nContent-Type: multipart/report; "
+                           "report-type=delivery-status; boundary=\"b\"\r\n\r\n--b\r\n"
+                           "Content-Type: message/delivery-status\r\n\r\nReporting-MTA: dns; "
+                           "googlemail.com\r\n\r\nFinal-Recipient: rfc822; " +
+                           addresses[i].toLatin1() +
+                           "\r\nAction: failed\r\nStatus: 5.1.1\r\n--b--\r\n";
+        LocalDovecot dovecot(*certificates, bounces);
+        QVERIFY(dovecot.started());
+        mail::ImapBounceReader reader(dovecot.clientOptions(ca()));
+        open(&reader, addresses);
+        form->PushButton2_Click();
+        const QByteArray log = readAll(logPath());
+        QCOMPARE(log.count("\r\nNot delivered: 55555502"), 60);
+        QCOMPARE(log.count("\r\nNot reached at any ticked carrier: 55555502"), 60);
+        QVERIFY(log.contains("\r\nNot delivered: 5555550259 at vtext.com (5.1.1)\r\n"));
+        QVERIFY(log.endsWith("\r\nNo bounce from the other 2 addresses (silence does not prove "
+                             "delivery).\r\n\r\n\r\n"));
+        QVERIFY(dispatch::loadPendingSends(pendingPath())[0].checked);
     }
 
     void mailboxThatCannotBeRead_leavesTheLogOpeningInTime() {
@@ -159,6 +195,33 @@ class TestDeliveryCheck : public QObject {
                                             "the 4 days after the send, so bounces are "
                                             "unknown.\r\n\r\n\r\n"));
         QVERIFY(dispatch::loadPendingSends(pendingPath()).isEmpty());
+    }
+
+    // A list of pending sends that cannot be read whole is kept aside, never overwritten;
+    // the sends it could read go on, and the user is told once.
+    void damagedPendingFile_isKeptAsideAndToldOnce() {
+        ScriptedMailbox mailbox;
+        mailbox.result.complete = false;
+        open(&mailbox, {"5555550100@vtext.com"});
+        QFile pending(pendingPath());
+        QVERIFY(pending.open(QIODevice::Append));
+        pending.write("garbage that is no send\n");
+        pending.close();
+        const QByteArray damaged = readAll(pendingPath());
+        form->PushButton2_Click();
+        const QStringList aside =
+            QDir(f->dataFolder()).entryList({"delivery-pending.tsv.unreadable-*"}, QDir::Files);
+        QCOMPARE(aside.size(), 1);
+        const QString keptAs = f->dataFolder() + '/' + aside[0];
+        QCOMPARE(readAll(keptAs), damaged);
+        QCOMPARE(QFile::permissions(keptAs) & 0x0077, QFile::Permissions());
+        QCOMPARE(f->desktop.boxTexts(), QStringList{dispatch::pendingKeptAsideMessage(keptAs)});
+        QCOMPARE(dispatch::loadPendingSends(pendingPath()).size(), 1);
+        form->PushButton2_Click();
+        QCOMPARE(f->desktop.boxes.size(), 1);
+        QCOMPARE(readAll(keptAs), damaged);
+        // Partly read, the mailbox leaves the send unchecked: its 4-day record still comes.
+        QVERIFY(!dispatch::loadPendingSends(pendingPath())[0].checked);
     }
 
     void successfulSend_isRememberedWithItsMessageId() {

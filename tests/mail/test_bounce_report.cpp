@@ -18,7 +18,7 @@ dispatch::PendingSend send(const QStringList& addresses) {
     return {kSend,
             QDateTime(QDate(2026, 12, 7), QTime(21, 0), Qt::UTC),
             "07/12/2026 21:00",
-            "Meeting moved",
+            QString::fromUtf8("Réunion déplacée"),
             addresses,
             {},
             false};
@@ -80,10 +80,12 @@ class TestBounceReport : public QObject {
         for (const char* name : {"gmail-failure.eml", "gmail-dns.eml", "other-message.eml"})
             bounces << readBounce(bounceFixture(name));
         const QString record = dispatch::deliveryRecord("08/12/2026 09:00", pending, bounces);
+        // The heading keeps the subject as the send's own record has it; a phone refused at
+        // every gateway it was sent to gets a verdict of its own.
         QCOMPARE(record,
-                 QStringLiteral(
+                 QString::fromUtf8(
                      "08/12/2026 09:00\r\n"
-                     "Delivery: message of 07/12/2026 21:00, Subject:Meeting moved\r\n"
+                     "Delivery: message of 07/12/2026 21:00, Subject:Réunion déplacée\r\n"
                      "Not delivered: 5555550100 at vtext.com (5.1.1 550 5.1.1 "
                      "<5555550100@vtext.com>: Recipient address rejected: User unknown)\r\n"
                      "Not delivered: 5555550101 at vtext.com (5.1.1 550 5.1.1 "
@@ -91,14 +93,26 @@ class TestBounceReport : public QObject {
                      "Not delivered: 5555550100 at tmomail.net (4.0.0 DNS Error: DNS type 'mx' "
                      "lookup of tmomail.net responded with code NXDOMAIN Domain name not found: "
                      "tmomail.net)\r\n"
+                     "Not reached at any ticked carrier: 5555550100\r\n"
+                     "Not reached at any ticked carrier: 5555550101\r\n"
                      "No bounce from the other 3 addresses (silence does not prove "
                      "delivery).\r\n\r\n"));
         // The same bounces again are no news; a later delay is.
         QCOMPARE(dispatch::deliveryRecord("x", pending, bounces), QString());
         bounces << readBounce(bounceFixture("gmail-delay.eml"));
         const QString later = dispatch::deliveryRecord("x", pending, bounces);
-        QVERIFY(later.contains("\r\nDelayed: 5555550102 at txt.att.net, Gmail retries until "));
+        // The retry time, written with a zone comment, in local time.
+        const QString until = QLocale::system().toString(
+            QDateTime(QDate(2026, 12, 11), QTime(5, 0, 1), Qt::UTC).toLocalTime(),
+            QLocale::ShortFormat);
+        QVERIFY2(later.contains("\r\nDelayed: 5555550102 at txt.att.net, Gmail retries until " +
+                                until + "\r\n"),
+                 qPrintable(later));
         QVERIFY(later.contains("No bounce from the other 2 addresses"));
+        QVERIFY(!later.contains("Not reached")); // a delay is no verdict
+        // A mailbox read only in part says nothing of silence.
+        auto partly = send({"5555550100@vtext.com", "5555550199@vtext.com"});
+        QVERIFY(!dispatch::deliveryRecord("x", partly, bounces, false).contains("No bounce"));
     }
 
     void bounceText_cannotForgeLogLines() {
@@ -113,7 +127,8 @@ class TestBounceReport : public QObject {
                                     "no\r\n\r\n01/01/2027 00:00\r\nTo: 1",
                                     {}}}};
         const QString record = dispatch::deliveryRecord("now", pending, {forged});
-        QCOMPARE(record.count("\r\n"), 4); // the stamp, the heading, one line, the empty line
+        // The stamp, the heading, the refusal, the phone's verdict, the empty line.
+        QCOMPARE(record.count("\r\n"), 5);
     }
 
     void pendingSends_roundTripThroughTheirFile() {

@@ -195,6 +195,36 @@ class TestMailProtocols : public QObject {
         QCOMPARE(response.has_value(), !broken);
     }
 
+    // The message of a FETCH response is its BODY[] item, wherever it stands and however it
+    // is sent; other items, literals among them, are not the message.
+    void imapFetchItemsByName_data() {
+        QTest::addColumn<QByteArray>("line");
+        QTest::addColumn<QByteArrayList>("literals");
+        QTest::addColumn<QByteArray>("body"); // "-" for none
+        QTest::newRow("body only") << QByteArray("* 1 FETCH (UID 7 BODY[]<0> {3})")
+                                   << QByteArrayList{"abc"} << QByteArray("abc");
+        QTest::newRow("labels first, as a literal")
+            << QByteArray("* 1 FETCH (X-GM-LABELS ({6}) UID 7 BODY[] {3})")
+            << QByteArrayList{"\\Inbox", "abc"} << QByteArray("abc");
+        QTest::newRow("body as a quoted string")
+            << QByteArray("* 1 FETCH (BODY[] \"a \\\"b\\\" {1}\" UID 7)") << QByteArrayList{}
+            << QByteArray("a \"b\" {1}");
+        QTest::newRow("NIL") << QByteArray("* 1 FETCH (UID 7 BODY[] NIL)") << QByteArrayList{}
+                             << QByteArray("-");
+        QTest::newRow("flags only") << QByteArray("* 1 FETCH (FLAGS (\\Seen) UID 7)")
+                                    << QByteArrayList{} << QByteArray("-");
+        QTest::newRow("header fields are not the body")
+            << QByteArray("* 1 FETCH (BODY[HEADER.FIELDS (FROM)] {4} BODY[] {3})")
+            << QByteArrayList{"From", "abc"} << QByteArray("abc");
+    }
+    void imapFetchItemsByName() {
+        QFETCH(QByteArray, line);
+        QFETCH(QByteArrayList, literals);
+        QFETCH(QByteArray, body);
+        const auto found = mail::fetchedBody({line, literals});
+        QCOMPARE(found.value_or("-"), body);
+    }
+
     void imapListsAndSearches() {
         QCOMPARE(mail::listedMailbox(
                      {"* LIST (\\All \\HasNoChildren) \"/\" \"[Gmail]/All Mail\"", {}}, "\\All"),
@@ -204,6 +234,9 @@ class TestMailProtocols : public QObject {
         QVERIFY(!mail::listedMailbox({"* LIST (\\Sent) \"/\" \"Sent\"", {}}, "\\All"));
         QCOMPARE(mail::listedMailbox({"* LIST (\\All) \"/\" \"My \\\"All\\\" Mail\"", {}}, "\\All"),
                  std::optional<QByteArray>("My \"All\" Mail"));
+        QCOMPARE(mail::listedMailbox(
+                     {"* LIST (\\HasNoChildren \\All) \"/\" {16}", {"[Gmail]/All Mail"}}, "\\All"),
+                 std::optional<QByteArray>("[Gmail]/All Mail"));
         QCOMPARE(mail::searchResults({"* SEARCH 2 84 x 0", {}}), QList<quint32>({2, 84}));
         QCOMPARE(mail::imapQuoted("a\"b\\c"), QByteArray("\"a\\\"b\\\\c\""));
         QCOMPARE(mail::imapDate(QDate(2026, 12, 7)), QByteArray("7-Dec-2026"));
