@@ -8,7 +8,7 @@ build=${PARLIVO_BUILD_DIR:-$root/build}
 
 packages=(
     build-essential cmake pkg-config
-    qt6-base-dev qt6-base-dev-tools libqt6svg6-dev libgl-dev
+    qt6-base-dev qt6-base-dev-tools libqt6svg6-dev libgl-dev libgmime-3.0-dev
     libssl3 ca-certificates
     fonts-liberation iputils-ping xdg-utils
 )

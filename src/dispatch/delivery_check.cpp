@@ -69,9 +69,7 @@ QString bringLogUpToDate(mail::MailboxReader& mailbox, DeliveryCheckMemory& memo
     if (found.failure != mail::MailboxFailure::None)
         return keep();
 
-    QList<mail::BounceReport> bounces;
-    for (const QByteArray& message : found.messages)
-        bounces << mail::readBounce(message);
+    const QList<mail::BounceReport>& bounces = found.reports;
     for (PendingSend& send : sends) {
         const QStringList before = send.reported;
         const QString record = deliveryRecord(nowStamp, send, bounces, found.complete);

@@ -1,6 +1,11 @@
 #include "mail/bounce_report.h"
 
 #include <QRegularExpression>
+#include <mutex>
+
+// GLib names a member "signals", which Qt defines as a keyword.
+#undef signals
+#include <gmime/gmime.h>
 
 namespace mail {
 
@@ -9,166 +14,134 @@ namespace {
 constexpr int kMostParts = 64;
 constexpr int kDeepest = 6;
 constexpr qsizetype kMostRecipients = 500;
+constexpr qsizetype kLongestText = 256 * 1024;
+constexpr qsizetype kLongestDiagnostic = 300;
 
-struct Header {
+// --- Lines and fields ---------------------------------------------------------------------
+
+QByteArrayList linesOf(const QByteArray& text) {
+    QByteArrayList lines = text.left(kLongestText).split('\n');
+    for (QByteArray& line : lines)
+        if (line.endsWith('\r'))
+            line.chop(1);
+    return lines;
+}
+
+// A parameter that some mail systems put on a line of its own, without the indent of a
+// folded line ("boundary=..." after "Content-Type: multipart/report;").
+bool isBareParameter(const QByteArray& line) {
+    static const QRegularExpression parameter(
+        QStringLiteral("^[A-Za-z][A-Za-z0-9_-]*\\*?\\d*\\*?="));
+    return parameter.match(QString::fromLatin1(line.left(80))).hasMatch();
+}
+
+// The mail with such parameter lines indented, so that they continue their field.
+QByteArray withParametersFolded(const QByteArray& mail) {
+    QByteArray out;
+    out.reserve(mail.size() + 16);
+    qsizetype at = 0;
+    bool afterSemicolon = false;
+    while (at < mail.size()) {
+        qsizetype end = mail.indexOf('\n', at);
+        end = end < 0 ? mail.size() : end + 1;
+        const QByteArrayView line = QByteArrayView(mail).sliced(at, end - at);
+        if (afterSemicolon && isBareParameter(line.toByteArray()))
+            out += ' ';
+        out += line;
+        afterSemicolon = line.trimmed().endsWith(';');
+        at = end;
+    }
+    return out;
+}
+
+struct Field {
     QByteArray name; // lower case
     QByteArray value;
 };
+using Fields = QList<Field>;
 
-struct Entity {
-    QList<Header> headers;
-    QByteArray body;
-
-    QByteArray field(const QByteArray& name) const {
-        for (const Header& h : headers)
-            if (h.name == name)
-                return h.value;
-        return {};
-    }
-};
-
-// A header block (up to the first empty line) with folded lines joined, and what follows.
-Entity splitEntity(const QByteArray& text) {
-    Entity entity;
-    qsizetype at = 0;
-    while (at < text.size()) {
-        qsizetype end = text.indexOf('\n', at);
-        if (end < 0)
-            end = text.size();
-        QByteArray line = text.mid(at, end - at);
-        if (line.endsWith('\r'))
-            line.chop(1);
-        at = end + 1;
-        if (line.trimmed().isEmpty())
-            break;
-        if ((line.startsWith(' ') || line.startsWith('\t')) && !entity.headers.isEmpty()) {
-            entity.headers.last().value += ' ' + line.trimmed();
-            continue;
-        }
-        const qsizetype colon = line.indexOf(':');
-        if (colon <= 0)
-            continue;
-        entity.headers.append(
-            {line.left(colon).trimmed().toLower(), line.mid(colon + 1).trimmed()});
-    }
-    entity.body = at < text.size() ? text.mid(at) : QByteArray();
-    return entity;
-}
-
-// Splits a header block list (delivery-status body) into its blocks.
-QList<Entity> headerBlocks(const QByteArray& text) {
-    QList<Entity> blocks;
-    QByteArray rest = text;
-    for (int guard = 0; guard <= kMostRecipients && !rest.trimmed().isEmpty(); ++guard) {
-        // Skip blank lines before a block.
-        while (rest.startsWith("\r\n") || rest.startsWith('\n'))
-            rest = rest.mid(rest.startsWith('\r') ? 2 : 1);
-        Entity block = splitEntity(rest);
-        rest = block.body;
-        block.body.clear();
-        if (!block.headers.isEmpty())
-            blocks << block;
-    }
-    return blocks;
-}
-
-QByteArray mediaType(const Entity& entity) {
-    const QByteArray type = entity.field("content-type");
-    const qsizetype semicolon = type.indexOf(';');
-    return (semicolon < 0 ? type : type.left(semicolon)).trimmed().toLower();
-}
-
-QByteArray parameter(const QByteArray& fieldValue, const QByteArray& name) {
-    for (QByteArray part : fieldValue.split(';')) {
-        part = part.trimmed();
-        const qsizetype equals = part.indexOf('=');
-        if (equals < 0 || part.left(equals).trimmed().toLower() != name)
-            continue;
-        QByteArray value = part.mid(equals + 1).trimmed();
-        if (value.size() >= 2 && value.startsWith('"') && value.endsWith('"'))
-            value = value.mid(1, value.size() - 2);
-        return value;
-    }
+QByteArray fieldOf(const Fields& fields, const QByteArray& name) {
+    for (const Field& f : fields)
+        if (f.name == name)
+            return f.value;
     return {};
 }
 
-QByteArray decodedBody(const Entity& entity) {
-    const QByteArray encoding = entity.field("content-transfer-encoding").trimmed().toLower();
-    if (encoding == "base64")
-        return QByteArray::fromBase64(entity.body);
-    if (encoding == "quoted-printable") {
-        QByteArray out;
-        const QByteArray& in = entity.body;
-        for (qsizetype i = 0; i < in.size(); ++i) {
-            if (in[i] != '=') {
-                out += in[i];
-                continue;
-            }
-            if (i + 1 < in.size() && (in[i + 1] == '\n' || in[i + 1] == '\r')) {
-                i += (in[i + 1] == '\r' && i + 2 < in.size() && in[i + 2] == '\n') ? 2 : 1;
-                continue;
-            }
-            bool ok = false;
-            const int byte = in.mid(i + 1, 2).toInt(&ok, 16);
-            if (ok && i + 2 < in.size()) {
-                out += char(byte);
-                i += 2;
-            } else {
-                out += '=';
-            }
-        }
-        return out;
-    }
-    return entity.body;
+bool hasField(const Fields& fields, const QByteArray& name) {
+    return std::any_of(fields.begin(), fields.end(),
+                       [&](const Field& f) { return f.name == name; });
 }
 
-QList<QByteArray> multipartBodies(const Entity& entity) {
-    const QByteArray boundary = parameter(entity.field("content-type"), "boundary");
-    QList<QByteArray> parts;
-    if (boundary.isEmpty())
-        return parts;
-    const QByteArray delimiter = "--" + boundary;
-    const QByteArray& body = entity.body;
-    qsizetype at = body.indexOf(delimiter);
-    while (at >= 0 && parts.size() < kMostParts) {
-        qsizetype start = body.indexOf('\n', at);
-        if (start < 0 || body.mid(at + delimiter.size(), 2) == "--")
-            break;
-        ++start;
-        const qsizetype next = body.indexOf(delimiter, start);
-        if (next < 0) {
-            parts << body.mid(start);
-            break;
+// The per-recipient groups of a delivery-status body. Folded lines continue their field, and
+// so does a line without a colon; a recipient field where the group already has one (or its
+// action) starts the next group even without a blank line between them.
+QList<Fields> statusGroups(const QByteArray& text) {
+    QList<Fields> groups{{}};
+    for (const QByteArray& line : linesOf(text)) {
+        if (line.trimmed().isEmpty()) {
+            if (!groups.last().isEmpty())
+                groups.append(Fields());
+            continue;
         }
-        qsizetype end = next;
-        if (end > start && body[end - 1] == '\n')
-            --end;
-        if (end > start && body[end - 1] == '\r')
-            --end;
-        parts << body.mid(start, end - start);
-        at = next;
+        const qsizetype colon = line.indexOf(':');
+        const bool continues = line.startsWith(' ') || line.startsWith('\t') || colon <= 0 ||
+                               line.left(colon).contains(' ');
+        if (continues) {
+            if (!groups.last().isEmpty())
+                groups.last().last().value += ' ' + line.trimmed();
+            continue;
+        }
+        const QByteArray name = line.left(colon).trimmed().toLower();
+        const Fields& group = groups.last();
+        const bool recipientField = name == "final-recipient" || name == "original-recipient";
+        if (recipientField && (hasField(group, "final-recipient") || hasField(group, "action") ||
+                               (name == "original-recipient" && hasField(group, name))))
+            groups.append(Fields());
+        groups.last().append({name, line.mid(colon + 1).trimmed()});
+        if (groups.size() > kMostRecipients + 1)
+            break;
     }
-    return parts;
+    return groups;
 }
 
-QString cleanAddress(QByteArray value) {
+// --- Addresses, statuses, Message-IDs ------------------------------------------------------
+
+// "rfc822; <a@b>" or "a@b>" as the address it names.
+QString addressOf(QByteArray value) {
     const qsizetype semicolon = value.indexOf(';');
     if (semicolon >= 0)
         value = value.mid(semicolon + 1);
     value = value.trimmed();
-    if (value.startsWith('<') && value.endsWith('>'))
-        value = value.mid(1, value.size() - 2).trimmed();
-    return QString::fromLatin1(value);
+    while (value.startsWith('<') || value.startsWith('"'))
+        value = value.mid(1).trimmed();
+    while (value.endsWith('>') || value.endsWith('"') || value.endsWith('.') || value.endsWith(','))
+        value.chop(1);
+    return QString::fromLatin1(value.trimmed());
 }
 
-QString typedText(const QByteArray& value) {
-    const qsizetype semicolon = value.indexOf(';');
-    return QString::fromUtf8((semicolon >= 0 ? value.mid(semicolon + 1) : value).trimmed());
+bool isPlainMailbox(const QString& address) {
+    const qsizetype at = address.lastIndexOf(QLatin1Char('@'));
+    return at > 0 && at < address.size() - 1 && !address.startsWith(QLatin1Char('|')) &&
+           !address.startsWith(QLatin1Char('/')) && !address.startsWith(QLatin1Char('@')) &&
+           !address.contains(QLatin1Char(' ')) && !address.contains(QLatin1Char(':'));
 }
 
-void addMessageIds(QStringList& ids, const QByteArray& value) {
+// The enhanced status code in a text ("5.1.1"), or nothing.
+QString enhancedStatusIn(const QString& text) {
+    static const QRegularExpression status(
+        QStringLiteral("(?<![\\d.])([245]\\.\\d{1,3}\\.\\d{1,3})(?![\\d.])"));
+    return status.match(text).captured(1);
+}
+
+// The SMTP reply code in a text ("550"), or nothing.
+QString replyCodeIn(const QString& text) {
+    static const QRegularExpression code(QStringLiteral("(?<![\\d.])([45]\\d\\d)(?=[ -]|$)"));
+    return code.match(text).captured(1);
+}
+
+void addMessageIds(QStringList& ids, const QString& value) {
     static const QRegularExpression id(QStringLiteral("<([^<>\\s]+@[^<>\\s]+)>"));
-    auto it = id.globalMatch(QString::fromLatin1(value));
+    auto it = id.globalMatch(value);
     while (it.hasNext()) {
         const QString found = it.next().captured(1);
         if (!ids.contains(found, Qt::CaseInsensitive))
@@ -176,85 +149,292 @@ void addMessageIds(QStringList& ids, const QByteArray& value) {
     }
 }
 
-void readDeliveryStatus(const QByteArray& text, BounceReport& report) {
-    const QList<Entity> blocks = headerBlocks(text);
-    for (const Entity& block : blocks) {
-        addMessageIds(report.messageIds, block.field("x-original-message-id"));
-        const QByteArray recipient = block.field("final-recipient").isEmpty()
-                                         ? block.field("original-recipient")
-                                         : block.field("final-recipient");
-        const QByteArray action = block.field("action").trimmed().toLower();
-        if (recipient.isEmpty() || (action != "failed" && action != "delayed"))
-            continue;
-        if (report.recipients.size() >= kMostRecipients)
-            return;
-        report.recipients.append({cleanAddress(recipient), action == "failed",
-                                  QString::fromLatin1(block.field("status").trimmed()),
-                                  typedText(block.field("diagnostic-code")),
-                                  QString::fromLatin1(block.field("will-retry-until").trimmed())});
-    }
+// Message-ID lines anywhere in a text: the returned message's headers, quoted or not.
+void addMessageIdLines(QStringList& ids, const QByteArray& text) {
+    static const QRegularExpression line(QStringLiteral("^[\\s>]*Message-ID:\\s*(<[^<>\\s]+>)"),
+                                         QRegularExpression::MultilineOption |
+                                             QRegularExpression::CaseInsensitiveOption);
+    auto it = line.globalMatch(QString::fromLatin1(text.left(kLongestText)));
+    while (it.hasNext())
+        addMessageIds(ids, it.next().captured(1));
 }
 
-// A carrier's own words: "RCPT TO: <address>" near an SMTP reply or "Error:" line.
-void readPlainBounce(const QByteArray& text, BounceReport& report) {
-    static const QRegularExpression rcpt(QStringLiteral("RCPT TO:\\s*<?([^\\s<>]+@[^\\s<>]+)>?"),
-                                         QRegularExpression::CaseInsensitiveOption);
-    static const QRegularExpression reply(QStringLiteral("^\\s*([45]\\d\\d)[ -].*$"),
-                                          QRegularExpression::MultilineOption);
-    static const QRegularExpression messageId(QStringLiteral("^Message-ID:(.*)$"),
-                                              QRegularExpression::MultilineOption |
-                                                  QRegularExpression::CaseInsensitiveOption);
-    const QString body = QString::fromLatin1(text.left(256 * 1024));
-    auto ids = messageId.globalMatch(body);
-    while (ids.hasNext())
-        addMessageIds(report.messageIds, ids.next().captured(1).toLatin1());
-    const auto replyMatch = reply.match(body);
-    const QString diagnostic = replyMatch.hasMatch() ? replyMatch.captured(0).trimmed() : QString();
-    const bool permanent = !replyMatch.hasMatch() || replyMatch.captured(1).startsWith('5');
-    auto it = rcpt.globalMatch(body);
-    while (it.hasNext() && report.recipients.size() < kMostRecipients) {
-        const QString address = it.next().captured(1);
-        bool seen = false;
-        for (const RecipientStatus& r : std::as_const(report.recipients))
-            seen |= r.address.compare(address, Qt::CaseInsensitive) == 0;
-        if (!seen)
-            report.recipients.append({address, permanent,
-                                      permanent ? QStringLiteral("5.0.0") : QStringLiteral("4.0.0"),
-                                      diagnostic, QString()});
-    }
+QString cleanText(const QByteArray& value) {
+    const qsizetype semicolon = value.indexOf(';');
+    const QByteArray text = semicolon >= 0 && semicolon < 12 ? value.mid(semicolon + 1) : value;
+    return QString::fromUtf8(text.simplified().left(kLongestDiagnostic));
 }
 
-void walk(const Entity& entity, int depth, int& partsSeen, BounceReport& report,
-          QByteArrayList& plainTexts) {
-    if (depth > kDeepest || ++partsSeen > kMostParts)
+void addRecipient(BounceReport& report, RecipientStatus status) {
+    if (report.recipients.size() >= kMostRecipients)
         return;
-    const QByteArray type = mediaType(entity);
-    if (type.startsWith("multipart/")) {
-        for (const QByteArray& part : multipartBodies(entity))
-            walk(splitEntity(part), depth + 1, partsSeen, report, plainTexts);
-    } else if (type == "message/delivery-status" || type == "message/global-delivery-status") {
-        readDeliveryStatus(decodedBody(entity), report);
-    } else if (type == "message/rfc822" || type == "text/rfc822-headers") {
-        const Entity returned = splitEntity(decodedBody(entity));
-        addMessageIds(report.messageIds, returned.field("message-id"));
-    } else if (type.isEmpty() || type == "text/plain") {
-        plainTexts << decodedBody(entity);
+    for (const RecipientStatus& r : std::as_const(report.recipients))
+        if (r.address.compare(status.address, Qt::CaseInsensitive) == 0)
+            return;
+    report.recipients.append(std::move(status));
+}
+
+// The status of a recipient: the report's own when it is specific, otherwise the
+// diagnostic's, otherwise the class that the action or the reply code gives.
+QString statusFor(const QString& reported, const QString& diagnostic, bool failed) {
+    const QString own = enhancedStatusIn(reported);
+    if (!own.isEmpty() && !own.endsWith(QLatin1String(".0.0")))
+        return own;
+    const QString told = enhancedStatusIn(diagnostic);
+    if (!told.isEmpty() && told.front() == (failed ? QLatin1Char('5') : QLatin1Char('4')))
+        return told;
+    if (!own.isEmpty())
+        return own;
+    return failed ? QStringLiteral("5.0.0") : QStringLiteral("4.0.0");
+}
+
+// --- RFC 3464 reports -----------------------------------------------------------------------
+
+void readDeliveryStatus(const QByteArray& text, BounceReport& report) {
+    for (const Fields& group : statusGroups(text)) {
+        addMessageIds(report.messageIds,
+                      QString::fromLatin1(fieldOf(group, "x-original-message-id")));
+        const QByteArray action = fieldOf(group, "action").trimmed().toLower().split(' ').value(0);
+        if (action != "failed" && action != "delayed")
+            continue;
+        QString address = addressOf(fieldOf(group, "final-recipient"));
+        const QString original = addressOf(fieldOf(group, "original-recipient"));
+        if (!isPlainMailbox(address))
+            address = original;
+        if (!isPlainMailbox(address))
+            continue;
+        const bool failed = action == "failed";
+        const QString diagnostic = cleanText(fieldOf(group, "diagnostic-code"));
+        addRecipient(report,
+                     {address, failed,
+                      statusFor(QString::fromLatin1(fieldOf(group, "status")), diagnostic, failed),
+                      diagnostic,
+                      QString::fromLatin1(fieldOf(group, "will-retry-until").trimmed())});
     }
+}
+
+// --- Plain-text bounces ----------------------------------------------------------------------
+
+// Where a returned copy of the message begins in a plain-text bounce: its addresses are the
+// message's own, not the refused ones.
+qsizetype returnedCopyStart(const QByteArrayList& lines) {
+    static const QRegularExpression marker(
+        QStringLiteral("^\\s*-*\\s*(this is a copy of|original message|below this line is a copy|"
+                       "the (original )?message (headers? )?follows?|returned message|"
+                       "message headers follow|the header of the original message|"
+                       "original message headers|unsent message below)"),
+        QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression header(
+        QStringLiteral("^(Received|Return-Path|DKIM-Signature|X-Google-DKIM-Signature|"
+                       "Authentication-Results|MIME-Version|X-Received):"),
+        QRegularExpression::CaseInsensitiveOption);
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        const QString line = QString::fromLatin1(lines[i]);
+        if (marker.match(line).hasMatch() || header.match(line).hasMatch())
+            return i;
+    }
+    return lines.size();
+}
+
+struct PlainNote {
+    QString code;       // the SMTP reply code given for the address, if any
+    QString status;     // its enhanced status, if any
+    QString diagnostic; // the line that gave them
+};
+
+// What the text says of an address: a reply code or enhanced status on its line, on the few
+// lines that follow it or, failing those, on the few before it (some carriers give the reply
+// first), never past a line that names another address.
+PlainNote noteFor(const QString& address, const QByteArrayList& lines, qsizetype end) {
+    static const QRegularExpression anyAddress(QStringLiteral("[^\\s<>\"]+@[^\\s<>\"]+"));
+    const auto noteOn = [&](qsizetype j) -> std::optional<PlainNote> {
+        const QString near = QString::fromLatin1(lines[j]).simplified();
+        QString rest = near;
+        rest.remove(address, Qt::CaseInsensitive);
+        if (anyAddress.match(rest).hasMatch() && replyCodeIn(rest).isEmpty() &&
+            enhancedStatusIn(rest).isEmpty())
+            return PlainNote{}; // another address: what follows is its own
+        const QString code = replyCodeIn(rest);
+        const QString status = enhancedStatusIn(rest);
+        if (code.isEmpty() && status.isEmpty())
+            return std::nullopt;
+        return PlainNote{code, status, near.left(kLongestDiagnostic)};
+    };
+    for (qsizetype i = 0; i < end; ++i) {
+        if (!QString::fromLatin1(lines[i]).contains(address, Qt::CaseInsensitive))
+            continue;
+        for (qsizetype j = i; j < qMin(end, i + 5); ++j) {
+            const auto note = noteOn(j);
+            if (note && !note->diagnostic.isEmpty())
+                return *note;
+            if (note && j > i)
+                break;
+        }
+        for (qsizetype j = i - 1; j >= qMax<qsizetype>(0, i - 4); --j)
+            if (const auto note = noteOn(j))
+                return *note;
+        return {};
+    }
+    return {};
+}
+
+RecipientStatus plainStatus(const QString& address, const PlainNote& note) {
+    const bool failed = note.code.isEmpty() ? !note.status.startsWith(QLatin1Char('4'))
+                                            : note.code.startsWith(QLatin1Char('5'));
+    return {address, failed, statusFor(note.status, note.diagnostic, failed), note.diagnostic, {}};
+}
+
+// The addresses a plain-text bounce names before its returned copy, each with what the text
+// says of it.
+void readPlainBounce(const QByteArray& text, BounceReport& report) {
+    static const QRegularExpression address(QStringLiteral(
+        "[A-Za-z0-9.!#$%&'*+/=?^_`{|}~-]+@[A-Za-z0-9](?:[A-Za-z0-9.-]*[A-Za-z0-9])?"));
+    const QByteArrayList lines = linesOf(text);
+    const qsizetype end = returnedCopyStart(lines);
+    for (qsizetype i = 0; i < end; ++i) {
+        auto it = address.globalMatch(QString::fromLatin1(lines[i]));
+        while (it.hasNext()) {
+            const QString found = it.next().captured(0);
+            addRecipient(report, plainStatus(found, noteFor(found, lines, end)));
+        }
+    }
+}
+
+// --- The MIME structure -----------------------------------------------------------------------
+
+void initialiseMime() {
+    static std::once_flag once;
+    std::call_once(once, [] { g_mime_init(); });
+}
+
+QByteArray mimeTypeOf(GMimeObject* object) {
+    char* type = g_mime_content_type_get_mime_type(g_mime_object_get_content_type(object));
+    const QByteArray text = QByteArray(type).toLower();
+    g_free(type);
+    return text;
+}
+
+QByteArray decodedContent(GMimePart* part) {
+    GMimeDataWrapper* content = g_mime_part_get_content(part);
+    if (!content)
+        return {};
+    GMimeStream* memory = g_mime_stream_mem_new();
+    g_mime_data_wrapper_write_to_stream(content, memory);
+    GByteArray* bytes = g_mime_stream_mem_get_byte_array(GMIME_STREAM_MEM(memory));
+    const QByteArray text(reinterpret_cast<const char*>(bytes->data),
+                          qMin<qsizetype>(bytes->len, kLongestText));
+    g_object_unref(memory);
+    return text;
+}
+
+QByteArray wholeText(GMimeObject* object) {
+    char* text = g_mime_object_to_string(object, nullptr);
+    const QByteArray copy = QByteArray(text).left(kLongestText);
+    g_free(text);
+    return copy;
+}
+
+struct Walk {
+    BounceReport& report;
+    QByteArrayList texts; // the plain-text parts, decoded
+    int parts = 0;
+};
+
+void walk(GMimeObject* object, int depth, Walk& w) {
+    if (!object || depth > kDeepest || ++w.parts > kMostParts)
+        return;
+    const QByteArray type = mimeTypeOf(object);
+    if (GMIME_IS_MULTIPART(object)) {
+        GMimeMultipart* multipart = GMIME_MULTIPART(object);
+        const int count = g_mime_multipart_get_count(multipart);
+        if (count == 0) { // parts that could not be split: their text is still read
+            w.texts << QByteArray(g_mime_multipart_get_prologue(multipart));
+            addMessageIdLines(w.report.messageIds, w.texts.last());
+        }
+        for (int i = 0; i < count; ++i)
+            walk(g_mime_multipart_get_part(multipart, i), depth + 1, w);
+    } else if (GMIME_IS_MESSAGE_PART(object)) {
+        // The returned message: its own Message-ID, wherever its headers stand.
+        GMimeMessage* returned = g_mime_message_part_get_message(GMIME_MESSAGE_PART(object));
+        if (!returned)
+            return;
+        if (const char* id = g_mime_message_get_message_id(returned))
+            addMessageIds(w.report.messageIds, QStringLiteral("<%1>").arg(QString::fromLatin1(id)));
+        addMessageIdLines(w.report.messageIds, wholeText(GMIME_OBJECT(returned)));
+    } else if (GMIME_IS_PART(object)) {
+        const QByteArray text = decodedContent(GMIME_PART(object));
+        if (type == "message/delivery-status" || type == "message/global-delivery-status")
+            readDeliveryStatus(text, w.report);
+        else if (type == "text/rfc822-headers" || type == "message/rfc822-headers")
+            addMessageIdLines(w.report.messageIds, text);
+        else if (type == "text/plain" || type.isEmpty()) {
+            w.texts << text;
+            addMessageIdLines(w.report.messageIds, text);
+        }
+    }
+}
+
+// Only a mail that says it reports a failure or delay has its plain text read for addresses.
+bool looksLikeBounce(GMimeMessage* message) {
+    static const QRegularExpression sender(QStringLiteral("mailer-daemon|postmaster|post_master|"
+                                                          "mail delivery|mailer_daemon"),
+                                           QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression subject(
+        QStringLiteral("undeliver|not (be )?delivered|delivery (status notification \\((failure|"
+                       "delay)|failure|has failed|problem|incomplete)|failure notice|"
+                       "returned mail|mail delivery failed|delayed mail|could not be delivered|"
+                       "non.?delivery|rejected|failed"),
+        QRegularExpression::CaseInsensitiveOption);
+    const GMimeObject* object = GMIME_OBJECT(message);
+    const char* from = g_mime_object_get_header(const_cast<GMimeObject*>(object), "From");
+    const char* title = g_mime_object_get_header(const_cast<GMimeObject*>(object), "Subject");
+    return sender.match(QString::fromUtf8(from ? from : "")).hasMatch() ||
+           subject.match(QString::fromUtf8(title ? title : "")).hasMatch();
 }
 
 } // namespace
 
 BounceReport readBounce(const QByteArray& mail) {
+    initialiseMime();
     BounceReport report;
-    const Entity top = splitEntity(mail);
-    addMessageIds(report.messageIds, top.field("in-reply-to"));
-    addMessageIds(report.messageIds, top.field("references"));
-    int partsSeen = 0;
-    QByteArrayList plainTexts;
-    walk(top, 0, partsSeen, report, plainTexts);
-    if (report.recipients.isEmpty())
-        for (const QByteArray& text : std::as_const(plainTexts))
+    const QByteArray repaired = withParametersFolded(mail.left(kLongestText));
+    GMimeStream* stream = g_mime_stream_mem_new_with_buffer(repaired.constData(), repaired.size());
+    GMimeParser* parser = g_mime_parser_new_with_stream(stream);
+    GMimeMessage* message = g_mime_parser_construct_message(parser, nullptr);
+    g_object_unref(parser);
+    g_object_unref(stream);
+    if (!message)
+        return report;
+    GMimeObject* top = GMIME_OBJECT(message);
+    for (const char* name : {"In-Reply-To", "References"})
+        if (const char* value = g_mime_object_get_header(top, name))
+            addMessageIds(report.messageIds, QString::fromLatin1(value));
+
+    Walk w{report, {}, 0};
+    walk(g_mime_message_get_mime_part(message), 0, w);
+
+    // Mail systems that write no report name the refused addresses in X-Failed-Recipients
+    // and in their text, with the reply each got.
+    const bool bounce = !report.recipients.isEmpty() || looksLikeBounce(message);
+    if (const char* failed = g_mime_object_get_header(top, "X-Failed-Recipients")) {
+        QByteArrayList lines;
+        for (const QByteArray& text : std::as_const(w.texts))
+            lines << linesOf(text);
+        const qsizetype end = returnedCopyStart(lines);
+        for (const QByteArray& item : QByteArray(failed).split(',')) {
+            const QString address = addressOf(item);
+            if (!isPlainMailbox(address))
+                continue;
+            RecipientStatus status = plainStatus(address, noteFor(address, lines, end));
+            status.failed = true; // the header lists failures only
+            status.status = statusFor(status.status, status.diagnostic, true);
+            addRecipient(report, status);
+        }
+    }
+    if (report.recipients.isEmpty() && bounce)
+        for (const QByteArray& text : std::as_const(w.texts))
             readPlainBounce(text, report);
+    g_object_unref(message);
     return report;
 }
 

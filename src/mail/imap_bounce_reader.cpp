@@ -84,16 +84,16 @@ class ImapSession {
                 set << QByteArray::number(uids[i]);
             if (!command("UID FETCH " + set.join(',') + " (BODY.PEEK[]<0.65536>)", untagged,
                          done)) {
-                if (found.messages.isEmpty())
+                if (found.reports.isEmpty())
                     return result_;
                 found.complete = false;
                 return found;
             }
-            QByteArrayList batch;
+            QList<BounceReport> batch;
             for (const ImapResponse& r : std::as_const(untagged))
                 if (const auto body = fetchedBody(r))
-                    batch << *body;
-            found.messages = batch + found.messages; // oldest first, as the mailbox has them
+                    batch << readBounce(*body);
+            found.reports = batch + found.reports; // oldest first, as the mailbox has them
         }
         logOut();
         return found;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "mail/bounce_report.h"
 #include "mail/mail_submitter.h"
 
 #include <QByteArrayList>
@@ -18,8 +19,8 @@ enum class MailboxFailure {
 struct MailboxResult {
     MailboxFailure failure = MailboxFailure::None;
     QString reason;
-    QByteArrayList messages; // the start of each bounce found, newest last
-    bool complete = true;    // every match was read, within the time bound
+    QList<BounceReport> reports; // what each bounce found says, the newest last
+    bool complete = true;        // every match was read, within the time bound
 };
 
 // Reads, without changing anything in the mailbox, the delivery reports that arrived since

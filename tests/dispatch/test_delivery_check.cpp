@@ -259,7 +259,9 @@ class TestDeliveryCheck : public QObject {
         const auto found =
             reader.readBounces("ann@gmail.com", "pw", QDate::currentDate().addDays(-2));
         QCOMPARE(found.failure, mail::MailboxFailure::None);
-        QCOMPARE(found.messages, QByteArrayList{bounceFixture("gmail-failure.eml")});
+        QCOMPARE(found.reports.size(), 1);
+        QCOMPARE(found.reports[0].recipients,
+                 mail::readBounce(bounceFixture("gmail-failure.eml")).recipients);
         QVERIFY(script.waitForFinished(5000));
         const QString commands = QString::fromLatin1(script.readAll()).trimmed();
         QCOMPARE(commands,

@@ -72,6 +72,81 @@ class TestBounceReport : public QObject {
                  QStringLiteral("550 - Requested action not taken: no such user here"));
     }
 
+    // Shapes that mail systems write beside Gmail's: each recipient with its own verdict and
+    // status, and the send's Message-ID wherever the bounce carries it.
+    void otherShapes_data() {
+        QTest::addColumn<QByteArray>("mail");
+        QTest::addColumn<QStringList>("recipients"); // "address failed|delayed status"
+        QTest::addColumn<bool>("tied");              // the send's Message-ID was found
+        const QByteArray id = "<" + kSend.toLatin1() + ">";
+        const QByteArray report = "MIME-Version: 1.0\r\nSubject: Undelivered Mail\r\n"
+                                  "From: MAILER-DAEMON@mx.example\r\nContent-Type: multipart/"
+                                  "report; report-type=delivery-status;\r\nboundary=\"b\"\r\n"
+                                  "\r\n--b\r\nContent-Type: text/plain\r\n\r\nSee below.\r\n"
+                                  "--b\r\nContent-Type: message/delivery-status\r\n\r\n"
+                                  "Reporting-MTA: dns; mx.example\r\n\r\n";
+        const QByteArray returned = "\r\n--b\r\nContent-Type: message/rfc822\r\n\r\n"
+                                    "\r\nMessage-ID: " +
+                                    id + "\r\nSubject: x\r\n\r\nbody\r\n--b--\r\n";
+        QTest::newRow("boundary on a bare line, recipients without blank lines")
+            << report +
+                   "Final-Recipient: rfc822; 5555550100@vtext.com>\r\nAction: failed\r\n"
+                   "Status: 5.0.0 (permanent failure)\r\nDiagnostic-Code: smtp; 550 5.1.1 "
+                   "unknown\r\nFinal-Recipient: rfc822; 5555550101@vtext.com\r\nAction: "
+                   "delayed\r\nStatus:\r\nDiagnostic-Code: smtp; 451 4.4.1 try later\r\n"
+                   "\r\nOriginal-Recipient: rfc822;5555550102@vtext.com\r\n"
+                   "Final-Recipient: x-local; |/usr/bin/procmail\r\nAction: failed\r\n"
+                   "Status: 5.3.0\r\n" +
+                   returned
+            << QStringList{"5555550100@vtext.com failed 5.1.1",
+                           "5555550101@vtext.com delayed 4.4.1",
+                           "5555550102@vtext.com failed 5.3.0"}
+            << true;
+        QTest::newRow("X-Failed-Recipients and the reply each got")
+            << "From: Mail Delivery System <Mailer-Daemon@mx.example>\r\nSubject: Mail "
+               "delivery failed: returning message to sender\r\nX-Failed-Recipients: "
+               "5555550100@vtext.com, 5555550101@vtext.com\r\n\r\nThis message was created "
+               "automatically by mail delivery software.\r\n\r\n  5555550100@vtext.com\r\n"
+               "    host mx.vtext.com said: 553 5.1.1 no such user\r\n  "
+               "5555550101@vtext.com\r\n    host mx.vtext.com said: 552 5.2.2 mailbox full\r\n"
+               "\r\n------ This is a copy of the message, including all the headers. ------\r\n"
+               "To: 5555550100@vtext.com, 5555550101@vtext.com, 5555550102@vtext.com\r\n"
+               "> Message-Id: " +
+                   id + "\r\n"
+            << QStringList{"5555550100@vtext.com failed 5.1.1", "5555550101@vtext.com failed 5.2.2"}
+            << true;
+        QTest::newRow("plain text, a failure and a delay")
+            << "From: postmaster@mx.example\r\nSubject: Delivery failure notice\r\n\r\n"
+               "<5555550100@vtext.com>: 550 5.1.1 user unknown\r\n\r\n<5555550101@vtext.com>: "
+               "451 4.3.0 temporary failure, will retry\r\n\r\n--- Below this line is a copy "
+               "of the message.\r\n\r\nTo: 5555550102@vtext.com\r\nMessage-ID: " +
+                   id + "\r\n"
+            << QStringList{"5555550100@vtext.com failed 5.1.1",
+                           "5555550101@vtext.com delayed 4.3.0"}
+            << true;
+        QTest::newRow("a delivered report names no failure")
+            << report +
+                   "Final-Recipient: rfc822; 5555550100@vtext.com\r\nAction: delivered\r\n"
+                   "Status: 2.0.0\r\n" +
+                   returned
+            << QStringList() << true;
+        QTest::newRow("a vacation reply names no failure")
+            << "From: Bob <5555550100@vtext.com>\r\nSubject: Out of office\r\nIn-Reply-To: " + id +
+                   "\r\n\r\nI am away; write to 5555550101@vtext.com, 550 thanks.\r\n"
+            << QStringList() << true;
+    }
+    void otherShapes() {
+        QFETCH(QByteArray, mail);
+        QFETCH(QStringList, recipients);
+        QFETCH(bool, tied);
+        const auto report = readBounce(mail);
+        QStringList found;
+        for (const RecipientStatus& r : report.recipients)
+            found << r.address + (r.failed ? " failed " : " delayed ") + r.status;
+        QCOMPARE(found, recipients);
+        QCOMPARE(report.messageIds.contains(kSend), tied);
+    }
+
     void records_haveTheLogsShapeAndOnlyNews() {
         auto pending = send({"5555550100@vtext.com", "5555550101@vtext.com",
                              "5555550100@tmomail.net", "5555550102@txt.att.net",

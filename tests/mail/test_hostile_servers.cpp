@@ -116,7 +116,7 @@ class TestHostileServers : public QObject {
                                                                         QDate::currentDate());
         QCOMPARE(int(result.failure), failure);
         QVERIFY2(result.reason.startsWith(reason), qPrintable(result.reason));
-        QVERIFY(result.messages.isEmpty());
+        QVERIFY(result.reports.isEmpty());
         QVERIFY2(statusKiB("VmHWM") - resting < 64 * 1024, qPrintable(QString::number(resting)));
     }
 };
