@@ -95,8 +95,8 @@ void buildParlivo(const QString& programFolder) {
     ScriptedMail mail;
     FixedClock clock;
     ScriptedRandom random;
-    app::Form1 form(
-        {desktop, settings, mail, clock, random, programFolder, programFolder, QString()});
+    app::Form1 form({desktop, settings, mail, clock, random, programFolder, programFolder,
+                     connectivity::OnlineCheck{QString(), QString()}});
     form.Form_Load();
     form.show();
     QApplication::processEvents();

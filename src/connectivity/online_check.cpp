@@ -5,7 +5,7 @@
 #include "platform/tcp_probe.h"
 
 #include <QElapsedTimer>
-#include <QThread>
+#include <optional>
 
 namespace connectivity {
 
@@ -13,16 +13,17 @@ void CheckOnline(platform::Desktop& desktop, const QString& applicationTitle,
                  const OnlineCheck& check) {
     QElapsedTimer clock;
     clock.start();
-    const platform::TcpProbe server(check.host, check.port, check.limitMs);
+    std::optional<platform::TcpProbe> server;
+    if (!check.host.isEmpty())
+        server.emplace(check.host, check.port, check.limitMs);
     const QString output =
         CaptureCommandOutput(desktop, check.pingCommand, true, false, true, check.limitMs);
     if (output.contains(QLatin1String("bytes from"), Qt::CaseInsensitive))
         return;
-    while (!server.finished() && clock.elapsed() < check.limitMs) {
+    while (server && clock.elapsed() < check.limitMs &&
+           !server->waitFor(int(qMin<qint64>(10, check.limitMs - clock.elapsed()))))
         desktop.processEvents();
-        QThread::msleep(5);
-    }
-    if (server.connected())
+    if (server && server->connected())
         return;
     desktop.messageBox(QStringLiteral("You must be online to use this software accurately."),
                        platform::Buttons::Ok, platform::Icon::None, applicationTitle);

@@ -15,7 +15,7 @@ inline const QString kPingCommand = QStringLiteral("ping -c 1 -W 2 www.google.co
 inline constexpr int kOnlineCheckLimitMs = 5000;
 
 // What the start-up check tries: the ping, and at the same time a TCP connection to the mail
-// server (networks that drop ICMP still reach it).
+// server (networks that drop ICMP still reach it); no host: the ping alone.
 struct OnlineCheck {
     QString pingCommand = kPingCommand;
     QString host = QStringLiteral("smtp.gmail.com");

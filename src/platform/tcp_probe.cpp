@@ -2,8 +2,10 @@
 
 #include <QByteArray>
 #include <QElapsedTimer>
-#include <atomic>
 #include <cerrno>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
 #include <thread>
 
 #include <fcntl.h>
@@ -15,7 +17,9 @@
 namespace platform {
 
 struct TcpProbe::State {
-    std::atomic<int> result{-1}; // -1 running, 0 no connection, 1 connected
+    std::mutex mutex;
+    std::condition_variable answered;
+    int result = -1; // -1 running, 0 no connection, 1 connected
 };
 
 namespace {
@@ -53,15 +57,20 @@ TcpProbe::TcpProbe(const QString& host, quint16 port, int limitMs)
                 connected = connectsWithin(a, limitMs - clock.elapsed());
             freeaddrinfo(found);
         }
+        const std::lock_guard lock(state->mutex);
         state->result = connected && clock.elapsed() <= limitMs ? 1 : 0;
+        state->answered.notify_all();
     }).detach();
 }
 
-bool TcpProbe::finished() const {
-    return state_->result >= 0;
+bool TcpProbe::waitFor(int ms) const {
+    std::unique_lock lock(state_->mutex);
+    return state_->answered.wait_for(lock, std::chrono::milliseconds(ms),
+                                     [this] { return state_->result >= 0; });
 }
 
 bool TcpProbe::connected() const {
+    const std::lock_guard lock(state_->mutex);
     return state_->result == 1;
 }
 

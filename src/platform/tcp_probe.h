@@ -11,7 +11,8 @@ namespace platform {
 class TcpProbe {
   public:
     TcpProbe(const QString& host, quint16 port, int limitMs);
-    bool finished() const;
+    // Waits at most `ms` for the answer; true once there is one.
+    bool waitFor(int ms) const;
     bool connected() const;
 
   private:
