@@ -73,8 +73,8 @@ bool hasField(const Fields& fields, const QByteArray& name) {
 }
 
 // The per-recipient groups of a delivery-status body. Folded lines continue their field, and
-// so does a line without a colon; a recipient field where the group already has one (or its
-// action) starts the next group even without a blank line between them.
+// so does a line without a colon; a recipient field where the group already has one starts
+// the next group even without a blank line between them.
 QList<Fields> statusGroups(const QByteArray& text) {
     QList<Fields> groups{{}};
     for (const QByteArray& line : linesOf(text)) {
@@ -93,9 +93,11 @@ QList<Fields> statusGroups(const QByteArray& text) {
         }
         const QByteArray name = line.left(colon).trimmed().toLower();
         const Fields& group = groups.last();
-        const bool recipientField = name == "final-recipient" || name == "original-recipient";
-        if (recipientField && (hasField(group, "final-recipient") || hasField(group, "action") ||
-                               (name == "original-recipient" && hasField(group, name))))
+        // Fields come in any order (some systems write Action first); a second recipient
+        // field is what begins the next recipient.
+        if ((name == "final-recipient" && hasField(group, name)) ||
+            (name == "original-recipient" &&
+             (hasField(group, name) || hasField(group, "final-recipient"))))
             groups.append(Fields());
         groups.last().append({name, line.mid(colon + 1).trimmed()});
         if (groups.size() > kMostRecipients + 1)

@@ -147,6 +147,37 @@ class TestBounceReport : public QObject {
         QCOMPARE(report.messageIds.contains(kSend), tied);
     }
 
+    // Bounces that real mail systems wrote (bounces/real/make_bounces.sh): an unknown local
+    // user, an address the gateway refused for good and one it refused for now.
+    void realMailSystems_data() {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QStringList>("recipients"); // "address failed|delayed status"
+        QTest::newRow("Postfix failure")
+            << "real/postfix-failure.eml"
+            << QStringList{"nosuchuser@mx.parlivo.test failed 5.1.1",
+                           "5555550100@vtext.com failed 5.1.1"};
+        QTest::newRow("Postfix delay") << "real/postfix-delay.eml"
+                                       << QStringList{"5555550101@vtext.com delayed 4.3.0"};
+        QTest::newRow("Exim failure")
+            << "real/exim4-failure.eml"
+            << QStringList{"nosuchuser@mx.parlivo.test failed 5.0.0",
+                           "5555550100@vtext.com failed 5.1.1"};
+        QTest::newRow("Exim delay") << "real/exim4-delay.eml"
+                                    << QStringList{"5555550101@vtext.com delayed 4.3.0"};
+    }
+    void realMailSystems() {
+        QFETCH(QString, file);
+        QFETCH(QStringList, recipients);
+        const auto report = readBounce(bounceFixture(qPrintable(file)));
+        QStringList found;
+        for (const RecipientStatus& r : report.recipients)
+            found << r.address + (r.failed ? " failed " : " delayed ") + r.status;
+        QCOMPARE(found, recipients);
+        const QString system = file.section('/', 1).section('-', 0, 0);
+        QVERIFY2(report.messageIds.contains("real-" + system + ".1@gmail.com"),
+                 qPrintable(report.messageIds.join(' ')));
+    }
+
     void records_haveTheLogsShapeAndOnlyNews() {
         auto pending = send({"5555550100@vtext.com", "5555550101@vtext.com",
                              "5555550100@tmomail.net", "5555550102@txt.att.net",

@@ -1,0 +1,113 @@
+#!/usr/bin/env bash
+# Makes real bounces with a real mail system of Debian's packages, for the bounce reader's
+# tests: one message from ann@mx.parlivo.test to an unknown local user, to an address that a
+# stand-in carrier gateway (gateway.py on 127.0.0.1:2525) refuses for good and to one it
+# refuses for now; the failure report and the delay notice that come back to ann are kept
+# here as <system>-failure.eml and <system>-delay.eml.
+#
+# Usage (as root, on a machine that may have its mail system replaced):
+#   tests/mail/bounces/real/make_bounces.sh postfix|exim4
+# The mail system is installed with no service started by the package, run for the message,
+# stopped again, and left installed.
+set -euo pipefail
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+system=${1:?postfix or exim4}
+export DEBIAN_FRONTEND=noninteractive
+
+install_quietly() {
+    local made_policy=0
+    if [ ! -e /usr/sbin/policy-rc.d ]; then
+        printf '#!/bin/sh\nexit 101\n' >/usr/sbin/policy-rc.d
+        chmod 755 /usr/sbin/policy-rc.d
+        made_policy=1
+    fi
+    apt-get install -y -qq --no-install-recommends "$@" >/dev/null
+    [ $made_policy -eq 0 ] || rm -f /usr/sbin/policy-rc.d
+}
+
+id ann >/dev/null 2>&1 || useradd -m ann
+/usr/bin/python3 "$here/gateway.py" 2525 &
+gateway=$!
+trap 'kill $gateway 2>/dev/null || true' EXIT
+sleep 2
+
+case $system in
+postfix)
+    echo "postfix postfix/main_mailer_type select Local only" | debconf-set-selections
+    echo "postfix postfix/mailname string mx.parlivo.test" | debconf-set-selections
+    install_quietly postfix
+    postconf -e 'myhostname = mx.parlivo.test' 'mydestination = mx.parlivo.test, localhost' \
+        'inet_interfaces = loopback-only' 'relayhost = [127.0.0.1]:2525' \
+        'default_transport = smtp' 'relay_transport = smtp' 'smtp_tls_security_level = none' \
+        'delay_warning_time = 1s' 'queue_run_delay = 1s' 'minimal_backoff_time = 1s' \
+        'maximal_backoff_time = 2s' 'maillog_file = /var/log/postfix.log'
+    postfix stop >/dev/null 2>&1 || true
+    postfix start
+    stop() { postfix stop; }
+    ;;
+exim4)
+    install_quietly exim4-daemon-light
+    cat >/etc/exim4/update-exim4.conf.conf <<'CONF'
+dc_eximconfig_configtype='smarthost'
+dc_other_hostnames='mx.parlivo.test'
+dc_local_interfaces='127.0.0.1'
+dc_readhost=''
+dc_relay_domains=''
+dc_minimaldns='false'
+dc_relay_nets=''
+dc_smarthost='127.0.0.1::2525'
+CFILEMODE='644'
+dc_use_split_config='false'
+dc_hide_mailname=''
+dc_mailname_in_oh='true'
+dc_localdelivery='mail_spool'
+CONF
+    echo mx.parlivo.test >/etc/mailname
+    # Delay warnings after a second instead of a day, for the delay notice; the stand-in
+    # gateway on this machine is a remote host for the smarthost router and transport.
+    template=/etc/exim4/exim4.conf.template
+    grep -q '^delay_warning' $template || sed -i '1i delay_warning = 2s' $template
+    grep -q '^  self = send' $template ||
+        sed -i '/^smarthost:/,/^$/ s/^  driver = manualroute$/  driver = manualroute\n  self = send/' $template
+    grep -q '^  allow_localhost' $template ||
+        sed -i '/^remote_smtp_smarthost:/,/^$/ s/^  driver = smtp$/  driver = smtp\n  allow_localhost/' $template
+    update-exim4.conf
+    stop() { true; }
+    ;;
+*)
+    echo "unknown mail system: $system" >&2
+    exit 2
+    ;;
+esac
+
+rm -f /var/mail/ann
+sendmail -f ann@mx.parlivo.test 5555550100@vtext.com 5555550101@vtext.com \
+    nosuchuser@mx.parlivo.test <<MAIL
+From: ann@mx.parlivo.test
+To: 5555550100@vtext.com, 5555550101@vtext.com, nosuchuser@mx.parlivo.test
+Subject: Meeting moved
+Message-ID: <real-$system.1@gmail.com>
+Date: Mon, 07 Dec 2026 21:00:00 -0800
+
+The meeting moved to 10:00.
+MAIL
+
+if [ "$system" = exim4 ]; then
+    sleep 4
+    exim4 -qff # a queue run after the warning time sends the delay notice
+fi
+for _ in $(seq 30); do
+    [ "$(grep -c '^From ' /var/mail/ann 2>/dev/null || echo 0)" -ge 2 ] && break
+    sleep 1
+done
+stop || true
+/usr/bin/python3 - "$here" "$system" <<'PY'
+import mailbox, sys
+folder, system = sys.argv[1:3]
+for message in mailbox.mbox("/var/mail/ann"):
+    subject = (message["Subject"] or "").lower()
+    kind = "delay" if ("delay" in subject or "warning" in subject) else "failure"
+    data = message.as_bytes()
+    open(f"{folder}/{system}-{kind}.eml", "wb").write(data)
+    print(f"{system}-{kind}.eml: {message['Subject']}")
+PY
