@@ -253,9 +253,8 @@ PlainNote noteFor(const QString& address, const QByteArrayList& lines, qsizetype
         const QString near = QString::fromLatin1(lines[j]).simplified();
         QString rest = near;
         rest.remove(address, Qt::CaseInsensitive);
-        if (anyAddress.match(rest).hasMatch() && replyCodeIn(rest).isEmpty() &&
-            enhancedStatusIn(rest).isEmpty())
-            return PlainNote{}; // another address: what follows is its own
+        if (anyAddress.match(rest).hasMatch())
+            return PlainNote{}; // another address: what stands there is its own
         const QString code = replyCodeIn(rest);
         const QString status = enhancedStatusIn(rest);
         if (code.isEmpty() && status.isEmpty())
@@ -416,13 +415,24 @@ BounceReport readBounce(const QByteArray& mail) {
     walk(g_mime_message_get_mime_part(message), 0, w);
 
     // Mail systems that write no report name the refused addresses in X-Failed-Recipients
-    // and in their text, with the reply each got.
+    // and in their text, with the reply each got; some write a report with only the class of
+    // the status and give the reply in the text.
     const bool bounce = !report.recipients.isEmpty() || looksLikeBounce(message);
+    QByteArrayList lines;
+    for (const QByteArray& text : std::as_const(w.texts))
+        lines << linesOf(text);
+    const qsizetype end = returnedCopyStart(lines);
+    for (RecipientStatus& r : report.recipients) {
+        if (!r.status.endsWith(QLatin1String(".0.0")) || !r.diagnostic.isEmpty())
+            continue;
+        const PlainNote note = noteFor(r.address, lines, end);
+        const QString status = statusFor(note.status, note.diagnostic, r.failed);
+        if (!status.endsWith(QLatin1String(".0.0")) && status.front() == r.status.front()) {
+            r.status = status;
+            r.diagnostic = note.diagnostic;
+        }
+    }
     if (const char* failed = g_mime_object_get_header(top, "X-Failed-Recipients")) {
-        QByteArrayList lines;
-        for (const QByteArray& text : std::as_const(w.texts))
-            lines << linesOf(text);
-        const qsizetype end = returnedCopyStart(lines);
         for (const QByteArray& item : QByteArray(failed).split(',')) {
             const QString address = addressOf(item);
             if (!isPlainMailbox(address))

@@ -164,6 +164,10 @@ class TestBounceReport : public QObject {
                            "5555550100@vtext.com failed 5.1.1"};
         QTest::newRow("Exim delay") << "real/exim4-delay.eml"
                                     << QStringList{"5555550101@vtext.com delayed 4.3.0"};
+        QTest::newRow("OpenSMTPD failure") << "real/opensmtpd-failure.eml"
+                                           << QStringList{"5555550100@vtext.com failed 5.1.1"};
+        QTest::newRow("OpenSMTPD delay") << "real/opensmtpd-delay.eml"
+                                         << QStringList{"5555550101@vtext.com delayed 4.3.0"};
     }
     void realMailSystems() {
         QFETCH(QString, file);

@@ -6,12 +6,12 @@
 # here as <system>-failure.eml and <system>-delay.eml.
 #
 # Usage (as root, on a machine that may have its mail system replaced):
-#   tests/mail/bounces/real/make_bounces.sh postfix|exim4
+#   tests/mail/bounces/real/make_bounces.sh postfix|exim4|opensmtpd
 # The mail system is installed with no service started by the package, run for the message,
 # stopped again, and left installed.
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
-system=${1:?postfix or exim4}
+system=${1:?postfix, exim4 or opensmtpd}
 export DEBIAN_FRONTEND=noninteractive
 
 install_quietly() {
@@ -74,15 +74,35 @@ CONF
     update-exim4.conf
     stop() { true; }
     ;;
+opensmtpd)
+    echo "opensmtpd opensmtpd/mailname string mx.parlivo.test" | debconf-set-selections
+    install_quietly opensmtpd
+    echo mx.parlivo.test >/etc/mailname
+    cat >/etc/smtpd.conf <<'CONF'
+bounce warn-interval 2s
+listen on lo
+action "local" mbox
+action "gateway" relay host smtp://127.0.0.1:2525
+match from local for domain "mx.parlivo.test" action "local"
+match from local for any action "gateway"
+CONF
+    smtpctl stop >/dev/null 2>&1 || true
+    sleep 1
+    /usr/sbin/smtpd -f /etc/smtpd.conf
+    sleep 1
+    stop() { smtpctl stop; }
+    ;;
 *)
     echo "unknown mail system: $system" >&2
     exit 2
     ;;
 esac
 
+# OpenSMTPD refuses an unknown local user when the message is handed to it: no bounce.
+recipients=(5555550100@vtext.com 5555550101@vtext.com nosuchuser@mx.parlivo.test)
+[ "$system" != opensmtpd ] || recipients=("${recipients[@]:0:2}")
 rm -f /var/mail/ann
-sendmail -f ann@mx.parlivo.test 5555550100@vtext.com 5555550101@vtext.com \
-    nosuchuser@mx.parlivo.test <<MAIL
+sendmail -f ann@mx.parlivo.test "${recipients[@]}" <<MAIL
 From: ann@mx.parlivo.test
 To: 5555550100@vtext.com, 5555550101@vtext.com, nosuchuser@mx.parlivo.test
 Subject: Meeting moved
