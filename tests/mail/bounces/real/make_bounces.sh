@@ -90,7 +90,7 @@ CONF
     sleep 1
     /usr/sbin/smtpd -f /etc/smtpd.conf
     sleep 1
-    stop() { smtpctl stop; }
+    stop() { smtpctl stop 2>/dev/null || pkill -x smtpd; }
     ;;
 *)
     echo "unknown mail system: $system" >&2
