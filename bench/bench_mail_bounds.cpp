@@ -6,6 +6,7 @@
 #include "local_smtp_server.h"
 #include "mail/imap_bounce_reader.h"
 #include "mail/smtp_mail_submitter.h"
+#include "process_memory.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -14,20 +15,6 @@
 #include <QTimer>
 
 namespace {
-qint64 statusKiB(const QByteArray& field) {
-    QFile status("/proc/self/status");
-    status.open(QIODevice::ReadOnly);
-    for (const QByteArray& line : status.readAll().split('\n'))
-        if (line.startsWith(field + ':'))
-            return line.mid(field.size() + 1).trimmed().split(' ').value(0).toLongLong();
-    return -1;
-}
-
-void resetPeakMemory() {
-    QFile clear("/proc/self/clear_refs");
-    if (clear.open(QIODevice::WriteOnly))
-        clear.write("5");
-}
 
 // Runs `work` with a 1 ms timer beside it; returns the longest gap between two ticks.
 double longestGapMs(const std::function<void()>& work) {
@@ -76,7 +63,7 @@ int main(int argc, char* argv[]) {
         message.recipients = QStringList{"5555550100@vtext.com"};
         message.toHeader = message.recipients.first();
 
-        const qint64 resting = statusKiB("VmRSS");
+        const qint64 resting = processStatusKiB("VmRSS");
         resetPeakMemory();
         QElapsedTimer took;
         took.start();
@@ -88,7 +75,7 @@ int main(int argc, char* argv[]) {
                                                             QDate::currentDate());
         });
         const double ms = double(took.nsecsElapsed()) / 1e6;
-        const double peakMB = double(statusKiB("VmHWM") - resting) / 1024.0;
+        const double peakMB = double(processStatusKiB("VmHWM") - resting) / 1024.0;
         const double idle = longestGapMs([&] {
             QEventLoop loop;
             QTimer::singleShot(qMax(1, int(ms)), &loop, &QEventLoop::quit);

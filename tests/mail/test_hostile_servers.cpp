@@ -4,31 +4,12 @@
 #include "local_smtp_server.h"
 #include "mail/imap_bounce_reader.h"
 #include "mail/smtp_mail_submitter.h"
+#include "process_memory.h"
 
-#include <QFile>
 #include <QTest>
 
 using mail::MailboxFailure;
 using mail::MailFailure;
-
-namespace {
-// A field of /proc/self/status in KiB.
-qint64 statusKiB(const QByteArray& field) {
-    QFile status("/proc/self/status");
-    status.open(QIODevice::ReadOnly);
-    for (const QByteArray& line : status.readAll().split('\n'))
-        if (line.startsWith(field + ':'))
-            return line.mid(field.size() + 1).trimmed().split(' ').value(0).toLongLong();
-    return -1;
-}
-
-// Clears the peak of resident memory, so that VmHWM then tells the peak from here on.
-void resetPeakMemory() {
-    QFile clear("/proc/self/clear_refs");
-    if (clear.open(QIODevice::WriteOnly))
-        clear.write("5");
-}
-} // namespace
 
 class TestHostileServers : public QObject {
     Q_OBJECT
@@ -79,13 +60,14 @@ class TestHostileServers : public QObject {
         message.password = "secret";
         message.recipients = QStringList{"5555550100@vtext.com"};
         message.toHeader = message.recipients.first();
-        const qint64 resting = statusKiB("VmRSS");
+        const qint64 resting = processStatusKiB("VmRSS");
         resetPeakMemory();
         const auto result = mail::SmtpMailSubmitter(options).submit(message);
         QCOMPARE(int(result.failure), kind);
         if (!reason.isEmpty())
             QVERIFY2(result.description.startsWith(reason), qPrintable(result.description));
-        QVERIFY2(statusKiB("VmHWM") - resting < 64 * 1024, qPrintable(QString::number(resting)));
+        QVERIFY2(processStatusKiB("VmHWM") - resting < 64 * 1024,
+                 qPrintable(QString::number(resting)));
     }
 
     void imap_data() {
@@ -110,14 +92,15 @@ class TestHostileServers : public QObject {
         options.connectAddress = "127.0.0.1";
         options.connectPort = quint16(server.port());
         options.caFile = certificates->path("ca.pem");
-        const qint64 resting = statusKiB("VmRSS");
+        const qint64 resting = processStatusKiB("VmRSS");
         resetPeakMemory();
         const auto result = mail::ImapBounceReader(options).readBounces("ann@gmail.com", "secret",
                                                                         QDate::currentDate());
         QCOMPARE(int(result.failure), failure);
         QVERIFY2(result.reason.startsWith(reason), qPrintable(result.reason));
         QVERIFY(result.reports.isEmpty());
-        QVERIFY2(statusKiB("VmHWM") - resting < 64 * 1024, qPrintable(QString::number(resting)));
+        QVERIFY2(processStatusKiB("VmHWM") - resting < 64 * 1024,
+                 qPrintable(QString::number(resting)));
     }
 };
 

@@ -28,37 +28,32 @@ QString sourceDir() {
 TestCertificates::TestCertificates() {
     const QString dir = dir_.path();
     const QStringList ec{"-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes"};
-    QFile ext(dir + "/ext.cnf");
-    ext.open(QIODevice::WriteOnly);
-    ext.write("subjectAltName=DNS:smtp.gmail.com,DNS:imap.gmail.com\n");
-    ext.close();
-    QFile otherExt(dir + "/other-ext.cnf");
-    otherExt.open(QIODevice::WriteOnly);
-    otherExt.write("subjectAltName=DNS:other.example\n");
-    otherExt.close();
-    ok_ =
-        run(QStringList{"req", "-x509"} + ec +
-                QStringList{"-keyout", "ca.key", "-out", "ca.pem", "-days", "2", "-subj",
-                            "/CN=Test CA"},
-            dir) &&
-        run(QStringList{"req"} + ec +
-                QStringList{"-keyout", "server.key", "-out", "server.csr", "-subj",
-                            "/CN=smtp.gmail.com"},
-            dir) &&
-        run({"x509", "-req", "-in", "server.csr", "-CA", "ca.pem", "-CAkey", "ca.key",
-             "-CAcreateserial", "-out", "server.pem", "-days", "2", "-extfile", "ext.cnf"},
-            dir) &&
-        run(QStringList{"req", "-x509"} + ec +
-                QStringList{"-keyout", "other.key", "-out", "other.pem", "-days", "2", "-subj",
-                            "/CN=Other CA"},
-            dir) &&
-        run(QStringList{"req"} + ec +
-                QStringList{"-keyout", "san-other.key", "-out", "san-other.csr", "-subj",
-                            "/CN=smtp.gmail.com"},
-            dir) &&
-        run({"x509", "-req", "-in", "san-other.csr", "-CA", "ca.pem", "-CAkey", "ca.key",
-             "-CAcreateserial", "-out", "san-other.pem", "-days", "2", "-extfile", "other-ext.cnf"},
-            dir);
+    // A certificate `name`.pem for CN=smtp.gmail.com, signed by the test CA, with the given
+    // subjectAltName.
+    const auto signedByTestCa = [&](const QString& name, const QByteArray& altNames) {
+        QFile ext(dir + "/" + name + ".cnf");
+        ext.open(QIODevice::WriteOnly);
+        ext.write("subjectAltName=" + altNames + "\n");
+        ext.close();
+        return run(QStringList{"req"} + ec +
+                       QStringList{"-keyout", name + ".key", "-out", name + ".csr", "-subj",
+                                   "/CN=smtp.gmail.com"},
+                   dir) &&
+               run({"x509", "-req", "-in", name + ".csr", "-CA", "ca.pem", "-CAkey", "ca.key",
+                    "-CAcreateserial", "-out", name + ".pem", "-days", "2", "-extfile",
+                    name + ".cnf"},
+                   dir);
+    };
+    ok_ = run(QStringList{"req", "-x509"} + ec +
+                  QStringList{"-keyout", "ca.key", "-out", "ca.pem", "-days", "2", "-subj",
+                              "/CN=Test CA"},
+              dir) &&
+          signedByTestCa("server", "DNS:smtp.gmail.com,DNS:imap.gmail.com") &&
+          signedByTestCa("san-other", "DNS:other.example") &&
+          run(QStringList{"req", "-x509"} + ec +
+                  QStringList{"-keyout", "other.key", "-out", "other.pem", "-days", "2", "-subj",
+                              "/CN=Other CA"},
+              dir);
 }
 
 LocalSmtpServer::LocalSmtpServer(const TestCertificates& certificates, const QString& modes,
