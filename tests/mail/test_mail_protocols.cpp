@@ -21,6 +21,9 @@ class TestMailProtocols : public QObject {
         QCOMPARE(ehlo->lines.size(), 3);
         const auto offered = mail::capabilitiesOf(*ehlo);
         QVERIFY(offered.pipelining && offered.authPlain && offered.authLogin);
+        // The older "AUTH=" form, and a greeting line that is no capability.
+        const auto older = mail::capabilitiesOf({250, {"PIPELINING STARTTLS", "AUTH=LOGIN"}});
+        QVERIFY(older.authLogin && !older.authPlain && !older.pipelining && !older.startTls);
         QVERIFY(!replies.take(in).has_value()); // "354 Go" has not ended yet
         in += "\r\nnonsense\r\n";
         QCOMPARE(replies.take(in)->code, 354);
@@ -45,6 +48,8 @@ class TestMailProtocols : public QObject {
         QTest::newRow("longest line") << "220 " + QByteArray(4090, 'x') + "\r\n" << 220 << 1;
         QTest::newRow("endless line") << "220 " + QByteArray(9000, 'x') << 0 << 1;
         QTest::newRow("no code") << QByteArray("HTTP/1.1 400\r\n") << 0 << 1;
+        QTest::newRow("code alone") << QByteArray("250\r\n") << 250 << 1;
+        QTest::newRow("empty line first") << QByteArray("\n220 ready\r\n") << 0 << 1;
     }
 
     void smtpReplies_inAnyPiecesAndBounded() {
