@@ -109,22 +109,32 @@ class TestDeliveryCheck : public QObject {
 
     // More bounces than one FETCH asks for: every one is read, in batches, and silence is
     // claimed only for the addresses that really sent none.
+    void manyBounces_areAllReadAndOnlyTheSilentCounted_data() {
+        QTest::addColumn<int>("others"); // bounces of other messages, older than the send's
+        QTest::newRow("60 of the send") << 0;
+        QTest::newRow("and 9,000 older matches") << 9000;
+    }
     void manyBounces_areAllReadAndOnlyTheSilentCounted() {
+        QFETCH(int, others);
+        const auto bounceOf = [](const QString& messageId, const QString& address) {
+            return "From: Mail Delivery Subsystem <mailer-daemon@googlemail.com>\r\n"
+                   "To: ann@gmail.com\r\nSubject: Delivery Status Notification (Failure)\r\n"
+                   "In-Reply-To: <" +
+                   messageId.toLatin1() +
+                   ">\r\nMIME-Version: 1.0\r\nContent-Type: multipart/report; "
+                   "report-type=delivery-status; boundary=\"b\"\r\n\r\n--b\r\n"
+                   "Content-Type: message/delivery-status\r\n\r\nReporting-MTA: dns; "
+                   "googlemail.com\r\n\r\nFinal-Recipient: rfc822; " +
+                   address.toLatin1() + "\r\nAction: failed\r\nStatus: 5.1.1\r\n--b--\r\n";
+        };
         QList<QByteArray> bounces;
+        for (int i = 0; i < others; ++i)
+            bounces << bounceOf(QStringLiteral("other.%1@gmail.com").arg(i), "1@a.example");
         QStringList addresses;
         for (int i = 0; i < 62; ++i)
             addresses << QStringLiteral("55555502%1@vtext.com").arg(i, 2, 10, QLatin1Char('0'));
         for (int i = 0; i < 60; ++i)
-            bounces << "From: Mail Delivery Subsystem <mailer-daemon@googlemail.com>\r\n"
-                       "To: ann@gmail.com\r\nSubject: Delivery Status Notification (Failure)\r\n"
-                       "In-Reply-To: <" +
-                           kSend.toLatin1() +
-                           ">\r\nMIME-Version: 1.0\r\nContent-Type: multipart/report; "
-                           "report-type=delivery-status; boundary=\"b\"\r\n\r\n--b\r\n"
-                           "Content-Type: message/delivery-status\r\n\r\nReporting-MTA: dns; "
-                           "googlemail.com\r\n\r\nFinal-Recipient: rfc822; " +
-                           addresses[i].toLatin1() +
-                           "\r\nAction: failed\r\nStatus: 5.1.1\r\n--b--\r\n";
+            bounces << bounceOf(kSend, addresses[i]);
         LocalDovecot dovecot(*certificates, bounces);
         QVERIFY(dovecot.started());
         mail::ImapBounceReader reader(dovecot.clientOptions(ca()));
@@ -134,9 +144,13 @@ class TestDeliveryCheck : public QObject {
         QCOMPARE(log.count("\r\nNot delivered: 55555502"), 60);
         QCOMPARE(log.count("\r\nNot reached at any ticked carrier: 55555502"), 60);
         QVERIFY(log.contains("\r\nNot delivered: 5555550259 at vtext.com (5.1.1)\r\n"));
-        QVERIFY(log.endsWith("\r\nNo bounce from the other 2 addresses (silence does not prove "
-                             "delivery).\r\n\r\n\r\n"));
-        QVERIFY(dispatch::loadPendingSends(pendingPath())[0].checked);
+        // Silence is claimed, and the send checked, only when every match was read; with
+        // thousands of older matches a slow machine may leave some for the next time.
+        const bool complete = log.endsWith("\r\nNo bounce from the other 2 addresses (silence "
+                                           "does not prove delivery).\r\n\r\n\r\n");
+        QVERIFY(complete || others > 0);
+        QCOMPARE(dispatch::loadPendingSends(pendingPath())[0].checked, complete);
+        QCOMPARE(log.count("No bounce"), complete ? 1 : 0);
     }
 
     void mailboxThatCannotBeRead_leavesTheLogOpeningInTime() {
