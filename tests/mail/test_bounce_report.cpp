@@ -124,6 +124,39 @@ class TestBounceReport : public QObject {
             << QStringList{"5555550100@vtext.com failed 5.1.1",
                            "5555550101@vtext.com delayed 4.3.0"}
             << true;
+        QTest::newRow("qmail")
+            << "From: MAILER-DAEMON@mx.example\r\nSubject: failure notice\r\n\r\nHi. This is "
+               "the qmail-send program at mx.example.\r\nI'm afraid I wasn't able to deliver "
+               "your message to the following addresses.\r\nThis is a permanent error; I've "
+               "given up. Sorry it didn't work out.\r\n\r\n<5555550100@vtext.com>:\r\n"
+               "192.0.2.5 does not like recipient.\r\nRemote host said: 550 5.1.1 User "
+               "unknown\r\nGiving up on 192.0.2.5.\r\n\r\n--- Below this line is a copy of "
+               "the message.\r\n\r\nReturn-Path: <ann@gmail.com>\r\nTo: "
+               "5555550100@vtext.com, 5555550101@vtext.com\r\nMessage-ID: " +
+                   id + "\r\n"
+            << QStringList{"5555550100@vtext.com failed 5.1.1"} << true;
+        QTest::newRow("Yahoo")
+            << "From: MAILER-DAEMON@yahoo.com\r\nSubject: Failure Notice\r\n\r\nSorry, we "
+               "were unable to deliver your message to the following address.\r\n\r\n"
+               "<5555550100@vtext.com>:\r\nRemote host said: 554 delivery error: dd Sorry your "
+               "message to 5555550100@vtext.com cannot be delivered. This mailbox is disabled "
+               "(554.30). [RCPT_TO]\r\n\r\n--- Below this line is a copy of the message."
+               "\r\n\r\nTo: 5555550100@vtext.com, 5555550101@vtext.com\r\nMessage-Id: " +
+                   id + "\r\n"
+            << QStringList{"5555550100@vtext.com failed 5.0.0"} << true;
+        QTest::newRow("Office 365")
+            << "From: Microsoft Outlook <postmaster@contoso.onmicrosoft.com>\r\nSubject: "
+               "Undeliverable: Meeting moved\r\nMIME-Version: 1.0\r\nContent-Type: "
+               "multipart/report; report-type=delivery-status; boundary=\"o\"\r\n\r\n--o\r\n"
+               "Content-Type: text/html\r\n\r\n<p>Your message to 5555550101@vtext.com "
+               "couldn't be delivered.</p>\r\n--o\r\nContent-Type: message/delivery-status\r\n"
+               "\r\nReporting-MTA: dns;BN8PR.prod.outlook.com\r\n\r\nFinal-Recipient: rfc822;"
+               "5555550100@vtext.com\r\nAction: failed\r\nStatus: 5.1.10\r\nDiagnostic-Code: "
+               "smtp;550 5.1.10 RESOLVER.ADR.RecipientNotFound; Recipient not found\r\n\r\n--o\r\n"
+               "Content-Type: text/rfc822-headers\r\n\r\nTo: 5555550100@vtext.com, "
+               "5555550101@vtext.com\r\nMessage-ID: " +
+                   id + "\r\n--o--\r\n"
+            << QStringList{"5555550100@vtext.com failed 5.1.10"} << true;
         QTest::newRow("a delivered report names no failure")
             << report +
                    "Final-Recipient: rfc822; 5555550100@vtext.com\r\nAction: delivered\r\n"
@@ -152,22 +185,20 @@ class TestBounceReport : public QObject {
     void realMailSystems_data() {
         QTest::addColumn<QString>("file");
         QTest::addColumn<QStringList>("recipients"); // "address failed|delayed status"
-        QTest::newRow("Postfix failure")
-            << "real/postfix-failure.eml"
-            << QStringList{"nosuchuser@mx.parlivo.test failed 5.1.1",
-                           "5555550100@vtext.com failed 5.1.1"};
-        QTest::newRow("Postfix delay") << "real/postfix-delay.eml"
-                                       << QStringList{"5555550101@vtext.com delayed 4.3.0"};
-        QTest::newRow("Exim failure")
-            << "real/exim4-failure.eml"
-            << QStringList{"nosuchuser@mx.parlivo.test failed 5.0.0",
-                           "5555550100@vtext.com failed 5.1.1"};
-        QTest::newRow("Exim delay") << "real/exim4-delay.eml"
-                                    << QStringList{"5555550101@vtext.com delayed 4.3.0"};
-        QTest::newRow("OpenSMTPD failure") << "real/opensmtpd-failure.eml"
-                                           << QStringList{"5555550100@vtext.com failed 5.1.1"};
-        QTest::newRow("OpenSMTPD delay") << "real/opensmtpd-delay.eml"
-                                         << QStringList{"5555550101@vtext.com delayed 4.3.0"};
+        QTest::newRow("Postfix failure") << "real/postfix-failure.eml"
+                                         << QStringList{"nosuchuser@mx.parlivo.test failed 5.1.1",
+                                                        "5555550100@vtext.com failed 5.1.1"};
+        QTest::newRow("Postfix delay")
+            << "real/postfix-delay.eml" << QStringList{"5555550101@vtext.com delayed 4.3.0"};
+        QTest::newRow("Exim failure") << "real/exim4-failure.eml"
+                                      << QStringList{"nosuchuser@mx.parlivo.test failed 5.0.0",
+                                                     "5555550100@vtext.com failed 5.1.1"};
+        QTest::newRow("Exim delay")
+            << "real/exim4-delay.eml" << QStringList{"5555550101@vtext.com delayed 4.3.0"};
+        QTest::newRow("OpenSMTPD failure")
+            << "real/opensmtpd-failure.eml" << QStringList{"5555550100@vtext.com failed 5.1.1"};
+        QTest::newRow("OpenSMTPD delay")
+            << "real/opensmtpd-delay.eml" << QStringList{"5555550101@vtext.com delayed 4.3.0"};
     }
     void realMailSystems() {
         QFETCH(QString, file);
