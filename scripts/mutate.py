@@ -155,17 +155,21 @@ def run(command, cwd, timeout=None):
 
 
 def tests_reaching(tree, path):
-    """The test programs that can reach a file: those of its room and those whose source
-    includes a header of its room (tests of the window reach every room below it)."""
+    """The test programs that can reach a file: the tests of its room and of every room in
+    its layer or above (rooms only use rooms below them), any test that includes one of its
+    room's headers, and every test that opens the window."""
+    sys.path.insert(0, os.path.join(tree, "tests"))
+    from test_layers import LEVEL
     room = path.split("/")[1]
     listing = open(os.path.join(tree, "tests", "CMakeLists.txt"), encoding="utf-8").read()
     tests = re.findall(r"parlivo_add_test\((\w+) ([\w/]+\.cpp)", listing)
     reaching = []
     for name, source in tests:
+        test_room = source.split("/")[0]
         text = open(os.path.join(tree, "tests", source), encoding="utf-8").read()
-        if source.startswith(room + "/") or f'"{room}/' in text or \
-                ("form_fixture.h" in text and room in ("app", "core", "recipients", "dispatch",
-                                                       "connectivity", "notice", "platform")):
+        # A test that opens the window (form_fixture.h) reaches every room.
+        if test_room in LEVEL and LEVEL[test_room] <= LEVEL.get(room, 0) or \
+                f'"{room}/' in text or "form_fixture.h" in text:
             reaching.append(name)
     return reaching or [name for name, _ in tests]
 
