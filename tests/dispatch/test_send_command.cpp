@@ -165,6 +165,19 @@ class TestSendCommand : public QObject {
         QCOMPARE(f->mail.sent[0].recipients.size(), 102);
     }
 
+    void submissionEndedByALimit_isReportedAtItsLineAndLogsNothing() {
+        fill({"P1"}, {"D1"}, {});
+        f->mail.result = {MailFailure::General,
+                          "The exchange took longer than 180 s. (after the message)"};
+        form->PushButton1_Click();
+        QCOMPARE(f->desktop.boxTexts(),
+                 QStringList{"The exchange took longer than 180 s. (after the message)\r\nin "
+                             "Velmora2017/04/05.Form1.PushButton1_Click at line 182\r\rPlease "
+                             "email screenshot of this message to support@quorvane.com"});
+        QVERIFY(!QFile::exists(logPath()));
+        QCOMPARE(form->pointer().style(), int(core::kDefaultPointer));
+    }
+
     void noTickedCarrier_isToldPlainlyAndNothingGoesOut() {
         fill({"P1"}, {"D1"}, {false});
         form->PushButton1_Click();
