@@ -199,6 +199,12 @@ class TestBounceReport : public QObject {
             << "real/opensmtpd-failure.eml" << QStringList{"5555550100@vtext.com failed 5.1.1"};
         QTest::newRow("OpenSMTPD delay")
             << "real/opensmtpd-delay.eml" << QStringList{"5555550101@vtext.com delayed 4.3.0"};
+        QTest::newRow("Courier failure")
+            << "real/courier-failure.eml"
+            << QStringList{"5555550100@vtext.com failed 5.1.1", "5555550101@vtext.com failed 5.0.0",
+                           "nosuchuser@mx.parlivo.test failed 5.0.0"};
+        QTest::newRow("Courier delay")
+            << "real/courier-delay.eml" << QStringList{"5555550101@vtext.com delayed 4.3.0"};
     }
     void realMailSystems() {
         QFETCH(QString, file);

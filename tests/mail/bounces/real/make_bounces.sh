@@ -6,12 +6,12 @@
 # here as <system>-failure.eml and <system>-delay.eml.
 #
 # Usage (as root, on a machine that may have its mail system replaced):
-#   tests/mail/bounces/real/make_bounces.sh postfix|exim4|opensmtpd
+#   tests/mail/bounces/real/make_bounces.sh postfix|exim4|opensmtpd|courier
 # The mail system is installed with no service started by the package, run for the message,
 # stopped again, and left installed.
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
-system=${1:?postfix, exim4 or opensmtpd}
+system=${1:?postfix, exim4, opensmtpd or courier}
 export DEBIAN_FRONTEND=noninteractive
 
 install_quietly() {
@@ -92,6 +92,31 @@ CONF
     sleep 1
     stop() { smtpctl stop 2>/dev/null || pkill -x smtpd; }
     ;;
+courier)
+    install_quietly courier-mta
+    cd /etc/courier
+    echo mx.parlivo.test >me
+    echo mx.parlivo.test >defaultdomain
+    printf 'mx.parlivo.test\nlocalhost\n' >locals
+    echo ':[127.0.0.1],2525' >esmtproutes
+    # A delay notice after two seconds and retries a second apart; Courier sends one failure
+    # report when the whole message is done, so the delayed address is given up after 8 s.
+    echo 2s >warntime
+    echo 8s >queuetime
+    echo 1s >retryalpha
+    echo 3 >retrybeta
+    echo 1s >retrygamma
+    echo 1 >retrymaxdelta
+    cd - >/dev/null
+    makealiases
+    makesmtpaccess
+    authdaemond start || true
+    courier stop >/dev/null 2>&1 || true
+    rm -rf /var/lib/courier/msgs/* /var/lib/courier/msgq/*
+    courier start
+    sleep 1
+    stop() { courier stop; authdaemond stop || true; }
+    ;;
 *)
     echo "unknown mail system: $system" >&2
     exit 2
@@ -101,7 +126,14 @@ esac
 # OpenSMTPD refuses an unknown local user when the message is handed to it: no bounce.
 recipients=(5555550100@vtext.com 5555550101@vtext.com nosuchuser@mx.parlivo.test)
 [ "$system" != opensmtpd ] || recipients=("${recipients[@]:0:2}")
-rm -f /var/mail/ann
+# Courier delivers to the user's Maildir, the others to /var/mail.
+box=/var/mail/ann
+[ "$system" != courier ] || box=$(eval echo ~ann)/Maildir
+rm -rf "$box"
+[ "$system" != courier ] || su ann -c "maildirmake $box"
+count() {
+    if [ -d "$box" ]; then ls "$box/new" | wc -l; else grep -c '^From ' "$box" 2>/dev/null || echo 0; fi
+}
 sendmail -f ann@mx.parlivo.test "${recipients[@]}" <<MAIL
 From: ann@mx.parlivo.test
 To: 5555550100@vtext.com, 5555550101@vtext.com, nosuchuser@mx.parlivo.test
@@ -117,14 +149,14 @@ if [ "$system" = exim4 ]; then
     exim4 -qff # a queue run after the warning time sends the delay notice
 fi
 for _ in $(seq 30); do
-    [ "$(grep -c '^From ' /var/mail/ann 2>/dev/null || echo 0)" -ge 2 ] && break
+    [ "$(count)" -ge 2 ] && break
     sleep 1
 done
 stop || true
-/usr/bin/python3 - "$here" "$system" <<'PY'
-import mailbox, sys
-folder, system = sys.argv[1:3]
-for message in mailbox.mbox("/var/mail/ann"):
+/usr/bin/python3 - "$here" "$system" "$box" <<'PY'
+import mailbox, os, sys
+folder, system, box = sys.argv[1:4]
+for message in (mailbox.Maildir(box, create=False) if os.path.isdir(box) else mailbox.mbox(box)):
     subject = (message["Subject"] or "").lower()
     kind = "delay" if ("delay" in subject or "warning" in subject) else "failure"
     data = message.as_bytes()
