@@ -203,6 +203,11 @@ class TestBounceReport : public QObject {
             << "real/courier-failure.eml"
             << QStringList{"5555550100@vtext.com failed 5.1.1", "5555550101@vtext.com failed 5.0.0",
                            "nosuchuser@mx.parlivo.test failed 5.0.0"};
+        QTest::newRow("sendmail failure") << "real/sendmail-failure.eml"
+                                          << QStringList{"nosuchuser@mx.parlivo.test failed 5.1.1",
+                                                         "5555550100@vtext.com failed 5.1.1"};
+        QTest::newRow("sendmail delay")
+            << "real/sendmail-delay.eml" << QStringList{"5555550101@vtext.com delayed 4.3.0"};
         QTest::newRow("Courier delay")
             << "real/courier-delay.eml" << QStringList{"5555550101@vtext.com delayed 4.3.0"};
     }

@@ -22,7 +22,8 @@ class Gateway:
         return "250 2.0.0 OK"
 
 
-controller = Controller(Gateway(), hostname="127.0.0.1", port=int(sys.argv[1]))
+controller = Controller(Gateway(), hostname=sys.argv[2] if len(sys.argv) > 2 else "127.0.0.1",
+                        port=int(sys.argv[1]))
 controller.start()
 while True:
     time.sleep(3600)

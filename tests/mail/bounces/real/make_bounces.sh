@@ -6,12 +6,12 @@
 # here as <system>-failure.eml and <system>-delay.eml.
 #
 # Usage (as root, on a machine that may have its mail system replaced):
-#   tests/mail/bounces/real/make_bounces.sh postfix|exim4|opensmtpd|courier
+#   tests/mail/bounces/real/make_bounces.sh postfix|exim4|opensmtpd|courier|sendmail
 # The mail system is installed with no service started by the package, run for the message,
 # stopped again, and left installed.
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
-system=${1:?postfix, exim4, opensmtpd or courier}
+system=${1:?postfix, exim4, opensmtpd, courier or sendmail}
 export DEBIAN_FRONTEND=noninteractive
 
 install_quietly() {
@@ -26,7 +26,10 @@ install_quietly() {
 }
 
 id ann >/dev/null 2>&1 || useradd -m ann
-/usr/bin/python3 "$here/gateway.py" 2525 &
+# Sendmail counts 127.0.0.1 as itself and would not relay to it; its gateway is 127.0.0.2.
+gateway_host=127.0.0.1
+[ "$system" != sendmail ] || gateway_host=127.0.0.2
+/usr/bin/python3 "$here/gateway.py" 2525 $gateway_host &
 gateway=$!
 trap 'kill $gateway 2>/dev/null || true' EXIT
 sleep 2
@@ -117,6 +120,34 @@ courier)
     sleep 1
     stop() { courier stop; authdaemond stop || true; }
     ;;
+sendmail)
+    install_quietly sendmail-bin sendmail-cf m4 procmail
+    # A configuration of its own: the gateway as smart host on its port, no DNS at all, a
+    # delay warning after two seconds.
+    printf 'passwd files\nhosts files\naliases files\n' >/etc/mail/parlivo-bounces.switch
+    cat >/etc/mail/parlivo-bounces.mc <<'MC'
+include(`/usr/share/sendmail/cf/m4/cf.m4')dnl
+OSTYPE(`debian')dnl
+DOMAIN(`debian-mta')dnl
+undefine(`confHOST_STATUS_DIRECTORY')dnl
+define(`confDOMAIN_NAME', `mx.parlivo.test')dnl
+define(`confSERVICE_SWITCH_FILE', `/etc/mail/parlivo-bounces.switch')dnl
+define(`confDONT_PROBE_INTERFACES', `True')dnl
+define(`confTO_QUEUEWARN', `2s')dnl
+define(`confMIN_QUEUE_AGE', `0')dnl
+define(`SMART_HOST', `[127.0.0.2]')dnl
+define(`RELAY_MAILER_ARGS', `TCP $h 2525')dnl
+define(`ESMTP_MAILER_ARGS', `TCP $h 2525')dnl
+FEATURE(`nocanonify')dnl
+LOCAL_DOMAIN(`mx.parlivo.test')dnl
+FEATURE(`local_procmail', `/usr/bin/procmail')dnl
+MAILER(`local')dnl
+MAILER(`smtp')dnl
+MC
+    m4 /etc/mail/parlivo-bounces.mc >/etc/mail/parlivo-bounces.cf
+    rm -f /var/spool/mqueue/* /var/spool/mqueue-client/*
+    stop() { rm -f /var/spool/mqueue/*; } # the delayed message would be retried for days
+    ;;
 *)
     echo "unknown mail system: $system" >&2
     exit 2
@@ -134,7 +165,10 @@ rm -rf "$box"
 count() {
     if [ -d "$box" ]; then ls "$box/new" | wc -l; else grep -c '^From ' "$box" 2>/dev/null || echo 0; fi
 }
-sendmail -f ann@mx.parlivo.test "${recipients[@]}" <<MAIL
+submit=(sendmail)
+[ "$system" != sendmail ] || submit=(sendmail -C /etc/mail/parlivo-bounces.cf -Am -odi -oem)
+# Sendmail ends with a failure status when an address was refused at once.
+"${submit[@]}" -f ann@mx.parlivo.test "${recipients[@]}" <<MAIL || true
 From: ann@mx.parlivo.test
 To: 5555550100@vtext.com, 5555550101@vtext.com, nosuchuser@mx.parlivo.test
 Subject: Meeting moved
@@ -147,6 +181,10 @@ MAIL
 if [ "$system" = exim4 ]; then
     sleep 4
     exim4 -qff # a queue run after the warning time sends the delay notice
+fi
+if [ "$system" = sendmail ]; then
+    sleep 4
+    sendmail -C /etc/mail/parlivo-bounces.cf -Am -q # likewise
 fi
 for _ in $(seq 30); do
     [ "$(count)" -ge 2 ] && break
