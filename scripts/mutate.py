@@ -30,14 +30,15 @@ import json
 import os
 import random
 import re
-import shutil
+import signal
 import subprocess
 import sys
-import tempfile
+import threading
 import time
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 EQUIVALENT = os.path.join(ROOT, "scripts", "mutants-equivalent.txt")
+WORK = os.path.join(ROOT, "build-mutants")
 
 COMPARISONS = {" < ": [" <= "], " <= ": [" < "], " > ": [" >= "], " >= ": [" > "],
                " == ": [" != "], " != ": [" == "]}
@@ -145,13 +146,202 @@ def key_of(path, mutant):
     return f"{path}:{number}:{op}:{new.strip()}"
 
 
-def run(command, cwd, timeout=None):
+def run(command, cwd, timeout=None, env=None):
+    """Runs a command in a process group of its own, so that a time bound also ends the
+    servers a test starts. Returns (exit code or None on timeout, output)."""
+    process = subprocess.Popen(command, cwd=cwd, stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
+                               text=True, env=env, start_new_session=True)
     try:
-        done = subprocess.run(command, cwd=cwd, stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
-                              text=True, timeout=timeout)
-        return done.returncode, done.stdout
-    except subprocess.TimeoutExpired as expired:
-        return None, str(expired.stdout or "")
+        out, _ = process.communicate(timeout=timeout)
+        return process.returncode, out
+    except subprocess.TimeoutExpired:
+        os.killpg(process.pid, signal.SIGKILL)
+        out, _ = process.communicate()
+        return None, out
+
+
+def git(*arguments, cwd=ROOT):
+    return subprocess.run(["git", *arguments], cwd=cwd, stdout=subprocess.PIPE,
+                          stderr=subprocess.DEVNULL, text=True, check=True).stdout.strip()
+
+
+def prepare_tree(index, commit):
+    """A work tree at the commit with a build of its own (unoptimised, with coverage), kept
+    between runs so that a later run rebuilds only what changed."""
+    tree = os.path.join(WORK, f"tree-{index}")
+    build = os.path.join(WORK, f"build-{index}")
+    if not os.path.isdir(tree):
+        os.makedirs(WORK, exist_ok=True)
+        git("worktree", "add", "--detach", tree, commit)
+    else:
+        git("checkout", "--detach", "--force", commit, cwd=tree)
+    if not os.path.exists(os.path.join(build, "build.ninja")):
+        flags = "--coverage"
+        code, out = run(["cmake", "-S", tree, "-B", build, "-G", "Ninja",
+                         "-DCMAKE_BUILD_TYPE=None", "-DCMAKE_CXX_FLAGS=-O0 " + flags,
+                         "-DCMAKE_EXE_LINKER_FLAGS=" + flags,
+                         "-DCMAKE_SHARED_LINKER_FLAGS=" + flags,
+                         "-DCMAKE_MODULE_LINKER_FLAGS=" + flags,
+                         "-DPARLIVO_BUILD_BENCH=OFF"], tree)
+        if code != 0:
+            sys.exit(out[-3000:] + "\ncould not configure the work tree")
+    code, out = run(["cmake", "--build", build], tree)
+    if code != 0:
+        sys.exit(out[-3000:] + "\nthe unmutated tree does not build")
+    return tree, build
+
+
+class Unit:
+    """What can be run on its own: one function of a QtTest program, a whole QtTest program
+    (when its functions do not pass alone) or a test ctest runs otherwise."""
+
+    def __init__(self, test, command, environment, function=None):
+        self.test, self.command, self.environment, self.function = test, command, environment, function
+
+    @property
+    def name(self):
+        return f"{self.test}::{self.function}" if self.function else self.test
+
+    def env(self):
+        env = dict(os.environ)
+        env.update(self.environment)
+        return env
+
+
+def units_of(build):
+    """Every test ctest knows, split into its QtTest functions where it has them."""
+    _, listing = run(["ctest", "--show-only=json-v1"], build)
+    units = []
+    for test in json.loads(listing)["tests"]:
+        command = test["command"]
+        environment = {}
+        for prop in test.get("properties", []):
+            if prop["name"] == "ENVIRONMENT":
+                environment = dict(item.split("=", 1) for item in prop["value"])
+        whole = Unit(test["name"], command, environment)
+        code, out = run([command[0], "-functions"], build, timeout=30, env=whole.env()) \
+            if command[0].startswith(build) else (1, "")
+        functions = re.findall(r"^(\w+)\(\)$", out, re.M)
+        if code == 0 and functions:
+            units += [Unit(test["name"], command, environment, f) for f in functions]
+        else:
+            units.append(whole)
+    return units
+
+
+def run_units(units, build, timeout):
+    """Runs units together where they share a program (one QtTest run with the named
+    functions). Returns (False, failing test) on failure, (None, test) on a timeout and
+    (True, None) when all pass."""
+    by_test = {}
+    for unit in units:
+        by_test.setdefault(unit.test, []).append(unit)
+    for test, group in by_test.items():
+        unit = group[0]
+        command = list(unit.command)
+        if all(u.function for u in group):
+            command += [u.function for u in group]
+        code, out = run(command, os.path.join(build, "tests"), timeout=timeout, env=unit.env())
+        if code is None:
+            return None, test
+        if code != 0:
+            return False, test
+    return True, None
+
+
+def gcov_lines(build, tree):
+    """The lines of src/ that ran since the counters were last cleared, and every line that
+    has code, from the counter files of the build."""
+    counters = [os.path.join(d, f) for d, _, fs in os.walk(os.path.join(build, "src"))
+                for f in fs if f.endswith(".gcda")]
+    ran, executable, functions = {}, {}, {}
+    if not counters:
+        return ran, executable, functions
+    _, out = run(["gcov", "--json-format", "--stdout", *counters], build)
+    for document in out.split("\n"):
+        if not document.startswith("{"):
+            continue
+        for entry in json.loads(document)["files"]:
+            path = os.path.relpath(os.path.realpath(os.path.join(build, entry["file"])), tree)
+            if not path.startswith("src/"):
+                continue
+            for line in entry["lines"]:
+                executable.setdefault(path, set()).add(line["line_number"])
+                if line["count"] > 0:
+                    ran.setdefault(path, set()).add(line["line_number"])
+            for f in entry["functions"]:
+                functions.setdefault(path, set()).add((f["start_line"], f["end_line"]))
+    return ran, executable, functions
+
+
+def coverage_of(tree, build, commit):
+    """Which unit runs which line of src/: each unit is run alone with cleared counters.
+    Kept per commit in the work folder."""
+    cache = os.path.join(WORK, f"coverage-{commit}.json")
+    if os.path.exists(cache):
+        return json.load(open(cache))
+    units = units_of(build)
+    lines, executable, functions, seconds, whole = {}, {}, {}, {}, set()
+    started = time.time()
+    for unit in units:
+        if unit.test in whole:
+            continue
+        for d, _, fs in os.walk(os.path.join(build, "src")):
+            for f in fs:
+                if f.endswith(".gcda"):
+                    os.remove(os.path.join(d, f))
+        begun = time.time()
+        passed, _ = run_units([unit], build, 300)
+        name = unit.name
+        if not passed and unit.function:
+            # A function that does not pass alone: its program is run as a whole.
+            whole.add(unit.test)
+            unit = Unit(unit.test, unit.command, unit.environment)
+            name = unit.name
+            begun = time.time()
+            passed, _ = run_units([unit], build, 300)
+        if not passed:
+            sys.exit(f"{name} does not pass on the unmutated tree")
+        seconds[name] = round(time.time() - begun, 2)
+        ran, known, spans = gcov_lines(build, tree)
+        for path, numbers in ran.items():
+            for number in numbers:
+                lines.setdefault(path, {}).setdefault(str(number), []).append(name)
+        for path, numbers in known.items():
+            executable.setdefault(path, set()).update(numbers)
+        for path, found in spans.items():
+            functions.setdefault(path, set()).update(found)
+        print(f"  coverage: {name} ({seconds[name]} s)", flush=True)
+    result = {"units": {u.name: {"test": u.test, "command": u.command,
+                                 "environment": u.environment, "function": u.function}
+                        for u in units if u.test not in whole or not u.function}
+              | {t: {"test": t, "command": next(u.command for u in units if u.test == t),
+                     "environment": next(u.environment for u in units if u.test == t),
+                     "function": None} for t in whole},
+              "seconds": seconds, "lines": lines,
+              "executable": {p: sorted(n) for p, n in executable.items()},
+              "functions": {p: sorted(f) for p, f in functions.items()}}
+    print(f"  coverage of {len(seconds)} units in {time.time() - started:.0f} s", flush=True)
+    json.dump(result, open(cache, "w"))
+    return result
+
+
+def units_reaching(coverage, path, number, fallback):
+    """The units that run a line. A line without code of its own inside a function (part of
+    a statement written over several lines, a local constant) takes the units of the lines
+    with code around it; a line outside every function (a constant of the file) takes every
+    unit of the tests that can reach the file."""
+    executable = set(coverage["executable"].get(path, []))
+    lines = coverage["lines"].get(path, {})
+    if number in executable:
+        return lines.get(str(number), [])
+    for start, end in coverage["functions"].get(path, []):
+        if start <= number <= end:
+            before = [n for n in executable if start <= n < number]
+            after = [n for n in executable if number < n <= end]
+            near = ([max(before)] if before else []) + ([min(after)] if after else [])
+            return sorted({u for n in near for u in lines.get(str(n), [])})
+    return sorted(name for name, u in coverage["units"].items() if u["test"] in fallback)
 
 
 def tests_reaching(tree, path):
@@ -174,93 +364,119 @@ def tests_reaching(tree, path):
     return reaching or [name for name, _ in tests]
 
 
+def try_mutant(tree, build, coverage, path, mutant, timeout):
+    """Builds and tests one mutant; the file is put back whatever happens."""
+    number, op, old, new = mutant
+    names = units_reaching(coverage, path, number, tests_reaching(tree, path))
+    if not names:
+        return "survived", "no test runs this line", 0.0
+    units = [Unit(**{k: v for k, v in coverage["units"][n].items()}) for n in names]
+    target = os.path.join(tree, path)
+    original = open(target, encoding="utf-8").read()
+    lines = original.split("\n")
+    lines[number - 1] = new
+    begun = time.time()
+    try:
+        open(target, "w", encoding="utf-8").write("\n".join(lines))
+        programs = sorted({u.test for u in units if u.function or u.command[0].startswith(build)})
+        targets = programs + (["parlivo", "parlivo_mail"] if len(programs) < len(units) or
+                              any(not u.function and not u.command[0].startswith(build)
+                                  for u in units) else ["parlivo_mail"])
+        code, out = run(["cmake", "--build", build, "--target", *targets], tree, timeout=timeout)
+        if code is None:
+            return "timeout", "build", time.time() - begun
+        if code != 0:
+            return "stillborn", "", time.time() - begun
+        # Each program is given a bound from its time on the unmutated tree.
+        usual = sum(coverage["seconds"].get(n, 5) for n in names)
+        bound = max(20, min(timeout, 3 * usual + 15))
+        passed, test = run_units(units, build, bound)
+        if passed is None:
+            return "timeout", test, time.time() - begun
+        if passed:
+            return "survived", "", time.time() - begun
+        again, _ = run_units([u for u in units if u.test == test], build, bound)
+        return ("killed" if again is False else "timeout" if again is None else "flaky"), test, \
+            time.time() - begun
+    finally:
+        open(target, "w", encoding="utf-8").write(original)
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
     parser.add_argument("--files", default="src/*", help="glob of files under src/")
     parser.add_argument("--sample", type=int, default=0, help="test only N mutants")
     parser.add_argument("--seed", type=int, default=1)
     parser.add_argument("--changed", help="only the src/ files this commit touched")
+    parser.add_argument("--again", help="only the mutants a report (JSON) gave as survived")
+    parser.add_argument("--jobs", type=int, default=1, help="mutants tried at once")
     parser.add_argument("--timeout", type=int, default=240, help="seconds a mutant may take")
     parser.add_argument("--report", default=os.path.join(ROOT, "build", "mutants.json"))
     parser.add_argument("--list", action="store_true", help="list the mutants and stop")
     args = parser.parse_args()
 
-    files = subprocess.run(["git", "ls-files", "src"], cwd=ROOT, stdout=subprocess.PIPE,
-                           text=True, check=True).stdout.split()
+    files = git("ls-files", "src").split()
     files = [f for f in files if f.endswith(".cpp") and fnmatch.fnmatch(f, args.files)]
     if args.changed:
-        touched = subprocess.run(["git", "show", "--name-only", "--format=", args.changed],
-                                 cwd=ROOT, stdout=subprocess.PIPE, text=True,
-                                 check=True).stdout.split()
+        touched = git("show", "--name-only", "--format=", args.changed).split()
         files = [f for f in files if f in touched]
     equivalent = read_equivalent()
     mutants = [(f, m) for f in files for m in mutants_of(f) if key_of(f, m) not in equivalent]
     print(f"{len(mutants)} mutants in {len(files)} files "
           f"({len(equivalent)} marked equivalent and skipped)")
+    if args.again:
+        before = {(r["file"], r["line"], r["operator"], r["new"])
+                  for r in json.load(open(args.again)) if r["outcome"] in ("survived", "flaky")}
+        mutants = [(f, m) for f, m in mutants if (f, m[0], m[1], m[3].strip()) in before]
     if args.sample and args.sample < len(mutants):
-        mutants = random.Random(args.seed).sample(mutants, args.sample)
-        mutants.sort(key=lambda fm: (fm[0], fm[1][0]))
+        # Every file gets its share, at least one mutant, so that no file goes unseen.
+        rng = random.Random(args.seed)
+        by_file = {}
+        for fm in mutants:
+            by_file.setdefault(fm[0], []).append(fm)
+        picked = [rng.choice(ms) for ms in by_file.values()]
+        rest = [fm for fm in mutants if fm not in picked]
+        picked += rng.sample(rest, max(0, args.sample - len(picked)))
+        mutants = sorted(picked, key=lambda fm: (fm[0], fm[1][0]))
     if args.list:
         for path, (number, op, old, new) in mutants:
             print(f"{path}:{number} [{op}] {old.strip()}  ->  {new.strip()}")
         return 0
 
-    work = tempfile.mkdtemp(prefix="parlivo-mutants-")
-    tree = os.path.join(work, "tree")
-    build = os.path.join(work, "build")
-    results = []
-    try:
-        subprocess.run(["git", "worktree", "add", "--detach", tree, "HEAD"], cwd=ROOT,
-                       check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        code, out = run(["cmake", "-S", tree, "-B", build, "-DCMAKE_BUILD_TYPE=RelWithDebInfo",
-                         "-DPARLIVO_BUILD_BENCH=OFF"], tree)
-        code, out = run(["cmake", "--build", build, f"-j{os.cpu_count()}"], tree)
-        if code != 0:
-            print(out[-3000:])
-            print("the unmutated tree does not build")
-            return 1
-        started = time.time()
-        for index, (path, mutant) in enumerate(mutants, 1):
+    commit = git("rev-parse", "HEAD")
+    started = time.time()
+    trees = [prepare_tree(i, commit) for i in range(args.jobs)]
+    coverage = coverage_of(*trees[0], commit)
+    results = [None] * len(mutants)
+    queue = list(enumerate(mutants))
+    lock = threading.Lock()
+    done = [0]
+
+    def worker(tree, build):
+        while True:
+            with lock:
+                if not queue:
+                    return
+                index, (path, mutant) = queue.pop(0)
+            outcome, detail, seconds = try_mutant(tree, build, coverage, path, mutant,
+                                                  args.timeout)
             number, op, old, new = mutant
-            target = os.path.join(tree, path)
-            original = open(target, encoding="utf-8").read()
-            lines = original.split("\n")
-            lines[number - 1] = new
-            open(target, "w", encoding="utf-8").write("\n".join(lines))
-            tests = tests_reaching(tree, path)
-            begun = time.time()
-            code, _ = run(["cmake", "--build", build, f"-j{os.cpu_count()}", "--target", "parlivo",
-                           "parlivo_mail"] + tests, tree, timeout=args.timeout)
-            if code is None:
-                outcome = "timeout"
-            elif code != 0:
-                outcome = "stillborn"
-            else:
-                pattern = "^(" + "|".join(tests) + ")$"
-                left = max(10, args.timeout - int(time.time() - begun))
-                code, _ = run(["ctest", "-j2", "-R", pattern, "--timeout", str(left)], build,
-                              timeout=left + 30)
-                if code is None:
-                    outcome = "timeout"
-                elif code == 0:
-                    outcome = "survived"
-                else:
-                    again, _ = run(["ctest", "--rerun-failed", "--timeout", str(left)], build,
-                                   timeout=left + 30)
-                    outcome = "killed" if again != 0 else "flaky"
-            open(target, "w", encoding="utf-8").write(original)
-            results.append({"file": path, "line": number, "operator": op, "old": old.strip(),
-                            "new": new.strip(), "outcome": outcome,
-                            "seconds": round(time.time() - begun, 1)})
-            print(f"[{index}/{len(mutants)}] {outcome:9} {path}:{number} [{op}] {new.strip()}",
-                  flush=True)
-        # Leave the tree as the last commit has it, so that a later build is right.
-        run(["cmake", "--build", build, f"-j{os.cpu_count()}"], tree)
-        elapsed = time.time() - started
-    finally:
-        subprocess.run(["git", "worktree", "remove", "--force", tree], cwd=ROOT,
-                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        shutil.rmtree(work, ignore_errors=True)
+            results[index] = {"file": path, "line": number, "operator": op, "old": old.strip(),
+                              "new": new.strip(), "outcome": outcome, "detail": detail,
+                              "seconds": round(seconds, 1)}
+            with lock:
+                done[0] += 1
+                print(f"[{done[0]}/{len(mutants)}] {outcome:9} {path}:{number} [{op}] "
+                      f"{new.strip()}  {detail}", flush=True)
+
+    workers = [threading.Thread(target=worker, args=t) for t in trees]
+    for w in workers:
+        w.start()
+    for w in workers:
+        w.join()
+    for tree, build in trees:
+        run(["cmake", "--build", build], tree)
+    elapsed = time.time() - started
 
     os.makedirs(os.path.dirname(args.report), exist_ok=True)
     json.dump(results, open(args.report, "w"), indent=1)
