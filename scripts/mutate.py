@@ -420,14 +420,10 @@ def main():
     if args.changed:
         touched = git("show", "--name-only", "--format=", args.changed).split()
         files = [f for f in files if f in touched]
-    equivalent = read_equivalent()
-    mutants = [(f, m) for f in files for m in mutants_of(f) if key_of(f, m) not in equivalent]
-    print(f"{len(mutants)} mutants in {len(files)} files "
-          f"({len(equivalent)} marked equivalent and skipped)")
-    if args.again:
-        before = {(r["file"], r["line"], r["operator"], r["new"])
-                  for r in json.load(open(args.again)) if r["outcome"] in ("survived", "flaky")}
-        mutants = [(f, m) for f, m in mutants if (f, m[0], m[1], m[3].strip()) in before]
+    # The sample is drawn from every mutant, so that marking one equivalent leaves the rest
+    # of the sample as it was; the equivalent ones are then left out.
+    mutants = [(f, m) for f in files for m in mutants_of(f)]
+    print(f"{len(mutants)} mutants in {len(files)} files")
     if args.sample and args.sample < len(mutants):
         # Every file gets its share, at least one mutant, so that no file goes unseen.
         rng = random.Random(args.seed)
@@ -438,6 +434,14 @@ def main():
         rest = [fm for fm in mutants if fm not in picked]
         picked += rng.sample(rest, max(0, args.sample - len(picked)))
         mutants = sorted(picked, key=lambda fm: (fm[0], fm[1][0]))
+    equivalent = read_equivalent()
+    count = len(mutants)
+    mutants = [(f, m) for f, m in mutants if key_of(f, m) not in equivalent]
+    print(f"{count - len(mutants)} of them marked equivalent and left out")
+    if args.again:
+        before = {(r["file"], r["line"], r["operator"], r["new"])
+                  for r in json.load(open(args.again)) if r["outcome"] in ("survived", "flaky")}
+        mutants = [(f, m) for f, m in mutants if (f, m[0], m[1], m[3].strip()) in before]
     if args.list:
         for path, (number, op, old, new) in mutants:
             print(f"{path}:{number} [{op}] {old.strip()}  ->  {new.strip()}")
