@@ -26,6 +26,7 @@ The report (JSON) and a summary per file, per room and per operator are written 
 """
 import argparse
 import fnmatch
+import hashlib
 import json
 import os
 import random
@@ -274,56 +275,75 @@ def gcov_lines(build, tree):
     return ran, executable, functions
 
 
-def coverage_of(tree, build, commit):
-    """Which unit runs which line of src/: each unit is run alone with cleared counters.
-    Kept per commit in the work folder."""
-    cache = os.path.join(WORK, f"coverage-{commit}.json")
-    if os.path.exists(cache):
-        return json.load(open(cache))
-    units = units_of(build)
-    lines, executable, functions, seconds, whole = {}, {}, {}, {}, set()
-    started = time.time()
+def measure(units, build, tree):
+    """Runs each unit alone with cleared counters and notes the lines of src/ it ran. A
+    program whose functions do not pass alone is measured as a whole."""
+    found = {"units": {}, "seconds": {}, "lines": {}, "executable": {}, "functions": {}}
     for unit in units:
-        if unit.test in whole:
-            continue
         for d, _, fs in os.walk(os.path.join(build, "src")):
             for f in fs:
                 if f.endswith(".gcda"):
                     os.remove(os.path.join(d, f))
         begun = time.time()
         passed, _ = run_units([unit], build, 300)
-        name = unit.name
         if not passed and unit.function:
-            # A function that does not pass alone: its program is run as a whole.
-            whole.add(unit.test)
-            unit = Unit(unit.test, unit.command, unit.environment)
-            name = unit.name
-            begun = time.time()
-            passed, _ = run_units([unit], build, 300)
+            return measure([Unit(unit.test, unit.command, unit.environment)], build, tree)
         if not passed:
-            sys.exit(f"{name} does not pass on the unmutated tree")
-        seconds[name] = round(time.time() - begun, 2)
+            sys.exit(f"{unit.name} does not pass on the unmutated tree")
+        found["seconds"][unit.name] = round(time.time() - begun, 2)
+        found["units"][unit.name] = {"test": unit.test, "command": unit.command,
+                                     "environment": unit.environment, "function": unit.function}
         ran, known, spans = gcov_lines(build, tree)
         for path, numbers in ran.items():
             for number in numbers:
-                lines.setdefault(path, {}).setdefault(str(number), []).append(name)
+                found["lines"].setdefault(path, {}).setdefault(str(number), []).append(unit.name)
         for path, numbers in known.items():
-            executable.setdefault(path, set()).update(numbers)
-        for path, found in spans.items():
-            functions.setdefault(path, set()).update(found)
-        print(f"  coverage: {name} ({seconds[name]} s)", flush=True)
-    result = {"units": {u.name: {"test": u.test, "command": u.command,
-                                 "environment": u.environment, "function": u.function}
-                        for u in units if u.test not in whole or not u.function}
-              | {t: {"test": t, "command": next(u.command for u in units if u.test == t),
-                     "environment": next(u.environment for u in units if u.test == t),
-                     "function": None} for t in whole},
-              "seconds": seconds, "lines": lines,
-              "executable": {p: sorted(n) for p, n in executable.items()},
-              "functions": {p: sorted(f) for p, f in functions.items()}}
-    print(f"  coverage of {len(seconds)} units in {time.time() - started:.0f} s", flush=True)
-    json.dump(result, open(cache, "w"))
-    return result
+            found["executable"].setdefault(path, set()).update(numbers)
+        for path, spans_found in spans.items():
+            found["functions"].setdefault(path, set()).update(map(tuple, spans_found))
+    found["executable"] = {p: sorted(n) for p, n in found["executable"].items()}
+    found["functions"] = {p: sorted(f) for p, f in found["functions"].items()}
+    return found
+
+
+def coverage_of(tree, build):
+    """Which unit runs which line of src/. Kept per test program and the exact bytes of its
+    binary, so that only the programs a change rebuilt are measured again; tests that are not
+    QtTest programs are measured each time."""
+    cache = os.path.join(WORK, "coverage")
+    os.makedirs(cache, exist_ok=True)
+    units = units_of(build)
+    merged = {"units": {}, "seconds": {}, "lines": {}, "executable": {}, "functions": {}}
+    started = time.time()
+    for test in dict.fromkeys(u.test for u in units):
+        group = [u for u in units if u.test == test]
+        binary = group[0].command[0]
+        key = None
+        if os.path.basename(binary) == test and os.path.exists(binary):
+            key = hashlib.sha1(open(binary, "rb").read()).hexdigest()
+        stored = os.path.join(cache, f"{test}-{key}.json")
+        if key and os.path.exists(stored):
+            found = json.load(open(stored))
+        else:
+            begun = time.time()
+            found = measure(group, build, tree)
+            print(f"  coverage: {test}, {len(found['units'])} units, "
+                  f"{time.time() - begun:.0f} s", flush=True)
+            if key:
+                json.dump(found, open(stored, "w"))
+        merged["units"].update(found["units"])
+        merged["seconds"].update(found["seconds"])
+        for path, numbers in found["lines"].items():
+            for number, names in numbers.items():
+                merged["lines"].setdefault(path, {}).setdefault(number, []).extend(names)
+        for key_ in ("executable", "functions"):
+            for path, items in found[key_].items():
+                merged[key_].setdefault(path, [])
+                merged[key_][path] = sorted(set(map(lambda x: tuple(x) if isinstance(x, list)
+                                                    else x, merged[key_][path] + items)))
+    print(f"  coverage of {len(merged['units'])} units in {time.time() - started:.0f} s",
+          flush=True)
+    return merged
 
 
 def units_reaching(coverage, path, number, fallback):
@@ -341,7 +361,10 @@ def units_reaching(coverage, path, number, fallback):
             after = [n for n in executable if number < n <= end]
             near = ([max(before)] if before else []) + ([min(after)] if after else [])
             return sorted({u for n in near for u in lines.get(str(n), [])})
-    return sorted(name for name, u in coverage["units"].items() if u["test"] in fallback)
+    # Tests that are not QtTest programs (a script that installs and starts the program) are
+    # always among them: a program ended by a signal leaves no coverage behind.
+    return sorted(name for name, u in coverage["units"].items()
+                  if u["test"] in fallback or os.path.basename(u["command"][0]) != u["test"])
 
 
 def tests_reaching(tree, path):
@@ -370,7 +393,15 @@ def try_mutant(tree, build, coverage, path, mutant, timeout):
     names = units_reaching(coverage, path, number, tests_reaching(tree, path))
     if not names:
         return "survived", "no test runs this line", 0.0
-    units = [Unit(**{k: v for k, v in coverage["units"][n].items()}) for n in names]
+    # The coverage was measured in the first work tree; each worker runs its own copies.
+    first_tree, first_build = os.path.join(WORK, "tree-0"), os.path.join(WORK, "build-0")
+
+    def own(text):
+        return text.replace(first_build, build).replace(first_tree, tree)
+
+    units = [Unit(u["test"], [own(c) for c in u["command"]],
+                  {k: own(v) for k, v in u["environment"].items()}, u["function"])
+             for u in (coverage["units"][n] for n in names)]
     target = os.path.join(tree, path)
     original = open(target, encoding="utf-8").read()
     lines = original.split("\n")
@@ -450,7 +481,7 @@ def main():
     commit = git("rev-parse", "HEAD")
     started = time.time()
     trees = [prepare_tree(i, commit) for i in range(args.jobs)]
-    coverage = coverage_of(*trees[0], commit)
+    coverage = coverage_of(*trees[0])
     results = [None] * len(mutants)
     queue = list(enumerate(mutants))
     lock = threading.Lock()
