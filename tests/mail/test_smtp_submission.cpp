@@ -334,6 +334,10 @@ class TestSmtpSubmission : public QObject {
         QCOMPARE(result.failure, MailFailure::General);
         QVERIFY(
             result.description.startsWith(QLatin1String("The mail component could not be loaded")));
+        mail::LazyMailboxReader noReader(program + "/no-such-module", mail::gmailImapOptions());
+        const auto read = noReader.readBounces("ann", "pw", QDate(2026, 12, 1));
+        QCOMPARE(read.failure, mail::MailboxFailure::Other);
+        QVERIFY2(read.reason.contains("no-such-module"), qPrintable(read.reason));
     }
 
     void login_worksWithEitherMechanism_data() {
@@ -521,12 +525,15 @@ class TestSmtpSubmission : public QObject {
         recipients::appendRows(form.ListView1, {"5555550100"});
         form.Text3->setText("ann");
         form.Text2->setText("secret");
+        QLineEdit otherWindow;
+        otherWindow.show();
         int ticks = 0;
         QTimer timer;
         QObject::connect(&timer, &QTimer::timeout, [&] {
             if (++ticks == 3) { // mid-send: a click on a list button, then a close
                 QTest::mouseClick(form.pushButton(13), Qt::LeftButton);
                 QTest::keyClick(form.Text4, Qt::Key_A);
+                QTest::keyClick(&otherWindow, Qt::Key_B); // e.g. a box shown during the send
                 form.close();
             }
         });
@@ -535,6 +542,7 @@ class TestSmtpSubmission : public QObject {
         QVERIFY2(ticks >= 5, qPrintable(QString::number(ticks))); // about 1 s of slow replies
         QCOMPARE(form.ListView1->topLevelItemCount(), 1);
         QCOMPARE(form.Text4->text(), QString());
+        QCOMPARE(otherWindow.text(), QStringLiteral("b"));
         QCOMPARE(f.desktop.boxTexts(), QStringList({"Done."}));
         QVERIFY(QFile::exists(f.programFolder() + "/sentmessages.log"));
         QCOMPARE(f.desktop.programEnds, 1); // after the send, not during it
