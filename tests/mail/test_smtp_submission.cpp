@@ -48,6 +48,15 @@ QMap<QByteArray, QString> partsOf(const QByteArray& data) {
 
 } // namespace
 
+// Counts the paint events a window gets.
+struct PaintCounter : QObject {
+    int count = 0;
+    bool eventFilter(QObject*, QEvent* event) override {
+        count += event->type() == QEvent::Paint;
+        return false;
+    }
+};
+
 class TestSmtpSubmission : public QObject {
     Q_OBJECT
     std::unique_ptr<TestCertificates> certificates;
@@ -527,6 +536,9 @@ class TestSmtpSubmission : public QObject {
         form.Text2->setText("secret");
         QLineEdit otherWindow;
         otherWindow.show();
+        bool closedMidSend = true;
+        PaintCounter paints;
+        form.installEventFilter(&paints);
         int ticks = 0;
         QTimer timer;
         QObject::connect(&timer, &QTimer::timeout, [&] {
@@ -535,6 +547,8 @@ class TestSmtpSubmission : public QObject {
                 QTest::keyClick(form.Text4, Qt::Key_A);
                 QTest::keyClick(&otherWindow, Qt::Key_B); // e.g. a box shown during the send
                 form.close();
+                closedMidSend = !form.isVisible() || f.desktop.programEnds != 0;
+                form.repaint(); // the window still draws itself
             }
         });
         timer.start(100);
@@ -543,6 +557,8 @@ class TestSmtpSubmission : public QObject {
         QCOMPARE(form.ListView1->topLevelItemCount(), 1);
         QCOMPARE(form.Text4->text(), QString());
         QCOMPARE(otherWindow.text(), QStringLiteral("b"));
+        QVERIFY(!closedMidSend);
+        QVERIFY(paints.count > 0);
         QCOMPARE(f.desktop.boxTexts(), QStringList({"Done."}));
         QVERIFY(QFile::exists(f.programFolder() + "/sentmessages.log"));
         QCOMPARE(f.desktop.programEnds, 1); // after the send, not during it
