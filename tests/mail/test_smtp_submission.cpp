@@ -48,6 +48,11 @@ QMap<QByteArray, QString> partsOf(const QByteArray& data) {
 
 } // namespace
 
+// A box's text: its paragraphs, each pair parted by an empty line.
+QString paragraphs(const QStringList& parts) {
+    return parts.join(QStringLiteral("\r\n\r\n"));
+}
+
 // Counts the paint events a window gets.
 struct PaintCounter : QObject {
     int count = 0;
@@ -211,7 +216,6 @@ class TestSmtpSubmission : public QObject {
     // Gmail's refusals as it words them, each through the window: one box telling what
     // happened, nothing logged, nothing delivered; only a refused login offers the pictures.
     void gmailAnswers_throughTheWindow_data() {
-        using dispatch::LoginRefusal;
         QTest::addColumn<QString>("answer"); // "VERB=reply", as smtp_test_server.py takes it
         QTest::addColumn<QString>("box");
         const QString quota = "550-5.4.5 Daily user sending limit exceeded.|550 5.4.5 For more "
@@ -223,44 +227,84 @@ class TestSmtpSubmission : public QObject {
         const QString frees = QLocale::system().toString(
             QDateTime(QDate(2026, 3, 14), QTime(10, 0), Qt::UTC).toLocalTime(),
             QLocale::ShortFormat);
+        const QString limits =
+            "Gmail allows about 500 recipients a day for a Gmail account and 2,000 for Google "
+            "Workspace (https://support.google.com/mail/answer/22839). Nothing was sent.";
+        const QString recent = "In the last 24 hours Parlivo submitted 7 recipients through "
+                               "Gmail. The oldest of those sends leaves the 24-hour window at " +
+                               frees + ".";
+        const QString daily = "Message could not be sent: Gmail's daily sending limit is reached.";
+        const QString later = "Gmail did not take the message this time.";
+        const QString temporary =
+            "Nothing was sent. This refusal is temporary: try again in a few minutes.";
+        const QString login = "Message could not be sent to the SMTP server.";
+        const QString appPassword =
+            "Gmail accepts only an app password from programs like this one. To make one: turn on "
+            "2-Step Verification in your Google Account, then create an app password in its "
+            "security settings (search for \"App passwords\"), and type its 16 letters here as "
+            "the password.";
+        const QString pictures = "Would you like to see pictures of where the app password page "
+                                 "is and what an app password looks like?";
         QTest::newRow("quota at MAIL")
-            << "MAIL=" + quota << dispatch::dailyLimitMessage(quotaReply, 7, frees);
+            << "MAIL=" + quota
+            << paragraphs({daily, "Server reply: " + quotaReply, recent, limits});
         QTest::newRow("quota after the data")
             << "MESSAGE=550 5.4.5 Daily user sending limit exceeded."
-            << dispatch::dailyLimitMessage("550 5.4.5 Daily user sending limit exceeded.", 7,
-                                           frees);
+            << paragraphs({daily, "Server reply: 550 5.4.5 Daily user sending limit exceeded.",
+                           recent, limits});
         QTest::newRow("421 at MAIL")
             << "MAIL=421 4.7.0 Try again later, closing connection."
-            << dispatch::tryLaterMessage("421 4.7.0 Try again later, closing connection.");
+            << paragraphs({later, "Server reply: 421 4.7.0 Try again later, closing connection.",
+                           temporary});
         QTest::newRow("421 at RCPT")
             << "RCPT=421 4.7.0 Temporary System Problem.  Try again later"
-            << dispatch::tryLaterMessage("421 4.7.0 Temporary System Problem.  Try again later");
+            << paragraphs({later,
+                           "Server reply: 421 4.7.0 Temporary System Problem.  Try again later",
+                           temporary});
         QTest::newRow("450 at RCPT")
             << "RCPT=450 4.2.1 The user you are trying to contact is receiving mail too quickly"
-            << dispatch::tryLaterMessage("450 4.2.1 The user you are trying to contact is "
-                                         "receiving mail too quickly");
+            << paragraphs({later,
+                           "Server reply: 450 4.2.1 The user you are trying to contact is "
+                           "receiving mail too quickly",
+                           temporary});
         QTest::newRow("534 5.7.9")
             << "AUTH=534-5.7.9 Application-specific password required.|534 "
                "5.7.9 Learn more at https://support.google.com/mail/?p=InvalidSecondFactor"
-            << dispatch::loginQuestion(LoginRefusal::AppPasswordOnly);
+            << paragraphs({login,
+                           "Gmail requires an app password for this account: your Google "
+                           "Account password cannot be used here.",
+                           appPassword, pictures});
         QTest::newRow("534 5.7.14")
             << "AUTH=534-5.7.14 <https://accounts.google.com/signin/continue>|"
                "534 5.7.14 Please log in with your web browser"
-            << dispatch::loginQuestion(LoginRefusal::BrowserSignInFirst);
+            << paragraphs({login,
+                           "Gmail asks you to sign in to this account once in a web browser "
+                           "(https://mail.google.com) and follow what Google asks there; then "
+                           "send again.",
+                           appPassword, pictures});
         QTest::newRow("535 5.7.8")
             << "AUTH=535-5.7.8 Username and Password not accepted.|535 5.7.8 "
                "Learn more at https://support.google.com/mail/?p=BadCredentials"
-            << dispatch::loginQuestion(LoginRefusal::Credentials);
+            << paragraphs({login, "Gmail did not accept the user name and password.", appPassword,
+                           pictures});
         QTest::newRow("454 4.7.0")
             << "AUTH=454 4.7.0 Too many login attempts, please try again later."
-            << dispatch::tooManyLoginsMessage(
-                   "454 4.7.0 Too many login attempts, please try again later.");
+            << paragraphs({"Message could not be sent: Gmail has seen too many login attempts "
+                           "and asks you to wait.",
+                           "Server reply: 454 4.7.0 Too many login attempts, please try again "
+                           "later.",
+                           "Nothing was sent. Your password need not change: wait a few "
+                           "minutes, then send again."});
         QTest::newRow("554 5.7.0 after the data")
             << "MESSAGE=554 5.7.0 Message rejected: content policy"
-            << dispatch::contentRefusedMessage("554 5.7.0 Message rejected: content policy");
+            << paragraphs({"Message could not be sent: Gmail refused this message.",
+                           "Server reply: 554 5.7.0 Message rejected: content policy",
+                           "Nothing was sent. Gmail refuses messages for what they hold; "
+                           "changing the text may help."});
         QTest::newRow("553 at MAIL")
             << "MAIL=553 5.1.8 Sender address rejected"
-            << dispatch::refusedMessage("MAIL", "553 5.1.8 Sender address rejected");
+            << paragraphs({"Message could not be sent: the server refused the sender (MAIL).",
+                           "Server reply: 553 5.1.8 Sender address rejected", "Nothing was sent."});
     }
     void gmailAnswers_throughTheWindow() {
         QFETCH(QString, answer);
