@@ -223,14 +223,14 @@ class TestSmtpSubmission : public QObject {
         const QString quotaReply =
             "550 5.4.5 Daily user sending limit exceeded. / 5.4.5 For more "
             "information go to https://support.google.com/mail/?p=ReachedLimit";
-        // Three sends remembered: two of the last 24 hours (3 and 4 recipients), one older.
+        // Four sends remembered: one exactly 24 hours old (out of the window), three of the
+        // last 24 hours (3, 1 and 4 recipients), the oldest of them 20 s short of 24 hours.
         const QString frees = QLocale::system().toString(
-            QDateTime(QDate(2026, 3, 14), QTime(10, 0), Qt::UTC).toLocalTime(),
-            QLocale::ShortFormat);
+            QDateTime(QDate(2026, 3, 14), QTime(9, 27, 13)), QLocale::ShortFormat);
         const QString limits =
             "Gmail allows about 500 recipients a day for a Gmail account and 2,000 for Google "
             "Workspace (https://support.google.com/mail/answer/22839). Nothing was sent.";
-        const QString recent = "In the last 24 hours Parlivo submitted 7 recipients through "
+        const QString recent = "In the last 24 hours Parlivo submitted 8 recipients through "
                                "Gmail. The oldest of those sends leaves the 24-hour window at " +
                                frees + ".";
         const QString daily = "Message could not be sent: Gmail's daily sending limit is reached.";
@@ -325,9 +325,9 @@ class TestSmtpSubmission : public QObject {
         QVERIFY(dispatch::savePendingSends(
             f.dataFolder() + "/delivery-pending.tsv",
             QList<dispatch::PendingSend>{
-                sent(now.addSecs(-25 * 3600), 50),
+                sent(now.addSecs(-24 * 3600), 50),
                 sent(QDateTime(QDate(2026, 3, 13), QTime(10, 0), Qt::UTC), 3),
-                sent(now.addSecs(-60), 4)}));
+                sent(now.addSecs(-24 * 3600 + 20), 1), sent(now.addSecs(-60), 4)}));
         app::Form1& form = f.open();
         form.ListView2->clear();
         recipients::appendCarrier(form.ListView2, "a.example", true);
