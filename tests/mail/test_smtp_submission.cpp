@@ -581,6 +581,8 @@ class TestSmtpSubmission : public QObject {
         QLineEdit otherWindow;
         otherWindow.show();
         bool closedMidSend = true;
+        int pointerMidSend = -1;
+        Qt::CursorShape cursorMidSend = Qt::ArrowCursor;
         PaintCounter paints;
         form.installEventFilter(&paints);
         int ticks = 0;
@@ -592,6 +594,8 @@ class TestSmtpSubmission : public QObject {
                 QTest::keyClick(&otherWindow, Qt::Key_B); // e.g. a box shown during the send
                 form.close();
                 closedMidSend = !form.isVisible() || f.desktop.programEnds != 0;
+                pointerMidSend = form.pointer().style();
+                cursorMidSend = form.cursor().shape();
                 form.repaint(); // the window still draws itself
             }
         });
@@ -602,6 +606,9 @@ class TestSmtpSubmission : public QObject {
         QCOMPARE(form.Text4->text(), QString());
         QCOMPARE(otherWindow.text(), QStringLiteral("b"));
         QVERIFY(!closedMidSend);
+        QCOMPARE(pointerMidSend, core::kBusyPointer);
+        QCOMPARE(cursorMidSend, Qt::WaitCursor);
+        QCOMPARE(form.pointer().style(), core::kDefaultPointer);
         QVERIFY(paints.count > 0);
         QCOMPARE(f.desktop.boxTexts(), QStringList({"Done."}));
         QVERIFY(QFile::exists(f.programFolder() + "/sentmessages.log"));
