@@ -13,6 +13,7 @@
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
+#include <QRegularExpression>
 #include <QTcpServer>
 #include <QTest>
 #include <QTreeWidget>
@@ -226,10 +227,18 @@ class TestDeliveryCheck : public QObject {
         const QStringList aside =
             QDir(f->dataFolder()).entryList({"delivery-pending.tsv.unreadable-*"}, QDir::Files);
         QCOMPARE(aside.size(), 1);
+        QVERIFY2(QRegularExpression("^delivery-pending\\.tsv\\.unreadable-\\d{8}-\\d{6}$")
+                     .match(aside[0])
+                     .hasMatch(),
+                 qPrintable(aside[0]));
         const QString keptAs = f->dataFolder() + '/' + aside[0];
         QCOMPARE(readAll(keptAs), damaged);
         QCOMPARE(QFile::permissions(keptAs) & 0x0077, QFile::Permissions());
-        QCOMPARE(f->desktop.boxTexts(), QStringList{dispatch::pendingKeptAsideMessage(keptAs)});
+        QCOMPARE(f->desktop.boxTexts(),
+                 QStringList{"Parlivo could not read all of its list of sends awaiting a "
+                             "delivery report. The list was kept as it was, as " +
+                             keptAs +
+                             "; the sends it still could read wait for their report as before."});
         QCOMPARE(dispatch::loadPendingSends(pendingPath()).size(), 1);
         form->PushButton2_Click();
         QCOMPARE(f->desktop.boxes.size(), 1);

@@ -271,16 +271,26 @@ class TestBounceReport : public QObject {
         QCOMPARE(dispatch::cleanForLog("550 bad\r\n07/12/2026 23:00\r\nTo: 1\x1b[2J\xff"),
                  QStringLiteral("550 bad 07/12/2026 23:00 To: 1 [2J"));
         QCOMPARE(dispatch::cleanForLog(QString(500, 'x')).size(), 120);
-        auto pending = send({"5555550100@vtext.com"});
+        const QString longPhone = QString("1234567890").repeated(7);
+        auto pending = send({"5555550100@vtext.com", longPhone + "@vtext.com"});
         mail::BounceReport forged{{kSend},
                                   {{"5555550100@vtext.com",
                                     true,
                                     "5.1.1\r\nTo: x",
                                     "no\r\n\r\n01/01/2027 00:00\r\nTo: 1",
-                                    {}}}};
+                                    {}},
+                                   {longPhone + "@vtext.com", true, "5.1.1", "unknown", {}}}};
         const QString record = dispatch::deliveryRecord("now", pending, {forged});
-        // The stamp, the heading, the refusal, the phone's verdict, the empty line.
-        QCOMPARE(record.count("\r\n"), 5);
+        // The forged lines stay inside their own; a phone is cut at 64 characters.
+        const QString cut = longPhone.left(64);
+        QCOMPARE(record, QString::fromUtf8("now\r\n"
+                                           "Delivery: message of 07/12/2026 21:00, Subject:Réunion "
+                                           "déplacée\r\n"
+                                           "Not delivered: 5555550100 at vtext.com (5.1.1 To: x no "
+                                           "01/01/2027 00:00 To: 1)\r\n") +
+                             "Not delivered: " + cut + " at vtext.com (5.1.1 unknown)\r\n" +
+                             "Not reached at any ticked carrier: 5555550100\r\n" +
+                             "Not reached at any ticked carrier: " + cut + "\r\n\r\n");
     }
 
     void pendingSends_roundTripThroughTheirFile() {
