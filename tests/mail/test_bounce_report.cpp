@@ -301,6 +301,38 @@ class TestBounceReport : public QObject {
                              "Not reached at any ticked carrier: " + cut + "\r\n\r\n");
     }
 
+    // What one bounce may make the reader do is bounded: recipients, parts, nesting. At
+    // each bound all is read; one past it, the rest is left alone.
+    void bounds_holdAtTheirEdge() {
+        const auto report = [](int recipients, int partsBefore, int depth) {
+            QByteArray status = "Reporting-MTA: dns; mx.example\r\n";
+            for (int i = 0; i < recipients; ++i)
+                status += "\r\nFinal-Recipient: rfc822; " + QByteArray::number(i) +
+                          "@vtext.com\r\nAction: failed\r\nStatus: 5.1.1\r\n";
+            QByteArray body =
+                "--b\r\nContent-Type: message/delivery-status\r\n\r\n" + status + "\r\n--b--\r\n";
+            for (int i = 0; i < partsBefore; ++i)
+                body = "--b\r\nContent-Type: text/plain\r\n\r\nfiller\r\n" + body;
+            QByteArray part = "Content-Type: multipart/report; report-type=delivery-status; "
+                              "boundary=b\r\n\r\n" +
+                              body;
+            for (int i = 0; i < depth; ++i)
+                part = "Content-Type: multipart/mixed; boundary=n" + QByteArray::number(i) +
+                       "\r\n\r\n--n" + QByteArray::number(i) + "\r\n" + part + "\r\n--n" +
+                       QByteArray::number(i) + "--\r\n";
+            const auto r = readBounce("From: Mail Delivery Subsystem <mailer-daemon@x>\r\n"
+                                      "Subject: Undelivered Mail\r\n" +
+                                      part);
+            return r.recipients.size();
+        };
+        QCOMPARE(report(500, 0, 0), 500); // at most 500 recipients
+        QCOMPARE(report(501, 0, 0), 500);
+        QCOMPARE(report(1, 62, 0), 1); // at most 64 parts, the report the 64th
+        QCOMPARE(report(1, 63, 0), 0);
+        QCOMPARE(report(1, 0, 5), 1); // the report's fields at most 6 levels deep
+        QCOMPARE(report(1, 0, 6), 0);
+    }
+
     void pendingSends_roundTripThroughTheirFile() {
         auto pending = send({"1@a.example", "2@b.example"});
         pending.subject = "Tab\there, percent % and comma, too";
