@@ -1,7 +1,6 @@
 #include "app/main_window.h"
 #include "connectivity/online_check.h"
 #include "core/settings.h"
-#include "core/shared.h"
 #include "mail/lazy_mail_submitter.h"
 #include "notice/companion_notice.h"
 #include "platform/qsettings_store.h"
@@ -42,9 +41,7 @@ int main(int argc, char* argv[]) {
         return 1;
     }
     QApplication application(argc, argv);
-    QApplication::setApplicationName(app::kProductName);
-    QApplication::setOrganizationName(core::settings::kOrganisation);
-    QApplication::setWindowIcon(core::applicationIcon());
+    app::nameApplication();
 
     platform::QtDesktop desktop;
     platform::QSettingsStore settings(platform::userSettingsFile(core::settings::kOrganisation),

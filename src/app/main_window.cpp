@@ -80,6 +80,12 @@ QLineEdit* makeBox(QWidget* parent, const char* name, const QString& accessibleN
 }
 } // namespace
 
+void nameApplication() {
+    QApplication::setApplicationName(kProductName);
+    QApplication::setOrganizationName(core::settings::kOrganisation);
+    QApplication::setWindowIcon(core::applicationIcon());
+}
+
 PasswordStarStyle* PasswordStarStyle::instance() {
     // One for the whole program: a style is costly to make, and it lives with the application.
     static QPointer<PasswordStarStyle> style;

@@ -52,7 +52,7 @@ struct Services {
     platform::RandomSource& random;
     QString programFolder; // the program's files: cursor, skin, pictures, and the log
     QString dataFolder;    // the log's place when the program folder is not writable
-    connectivity::OnlineCheck onlineCheck; // the start-up check: ping and mail server
+    connectivity::OnlineCheck onlineCheck;  // the start-up check: ping and mail server
     mail::MailboxReader* mailbox = nullptr; // where bounces are read; none: not read
 };
 
@@ -65,6 +65,10 @@ class PasswordStarStyle final : public QProxyStyle {
 };
 
 inline const QString kProductName = QStringLiteral("Parlivo");
+
+// Names the application (its settings and data folders follow the names) and gives it the
+// icon its windows show.
+void nameApplication();
 
 // The main window: the carrier and phone lists on the left, login, subject, body and the
 // send buttons on the right. `Form_Load` prepares it; closing it stores the carrier list

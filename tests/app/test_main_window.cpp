@@ -4,6 +4,7 @@
 #include "notice/companion_notice.h"
 #include "recipients/carrier_table.h"
 
+#include <QApplication>
 #include <QFile>
 #include <QGroupBox>
 #include <QLabel>
@@ -102,8 +103,16 @@ class TestMainWindow : public QObject {
     Q_OBJECT
   private slots:
     void firstStart_showsDefaultsEmptyLoginAndTheNotice() {
+        app::nameApplication();
         FormFixture f;
         app::Form1& form = f.open();
+        QCOMPARE(QApplication::applicationName(), QStringLiteral("Parlivo"));
+        QCOMPARE(QApplication::organizationName(), QStringLiteral("Quorvane"));
+        // The window shows the icon in every size a desktop asks for, each drawn for it.
+        QCOMPARE(form.windowIcon().availableSizes(),
+                 (QList<QSize>{{16, 16}, {32, 32}, {48, 48}, {64, 64}, {128, 128}, {256, 256}}));
+        for (const QSize& size : form.windowIcon().availableSizes())
+            QCOMPARE(form.windowIcon().pixmap(size).size(), size);
         QCOMPARE(form.Text3->text(), QString());
         QCOMPARE(form.Text2->text(), QString());
         QCOMPARE(form.ListView1->topLevelItemCount(), 0);
