@@ -132,19 +132,22 @@ def mutants_of(path):
 
 
 def read_equivalent():
+    """Equivalent mutants by file, operator and mutated line; the line number in the file is
+    for the reader and not compared, so that an entry outlives edits above it."""
     known = {}
     if os.path.exists(EQUIVALENT):
         for raw in open(EQUIVALENT, encoding="utf-8"):
-            entry, _, reason = raw.partition("#")
+            entry, _, reason = raw.partition("  #")
             entry = entry.strip()
             if entry:
-                known[entry] = reason.strip()
+                path, _, op, new = entry.split(":", 3)
+                known[f"{path}:{op}:{new}"] = reason.strip()
     return known
 
 
-def key_of(path, mutant):
+def key_of(path, mutant, with_line=True):
     number, op, _, new = mutant
-    return f"{path}:{number}:{op}:{new.strip()}"
+    return f"{path}:{number}:{op}:{new.strip()}" if with_line else f"{path}:{op}:{new.strip()}"
 
 
 def run(command, cwd, timeout=None, env=None):
@@ -456,18 +459,26 @@ def main():
     mutants = [(f, m) for f in files for m in mutants_of(f)]
     print(f"{len(mutants)} mutants in {len(files)} files")
     if args.sample and args.sample < len(mutants):
-        # Every file gets its share, at least one mutant, so that no file goes unseen.
-        rng = random.Random(args.seed)
-        by_file = {}
-        for fm in mutants:
-            by_file.setdefault(fm[0], []).append(fm)
-        picked = [rng.choice(ms) for ms in by_file.values()]
-        rest = [fm for fm in mutants if fm not in picked]
-        picked += rng.sample(rest, max(0, args.sample - len(picked)))
+        # Each mutant gets a rank from its seed and its own text (not its line number), so that
+        # a change elsewhere in a file leaves the sample as it was. Every file gets at least
+        # its best-ranked mutant; the rest of the sample is the best-ranked of all.
+        seen = {}
+
+        def rank(fm):
+            path, (_, op, old, new) = fm
+            text = f"{args.seed}:{path}:{op}:{old.strip()}:{new.strip()}"
+            seen[text] = seen.get(text, 0) + 1
+            return hashlib.sha1(f"{text}:{seen[text]}".encode()).hexdigest()
+
+        ranked = sorted(mutants, key=lambda fm, ranks={}: ranks.setdefault(id(fm), rank(fm)))
+        picked = []
+        for path in dict.fromkeys(f for f, _ in mutants):
+            picked.append(next(fm for fm in ranked if fm[0] == path))
+        picked += [fm for fm in ranked if fm not in picked][: max(0, args.sample - len(picked))]
         mutants = sorted(picked, key=lambda fm: (fm[0], fm[1][0]))
     equivalent = read_equivalent()
     count = len(mutants)
-    mutants = [(f, m) for f, m in mutants if key_of(f, m) not in equivalent]
+    mutants = [(f, m) for f, m in mutants if key_of(f, m, False) not in equivalent]
     print(f"{count - len(mutants)} of them marked equivalent and left out")
     if args.again:
         before = {(r["file"], r["line"], r["operator"], r["new"])
