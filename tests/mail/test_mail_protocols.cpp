@@ -168,6 +168,11 @@ class TestMailProtocols : public QObject {
         QVERIFY(done->isTagged("a1") && done->status() == "OK");
         QVERIFY(in.isEmpty());
         QCOMPARE(reader.bytesTaken(), qsizetype(52));
+        in = "* 4 FETCH (BODY[] {0}\r\n)\r\n"; // an empty literal is a literal too
+        const auto empty = reader.take(in);
+        QVERIFY(empty.has_value());
+        QCOMPARE(empty->line, QByteArray("* 4 FETCH (BODY[] {0})"));
+        QCOMPARE(empty->literals, QByteArrayList{""});
     }
 
     void imapResponses_endAtTheirBounds_data() {
@@ -179,6 +184,12 @@ class TestMailProtocols : public QObject {
             chained += "X {" + QByteArray::number(body.size()) + "}\r\n" + body + " ";
         QTest::newRow("largest body") << "* 1 FETCH (BODY[] {65536}\r\n" + body + ")\r\n" << false;
         QTest::newRow("body over 64 KiB") << QByteArray("* 1 FETCH (BODY[] {65537}\r\n") << true;
+        QTest::newRow("longest line")
+            << "* SEARCH " + QByteArray(mail::kLongestImapLine - 9, '1') + "\r\n"
+            << false;
+        QTest::newRow("line one byte longer")
+            << "* SEARCH " + QByteArray(mail::kLongestImapLine - 8, '1') + "\r\n"
+            << true;
         QTest::newRow("endless line") << "* SEARCH " + QByteArray(300 * 1024, '1') << true;
         QTest::newRow("chained literals") << chained << true;
         QTest::newRow("announced, never sent")
@@ -218,6 +229,10 @@ class TestMailProtocols : public QObject {
                              << QByteArray("-");
         QTest::newRow("flags only") << QByteArray("* 1 FETCH (FLAGS (\\Seen) UID 7)")
                                     << QByteArrayList{} << QByteArray("-");
+        QTest::newRow("empty literal")
+            << QByteArray("* 1 FETCH (BODY[] {0})") << QByteArrayList{""} << QByteArray("");
+        QTest::newRow("literal announced but missing")
+            << QByteArray("* 1 FETCH (UID 7 BODY[] {3})") << QByteArrayList{} << QByteArray("-");
         QTest::newRow("header fields are not the body")
             << QByteArray("* 1 FETCH (BODY[HEADER.FIELDS (FROM)] {4} BODY[] {3})")
             << QByteArrayList{"From", "abc"} << QByteArray("abc");
@@ -242,6 +257,10 @@ class TestMailProtocols : public QObject {
         QCOMPARE(mail::listedMailbox(
                      {"* LIST (\\HasNoChildren \\All) \"/\" {16}", {"[Gmail]/All Mail"}}, "\\All"),
                  std::optional<QByteArray>("[Gmail]/All Mail"));
+        QCOMPARE(mail::listedMailbox({"* LIST (\\All) \"\\\\\" \"All Mail\"", {}}, "\\All"),
+                 std::optional<QByteArray>("All Mail")); // a backslash as delimiter
+        QCOMPARE(mail::listedMailbox({"* LIST (\\All) \"\\\"\" \"All Mail\"", {}}, "\\All"),
+                 std::optional<QByteArray>("All Mail")); // a quote as delimiter
         QCOMPARE(mail::searchResults({"* SEARCH 2 84 x 0", {}}), QList<quint32>({2, 84}));
         QCOMPARE(mail::imapQuoted("a\"b\\c"), QByteArray("\"a\\\"b\\\\c\""));
         QCOMPARE(mail::imapDate(QDate(2026, 12, 7)), QByteArray("7-Dec-2026"));

@@ -83,6 +83,19 @@ class TestMimeMessage : public QObject {
             QVERIFY(line.size() <= 998);
         field.replace("\r\n ", "");
         QCOMPARE(field, m.toHeader.toUtf8());
+
+        // Lines are filled to exactly 998 characters and never one more.
+        QStringList items;
+        for (const int length : {500, 494, 500, 497, 500, 498})
+            items << QString(length - 1, 'a');
+        items << QString(10, 'b');
+        m.toHeader = items.join(',');
+        const QByteArray edge = mail::composeMessage(m, QDateTime::currentDateTime(), "t");
+        const qsizetype to = edge.indexOf("To: ");
+        QList<qsizetype> lengths;
+        for (const QByteArray& line : edge.mid(to, edge.indexOf("\r\nReply-To") - to).split('\n'))
+            lengths << line.size() - (line.endsWith('\r') ? 1 : 0);
+        QCOMPARE(lengths, (QList<qsizetype>{998, 998, 501, 509}));
     }
 
     void lineBreaksInHeaders_areRefused_data() {
