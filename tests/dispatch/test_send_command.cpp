@@ -5,6 +5,7 @@
 #include "dispatch/sent_log.h"
 #include "form_fixture.h"
 #include "recipients/list_rows.h"
+#include "test_files.h"
 
 #include <QDir>
 #include <QFile>
@@ -307,7 +308,9 @@ class TestSendCommand : public QObject {
         fill({"P1"}, {"D1"}, {});
         const mode_t before = ::umask(0);
         const QString fresh = f->dataFolder() + "/new/deeper/sentmessages.log";
+        const qsizetype descriptors = openDescriptors();
         dispatch::WriteSentLog(fresh, "r");
+        QCOMPARE(openDescriptors(), descriptors);
         ::umask(before);
         QCOMPARE(QFile::permissions(fresh) & 0x0077, QFile::Permissions());
         QCOMPARE(QFile::permissions(f->dataFolder() + "/new") & 0x0077, QFile::Permissions());

@@ -6,6 +6,7 @@
 #include "test_files.h"
 
 #include <QFile>
+#include <QTemporaryDir>
 #include <QTest>
 
 using mail::readBounce;
@@ -341,6 +342,16 @@ class TestBounceReport : public QObject {
         const auto back =
             dispatch::readPendingSends(dispatch::pendingSendsText({pending}) + "broken line\n");
         QCOMPARE(back, QList<dispatch::PendingSend>{pending});
+        // Saved whole, owner-only, leaving nothing open.
+        QTemporaryDir dir;
+        const QString file = dir.filePath("delivery-pending.tsv");
+        const qsizetype descriptors = openDescriptors();
+        QVERIFY(dispatch::savePendingSends(file, {pending}));
+        QVERIFY(dispatch::savePendingSends(file, {pending, pending}));
+        QCOMPARE(openDescriptors(), descriptors);
+        QCOMPARE(QFile::permissions(file) & 0x0077, QFile::Permissions());
+        QCOMPARE(dispatch::loadPendingSends(file),
+                 (QList<dispatch::PendingSend>{pending, pending}));
     }
 };
 
