@@ -51,6 +51,9 @@ def serve(tls, mode):
     elif mode == "imap-chained-literals":
         tls.sendall(b"* CAPABILITY (")
         endless(tls, b"X {65536}\r\n" + b"y" * 65536 + b" ")
+    elif mode == "imap-close-at-login":  # no SASL-IR; gone before the credentials
+        tls.sendall(b"* CAPABILITY IMAP4rev1 AUTH=PLAIN\r\na1 OK done\r\n")
+        tls.recv(4096)
     elif mode == "imap-endless-bodies":
         endless(tls, b"* 1 FETCH (BODY[] {65536}\r\n" + b"z" * 65536 + b")\r\n")
 

@@ -78,6 +78,9 @@ class TestHostileServers : public QObject {
                                           << "The server's answer is too long.";
         QTest::newRow("chained literals") << "imap-chained-literals" << int(MailboxFailure::Other)
                                           << "The server's answer is too long.";
+        QTest::newRow("closed at the login")
+            << "imap-close-at-login" << int(MailboxFailure::Unreachable)
+            << "The connection was lost"; // not a refused password
         QTest::newRow("closed before TLS") << "close-before-tls" << int(MailboxFailure::Unreachable)
                                            << "The remote host closed the connection";
     }
