@@ -47,6 +47,18 @@ if [ $status -ne 124 ]; then
 fi
 [ -e "$home/pinged" ] || { echo "start-up never reached the online check"; exit 1; }
 
+# Without a display it says so and ends with a failure status, opening nothing.
+set +e
+(cd / && env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM HOME=$home \
+    timeout 5 "$prefix/lib/parlivo/parlivo" >"$home/out" 2>"$home/stderr")
+status=$?
+set -e
+if [ $status -ne 1 ] || ! grep -q "no display found" "$home/stderr"; then
+    echo "without a display: status $status"
+    cat "$home/stderr"
+    exit 1
+fi
+
 # The password stays inside the process: no core file, not dumpable, in no argument,
 # environment variable or output. Run as an unprivileged user when the test runs as root,
 # since the superuser may read any process.
