@@ -146,8 +146,11 @@ def read_equivalent():
 
 
 def key_of(path, mutant, with_line=True):
-    number, op, _, new = mutant
-    return f"{path}:{number}:{op}:{new.strip()}" if with_line else f"{path}:{op}:{new.strip()}"
+    """A mutant as the equivalents file names it: its file, line, operator and mutated line;
+    for a dropped statement, the statement dropped."""
+    number, op, old, new = mutant
+    text = old.strip() if op == "drop" else new.strip()
+    return f"{path}:{number}:{op}:{text}" if with_line else f"{path}:{op}:{text}"
 
 
 def run(command, cwd, timeout=None, env=None):
@@ -442,7 +445,8 @@ def main():
     parser.add_argument("--sample", type=int, default=0, help="test only N mutants")
     parser.add_argument("--seed", type=int, default=1)
     parser.add_argument("--changed", help="only the src/ files this commit touched")
-    parser.add_argument("--again", help="only the mutants a report (JSON) gave as survived")
+    parser.add_argument("--again", help="only the mutants a report (JSON) gave as survived; "
+                        "its other outcomes are carried into the new report")
     parser.add_argument("--jobs", type=int, default=1, help="mutants tried at once")
     parser.add_argument("--timeout", type=int, default=240, help="seconds a mutant may take")
     parser.add_argument("--report", default=os.path.join(ROOT, "build", "mutants.json"))
@@ -480,10 +484,17 @@ def main():
     count = len(mutants)
     mutants = [(f, m) for f, m in mutants if key_of(f, m, False) not in equivalent]
     print(f"{count - len(mutants)} of them marked equivalent and left out")
+    carried = []
     if args.again:
-        before = {(r["file"], r["line"], r["operator"], r["new"])
-                  for r in json.load(open(args.again)) if r["outcome"] in ("survived", "flaky")}
-        mutants = [(f, m) for f, m in mutants if (f, m[0], m[1], m[3].strip()) in before]
+        # Only the survivors of an earlier report are tried again; the rest of its outcomes
+        # (for mutants still in the sample and not marked equivalent since) are carried over.
+        before = json.load(open(args.again))
+        again = {(r["file"], r["line"], r["operator"], r["new"])
+                 for r in before if r["outcome"] in ("survived", "flaky")}
+        current = {(f, m[0], m[1], m[3].strip()) for f, m in mutants}
+        carried = [dict(r, carried=True) for r in before
+                   if (r["file"], r["line"], r["operator"], r["new"]) in current - again]
+        mutants = [(f, m) for f, m in mutants if (f, m[0], m[1], m[3].strip()) in again]
     if args.list:
         for path, (number, op, old, new) in mutants:
             print(f"{path}:{number} [{op}] {old.strip()}  ->  {new.strip()}")
@@ -524,6 +535,7 @@ def main():
         run(["cmake", "--build", build], tree)
     elapsed = time.time() - started
 
+    results = carried + results
     os.makedirs(os.path.dirname(args.report), exist_ok=True)
     json.dump(results, open(args.report, "w"), indent=1)
     summarise(results, elapsed)
