@@ -353,6 +353,17 @@ def coverage_of(tree, build):
 
 
 def units_reaching(coverage, path, number, fallback):
+    """The units that run a line, and the tests that start the program itself wherever they
+    ran any line of the file: a program ended by a signal leaves no coverage behind, so what
+    it ran after its last clean exit is not seen."""
+    names = set(lines_reaching(coverage, path, number, fallback))
+    for ran in coverage["lines"].get(path, {}).values():
+        names.update(n for n in ran if coverage["units"][n]["function"] is None and
+                     os.path.basename(coverage["units"][n]["command"][0]) != n)
+    return sorted(names)
+
+
+def lines_reaching(coverage, path, number, fallback):
     """The units that run a line. A line without code of its own inside a function (part of
     a statement written over several lines, a local constant) takes the units of the lines
     with code around it; a line outside every function (a constant of the file) takes every
