@@ -212,6 +212,15 @@ class TestMainWindow : public QObject {
             "Type mismatch\r\nin Velmora2017/04/05.Form1.Form_Load at line 178\r\r")));
         QCOMPARE(rowsOf(form.ListView2), QStringList({"[x] a", "b"}));
         QVERIFY(form.notice()->isVisible());
+
+        // More stored carriers than a 16-bit count holds: reported, and none restored.
+        FormFixture huge;
+        huge.settings.values[kCarriers] = QString("a^").repeated(40000);
+        app::Form1& hugeForm = huge.open();
+        QCOMPARE(huge.desktop.boxTexts(),
+                 QStringList{"Overflow\r\nin Velmora2017/04/05.Form1.Form_Load at line 170\r\r"
+                             "Please email screenshot of this message to support@quorvane.com"});
+        QCOMPARE(hugeForm.ListView2->topLevelItemCount(), 0);
     }
 
     void restore_data() {
@@ -302,6 +311,14 @@ class TestMainWindow : public QObject {
         QFocusEvent focusIn(QEvent::FocusIn, Qt::TabFocusReason);
         QApplication::sendEvent(form.Text2, &focusIn);
         QCOMPARE(form.Text2->selectedText(), QStringLiteral("pw"));
+        form.Text3->setCursorPosition(0);
+        QApplication::sendEvent(form.Text3, &focusIn);
+        QCOMPARE(form.Text3->selectedText(), QStringLiteral("ab"));
+        // Other controls under the same watch take their focus as usual.
+        for (QWidget* other :
+             {static_cast<QWidget*>(form.pushButton(1)), static_cast<QWidget*>(form.Frame1)})
+            QApplication::sendEvent(other, &focusIn);
+        QCOMPARE(form.Text3->selectedText(), QStringLiteral("ab"));
     }
 
     void pointer_handOverButtonsArrowOverSurfacesBusyStays() {
@@ -373,8 +390,16 @@ class TestMainWindow : public QObject {
         QCOMPARE(form.styleSheet(), QStringLiteral("QPushButton { color: #123456; }"));
         form.Text2->setText("abc");
         QCOMPARE(form.Text2->displayText(), QStringLiteral("***"));
-        QCOMPARE(form.Frame5->palette().color(QPalette::Window),
-                 form.palette().color(QPalette::Button));
+        // The window, its frames and its labels take the button face, filled.
+        QVERIFY(!plain.autoFillBackground());
+        const QColor face = form.palette().color(QPalette::Button);
+        QVERIFY(form.autoFillBackground());
+        QCOMPARE(form.palette().color(QPalette::Window), face);
+        for (QWidget* w : form.findChildren<QWidget*>())
+            if (qobject_cast<QGroupBox*>(w) || qobject_cast<QLabel*>(w)) {
+                QVERIFY(w->autoFillBackground());
+                QCOMPARE(w->palette().color(QPalette::Window), face);
+            }
     }
 };
 
