@@ -124,6 +124,29 @@ class TestSendCommand : public QObject {
                          "hold letters, digits, dots and hyphens (no blanks, commas, "
                          "brackets or quotes); a carrier is a domain name such as "
                          "vtext.com. Correct or remove them, then send again."));
+        // An address may be 254 characters long, not one more.
+        const QString labels = QString(63, 'a') + '.' + QString(63, 'b') + '.' + QString(63, 'c');
+        const QString longest = labels + '.' + QString(51, 'd'); // 10 + 1 + 243 = 254
+        const QString tooLong = labels + '.' + QString(52, 'd');
+        f->desktop.boxes.clear();
+        fill({"5555550100"}, {longest, tooLong}, {true, true});
+        form->PushButton1_Click();
+        QVERIFY(f->mail.sent.isEmpty());
+        QCOMPARE(f->desktop.boxTexts(),
+                 QStringList{"Message not sent: these entries cannot form e-mail addresses.\r\n\r\n"
+                             "Carriers: \"" +
+                             tooLong.left(80) +
+                             "\"\r\n\r\nA phone number may hold letters, digits, dots and "
+                             "hyphens (no blanks, commas, brackets or quotes); a carrier is a "
+                             "domain name such as vtext.com. Correct or remove them, then send "
+                             "again."});
+        f->desktop.boxes.clear();
+        fill({"5555550100"}, {longest}, {true});
+        form->PushButton1_Click();
+        QCOMPARE(f->mail.sent.size(), 1);
+        QCOMPARE(f->mail.sent[0].recipients, QStringList{"5555550100@" + longest});
+        f->mail.sent.clear();
+
         form->Text3->setText("ann smith");
         fill({"5555550100"}, {"ok.example"}, {});
         form->PushButton1_Click();

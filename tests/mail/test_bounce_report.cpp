@@ -281,23 +281,30 @@ class TestBounceReport : public QObject {
                  QStringLiteral("550 bad 07/12/2026 23:00 To: 1 [2J"));
         QCOMPARE(dispatch::cleanForLog(QString(500, 'x')).size(), 120);
         const QString longPhone = QString("1234567890").repeated(7);
-        auto pending = send({"5555550100@vtext.com", longPhone + "@vtext.com"});
+        auto pending =
+            send({"5555550100@vtext.com", longPhone + "@vtext.com", "5555550102@txt.att.net"});
+        pending.subject = "Long\r\nTo: x " + QString(1100, 's');
         mail::BounceReport forged{{kSend},
                                   {{"5555550100@vtext.com",
                                     true,
                                     "5.1.1\r\nTo: x",
                                     "no\r\n\r\n01/01/2027 00:00\r\nTo: 1",
                                     {}},
-                                   {longPhone + "@vtext.com", true, "5.1.1", "unknown", {}}}};
+                                   {longPhone + "@vtext.com", true, "5.1.1", "unknown", {}},
+                                   {"5555550102@txt.att.net", false, "4.4.1", "later",
+                                    "not a date\r\nTo: " + QString(80, 'z')}}};
         const QString record = dispatch::deliveryRecord("now", pending, {forged});
         // The forged lines stay inside their own; a phone is cut at 64 characters.
         const QString cut = longPhone.left(64);
-        QCOMPARE(record, QString::fromUtf8("now\r\n"
-                                           "Delivery: message of 07/12/2026 21:00, Subject:Réunion "
-                                           "déplacée\r\n"
-                                           "Not delivered: 5555550100 at vtext.com (5.1.1 To: x no "
-                                           "01/01/2027 00:00 To: 1)\r\n") +
+        QCOMPARE(record, "now\r\nDelivery: message of 07/12/2026 21:00, Subject:Long  To: x " +
+                             QString(1000 - 12, 's') + // the subject cut at 1,000 characters
+                             "\r\nNot delivered: 5555550100 at vtext.com (5.1.1 To: x no "
+                             "01/01/2027 00:00 To: 1)\r\n" +
                              "Not delivered: " + cut + " at vtext.com (5.1.1 unknown)\r\n" +
+                             // A retry time that is no date is quoted, cut at 60 characters.
+                             "Delayed: 5555550102 at txt.att.net, Gmail retries until not a "
+                             "date To: " +
+                             QString(60 - 15, 'z') + "\r\n" +
                              "Not reached at any ticked carrier: 5555550100\r\n" +
                              "Not reached at any ticked carrier: " + cut + "\r\n\r\n");
     }
@@ -342,6 +349,16 @@ class TestBounceReport : public QObject {
         const auto back =
             dispatch::readPendingSends(dispatch::pendingSendsText({pending}) + "broken line\n");
         QCOMPARE(back, QList<dispatch::PendingSend>{pending});
+        // A send without its Message-ID, its time or its addresses cannot be checked.
+        auto noId = pending, noTime = pending, noAddresses = pending;
+        noId.messageId.clear();
+        noTime.sentUtc = QDateTime();
+        noAddresses.addresses.clear();
+        qsizetype unreadable = 0;
+        QCOMPARE(dispatch::readPendingSends(
+                     dispatch::pendingSendsText({noId, noTime, noAddresses, pending}), &unreadable),
+                 QList<dispatch::PendingSend>{pending});
+        QCOMPARE(unreadable, 3);
         // Saved whole, owner-only, leaving nothing open.
         QTemporaryDir dir;
         const QString file = dir.filePath("delivery-pending.tsv");
