@@ -111,6 +111,15 @@ class TestBounceReport : public QObject {
                            "5555550101@vtext.com delayed 4.4.1",
                            "5555550102@vtext.com failed 5.3.0"}
             << true;
+        QTest::newRow("addresses in angle brackets and quotes")
+            << report +
+                   "Final-Recipient: rfc822; <5555550100@vtext.com>\r\nAction: failed\r\n"
+                   "Status: 5.0.0\r\nDiagnostic-Code: 550 5.1.1 unknown; see the manual\r\n\r\n"
+                   "Final-Recipient: rfc822;\"5555550101@vtext.com\"\r\nAction: failed\r\n"
+                   "Status: 5.7.1\r\n" +
+                   returned
+            << QStringList{"5555550100@vtext.com failed 5.1.1", "5555550101@vtext.com failed 5.7.1"}
+            << true;
         QTest::newRow("X-Failed-Recipients and the reply each got")
             << "From: Mail Delivery System <Mailer-Daemon@mx.example>\r\nSubject: Mail "
                "delivery failed: returning message to sender\r\nX-Failed-Recipients: "
