@@ -120,6 +120,13 @@ class TestBounceReport : public QObject {
                    returned
             << QStringList{"5555550100@vtext.com failed 5.1.1", "5555550101@vtext.com failed 5.7.1"}
             << true;
+        QTest::newRow("multipart whose boundary never comes: its text is read")
+            << QByteArray(
+                   "From: MAILER-DAEMON@mx.example\r\nSubject: Undelivered Mail Returned to "
+                   "Sender\r\n"
+                   "MIME-Version: 1.0\r\nContent-Type: multipart/report; boundary=\"never\"\r\n\r\n"
+                   "<5555550100@vtext.com>: host mx.vtext.com said: 550 5.1.1 unknown user\r\n")
+            << QStringList{"5555550100@vtext.com failed 5.1.1"} << false;
         QTest::newRow("X-Failed-Recipients and the reply each got")
             << "From: Mail Delivery System <Mailer-Daemon@mx.example>\r\nSubject: Mail "
                "delivery failed: returning message to sender\r\nX-Failed-Recipients: "
