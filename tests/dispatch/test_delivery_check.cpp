@@ -262,16 +262,32 @@ class TestDeliveryCheck : public QObject {
         QCOMPARE(pending[0].stamp, dispatch::logStamp(f->clock.time));
     }
 
+    // One search, then the matches fetched newest first, 50 at a time.
+    void gmail_searchesAllMailWithItsOwnQueryReadOnly_data() {
+        QTest::addColumn<int>("matches");
+        QTest::addColumn<QStringList>("fetches");
+        QTest::newRow("one match") << 0 << QStringList{"7"};
+        QStringList newest, oldest;
+        for (int uid = 11; uid <= 60; ++uid)
+            newest << QString::number(uid);
+        for (int uid = 1; uid <= 10; ++uid)
+            oldest << QString::number(uid);
+        QTest::newRow("60 matches, 7 named twice")
+            << 60 << QStringList{newest.join(','), oldest.join(',')};
+    }
     void gmail_searchesAllMailWithItsOwnQueryReadOnly() {
+        QFETCH(int, matches);
+        QFETCH(QStringList, fetches);
         QFile message(certificates->path("bounce.eml"));
         QVERIFY(message.open(QIODevice::WriteOnly));
         message.write(bounceFixture("gmail-failure.eml"));
         message.close();
         QProcess script;
-        script.start("/usr/bin/python3", {QString::fromLocal8Bit(qgetenv("PARLIVO_SOURCE_DIR")) +
-                                              "/tests/mail/imap_script_server.py",
-                                          certificates->path("server.pem"),
-                                          certificates->path("server.key"), message.fileName()});
+        script.start("/usr/bin/python3",
+                     {QString::fromLocal8Bit(qgetenv("PARLIVO_SOURCE_DIR")) +
+                          "/tests/mail/imap_script_server.py",
+                      certificates->path("server.pem"), certificates->path("server.key"),
+                      message.fileName(), QString::number(matches)});
         QVERIFY(script.waitForReadyRead(10000));
         const int port = script.readLine().trimmed().mid(5).toInt();
         mail::MailOptions options = mail::gmailImapOptions();
@@ -282,18 +298,23 @@ class TestDeliveryCheck : public QObject {
         const auto found =
             reader.readBounces("ann@gmail.com", "pw", QDate::currentDate().addDays(-2));
         QCOMPARE(found.failure, mail::MailboxFailure::None);
+        QVERIFY(found.complete);
         QCOMPARE(found.reports.size(), 1);
         QCOMPARE(found.reports[0].recipients,
                  mail::readBounce(bounceFixture("gmail-failure.eml")).recipients);
         QVERIFY(script.waitForFinished(5000));
         const QString commands = QString::fromLatin1(script.readAll()).trimmed();
-        QCOMPARE(commands,
-                 QStringLiteral("a1 CAPABILITY\na2 AUTHENTICATE PLAIN <credentials>\n"
-                                "a3 CAPABILITY\na4 LIST \"\" \"*\"\n"
-                                "a5 EXAMINE \"[Gmail]/All Mail\"\n"
-                                "a6 UID SEARCH X-GM-RAW \"newer_than:3d {from:mailer-daemon "
-                                "from:postmaster from:post_master subject:undeliverable}\"\n"
-                                "a7 UID FETCH 7 (BODY.PEEK[]<0.65536>)\na8 LOGOUT"));
+        QString expected = "a1 CAPABILITY\na2 AUTHENTICATE PLAIN <credentials>\n"
+                           "a3 CAPABILITY\na4 LIST \"\" \"*\"\n"
+                           "a5 EXAMINE \"[Gmail]/All Mail\"\n"
+                           "a6 UID SEARCH X-GM-RAW \"newer_than:3d {from:mailer-daemon "
+                           "from:postmaster from:post_master subject:undeliverable}\"\n";
+        int tag = 7;
+        for (const QString& set : fetches)
+            expected +=
+                QStringLiteral("a%1 UID FETCH %2 (BODY.PEEK[]<0.65536>)\n").arg(tag++).arg(set);
+        expected += QStringLiteral("a%1 LOGOUT").arg(tag);
+        QCOMPARE(commands, expected);
     }
 };
 

@@ -1,7 +1,10 @@
 """A scripted IMAP server with implicit TLS that answers as Gmail does, for the path that
 Dovecot cannot take (X-GM-EXT-1, X-GM-RAW, the localised "All Mail" mailbox).
 
-Usage: imap_script_server.py CERT KEY MESSAGE_FILE
+Usage: imap_script_server.py CERT KEY MESSAGE_FILE [MATCHES]
+
+The search finds UID 7, or with MATCHES the UIDs 1 to MATCHES, newest first and 7 twice; only
+UID 7 holds the message.
 
 Prints "PORT <n>" once it listens on 127.0.0.1, then every command it receives, one a line
 (the credentials of AUTHENTICATE replaced by "<credentials>"). Serves one connection, then
@@ -14,6 +17,8 @@ import sys
 
 def main():
     cert, key, message_file = sys.argv[1:4]
+    matches = int(sys.argv[4]) if len(sys.argv) > 4 else 0
+    found = " ".join(str(uid) for uid in range(matches, 0, -1)) + " 7" if matches else "7"
     message = open(message_file, "rb").read()
     context = ssl.create_default_context(ssl.Purpose.CLIENT_AUTH)
     context.load_cert_chain(cert, key)
@@ -52,10 +57,12 @@ def main():
             elif verb.startswith("EXAMINE "):
                 say(f"* 3 EXISTS\r\n{tag} OK [READ-ONLY] [Gmail]/All Mail selected. (Success)\r\n")
             elif verb.startswith("UID SEARCH X-GM-RAW "):
-                say(f"* SEARCH 7\r\n{tag} OK SEARCH completed (Success)\r\n")
-            elif verb.startswith("UID FETCH 7 "):
-                say(f"* 3 FETCH (UID 7 BODY[]<0> {{{len(message)}}}\r\n".encode() + message +
-                    f")\r\n{tag} OK Success\r\n".encode())
+                say(f"* SEARCH {found}\r\n{tag} OK SEARCH completed (Success)\r\n")
+            elif verb.startswith("UID FETCH "):
+                if "7" in verb.split(" ")[2].split(","):
+                    say(f"* 3 FETCH (UID 7 BODY[]<0> {{{len(message)}}}\r\n".encode() +
+                        message + b")\r\n")
+                say(f"{tag} OK Success\r\n")
             elif verb == "LOGOUT":
                 say(f"* BYE LOGOUT Requested\r\n{tag} OK 73 good day (Success)\r\n")
                 break
