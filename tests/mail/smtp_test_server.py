@@ -2,8 +2,9 @@
 
 Usage: smtp_test_server.py CERT KEY [MODE[,MODE...]]
 
-Prints "PORT <n>" once it listens on 127.0.0.1, then one JSON line per accepted message
-with the envelope and the message bytes (base64). The login ann@gmail.com / secret is
+Prints "PORT <n>" once it listens on 127.0.0.1, then one JSON line per command it handles
+({"command": "EHLO"}; AUTH, MAIL, RCPT, QUIT, and MESSAGE for the message after its final
+".") and one per accepted message with the envelope and the message bytes (base64). The login ann@gmail.com / secret is
 accepted; recipients containing "reject550", "reject553" or "toomany" are refused with
 550, 553 and 452 4.5.3.
 Modes: "pipelining" offers PIPELINING; "plain-only" and "login-only" offer just that AUTH
@@ -47,7 +48,12 @@ def free_port():
         return probe.getsockname()[1]
 
 
+def said(command):
+    print(json.dumps({"command": command}), flush=True)
+
+
 def authenticate(server, session, envelope, mechanism, auth_data):
+    said("AUTH")
     if CLOSE_AFTER_AUTH:
         server.transport.close()
         return AuthResult(success=False, handled=True)
@@ -70,6 +76,7 @@ class Handler:
             await asyncio.sleep(0.3)
 
     async def handle_EHLO(self, server, session, envelope, hostname, responses):
+        said("EHLO")
         session.host_name = hostname
         await self.pause()
         if "pipelining" in self.modes:
@@ -77,6 +84,7 @@ class Handler:
         return responses
 
     async def handle_MAIL(self, server, session, envelope, address, mail_options):
+        said("MAIL")
         await self.pause()
         if answer("MAIL"):
             return answer("MAIL")
@@ -85,6 +93,7 @@ class Handler:
         return "250 OK"
 
     async def handle_RCPT(self, server, session, envelope, address, rcpt_options):
+        said("RCPT")
         await self.pause()
         if rcpt_options:
             return "555 5.5.4 unexpected parameters " + " ".join(rcpt_options)
@@ -100,11 +109,13 @@ class Handler:
         return "250 OK"
 
     async def handle_QUIT(self, server, session, envelope):
+        said("QUIT")
         if "refuse-quit" in self.modes:
             return "500 5.5.1 QUIT refused"
         return "221 Bye"
 
     async def handle_DATA(self, server, session, envelope):
+        said("MESSAGE")
         if "silent-after-data" in self.modes:
             await asyncio.sleep(120)
         if answer("MESSAGE"):

@@ -9,6 +9,7 @@
 
 #include <QElapsedTimer>
 #include <QFile>
+#include <QHash>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -91,6 +92,7 @@ class TestSmtpSubmission : public QObject {
     void cleanupTestCase() { server.reset(); }
 
     void send_throughTheWindow_deliversEverythingAndLogs() {
+        const qsizetype earlier = server->commands(100).size();
         mail::SmtpMailSubmitter submitter(options());
         FormFixture f;
         f.submitter = &submitter;
@@ -113,6 +115,8 @@ class TestSmtpSubmission : public QObject {
         const QStringList expected{"5555550100@a.example", "5555550100@b.example",
                                    "5555550199@a.example", "5555550199@b.example"};
         QCOMPARE(received->recipients, expected);
+        QCOMPARE(server->commands().mid(earlier).join(' '),
+                 QStringLiteral("EHLO AUTH MAIL RCPT RCPT RCPT RCPT MESSAGE QUIT"));
         const QByteArray& data = received->data;
         QCOMPARE(headerValue(data, "From"), QStringLiteral("ann@gmail.com"));
         QCOMPARE(headerValue(data, "To"), expected.join(','));
@@ -337,6 +341,13 @@ class TestSmtpSubmission : public QObject {
         f.desktop.answers = {platform::Answer::Yes};
         form.PushButton1_Click();
         QCOMPARE(f.desktop.boxTexts(), QStringList{box});
+        // The session stops at the refused step and ends with QUIT.
+        static const QHash<QString, QString> sessions{
+            {"AUTH", "EHLO AUTH QUIT"},
+            {"MAIL", "EHLO AUTH MAIL QUIT"},
+            {"RCPT", "EHLO AUTH MAIL RCPT RCPT QUIT"},
+            {"MESSAGE", "EHLO AUTH MAIL RCPT RCPT MESSAGE QUIT"}};
+        QCOMPARE(gmail.commands().join(' '), sessions.value(answer.left(is)));
         const bool login = box.contains("app password");
         QCOMPARE(f.desktop.boxes[0].buttons,
                  login ? platform::Buttons::YesNo : platform::Buttons::Ok);

@@ -78,20 +78,37 @@ LocalSmtpServer::~LocalSmtpServer() {
     process_.waitForFinished(1000);
 }
 
-std::optional<ReceivedMail> LocalSmtpServer::nextMessage(int waitMs) {
-    QByteArray line;
-    while (line.trimmed().isEmpty()) {
+std::optional<ReceivedMail> LocalSmtpServer::readRecord(int waitMs) {
+    for (;;) {
         while (!process_.canReadLine())
             if (!process_.waitForReadyRead(waitMs))
                 return std::nullopt;
-        line = process_.readLine();
+        const QByteArray line = process_.readLine().trimmed();
+        if (line.isEmpty())
+            continue;
+        const QJsonObject o = QJsonDocument::fromJson(line).object();
+        if (o.contains("command")) {
+            commands_ << o["command"].toString();
+            continue;
+        }
+        ReceivedMail mail{
+            o["mail_from"].toString(), {}, QByteArray::fromBase64(o["data"].toString().toLatin1())};
+        for (const QJsonValue& v : o["rcpt_tos"].toArray())
+            mail.recipients << v.toString();
+        return mail;
     }
-    const QJsonObject o = QJsonDocument::fromJson(line).object();
-    ReceivedMail mail{
-        o["mail_from"].toString(), {}, QByteArray::fromBase64(o["data"].toString().toLatin1())};
-    for (const QJsonValue& v : o["rcpt_tos"].toArray())
-        mail.recipients << v.toString();
-    return mail;
+}
+
+std::optional<ReceivedMail> LocalSmtpServer::nextMessage(int waitMs) {
+    if (!messages_.isEmpty())
+        return messages_.takeFirst();
+    return readRecord(waitMs);
+}
+
+QStringList LocalSmtpServer::commands(int quietMs) {
+    while (const auto mail = readRecord(quietMs))
+        messages_ << *mail;
+    return commands_;
 }
 
 mail::MailOptions LocalSmtpServer::clientOptions(const QString& caFile) const {

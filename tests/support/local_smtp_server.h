@@ -41,10 +41,18 @@ class LocalSmtpServer {
 
     int port() const { return port_; }
     std::optional<ReceivedMail> nextMessage(int waitMs = 5000);
+    // The commands the server handled so far, in order (EHLO, AUTH, MAIL, RCPT, MESSAGE for
+    // the message after its final ".", QUIT); waits until it has been quiet for `quietMs`.
+    QStringList commands(int quietMs = 300);
     // Client options that reach this server as smtp.gmail.com and trust `caFile`.
     mail::MailOptions clientOptions(const QString& caFile) const;
 
   private:
+    // Reads the server's next record: commands are noted, a message is returned.
+    std::optional<ReceivedMail> readRecord(int waitMs);
+
     QProcess process_;
+    QStringList commands_;
+    QList<ReceivedMail> messages_;
     int port_ = 0;
 };
