@@ -33,6 +33,14 @@ def endless(stream, piece):
 
 
 def serve(tls, mode):
+    if mode == "smtp-trickle":  # a greeting of 2 s, a line at a time; then silence
+        for _ in range(8):
+            tls.sendall(b"220-smtp.gmail.com takes its time\r\n")
+            time.sleep(0.25)
+        tls.sendall(b"220 smtp.gmail.com ESMTP ready\r\n")
+        tls.recv(4096)
+        time.sleep(LIMIT_S)
+        return
     if mode.startswith("smtp") or mode == "greet":
         tls.sendall(b"220 smtp.gmail.com ESMTP ready\r\n")
     else:

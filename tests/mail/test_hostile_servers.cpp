@@ -6,6 +6,7 @@
 #include "mail/smtp_mail_submitter.h"
 #include "process_memory.h"
 
+#include <QElapsedTimer>
 #include <QTest>
 
 using mail::MailboxFailure;
@@ -68,6 +69,27 @@ class TestHostileServers : public QObject {
             QVERIFY2(result.description.startsWith(reason), qPrintable(result.description));
         QVERIFY2(processStatusKiB("VmHWM") - resting < 64 * 1024,
                  qPrintable(QString::number(resting)));
+    }
+
+    // Bytes that keep coming are progress: only silence counts toward the stall limit.
+    void steadyTrickle_isNoStall() {
+        LocalSmtpServer server(*certificates, "smtp-trickle", "hostile_server.py");
+        QVERIFY(server.port() > 0);
+        mail::MailOptions options = server.clientOptions(certificates->path("ca.pem"));
+        options.stallMs = 1000;
+        mail::MailMessage message;
+        message.userAddress = "ann@gmail.com";
+        message.password = "secret";
+        message.recipients = QStringList{"5555550100@vtext.com"};
+        message.toHeader = message.recipients.first();
+        QElapsedTimer timer;
+        timer.start();
+        const auto result = mail::SmtpMailSubmitter(options).submit(message);
+        // Not before the greeting's 2 s and a whole second of silence after it.
+        QVERIFY2(timer.elapsed() >= 2900, qPrintable(QString::number(timer.elapsed())));
+        QCOMPARE(result.failure, mail::MailFailure::General);
+        QCOMPARE(result.description,
+                 QStringLiteral("The server did not answer within 1 s. (after EHLO)"));
     }
 
     void imap_data() {
