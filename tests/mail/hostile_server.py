@@ -59,6 +59,12 @@ def serve(tls, mode):
     elif mode == "imap-chained-literals":
         tls.sendall(b"* CAPABILITY (")
         endless(tls, b"X {65536}\r\n" + b"y" * 65536 + b" ")
+    elif mode in ("imap-login-no", "imap-login-bad"):  # the password refused, as Gmail words it
+        tls.sendall(b"* CAPABILITY IMAP4rev1 SASL-IR AUTH=PLAIN\r\na1 OK done\r\n")
+        tls.recv(4096)
+        verdict = b"NO [AUTHENTICATIONFAILED]" if mode == "imap-login-no" else b"BAD"
+        tls.sendall(b"a2 " + verdict + b" Invalid credentials (Failure)\r\n")
+        tls.recv(4096)
     elif mode == "imap-close-at-login":  # no SASL-IR; gone before the credentials
         tls.sendall(b"* CAPABILITY IMAP4rev1 AUTH=PLAIN\r\na1 OK done\r\n")
         tls.recv(4096)

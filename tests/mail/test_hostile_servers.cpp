@@ -100,6 +100,11 @@ class TestHostileServers : public QObject {
                                           << "The server's answer is too long.";
         QTest::newRow("chained literals") << "imap-chained-literals" << int(MailboxFailure::Other)
                                           << "The server's answer is too long.";
+        QTest::newRow("login answered NO")
+            << "imap-login-no" << int(MailboxFailure::LoginRefused)
+            << "a2 NO [AUTHENTICATIONFAILED] Invalid credentials (Failure)";
+        QTest::newRow("login answered BAD") << "imap-login-bad" << int(MailboxFailure::LoginRefused)
+                                            << "a2 BAD Invalid credentials (Failure)";
         QTest::newRow("closed at the login")
             << "imap-close-at-login" << int(MailboxFailure::Unreachable)
             << "The connection was lost"; // not a refused password
