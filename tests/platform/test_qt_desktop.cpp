@@ -3,9 +3,11 @@
 #include "platform/qt_desktop.h"
 
 #include <QApplication>
+#include <QDateTime>
 #include <QDialogButtonBox>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
@@ -17,6 +19,17 @@
 #include <QUrl>
 
 namespace {
+QByteArray readSource(const QString& relativePath) {
+    QFile file(QString::fromLocal8Bit(qgetenv("PARLIVO_SOURCE_DIR")) + relativePath);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void writeBytes(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    if (file.open(QIODevice::WriteOnly))
+        file.write(bytes);
+}
+
 // Runs `answer` on the modal dialog as soon as it is up. Should the dialog, or a box it
 // opened, still be up after 3000 polls (a minute or more), it is closed so that the test fails
 // instead of hanging.
@@ -133,6 +146,74 @@ class TestQtDesktop : public QObject {
         QCOMPARE(platform::documentUrl("\"/opt/p/Pictures/less-secure-apps1.jpg\""),
                  QUrl::fromLocalFile("/opt/p/Pictures/less-secure-apps1.jpg"));
         QCOMPARE(platform::documentUrl("/tmp/a b.log"), QUrl::fromLocalFile("/tmp/a b.log"));
+    }
+
+    // Cursor files as made, changed and broken: the hot spot read, or no cursor at all.
+    void cursorFile_readsOnlyWhatIsACursor_data() {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QPoint>("hotSpot"); // (-1, -1): no cursor
+        const QByteArray hand = readSource("/resources/HAND-M.CUR");
+        const auto with = [&](int at, quint16 value) {
+            QByteArray changed = hand;
+            changed[at] = char(value & 0xff);
+            changed[at + 1] = char(value >> 8);
+            return changed;
+        };
+        const QPoint none(-1, -1);
+        QTest::newRow("as made") << hand << QPoint(9, 1);
+        QTest::newRow("padded to 1 MiB")
+            << hand + QByteArray(1024 * 1024 - hand.size(), '\0') << QPoint(9, 1);
+        QTest::newRow("one byte over 1 MiB")
+            << hand + QByteArray(1024 * 1024 - hand.size() + 1, '\0') << none;
+        QTest::newRow("reserved word set") << with(0, 1) << none;
+        QTest::newRow("an icon") << with(2, 1) << none;
+        QTest::newRow("no image") << with(4, 0) << none;
+        QTest::newRow("hot spot past the image") << with(12, 300) << QPoint(9, 31);
+        QTest::newRow("hot spot far left and down") << with(10, 200) << QPoint(31, 1);
+        QTest::newRow("too short") << hand.left(21) << none;
+    }
+    void cursorFile_readsOnlyWhatIsACursor() {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QPoint, hotSpot);
+        QTemporaryDir dir;
+        const QString path = dir.filePath("HAND-M.CUR");
+        writeBytes(path, bytes);
+        const auto cursor = platform::loadCursorFile(path);
+        QCOMPARE(cursor ? cursor->hotSpot() : QPoint(-1, -1), hotSpot);
+    }
+
+    // The cursor is read once while its file stays as it was; a change of size or time, or
+    // another file, is read anew.
+    void cursorFile_isReadAgainWhenItChanged() {
+        const QByteArray hand = readSource("/resources/HAND-M.CUR");
+        QTemporaryDir dir;
+        const QString path = dir.filePath("HAND-M.CUR");
+        writeBytes(path, hand);
+        const QDateTime when = QFileInfo(path).lastModified();
+        QCOMPARE(platform::loadCursorFile(path)->hotSpot(), QPoint(9, 1));
+        QByteArray moved = hand + QByteArray(16, '\0');
+        moved[10] = 3;
+        writeBytes(path, moved);
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadWrite));
+        QVERIFY(file.setFileTime(when, QFileDevice::FileModificationTime));
+        file.close();
+        QCOMPARE(platform::loadCursorFile(path)->hotSpot(), QPoint(3, 1));
+        // The same size at a later time, and another file of the same size and time.
+        moved[10] = 4;
+        writeBytes(path, moved);
+        QVERIFY(file.open(QIODevice::ReadWrite));
+        QVERIFY(file.setFileTime(when.addSecs(60), QFileDevice::FileModificationTime));
+        file.close();
+        QCOMPARE(platform::loadCursorFile(path)->hotSpot(), QPoint(4, 1));
+        const QString other = dir.filePath("OTHER.CUR");
+        moved[10] = 5;
+        writeBytes(other, moved);
+        QFile otherFile(other);
+        QVERIFY(otherFile.open(QIODevice::ReadWrite));
+        QVERIFY(otherFile.setFileTime(when.addSecs(60), QFileDevice::FileModificationTime));
+        otherFile.close();
+        QCOMPARE(platform::loadCursorFile(other)->hotSpot(), QPoint(5, 1));
     }
 
     void cursorFile_givesImageAndHotSpot() {
