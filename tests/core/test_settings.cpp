@@ -149,6 +149,8 @@ class TestSettings : public QObject {
         // A text that Qt would decode and hand over as if it were stored plainly.
         QTest::newRow("serialised text") << QByteArray(
             "[Parlivo]\nUser=@Variant(\\0\\0\\0\\n\\0\\0\\0\\n\\0h\\0e\\0l\\0l\\0o)\n");
+        QTest::newRow("serialised text in quotes") << QByteArray(
+            "[Parlivo]\nUser=\"@Variant(\\0\\0\\0\\n\\0\\0\\0\\n\\0h\\0e\\0l\\0l\\0o)\"\n");
         // A byte array with a crafted length of almost 2 GB.
         QTest::newRow("variant asking for gigabytes")
             << QByteArray("[Parlivo]\nUser=\"@Variant(\\0\\0\\0\\f\\x7f\\xff\\xff\\0)\"\n");

@@ -12,6 +12,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPixmap>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -108,19 +109,36 @@ class TestQtDesktop : public QObject {
         platform::QtDesktop desktop;
         QString shown;
         QString title;
+        QPixmap square(16, 16);
+        square.fill(Qt::red);
+        QApplication::setWindowIcon(QIcon(square));
+        qint64 icon = 0;
         whenShown<QMessageBox>([&](QMessageBox* box) {
             shown = box->text();
             title = box->windowTitle();
+            icon = box->windowIcon().cacheKey();
             box->button(QMessageBox::Yes)->click();
         });
         const auto answer = desktop.messageBox("one\r\ntwo\rthree", platform::Buttons::YesNo,
                                                platform::Icon::None, "Parlivo");
+        QCOMPARE(icon, QApplication::windowIcon().cacheKey()); // the program's icon
         QCOMPARE(answer, platform::Answer::Yes);
         QCOMPARE(shown, QStringLiteral("one\ntwo\nthree"));
         QCOMPARE(title, QStringLiteral("Parlivo"));
         whenShown<QMessageBox>([](QMessageBox* box) { box->button(QMessageBox::No)->click(); });
         QCOMPARE(desktop.messageBox("?", platform::Buttons::YesNo, platform::Icon::Warning, "t"),
                  platform::Answer::No);
+    }
+
+    // Ending the program ends the application's event loop with status 0.
+    void endProgram_endsTheEventLoop() {
+        platform::QtDesktop desktop;
+        QTimer::singleShot(0, [&] { desktop.endProgram(); });
+        QTimer guard; // should it not end; gone with this test
+        guard.setSingleShot(true);
+        QObject::connect(&guard, &QTimer::timeout, [] { QCoreApplication::exit(7); });
+        guard.start(5000);
+        QCOMPARE(QCoreApplication::exec(), 0);
     }
 
     void inputBox_returnsTheTextOrEmptyOnCancel() {
