@@ -2,9 +2,11 @@
 #include "notice/companion_notice.h"
 #include "notice/home_page.h"
 
+#include <QGuiApplication>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QScreen>
 #include <QTest>
 #include <QTreeWidget>
 
@@ -25,7 +27,20 @@ class TestNotice : public QObject {
         QCOMPARE(notice->PushButton1->text(),
                  QStringLiteral("Open http://www.quorvane.com/mirelant/ In Your Browser"));
         QCOMPARE(notice->PushButton1->font().pointSizeF(), 11.25);
+        QCOMPARE(notice->font().pointSizeF(), 9.0);
+        QVERIFY(notice->font().bold());
+        QCOMPARE(notice->Label1->geometry(), QRect(8, 6, 526, 55));
+        QCOMPARE(notice->PushButton1->geometry(), QRect(8, 42, 520, 27));
         QVERIFY(!notice->isModal());
+        // Over the main window, it moves just below it, centred.
+        const QRect window = notice->frameGeometry();
+        notice->keepClearOf(window);
+        QCOMPARE(notice->frameGeometry().top(), window.bottom() + 8);
+        const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+        QCOMPARE(notice->frameGeometry().left(), screen.center().x() - window.width() / 2);
+        const QRect below = notice->frameGeometry();
+        notice->keepClearOf(window.translated(0, 1000)); // far away: it stays
+        QCOMPARE(notice->frameGeometry(), below);
         notice->PushButton1->click();
         notice->PushButton1->click();
         QCOMPARE(f.desktop.opened, QStringList({"\"http://www.quorvane.com/mirelant/\"",
