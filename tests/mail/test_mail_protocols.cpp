@@ -49,6 +49,7 @@ class TestMailProtocols : public QObject {
         QTest::newRow("endless line") << "220 " + QByteArray(9000, 'x') << 0 << 1;
         QTest::newRow("no code") << QByteArray("HTTP/1.1 400\r\n") << 0 << 1;
         QTest::newRow("code alone") << QByteArray("250\r\n") << 250 << 1;
+        QTest::newRow("two digits and a letter") << QByteArray("25x ok\r\n") << 0 << 1;
         QTest::newRow("empty line first") << QByteArray("\n220 ready\r\n") << 0 << 1;
     }
 
@@ -261,6 +262,9 @@ class TestMailProtocols : public QObject {
                  std::optional<QByteArray>("All Mail")); // a backslash as delimiter
         QCOMPARE(mail::listedMailbox({"* LIST (\\All) \"\\\"\" \"All Mail\"", {}}, "\\All"),
                  std::optional<QByteArray>("All Mail")); // a quote as delimiter
+        QCOMPARE(mail::listedMailbox({"* LIST (\\All) \"/\" \"\"", {}}, "\\All"),
+                 std::optional<QByteArray>("")); // an empty name is empty
+        QVERIFY(!mail::listedMailbox({"* LIST (\\All) \"/\" All Mail", {}}, "\\All"));
         QCOMPARE(mail::searchResults({"* SEARCH 2 84 x 0", {}}), QList<quint32>({2, 84}));
         QCOMPARE(mail::imapQuoted("a\"b\\c"), QByteArray("\"a\\\"b\\\\c\""));
         QCOMPARE(mail::imapDate(QDate(2026, 12, 7)), QByteArray("7-Dec-2026"));

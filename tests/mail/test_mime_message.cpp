@@ -120,6 +120,11 @@ class TestMimeMessage : public QObject {
         QVERIFY(mail::isMailbox("a@" + longDomain));   // 254 in all
         QVERIFY(!mail::isMailbox("ab@" + longDomain)); // 255
         QVERIFY(!mail::isMailbox(QString::fromUtf8("j\xc3\xb6@x.com")));
+        // A refused recipient is named, cut at 300 characters.
+        MailMessage m = sample();
+        m.recipients = QStringList{"5555550100@vtext.com", QString(400, 'a') + " b@x.com"};
+        QCOMPARE(mail::unsafeMessageReason(m),
+                 std::optional<QString>("A recipient address is not valid: " + QString(300, 'a')));
     }
 
     void lineBreaksInHeaders_areRefused() {
