@@ -12,6 +12,17 @@
 using mail::MailboxFailure;
 using mail::MailFailure;
 
+namespace {
+mail::MailMessage oneText() {
+    mail::MailMessage message;
+    message.userAddress = "ann@gmail.com";
+    message.password = "secret";
+    message.recipients = QStringList{"5555550100@vtext.com"};
+    message.toHeader = message.recipients.first();
+    return message;
+}
+} // namespace
+
 class TestHostileServers : public QObject {
     Q_OBJECT
     std::unique_ptr<TestCertificates> certificates;
@@ -56,14 +67,9 @@ class TestHostileServers : public QObject {
         QVERIFY(server.port() > 0);
         mail::MailOptions options = server.clientOptions(certificates->path("ca.pem"));
         options.stallMs = options.deadlineMs = 20000;
-        mail::MailMessage message;
-        message.userAddress = "ann@gmail.com";
-        message.password = "secret";
-        message.recipients = QStringList{"5555550100@vtext.com"};
-        message.toHeader = message.recipients.first();
         const qint64 resting = processStatusKiB("VmRSS");
         resetPeakMemory();
-        const auto result = mail::SmtpMailSubmitter(options).submit(message);
+        const auto result = mail::SmtpMailSubmitter(options).submit(oneText());
         QCOMPARE(int(result.failure), kind);
         if (!reason.isEmpty())
             QVERIFY2(result.description.startsWith(reason), qPrintable(result.description));
@@ -77,14 +83,9 @@ class TestHostileServers : public QObject {
         QVERIFY(server.port() > 0);
         mail::MailOptions options = server.clientOptions(certificates->path("ca.pem"));
         options.stallMs = 1000;
-        mail::MailMessage message;
-        message.userAddress = "ann@gmail.com";
-        message.password = "secret";
-        message.recipients = QStringList{"5555550100@vtext.com"};
-        message.toHeader = message.recipients.first();
         QElapsedTimer timer;
         timer.start();
-        const auto result = mail::SmtpMailSubmitter(options).submit(message);
+        const auto result = mail::SmtpMailSubmitter(options).submit(oneText());
         // Not before the greeting's 2 s and a whole second of silence after it.
         QVERIFY2(timer.elapsed() >= 2900, qPrintable(QString::number(timer.elapsed())));
         QCOMPARE(result.failure, mail::MailFailure::General);

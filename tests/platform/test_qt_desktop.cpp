@@ -1,6 +1,7 @@
 // The Qt side of the desktop, its boxes answered from a timer as a person would.
 #include "platform/cursor_file.h"
 #include "platform/qt_desktop.h"
+#include "test_files.h"
 
 #include <QApplication>
 #include <QDateTime>
@@ -20,11 +21,6 @@
 #include <QUrl>
 
 namespace {
-QByteArray readSource(const QString& relativePath) {
-    QFile file(QString::fromLocal8Bit(qgetenv("PARLIVO_SOURCE_DIR")) + relativePath);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 void writeBytes(const QString& path, const QByteArray& bytes) {
     QFile file(path);
     if (file.open(QIODevice::WriteOnly))
@@ -170,7 +166,7 @@ class TestQtDesktop : public QObject {
     void cursorFile_readsOnlyWhatIsACursor_data() {
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<QPoint>("hotSpot"); // (-1, -1): no cursor
-        const QByteArray hand = readSource("/resources/HAND-M.CUR");
+        const QByteArray hand = sourceFile("resources/HAND-M.CUR");
         const auto with = [&](int at, quint16 value) {
             QByteArray changed = hand;
             changed[at] = char(value & 0xff);
@@ -203,7 +199,7 @@ class TestQtDesktop : public QObject {
     // The cursor is read once while its file stays as it was; a change of size or time, or
     // another file, is read anew.
     void cursorFile_isReadAgainWhenItChanged() {
-        const QByteArray hand = readSource("/resources/HAND-M.CUR");
+        const QByteArray hand = sourceFile("resources/HAND-M.CUR");
         QTemporaryDir dir;
         const QString path = dir.filePath("HAND-M.CUR");
         writeBytes(path, hand);
