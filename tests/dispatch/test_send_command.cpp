@@ -113,17 +113,17 @@ class TestSendCommand : public QObject {
              {true, true, false});
         form->PushButton1_Click();
         QVERIFY(f->mail.sent.isEmpty());
-        QCOMPARE(f->desktop.boxes.size(), 1);
-        QCOMPARE(f->desktop.boxes[0].text,
-                 QString("Message not sent: these entries cannot form e-mail addresses."
-                         "\r\n\r\nPhone numbers: \"5555550100> NOTIFY=SUCCESS\", "
-                         "\"1,2@x.example\", \"(555)5550100\" and 2 more\r\n\r\n"
-                         "Carriers: \"bad carrier " +
-                         QString(68, 'x') + // a long entry is cut at 80 characters
-                         "\"\r\n\r\nA phone number may "
-                         "hold letters, digits, dots and hyphens (no blanks, commas, "
-                         "brackets or quotes); a carrier is a domain name such as "
-                         "vtext.com. Correct or remove them, then send again."));
+        const QString opening = "Message not sent: these entries cannot form e-mail addresses.";
+        const QString advice = "A phone number may hold letters, digits, dots and hyphens (no "
+                               "blanks, commas, brackets or quotes); a carrier is a domain name "
+                               "such as vtext.com. Correct or remove them, then send again.";
+        QCOMPARE(
+            f->desktop.boxTexts(),
+            QStringList{paragraphs({opening,
+                                    "Phone numbers: \"5555550100> NOTIFY=SUCCESS\", "
+                                    "\"1,2@x.example\", \"(555)5550100\" and 2 more",
+                                    // a long entry is cut at 80 characters
+                                    "Carriers: \"bad carrier " + QString(68, 'x') + '"', advice})});
         // An address may be 254 characters long, not one more.
         const QString labels = QString(63, 'a') + '.' + QString(63, 'b') + '.' + QString(63, 'c');
         const QString longest = labels + '.' + QString(51, 'd'); // 10 + 1 + 243 = 254
@@ -132,14 +132,9 @@ class TestSendCommand : public QObject {
         fill({"5555550100"}, {longest, tooLong}, {true, true});
         form->PushButton1_Click();
         QVERIFY(f->mail.sent.isEmpty());
-        QCOMPARE(f->desktop.boxTexts(),
-                 QStringList{"Message not sent: these entries cannot form e-mail addresses.\r\n\r\n"
-                             "Carriers: \"" +
-                             tooLong.left(80) +
-                             "\"\r\n\r\nA phone number may hold letters, digits, dots and "
-                             "hyphens (no blanks, commas, brackets or quotes); a carrier is a "
-                             "domain name such as vtext.com. Correct or remove them, then send "
-                             "again."});
+        QCOMPARE(
+            f->desktop.boxTexts(),
+            QStringList{paragraphs({opening, "Carriers: \"" + tooLong.left(80) + '"', advice})});
         f->desktop.boxes.clear();
         fill({"5555550100"}, {longest}, {true});
         form->PushButton1_Click();
@@ -331,9 +326,8 @@ class TestSendCommand : public QObject {
         fill({"P1"}, {"D1"}, {});
         const mode_t before = ::umask(0);
         const QString fresh = f->dataFolder() + "/new/deeper/sentmessages.log";
-        const qsizetype descriptors = openDescriptors();
         dispatch::WriteSentLog(fresh, "r");
-        QCOMPARE(openDescriptors(), descriptors);
+        QCOMPARE(descriptorsOn(fresh), 0);
         ::umask(before);
         QCOMPARE(QFile::permissions(fresh) & 0x0077, QFile::Permissions());
         QCOMPARE(QFile::permissions(f->dataFolder() + "/new") & 0x0077, QFile::Permissions());

@@ -378,10 +378,9 @@ class TestBounceReport : public QObject {
         // Saved whole, owner-only, leaving nothing open.
         QTemporaryDir dir;
         const QString file = dir.filePath("delivery-pending.tsv");
-        const qsizetype descriptors = openDescriptors();
         QVERIFY(dispatch::savePendingSends(file, {pending}));
         QVERIFY(dispatch::savePendingSends(file, {pending, pending}));
-        QCOMPARE(openDescriptors(), descriptors);
+        QCOMPARE(descriptorsOn(file), 0);
         QCOMPARE(QFile::permissions(file) & 0x0077, QFile::Permissions());
         QCOMPARE(dispatch::loadPendingSends(file),
                  (QList<dispatch::PendingSend>{pending, pending}));

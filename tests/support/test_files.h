@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 // A file of the source tree (PARLIVO_SOURCE_DIR), e.g. a bounce under tests/mail/bounces.
 inline QByteArray sourceFile(const QString& relativePath) {
@@ -15,7 +16,13 @@ inline QByteArray bounceFixture(const char* name) {
     return sourceFile(QStringLiteral("tests/mail/bounces/") + QLatin1String(name));
 }
 
-// How many file descriptors this process holds: what a write leaves open shows here.
-inline qsizetype openDescriptors() {
-    return QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::Files | QDir::System).size();
+// How many descriptors this process holds open on `path`, or on a file that stood there and
+// was replaced: what a write leaves open shows here.
+inline qsizetype descriptorsOn(const QString& path) {
+    const QString target = QFileInfo(path).canonicalFilePath();
+    qsizetype count = 0;
+    const QDir fds(QStringLiteral("/proc/self/fd"));
+    for (const QString& fd : fds.entryList(QDir::Files | QDir::System))
+        count += QFileInfo(fds.filePath(fd)).symLinkTarget().startsWith(target);
+    return count;
 }
