@@ -30,41 +30,31 @@ QWidget* nextTabStop(QWidget* widget) {
 // or spoken name, its font, and how it behaves: painted white, followed by the pointer,
 // keeping its clicks from the window.
 QString describe(QWidget* w) {
-    QString text;
+    QString text = w->accessibleName();
     if (auto* b = qobject_cast<QPushButton*>(w))
         text = b->text();
     else if (auto* l = qobject_cast<QLabel*>(w))
         text = l->text();
     else if (auto* g = qobject_cast<QGroupBox*>(w))
         text = g->title();
-    else
-        text = w->accessibleName();
     const QRect r = w->geometry();
-    QString line = QStringLiteral("%1 \"%2\" %3,%4 %5x%6 %7pt")
-                       .arg(w->objectName().isEmpty() ? QString(w->metaObject()->className())
-                                                      : w->objectName(),
-                            text)
-                       .arg(r.x())
-                       .arg(r.y())
-                       .arg(r.width())
-                       .arg(r.height())
-                       .arg(w->font().pointSizeF());
-    if (w->font().bold())
-        line += QLatin1String(" bold");
-    if (w->autoFillBackground() && w->palette().color(QPalette::Window) == Qt::white)
-        line += QLatin1String(" white");
-    if (w->hasMouseTracking())
-        line += QLatin1String(" tracked");
-    if (w->testAttribute(Qt::WA_NoMousePropagation))
-        line += QLatin1String(" keeps-clicks");
+    QString line =
+        QStringLiteral("%1 \"%2\" %3,%4 %5x%6 %7pt")
+            .arg(w->objectName().isEmpty() ? w->metaObject()->className() : w->objectName(), text,
+                 QString::number(r.x()), QString::number(r.y()), QString::number(r.width()),
+                 QString::number(r.height()), QString::number(w->font().pointSizeF()));
+    const auto flag = [&](bool on, const char* word) { line += on ? ' ' + QString(word) : ""; };
+    flag(w->font().bold(), "bold");
+    flag(w->autoFillBackground() && w->palette().color(QPalette::Window) == Qt::white, "white");
+    flag(w->hasMouseTracking(), "tracked");
+    flag(w->testAttribute(Qt::WA_NoMousePropagation), "keeps-clicks");
     if (auto* list = qobject_cast<QTreeWidget*>(w))
         line += QStringLiteral(" columns=%1 header=\"%2\" width=%3%4%5 tip=%6")
-                    .arg(list->columnCount())
-                    .arg(list->headerItem()->text(0))
-                    .arg(list->columnWidth(0))
-                    .arg(list->uniformRowHeights() ? " uniform" : "")
-                    .arg(list->viewport()->hasMouseTracking() ? " viewport-tracked" : "")
-                    .arg(list->toolTip().size());
+                    .arg(QString::number(list->columnCount()), list->headerItem()->text(0),
+                         QString::number(list->columnWidth(0)),
+                         list->uniformRowHeights() ? " uniform" : "",
+                         list->viewport()->hasMouseTracking() ? " viewport-tracked" : "",
+                         QString::number(list->toolTip().size()));
     if (auto* body = qobject_cast<QPlainTextEdit*>(w))
         line += body->tabChangesFocus() ? " tab-leaves" : " tab-types";
     return line;
