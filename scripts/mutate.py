@@ -456,8 +456,8 @@ def main():
     parser.add_argument("--sample", type=int, default=0, help="test only N mutants")
     parser.add_argument("--seed", type=int, default=1)
     parser.add_argument("--changed", help="only the src/ files this commit touched")
-    parser.add_argument("--again", help="only the mutants a report (JSON) gave as survived; "
-                        "its other outcomes are carried into the new report")
+    parser.add_argument("--again", help="only the mutants a report (JSON) gave as survived, and "
+                        "those it did not try; its other outcomes are carried into the new report")
     parser.add_argument("--jobs", type=int, default=1, help="mutants tried at once")
     parser.add_argument("--timeout", type=int, default=240, help="seconds a mutant may take")
     parser.add_argument("--report", default=os.path.join(ROOT, "build", "mutants.json"))
@@ -505,7 +505,11 @@ def main():
         current = {(f, m[0], m[1], m[3].strip()) for f, m in mutants}
         carried = [dict(r, carried=True) for r in before
                    if (r["file"], r["line"], r["operator"], r["new"]) in current - again]
-        mutants = [(f, m) for f, m in mutants if (f, m[0], m[1], m[3].strip()) in again]
+        tried = {(r["file"], r["line"], r["operator"], r["new"]) for r in before}
+        # Survivors again, and the mutants a larger sample adds.
+        mutants = [(f, m) for f, m in mutants
+                   if (f, m[0], m[1], m[3].strip()) in again or
+                   (f, m[0], m[1], m[3].strip()) not in tried]
     if args.list:
         for path, (number, op, old, new) in mutants:
             print(f"{path}:{number} [{op}] {old.strip()}  ->  {new.strip()}")
