@@ -65,6 +65,18 @@ def serve(tls, mode):
         verdict = b"NO [AUTHENTICATIONFAILED]" if mode == "imap-login-no" else b"BAD"
         tls.sendall(b"a2 " + verdict + b" Invalid credentials (Failure)\r\n")
         tls.recv(4096)
+    elif mode == "imap-login-in-two-steps":  # no SASL-IR: credentials after a "+", then NO
+        tls.sendall(b"* CAPABILITY IMAP4rev1 AUTH=PLAIN\r\na1 OK done\r\n")
+        tls.recv(4096)
+        tls.sendall(b"+ \r\n")
+        credentials = tls.recv(4096).strip()
+        tls.sendall(b"a2 NO credentials of " + str(len(credentials)).encode() + b" bytes\r\n")
+        tls.recv(4096)
+    elif mode == "imap-login-without-continuation":
+        tls.sendall(b"* CAPABILITY IMAP4rev1 AUTH=PLAIN\r\na1 OK done\r\n")
+        tls.recv(4096)
+        tls.sendall(b"a2 NO " + b"n" * 300 + b"\r\n")
+        tls.recv(4096)
     elif mode == "imap-close-at-login":  # no SASL-IR; gone before the credentials
         tls.sendall(b"* CAPABILITY IMAP4rev1 AUTH=PLAIN\r\na1 OK done\r\n")
         tls.recv(4096)

@@ -106,9 +106,16 @@ class TestHostileServers : public QObject {
             << "a2 NO [AUTHENTICATIONFAILED] Invalid credentials (Failure)";
         QTest::newRow("login answered BAD") << "imap-login-bad" << int(MailboxFailure::LoginRefused)
                                             << "a2 BAD Invalid credentials (Failure)";
+        // base64 of "\0ann@gmail.com\0secret": 28 bytes.
+        QTest::newRow("login in two steps")
+            << "imap-login-in-two-steps" << int(MailboxFailure::LoginRefused)
+            << "a2 NO credentials of 28 bytes";
+        QTest::newRow("login refused before its credentials")
+            << "imap-login-without-continuation" << int(MailboxFailure::LoginRefused)
+            << "a2 NO " + QString(194, 'n'); // the server's words cut at 200 characters
         QTest::newRow("closed at the login")
             << "imap-close-at-login" << int(MailboxFailure::Unreachable)
-            << "The connection was lost"; // not a refused password
+            << "The connection was lost: The remote host closed the connection"; // not refused
         QTest::newRow("closed before TLS") << "close-before-tls" << int(MailboxFailure::Unreachable)
                                            << "The remote host closed the connection";
     }
@@ -128,7 +135,7 @@ class TestHostileServers : public QObject {
         const auto result = mail::ImapBounceReader(options).readBounces("ann@gmail.com", "secret",
                                                                         QDate::currentDate());
         QCOMPARE(int(result.failure), failure);
-        QVERIFY2(result.reason.startsWith(reason), qPrintable(result.reason));
+        QCOMPARE(result.reason, reason);
         QVERIFY(result.reports.isEmpty());
         QVERIFY2(processStatusKiB("VmHWM") - resting < 64 * 1024,
                  qPrintable(QString::number(resting)));
