@@ -89,6 +89,14 @@ def handle(connection, context, mode):
         if mode == "close-before-tls":
             connection.close()
             return
+        if mode == "starttls-then-close":  # the submission port agrees to STARTTLS, then leaves
+            connection.sendall(b"220 smtp.gmail.com ESMTP ready\r\n")
+            connection.recv(4096)
+            connection.sendall(b"250-smtp.gmail.com\r\n250 STARTTLS\r\n")
+            connection.recv(4096)
+            connection.sendall(b"220 2.0.0 Ready to start TLS\r\n")
+            connection.close()
+            return
         if mode == "reset-before-tls":
             connection.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
             connection.close()

@@ -436,6 +436,10 @@ class TestSmtpSubmission : public QObject {
             << "starttls"
             << "san-other" << int(MailFailure::Untrusted)
             << "The certificate does not name smtp.gmail.com: it names other.example.";
+        QTest::newRow("587 leaves after agreeing to STARTTLS")
+            << "hostile_server.py:starttls-then-close"
+            << "server" << int(MailFailure::Unreachable)
+            << "port 465: Connection refused; port 587: The remote host closed the connection";
         QTest::newRow("587 refuses too") << ""
                                          << "server" << int(MailFailure::Unreachable)
                                          << "port 465: Connection refused; port 587: ";
@@ -451,8 +455,10 @@ class TestSmtpSubmission : public QObject {
         probe.close();
         std::unique_ptr<LocalSmtpServer> submission;
         if (!modes.isEmpty())
-            submission = std::make_unique<LocalSmtpServer>(*certificates, modes,
-                                                           "smtp_test_server.py", certificate);
+            submission = std::make_unique<LocalSmtpServer>(
+                *certificates, modes.section(':', -1),
+                modes.contains(':') ? modes.section(':', 0, 0) : "smtp_test_server.py",
+                certificate);
         mail::MailOptions blocked = options();
         blocked.connectPort = closed;
         blocked.fallbackPort = 587;
