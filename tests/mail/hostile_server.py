@@ -32,6 +32,16 @@ def endless(stream, piece):
         stream.sendall(piece)
 
 
+# Logins refused in the ways servers word it; "<n>" becomes the length of the line answered.
+LOGINS = {
+    "imap-login-no": (b"SASL-IR ", [b"a2 NO [AUTHENTICATIONFAILED] Invalid credentials (Failure)\r\n"]),
+    "imap-login-bad": (b"SASL-IR ", [b"a2 BAD Invalid credentials (Failure)\r\n"]),
+    "imap-login-in-two-steps": (b"", [b"+ \r\n", b"a2 NO credentials of <n> bytes\r\n"]),
+    "imap-login-without-continuation": (b"", [b"a2 NO " + b"n" * 300 + b"\r\n"]),
+    "imap-close-at-login": (b"", []),  # gone before the credentials
+}
+
+
 def serve(tls, mode):
     if mode == "smtp-trickle":  # a greeting of 2 s, a line at a time; then silence
         for _ in range(8):
@@ -59,26 +69,12 @@ def serve(tls, mode):
     elif mode == "imap-chained-literals":
         tls.sendall(b"* CAPABILITY (")
         endless(tls, b"X {65536}\r\n" + b"y" * 65536 + b" ")
-    elif mode in ("imap-login-no", "imap-login-bad"):  # the password refused, as Gmail words it
-        tls.sendall(b"* CAPABILITY IMAP4rev1 SASL-IR AUTH=PLAIN\r\na1 OK done\r\n")
-        tls.recv(4096)
-        verdict = b"NO [AUTHENTICATIONFAILED]" if mode == "imap-login-no" else b"BAD"
-        tls.sendall(b"a2 " + verdict + b" Invalid credentials (Failure)\r\n")
-        tls.recv(4096)
-    elif mode == "imap-login-in-two-steps":  # no SASL-IR: credentials after a "+", then NO
-        tls.sendall(b"* CAPABILITY IMAP4rev1 AUTH=PLAIN\r\na1 OK done\r\n")
-        tls.recv(4096)
-        tls.sendall(b"+ \r\n")
-        credentials = tls.recv(4096).strip()
-        tls.sendall(b"a2 NO credentials of " + str(len(credentials)).encode() + b" bytes\r\n")
-        tls.recv(4096)
-    elif mode == "imap-login-without-continuation":
-        tls.sendall(b"* CAPABILITY IMAP4rev1 AUTH=PLAIN\r\na1 OK done\r\n")
-        tls.recv(4096)
-        tls.sendall(b"a2 NO " + b"n" * 300 + b"\r\n")
-        tls.recv(4096)
-    elif mode == "imap-close-at-login":  # no SASL-IR; gone before the credentials
-        tls.sendall(b"* CAPABILITY IMAP4rev1 AUTH=PLAIN\r\na1 OK done\r\n")
+    elif mode in LOGINS:  # the capabilities, then the answers to the login's lines in turn
+        capabilities, answers = LOGINS[mode]
+        tls.sendall(b"* CAPABILITY IMAP4rev1 " + capabilities + b"AUTH=PLAIN\r\na1 OK done\r\n")
+        for answer in answers:
+            line = tls.recv(4096).strip()
+            tls.sendall(answer.replace(b"<n>", str(len(line)).encode()))
         tls.recv(4096)
     elif mode == "imap-endless-bodies":
         endless(tls, b"* 1 FETCH (BODY[] {65536}\r\n" + b"z" * 65536 + b")\r\n")

@@ -198,29 +198,20 @@ class TestQtDesktop : public QObject {
         writeBytes(path, hand);
         const QDateTime when = QFileInfo(path).lastModified();
         QCOMPARE(platform::loadCursorFile(path)->hotSpot(), QPoint(9, 1));
-        QByteArray moved = hand + QByteArray(16, '\0');
-        moved[10] = 3;
-        writeBytes(path, moved);
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::ReadWrite));
-        QVERIFY(file.setFileTime(when, QFileDevice::FileModificationTime));
-        file.close();
-        QCOMPARE(platform::loadCursorFile(path)->hotSpot(), QPoint(3, 1));
-        // The same size at a later time, and another file of the same size and time.
-        moved[10] = 4;
-        writeBytes(path, moved);
-        QVERIFY(file.open(QIODevice::ReadWrite));
-        QVERIFY(file.setFileTime(when.addSecs(60), QFileDevice::FileModificationTime));
-        file.close();
-        QCOMPARE(platform::loadCursorFile(path)->hotSpot(), QPoint(4, 1));
-        const QString other = dir.filePath("OTHER.CUR");
-        moved[10] = 5;
-        writeBytes(other, moved);
-        QFile otherFile(other);
-        QVERIFY(otherFile.open(QIODevice::ReadWrite));
-        QVERIFY(otherFile.setFileTime(when.addSecs(60), QFileDevice::FileModificationTime));
-        otherFile.close();
-        QCOMPARE(platform::loadCursorFile(other)->hotSpot(), QPoint(5, 1));
+        // Another size at the same time, the same size later, another file of both.
+        const auto hotSpotAfter = [&](const QString& file, char x, const QDateTime& time) {
+            QByteArray bytes = hand + QByteArray(16, '\0');
+            bytes[10] = x;
+            writeBytes(file, bytes);
+            QFile touched(file);
+            touched.open(QIODevice::ReadWrite);
+            touched.setFileTime(time, QFileDevice::FileModificationTime);
+            touched.close();
+            return platform::loadCursorFile(file)->hotSpot();
+        };
+        QCOMPARE(hotSpotAfter(path, 3, when), QPoint(3, 1));
+        QCOMPARE(hotSpotAfter(path, 4, when.addSecs(60)), QPoint(4, 1));
+        QCOMPARE(hotSpotAfter(dir.filePath("OTHER.CUR"), 5, when.addSecs(60)), QPoint(5, 1));
     }
 
     void cursorFile_givesImageAndHotSpot() {
