@@ -21,10 +21,6 @@ using mail::MailFailure;
 using platform::Answer;
 
 namespace {
-// A box's text: its paragraphs, each pair parted by an empty line.
-QString paragraphs(const QStringList& parts) {
-    return parts.join(QStringLiteral("\r\n\r\n"));
-}
 QStringList numbered(int count) {
     QStringList rows;
     for (int i = 0; i < count; ++i)

@@ -6,6 +6,7 @@
 #include "mail/lazy_mail_submitter.h"
 #include "mail/smtp_mail_submitter.h"
 #include "recipients/list_rows.h"
+#include "test_files.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -48,11 +49,6 @@ QMap<QByteArray, QString> partsOf(const QByteArray& data) {
 }
 
 } // namespace
-
-// A box's text: its paragraphs, each pair parted by an empty line.
-QString paragraphs(const QStringList& parts) {
-    return parts.join(QStringLiteral("\r\n\r\n"));
-}
 
 // Counts the paint events a window gets.
 struct PaintCounter : QObject {

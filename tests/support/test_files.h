@@ -4,12 +4,18 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QStringList>
 
 // A file of the source tree (PARLIVO_SOURCE_DIR), e.g. a bounce under tests/mail/bounces.
 inline QByteArray sourceFile(const QString& relativePath) {
     QFile file(QString::fromLocal8Bit(qgetenv("PARLIVO_SOURCE_DIR")) + QLatin1Char('/') +
                relativePath);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// A box's text: its paragraphs, each pair parted by an empty line.
+inline QString paragraphs(const QStringList& parts) {
+    return parts.join(QStringLiteral("\r\n\r\n"));
 }
 
 inline QByteArray bounceFixture(const char* name) {
