@@ -386,11 +386,10 @@ class TestBounceReport : public QObject {
                  (QList<dispatch::PendingSend>{pending, pending}));
         // Up to 4 MiB the list is read; one byte more and it is kept aside unread.
         for (const qsizetype size : {4 * 1024 * 1024, 4 * 1024 * 1024 + 1}) {
-            QByteArray text = dispatch::pendingSendsText({pending});
-            text += QByteArray(size - text.size(), '\n');
+            const QByteArray text = dispatch::pendingSendsText({pending});
             QFile out(file);
             QVERIFY(out.open(QIODevice::WriteOnly | QIODevice::Truncate));
-            out.write(text);
+            out.write(text + QByteArray(size - text.size(), '\n'));
             out.close();
             QString keptAs;
             QCOMPARE(dispatch::loadPendingSends(file, &keptAs).size(), size % 2 == 0 ? 1 : 0);
