@@ -2,11 +2,13 @@
 """Mutation testing: small faults made mechanically from src/, and whether the suite notices.
 
 Each mutant changes one token or one statement of one file (operators below). The tool
-builds it in a work tree of its own (a copy of the last commit, with its own build folder,
-so the working tree is never touched), builds only the test programs that can reach the
-file, runs them with a time bound, and counts the mutant killed when the tests fail, and
-fail again when run a second time (a failure that does not repeat counts as survived and
-is reported as flaky). A mutant that does not compile is stillborn and left out.
+works in work trees of its own under build-mutants/ (copies of the last commit with an
+unoptimised build that records coverage, kept between runs, so the working tree is never
+touched). It first learns which QtTest function runs which line (each run alone), then for
+each mutant rebuilds only the programs that run its line and runs only those functions with
+a time bound; a mutant whose line no test runs survives without a build. It counts a mutant
+killed when the tests fail and fail again when run a second time (a failure that does not
+repeat is reported as flaky). A mutant that does not compile is stillborn and left out.
 
 Operators:
   cmp       a comparison flipped or moved across its boundary (< <=, > >=, == !=)
@@ -17,12 +19,13 @@ Operators:
   drop      a statement that is only a call left out
 
 Usage:
-  scripts/mutate.py [--files GLOB] [--sample N] [--seed S] [--changed COMMIT]
-                    [--timeout SECONDS] [--report FILE] [--list]
+  scripts/mutate.py [--files GLOB] [--sample N] [--seed S] [--changed COMMIT] [--jobs N]
+                    [--again REPORT] [--timeout SECONDS] [--report FILE] [--list]
 
 --changed COMMIT takes only the files that commit touched under src/. Equivalent mutants are
-listed in scripts/mutants-equivalent.txt ("file:line:operator:text  # reason") and skipped.
-The report (JSON) and a summary per file, per room and per operator are written at the end.
+listed in scripts/mutants-equivalent.txt ("file:line:operator:mutated line  # reason"; for a
+dropped statement the statement) and left out. The report (JSON) and a summary per file, per
+room and per operator are written at the end.
 """
 import argparse
 import fnmatch
