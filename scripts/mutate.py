@@ -29,6 +29,7 @@ room and per operator are written at the end.
 """
 import argparse
 import fnmatch
+import functools
 import hashlib
 import json
 import os
@@ -345,14 +346,19 @@ def coverage_of(tree, build):
         for path, numbers in found["lines"].items():
             for number, names in numbers.items():
                 merged["lines"].setdefault(path, {}).setdefault(number, []).extend(names)
-        for key_ in ("executable", "functions"):
-            for path, items in found[key_].items():
-                merged[key_].setdefault(path, [])
-                merged[key_][path] = sorted(set(map(lambda x: tuple(x) if isinstance(x, list)
-                                                    else x, merged[key_][path] + items)))
+        for path, numbers in found["executable"].items():
+            merged["executable"].setdefault(path, set()).update(numbers)
+        for path, spans in found["functions"].items():
+            merged["functions"].setdefault(path, set()).update(map(tuple, spans))
     print(f"  coverage of {len(merged['units'])} units in {time.time() - started:.0f} s",
           flush=True)
     return merged
+
+
+def is_script(unit):
+    """A test ctest runs through a script (one that installs and starts the program), not a
+    QtTest program of the build."""
+    return os.path.basename(unit["command"][0]) != unit["test"]
 
 
 def units_reaching(coverage, path, number, fallback):
@@ -361,8 +367,7 @@ def units_reaching(coverage, path, number, fallback):
     it ran after its last clean exit is not seen."""
     names = set(lines_reaching(coverage, path, number, fallback))
     for ran in coverage["lines"].get(path, {}).values():
-        names.update(n for n in ran if coverage["units"][n]["function"] is None and
-                     os.path.basename(coverage["units"][n]["command"][0]) != n)
+        names.update(n for n in ran if is_script(coverage["units"][n]))
     return sorted(names)
 
 
@@ -384,14 +389,16 @@ def lines_reaching(coverage, path, number, fallback):
     # Tests that are not QtTest programs (a script that installs and starts the program) are
     # always among them: a program ended by a signal leaves no coverage behind.
     return sorted(name for name, u in coverage["units"].items()
-                  if u["test"] in fallback or os.path.basename(u["command"][0]) != u["test"])
+                  if u["test"] in fallback or is_script(u))
 
 
+@functools.lru_cache(maxsize=None)
 def tests_reaching(tree, path):
     """The test programs that can reach a file: the tests of its room and of every room in
     its layer or above (rooms only use rooms below them), any test that includes one of its
-    room's headers, and every test that opens the window."""
-    sys.path.insert(0, os.path.join(tree, "tests"))
+    room's headers, and every test that opens the window. Read once per file."""
+    if os.path.join(tree, "tests") not in sys.path:
+        sys.path.insert(0, os.path.join(tree, "tests"))
     from test_layers import LEVEL
     room = path.split("/")[1]
     listing = open(os.path.join(tree, "tests", "CMakeLists.txt"), encoding="utf-8").read()
@@ -429,10 +436,10 @@ def try_mutant(tree, build, coverage, path, mutant, timeout):
     begun = time.time()
     try:
         open(target, "w", encoding="utf-8").write("\n".join(lines))
-        programs = sorted({u.test for u in units if u.function or u.command[0].startswith(build)})
-        targets = programs + (["parlivo", "parlivo_mail"] if len(programs) < len(units) or
-                              any(not u.function and not u.command[0].startswith(build)
-                                  for u in units) else ["parlivo_mail"])
+        # The window's tests load the mail module at run time; a script starts the program.
+        scripts = [u for u in units if is_script(vars(u))]
+        programs = sorted({u.test for u in units if u not in scripts})
+        targets = programs + ["parlivo_mail"] + (["parlivo"] if scripts else [])
         code, out = run(["cmake", "--build", build, "--target", *targets], tree, timeout=timeout)
         if code is None:
             return "timeout", "build", time.time() - begun
@@ -488,7 +495,8 @@ def main():
             seen[text] = seen.get(text, 0) + 1
             return hashlib.sha1(f"{text}:{seen[text]}".encode()).hexdigest()
 
-        ranked = sorted(mutants, key=lambda fm, ranks={}: ranks.setdefault(id(fm), rank(fm)))
+        ranks = [rank(fm) for fm in mutants]
+        ranked = [fm for _, fm in sorted(zip(ranks, mutants), key=lambda pair: pair[0])]
         picked = []
         for path in dict.fromkeys(f for f, _ in mutants):
             picked.append(next(fm for fm in ranked if fm[0] == path))
