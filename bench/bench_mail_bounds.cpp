@@ -4,8 +4,8 @@
 // the resting size, with the time the exchange took until its bound ended it.
 #include "bench_util.h"
 #include "local_smtp_server.h"
-#include "mail/imap_bounce_reader.h"
-#include "mail/smtp_mail_submitter.h"
+#include "mail/net/imap_bounce_reader.h"
+#include "mail/net/smtp_mail_submitter.h"
 #include "process_memory.h"
 
 #include <QCoreApplication>

@@ -8,7 +8,7 @@
 #include "dispatch/recipient_expansion.h"
 #include "local_smtp_server.h"
 #include "mail/mime_message.h"
-#include "mail/smtp_mail_submitter.h"
+#include "mail/net/smtp_mail_submitter.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

@@ -1,11 +1,11 @@
 #include "app/main_window.h"
 #include "connectivity/online_check.h"
 #include "core/settings.h"
-#include "mail/lazy_mail_submitter.h"
+#include "mail/lazy_mail_module.h"
 #include "notice/companion_notice.h"
 #include "platform/qsettings_store.h"
 #include "platform/qt_desktop.h"
-#include "platform/system_random.h"
+#include "platform/random_source.h"
 
 #include <QApplication>
 #include <QStandardPaths>

@@ -3,6 +3,7 @@
 #include "app/input_hold.h"
 #include "connectivity/online_check.h"
 #include "core/error_report.h"
+#include "core/procedure.h"
 #include "core/settings.h"
 #include "core/shared.h"
 #include "dispatch/delivery_check.h"

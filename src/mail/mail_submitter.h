@@ -1,5 +1,7 @@
 #pragma once
 
+#include "mail/mail_options.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -47,21 +49,6 @@ struct SubmitResult {
     QString triedPorts;           // for an unreachable server: "465", or "465 or 587"
     QString messageId;            // of an accepted message, without the angle brackets
     bool succeeded() const { return failure == MailFailure::None; }
-};
-
-// Where and how the mail layer connects.
-struct MailOptions {
-    QString host = QStringLiteral("smtp.gmail.com"); // the name the certificate must carry
-    quint16 port = 465;
-    QString connectAddress;  // empty: the host; tests aim at a local server under the host's name
-    quint16 connectPort = 0; // 0: the port
-    // Where to try with STARTTLS when the port refuses or never answers; 0: nowhere.
-    quint16 fallbackPort = 587;
-    quint16 fallbackConnectPort = 0; // 0: the fallback port
-    QString caFile;                  // empty: the system's CA store
-    int connectTimeoutMs = 30000;    // connection, TLS and greeting
-    int stallMs = 60000;             // no byte in either direction for this long ends the send
-    int deadlineMs = 180000;         // a whole send never takes longer
 };
 
 class MailSubmitter {

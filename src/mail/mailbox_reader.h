@@ -1,7 +1,7 @@
 #pragma once
 
 #include "mail/bounce_report.h"
-#include "mail/mail_submitter.h"
+#include "mail/mail_options.h"
 
 #include <QByteArrayList>
 #include <QDate>
@@ -31,17 +31,5 @@ class MailboxReader {
     virtual MailboxResult readBounces(const QString& user, const QString& password,
                                       const QDate& since) = 0;
 };
-
-// Where and how long: imap.gmail.com:993, 5 s to sign in, 8 s in all.
-inline MailOptions gmailImapOptions() {
-    MailOptions options;
-    options.host = QStringLiteral("imap.gmail.com");
-    options.port = 993;
-    options.fallbackPort = 0;
-    options.connectTimeoutMs = 5000;
-    options.stallMs = 8000;
-    options.deadlineMs = 8000;
-    return options;
-}
 
 } // namespace mail

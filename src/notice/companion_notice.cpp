@@ -1,6 +1,7 @@
 #include "notice/companion_notice.h"
 
 #include "core/error_report.h"
+#include "core/procedure.h"
 #include "core/shared.h"
 #include "platform/desktop.h"
 

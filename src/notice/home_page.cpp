@@ -3,6 +3,7 @@
 #include "core/error_report.h"
 #include "platform/clock.h"
 #include "platform/desktop.h"
+#include "platform/random_source.h"
 
 namespace notice {
 

@@ -11,14 +11,6 @@ class Clock {
     int secondsSinceMidnight() const { return now().time().msecsSinceStartOfDay() / 1000; }
 };
 
-class RandomSource {
-  public:
-    virtual ~RandomSource() = default;
-    virtual void seed(quint32 value) = 0;
-    // A fraction in [0, 1).
-    virtual double fraction() = 0;
-};
-
 class SystemClock final : public Clock {
   public:
     QDateTime now() const override { return QDateTime::currentDateTime(); }

@@ -2,6 +2,7 @@
 
 #include "core/error_report.h"
 #include "core/pointer.h"
+#include "core/procedure.h"
 #include "core/shared.h"
 #include "platform/desktop.h"
 #include "recipients/carrier_table.h"

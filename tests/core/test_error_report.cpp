@@ -1,4 +1,5 @@
 #include "core/error_report.h"
+#include "core/procedure.h"
 #include "scripted_desktop.h"
 
 #include <QTest>

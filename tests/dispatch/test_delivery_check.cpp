@@ -4,7 +4,8 @@
 #include "dispatch/sent_log.h"
 #include "form_fixture.h"
 #include "local_dovecot.h"
-#include "mail/imap_bounce_reader.h"
+#include "mail/net/bounce_reader.h"
+#include "mail/net/imap_bounce_reader.h"
 #include "recipients/list_rows.h"
 
 #include "test_files.h"

@@ -1,7 +1,7 @@
 // Bounces from anyone: reading never fails, and the record made from what they say keeps
 // the log's shape: printable lines, the heading first, nothing that starts a new record.
 #include "dispatch/delivery_records.h"
-#include "mail/bounce_report.h"
+#include "mail/net/bounce_reader.h"
 
 #include <cstdlib>
 

@@ -1,7 +1,7 @@
 // Bounces as Gmail and carriers write them (fixtures in bounces/), and the log records
 // made from them.
 #include "dispatch/delivery_records.h"
-#include "mail/bounce_report.h"
+#include "mail/net/bounce_reader.h"
 
 #include "test_files.h"
 

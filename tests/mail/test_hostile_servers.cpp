@@ -2,8 +2,8 @@
 // a test CA as a company's TLS proxy would be: every stream ends at its bound, as the
 // failure it is, without the memory growing with what the server sends.
 #include "local_smtp_server.h"
-#include "mail/imap_bounce_reader.h"
-#include "mail/smtp_mail_submitter.h"
+#include "mail/net/imap_bounce_reader.h"
+#include "mail/net/smtp_mail_submitter.h"
 #include "process_memory.h"
 
 #include <QElapsedTimer>

@@ -3,8 +3,8 @@
 #include "dispatch/messages.h"
 #include "form_fixture.h"
 #include "local_smtp_server.h"
-#include "mail/lazy_mail_submitter.h"
-#include "mail/smtp_mail_submitter.h"
+#include "mail/lazy_mail_module.h"
+#include "mail/net/smtp_mail_submitter.h"
 #include "recipients/list_rows.h"
 #include "test_files.h"
 

@@ -3,6 +3,7 @@
 #include "mail/mail_submitter.h"
 #include "platform/clock.h"
 #include "platform/desktop.h"
+#include "platform/random_source.h"
 #include "platform/settings_store.h"
 
 #include <QList>

@@ -1,7 +1,8 @@
-#include "mail/imap_bounce_reader.h"
+#include "mail/net/imap_bounce_reader.h"
 
 #include "mail/imap_protocol.h"
-#include "mail/tls_connection.h"
+#include "mail/net/bounce_reader.h"
+#include "mail/net/tls_connection.h"
 
 namespace mail {
 

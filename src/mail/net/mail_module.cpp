@@ -1,7 +1,7 @@
 // The mail module: Qt Network and the TLS library, loaded by the program on the first send.
-#include "mail/imap_bounce_reader.h"
-#include "mail/lazy_mail_submitter.h"
-#include "mail/smtp_mail_submitter.h"
+#include "mail/lazy_mail_module.h"
+#include "mail/net/imap_bounce_reader.h"
+#include "mail/net/smtp_mail_submitter.h"
 
 extern "C" Q_DECL_EXPORT mail::MailSubmitter*
 parlivo_create_mail_submitter(const mail::MailOptions* options, const platform::Clock* clock) {

@@ -1,4 +1,4 @@
-#include "mail/lazy_mail_submitter.h"
+#include "mail/lazy_mail_module.h"
 
 namespace mail {
 

@@ -1,10 +1,10 @@
-#include "mail/smtp_mail_submitter.h"
+#include "mail/net/smtp_mail_submitter.h"
 
 #include <QElapsedTimer>
 
 #include "mail/mime_message.h"
+#include "mail/net/tls_connection.h"
 #include "mail/smtp_protocol.h"
-#include "mail/tls_connection.h"
 
 #include <QRandomGenerator>
 

@@ -1,4 +1,4 @@
-#include "mail/bounce_report.h"
+#include "mail/net/bounce_reader.h"
 
 #include <QRegularExpression>
 #include <mutex>

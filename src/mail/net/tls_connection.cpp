@@ -1,4 +1,4 @@
-#include "mail/tls_connection.h"
+#include "mail/net/tls_connection.h"
 
 #include <QEventLoop>
 #include <QSslConfiguration>

@@ -1,10 +1,16 @@
 #pragma once
 
-#include "platform/clock.h"
-
 #include <QRandomGenerator>
 
 namespace platform {
+
+class RandomSource {
+  public:
+    virtual ~RandomSource() = default;
+    virtual void seed(quint32 value) = 0;
+    // A fraction in [0, 1).
+    virtual double fraction() = 0;
+};
 
 class SystemRandom final : public RandomSource {
   public:
