@@ -1,10 +1,10 @@
 // The recipient lists at their largest: loading a 32767-line phone file against inserting
 // the same strings into a bare tree widget, and how ticking, counting and removing grow
 // from 8k to 32k rows.
+#include "app/list_views.h"
 #include "bench_util.h"
 #include "core/pointer.h"
 #include "recipients/list_commands.h"
-#include "recipients/list_rows.h"
 #include "scripted_desktop.h"
 
 #include <QApplication>
@@ -19,6 +19,13 @@ QStringList numbers(int count) {
     rows.reserve(count);
     for (int i = 0; i < count; ++i)
         rows << QStringLiteral("555%1").arg(i, 7, 10, QLatin1Char('0'));
+    return rows;
+}
+
+QList<recipients::CarrierRow> carrierRows(int count) {
+    QList<recipients::CarrierRow> rows;
+    for (const QString& number : numbers(count))
+        rows.append({number, false});
     return rows;
 }
 
@@ -38,9 +45,7 @@ struct Lists {
         carriers = new QTreeWidget(&window);
         window.show();
     }
-    recipients::ListControls controls() {
-        return {desktop, QStringLiteral("Parlivo"), pointer, phones, carriers};
-    }
+    recipients::ListContext context() { return {desktop, QStringLiteral("Parlivo"), pointer}; }
     QWidget window;
     ScriptedDesktop desktop;
     core::WindowPointer pointer;
@@ -76,7 +81,9 @@ int main(int argc, char* argv[]) {
         const auto [ours, baseline] = alternatingMedians(
             21,
             [&] {
-                recipients::LoadListFromFile(lists.controls(), lists.phones, path);
+                recipients::ListEdit edit;
+                recipients::LoadListFromFile(lists.context(), edit, 0, path);
+                app::applyEdit(lists.phones, edit, false);
                 QApplication::processEvents();
             },
             [&] {
@@ -96,24 +103,36 @@ int main(int argc, char* argv[]) {
 
     growth("Select All Carriers", [&](int count) {
         Lists lists;
-        recipients::appendCarriers(lists.carriers, numbers(count));
+        app::appendCarriers(lists.carriers, carrierRows(count));
+        const auto tickAll = [&](bool ticked) {
+            const qsizetype rows = lists.carriers->topLevelItemCount();
+            app::applyEdit(lists.carriers,
+                           ticked ? recipients::selectAllCarriers(lists.context(), rows)
+                                  : recipients::unselectAllCarriers(lists.context(), rows),
+                           true);
+        };
         return medianMs(
-            15, [&] { recipients::selectAllCarriers(lists.controls()); },
-            [&] { recipients::unselectAllCarriers(lists.controls()); });
+            15, [&] { tickAll(true); }, [&] { tickAll(false); });
     });
     growth("count ticked carriers", [&](int count) {
         Lists lists;
-        recipients::appendCarriers(lists.carriers, numbers(count));
-        recipients::selectAllCarriers(lists.controls());
-        return medianMs(21, [&] { recipients::CountCheckedCarriers(lists.carriers); });
+        QList<recipients::CarrierRow> rows = carrierRows(count);
+        for (recipients::CarrierRow& row : rows)
+            row.ticked = true;
+        app::appendCarriers(lists.carriers, rows);
+        return medianMs(
+            21, [&] { recipients::CountCheckedCarriers(app::carrierRows(lists.carriers)); });
     });
     growth("remove one row by double click", [&](int count) {
         Lists lists;
-        recipients::appendRows(lists.phones, numbers(count));
+        app::appendRows(lists.phones, numbers(count));
         return medianMs(
             21,
             [&] {
-                recipients::removeSelectedRow(lists.controls(), lists.phones);
+                app::applyEdit(
+                    lists.phones,
+                    recipients::removeSelectedRow(lists.context(), app::listState(lists.phones)),
+                    false);
                 QApplication::processEvents();
             },
             [&] {

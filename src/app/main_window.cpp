@@ -1,21 +1,22 @@
 #include "app/main_window.h"
 
 #include "app/input_hold.h"
+#include "app/list_views.h"
 #include "connectivity/online_check.h"
 #include "core/error_report.h"
 #include "core/procedure.h"
 #include "core/settings.h"
 #include "core/shared.h"
 #include "dispatch/delivery_check.h"
+#include "dispatch/help_command.h"
+#include "dispatch/log_view.h"
 #include "dispatch/send_command.h"
 #include "dispatch/sent_log.h"
 #include "notice/companion_notice.h"
 #include "notice/home_page.h"
 #include "platform/desktop.h"
 #include "platform/settings_store.h"
-#include "recipients/carrier_table.h"
 #include "recipients/list_commands.h"
-#include "recipients/list_rows.h"
 #include "recipients/summary.h"
 
 #include <QApplication>
@@ -271,44 +272,14 @@ void Form1::restoreCarrierList(core::Procedure& p) {
     QString ticks;
     p.step(146, [&] { carriers = services_.settings.read(core::settings::kCarriers, QString()); });
     p.step(148, [&] { ticks = services_.settings.read(core::settings::kCarrierTicks, QString()); });
-    if (p.opensBlock(150, [&] { return carriers.isEmpty(); })) {
-        int line = 152;
-        for (const QString& carrier : recipients::defaultCarriers()) {
-            p.step(line, [&] { recipients::appendCarrier(ListView2, carrier, false); });
-            line += 2;
-        }
-        return;
-    }
-    QStringList pieces;
-    QStringList tickPieces;
-    p.step(166, [&] { pieces = core::settings::storedPieces(carriers); });
-    p.step(168, [&] { tickPieces = core::settings::storedPieces(ticks); });
-    const qsizetype n = pieces.size() - 1;
-    const qsizetype m = tickPieces.size() - 1;
-    qsizetype last = -1;
-    p.step(170, [&] { last = core::toInteger(n); });
+    const QList<recipients::CarrierRow> rows = recipients::restoredCarriers(p, carriers, ticks);
     ListView2->setUpdatesEnabled(false);
-    for (qsizetype i = 0; i <= last; ++i) {
-        if (p.skipsAhead(172, [&] { return pieces[i].isEmpty(); }))
-            continue;
-        QTreeWidgetItem* row = nullptr;
-        p.step(174, [&] {
-            recipients::appendCarrier(ListView2, pieces[i], false);
-            row = ListView2->topLevelItem(ListView2->topLevelItemCount() - 1);
-        });
-        if (p.skipsAhead(176, [&] { return n != m; }))
-            continue;
-        p.step(178, [&] {
-            const bool ticked = core::settings::tickFromText(tickPieces[i]);
-            if (row)
-                row->setCheckState(0, ticked ? Qt::Checked : Qt::Unchecked);
-        });
-    }
+    appendCarriers(ListView2, rows);
     ListView2->setUpdatesEnabled(true);
 }
 
 void Form1::Form_QueryUnload() {
-    const auto rows = recipients::carrierRows(ListView2);
+    const auto rows = carrierRows(ListView2);
     storeSetting(core::settings::kCarriers, core::settings::carrierListString(rows));
     storeSetting(core::settings::kCarrierTicks, core::settings::tickListString(rows));
     services_.desktop.processEvents();
@@ -378,27 +349,38 @@ void Form1::Text5_Change() {
     lblLabels[5]->setText(recipients::charactersLeftText(Text5->toPlainText().size()));
 }
 
-recipients::ListControls Form1::listControls() {
-    return {services_.desktop, applicationTitle_, pointer_, ListView1, ListView2};
+recipients::ListContext Form1::listContext() {
+    return {services_.desktop, applicationTitle_, pointer_};
 }
 
-dispatch::DispatchControls Form1::dispatchControls() {
+dispatch::DispatchContext Form1::dispatchContext() {
     return {services_.desktop,
             services_.mail,
             services_.clock,
             applicationTitle_,
             pointer_,
-            ListView1,
-            ListView2,
-            Text3->text(),
-            Text2->text(),
-            Text4->text(),
-            Text5->toPlainText(),
             services_.programFolder,
             dispatch::sentLogPath(services_.programFolder, services_.dataFolder),
             services_.dataFolder + QLatin1Char('/') + dispatch::kPendingFileName,
             services_.mailbox,
             deliveryMemory_.get()};
+}
+
+dispatch::Login Form1::login() const {
+    return {Text3->text(), Text2->text()};
+}
+
+dispatch::OutgoingText Form1::outgoingText() const {
+    return {rowTexts(ListView1), carrierRows(ListView2), login(), Text4->text(),
+            Text5->toPlainText()};
+}
+
+void Form1::editPhones(const recipients::ListEdit& edit) {
+    applyEdit(ListView1, edit, false);
+}
+
+void Form1::editCarriers(const recipients::ListEdit& edit) {
+    applyEdit(ListView2, edit, true);
 }
 
 void Form1::whileHoldingInput(const std::function<void()>& procedure) {
@@ -415,49 +397,49 @@ void Form1::whileHoldingInput(const std::function<void()>& procedure) {
 }
 
 void Form1::PushButton1_Click() {
-    whileHoldingInput([this] { dispatch::sendMessage(dispatchControls()); });
+    whileHoldingInput([this] { dispatch::sendMessage(dispatchContext(), outgoingText()); });
 }
 void Form1::PushButton2_Click() {
-    whileHoldingInput([this] { dispatch::viewLog(dispatchControls()); });
+    whileHoldingInput([this] { dispatch::viewLog(dispatchContext(), login()); });
 }
 void Form1::PushButton3_Click() {
-    recipients::loadNumbersFromFiles(listControls());
+    editPhones(recipients::loadNumbersFromFiles(listContext(), ListView1->topLevelItemCount()));
 }
 void Form1::PushButton4_Click() {
-    recipients::clearCarrierList(listControls());
+    editCarriers(recipients::clearCarrierList(listContext()));
 }
 void Form1::PushButton5_Click() {
-    recipients::addNumber(listControls());
+    editPhones(recipients::addNumber(listContext()));
 }
 void Form1::PushButton6_Click() {
-    recipients::addCarrier(listControls());
+    editCarriers(recipients::addCarrier(listContext()));
 }
 void Form1::PushButton7_Click() {
-    recipients::deleteCarrier(listControls());
+    editCarriers(recipients::deleteCarrier(listContext(), listState(ListView2)));
 }
 void Form1::PushButton8_Click() {
-    dispatch::showHelp(dispatchControls());
+    dispatch::showHelp(dispatchContext());
 }
 void Form1::PushButton9_Click() {
-    recipients::selectAllCarriers(listControls());
+    editCarriers(recipients::selectAllCarriers(listContext(), ListView2->topLevelItemCount()));
 }
 void Form1::PushButton10_Click() {
-    recipients::unselectAllCarriers(listControls());
+    editCarriers(recipients::unselectAllCarriers(listContext(), ListView2->topLevelItemCount()));
 }
 void Form1::PushButton11_Click() {
-    recipients::clearPhoneList(listControls());
+    editPhones(recipients::clearPhoneList(listContext()));
 }
 void Form1::PushButton12_Click() {
-    recipients::loadDefaultCarriers(listControls());
+    editCarriers(recipients::loadDefaultCarriers(listContext()));
 }
 void Form1::PushButton13_Click() {
-    recipients::loadSampleNumbers(listControls());
+    editPhones(recipients::loadSampleNumbers(listContext()));
 }
 void Form1::ListView1_DblClick() {
-    recipients::removeSelectedRow(listControls(), ListView1);
+    editPhones(recipients::removeSelectedRow(listContext(), listState(ListView1)));
 }
 void Form1::ListView2_DblClick() {
-    recipients::removeSelectedRow(listControls(), ListView2);
+    editCarriers(recipients::removeSelectedRow(listContext(), listState(ListView2)));
 }
 
 } // namespace app

@@ -34,11 +34,14 @@ namespace notice {
 class Form2;
 }
 namespace recipients {
-struct ListControls;
-}
+struct ListContext;
+struct ListEdit;
+} // namespace recipients
 namespace dispatch {
-struct DispatchControls;
+struct DispatchContext;
 struct DeliveryCheckMemory;
+struct Login;
+struct OutgoingText;
 } // namespace dispatch
 
 namespace app {
@@ -133,8 +136,14 @@ class Form1 final : public QWidget {
     // Runs a procedure that may wait on the network with the windows alive but holding
     // input; a close asked for meanwhile comes after it.
     void whileHoldingInput(const std::function<void()>& procedure);
-    recipients::ListControls listControls();
-    dispatch::DispatchControls dispatchControls();
+    recipients::ListContext listContext();
+    dispatch::DispatchContext dispatchContext();
+    // What the subsystems are handed: the widgets' contents as plain values.
+    dispatch::Login login() const;
+    dispatch::OutgoingText outgoingText() const;
+    // What they hand back: the edit a list command makes.
+    void editPhones(const recipients::ListEdit& edit);
+    void editCarriers(const recipients::ListEdit& edit);
 
     Services services_;
     QString applicationTitle_;

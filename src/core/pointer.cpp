@@ -9,6 +9,8 @@ namespace core {
 
 void WindowPointer::setStyle(int style) {
     style_ = style;
+    if (!window_) // a procedure run with no window keeps only the style
+        return;
     if (style == kBusyPointer)
         window_->setCursor(Qt::WaitCursor);
     else if (style == kHandPointer && hand_)

@@ -11,7 +11,7 @@ namespace core {
 enum PointerStyle : int { kDefaultPointer = 0, kBusyPointer = 11, kHandPointer = 99 };
 
 // The pointer style of a whole window: the arrow, the busy cursor, or the hand cursor
-// when one was loaded (the arrow when none was).
+// when one was loaded (the arrow when none was). With no window, only the style is kept.
 class WindowPointer {
   public:
     explicit WindowPointer(QWidget* window) : window_(window) {}

@@ -134,6 +134,21 @@ QList<PendingSend> loadPendingSends(const QString& path, QString* keptAs) {
     return keptAs->isEmpty() ? QList<PendingSend>() : sends;
 }
 
+RecentSubmissions recentSubmissions(const QList<PendingSend>& sends, const QDateTime& nowUtc) {
+    RecentSubmissions recent;
+    QDateTime oldest;
+    for (const PendingSend& send : sends) {
+        if (send.sentUtc.secsTo(nowUtc) >= 24 * 3600)
+            continue;
+        recent.recipients += send.addresses.size();
+        if (!oldest.isValid() || send.sentUtc < oldest)
+            oldest = send.sentUtc;
+    }
+    if (oldest.isValid())
+        recent.windowFreesUtc = oldest.addDays(1);
+    return recent;
+}
+
 QString pendingKeptAsideMessage(const QString& keptAs) {
     return QStringLiteral("Parlivo could not read all of its list of sends awaiting a delivery "
                           "report. The list was kept as it was, as %1; the sends it still "

@@ -35,6 +35,14 @@ QList<PendingSend> readPendingSends(const QByteArray& text, qsizetype* unreadabl
 // is moved aside under a name of its own, never overwritten, and `keptAs` says where, so
 // that the next save loses nothing.
 QList<PendingSend> loadPendingSends(const QString& path, QString* keptAs = nullptr);
+// The recipients the sends submitted in the 24 hours before `nowUtc`, and when the oldest of
+// those sends leaves that window (invalid when there were none).
+struct RecentSubmissions {
+    qsizetype recipients = 0;
+    QDateTime windowFreesUtc;
+};
+RecentSubmissions recentSubmissions(const QList<PendingSend>& sends, const QDateTime& nowUtc);
+
 // What the user is told once when the file was kept aside.
 QString pendingKeptAsideMessage(const QString& keptAs);
 bool savePendingSends(const QString& path, const QList<PendingSend>& sends);

@@ -1,5 +1,9 @@
 #include "dispatch/recipient_expansion.h"
 
+#include "core/error_report.h"
+#include "dispatch/messages.h"
+#include "recipients/summary.h"
+
 namespace dispatch {
 
 Expansion expandRecipients(const QStringList& phones, const QStringList& tickedDomains) {
@@ -31,6 +35,16 @@ Expansion expandRecipients(const QStringList& phones, const QStringList& tickedD
         result.phones.chop(1);
     }
     return result;
+}
+
+QString recipientSummary(const OutgoingText& text) {
+    return recipients::recipientSummaryText(core::toInteger(text.phones.size()), 0,
+                                            recipients::CountCheckedCarriers(text.carriers));
+}
+
+QString allowedRecipientSummary(const OutgoingText& text) {
+    return recipients::recipientSummaryText(1, kRecipientLimit,
+                                            recipients::CountCheckedCarriers(text.carriers));
 }
 
 } // namespace dispatch

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "dispatch/dispatch_context.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -14,5 +16,10 @@ struct Expansion {
 // lose their final comma only when the recipient string is not empty, so with no domain
 // the phone string keeps its trailing comma. Linear in the length of the result.
 Expansion expandRecipients(const QStringList& phones, const QStringList& tickedDomains);
+
+// "<n> phones at <m> carriers" of the text's lists, and the same for the most recipients one
+// message takes (the recipient-limit question and the too-many-recipients box).
+QString recipientSummary(const OutgoingText& text);
+QString allowedRecipientSummary(const OutgoingText& text);
 
 } // namespace dispatch

@@ -6,84 +6,93 @@
 #include "core/shared.h"
 #include "platform/desktop.h"
 #include "recipients/carrier_table.h"
-#include "recipients/list_rows.h"
 #include "recipients/phone_rules.h"
 
 #include <QFile>
-#include <QTreeWidget>
 
 namespace recipients {
 
 using core::Procedure;
 
 namespace {
-Procedure procedure(const ListControls& controls, const char* name) {
-    return Procedure(controls.desktop, core::qualifiedName("Form1", name));
+Procedure procedure(const ListContext& context, const char* name) {
+    return Procedure(context.desktop, core::qualifiedName("Form1", name));
 }
 
-// Ticks or unticks every row, with one repaint for the whole list.
-void setAllTicks(Procedure& p, QTreeWidget* list, bool ticked) {
+// Ticks or unticks every row; a list too long to count is left as it is.
+ListEdit setAllTicks(Procedure& p, qsizetype rows, bool ticked) {
     qint16 count = 0;
-    p.step(100, [&] { count = core::toInteger(rowCount(list)); });
-    list->setUpdatesEnabled(false);
-    for (int position = 1; position <= count; ++position) // an int: 32767 rows must not wrap
-        p.step(102, [&] { setTicked(list, position, ticked); });
-    list->setUpdatesEnabled(true);
+    p.step(100, [&] { count = core::toInteger(rows); });
+    ListEdit edit;
+    if (count > 0)
+        edit.allTicked = ticked;
+    return edit;
+}
+
+ListEdit cleared() {
+    ListEdit edit;
+    edit.clear = true;
+    return edit;
 }
 } // namespace
 
-void addNumber(const ListControls& controls) {
-    auto p = procedure(controls, "PushButton5_Click");
+ListEdit addNumber(const ListContext& context) {
+    auto p = procedure(context, "PushButton5_Click");
     QString typed;
     p.step(106, [&] {
-        typed = controls.desktop.inputBox(QStringLiteral("Enter phone number to add: "),
-                                          controls.applicationTitle);
+        typed = context.desktop.inputBox(QStringLiteral("Enter phone number to add: "),
+                                         context.applicationTitle);
     });
     if (p.skipsAhead(108, [&] { return typed.isEmpty(); }))
-        return;
+        return {};
     // Only blanks and hyphens would make an empty row that no send can use.
     const QString cleaned = cleanPhoneNumber(typed);
     if (cleaned.isEmpty())
-        return;
-    p.step(110, [&] { appendRows(controls.phoneList, {cleaned}); });
+        return {};
+    ListEdit edit;
+    p.step(110, [&] { edit.appended << cleaned; });
+    return edit;
 }
 
-void loadNumbersFromFiles(const ListControls& controls) {
-    auto p = procedure(controls, "PushButton3_Click");
+ListEdit loadNumbersFromFiles(const ListContext& context, qsizetype rows) {
+    auto p = procedure(context, "PushButton3_Click");
     QStringList chosen;
     p.step(114, [&] {
-        chosen = controls.desktop.openFileNames(
+        chosen = context.desktop.openFileNames(
             QStringLiteral("Load List(s) - Hold Ctrl to select multiple list files"),
             QStringLiteral("Text Files (*.txt)|*.txt|All Files (*.*)|*.*|"));
     });
-    p.step(118, [&] { controls.pointer.setStyle(core::kBusyPointer); });
+    ListEdit edit;
+    p.step(118, [&] { context.pointer.setStyle(core::kBusyPointer); });
     if (p.opensBlock(120, [&] { return chosen.size() == 1; })) {
-        p.step(124, [&] { LoadListFromFile(controls, controls.phoneList, chosen.value(0)); });
+        p.step(124, [&] { LoadListFromFile(context, edit, rows, chosen.value(0)); });
     } else if (p.opensBlock(126, [&] { return chosen.size() >= 2; })) {
         for (const QString& path : std::as_const(chosen)) {
             bool loaded = false;
             p.step(138, [&] {
-                LoadListFromFile(controls, controls.phoneList, path);
+                LoadListFromFile(context, edit, rows, path);
                 loaded = true;
             });
-            if (!loaded && rowCount(controls.phoneList) >= kLongestList)
+            if (!loaded && rows + edit.appended.size() >= kLongestList)
                 break; // the list is full and the user was told; more files change nothing
         }
     }
-    p.step(142, [&] { controls.pointer.setStyle(core::kDefaultPointer); });
+    p.step(142, [&] { context.pointer.setStyle(core::kDefaultPointer); });
+    return edit;
 }
 
-void LoadListFromFile(const ListControls& controls, QTreeWidget* list, const QString& path) {
+void LoadListFromFile(const ListContext& context, ListEdit& edit, qsizetype rows,
+                      const QString& path) {
     if (!core::FileExists(path)) {
-        controls.desktop.messageBox(QStringLiteral("File not found"), platform::Buttons::Ok,
-                                    platform::Icon::None, controls.applicationTitle);
+        context.desktop.messageBox(QStringLiteral("File not found"), platform::Buttons::Ok,
+                                   platform::Icon::None, context.applicationTitle);
         return;
     }
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         throw core::Failure(core::failure_number::PathFileAccess);
     constexpr qint64 kChunk = 1 << 20;
-    PhoneFileReader reader(kLongestList - rowCount(list));
+    PhoneFileReader reader(kLongestList - rows - edit.appended.size());
     while (!reader.overflowed()) {
         const QByteArray chunk = file.read(kChunk);
         if (file.error() != QFileDevice::NoError)
@@ -94,84 +103,139 @@ void LoadListFromFile(const ListControls& controls, QTreeWidget* list, const QSt
     }
     reader.finish();
     file.close();
-    appendRows(list, reader.rows());
+    if (edit.appended.isEmpty())
+        edit.appended = reader.rows();
+    else
+        edit.appended += reader.rows();
     if (reader.overflowed()) // rows past the 16-bit limit are not added
         throw core::Failure(core::failure_number::Overflow);
 }
 
-void loadSampleNumbers(const ListControls& controls) {
-    auto p = procedure(controls, "PushButton13_Click");
-    p.step(100, [&] { appendRows(controls.phoneList, {kFirstSampleNumber}); });
-    p.step(102, [&] { appendRows(controls.phoneList, {kSecondSampleNumber}); });
+ListEdit loadSampleNumbers(const ListContext& context) {
+    auto p = procedure(context, "PushButton13_Click");
+    ListEdit edit;
+    p.step(100, [&] { edit.appended << kFirstSampleNumber; });
+    p.step(102, [&] { edit.appended << kSecondSampleNumber; });
+    return edit;
 }
 
-void clearPhoneList(const ListControls& controls) {
-    auto p = procedure(controls, "PushButton11_Click");
-    p.step(100, [&] { controls.phoneList->clear(); });
+ListEdit clearPhoneList(const ListContext& context) {
+    auto p = procedure(context, "PushButton11_Click");
+    ListEdit edit;
+    p.step(100, [&] { edit = cleared(); });
+    return edit;
 }
 
-void addCarrier(const ListControls& controls) {
-    auto p = procedure(controls, "PushButton6_Click");
+ListEdit addCarrier(const ListContext& context) {
+    auto p = procedure(context, "PushButton6_Click");
     QString typed;
     p.step(100, [&] {
-        typed = controls.desktop.inputBox(QStringLiteral("Enter a carrier:"),
-                                          controls.applicationTitle);
+        typed =
+            context.desktop.inputBox(QStringLiteral("Enter a carrier:"), context.applicationTitle);
     });
     if (p.skipsAhead(102, [&] { return typed.trimmed().isEmpty(); }))
-        return;
+        return {};
     if (p.skipsAhead(104, [&] { return !typed.contains(QLatin1Char('.')); }))
-        return;
+        return {};
     // "^" separates the carriers in the stored list: a row holding one would come back split.
     if (typed.contains(QLatin1Char('^')))
-        return;
-    p.step(106, [&] { appendCarrier(controls.carrierList, typed, false); });
-    p.step(108, [&] { setTicked(controls.carrierList, rowCount(controls.carrierList), true); });
+        return {};
+    ListEdit edit;
+    p.step(106, [&] { edit.appended << typed; });
+    p.step(108, [&] { edit.appendedTicked = true; });
+    return edit;
 }
 
-void deleteCarrier(const ListControls& controls) {
-    auto p = procedure(controls, "PushButton7_Click");
-    QTreeWidget* list = controls.carrierList;
-    if (p.skipsAhead(100, [&] { return rowCount(list) == 0 || !hasSelection(list); }))
-        return;
-    p.step(102, [&] { removeRow(list, selectedPosition(list)); });
+ListEdit deleteCarrier(const ListContext& context, ListState carriers) {
+    auto p = procedure(context, "PushButton7_Click");
+    if (p.skipsAhead(100, [&] { return carriers.rows == 0 || carriers.selected == 0; }))
+        return {};
+    ListEdit edit;
+    p.step(102, [&] { edit.removedPosition = carriers.selected; });
+    return edit;
 }
 
-void clearCarrierList(const ListControls& controls) {
-    auto p = procedure(controls, "PushButton4_Click");
+ListEdit clearCarrierList(const ListContext& context) {
+    auto p = procedure(context, "PushButton4_Click");
     platform::Answer answer = platform::Answer::No;
     p.step(100, [&] {
-        answer = controls.desktop.messageBox(
+        answer = context.desktop.messageBox(
             QStringLiteral("Are you sure you want to clear this list?"), platform::Buttons::YesNo,
-            platform::Icon::None, controls.applicationTitle);
+            platform::Icon::None, context.applicationTitle);
     });
+    ListEdit edit;
     if (p.opensBlock(102, [&] { return answer == platform::Answer::Yes; }))
-        p.step(104, [&] { controls.carrierList->clear(); });
+        p.step(104, [&] { edit = cleared(); });
+    return edit;
 }
 
-void selectAllCarriers(const ListControls& controls) {
-    auto p = procedure(controls, "PushButton9_Click");
-    setAllTicks(p, controls.carrierList, true);
+ListEdit selectAllCarriers(const ListContext& context, qsizetype rows) {
+    auto p = procedure(context, "PushButton9_Click");
+    return setAllTicks(p, rows, true);
 }
 
-void unselectAllCarriers(const ListControls& controls) {
-    auto p = procedure(controls, "PushButton10_Click");
-    setAllTicks(p, controls.carrierList, false);
+ListEdit unselectAllCarriers(const ListContext& context, qsizetype rows) {
+    auto p = procedure(context, "PushButton10_Click");
+    return setAllTicks(p, rows, false);
 }
 
-void loadDefaultCarriers(const ListControls& controls) {
-    auto p = procedure(controls, "PushButton12_Click");
-    int line = 100;
+void appendDefaultCarriers(Procedure& p, int firstLine, QStringList& rows) {
+    int line = firstLine;
     for (const QString& carrier : defaultCarriers()) {
-        p.step(line, [&] { appendCarrier(controls.carrierList, carrier, false); });
+        p.step(line, [&] { rows << carrier; });
         line += 2;
     }
 }
 
-void removeSelectedRow(const ListControls& controls, QTreeWidget* list) {
-    if (controls.pointer.style() == core::kBusyPointer)
-        return;
-    if (rowCount(list) > 0 && hasSelection(list))
-        removeRow(list, selectedPosition(list));
+ListEdit loadDefaultCarriers(const ListContext& context) {
+    auto p = procedure(context, "PushButton12_Click");
+    ListEdit edit;
+    appendDefaultCarriers(p, 100, edit.appended);
+    return edit;
+}
+
+ListEdit removeSelectedRow(const ListContext& context, ListState list) {
+    if (context.pointer.style() == core::kBusyPointer || list.rows == 0 || list.selected == 0)
+        return {};
+    ListEdit edit;
+    edit.removedPosition = list.selected;
+    return edit;
+}
+
+QList<CarrierRow> restoredCarriers(Procedure& p, const QString& carriers, const QString& ticks) {
+    QList<CarrierRow> rows;
+    if (p.opensBlock(150, [&] { return carriers.isEmpty(); })) {
+        QStringList defaults;
+        appendDefaultCarriers(p, 152, defaults);
+        for (const QString& carrier : std::as_const(defaults))
+            rows.append({carrier, false});
+        return rows;
+    }
+    QStringList pieces;
+    QStringList tickPieces;
+    p.step(166, [&] { pieces = core::settings::storedPieces(carriers); });
+    p.step(168, [&] { tickPieces = core::settings::storedPieces(ticks); });
+    const qsizetype n = pieces.size() - 1;
+    const qsizetype m = tickPieces.size() - 1;
+    qsizetype last = -1;
+    p.step(170, [&] { last = core::toInteger(n); });
+    for (qsizetype i = 0; i <= last; ++i) {
+        if (p.skipsAhead(172, [&] { return pieces[i].isEmpty(); }))
+            continue;
+        bool appended = false;
+        p.step(174, [&] {
+            rows.append({pieces[i], false});
+            appended = true;
+        });
+        if (p.skipsAhead(176, [&] { return n != m; }))
+            continue;
+        p.step(178, [&] {
+            const bool ticked = core::settings::tickFromText(tickPieces[i]);
+            if (appended)
+                rows.last().ticked = ticked;
+        });
+    }
+    return rows;
 }
 
 } // namespace recipients

@@ -1,44 +1,55 @@
 #pragma once
 
+#include "recipients/lists.h"
+
 #include <QString>
 
-class QTreeWidget;
-
 namespace core {
+class Procedure;
 class WindowPointer;
-}
+} // namespace core
 namespace platform {
 class Desktop;
 }
 
 namespace recipients {
 
-// What the list procedures of the main window work on.
-struct ListControls {
+// What the list procedures of the main window talk to. The lists themselves stay with the
+// window: a command is told how many rows a list has and which is selected, and hands back
+// the edit the window makes.
+struct ListContext {
     platform::Desktop& desktop;
     QString applicationTitle;
     core::WindowPointer& pointer;
-    QTreeWidget* phoneList;   // one column, no tick boxes
-    QTreeWidget* carrierList; // one column, a tick box on each row
 };
 
 // Phone list
-void addNumber(const ListControls& controls);            // "Add Number"
-void loadNumbersFromFiles(const ListControls& controls); // "Load Number/s From File"
-void loadSampleNumbers(const ListControls& controls);    // "Load Sample/Example Numbers"
-void clearPhoneList(const ListControls& controls);       // "Clear List" under the phones
-// Appends one row per line of the file; "File not found" when it does not exist.
-void LoadListFromFile(const ListControls& controls, QTreeWidget* list, const QString& path);
+ListEdit addNumber(const ListContext& context);                            // "Add Number"
+ListEdit loadNumbersFromFiles(const ListContext& context, qsizetype rows); // "Load Number/s..."
+ListEdit loadSampleNumbers(const ListContext& context); // "Load Sample/Example..."
+ListEdit clearPhoneList(const ListContext& context);    // "Clear List" (phones)
+// Appends to `edit` one row per line of the file, up to the list's 32767 rows with the `rows`
+// it holds; "File not found" when the file does not exist, Overflow past the limit.
+void LoadListFromFile(const ListContext& context, ListEdit& edit, qsizetype rows,
+                      const QString& path);
 
 // Carrier list
-void addCarrier(const ListControls& controls);          // "Add Carrier"
-void deleteCarrier(const ListControls& controls);       // "Delete Carrier"
-void clearCarrierList(const ListControls& controls);    // "Clear List" under the carriers
-void selectAllCarriers(const ListControls& controls);   // "Select All Carriers"
-void unselectAllCarriers(const ListControls& controls); // "Unselect All Carriers"
-void loadDefaultCarriers(const ListControls& controls); // "Load Default Carriers"
+ListEdit addCarrier(const ListContext& context);                          // "Add Carrier"
+ListEdit deleteCarrier(const ListContext& context, ListState carriers);   // "Delete Carrier"
+ListEdit clearCarrierList(const ListContext& context);                    // "Clear List"
+ListEdit selectAllCarriers(const ListContext& context, qsizetype rows);   // "Select All..."
+ListEdit unselectAllCarriers(const ListContext& context, qsizetype rows); // "Unselect All..."
+ListEdit loadDefaultCarriers(const ListContext& context);                 // "Load Default..."
 
 // A double click on either list removes its selected row, unless the window is busy.
-void removeSelectedRow(const ListControls& controls, QTreeWidget* list);
+ListEdit removeSelectedRow(const ListContext& context, ListState list);
+
+// The default carriers appended one a statement, from `firstLine` on in steps of two.
+void appendDefaultCarriers(core::Procedure& p, int firstLine, QStringList& rows);
+
+// The carrier rows kept by the settings store: the defaults when none were kept, otherwise
+// the stored carriers with their ticks (statements 150 to 178 of the start-up).
+QList<CarrierRow> restoredCarriers(core::Procedure& p, const QString& carriers,
+                                   const QString& ticks);
 
 } // namespace recipients

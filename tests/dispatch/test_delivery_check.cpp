@@ -1,12 +1,12 @@
 // "View Log" brings the log up to date from the bounces in the user's mailbox: against a
 // private Dovecot, a scripted Gmail transcript, and servers that fail in each way.
+#include "app/list_views.h"
 #include "dispatch/delivery_check.h"
 #include "dispatch/sent_log.h"
 #include "form_fixture.h"
 #include "local_dovecot.h"
 #include "mail/net/bounce_reader.h"
 #include "mail/net/imap_bounce_reader.h"
-#include "recipients/list_rows.h"
 
 #include "test_files.h"
 #include <QElapsedTimer>
@@ -252,7 +252,7 @@ class TestDeliveryCheck : public QObject {
         ScriptedMailbox mailbox;
         open(&mailbox, {"x@y.example"});
         QFile::remove(pendingPath());
-        recipients::appendRows(form->ListView1, {"5555550100"});
+        app::appendRows(form->ListView1, {"5555550100"});
         form->PushButton9_Click(); // every default carrier ticked
         f->mail.result.messageId = "abc.def@gmail.com";
         form->PushButton1_Click();

@@ -1,10 +1,11 @@
+#include "app/list_views.h"
 #include "core/error_report.h"
+#include "dispatch/login.h"
 #include "dispatch/messages.h"
 #include "dispatch/recipient_expansion.h"
 #include "dispatch/send_command.h"
 #include "dispatch/sent_log.h"
 #include "form_fixture.h"
-#include "recipients/list_rows.h"
 #include "test_files.h"
 
 #include <QDir>
@@ -43,9 +44,9 @@ class TestSendCommand : public QObject {
     void fill(const QStringList& phones, const QStringList& carriers, const QList<bool>& ticks) {
         form->ListView1->clear();
         form->ListView2->clear();
-        recipients::appendRows(form->ListView1, phones);
+        app::appendRows(form->ListView1, phones);
         for (qsizetype i = 0; i < carriers.size(); ++i)
-            recipients::appendCarrier(form->ListView2, carriers[i], ticks.value(i, true));
+            app::appendCarrier(form->ListView2, carriers[i], ticks.value(i, true));
     }
   private slots:
     void init() {

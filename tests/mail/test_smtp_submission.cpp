@@ -1,11 +1,11 @@
 // The real mail layer against a local SMTP server with implicit TLS and a test CA.
+#include "app/list_views.h"
 #include "dispatch/delivery_records.h"
 #include "dispatch/messages.h"
 #include "form_fixture.h"
 #include "local_smtp_server.h"
 #include "mail/lazy_mail_module.h"
 #include "mail/net/smtp_mail_submitter.h"
-#include "recipients/list_rows.h"
 #include "test_files.h"
 
 #include <QElapsedTimer>
@@ -94,10 +94,10 @@ class TestSmtpSubmission : public QObject {
         f.submitter = &submitter;
         app::Form1& form = f.open();
         form.ListView2->clear();
-        recipients::appendCarrier(form.ListView2, "a.example", true);
-        recipients::appendCarrier(form.ListView2, "skip.example", false);
-        recipients::appendCarrier(form.ListView2, "b.example", true);
-        recipients::appendRows(form.ListView1, {"5555550100", "5555550199"});
+        app::appendCarrier(form.ListView2, "a.example", true);
+        app::appendCarrier(form.ListView2, "skip.example", false);
+        app::appendCarrier(form.ListView2, "b.example", true);
+        app::appendRows(form.ListView1, {"5555550100", "5555550199"});
         form.Text3->setText(" ann ");
         form.Text2->setText("secret ");
         form.Text4->setText(QString::fromUtf8("Grüße 😀"));
@@ -145,7 +145,7 @@ class TestSmtpSubmission : public QObject {
         f.desktop.chosenFiles = {{file.fileName()}};
         form.PushButton3_Click();
         form.ListView2->clear();
-        recipients::appendCarrier(form.ListView2, "a.example", true);
+        app::appendCarrier(form.ListView2, "a.example", true);
         form.Text3->setText("ann@gmail.com");
         form.Text2->setText("secret");
         form.PushButton1_Click();
@@ -166,8 +166,8 @@ class TestSmtpSubmission : public QObject {
         for (int i = 0; i < 101; ++i)
             phones << QStringLiteral("555%1").arg(i, 7, 10, QLatin1Char('0'));
         form.ListView2->clear();
-        recipients::appendCarrier(form.ListView2, "a.example", true);
-        recipients::appendRows(form.ListView1, phones);
+        app::appendCarrier(form.ListView2, "a.example", true);
+        app::appendRows(form.ListView1, phones);
         form.Text3->setText("ann");
         form.Text2->setText("secret");
         f.desktop.answers = {platform::Answer::No, platform::Answer::Yes};
@@ -330,8 +330,8 @@ class TestSmtpSubmission : public QObject {
                 sent(now.addSecs(-24 * 3600 + 20), 1), sent(now.addSecs(-60), 4)}));
         app::Form1& form = f.open();
         form.ListView2->clear();
-        recipients::appendCarrier(form.ListView2, "a.example", true);
-        recipients::appendRows(form.ListView1, {"5555550100", "5555550199"});
+        app::appendCarrier(form.ListView2, "a.example", true);
+        app::appendRows(form.ListView1, {"5555550100", "5555550199"});
         form.Text3->setText("ann");
         form.Text2->setText("secret");
         f.desktop.answers = {platform::Answer::Yes};
@@ -363,8 +363,8 @@ class TestSmtpSubmission : public QObject {
             f.submitter = &submitter;
             app::Form1& form = f.open();
             form.ListView2->clear();
-            recipients::appendCarrier(form.ListView2, "a.example", true);
-            recipients::appendRows(form.ListView1, {"5555550100"});
+            app::appendCarrier(form.ListView2, "a.example", true);
+            app::appendRows(form.ListView1, {"5555550100"});
             form.Text3->setText("ann");
             form.Text2->setText(" abcd efgh ijkl mnop ");
             form.PushButton1_Click();
@@ -587,8 +587,8 @@ class TestSmtpSubmission : public QObject {
         app::Form1& form = f.open();
         form.show();
         form.ListView2->clear();
-        recipients::appendCarrier(form.ListView2, "a.example", true);
-        recipients::appendRows(form.ListView1, {"5555550100"});
+        app::appendCarrier(form.ListView2, "a.example", true);
+        app::appendRows(form.ListView1, {"5555550100"});
         form.Text3->setText("ann");
         form.Text2->setText("secret");
         QLineEdit otherWindow;

@@ -1,7 +1,7 @@
+#include "app/list_views.h"
 #include "core/error_report.h"
 #include "form_fixture.h"
 #include "recipients/carrier_table.h"
-#include "recipients/list_rows.h"
 
 #include <QDir>
 #include <QFile>
@@ -180,7 +180,7 @@ class TestRecipientLists : public QObject {
         QStringList rows;
         for (int i = 0; i < 32760; ++i)
             rows << QString::number(i);
-        recipients::appendRows(form->ListView1, rows);
+        app::appendRows(form->ListView1, rows);
         const QString ten =
             writeFile(f->folder.path() + "/ten.txt", "0\r1\r2\r3\r4\r5\r6\r7\r8\r9\r");
         f->desktop.chosenFiles = {{ten, ten, ten}};
@@ -195,13 +195,13 @@ class TestRecipientLists : public QObject {
 
     void ticksAndDefaults() {
         form->PushButton9_Click();
-        QCOMPARE(recipients::CountCheckedCarriers(form->ListView2), qint16(7));
+        QCOMPARE(recipients::CountCheckedCarriers(app::carrierRows(form->ListView2)), qint16(7));
         form->PushButton12_Click();
         QCOMPARE(form->ListView2->topLevelItemCount(), 14);
-        QCOMPARE(recipients::CountCheckedCarriers(form->ListView2), qint16(7));
+        QCOMPARE(recipients::CountCheckedCarriers(app::carrierRows(form->ListView2)), qint16(7));
         QCOMPARE(rowsOf(form->ListView2).mid(7), recipients::defaultCarriers());
         form->PushButton10_Click();
-        QCOMPARE(recipients::CountCheckedCarriers(form->ListView2), qint16(0));
+        QCOMPARE(recipients::CountCheckedCarriers(app::carrierRows(form->ListView2)), qint16(0));
         QCOMPARE(rowsOf(form->ListView2).mid(0, 7), recipients::defaultCarriers());
         QCOMPARE(recipients::defaultCarriers(),
                  QStringList({"vtext.com", "vzwpix.com", "msg.fi.google.com", "email.uscc.net",
@@ -209,16 +209,18 @@ class TestRecipientLists : public QObject {
     }
 
     void largestLists_tickAndCountAndOneMoreRowOverflows() {
-        QStringList many;
+        QList<recipients::CarrierRow> many;
         for (int i = 0; i < 32767; ++i)
-            many << QStringLiteral("c%1.example").arg(i);
+            many.append({QStringLiteral("c%1.example").arg(i), false});
         form->ListView2->clear();
-        recipients::appendCarriers(form->ListView2, many);
+        app::appendCarriers(form->ListView2, many);
         form->PushButton9_Click();
-        QCOMPARE(recipients::CountCheckedCarriers(form->ListView2), qint16(32767));
+        QCOMPARE(recipients::CountCheckedCarriers(app::carrierRows(form->ListView2)),
+                 qint16(32767));
         QVERIFY(f->desktop.boxes.isEmpty());
-        recipients::appendCarrier(form->ListView2, "one.more", true);
-        QVERIFY_THROWS_EXCEPTION(core::Failure, recipients::CountCheckedCarriers(form->ListView2));
+        app::appendCarrier(form->ListView2, "one.more", true);
+        QVERIFY_THROWS_EXCEPTION(
+            core::Failure, recipients::CountCheckedCarriers(app::carrierRows(form->ListView2)));
     }
 };
 

@@ -1,0 +1,94 @@
+#include "app/list_views.h"
+
+#include <QTreeWidget>
+
+namespace app {
+
+namespace {
+QTreeWidgetItem* makeRow(const QString& text) {
+    return new QTreeWidgetItem(QStringList{text});
+}
+
+QTreeWidgetItem* makeCarrier(const QString& text, bool ticked) {
+    QTreeWidgetItem* row = makeRow(text);
+    row->setFlags(row->flags() | Qt::ItemIsUserCheckable);
+    row->setCheckState(0, ticked ? Qt::Checked : Qt::Unchecked);
+    return row;
+}
+
+void tickAll(QTreeWidget* list, bool ticked) {
+    list->setUpdatesEnabled(false); // one repaint for the whole list
+    const int count = list->topLevelItemCount();
+    for (int i = 0; i < count; ++i)
+        list->topLevelItem(i)->setCheckState(0, ticked ? Qt::Checked : Qt::Unchecked);
+    list->setUpdatesEnabled(true);
+}
+} // namespace
+
+void appendRows(QTreeWidget* list, const QStringList& texts) {
+    QList<QTreeWidgetItem*> rows;
+    rows.reserve(texts.size());
+    for (const QString& text : texts)
+        rows << makeRow(text);
+    list->addTopLevelItems(rows);
+}
+
+void appendCarrier(QTreeWidget* list, const QString& text, bool ticked) {
+    list->addTopLevelItem(makeCarrier(text, ticked));
+}
+
+void appendCarriers(QTreeWidget* list, const QList<recipients::CarrierRow>& rows) {
+    QList<QTreeWidgetItem*> items;
+    items.reserve(rows.size());
+    for (const recipients::CarrierRow& row : rows)
+        items << makeCarrier(row.text, row.ticked);
+    list->addTopLevelItems(items);
+}
+
+QStringList rowTexts(const QTreeWidget* list) {
+    QStringList texts;
+    const int count = list->topLevelItemCount();
+    texts.reserve(count);
+    for (int i = 0; i < count; ++i)
+        texts << list->topLevelItem(i)->text(0);
+    return texts;
+}
+
+QList<recipients::CarrierRow> carrierRows(const QTreeWidget* list) {
+    QList<recipients::CarrierRow> rows;
+    const int count = list->topLevelItemCount();
+    rows.reserve(count);
+    for (int i = 0; i < count; ++i) {
+        const QTreeWidgetItem* row = list->topLevelItem(i);
+        rows.append({row->text(0), row->checkState(0) == Qt::Checked});
+    }
+    return rows;
+}
+
+recipients::ListState listState(const QTreeWidget* list) {
+    const QList<QTreeWidgetItem*> selected = list->selectedItems();
+    return {list->topLevelItemCount(),
+            selected.isEmpty() ? 0 : list->indexOfTopLevelItem(selected.first()) + 1};
+}
+
+void applyEdit(QTreeWidget* list, const recipients::ListEdit& edit, bool checkable) {
+    if (edit.clear)
+        list->clear();
+    if (edit.removedPosition > 0 && edit.removedPosition <= list->topLevelItemCount())
+        delete list->takeTopLevelItem(int(edit.removedPosition - 1));
+    if (!edit.appended.isEmpty()) {
+        if (checkable) {
+            QList<QTreeWidgetItem*> items;
+            items.reserve(edit.appended.size());
+            for (const QString& text : edit.appended)
+                items << makeCarrier(text, edit.appendedTicked);
+            list->addTopLevelItems(items);
+        } else {
+            appendRows(list, edit.appended);
+        }
+    }
+    if (edit.allTicked)
+        tickAll(list, *edit.allTicked);
+}
+
+} // namespace app

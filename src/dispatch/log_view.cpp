@@ -1,0 +1,54 @@
+#include "dispatch/log_view.h"
+
+#include "core/error_report.h"
+#include "core/pointer.h"
+#include "core/procedure.h"
+#include "dispatch/delivery_check.h"
+#include "dispatch/login.h"
+#include "platform/clock.h"
+#include "platform/desktop.h"
+
+#include <QFileInfo>
+
+namespace dispatch {
+
+using core::Procedure;
+using platform::Buttons;
+using platform::Icon;
+
+void viewLog(const DispatchContext& c, const Login& login) {
+    Procedure p(c.desktop, core::qualifiedName("Form1", "PushButton2_Click"));
+    QString path;
+    p.step(100, [&] { path = c.logPath; });
+    // First the log is brought up to date with what the mailbox says of recent sends.
+    if (c.mailbox && c.deliveryMemory) {
+        const int pointer = c.pointer.style();
+        c.pointer.setStyle(core::kBusyPointer);
+        QString keptAs;
+        try {
+            keptAs = bringLogUpToDate(*c.mailbox, *c.deliveryMemory, c.pendingPath, path,
+                                      userAddress(login.userName), passwordToSend(login.password),
+                                      c.clock.now());
+        } catch (...) {
+            // The log opens as it is; pending sends wait for the next time.
+        }
+        c.pointer.setStyle(pointer);
+        if (!keptAs.isEmpty())
+            c.desktop.messageBox(pendingKeptAsideMessage(keptAs), Buttons::Ok, Icon::None,
+                                 c.applicationTitle);
+    }
+    if (p.opensBlock(102, [&] { return QFileInfo(path).isFile(); })) {
+        p.step(104, [&] {
+            if (!c.desktop.startViewer(path))
+                throw core::Failure(core::failure_number::FileNotFound,
+                                    QStringLiteral("No program could be started to show the log."));
+        });
+    } else {
+        p.step(106, [&] {
+            c.desktop.messageBox(QStringLiteral("No message sent has been stored."), Buttons::Ok,
+                                 Icon::None, c.applicationTitle);
+        });
+    }
+}
+
+} // namespace dispatch

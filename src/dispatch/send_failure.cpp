@@ -1,0 +1,111 @@
+#include "dispatch/send_failure.h"
+
+#include "core/error_report.h"
+#include "core/pointer.h"
+#include "core/procedure.h"
+#include "core/shared.h"
+#include "dispatch/delivery_records.h"
+#include "dispatch/messages.h"
+#include "dispatch/recipient_expansion.h"
+#include "dispatch/sent_log.h"
+#include "mail/mail_submitter.h"
+#include "platform/clock.h"
+#include "platform/desktop.h"
+#include "recipients/summary.h"
+
+namespace dispatch {
+
+using platform::Answer;
+using platform::Buttons;
+using platform::Icon;
+
+namespace {
+
+// The recipients submitted in the last 24 hours, as the pending sends remember them, and
+// when the oldest of those sends leaves the window.
+QString dailyLimitText(const DispatchContext& c, const QString& serverReply) {
+    const RecentSubmissions recent =
+        recentSubmissions(loadPendingSends(c.pendingPath), c.clock.now().toUTC());
+    return dailyLimitMessage(serverReply, recent.recipients,
+                             recent.windowFreesUtc.isValid()
+                                 ? logStamp(recent.windowFreesUtc.toLocalTime())
+                                 : QString());
+}
+
+} // namespace
+
+void throwIfFailed(const DispatchContext& c, const mail::SubmitResult& result) {
+    using mail::MailFailure;
+    switch (result.failure) {
+    case MailFailure::None:
+        return;
+    case MailFailure::Unreachable:
+        throw core::Failure(kServerUnreachable,
+                            unreachableMessage(result.description, result.triedPorts.isEmpty()
+                                                                       ? QString::number(kSmtpPort)
+                                                                       : result.triedPorts));
+    case MailFailure::Untrusted:
+        throw core::Failure(kServerUntrusted, untrustedMessage(result.description));
+    case MailFailure::LoginRefused:
+        throw core::Failure(kMailNotDelivered, loginQuestion(LoginRefusal::Credentials));
+    case MailFailure::AppPasswordRequired:
+        throw core::Failure(kMailNotDelivered, loginQuestion(LoginRefusal::AppPasswordOnly));
+    case MailFailure::WebLoginRequired:
+        throw core::Failure(kMailNotDelivered, loginQuestion(LoginRefusal::BrowserSignInFirst));
+    case MailFailure::TooManyLogins:
+        throw core::Failure(kMailRefused, tooManyLoginsMessage(result.serverReply));
+    case MailFailure::DailyLimit:
+        throw core::Failure(kMailRefused, dailyLimitText(c, result.serverReply));
+    case MailFailure::TryLater:
+        throw core::Failure(kMailRefused, tryLaterMessage(result.serverReply));
+    case MailFailure::TooManyRecipients:
+        throw core::Failure(kRecipientsRefused, result.description);
+    case MailFailure::AddressRefused:
+        throw core::Failure(kAddressesRefused,
+                            addressesRefusedMessage(result.refusedAddresses, result.serverReply));
+    case MailFailure::ContentRefused:
+        throw core::Failure(kMailRefused, contentRefusedMessage(result.serverReply));
+    case MailFailure::Refused:
+        throw core::Failure(kMailRefused, refusedMessage(result.refusedStep, result.serverReply));
+    case MailFailure::General:
+        throw core::Failure(kMailFailed, result.description);
+    }
+}
+
+bool explainSendFailure(const DispatchContext& c, const OutgoingText& text,
+                        const core::Failure& failure, int line) {
+    if (failure.number() == kMailNotDelivered) {
+        c.pointer.setStyle(core::kDefaultPointer);
+        const Answer answer = c.desktop.messageBox(failure.description(), Buttons::YesNo,
+                                                   Icon::None, c.applicationTitle);
+        if (answer == Answer::Yes) {
+            core::OpenDocument(
+                c.desktop, core::programFile(c.programFolder, "Pictures/less-secure-apps1.jpg"));
+            core::OpenDocument(
+                c.desktop, core::programFile(c.programFolder, "Pictures/less-secure-apps2.jpg"));
+        }
+        return true;
+    }
+    if (failure.number() == kRecipientsRefused) {
+        c.pointer.setStyle(core::kDefaultPointer);
+        c.desktop.messageBox(
+            tooManyRecipientsMessage(recipientSummary(text), allowedRecipientSummary(text)),
+            Buttons::Ok, Icon::None, c.applicationTitle);
+        return true;
+    }
+    if (failure.number() == kServerUnreachable || failure.number() == kServerUntrusted ||
+        failure.number() == kAddressesRefused || failure.number() == kMailRefused) {
+        c.pointer.setStyle(core::kDefaultPointer);
+        c.desktop.messageBox(failure.description(), Buttons::Ok, Icon::None, c.applicationTitle);
+        return true;
+    }
+    if (line == kSubmitLine) {
+        core::showErrorReport(c.desktop, core::qualifiedName("Form1", "PushButton1_Click"), line,
+                              failure.description());
+        c.pointer.setStyle(core::kDefaultPointer);
+        return true;
+    }
+    return false;
+}
+
+} // namespace dispatch
