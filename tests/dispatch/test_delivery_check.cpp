@@ -1,12 +1,17 @@
 // "View Log" brings the log up to date from the bounces in the user's mailbox: against a
 // private Dovecot, a scripted Gmail transcript, and servers that fail in each way.
 #include "app/list_views.h"
+#include "core/pointer.h"
 #include "dispatch/delivery_check.h"
+#include "dispatch/log_view.h"
+#include "dispatch/send_command.h"
 #include "dispatch/sent_log.h"
 #include "form_fixture.h"
 #include "local_dovecot.h"
+#include "local_smtp_server.h"
 #include "mail/net/bounce_reader.h"
 #include "mail/net/imap_bounce_reader.h"
+#include "mail/net/smtp_mail_submitter.h"
 
 #include "test_files.h"
 #include <QElapsedTimer>
@@ -314,6 +319,65 @@ class TestDeliveryCheck : public QObject {
                 QStringLiteral("a%1 UID FETCH %2 (BODY.PEEK[]<0.65536>)\n").arg(tag++).arg(set);
         expected += QStringLiteral("a%1 LOGOUT").arg(tag);
         QCOMPARE(commands, expected);
+    }
+
+    // A send and a "View Log" driven with no window: the text goes through the SMTP client to
+    // the local server, the bounce names the Message-ID that server received, and the
+    // private Dovecot hands it to the check.
+    void noWindow_sendThenViewLog_throughTheLocalServers() {
+        LocalSmtpServer smtp(*certificates);
+        QVERIFY(smtp.port() > 0);
+        mail::SmtpMailSubmitter submitter(smtp.clientOptions(ca()));
+        ScriptedDesktop desktop;
+        FixedClock clock;
+        core::WindowPointer pointer(nullptr);
+        QTemporaryDir folder;
+        const QString log = folder.filePath("sentmessages.log");
+        dispatch::DeliveryCheckMemory memory;
+        dispatch::DispatchContext context{
+            desktop, submitter,     clock, "Parlivo",
+            pointer, folder.path(), log,   folder.filePath("pending.tsv"),
+            nullptr, &memory};
+        dispatch::sendMessage(context, {{"5555550100", "5555550101"},
+                                        {{"vtext.com", true}, {"msg.fi.google.com", false}},
+                                        {"ann", "secret"},
+                                        "Meeting moved",
+                                        "at noon"});
+        QCOMPARE(desktop.boxTexts(), QStringList{"Done."});
+        const auto received = smtp.nextMessage();
+        QVERIFY(received.has_value());
+        QCOMPARE(received->recipients,
+                 QStringList({"5555550100@vtext.com", "5555550101@vtext.com"}));
+        const QString sent = dispatch::logStamp(clock.time);
+        const QByteArray record = (sent + "\r\nTo: 5555550100,5555550101\r\nSubject:Meeting "
+                                          "moved\r\nBody:at noon\r\n\r\n\r\n")
+                                      .toLocal8Bit();
+        QCOMPARE(readAll(log), record);
+
+        const QString sentId = QRegularExpression("\nMessage-ID: <([^>]+)>")
+                                   .match(QString::fromLatin1(received->data))
+                                   .captured(1);
+        QVERIFY(!sentId.isEmpty());
+        LocalDovecot dovecot(
+            *certificates,
+            {bounceFixture("gmail-failure.eml").replace(kSend.toLatin1(), sentId.toLatin1())});
+        QVERIFY(dovecot.started());
+        mail::ImapBounceReader reader(dovecot.clientOptions(ca()));
+        context.mailbox = &reader;
+        clock.time = clock.time.addSecs(3600);
+        dispatch::viewLog(context, {"ann", "abcdefghijklmnop"});
+        QCOMPARE(desktop.viewers, QStringList{log});
+        QCOMPARE(readAll(log),
+                 record + (dispatch::logStamp(clock.time) + "\r\nDelivery: message of " + sent +
+                           ", Subject:Meeting moved\r\n"
+                           "Not delivered: 5555550100 at vtext.com (5.1.1 550 5.1.1 "
+                           "<5555550100@vtext.com>: Recipient address rejected: User unknown)\r\n"
+                           "Not delivered: 5555550101 at vtext.com (5.1.1 550 5.1.1 "
+                           "<5555550101@vtext.com>: Recipient address rejected: User unknown)\r\n"
+                           "Not reached at any ticked carrier: 5555550100\r\n"
+                           "Not reached at any ticked carrier: 5555550101\r\n\r\n\r\n")
+                              .toLocal8Bit());
+        QCOMPARE(desktop.boxTexts(), QStringList{"Done."});
     }
 };
 
