@@ -6,6 +6,7 @@
 #include "notice/companion_notice.h"
 #include "scripted_desktop.h"
 
+#include "core/twips.h"
 #include <QApplication>
 #include <QFile>
 #include <QGroupBox>
@@ -20,9 +21,7 @@
 
 namespace {
 
-QRect twips(int left, int top, int width, int height) {
-    return QRect(left / 15, top / 15, width / 15, height / 15);
-}
+using core::twips;
 
 // The same controls at the same places, in the same fonts and skin, without any of the
 // program's logic.

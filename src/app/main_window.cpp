@@ -7,6 +7,7 @@
 #include "core/procedure.h"
 #include "core/settings.h"
 #include "core/shared.h"
+#include "core/twips.h"
 #include "dispatch/delivery_check.h"
 #include "dispatch/help_command.h"
 #include "dispatch/log_view.h"
@@ -34,12 +35,8 @@
 namespace app {
 
 namespace {
-constexpr int kTwipsPerPixel = 15;
-
-QRect twips(int left, int top, int width, int height) {
-    return QRect(left / kTwipsPerPixel, top / kTwipsPerPixel, width / kTwipsPerPixel,
-                 height / kTwipsPerPixel);
-}
+using core::pixels;
+using core::twips;
 
 const QString kListToolTip = QStringLiteral(
     "Double-click item to remove it. Move | line to right and out of window to reveal full names.");
@@ -133,7 +130,7 @@ QPushButton* Form1::addButton(int number, const QString& caption, QRect twipsRec
 }
 
 void Form1::buildControls() {
-    setFixedSize(15960 / kTwipsPerPixel, 6795 / kTwipsPerPixel);
+    setFixedSize(pixels(15960), pixels(6795));
     QFont textFont(QStringLiteral("Arial"), 9);
     textFont.setBold(true);
     setFont(textFont);
@@ -243,11 +240,7 @@ void Form1::Form_Load() {
     p.step(106, [&] { setWindowIcon(QApplication::windowIcon()); });
     // One word cannot be cut down, so the whole product name is the application title.
     p.step(106, [&] { applicationTitle_ = kProductName; });
-    const QString cursorPath =
-        core::programFile(services_.programFolder, QStringLiteral("HAND-M.CUR"));
-    if (p.opensBlock(108, [&] { return core::FileExists(cursorPath); })) {
-        p.step(110, [&] { pointer_.loadHandCursor(cursorPath); });
-    }
+    core::loadHandCursorIfPresent(p, 108, pointer_, services_.programFolder);
     p.step(112, [&] {
         notice_ = std::make_unique<notice::Form2>(services_.desktop, services_.programFolder);
         connect(notice_.get(), &notice::Form2::closeRequested, this, &Form1::endProgram);
@@ -261,9 +254,9 @@ void Form1::Form_Load() {
            [&] { Text2->setText(services_.settings.read(core::settings::kPassword, QString())); });
     p.step(138,
            [&] { ListView1->headerItem()->setText(0, QStringLiteral("Phone Number/s To Text")); });
-    p.step(140, [&] { ListView1->setColumnWidth(0, 7000 / kTwipsPerPixel); });
+    p.step(140, [&] { ListView1->setColumnWidth(0, pixels(7000)); });
     p.step(142, [&] { ListView2->headerItem()->setText(0, QStringLiteral("Select Carrier/s:")); });
-    p.step(144, [&] { ListView2->setColumnWidth(0, 7000 / kTwipsPerPixel); });
+    p.step(144, [&] { ListView2->setColumnWidth(0, pixels(7000)); });
     restoreCarrierList(p);
 }
 

@@ -1,6 +1,8 @@
 #include "core/pointer.h"
 
 #include "core/error_report.h"
+#include "core/procedure.h"
+#include "core/shared.h"
 #include "platform/cursor_file.h"
 
 #include <QWidget>
@@ -35,6 +37,13 @@ void WindowPointer::loadHandCursor(const QString& path) {
     if (!hand)
         throw Failure(481, QStringLiteral("Invalid picture"));
     setHandCursor(*hand);
+}
+
+void loadHandCursorIfPresent(Procedure& p, int testLine, WindowPointer& pointer,
+                             const QString& programFolder) {
+    const QString path = programFile(programFolder, QStringLiteral("HAND-M.CUR"));
+    if (p.opensBlock(testLine, [&] { return FileExists(path); }))
+        p.step(testLine + 2, [&] { pointer.loadHandCursor(path); });
 }
 
 } // namespace core

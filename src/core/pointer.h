@@ -7,6 +7,8 @@ class QWidget;
 
 namespace core {
 
+class Procedure;
+
 // The pointer styles of a window, as the procedures test and set them.
 enum PointerStyle : int { kDefaultPointer = 0, kBusyPointer = 11, kHandPointer = 99 };
 
@@ -31,5 +33,10 @@ class WindowPointer {
     int style_ = kDefaultPointer;
     std::optional<QCursor> hand_;
 };
+
+// The start-up statements of a window that load "HAND-M.CUR" from the program folder when
+// it exists: the test at `testLine`, the load at the line after it (testLine + 2).
+void loadHandCursorIfPresent(Procedure& p, int testLine, WindowPointer& pointer,
+                             const QString& programFolder);
 
 } // namespace core

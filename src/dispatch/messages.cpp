@@ -3,6 +3,7 @@
 #include <QHash>
 #include <QLocale>
 #include <QStringList>
+#include <functional>
 
 namespace dispatch {
 
@@ -132,11 +133,22 @@ QString untrustedMessage(const QString& reason) {
                           "networks) cause this; try another network.");
 }
 
-QString addressesRefusedMessage(const QStringList& addresses, const QString& serverReply) {
+namespace {
+// The first three items, joined by commas, and how many more there are.
+QString firstFew(const QStringList& items, const std::function<QString(const QString&)>& shown) {
     constexpr qsizetype kNamed = 3;
-    QString named = addresses.mid(0, kNamed).join(QLatin1String(", "));
-    if (addresses.size() > kNamed)
-        named += QStringLiteral(" and %1 more").arg(addresses.size() - kNamed);
+    QStringList few;
+    for (const QString& item : items.mid(0, kNamed))
+        few << shown(item);
+    QString text = few.join(QLatin1String(", "));
+    if (items.size() > kNamed)
+        text += QStringLiteral(" and %1 more").arg(items.size() - kNamed);
+    return text;
+}
+} // namespace
+
+QString addressesRefusedMessage(const QStringList& addresses, const QString& serverReply) {
+    const QString named = firstFew(addresses, [](const QString& address) { return address; });
     return QStringLiteral("Message could not be sent: the server refused ") +
            (addresses.size() == 1 ? QStringLiteral("the address ")
                                   : QStringLiteral("these addresses: ")) +
@@ -147,15 +159,10 @@ QString addressesRefusedMessage(const QStringList& addresses, const QString& ser
 }
 
 namespace {
-QString firstFew(const QStringList& items) {
-    constexpr qsizetype kNamed = 3;
-    QStringList quoted;
-    for (const QString& item : items.mid(0, kNamed))
-        quoted << QLatin1Char('"') + item.left(80) + QLatin1Char('"');
-    QString text = quoted.join(QLatin1String(", "));
-    if (items.size() > kNamed)
-        text += QStringLiteral(" and %1 more").arg(items.size() - kNamed);
-    return text;
+QString quotedFew(const QStringList& items) {
+    return firstFew(items, [](const QString& item) {
+        return QLatin1Char('"') + item.left(80) + QLatin1Char('"');
+    });
 }
 } // namespace
 
@@ -164,9 +171,9 @@ QString unusableAddressesMessage(const QStringList& phones, const QStringList& c
         return {};
     QString text = QStringLiteral("Message not sent: these entries cannot form e-mail addresses.");
     if (!phones.isEmpty())
-        text += kBreak + kBreak + QStringLiteral("Phone numbers: ") + firstFew(phones);
+        text += kBreak + kBreak + QStringLiteral("Phone numbers: ") + quotedFew(phones);
     if (!carriers.isEmpty())
-        text += kBreak + kBreak + QStringLiteral("Carriers: ") + firstFew(carriers);
+        text += kBreak + kBreak + QStringLiteral("Carriers: ") + quotedFew(carriers);
     return text + kBreak + kBreak +
            QStringLiteral("A phone number may hold letters, digits, dots and hyphens (no blanks, "
                           "commas, brackets or quotes); a carrier is a domain name such as "

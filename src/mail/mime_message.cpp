@@ -1,5 +1,7 @@
 #include "mail/mime_message.h"
 
+#include "platform/line_ends.h"
+
 namespace mail {
 
 namespace {
@@ -97,11 +99,7 @@ bool isMailbox(QStringView address) {
 }
 
 QString withCrLfLineEnds(const QString& text) {
-    QString crlf = text;
-    crlf.replace(QLatin1String("\r\n"), QLatin1String("\n"));
-    crlf.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    crlf.replace(QLatin1Char('\n'), QLatin1String("\r\n"));
-    return crlf;
+    return platform::withLineEnds(text, QLatin1String("\r\n"));
 }
 
 std::optional<QString> unsafeMessageReason(const MailMessage& message) {

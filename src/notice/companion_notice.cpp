@@ -3,6 +3,7 @@
 #include "core/error_report.h"
 #include "core/procedure.h"
 #include "core/shared.h"
+#include "core/twips.h"
 #include "platform/desktop.h"
 
 #include <QApplication>
@@ -13,11 +14,7 @@
 
 namespace notice {
 
-namespace {
-QRect twips(int left, int top, int width, int height) {
-    return QRect(left / 15, top / 15, width / 15, height / 15);
-}
-} // namespace
+using core::twips;
 
 Form2::Form2(platform::Desktop& desktop, QString programFolder)
     : QWidget(nullptr, Qt::Window | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
@@ -25,7 +22,7 @@ Form2::Form2(platform::Desktop& desktop, QString programFolder)
       desktop_(desktop), programFolder_(std::move(programFolder)), pointer_(this) {
     setObjectName(QStringLiteral("Form2"));
     setWindowTitle(QStringLiteral("Form2"));
-    setFixedSize(8040 / 15, 1155 / 15);
+    setFixedSize(core::pixels(8040), core::pixels(1155));
     QFont font(QStringLiteral("Arial"), 9);
     font.setBold(true);
     setFont(font);
@@ -61,10 +58,7 @@ void Form2::Form_Load() {
     p.step(100, [&] { core::ApplyStandardColors(this); });
     p.step(102, [&] { setWindowIcon(QApplication::windowIcon()); });
     p.step(104, [&] { setWindowTitle(QStringLiteral("Parlivo")); });
-    const QString cursorPath = core::programFile(programFolder_, QStringLiteral("HAND-M.CUR"));
-    if (p.opensBlock(106, [&] { return core::FileExists(cursorPath); })) {
-        p.step(108, [&] { pointer_.loadHandCursor(cursorPath); });
-    }
+    core::loadHandCursorIfPresent(p, 106, pointer_, programFolder_);
 }
 
 void Form2::showCentred() {

@@ -1,5 +1,7 @@
 #include "platform/qt_desktop.h"
 
+#include "platform/line_ends.h"
+
 #include <QApplication>
 #include <QDesktopServices>
 #include <QFileDialog>
@@ -11,10 +13,7 @@
 namespace platform {
 
 QString displayText(const QString& text) {
-    QString shown = text;
-    shown.replace(QLatin1String("\r\n"), QLatin1String("\n"));
-    shown.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    return shown;
+    return withLineEnds(text, QLatin1String("\n"));
 }
 
 QString qtFileFilter(const QString& pairs) {
