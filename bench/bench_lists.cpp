@@ -140,5 +140,5 @@ int main(int argc, char* argv[]) {
                     ->setSelected(true);
             });
     });
-    return 0;
+    return benchExitCode();
 }

@@ -84,9 +84,8 @@ int main(int argc, char* argv[]) {
         const bool ok = gap <= 50 && peakMB < 64 && (smtp || ms <= 8000);
         within = within && ok;
         std::printf("%-28s %9.1f %9.2f %9.2f %11.1f  (targets: gap 50 ms, 64 MB%s) %s\n",
-                    qPrintable(mode), ms, gap, idle, peakMB, smtp ? "" : ", 8000 ms",
-                    ok ? "ok" : "OVER");
+                    qPrintable(mode), ms, gap, idle, peakMB, smtp ? "" : ", 8000 ms", verdict(ok));
     }
     std::printf("%s\n", within ? "all streams within their targets" : "a stream is OVER");
-    return 0;
+    return benchExitCode();
 }

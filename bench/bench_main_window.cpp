@@ -177,16 +177,14 @@ int main(int argc, char* argv[]) {
         const long minimalKb = startedResidentKb(QCoreApplication::applicationFilePath(),
                                                  {QLatin1String(argument)}, environment);
         const double ratio = double(parlivoKb) / double(minimalKb);
-        const char* verdict = !judged        ? "(for reference)"
-                              : ratio <= 1.3 ? "(target <= 1.30) ok"
-                                             : "(target <= 1.30) OVER";
-        std::printf("%-58s %10ld kB  baseline %10ld kB  ratio %5.2f  %s\n", what, parlivoKb,
-                    minimalKb, ratio, verdict);
+        std::printf("%-58s %10ld kB  baseline %10ld kB  ratio %5.2f  %s%s\n", what, parlivoKb,
+                    minimalKb, ratio, judged ? "(target <= 1.30) " : "(for reference)",
+                    judged ? verdict(ratio <= 1.3) : "");
     };
     // The target's baseline is a minimal window of the same size that shows text, so that
     // both pay the same back buffer and font stack.
     compare("resident memory: Parlivo / same-size window with a label",
             "--minimal-window-of-the-same-size", true);
     compare("resident memory: Parlivo / bare empty window", "--minimal-window", false);
-    return 0;
+    return benchExitCode();
 }

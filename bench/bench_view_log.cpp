@@ -107,5 +107,5 @@ int main(int argc, char* argv[]) {
                 curlTurns);
     proxy.closeWriteChannel();
     proxy.waitForFinished(3000);
-    return 0;
+    return benchExitCode();
 }

@@ -2,15 +2,24 @@
 
 Every room is a folder of src/ and a library of its own. A file may include headers of its
 own room and of rooms in lower layers, never of a room in its own layer or above; a
-library may link only libraries of its own room or of lower layers. Each violation is
-printed with the file and the include (or the library and the link) that breaks the order.
+library may link only libraries of its own room or of lower layers. Besides the order:
+- every quoted include names its room ("room/file.h"): a relative include ("../x.h") would
+  pass the order unseen;
+- mail/net (TLS, SMTP, IMAP, the GMime reader) is sealed: only the mail module built in it
+  (and the tests) may include or link it, so that start-up never loads the network;
+- dispatch and recipients take plain values: no widget header, no widget class declared.
+Each violation is printed with the file and the include (or the library and the link).
 
-Usage: test_layers.py <source root>
+Usage: test_layers.py <source root> [--widgets <Qt include dirs>] [--planted]
+With --planted, a copy of the tree is given one violation of each kind at a time, and
+each must be named.
 """
 
 import pathlib
 import re
+import shutil
 import sys
+import tempfile
 
 # The layer order, top first. This is the one place it is written.
 LAYERS = [
@@ -18,68 +27,174 @@ LAYERS = [
     ["dispatch"],  # sending and the delivery check; builds on the recipient lists
     ["recipients", "connectivity", "notice"],  # the other subsystems
     ["core"],  # procedures, error report, pointer, stored strings, shared procedures
-    ["mail"],  # message building, SMTP, IMAP, TLS, bounces, the mail module
+    ["mail/net"],  # TLS, SMTP, IMAP, the bounce reader and the module's entry point
+    ["mail"],  # mail interfaces and options, message building, protocol rules, the loaders
     ["platform"],  # desktop, settings store, files, clock
 ]
 LEVEL = {room: level for level, rooms in enumerate(LAYERS) for room in rooms}
+SEALED = {"mail/net"}  # used only from inside (the module) and by the tests
+WIDGET_FREE = {"dispatch", "recipients"}
 
-INCLUDE = re.compile(r'^\s*#\s*include\s*"([^"/]+)/[^"]+"', re.M)
+QUOTED_INCLUDE = re.compile(r'^\s*#\s*include\s*"([^"]+)"', re.M)
+ANGLE_INCLUDE = re.compile(r"^\s*#\s*include\s*<([^>]+)>", re.M)
+FORWARD_CLASS = re.compile(r"^\s*class\s+(Q\w+)\s*;", re.M)
 ADD_LIBRARY = re.compile(r"add_library\(\s*(\w+)")
 LINK = re.compile(r"target_link_libraries\(\s*(\w+)([^)]*)\)", re.S)
 
 
+def room_of_path(parts):
+    """The room of a path inside src/, given as its parts."""
+    if len(parts) > 2 and parts[0] == "mail" and parts[1] == "net":
+        return "mail/net"
+    return parts[0]
+
+
 def may_use(room, other):
-    return other == room or LEVEL[other] > LEVEL[room]
+    if other == room:
+        return True
+    if other in SEALED:
+        return False
+    return LEVEL[other] > LEVEL[room]
 
 
-def include_problems(src):
+def widget_names(include_dirs):
+    """The headers of Qt Widgets (QTreeWidget, qtreewidget.h, ...), from its include folder."""
+    names = set()
+    for folder in include_dirs:
+        path = pathlib.Path(folder)
+        if path.name == "QtWidgets" and path.is_dir():
+            names.update(entry.name for entry in path.iterdir())
+    return names
+
+
+def line_of(text, match):
+    return text.count("\n", 0, match.start()) + 1
+
+
+def include_problems(src, widgets):
     problems = []
     for path in sorted(src.rglob("*")):
         if path.suffix not in (".cpp", ".h"):
             continue
-        room = path.relative_to(src).parts[0]
+        relative = path.relative_to(src.parent)
+        room = room_of_path(path.relative_to(src).parts)
         if room not in LEVEL:
-            problems.append(f"{path.relative_to(src.parent)}: room '{room}' has no layer")
+            problems.append(f"{relative}: room '{room}' has no layer")
             continue
         text = path.read_text(encoding="utf-8")
-        for match in INCLUDE.finditer(text):
-            other = match.group(1)
-            if other in LEVEL and not may_use(room, other):
-                line = text.count("\n", 0, match.start()) + 1
-                problems.append(f"{path.relative_to(src.parent)}:{line}: includes "
-                                f'"{match.group(0).split(chr(34))[1]}": {room} may not '
-                                f"include {other}")
+        for match in QUOTED_INCLUDE.finditer(text):
+            name = match.group(1)
+            parts = pathlib.PurePosixPath(name).parts
+            if ".." in parts or len(parts) < 2 or parts[0] not in LEVEL:
+                problems.append(f'{relative}:{line_of(text, match)}: includes "{name}": '
+                                f"a relative include; name the room")
+                continue
+            other = room_of_path(parts)
+            if not may_use(room, other):
+                why = (f"only {other} itself may use it" if other in SEALED else
+                       f"{room} may not include {other}")
+                problems.append(f'{relative}:{line_of(text, match)}: includes "{name}": {why}')
+        if room not in WIDGET_FREE:
+            continue
+        for match in ANGLE_INCLUDE.finditer(text):
+            name = match.group(1)
+            if name.split("/")[0] == "QtWidgets" or name in widgets:
+                problems.append(f"{relative}:{line_of(text, match)}: includes <{name}>: "
+                                f"{room} takes plain values, no widget header")
+        for match in FORWARD_CLASS.finditer(text):
+            if match.group(1) in widgets:
+                problems.append(f"{relative}:{line_of(text, match)}: declares "
+                                f"{match.group(1)}: {room} takes plain values, no widget")
     return problems
 
 
 def link_problems(src):
     room_of = {}
     links = []
-    for cmake in sorted(src.glob("*/CMakeLists.txt")):
-        room = cmake.parent.name
+    for cmake in sorted(src.rglob("CMakeLists.txt")):
+        parts = cmake.parent.relative_to(src).parts
+        if not parts:
+            continue
+        room = room_of_path(parts + ("CMakeLists.txt",))
         text = re.sub(r"#.*", "", cmake.read_text(encoding="utf-8"))
         for name in ADD_LIBRARY.findall(text):
             room_of[name] = room
         for target, rest in LINK.findall(text):
-            links.append((cmake, target, rest.split()))
+            links.append((cmake, room, target, rest.split()))
     problems = []
-    for cmake, target, items in links:
-        room = room_of.get(target, cmake.parent.name)
+    for cmake, cmake_room, target, items in links:
+        room = room_of.get(target, cmake_room)
         for item in items:
             other = room_of.get(item)
             if other and room in LEVEL and not may_use(room, other):
-                problems.append(f"{cmake.relative_to(src.parent)}: {target} links {item}: "
-                                f"{room} may not use {other}")
+                why = (f"only {other} itself may use it" if other in SEALED else
+                       f"{room} may not use {other}")
+                problems.append(f"{cmake.relative_to(src.parent)}: {target} links {item}: {why}")
     return problems
 
 
+def check(src, widgets):
+    return include_problems(src, widgets) + link_problems(src)
+
+
+def append_line(path, line):
+    text = path.read_text(encoding="utf-8")
+    path.write_text(line + "\n" + text if line.startswith("#") else text + line + "\n",
+                    encoding="utf-8")
+
+
+# One violation of each kind, and the words its report must hold.
+PLANTED = [
+    ("dispatch/send_command.cpp", "#include <QTreeWidget>", "includes <QTreeWidget>"),
+    ("recipients/lists.h", "class QTreeWidget;", "declares QTreeWidget"),
+    ("dispatch/send_command.cpp", '#include "../recipients/lists.h"', "a relative include"),
+    ("dispatch/log_view.cpp", '#include "mail/net/tls_connection.h"',
+     "only mail/net itself may use it"),
+    ("dispatch/CMakeLists.txt", "target_link_libraries(parlivo_dispatch PUBLIC parlivo_mail_net)",
+     "parlivo_dispatch links parlivo_mail_net"),
+    ("recipients/summary.h", '#include "app/main_window.h"', "recipients may not include app"),
+    ("core/CMakeLists.txt", "target_link_libraries(parlivo_core PUBLIC parlivo_dispatch)",
+     "core may not use dispatch"),
+]
+
+
+def planted(src, widgets):
+    if check(src, widgets):
+        print("the tree itself has violations: run without --planted")
+        return 1
+    missed = 0
+    for file, line, expected in PLANTED:
+        with tempfile.TemporaryDirectory() as folder:
+            copy = pathlib.Path(folder) / "src"
+            shutil.copytree(src, copy)
+            append_line(copy / file, line)
+            named = [p for p in check(copy, widgets)
+                     if p.startswith(f"src/{file}") and expected in p]
+            print(f"planted in {file}: {line!r}: {'named' if named else 'MISSED'}")
+            missed += 0 if named else 1
+    print(f"planted: {len(PLANTED) - missed} named, {missed} missed")
+    return 1 if missed else 0
+
+
 def main():
-    src = pathlib.Path(sys.argv[1]).resolve()
-    problems = include_problems(src) + link_problems(src)
+    arguments = sys.argv[1:]
+    src = pathlib.Path(arguments[0]).resolve()
+    include_dirs = []
+    if "--widgets" in arguments:
+        include_dirs = arguments[arguments.index("--widgets") + 1].split(";")
+    widgets = widget_names(include_dirs or
+                           [str(p) for p in pathlib.Path("/usr/include").glob("*/qt6/QtWidgets")])
+    if not widgets:
+        print("no Qt Widgets headers found: the widget rule cannot be checked")
+        return 1
+    if "--planted" in arguments:
+        return planted(src, widgets)
+    problems = check(src, widgets)
     for problem in problems:
         print(problem)
     order = " > ".join("/".join(rooms) for rooms in LAYERS)
-    print(f"layers: {order}; {len(problems)} violation(s)")
+    print(f"layers: {order}; mail/net sealed; dispatch and recipients widget-free; "
+          f"{len(problems)} violation(s)")
     return 1 if problems else 0
 
 

@@ -2,8 +2,6 @@
 
 #include <QString>
 
-class QTreeWidget;
-
 namespace recipients {
 
 // "<n> phones at <m> carriers", followed by " (max. <maximum> recipients)" when a maximum
