@@ -7,6 +7,7 @@
 #include "scripted_desktop.h"
 
 #include "core/twips.h"
+#include "platform/helper_keyring.h"
 #include <QApplication>
 #include <QFile>
 #include <QGroupBox>
@@ -94,8 +95,11 @@ void buildParlivo(const QString& programFolder) {
     ScriptedMail mail;
     FixedClock clock;
     ScriptedRandom random;
+    // The keyring is asked at start-up, as the program does.
+    platform::HelperKeyring keyring(programFolder + "/parlivo-keyring", app::kProductName);
     app::Form1 form({desktop, settings, mail, clock, random, programFolder, programFolder,
-                     connectivity::OnlineCheck{QString(), QString()}});
+                     connectivity::OnlineCheck{QString(), QString()}, nullptr, &keyring,
+                     programFolder + "/Quorvane.ini"});
     form.Form_Load();
     form.show();
     QApplication::processEvents();

@@ -29,5 +29,7 @@ set(CPACK_DEBIAN_PACKAGE_SECTION net)
 # it starts, data it shows and the TLS library Qt loads at run time, which no library scan
 # can see.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "iputils-ping, xdg-utils, ca-certificates, fonts-liberation, libssl3")
+# libsecret is opened by the keyring library when the desktop's keyring is asked.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS
+    "iputils-ping, xdg-utils, ca-certificates, fonts-liberation, libssl3, libsecret-1-0")
 include(CPack)

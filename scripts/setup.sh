@@ -8,13 +8,13 @@ build=${PARLIVO_BUILD_DIR:-$root/build}
 
 packages=(
     build-essential cmake pkg-config
-    qt6-base-dev qt6-base-dev-tools libqt6svg6-dev libgl-dev libgmime-3.0-dev
-    libssl3 ca-certificates
+    qt6-base-dev qt6-base-dev-tools libqt6svg6-dev libgl-dev libgmime-3.0-dev qtkeychain-qt6-dev
+    libssl3 ca-certificates libsecret-1-0
     fonts-liberation iputils-ping xdg-utils
 )
 if [ "${1:-}" = "--with-test-tools" ]; then
     packages+=(python3-aiosmtpd openssl curl msmtp xvfb xauth desktop-file-utils appstream dpkg-dev file
-              clang libclang-rt-14-dev procps util-linux dovecot-imapd)
+              clang libclang-rt-14-dev procps util-linux dovecot-imapd gnome-keyring dbus)
 fi
 
 sudo=()

@@ -3,6 +3,7 @@
 #include "core/settings.h"
 #include "mail/lazy_mail_module.h"
 #include "notice/companion_notice.h"
+#include "platform/helper_keyring.h"
 #include "platform/qsettings_store.h"
 #include "platform/qt_desktop.h"
 #include "platform/random_source.h"
@@ -52,9 +53,12 @@ int main(int argc, char* argv[]) {
                                     mail::gmailImapOptions());
     platform::SystemRandom random;
 
+    platform::HelperKeyring keyring(QApplication::applicationDirPath() + "/parlivo-keyring",
+                                    app::kProductName);
+
     app::Form1 form({desktop, settings, mail, clock, random, QApplication::applicationDirPath(),
                      QStandardPaths::writableLocation(QStandardPaths::AppDataLocation),
-                     connectivity::OnlineCheck{}, &mailbox});
+                     connectivity::OnlineCheck{}, &mailbox, &keyring, settings.fileName()});
     form.Form_Load();
     form.show();
     if (form.notice()) { // shown first, it stays in front of the main window

@@ -7,6 +7,7 @@
 #include "core/procedure.h"
 #include "core/settings.h"
 #include "core/shared.h"
+#include "core/stored_password.h"
 #include "core/twips.h"
 #include "dispatch/delivery_check.h"
 #include "dispatch/help_command.h"
@@ -30,6 +31,7 @@
 #include <QPointer>
 #include <QProxyStyle>
 #include <QPushButton>
+#include <QSignalBlocker>
 #include <QTreeWidget>
 
 namespace app {
@@ -108,6 +110,20 @@ Form1::Form1(Services services)
       deliveryMemory_(std::make_unique<dispatch::DeliveryCheckMemory>()) {
     setObjectName(QStringLiteral("Form1"));
     buildControls();
+    core::StoredPassword::Hooks hooks;
+    hooks.writeSetting = [this](const QString& key, const QString& text) {
+        storeSetting(key, text);
+    };
+    hooks.loaded = [this](const QString& password) {
+        const QSignalBlocker quiet(Text2); // the loaded password is no change to store
+        Text2->setText(password);
+    };
+    hooks.keptInFile = [this](const QString& message) {
+        services_.desktop.messageBox(message, platform::Buttons::Ok, platform::Icon::None,
+                                     applicationTitle_);
+    };
+    password_ = std::make_unique<core::StoredPassword>(services_.settings, services_.keyring,
+                                                       services_.settingsFile, hooks);
 }
 
 Form1::~Form1() = default;
@@ -211,10 +227,12 @@ void Form1::buildControls() {
         box->installEventFilter(this);
     }
 
-    connect(Text3, &QLineEdit::textChanged, this,
-            [this](const QString& text) { storeSetting(core::settings::kUser, text); });
+    connect(Text3, &QLineEdit::textChanged, this, [this](const QString& text) {
+        storeSetting(core::settings::kUser, text);
+        password_->setAccount(text);
+    });
     connect(Text2, &QLineEdit::textChanged, this,
-            [this](const QString& text) { storeSetting(core::settings::kPassword, text); });
+            [this](const QString& text) { password_->store(text); });
     connect(Text5, &QPlainTextEdit::textChanged, this, &Form1::keepBodyWithinLimit);
     connect(Text5, &QPlainTextEdit::textChanged, this, &Form1::Text5_Change);
     connect(ListView1, &QTreeWidget::itemDoubleClicked, this, &Form1::ListView1_DblClick);
@@ -250,8 +268,7 @@ void Form1::Form_Load() {
     p.step(116,
            [&] { notice::HomePageShow(services_.desktop, services_.clock, services_.random); });
     p.step(134, [&] { Text3->setText(services_.settings.read(core::settings::kUser, QString())); });
-    p.step(136,
-           [&] { Text2->setText(services_.settings.read(core::settings::kPassword, QString())); });
+    p.step(136, [&] { password_->load(); });
     p.step(138,
            [&] { ListView1->headerItem()->setText(0, QStringLiteral("Phone Number/s To Text")); });
     p.step(140, [&] { ListView1->setColumnWidth(0, pixels(7000)); });
@@ -272,6 +289,7 @@ void Form1::restoreCarrierList(core::Procedure& p) {
 }
 
 void Form1::Form_QueryUnload() {
+    password_->finish();
     const auto rows = carrierRows(ListView2);
     storeSetting(core::settings::kCarriers, core::settings::carrierListString(rows));
     storeSetting(core::settings::kCarrierTicks, core::settings::tickListString(rows));
@@ -390,10 +408,16 @@ void Form1::whileHoldingInput(const std::function<void()>& procedure) {
 }
 
 void Form1::PushButton1_Click() {
-    whileHoldingInput([this] { dispatch::sendMessage(dispatchContext(), outgoingText()); });
+    whileHoldingInput([this] {
+        password_->waitUntilLoaded(); // a send started at once waits for the keyring's answer
+        dispatch::sendMessage(dispatchContext(), outgoingText());
+    });
 }
 void Form1::PushButton2_Click() {
-    whileHoldingInput([this] { dispatch::viewLog(dispatchContext(), login()); });
+    whileHoldingInput([this] {
+        password_->waitUntilLoaded();
+        dispatch::viewLog(dispatchContext(), login());
+    });
 }
 void Form1::PushButton3_Click() {
     editPhones(recipients::loadNumbersFromFiles(listContext(), ListView1->topLevelItemCount()));

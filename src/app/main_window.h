@@ -20,6 +20,7 @@ class QTreeWidget;
 namespace platform {
 class Clock;
 class Desktop;
+class Keyring;
 class RandomSource;
 class SettingsStore;
 } // namespace platform
@@ -29,7 +30,8 @@ class MailSubmitter;
 } // namespace mail
 namespace core {
 class Procedure;
-}
+class StoredPassword;
+} // namespace core
 namespace notice {
 class Form2;
 }
@@ -57,6 +59,9 @@ struct Services {
     QString dataFolder;    // the log's place when the program folder is not writable
     connectivity::OnlineCheck onlineCheck;  // the start-up check: ping and mail server
     mail::MailboxReader* mailbox = nullptr; // where bounces are read; none: not read
+    // Where the password is kept; none: the settings file, without a word (no desktop keyring).
+    platform::Keyring* keyring = nullptr;
+    QString settingsFile; // named when the password must stay in it
 };
 
 // Masks each typed character of the password box with "*".
@@ -153,6 +158,7 @@ class Form1 final : public QWidget {
     bool ending_ = false;
     bool settingsProblemShown_ = false;
     std::unique_ptr<dispatch::DeliveryCheckMemory> deliveryMemory_;
+    std::unique_ptr<core::StoredPassword> password_;
 };
 
 } // namespace app

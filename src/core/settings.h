@@ -10,6 +10,8 @@ inline const QString kOrganisation = QStringLiteral("Quorvane");
 inline const QString kSection = QStringLiteral("Parlivo");
 inline const QString kUser = QStringLiteral("User");
 inline const QString kPassword = QStringLiteral("Password");
+// Set once the user was told that the password is kept in this file for want of a keyring.
+inline const QString kPasswordInFileTold = QStringLiteral("Password Kept Here Told");
 inline const QString kCarriers = QStringLiteral("Carriers");
 inline const QString kCarrierTicks = QStringLiteral("Carriers PushButtoned");
 

@@ -105,6 +105,14 @@ bool QSettingsStore::fail(const QString& reason) {
 }
 
 bool QSettingsStore::write(const QString& key, const QString& text) {
+    return change(key, text);
+}
+
+bool QSettingsStore::remove(const QString& key) {
+    return change(key, std::nullopt);
+}
+
+bool QSettingsStore::change(const QString& key, const std::optional<QString>& text) {
     if (!settings_)
         return false; // the problem was set when the file was found unsafe
     if (!makePrivateFolder(QFileInfo(path_).absolutePath()))
@@ -112,7 +120,10 @@ bool QSettingsStore::write(const QString& key, const QString& text) {
     if (const auto unsafe = unsafeToWrite(path_))
         return fail(*unsafe);
     createPrivateFile(path_);
-    settings_->setValue(section_ + QLatin1Char('/') + key, text);
+    if (text)
+        settings_->setValue(section_ + QLatin1Char('/') + key, *text);
+    else
+        settings_->remove(section_ + QLatin1Char('/') + key);
     settings_->sync();
     if (settings_->status() == QSettings::NoError)
         return true;

@@ -4,22 +4,24 @@
 
 #include <QSettings>
 #include <memory>
+#include <optional>
 
 namespace platform {
 
 // "<organisation>.ini" in the user's configuration folder.
 QString userSettingsFile(const QString& organisation);
 
-// The settings store as an INI file read and written through QSettings. The file holds the
-// password, so it is created readable and writable by its owner only, in a folder of the
-// owner's own, and every write is on disk before the call returns. A file that is a link,
-// not a regular file, or another user's is neither read nor written.
+// The settings store as an INI file read and written through QSettings. The file may hold the
+// password (where no keyring answers), so it is created readable and writable by its owner only, in
+// a folder of the owner's own, and every write is on disk before the call returns. A file that is a
+// link, not a regular file, or another user's is neither read nor written.
 class QSettingsStore final : public SettingsStore {
   public:
     QSettingsStore(const QString& filePath, const QString& section);
 
     QString read(const QString& key, const QString& fallback) override;
     bool write(const QString& key, const QString& text) override;
+    bool remove(const QString& key) override;
     QString writeProblem() const override { return problem_; }
 
     QString fileName() const { return path_; }
@@ -29,6 +31,8 @@ class QSettingsStore final : public SettingsStore {
 
   private:
     bool fail(const QString& reason);
+    // Writes the key, or removes it when `text` is empty, with the file's checks.
+    bool change(const QString& key, const std::optional<QString>& text);
 
     QString path_;
     QString section_;

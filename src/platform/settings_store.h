@@ -12,6 +12,8 @@ class SettingsStore {
     virtual QString read(const QString& key, const QString& fallback) = 0;
     // Creates or replaces the key; true when the value is on disk when this returns.
     virtual bool write(const QString& key, const QString& text) = 0;
+    // Removes the key; true when it is gone from the disk when this returns.
+    virtual bool remove(const QString& key) = 0;
     // Why the last write failed: a sentence naming the settings file and the reason.
     virtual QString writeProblem() const = 0;
 };

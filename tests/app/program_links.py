@@ -1,6 +1,7 @@
-"""The program starts without the network: its own dynamic entries name no Qt Network, no
-OpenSSL and no GMime (they arrive with the mail module on the first send or "View Log").
-Qt Core brings GLib with it, which is fine.
+"""The program starts light: its own dynamic entries name no Qt Network, no OpenSSL and no
+GMime (they arrive with the mail module on the first send or "View Log"), and no D-Bus,
+QtKeychain or libsecret (the keyring is asked by the parlivo-keyring helper). Qt Core brings
+GLib with it, which is fine.
 
 Usage: program_links.py <the parlivo executable>
 """
@@ -14,6 +15,9 @@ FORBIDDEN = {
     "libssl": "OpenSSL",
     "libcrypto": "OpenSSL",
     "libgmime": "GMime",
+    "libQt6DBus": "D-Bus",
+    "libqt6keychain": "QtKeychain",
+    "libsecret": "libsecret",
 }
 
 
@@ -29,7 +33,7 @@ def main():
     if not libraries:
         print(f"{executable}: no dynamic entries read")
         return 1
-    problems = [f"{executable} needs {library}: {what} must wait for the mail module"
+    problems = [f"{executable} needs {library}: {what} stays out of start-up"
                 for library in libraries for prefix, what in FORBIDDEN.items()
                 if library.startswith(prefix + ".")]
     for problem in problems:

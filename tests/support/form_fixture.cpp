@@ -11,9 +11,9 @@ FormFixture::FormFixture() {
 }
 
 app::Form1& FormFixture::open(bool load) {
-    form = std::make_unique<app::Form1>(app::Services{desktop, settings, *submitter, clock, random,
-                                                      programFolder(), dataFolder(),
-                                                      onlineCheck, mailbox});
+    form = std::make_unique<app::Form1>(app::Services{desktop, *settingsStore, *submitter, clock,
+                                                      random, programFolder(), dataFolder(),
+                                                      onlineCheck, mailbox, keyring, settingsFile});
     if (load)
         form->Form_Load();
     return *form;

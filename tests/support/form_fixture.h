@@ -17,16 +17,19 @@ struct FormFixture {
     QTemporaryDir folder;
     ScriptedDesktop desktop;
     MemorySettings settings;
+    platform::SettingsStore* settingsStore = &settings; // the store the window uses
     ScriptedMail mail;
     mail::MailSubmitter* submitter = &mail; // the mail layer the window uses
     mail::MailboxReader* mailbox = nullptr; // where the window reads bounces
+    platform::Keyring* keyring = nullptr;   // none: the password stays in the settings
+    QString settingsFile = QStringLiteral("Quorvane.ini");
     FixedClock clock;
     ScriptedRandom random;
     // A stand-in for the ping that answers as an online machine would, and a mail server
     // on this machine that refuses at once (nothing leaves the machine).
     connectivity::OnlineCheck onlineCheck{
-        QStringLiteral("/bin/echo 64 bytes from 192.0.2.1: icmp_seq=1"), QStringLiteral("127.0.0.1"),
-        1, 1000};
+        QStringLiteral("/bin/echo 64 bytes from 192.0.2.1: icmp_seq=1"),
+        QStringLiteral("127.0.0.1"), 1, 1000};
     std::unique_ptr<app::Form1> form;
 };
 

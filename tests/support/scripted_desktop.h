@@ -60,6 +60,13 @@ class MemorySettings final : public platform::SettingsStore {
         values.insert(key, text);
         return true;
     }
+    bool remove(const QString& key) override {
+        writes << key + QStringLiteral(" removed");
+        if (!problem.isEmpty())
+            return false;
+        values.remove(key);
+        return true;
+    }
     QString writeProblem() const override { return problem; }
     QMap<QString, QString> values;
     QStringList writes;

@@ -1,0 +1,145 @@
+// The password box's text kept in the desktop's keyring, through the real window, the real
+// settings file and QtKeychain, in a private D-Bus session (tests/support/keyring_session.py):
+// each function runs in the session its ctest entry names.
+#include "app/list_views.h"
+#include "form_fixture.h"
+#include "platform/helper_keyring.h"
+#include "platform/qsettings_store.h"
+
+#include <QFile>
+#include <QLineEdit>
+#include <QTest>
+#include <QTimer>
+#include <QTreeWidget>
+#include <sys/stat.h>
+
+namespace {
+// The real keyring, with its writes counted.
+class CountedKeyring final : public platform::Keyring {
+  public:
+    void read(const QString& account, Reply reply) override { real.read(account, reply); }
+    void write(const QString& account, const QString& secret, Reply reply) override {
+        ++writes;
+        real.write(account, secret, reply);
+    }
+    void remove(const QString& account, Reply reply) override { real.remove(account, reply); }
+    platform::HelperKeyring real{qEnvironmentVariable("PARLIVO_PROGRAM_DIR") + "/parlivo-keyring",
+                                 QStringLiteral("Parlivo")};
+    int writes = 0;
+};
+
+const QString kToldPrefix = QStringLiteral("No keyring of this desktop answered");
+} // namespace
+
+class TestStoredPassword : public QObject {
+    Q_OBJECT
+    QTemporaryDir home;
+    CountedKeyring keyring;
+
+    QString ini() const { return home.filePath("Quorvane.ini"); }
+    QByteArray iniBytes() const {
+        QFile file(ini());
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+    // One run of the program on the same settings file and keyring, its window loaded.
+    struct Run {
+        Run(TestStoredPassword& test) : store(test.ini(), "Parlivo") {
+            f.settingsStore = &store;
+            f.keyring = &test.keyring;
+            f.settingsFile = test.ini();
+            form = &f.open();
+        }
+        QLineEdit* box() const { return form->Text2; }
+        platform::QSettingsStore store;
+        FormFixture f;
+        app::Form1* form;
+    };
+
+  private slots:
+    void typedPassword_comesBackFromTheKeyringAndNeverReachesTheFile() {
+        {
+            Run first(*this);
+            QTRY_VERIFY(first.box()->isEnabled() && keyring.writes == 0);
+            QTest::keyClicks(first.box(), "abcd efgh ijkl mnop");
+            first.form->close(); // the last change lands before the program ends
+        }
+        QVERIFY2(keyring.writes <= 2, "each keystroke was written on its own");
+        QVERIFY(!iniBytes().contains("Password") && !iniBytes().contains("abcd"));
+        Run second(*this);
+        QTRY_COMPARE(second.box()->text(), QStringLiteral("abcd efgh ijkl mnop"));
+        QVERIFY(second.f.desktop.boxes.isEmpty());
+        second.form->Text3->setText("ann"); // a new user name takes the password along
+        second.form->close();
+        Run third(*this);
+        QTRY_COMPARE(third.box()->text(), QStringLiteral("abcd efgh ijkl mnop"));
+        third.box()->clear(); // an emptied box leaves nothing behind
+        third.form->close();
+        Run fourth(*this);
+        QTest::qWait(300);
+        QCOMPARE(fourth.box()->text(), QString());
+    }
+
+    void oldSettingsFile_movesIntoTheKeyringOnce() {
+        QFile file(ini());
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("[Parlivo]\nUser=ann\nPassword=old secret\n");
+        file.close();
+        {
+            Run first(*this);
+            QTRY_COMPARE(first.box()->text(), QStringLiteral("old secret"));
+            QTRY_VERIFY(!iniBytes().contains("Password"));
+            QVERIFY(iniBytes().contains("User=ann"));
+        }
+        Run second(*this);
+        QTRY_COMPARE(second.box()->text(), QStringLiteral("old secret"));
+        QVERIFY(second.f.desktop.boxes.isEmpty());
+    }
+
+    void noSecretService_keepsThePasswordInTheFileAndTellsOnce() {
+        {
+            Run first(*this);
+            QTRY_COMPARE(first.f.desktop.boxTexts(),
+                         QStringList{kToldPrefix +
+                                     " (no Secret Service is running, or the keyring stayed "
+                                     "locked), so Parlivo keeps your password in its settings "
+                                     "file, " +
+                                     ini() +
+                                     ", which only you can read.\r\n\r\nOnce a keyring answers, "
+                                     "Parlivo moves the password into it and out of the file."});
+            QTest::keyClicks(first.box(), "pw");
+            QVERIFY(iniBytes().contains("Password=pw\n")); // written at once, as before
+        }
+        struct stat info {};
+        QCOMPARE(stat(QFile::encodeName(ini()).constData(), &info), 0);
+        QCOMPARE(info.st_mode & 0777, 0600u);
+        Run second(*this);
+        QTRY_COMPARE(second.box()->text(), QStringLiteral("pw"));
+        QTest::qWait(200);
+        QVERIFY(second.f.desktop.boxes.isEmpty()); // told once
+    }
+
+    void silentKeyring_neverFreezesTheWindowNorLosesThePassword() {
+        QFile file(ini());
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("[Parlivo]\nUser=ann\nPassword=kept\n");
+        file.close();
+        Run run(*this);
+        int ticks = 0;
+        QTimer tick;
+        connect(&tick, &QTimer::timeout, [&] { ++ticks; });
+        tick.start(50);
+        app::appendRows(run.form->ListView1, {"5555550100"});
+        app::appendCarrier(run.form->ListView2, "a.example", true);
+        run.form->PushButton1_Click(); // a send started at once waits for the keyring's time
+        QVERIFY2(ticks > 50, "the window stopped while waiting for the keyring");
+        QCOMPARE(run.f.mail.sent.size(), 1);
+        QCOMPARE(run.f.mail.sent[0].password, QStringLiteral("kept"));
+        QCOMPARE(run.box()->text(), QStringLiteral("kept"));
+        QVERIFY(run.f.desktop.boxTexts().first().startsWith(kToldPrefix));
+        QTest::keyClicks(run.box(), "!");
+        QVERIFY(iniBytes().contains("Password=kept!\n"));
+    }
+};
+
+QTEST_MAIN(TestStoredPassword)
+#include "test_stored_password.moc"
