@@ -147,15 +147,20 @@ QString firstFew(const QStringList& items, const std::function<QString(const QSt
 }
 } // namespace
 
-QString addressesRefusedMessage(const QStringList& addresses, const QString& serverReply) {
-    const QString named = firstFew(addresses, [](const QString& address) { return address; });
-    return QStringLiteral("Message could not be sent: the server refused ") +
-           (addresses.size() == 1 ? QStringLiteral("the address ")
-                                  : QStringLiteral("these addresses: ")) +
-           named + QStringLiteral(".") + kBreak + kBreak + QStringLiteral("Server reply: ") +
-           serverReply + kBreak + kBreak +
-           QStringLiteral("Nothing was sent. Check the phone numbers and carriers, then send "
-                          "again.");
+QString addressesRefusedMessage(const QStringList& addresses, const QString& serverReply,
+                                const QStringList& deferred) {
+    const auto asTyped = [](const QString& address) { return address; };
+    const QString named = firstFew(addresses, asTyped);
+    QString text = QStringLiteral("Message could not be sent: the server refused ") +
+                   (addresses.size() == 1 ? QStringLiteral("the address ")
+                                          : QStringLiteral("these addresses: ")) +
+                   named + QStringLiteral(".") + kBreak + kBreak +
+                   QStringLiteral("Server reply: ") + serverReply + kBreak + kBreak;
+    if (!deferred.isEmpty())
+        text += QStringLiteral("Refused only for now (these may go through later): ") +
+                firstFew(deferred, asTyped) + QStringLiteral(".") + kBreak + kBreak;
+    return text + QStringLiteral("Nothing was sent. Check the phone numbers and carriers, then "
+                                 "send again.");
 }
 
 namespace {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 namespace dispatch {
 
@@ -44,7 +45,9 @@ QString unreachableMessage(const QString& reason, const QString& ports = QString
 // Shown when TLS could not be set up or the server's certificate is not trusted.
 QString untrustedMessage(const QString& reason);
 // Shown when the server refused addresses for another reason than their number.
-QString addressesRefusedMessage(const QStringList& addresses, const QString& serverReply);
+// `deferred`: the addresses refused only for now, named apart.
+QString addressesRefusedMessage(const QStringList& addresses, const QString& serverReply,
+                                const QStringList& deferred = {});
 // Why the lists cannot form e-mail addresses: the offending phone rows and carriers, the first
 // few of each. Empty when every address is sound.
 QString unusableAddressesMessage(const QStringList& phones, const QStringList& carriers);

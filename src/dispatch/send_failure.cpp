@@ -62,7 +62,8 @@ void throwIfFailed(const DispatchContext& c, const mail::SubmitResult& result) {
         throw core::Failure(kRecipientsRefused, result.description);
     case MailFailure::AddressRefused:
         throw core::Failure(kAddressesRefused,
-                            addressesRefusedMessage(result.refusedAddresses, result.serverReply));
+                            addressesRefusedMessage(result.refusedAddresses, result.serverReply,
+                                                    result.deferredAddresses));
     case MailFailure::ContentRefused:
         throw core::Failure(kMailRefused, contentRefusedMessage(result.serverReply));
     case MailFailure::Refused:

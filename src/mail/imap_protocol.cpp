@@ -3,21 +3,41 @@
 namespace mail {
 
 namespace {
-// The size of the literal announced at the end of a line: "{123}" or "{123+}".
-std::optional<qsizetype> literalSize(QByteArrayView line) {
+constexpr qsizetype kNoLiteral = -1;
+constexpr qsizetype kBrokenLiteral = -2;
+
+// The size of the literal announced at the end of a line ("{123}" or "{123+}"); kNoLiteral
+// when the line announces none, kBrokenLiteral when its size is no size ("{-1}", 20 digits).
+qsizetype literalSize(QByteArrayView line) {
     if (!line.endsWith('}'))
-        return std::nullopt;
+        return kNoLiteral;
     const qsizetype open = line.lastIndexOf('{');
     if (open < 0)
-        return std::nullopt;
-    QByteArray digits = line.sliced(open + 1, line.size() - open - 2).toByteArray();
+        return kNoLiteral;
+    QByteArrayView digits = line.sliced(open + 1, line.size() - open - 2);
     if (digits.endsWith('+'))
         digits.chop(1);
-    bool ok = false;
-    const qsizetype size = digits.toLongLong(&ok);
-    if (!ok || size < 0 || digits.isEmpty())
-        return std::nullopt;
+    if (digits.isEmpty() || digits.size() > 18)
+        return kBrokenLiteral;
+    qsizetype size = 0;
+    for (const char c : digits) {
+        if (c < '0' || c > '9')
+            return kBrokenLiteral;
+        size = size * 10 + (c - '0');
+    }
     return size;
+}
+
+// A status response ("* OK ...", "a1 NO ...", "* BYE ...") or a continuation: its text is
+// plain words, where a "{5}" is no literal.
+bool isStatusLine(QByteArrayView line) {
+    if (line.startsWith('+'))
+        return true;
+    const qsizetype space = line.indexOf(' ');
+    if (space < 0)
+        return false;
+    const QByteArray word = line.sliced(space + 1).toByteArray().split(' ').first().toUpper();
+    return word == "OK" || word == "NO" || word == "BAD" || word == "BYE" || word == "PREAUTH";
 }
 } // namespace
 
@@ -54,18 +74,21 @@ std::optional<ImapResponse> ImapResponseReader::take(QByteArray& buffer) {
         if (end - lineStart_ > kLongestImapLine)
             return fail();
         const QByteArrayView line = QByteArrayView(buffer).sliced(lineStart_, end - lineStart_);
+        const qsizetype size =
+            partial_.line.isEmpty() && isStatusLine(line) ? kNoLiteral : literalSize(line);
         partial_.line += line;
-        const auto size = literalSize(line);
         lineStart_ = scanned_ = end + 2;
-        if (!size) {
+        if (size == kBrokenLiteral)
+            return fail();
+        if (size == kNoLiteral) {
             buffer.remove(0, lineStart_);
             taken_ += lineStart_;
             lineStart_ = scanned_ = 0;
             return std::exchange(partial_, {});
         }
-        if (*size > kLongestLiteral || lineStart_ + *size > kLongestResponse)
+        if (size > kLongestLiteral || lineStart_ + size > kLongestResponse)
             return fail();
-        literal_ = *size;
+        literal_ = size;
     }
 }
 
@@ -164,6 +187,12 @@ std::optional<QByteArray> listedMailbox(const ImapResponse& response, const QByt
     } else {
         rest = rest.mid(rest.indexOf(' ') + 1).trimmed();
     }
+    // A name that holds a line break or NUL could not be sent back as one command.
+    const auto sendable = [](const QByteArray& name) -> std::optional<QByteArray> {
+        if (name.contains('\r') || name.contains('\n') || name.contains('\0'))
+            return std::nullopt;
+        return name;
+    };
     if (rest.startsWith('"') && rest.endsWith('"') && rest.size() >= 2) {
         QByteArray name;
         for (qsizetype i = 1; i + 1 < rest.size(); ++i) {
@@ -171,10 +200,10 @@ std::optional<QByteArray> listedMailbox(const ImapResponse& response, const QByt
                 ++i;
             name += rest[i];
         }
-        return name;
+        return sendable(name);
     }
     if (rest.startsWith('{') && rest.endsWith('}') && !response.literals.isEmpty())
-        return response.literals.last();
+        return sendable(response.literals.last());
     if (rest.isEmpty() || rest.contains(' ') || rest.startsWith('{'))
         return std::nullopt;
     return rest;

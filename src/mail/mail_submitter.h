@@ -42,12 +42,13 @@ struct SubmitResult {
           refusedAddresses(std::move(refusedAddresses)), serverReply(std::move(serverReply)) {}
 
     MailFailure failure = MailFailure::None;
-    QString description;          // the reason, with the server's reply where there was one
-    QStringList refusedAddresses; // for refused recipients, in the order sent
-    QString serverReply;          // the refusal that decided the failure
-    QString refusedStep;          // the command it answered, as smtp_step names it
-    QString triedPorts;           // for an unreachable server: "465", or "465 or 587"
-    QString messageId;            // of an accepted message, without the angle brackets
+    QString description;           // the reason, with the server's reply where there was one
+    QStringList refusedAddresses;  // for refused recipients, in the order sent
+    QStringList deferredAddresses; // beside them, recipients refused only for now
+    QString serverReply;           // the refusal that decided the failure
+    QString refusedStep;           // the command it answered, as smtp_step names it
+    QString triedPorts;            // for an unreachable server: "465", or "465 or 587"
+    QString messageId;             // of an accepted message, without the angle brackets
     bool succeeded() const { return failure == MailFailure::None; }
 };
 

@@ -153,12 +153,21 @@ SubmitResult classifyExchange(const SmtpExchange& e) {
     if (e.accepted)
         return {};
     if (!e.refusedCommand.isEmpty()) {
-        const MailFailure kind = classifyRefusal(e.refusedCommand, e.refusal);
+        MailFailure kind = classifyRefusal(e.refusedCommand, e.refusal);
+        QString refusal = e.refusal;
+        // A recipient refused for good outweighs one refused for now, whichever came first.
+        if (kind == MailFailure::TryLater && e.refusedCommand == smtp_step::kRcpt &&
+            !e.refusedAddresses.isEmpty()) {
+            refusal = e.addressRefusal;
+            kind = classifyRefusal(smtp_step::kRcpt, refusal);
+        }
         const bool recipients =
             kind == MailFailure::AddressRefused || kind == MailFailure::TooManyRecipients;
         SubmitResult result{
-            kind, QStringLiteral("The server refused %1: %2").arg(e.refusedCommand, e.refusal),
-            recipients ? e.refusedAddresses : QStringList(), e.refusal};
+            kind, QStringLiteral("The server refused %1: %2").arg(e.refusedCommand, refusal),
+            recipients ? e.refusedAddresses : QStringList(), refusal};
+        if (recipients)
+            result.deferredAddresses = e.deferredAddresses;
         result.refusedStep = e.refusedCommand;
         return result;
     }

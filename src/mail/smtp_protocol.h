@@ -74,11 +74,13 @@ struct SmtpExchange {
     LinkProblem network = LinkProblem::None;
     QString networkReason;
     bool greeted = false;
-    bool accepted = false;  // the server took the message after the final "."
-    QString lastCommand;    // the step (smtp_step) of the last command sent
-    QString refusedCommand; // the step of the first refused command
-    QString refusal;        // and the server's reply to it
-    QStringList refusedAddresses;
+    bool accepted = false;         // the server took the message after the final "."
+    QString lastCommand;           // the step (smtp_step) of the last command sent
+    QString refusedCommand;        // the step of the first refused command
+    QString refusal;               // and the server's reply to it
+    QStringList refusedAddresses;  // recipients refused for good, or past the recipient limit
+    QString addressRefusal;        // the reply to the first of them
+    QStringList deferredAddresses; // recipients refused only for now (4xx)
 };
 
 // What a refusal means, decided by one table on the reply code and the enhanced status code

@@ -39,6 +39,18 @@ LOGINS = {
     "imap-login-in-two-steps": (b"", [b"+ \r\n", b"a2 NO credentials of <n> bytes\r\n"]),
     "imap-login-without-continuation": (b"", [b"a2 NO " + b"n" * 300 + b"\r\n"]),
     "imap-close-at-login": (b"", []),  # gone before the credentials
+    # A busy server: none of these refuses the password.
+    "imap-login-unavailable": (b"SASL-IR ", [b"a2 NO [UNAVAILABLE] Try again later\r\n"]),
+    "imap-login-serverbug": (b"SASL-IR ", [b"a2 NO [SERVERBUG] Internal error\r\n"]),
+    "imap-login-limit-before-continuation": (b"", [b"a2 NO [LIMIT] Too many sessions\r\n"]),
+    "imap-login-bye": (b"SASL-IR ", [b"* BYE Shutting down\r\n"]),
+    "imap-login-alert-before-continuation": (
+        b"", [b"* OK [ALERT] Maintenance tonight\r\n* CAPABILITY IMAP4rev1\r\n+ \r\n",
+              b"a2 NO credentials of <n> bytes\r\n"]),
+    # Literals that are none: a size that is no number, and a "{5}" in a status text.
+    "imap-literal-unparsable": (b"SASL-IR ", [b"* 1 FETCH (BODY[] {18446744073709551615}\r\n"]),
+    "imap-literal-negative": (b"SASL-IR ", [b"* 1 FETCH (BODY[] {-1}\r\n"]),
+    "imap-literal-in-status": (b"SASL-IR ", [b"a2 NO [AUTHENTICATIONFAILED] Bad {5}\r\n"]),
 }
 
 

@@ -103,6 +103,8 @@ class Handler:
             return "550 5.1.1 The email account that you tried to reach does not exist"
         if "reject553" in address:
             return "553 5.1.3 The recipient address is not a valid RFC 5321 address"
+        if "defer450" in address:
+            return "450 4.2.1 The user you are trying to contact is receiving mail too quickly"
         if "toomany" in address:
             return "452 4.5.3 Your message has too many recipients"
         envelope.rcpt_tos.append(address)

@@ -524,6 +524,10 @@ class TestSmtpSubmission : public QObject {
             << "pipelining" << QStringList{"reject550@a.example", "toomany@a.example"}
             << int(MailFailure::AddressRefused)
             << QStringList{"reject550@a.example", "toomany@a.example"};
+        QTest::newRow("450 then 550: only the 550 for good")
+            << "pipelining"
+            << QStringList{"defer450@a.example", "reject550@a.example", "3@a.example"}
+            << int(MailFailure::AddressRefused) << QStringList{"reject550@a.example"};
         QTest::newRow("553 one by one, QUIT refused")
             << "refuse-quit" << QStringList{"reject553@a.example", "2@a.example"}
             << int(MailFailure::AddressRefused) << QStringList{"reject553@a.example"};
@@ -548,6 +552,14 @@ class TestSmtpSubmission : public QObject {
         QCOMPARE(int(result.failure), failure);
         QCOMPARE(result.refusedAddresses, refused);
         QVERIFY(!refusing.nextMessage(300).has_value()); // nobody got the message
+        if (recipients.first().startsWith("defer450"))
+            QCOMPARE(dispatch::addressesRefusedMessage(refused, result.serverReply,
+                                                       result.deferredAddresses),
+                     "Message could not be sent: the server refused the address "
+                     "reject550@a.example.\r\n\r\nServer reply: 550 5.1.1 The email account that "
+                     "you tried to reach does not exist\r\n\r\nRefused only for now (these may "
+                     "go through later): defer450@a.example.\r\n\r\nNothing was sent. Check the "
+                     "phone numbers and carriers, then send again.");
     }
 
     void silenceAfterTheMessage_endsWithinTheStallLimit() {

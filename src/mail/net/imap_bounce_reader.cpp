@@ -150,6 +150,8 @@ class ImapSession {
             }
             if (r.line.startsWith("+ "))
                 return fail(MailboxFailure::Other, QStringLiteral("Unexpected continuation."));
+            if (r.line.toUpper().startsWith("* BYE")) // the server is ending the session
+                return fail(MailboxFailure::Other, QString::fromLatin1(r.line.left(200)));
             untagged << r;
         }
     }
@@ -169,16 +171,25 @@ class ImapSession {
             link_.write(tag + " AUTHENTICATE PLAIN " + credentials + "\r\n");
         } else {
             link_.write(tag + " AUTHENTICATE PLAIN\r\n");
-            ImapResponse go;
-            if (!link_.waitFor([&](QByteArray& in) { return take(in, go); })) {
-                result_ = linkFailure();
-                return false;
+            // Untagged responses (an alert, capabilities) may come before the continuation.
+            for (qsizetype passed = 0;; ++passed) {
+                ImapResponse go;
+                if (!link_.waitFor([&](QByteArray& in) { return take(in, go); })) {
+                    result_ = linkFailure();
+                    return false;
+                }
+                if (reader_.broken() || passed >= kMostUntagged)
+                    return fail(MailboxFailure::Other,
+                                QStringLiteral("The server's answer is too long."));
+                if (go.line.startsWith('+'))
+                    break;
+                if (go.isTagged(tag)) {
+                    fail(refusesCredentials(go) ? MailboxFailure::LoginRefused
+                                                : MailboxFailure::Other,
+                         QString::fromLatin1(go.line.left(200)));
+                    return false;
+                }
             }
-            if (reader_.broken())
-                return fail(MailboxFailure::Other,
-                            QStringLiteral("The server's answer is too long."));
-            if (!go.line.startsWith('+'))
-                return fail(MailboxFailure::LoginRefused, QString::fromLatin1(go.line.left(200)));
             link_.write(credentials + "\r\n");
         }
         QList<ImapResponse> untagged;
@@ -187,9 +198,25 @@ class ImapSession {
             loggedIn_ = true;
             return true;
         }
-        if (done.status() == "NO" || done.status() == "BAD")
+        if (refusesCredentials(done))
             result_.failure = MailboxFailure::LoginRefused;
         return false;
+    }
+
+    // Only a plain NO or BAD, or a NO that says the credentials failed, refuses the password;
+    // [UNAVAILABLE], [SERVERBUG], [LIMIT] and the like are a busy server, tried next time.
+    static bool refusesCredentials(const ImapResponse& done) {
+        const QByteArray status = done.status();
+        if (status == "BAD")
+            return true;
+        if (status != "NO")
+            return false;
+        const QByteArrayList words = done.line.split(' ');
+        const QByteArray text = words.mid(2).join(' ');
+        if (!text.startsWith('['))
+            return true;
+        const QByteArray code = text.mid(1, text.indexOf(']') - 1).split(' ').first().toUpper();
+        return code == "AUTHENTICATIONFAILED";
     }
 
     void logOut() {

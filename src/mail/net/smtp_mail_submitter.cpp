@@ -174,6 +174,12 @@ class SmtpSession {
         if (reply.positive())
             return;
         refuse(smtp_step::kRcpt, reply.text());
+        if (classifyRefusal(smtp_step::kRcpt, reply.text()) == MailFailure::TryLater) {
+            exchange_.deferredAddresses << address;
+            return;
+        }
+        if (exchange_.refusedAddresses.isEmpty())
+            exchange_.addressRefusal = reply.text();
         exchange_.refusedAddresses << address;
     }
 
