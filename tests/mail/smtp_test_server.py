@@ -8,7 +8,7 @@ Prints "PORT <n>" once it listens on 127.0.0.1, then one JSON line per command i
 accepted; recipients containing "reject550", "reject553" or "toomany" are refused with
 550, 553 and 452 4.5.3.
 Modes: "pipelining" offers PIPELINING; "plain-only" and "login-only" offer just that AUTH
-mechanism; "slow" answers every command after 0.3 s; "refuse-quit" answers QUIT with 500;
+mechanism; "slow" answers every command after 0.3 s, "slower" after 1.2 s; "refuse-quit" answers QUIT with 500;
 "silent-after-data" never answers the final "."; "starttls" listens without TLS and
 requires STARTTLS (the submission port), "no-tls" offers no TLS at all; "stall" completes the TLS handshake and
 then never says a word; "close-after-auth" closes the connection when the password arrives.
@@ -74,6 +74,8 @@ class Handler:
     async def pause(self):
         if "slow" in self.modes:
             await asyncio.sleep(0.3)
+        if "slower" in self.modes:  # slow, but within a step's stall limit
+            await asyncio.sleep(1.2)
 
     async def handle_EHLO(self, server, session, envelope, hostname, responses):
         said("EHLO")

@@ -425,6 +425,9 @@ class TestSmtpSubmission : public QObject {
         QTest::addColumn<QString>("reason");
         QTest::newRow("587 with STARTTLS") << "starttls,pipelining"
                                            << "server" << int(MailFailure::None) << "";
+        QTest::newRow("587 slow but honest") // EHLO alone takes longer than the connect limit
+            << "starttls,pipelining,slower"
+            << "server" << int(MailFailure::None) << "";
         QTest::newRow("587 without STARTTLS") << "no-tls"
                                               << "server" << int(MailFailure::Untrusted)
                                               << "The server on port 587 does not offer STARTTLS.";
@@ -459,6 +462,8 @@ class TestSmtpSubmission : public QObject {
         blocked.connectPort = closed;
         blocked.fallbackPort = 587;
         blocked.fallbackConnectPort = submission ? quint16(submission->port()) : closed;
+        blocked.connectTimeoutMs = 1000; // each step within its own limit
+        blocked.stallMs = 2000;
         mail::SmtpMailSubmitter submitter(blocked);
         const auto result = submitter.submit(message({"1@a.example", "2@a.example"}));
         QCOMPARE(int(result.failure), failure);

@@ -120,6 +120,7 @@ bool TlsConnection::open(const QString& host, quint16 port, const QString& addre
                          quint16 addressPort, const QString& caFile,
                          const std::function<bool(QByteArray&)>& opened, bool plainFirst) {
     sinceStart_.start();
+    sinceOpening_.start();
     sinceProgress_.start();
     if (!QSslSocket::supportsSsl()) {
         fail(Problem::Untrusted, QStringLiteral("TLS is not available on this system."));
@@ -155,6 +156,7 @@ bool TlsConnection::startTls() {
         return false;
     }
     open_ = false;
+    sinceOpening_.restart(); // the handshake has the connection time-out of its own
     socket_.startClientEncryption();
     const bool ok = wait([](QByteArray&) { return true; }, limits_.connectTimeoutMs, false);
     if (!ok && problem_ == Problem::Stalled)
@@ -193,8 +195,9 @@ bool TlsConnection::wait(const std::function<bool(QByteArray&)>& ready, qint64 l
             return true;
         if (problem_ != Problem::None)
             return false;
-        // While opening the whole connection time-out counts; afterwards only the quiet time.
-        const qint64 quiet = opening ? sinceStart_.elapsed() : sinceProgress_.elapsed();
+        // While opening (the connection and greeting, or a STARTTLS handshake) the whole
+        // connection time-out counts; afterwards only the quiet time.
+        const qint64 quiet = opening ? sinceOpening_.elapsed() : sinceProgress_.elapsed();
         const qint64 stallLeft = limitMs - quiet;
         const qint64 deadlineLeft = limits_.deadlineMs - sinceStart_.elapsed();
         if (stallLeft <= 0) {

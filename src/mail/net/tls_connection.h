@@ -68,7 +68,8 @@ class TlsConnection final : public QObject {
     Limits limits_;
     QSslSocket socket_;
     QByteArray inbox_;
-    QElapsedTimer sinceStart_;
+    QElapsedTimer sinceStart_;   // the session, for its deadline
+    QElapsedTimer sinceOpening_; // the connection, or the STARTTLS handshake
     QElapsedTimer sinceProgress_;
     QEventLoop* loop_ = nullptr;
     bool open_ = false;
