@@ -16,6 +16,7 @@ most 30 s, until its standard input closes. Modes:
   greet                      greets as SMTP and waits (the certificate decides the outcome)
 """
 import os
+import base64
 import socket
 import ssl
 import struct
@@ -74,6 +75,18 @@ def serve(tls, mode):
     if mode == "smtp-endless-line":
         tls.sendall(b"250-smtp.gmail.com at your service ")
         endless(tls, b"x" * 65536)
+    elif mode.startswith("smtp-echo-"):  # the login's own bytes sent back in the refusal
+        tls.sendall(b"250-smtp.gmail.com\r\n250 AUTH PLAIN\r\n")
+        login = base64.b64decode(tls.recv(4096).split()[-1])
+        if mode.startswith("smtp-echo-base64-"):  # shifted by 0, 1 or 2 bytes in a longer run
+            shift = int(mode[-1])
+            echo = base64.b64encode(b"x" * shift + login + b"yz")
+            tls.sendall(b"501 5.5.2 Cannot decode " + echo + b"\r\n")
+        elif mode == "smtp-echo-hex":
+            tls.sendall(b"535 5.7.8 " + login.hex().encode() + b" not accepted\r\n")
+        else:  # a line that is no SMTP reply at all
+            tls.sendall(b"oops " + base64.b64encode(login) + b"\r\n")
+        tls.recv(4096)
     elif mode == "smtp-endless-continuation":
         endless(tls, b"250-SIZE 35882577\r\n" * 4096)
     elif mode == "imap-endless-untagged":

@@ -56,6 +56,20 @@ class TestHostileServers : public QObject {
             << "greet"
             << "san-other" << int(MailFailure::Untrusted)
             << "The certificate does not name smtp.gmail.com: it names other.example.";
+        // The login sent back: no box shows it, in base64 at any alignment or in hex.
+        for (const char* shift : {"0", "1", "2"})
+            QTest::newRow(
+                qPrintable(QStringLiteral("login echoed in base64, shifted %1").arg(shift)))
+                << QStringLiteral("smtp-echo-base64-") + shift << "server"
+                << int(MailFailure::Refused)
+                << "The server refused AUTH: 501 5.5.2 Cannot decode [hidden]";
+        QTest::newRow("login echoed in hex")
+            << "smtp-echo-hex"
+            << "server" << int(MailFailure::LoginRefused)
+            << "The server refused AUTH: 535 5.7.8 [hidden] not accepted";
+        QTest::newRow("login echoed in a line that is no SMTP")
+            << "smtp-echo-line"
+            << "server" << general << "The server's reply was not SMTP: oops [hidden]";
     }
 
     void smtp() {
@@ -73,6 +87,9 @@ class TestHostileServers : public QObject {
         QCOMPARE(int(result.failure), kind);
         if (!reason.isEmpty())
             QVERIFY2(result.description.startsWith(reason), qPrintable(result.description));
+        if (mode.startsWith("smtp-echo"))
+            QVERIFY2(!(result.description + result.serverReply).contains("c2VjcmV0"),
+                     qPrintable(result.serverReply)); // "secret" in base64
         QVERIFY2(processStatusKiB("VmHWM") - resting < 64 * 1024,
                  qPrintable(QString::number(resting)));
     }

@@ -1,5 +1,6 @@
 #include "mail/net/imap_bounce_reader.h"
 
+#include "mail/credential_echo.h"
 #include "mail/imap_protocol.h"
 #include "mail/net/bounce_reader.h"
 #include "mail/net/tls_connection.h"
@@ -240,7 +241,9 @@ ImapBounceReader::ImapBounceReader(MailOptions options) : options_(std::move(opt
 MailboxResult ImapBounceReader::readBounces(const QString& user, const QString& password,
                                             const QDate& since) {
     ImapSession session(options_);
-    return session.run(user, password, since);
+    MailboxResult result = session.run(user, password, since);
+    result.reason = withoutCredentials(result.reason, user, password); // a server may echo them
+    return result;
 }
 
 } // namespace mail

@@ -2,6 +2,7 @@
 
 #include <QElapsedTimer>
 
+#include "mail/credential_echo.h"
 #include "mail/mime_message.h"
 #include "mail/net/tls_connection.h"
 #include "mail/smtp_protocol.h"
@@ -313,6 +314,7 @@ SubmitResult SmtpMailSubmitter::submit(const MailMessage& message) {
                      : QString::number(options_.port);
     if (result.succeeded())
         result.messageId = QString::fromLatin1(messageIdOf(message, token));
+    hideCredentials(result, message.userAddress, message.password); // a server may echo them
     return result;
 }
 

@@ -1,0 +1,86 @@
+#include "mail/credential_echo.h"
+
+#include "mail/mail_submitter.h"
+
+#include <QByteArrayList>
+
+namespace mail {
+
+namespace {
+const QString kHidden = QStringLiteral("[hidden]");
+
+// The base64 characters that `secret` alone decides when it stands `alignment` (0 to 2) bytes
+// into a base64 stream: the characters of its first and last groups that also carry
+// neighbouring bytes are left out.
+QByteArray base64Core(const QByteArray& secret, int alignment) {
+    const QByteArray padded = QByteArray(alignment, '\0') + secret;
+    const QByteArray encoded = padded.toBase64(QByteArray::OmitTrailingEquals);
+    const qsizetype first = alignment == 0 ? 0 : alignment + 1; // chars touched by the padding
+    const qsizetype end = (padded.size() / 3) * 4;              // chars of whole groups only
+    return end > first ? encoded.mid(first, end - first) : QByteArray();
+}
+
+bool isBase64Char(QChar c) {
+    return (c >= QLatin1Char('A') && c <= QLatin1Char('Z')) ||
+           (c >= QLatin1Char('a') && c <= QLatin1Char('z')) ||
+           (c >= QLatin1Char('0') && c <= QLatin1Char('9')) || c == QLatin1Char('+') ||
+           c == QLatin1Char('/') || c == QLatin1Char('=') || c == QLatin1Char('-') ||
+           c == QLatin1Char('_');
+}
+
+// Replaces every run of encoded characters that contains one of `marks` by "[hidden]".
+QString hideRuns(const QString& text, const QByteArrayList& marks) {
+    QString out;
+    out.reserve(text.size());
+    for (qsizetype i = 0; i < text.size();) {
+        if (!isBase64Char(text[i])) {
+            out += text[i++];
+            continue;
+        }
+        qsizetype end = i;
+        while (end < text.size() && isBase64Char(text[end]))
+            ++end;
+        const QString run = text.mid(i, end - i);
+        bool secret = false;
+        for (const QByteArray& mark : marks)
+            if (run.contains(QLatin1String(mark), Qt::CaseSensitive) ||
+                (mark.startsWith("hex:") &&
+                 run.contains(QLatin1String(mark.mid(4)), Qt::CaseInsensitive)))
+                secret = true;
+        out += secret ? kHidden : run;
+        i = end;
+    }
+    return out;
+}
+} // namespace
+
+QString withoutCredentials(const QString& text, const QString& user, const QString& password) {
+    if (password.isEmpty())
+        return text;
+    QString out = text;
+    if (password.size() >= 3) // a shorter one would garble every word it is part of
+        out.replace(password, kHidden);
+    QByteArrayList marks;
+    const QByteArray blob = '\0' + user.toUtf8() + '\0' + password.toUtf8();
+    for (const QByteArray& secret : {password.toUtf8(), user.toUtf8(), blob}) {
+        if (secret.size() < 3)
+            continue;
+        for (int alignment = 0; alignment < 3; ++alignment) {
+            const QByteArray core = base64Core(secret, alignment);
+            if (core.size() >= 4) {
+                marks << core;
+                // The URL-safe alphabet writes the same bits with "-" and "_".
+                marks << QByteArray(core).replace('+', '-').replace('/', '_');
+            }
+        }
+    }
+    marks << "hex:" + password.toUtf8().toHex(); // in a hex run of the password or the blob
+    return hideRuns(out, marks);
+}
+
+void hideCredentials(SubmitResult& result, const QString& user, const QString& password) {
+    result.description = withoutCredentials(result.description, user, password);
+    result.serverReply = withoutCredentials(result.serverReply, user, password);
+}
+
+} // namespace mail
