@@ -14,26 +14,6 @@
 #include <QFile>
 #include <QTimer>
 
-namespace {
-
-// Runs `work` with a 1 ms timer beside it; returns the longest gap between two ticks.
-double longestGapMs(const std::function<void()>& work) {
-    QElapsedTimer sinceTick;
-    double longest = 0;
-    QTimer tick;
-    tick.setInterval(1);
-    QObject::connect(&tick, &QTimer::timeout, [&] {
-        longest = std::max(longest, double(sinceTick.nsecsElapsed()) / 1e6);
-        sinceTick.restart();
-    });
-    tick.start();
-    sinceTick.start();
-    work();
-    longest = std::max(longest, double(sinceTick.nsecsElapsed()) / 1e6);
-    return longest;
-}
-} // namespace
-
 int main(int argc, char* argv[]) {
     QCoreApplication application(argc, argv);
     TestCertificates certificates;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QElapsedTimer>
+#include <QTimer>
 #include <algorithm>
 #include <cstdio>
 #include <functional>
@@ -37,6 +38,24 @@ inline std::pair<double, double> alternatingMedians(int reps, const std::functio
     std::sort(a.begin(), a.end());
     std::sort(b.begin(), b.end());
     return {a[a.size() / 2], b[b.size() / 2]};
+}
+
+// Runs `work` with a 1 ms timer beside it; returns the longest gap between two ticks, the
+// longest time the event loop did not turn.
+inline double longestGapMs(const std::function<void()>& work) {
+    QElapsedTimer sinceTick;
+    double longest = 0;
+    QTimer tick;
+    tick.setInterval(1);
+    QObject::connect(&tick, &QTimer::timeout, [&] {
+        longest = std::max(longest, double(sinceTick.nsecsElapsed()) / 1e6);
+        sinceTick.restart();
+    });
+    tick.start();
+    sinceTick.start();
+    work();
+    longest = std::max(longest, double(sinceTick.nsecsElapsed()) / 1e6);
+    return longest;
 }
 
 // Whether any figure of this run was over its target; the benchmark's exit code says so.

@@ -5,11 +5,35 @@
 #include "mail/mailbox_reader.h"
 
 #include <QCryptographicHash>
+#include <QEventLoop>
+#include <exception>
+#include <functional>
+#include <thread>
 
 namespace dispatch {
 
 namespace {
 constexpr qint64 kPendingSeconds = kPendingDays * 24 * 3600;
+
+// Runs `work` on a thread of its own while the window's event loop turns: the records of a
+// large send take long enough to be seen as a frozen window. `work` touches nothing else
+// meanwhile (input is held during a check).
+void runAside(const std::function<void()>& work) {
+    QEventLoop loop;
+    std::exception_ptr failed;
+    std::thread worker([&] {
+        try {
+            work();
+        } catch (...) {
+            failed = std::current_exception();
+        }
+        QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
+    });
+    loop.exec();
+    worker.join();
+    if (failed)
+        std::rethrow_exception(failed);
+}
 
 QByteArray fingerprint(const QString& password) {
     return QCryptographicHash::hash(password.toUtf8(), QCryptographicHash::Sha256);
@@ -70,11 +94,18 @@ QString bringLogUpToDate(mail::MailboxReader& mailbox, DeliveryCheckMemory& memo
         return keep();
 
     const QList<mail::BounceReport>& bounces = found.reports;
-    for (PendingSend& send : sends) {
-        const QStringList before = send.reported;
-        const QString record = deliveryRecord(nowStamp, send, bounces, found.complete);
-        if (!record.isEmpty() && !appended(logPath, record))
-            send.reported = before; // reported next time
+    QList<QStringList> before;
+    for (const PendingSend& send : std::as_const(sends))
+        before << send.reported;
+    QStringList records(sends.size());
+    runAside([&] {
+        for (qsizetype i = 0; i < sends.size(); ++i)
+            records[i] = deliveryRecord(nowStamp, sends[i], bounces, found.complete);
+    });
+    for (qsizetype i = 0; i < sends.size(); ++i) {
+        PendingSend& send = sends[i];
+        if (!records[i].isEmpty() && !appended(logPath, records[i]))
+            send.reported = before[i]; // reported next time
         // Checked only when every match was read; the rest waits for the next time.
         send.checked = send.checked || found.complete;
     }

@@ -5,8 +5,10 @@
 #include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QLocale>
 #include <QRegularExpression>
+#include <QSet>
 #include <QUrl>
 
 namespace dispatch {
@@ -188,24 +190,36 @@ QString deliveryRecord(const QString& nowStamp, PendingSend& send,
                        const QList<mail::BounceReport>& bounces, bool complete) {
     QStringList lines;
     QStringList phonesWithNews;
+    QSet<QString> phonesSeen;
+    // Each lookup by hash, so that the record grows with the bounces and addresses, not with
+    // their product.
+    QHash<QString, qsizetype> indexOf;
+    bool named = false;
+    QSet<QString> reported(send.reported.cbegin(), send.reported.cend());
     for (const mail::BounceReport& bounce : bounces) {
         if (!bounce.messageIds.contains(send.messageId, Qt::CaseInsensitive))
             continue;
+        if (!named) {
+            indexOf.reserve(send.addresses.size());
+            for (qsizetype i = send.addresses.size() - 1; i >= 0; --i)
+                indexOf.insert(send.addresses[i].toLower(), i); // the first of equal ones wins
+            named = true;
+        }
         for (const mail::RecipientStatus& r : bounce.recipients) {
-            qsizetype index = -1;
-            for (qsizetype i = 0; i < send.addresses.size() && index < 0; ++i)
-                if (send.addresses[i].compare(r.address, Qt::CaseInsensitive) == 0)
-                    index = i;
+            const qsizetype index = indexOf.value(r.address.toLower(), -1);
             if (index < 0)
                 continue; // only this send's own addresses
             const QString address = send.addresses[index];
             const QString key =
                 address + (r.failed ? QStringLiteral(" failed") : QStringLiteral(" delayed"));
-            if (send.reported.contains(key))
+            if (reported.contains(key))
                 continue;
+            reported.insert(key);
             send.reported << key;
-            if (r.failed && !phonesWithNews.contains(phoneOf(address)))
+            if (r.failed && !phonesSeen.contains(phoneOf(address))) {
+                phonesSeen.insert(phoneOf(address));
                 phonesWithNews << phoneOf(address);
+            }
             const QString why =
                 cleanForLog(r.status, 20) + QLatin1Char(' ') + cleanForLog(r.diagnostic);
             if (r.failed)
@@ -222,18 +236,20 @@ QString deliveryRecord(const QString& nowStamp, PendingSend& send,
     if (lines.isEmpty())
         return {};
     // A phone refused at every gateway it was sent to did not get the text at all.
-    for (const QString& phone : std::as_const(phonesWithNews)) {
-        bool everyAddressFailed = true;
-        for (const QString& address : std::as_const(send.addresses))
-            if (phoneOf(address) == phone)
-                everyAddressFailed &= send.reported.contains(address + QStringLiteral(" failed"));
-        if (everyAddressFailed)
-            lines << QStringLiteral("Not reached at any ticked carrier: ") + cleanForLog(phone, 64);
+    QHash<QString, bool> everyAddressFailed; // by phone, for the phones with news
+    for (const QString& phone : std::as_const(phonesWithNews))
+        everyAddressFailed.insert(phone, true);
+    for (const QString& address : std::as_const(send.addresses)) {
+        const auto phone = everyAddressFailed.find(phoneOf(address));
+        if (phone != everyAddressFailed.end())
+            *phone = *phone && reported.contains(address + QStringLiteral(" failed"));
     }
-    QStringList bounced;
+    for (const QString& phone : std::as_const(phonesWithNews))
+        if (everyAddressFailed.value(phone))
+            lines << QStringLiteral("Not reached at any ticked carrier: ") + cleanForLog(phone, 64);
+    QSet<QString> bounced;
     for (const QString& key : std::as_const(send.reported))
-        bounced << key.section(QLatin1Char(' '), 0, 0);
-    bounced.removeDuplicates();
+        bounced.insert(key.section(QLatin1Char(' '), 0, 0));
     const qsizetype silent = send.addresses.size() - bounced.size();
     if (silent > 0 && complete)
         lines << QStringLiteral("No bounce from the other %1 addresses (silence does not prove "

@@ -1,6 +1,8 @@
 #include "mail/net/bounce_reader.h"
 
+#include <QHash>
 #include <QRegularExpression>
+#include <QSet>
 #include <mutex>
 
 // GLib names a member "signals", which Qt defines as a keyword.
@@ -145,9 +147,7 @@ void addMessageIds(QStringList& ids, const QString& value) {
     static const QRegularExpression id(QStringLiteral("<([^<>\\s]+@[^<>\\s]+)>"));
     auto it = id.globalMatch(value);
     while (it.hasNext()) {
-        const QString found = it.next().captured(1);
-        if (!ids.contains(found, Qt::CaseInsensitive))
-            ids << found;
+        ids << it.next().captured(1); // duplicates go once the whole mail is read
     }
 }
 
@@ -167,13 +167,21 @@ QString cleanText(const QByteArray& value) {
     return QString::fromUtf8(text.simplified().left(kLongestDiagnostic));
 }
 
-void addRecipient(BounceReport& report, RecipientStatus status) {
-    if (report.recipients.size() >= kMostRecipients)
+// A report as it is read, with the addresses it names already (lower case), so that each
+// address is looked up once.
+struct Reading {
+    BounceReport report;
+    QSet<QString> named;
+
+    bool full() const { return report.recipients.size() >= kMostRecipients; }
+    bool names(const QString& address) const { return named.contains(address.toLower()); }
+};
+
+void addRecipient(Reading& reading, RecipientStatus status) {
+    if (reading.full() || reading.names(status.address))
         return;
-    for (const RecipientStatus& r : std::as_const(report.recipients))
-        if (r.address.compare(status.address, Qt::CaseInsensitive) == 0)
-            return;
-    report.recipients.append(std::move(status));
+    reading.named.insert(status.address.toLower());
+    reading.report.recipients.append(std::move(status));
 }
 
 // The status of a recipient: the report's own when it is specific, otherwise the
@@ -192,9 +200,9 @@ QString statusFor(const QString& reported, const QString& diagnostic, bool faile
 
 // --- RFC 3464 reports -----------------------------------------------------------------------
 
-void readDeliveryStatus(const QByteArray& text, BounceReport& report) {
+void readDeliveryStatus(const QByteArray& text, Reading& reading) {
     for (const Fields& group : statusGroups(text)) {
-        addMessageIds(report.messageIds,
+        addMessageIds(reading.report.messageIds,
                       QString::fromLatin1(fieldOf(group, "x-original-message-id")));
         const QByteArray action = fieldOf(group, "action").trimmed().toLower().split(' ').value(0);
         if (action != "failed" && action != "delayed")
@@ -207,7 +215,7 @@ void readDeliveryStatus(const QByteArray& text, BounceReport& report) {
             continue;
         const bool failed = action == "failed";
         const QString diagnostic = cleanText(fieldOf(group, "diagnostic-code"));
-        addRecipient(report,
+        addRecipient(reading,
                      {address, failed,
                       statusFor(QString::fromLatin1(fieldOf(group, "status")), diagnostic, failed),
                       diagnostic,
@@ -244,10 +252,28 @@ struct PlainNote {
     QString diagnostic; // the line that gave them
 };
 
-// What the text says of an address: a reply code or enhanced status on its line, on the few
-// lines that follow it or, failing those, on the few before it (some carriers give the reply
-// first), never past a line that names another address.
-PlainNote noteFor(const QString& address, const QByteArrayList& lines, qsizetype end) {
+const QRegularExpression& addressPattern() {
+    static const QRegularExpression address(QStringLiteral(
+        "[A-Za-z0-9.!#$%&'*+/=?^_`{|}~-]+@[A-Za-z0-9](?:[A-Za-z0-9.-]*[A-Za-z0-9])?"));
+    return address;
+}
+
+// The first line before `end` on which each address stands (by its lower-case form): one pass
+// over the text, so that what the text says of every address is found without searching.
+QHash<QString, qsizetype> firstLines(const QByteArrayList& lines, qsizetype end) {
+    QHash<QString, qsizetype> first;
+    for (qsizetype i = 0; i < end; ++i) {
+        auto it = addressPattern().globalMatch(QString::fromLatin1(lines[i]));
+        while (it.hasNext())
+            first.insert(it.next().captured(0).toLower(), i); // keeps an earlier line
+    }
+    return first;
+}
+
+// What the text says of an address whose first line is `i`: a reply code or enhanced status
+// on that line, on the few lines that follow it or, failing those, on the few before it (some
+// carriers give the reply first), never past a line that names another address.
+PlainNote noteFor(const QString& address, const QByteArrayList& lines, qsizetype i, qsizetype end) {
     static const QRegularExpression anyAddress(QStringLiteral("[^\\s<>\"]+@[^\\s<>\"]+"));
     const auto noteOn = [&](qsizetype j) -> std::optional<PlainNote> {
         const QString near = QString::fromLatin1(lines[j]).simplified();
@@ -261,21 +287,18 @@ PlainNote noteFor(const QString& address, const QByteArrayList& lines, qsizetype
             return std::nullopt;
         return PlainNote{code, status, near.left(kLongestDiagnostic)};
     };
-    for (qsizetype i = 0; i < end; ++i) {
-        if (!QString::fromLatin1(lines[i]).contains(address, Qt::CaseInsensitive))
-            continue;
-        for (qsizetype j = i; j < qMin(end, i + 5); ++j) {
-            const auto note = noteOn(j);
-            if (note && !note->diagnostic.isEmpty())
-                return *note;
-            if (note && j > i)
-                break;
-        }
-        for (qsizetype j = i - 1; j >= qMax<qsizetype>(0, i - 4); --j)
-            if (const auto note = noteOn(j))
-                return *note;
+    if (i < 0 || i >= end)
         return {};
+    for (qsizetype j = i; j < qMin(end, i + 5); ++j) {
+        const auto note = noteOn(j);
+        if (note && !note->diagnostic.isEmpty())
+            return *note;
+        if (note && j > i)
+            break;
     }
+    for (qsizetype j = i - 1; j >= qMax<qsizetype>(0, i - 4); --j)
+        if (const auto note = noteOn(j))
+            return *note;
     return {};
 }
 
@@ -287,16 +310,15 @@ RecipientStatus plainStatus(const QString& address, const PlainNote& note) {
 
 // The addresses a plain-text bounce names before its returned copy, each with what the text
 // says of it.
-void readPlainBounce(const QByteArray& text, BounceReport& report) {
-    static const QRegularExpression address(QStringLiteral(
-        "[A-Za-z0-9.!#$%&'*+/=?^_`{|}~-]+@[A-Za-z0-9](?:[A-Za-z0-9.-]*[A-Za-z0-9])?"));
+void readPlainBounce(const QByteArray& text, Reading& reading) {
     const QByteArrayList lines = linesOf(text);
     const qsizetype end = returnedCopyStart(lines);
-    for (qsizetype i = 0; i < end; ++i) {
-        auto it = address.globalMatch(QString::fromLatin1(lines[i]));
-        while (it.hasNext()) {
+    for (qsizetype i = 0; i < end && !reading.full(); ++i) {
+        auto it = addressPattern().globalMatch(QString::fromLatin1(lines[i]));
+        while (it.hasNext() && !reading.full()) {
             const QString found = it.next().captured(0);
-            addRecipient(report, plainStatus(found, noteFor(found, lines, end)));
+            if (!reading.names(found)) // its first line is this one
+                addRecipient(reading, plainStatus(found, noteFor(found, lines, i, end)));
         }
     }
 }
@@ -336,7 +358,7 @@ QByteArray wholeText(GMimeObject* object) {
 }
 
 struct Walk {
-    BounceReport& report;
+    Reading& reading;
     QByteArrayList texts; // the plain-text parts, decoded
     int parts = 0;
 };
@@ -350,7 +372,7 @@ void walk(GMimeObject* object, int depth, Walk& w) {
         const int count = g_mime_multipart_get_count(multipart);
         if (count == 0) { // parts that could not be split: their text is still read
             w.texts << QByteArray(g_mime_multipart_get_prologue(multipart));
-            addMessageIdLines(w.report.messageIds, w.texts.last());
+            addMessageIdLines(w.reading.report.messageIds, w.texts.last());
         }
         for (int i = 0; i < count; ++i)
             walk(g_mime_multipart_get_part(multipart, i), depth + 1, w);
@@ -360,17 +382,18 @@ void walk(GMimeObject* object, int depth, Walk& w) {
         if (!returned)
             return;
         if (const char* id = g_mime_message_get_message_id(returned))
-            addMessageIds(w.report.messageIds, QStringLiteral("<%1>").arg(QString::fromLatin1(id)));
-        addMessageIdLines(w.report.messageIds, wholeText(GMIME_OBJECT(returned)));
+            addMessageIds(w.reading.report.messageIds,
+                          QStringLiteral("<%1>").arg(QString::fromLatin1(id)));
+        addMessageIdLines(w.reading.report.messageIds, wholeText(GMIME_OBJECT(returned)));
     } else if (GMIME_IS_PART(object)) {
         const QByteArray text = decodedContent(GMIME_PART(object));
         if (type == "message/delivery-status" || type == "message/global-delivery-status")
-            readDeliveryStatus(text, w.report);
+            readDeliveryStatus(text, w.reading);
         else if (type == "text/rfc822-headers" || type == "message/rfc822-headers")
-            addMessageIdLines(w.report.messageIds, text);
+            addMessageIdLines(w.reading.report.messageIds, text);
         else if (type == "text/plain" || type.isEmpty()) {
             w.texts << text;
-            addMessageIdLines(w.report.messageIds, text);
+            addMessageIdLines(w.reading.report.messageIds, text);
         }
     }
 }
@@ -393,11 +416,24 @@ bool looksLikeBounce(GMimeMessage* message) {
            subject.match(QString::fromUtf8(title ? title : "")).hasMatch();
 }
 
+// The Message-IDs once each, in the order first named, whatever their letter case.
+QStringList withoutRepeats(const QStringList& ids) {
+    QStringList once;
+    QSet<QString> seen;
+    for (const QString& id : ids)
+        if (!seen.contains(id.toLower())) {
+            seen.insert(id.toLower());
+            once << id;
+        }
+    return once;
+}
+
 } // namespace
 
 BounceReport readBounce(const QByteArray& mail) {
     initialiseMime();
-    BounceReport report;
+    Reading reading;
+    BounceReport& report = reading.report;
     const QByteArray repaired = withParametersFolded(mail.left(kLongestText));
     GMimeStream* stream = g_mime_stream_mem_new_with_buffer(repaired.constData(), repaired.size());
     GMimeParser* parser = g_mime_parser_new_with_stream(stream);
@@ -411,7 +447,7 @@ BounceReport readBounce(const QByteArray& mail) {
         if (const char* value = g_mime_object_get_header(top, name))
             addMessageIds(report.messageIds, QString::fromLatin1(value));
 
-    Walk w{report, {}, 0};
+    Walk w{reading, {}, 0};
     walk(g_mime_message_get_mime_part(message), 0, w);
 
     // Mail systems that write no report name the refused addresses in X-Failed-Recipients
@@ -422,10 +458,14 @@ BounceReport readBounce(const QByteArray& mail) {
     for (const QByteArray& text : std::as_const(w.texts))
         lines << linesOf(text);
     const qsizetype end = returnedCopyStart(lines);
+    const QHash<QString, qsizetype> first = firstLines(lines, end);
+    const auto firstLine = [&](const QString& address) {
+        return first.value(address.toLower(), -1);
+    };
     for (RecipientStatus& r : report.recipients) {
         if (!r.status.endsWith(QLatin1String(".0.0")) || !r.diagnostic.isEmpty())
             continue;
-        const PlainNote note = noteFor(r.address, lines, end);
+        const PlainNote note = noteFor(r.address, lines, firstLine(r.address), end);
         const QString status = statusFor(note.status, note.diagnostic, r.failed);
         if (!status.endsWith(QLatin1String(".0.0")) && status.front() == r.status.front()) {
             r.status = status;
@@ -437,16 +477,18 @@ BounceReport readBounce(const QByteArray& mail) {
             const QString address = addressOf(item);
             if (!isPlainMailbox(address))
                 continue;
-            RecipientStatus status = plainStatus(address, noteFor(address, lines, end));
+            RecipientStatus status =
+                plainStatus(address, noteFor(address, lines, firstLine(address), end));
             status.failed = true; // the header lists failures only
             status.status = statusFor(status.status, status.diagnostic, true);
-            addRecipient(report, status);
+            addRecipient(reading, status);
         }
     }
     if (report.recipients.isEmpty() && bounce)
         for (const QByteArray& text : std::as_const(w.texts))
-            readPlainBounce(text, report);
+            readPlainBounce(text, reading);
     g_object_unref(message);
+    report.messageIds = withoutRepeats(report.messageIds);
     return report;
 }
 

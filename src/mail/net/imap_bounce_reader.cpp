@@ -5,6 +5,8 @@
 #include "mail/net/bounce_reader.h"
 #include "mail/net/tls_connection.h"
 
+#include <QCoreApplication>
+
 namespace mail {
 
 namespace {
@@ -14,6 +16,7 @@ constexpr qsizetype kBatch = 50; // messages a FETCH asks for
 constexpr qint64 kBatchTimeMs = 1500;
 constexpr qsizetype kBatchBytes = kBatch * (kLongestLiteral + 1024);
 constexpr int kLogoutWaitMs = 500;
+constexpr qint64 kReadReserveMs = 300; // left of the check's time when reading a bounce stops
 // However the server answers, one check keeps at most this much of it: a command's untagged
 // responses and the bytes of all responses.
 constexpr qsizetype kMostUntagged = 10000;
@@ -92,10 +95,24 @@ class ImapSession {
                 return found;
             }
             QList<BounceReport> batch;
-            for (const ImapResponse& r : std::as_const(untagged))
-                if (const auto body = fetchedBody(r))
-                    batch << readBounce(*body);
+            bool outOfTime = false;
+            for (const ImapResponse& r : std::as_const(untagged)) {
+                const auto body = fetchedBody(r);
+                if (!body)
+                    continue;
+                // One bounce at a time, the window's events between them, within the time.
+                if (link_.msLeft() < kReadReserveMs) {
+                    outOfTime = true;
+                    break;
+                }
+                batch << readBounce(*body);
+                QCoreApplication::processEvents();
+            }
             found.reports = batch + found.reports; // oldest first, as the mailbox has them
+            if (outOfTime) {                       // what was not read waits for the next check
+                found.complete = false;
+                break;
+            }
         }
         logOut();
         return found;
