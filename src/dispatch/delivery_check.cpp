@@ -49,11 +49,21 @@ bool appended(const QString& logPath, const QString& record) {
 }
 } // namespace
 
-QString rememberSend(const QString& pendingPath, const PendingSend& send) {
+// Saves the pending sends; a send that had to be left out for want of room is told in the log.
+void save(const QString& pendingPath, const QString& logPath, const QList<PendingSend>& sends,
+          const QString& nowStamp) {
+    QList<PendingSend> dropped;
+    savePendingSends(pendingPath, sends, &dropped);
+    for (const PendingSend& send : std::as_const(dropped))
+        if (!logPath.isEmpty())
+            appended(logPath, notKeptRecord(nowStamp, send));
+}
+
+QString rememberSend(const QString& pendingPath, const PendingSend& send, const QString& logPath) {
     QString keptAs;
     QList<PendingSend> sends = loadPendingSends(pendingPath, &keptAs);
     sends << send;
-    savePendingSends(pendingPath, sends);
+    save(pendingPath, logPath, sends, send.stamp);
     return keptAs;
 }
 
@@ -62,11 +72,11 @@ QString bringLogUpToDate(mail::MailboxReader& mailbox, DeliveryCheckMemory& memo
                          const QString& password, const QDateTime& now) {
     QString keptAs;
     const QList<PendingSend> stored = loadPendingSends(pendingPath, &keptAs);
+    const QString nowStamp = logStamp(now);
     if (!keptAs.isEmpty()) // what could be read goes on in a new file
-        savePendingSends(pendingPath, stored);
+        save(pendingPath, logPath, stored, nowStamp);
     if (stored.isEmpty())
         return keptAs;
-    const QString nowStamp = logStamp(now);
     QList<PendingSend> sends;
     for (const PendingSend& send : stored) {
         const bool expired = send.sentUtc.secsTo(now.toUTC()) >= kPendingSeconds;
@@ -77,7 +87,7 @@ QString bringLogUpToDate(mail::MailboxReader& mailbox, DeliveryCheckMemory& memo
     }
     const auto keep = [&] {
         if (sends != stored)
-            savePendingSends(pendingPath, sends);
+            save(pendingPath, logPath, sends, nowStamp);
         return keptAs;
     };
     if (sends.isEmpty() || user.isEmpty() || password.isEmpty() ||

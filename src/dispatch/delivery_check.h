@@ -19,7 +19,9 @@ struct DeliveryCheckMemory {
 // Adds a send that the server accepted to the sends awaiting their report. A send that
 // cannot be remembered is simply not reported on. Returns where a list that could not be
 // read was kept aside, or nothing.
-QString rememberSend(const QString& pendingPath, const PendingSend& send);
+// A send left out of the list for want of room is told in the log at `logPath`.
+QString rememberSend(const QString& pendingPath, const PendingSend& send,
+                     const QString& logPath = QString());
 
 // Brings the sent-message log up to date: reads the bounces of the pending sends from the
 // mailbox and appends one delivery record per send with news; a send whose days passed

@@ -10,6 +10,8 @@
 #include <QRegularExpression>
 #include <QSet>
 #include <QUrl>
+#include <numeric>
+#include <optional>
 
 namespace dispatch {
 
@@ -76,15 +78,145 @@ QString heading(const PendingSend& send) {
 QString phoneOf(const QString& address) {
     return address.left(address.lastIndexOf(QLatin1Char('@')));
 }
+
+// A large send's addresses and reported addresses in their compact form, where they have one:
+// "*phones*domains" for every phone at the same domains in order, and "*" followed by the
+// positions of the reported addresses with "f" (failed) or "d" (delayed). Percent-encoding
+// never writes a "*", so neither form can be taken for a list.
+std::optional<QByteArray> compactAddresses(const QStringList& addresses) {
+    QStringList domains;
+    const QString first = phoneOf(addresses.value(0));
+    for (const QString& address : addresses) {
+        if (phoneOf(address) != first)
+            break;
+        domains << address.mid(first.size() + 1);
+    }
+    if (domains.isEmpty() || addresses.size() % domains.size() != 0)
+        return std::nullopt;
+    QStringList phones;
+    for (qsizetype i = 0; i < addresses.size(); ++i) {
+        const QString phone = phoneOf(addresses[i]);
+        if (i % domains.size() == 0)
+            phones << phone;
+        if (phone != phones.last() ||
+            addresses[i].mid(phone.size() + 1) != domains[i % domains.size()])
+            return std::nullopt;
+    }
+    return '*' + encodedList(phones) + '*' + encodedList(domains);
+}
+
+std::optional<QByteArray> compactReported(const QStringList& reported,
+                                          const QStringList& addresses) {
+    QHash<QString, qsizetype> position;
+    for (qsizetype i = addresses.size() - 1; i >= 0; --i)
+        position.insert(addresses[i], i);
+    QByteArrayList items;
+    for (const QString& key : reported) {
+        const qsizetype space = key.lastIndexOf(QLatin1Char(' '));
+        const qsizetype at = position.value(key.left(space), -1);
+        const QStringView outcome = QStringView(key).sliced(space + 1);
+        if (space < 0 || at < 0 ||
+            (outcome != QLatin1String("failed") && outcome != QLatin1String("delayed")))
+            return std::nullopt;
+        items << QByteArray::number(at) + (outcome == QLatin1String("failed") ? 'f' : 'd');
+    }
+    return '*' + items.join(',');
+}
+
+QStringList expandedAddresses(const QByteArray& field) {
+    if (!field.startsWith('*'))
+        return decodedList(field);
+    const QByteArrayList parts = field.mid(1).split('*');
+    const QStringList phones = decodedList(parts.value(0));
+    const QStringList domains = decodedList(parts.value(1));
+    if (parts.size() != 2 || phones.isEmpty() || domains.isEmpty())
+        return {};
+    QStringList addresses;
+    addresses.reserve(phones.size() * domains.size());
+    for (const QString& phone : phones)
+        for (const QString& domain : domains)
+            addresses << phone + QLatin1Char('@') + domain;
+    return addresses;
+}
+
+std::optional<QStringList> expandedReported(const QByteArray& field, const QStringList& addresses) {
+    if (!field.startsWith('*'))
+        return decodedList(field);
+    QStringList reported;
+    if (field.size() == 1)
+        return reported;
+    for (const QByteArray& item : field.mid(1).split(',')) {
+        bool ok = false;
+        const qsizetype at = item.chopped(item.isEmpty() ? 0 : 1).toLongLong(&ok);
+        if (!ok || at < 0 || at >= addresses.size() || (!item.endsWith('f') && !item.endsWith('d')))
+            return std::nullopt;
+        reported << addresses[at] + (item.endsWith('f') ? QStringLiteral(" failed")
+                                                        : QStringLiteral(" delayed"));
+    }
+    return reported;
+}
+
+QByteArray sendLine(const PendingSend& s, bool compact) {
+    QByteArray addresses;
+    QByteArray reported;
+    if (compact) {
+        addresses = compactAddresses(s.addresses).value_or(encodedList(s.addresses));
+        reported = compactReported(s.reported, s.addresses).value_or(encodedList(s.reported));
+    } else {
+        addresses = encodedList(s.addresses);
+        reported = encodedList(s.reported);
+    }
+    return encoded(s.messageId) + '\t' + s.sentUtc.toString(Qt::ISODate).toLatin1() + '\t' +
+           encoded(s.stamp) + '\t' + encoded(s.subject) + '\t' + addresses + '\t' + reported +
+           '\t' + (s.checked ? "1" : "0") + '\n';
+}
 } // namespace
 
 QByteArray pendingSendsText(const QList<PendingSend>& sends) {
     QByteArray text;
     for (const PendingSend& s : sends)
-        text += encoded(s.messageId) + '\t' + s.sentUtc.toString(Qt::ISODate).toLatin1() + '\t' +
-                encoded(s.stamp) + '\t' + encoded(s.subject) + '\t' + encodedList(s.addresses) +
-                '\t' + encodedList(s.reported) + '\t' + (s.checked ? "1" : "0") + '\n';
+        text += sendLine(s, false);
     return text;
+}
+
+QByteArray pendingSendsTextWithin(QList<PendingSend>& sends, qint64 bound,
+                                  QList<PendingSend>* dropped) {
+    QByteArrayList lines;
+    qint64 total = 0;
+    for (const PendingSend& s : std::as_const(sends)) {
+        lines << sendLine(s, false);
+        total += lines.last().size();
+    }
+    // First the largest sends in their compact form, then the oldest checked sends go, then
+    // the oldest of any.
+    QList<qsizetype> bySize(sends.size());
+    std::iota(bySize.begin(), bySize.end(), 0);
+    std::sort(bySize.begin(), bySize.end(),
+              [&](qsizetype a, qsizetype b) { return lines[a].size() > lines[b].size(); });
+    for (const qsizetype i : std::as_const(bySize)) {
+        if (total <= bound)
+            break;
+        const QByteArray compact = sendLine(sends[i], true);
+        total += compact.size() - lines[i].size();
+        lines[i] = compact;
+    }
+    while (total > bound && !sends.isEmpty()) {
+        qsizetype oldest = -1;
+        for (const bool checkedOnly : {true, false}) {
+            for (qsizetype i = 0; i < sends.size(); ++i)
+                if ((!checkedOnly || sends[i].checked) &&
+                    (oldest < 0 || sends[i].sentUtc < sends[oldest].sentUtc))
+                    oldest = i;
+            if (oldest >= 0)
+                break;
+        }
+        total -= lines[oldest].size();
+        if (dropped && !sends[oldest].checked)
+            *dropped << sends[oldest];
+        lines.removeAt(oldest);
+        sends.removeAt(oldest);
+    }
+    return lines.join();
 }
 
 QList<PendingSend> readPendingSends(const QByteArray& text, qsizetype* unreadable) {
@@ -96,12 +228,13 @@ QList<PendingSend> readPendingSends(const QByteArray& text, qsizetype* unreadabl
             bad += line.isEmpty() ? 0 : 1;
             continue;
         }
-        PendingSend s{
-            decoded(f[0]),     QDateTime::fromString(QString::fromLatin1(f[1]), Qt::ISODate),
-            decoded(f[2]),     decoded(f[3]),
-            decodedList(f[4]), decodedList(f[5]),
-            f[6] == "1"};
-        if (s.messageId.isEmpty() || !s.sentUtc.isValid() || s.addresses.isEmpty()) {
+        const QStringList addresses = expandedAddresses(f[4]);
+        const std::optional<QStringList> reported = expandedReported(f[5], addresses);
+        PendingSend s{decoded(f[0]), QDateTime::fromString(QString::fromLatin1(f[1]), Qt::ISODate),
+                      decoded(f[2]), decoded(f[3]),
+                      addresses,     reported.value_or(QStringList()),
+                      f[6] == "1"};
+        if (s.messageId.isEmpty() || !s.sentUtc.isValid() || s.addresses.isEmpty() || !reported) {
             ++bad;
             continue;
         }
@@ -158,10 +291,13 @@ QString pendingKeptAsideMessage(const QString& keptAs) {
         .arg(keptAs);
 }
 
-bool savePendingSends(const QString& path, const QList<PendingSend>& sends) {
+bool savePendingSends(const QString& path, const QList<PendingSend>& sends,
+                      QList<PendingSend>* dropped) {
     platform::makePrivateFolder(QFileInfo(path).absolutePath());
+    QList<PendingSend> kept = sends;
     QString reason;
-    return platform::replacePrivateFile(path, pendingSendsText(sends), &reason);
+    return platform::replacePrivateFile(
+        path, pendingSendsTextWithin(kept, kLongestPendingFile, dropped), &reason);
 }
 
 QString cleanForLog(const QString& text, qsizetype longest) {
@@ -257,6 +393,13 @@ QString deliveryRecord(const QString& nowStamp, PendingSend& send,
                      .arg(silent);
     return cleanForLog(nowStamp, 60) + kCrLf + heading(send) + kCrLf + lines.join(kCrLf) + kCrLf +
            kCrLf;
+}
+
+QString notKeptRecord(const QString& nowStamp, const PendingSend& send) {
+    return cleanForLog(nowStamp, 60) + kCrLf + heading(send) + kCrLf +
+           QStringLiteral("Not checked: too many sends were awaiting their report to keep this "
+                          "one, so its bounces are unknown.") +
+           kCrLf + kCrLf;
 }
 
 QString notCheckedRecord(const QString& nowStamp, const PendingSend& send) {

@@ -45,7 +45,15 @@ RecentSubmissions recentSubmissions(const QList<PendingSend>& sends, const QDate
 
 // What the user is told once when the file was kept aside.
 QString pendingKeptAsideMessage(const QString& keptAs);
-bool savePendingSends(const QString& path, const QList<PendingSend>& sends);
+// Saves within the size the file is read with (4 MiB): the largest sends in a compact form
+// first, then the oldest checked sends left out, then the oldest of any, which `dropped`
+// receives when it is given.
+bool savePendingSends(const QString& path, const QList<PendingSend>& sends,
+                      QList<PendingSend>* dropped = nullptr);
+// The text of the sends within `bound` bytes, as savePendingSends writes it; `sends` keeps
+// the sends written.
+QByteArray pendingSendsTextWithin(QList<PendingSend>& sends, qint64 bound,
+                                  QList<PendingSend>* dropped = nullptr);
 
 // Text from a bounce made safe for the log: printable ASCII on one line, at most `longest`.
 QString cleanForLog(const QString& text, qsizetype longest = 120);
@@ -56,6 +64,9 @@ QString cleanForLog(const QString& text, qsizetype longest = 120);
 // what it reports in `send.reported`. Empty when there is no news.
 QString deliveryRecord(const QString& nowStamp, PendingSend& send,
                        const QList<mail::BounceReport>& bounces, bool complete = true);
+// The record of a send that the list of sends awaiting their report had no room left for.
+QString notKeptRecord(const QString& nowStamp, const PendingSend& send);
+
 // The record of a send whose days passed without any check of the mailbox.
 QString notCheckedRecord(const QString& nowStamp, const PendingSend& send);
 

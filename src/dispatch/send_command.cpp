@@ -132,13 +132,15 @@ void sendMessage(const DispatchContext& c, const OutgoingText& text) {
         const QDateTime when = c.clock.now();
         record = sentLogRecord(when, expansion.phones, text.subject, text.body);
         if (!messageId.isEmpty() && !c.pendingPath.isEmpty())
-            keptAs = rememberSend(c.pendingPath, {messageId,
-                                                  when.toUTC(),
-                                                  logStamp(when),
-                                                  text.subject,
-                                                  message.recipients,
-                                                  {},
-                                                  false});
+            keptAs = rememberSend(c.pendingPath,
+                                  {messageId,
+                                   when.toUTC(),
+                                   logStamp(when),
+                                   text.subject,
+                                   message.recipients,
+                                   {},
+                                   false},
+                                  c.logPath);
     });
     if (!keptAs.isEmpty())
         c.desktop.messageBox(pendingKeptAsideMessage(keptAs), Buttons::Ok, Icon::None,

@@ -1,11 +1,13 @@
 // Bounces as Gmail and carriers write them (fixtures in bounces/), and the log records
 // made from them.
 #include "dispatch/delivery_records.h"
+#include "dispatch/recipient_expansion.h"
 #include "mail/net/bounce_reader.h"
 
 #include "test_files.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -394,6 +396,35 @@ class TestBounceReport : public QObject {
             QString keptAs;
             QCOMPARE(dispatch::loadPendingSends(file, &keptAs).size(), size % 2 == 0 ? 1 : 0);
             QCOMPARE(keptAs.isEmpty(), size % 2 == 0);
+        }
+        // Written within what is read: 32767 phones at seven gateways, every address reported,
+        // come back whole from a file of at most 4 MiB.
+        QStringList phones;
+        for (int i = 0; i < 32767; ++i)
+            phones << QStringLiteral("555%1").arg(i, 7, 10, QLatin1Char('0'));
+        auto huge = send(dispatch::expandRecipients(phones, {"vtext.com", "vzwpix.com", "a.ca",
+                                                             "b.ca", "c.ca", "d.ca", "e.ca"})
+                             .recipients.split(','));
+        for (const QString& address : std::as_const(huge.addresses))
+            huge.reported << address + (address.endsWith(".ca") ? " delayed" : " failed");
+        QVERIFY(dispatch::pendingSendsText({huge}).size() > 4 * 1024 * 1024);
+        QVERIFY(dispatch::savePendingSends(file, {pending, huge}));
+        QVERIFY(QFileInfo(file).size() <= 4 * 1024 * 1024);
+        QCOMPARE(dispatch::loadPendingSends(file), (QList<dispatch::PendingSend>{pending, huge}));
+        // With no room left, the oldest checked send goes first, then the oldest of any.
+        auto older = pending, oldest = pending;
+        older.checked = false;
+        older.sentUtc = pending.sentUtc.addDays(-1);
+        oldest.sentUtc = pending.sentUtc.addDays(-2);
+        const qint64 line = dispatch::pendingSendsText({pending}).size();
+        for (const auto& [room, left, told] :
+             {std::tuple{3, 3, 0}, {2, 2, 0}, {1, 1, 0}, {0, 0, 1}}) {
+            QList<dispatch::PendingSend> sends{oldest, older, pending}, dropped;
+            dispatch::pendingSendsTextWithin(sends, room * line, &dropped);
+            QCOMPARE(sends.size(), left);
+            QCOMPARE(dropped.size(), told); // only a send never checked is told as left out
+            if (left == 1)
+                QCOMPARE(sends, QList<dispatch::PendingSend>{older});
         }
     }
 };
