@@ -265,6 +265,10 @@ class TestMailProtocols : public QObject {
         QCOMPARE(mail::listedMailbox({"* LIST (\\All) \"/\" \"\"", {}}, "\\All"),
                  std::optional<QByteArray>("")); // an empty name is empty
         QVERIFY(!mail::listedMailbox({"* LIST (\\All) \"/\" All Mail", {}}, "\\All"));
+        // A name that could not be sent back as one command is not taken.
+        QVERIFY(!mail::listedMailbox({"* LIST (\\All) \"/\" {12}", {"All\r\nA2 FETCH"}}, "\\All"));
+        QVERIFY(!mail::listedMailbox({QByteArray("* LIST (\\All) \"/\" \"A") + '\0' + "B\"", {}},
+                                     "\\All"));
         QCOMPARE(mail::searchResults({"* SEARCH 2 84 x 0", {}}), QList<quint32>({2, 84}));
         QCOMPARE(mail::imapQuoted("a\"b\\c"), QByteArray("\"a\\\"b\\\\c\""));
         QCOMPARE(mail::imapDate(QDate(2026, 12, 7)), QByteArray("7-Dec-2026"));
