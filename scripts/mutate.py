@@ -21,6 +21,7 @@ Operators:
 Usage:
   scripts/mutate.py [--files GLOB] [--sample N] [--seed S] [--changed COMMIT] [--jobs N]
                     [--again REPORT] [--timeout SECONDS] [--report FILE] [--list]
+                    [--exclude LISTED]
 
 --changed COMMIT takes only the files that commit touched under src/. Equivalent mutants are
 listed in scripts/mutants-equivalent.txt ("file:line:operator:mutated line  # reason"; for a
@@ -472,6 +473,8 @@ def main():
     parser.add_argument("--timeout", type=int, default=240, help="seconds a mutant may take")
     parser.add_argument("--report", default=os.path.join(ROOT, "build", "mutants.json"))
     parser.add_argument("--list", action="store_true", help="list the mutants and stop")
+    parser.add_argument("--exclude", help="a --list output: the mutants it names (by operator, "
+                        "line and change, wherever the line now stands) are not drawn")
     args = parser.parse_args()
 
     files = git("ls-files", "src").split()
@@ -483,6 +486,16 @@ def main():
     # of the sample as it was; the equivalent ones are then left out.
     mutants = [(f, m) for f in files for m in mutants_of(f)]
     print(f"{len(mutants)} mutants in {len(files)} files")
+    if args.exclude:
+        # Samples run before are left out, so that a fresh sample is one the tests were never
+        # tuned on; a line that moved to another file is still the same mutant.
+        listed = set()
+        for entry in open(args.exclude):
+            match = re.match(r"^\S+:\d+ \[(\w+)\] (.*)  ->  (.*)$", entry.rstrip("\n"))
+            if match:
+                listed.add(match.groups())
+        mutants = [(f, m) for f, m in mutants if (m[1], m[2].strip(), m[3].strip()) not in listed]
+        print(f"{len(mutants)} left once the {len(listed)} of {args.exclude} are excluded")
     if args.sample and args.sample < len(mutants):
         # Each mutant gets a rank from its seed and its own text (not its line number), so that
         # a change elsewhere in a file leaves the sample as it was. Every file gets at least
