@@ -1,10 +1,16 @@
+#include "app/list_views.h"
 #include "app/main_window.h"
 #include "core/settings.h"
 #include "form_fixture.h"
+#include "local_smtp_server.h"
+#include "mail/net/smtp_mail_submitter.h"
 #include "notice/companion_notice.h"
+#include "platform/qsettings_store.h"
 #include "recipients/carrier_table.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QGroupBox>
 #include <QLabel>
@@ -14,6 +20,7 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTreeWidget>
+#include <sys/stat.h>
 
 using core::settings::kCarriers;
 using core::settings::kCarrierTicks;
@@ -378,6 +385,61 @@ class TestMainWindow : public QObject {
                 QVERIFY(w->autoFillBackground());
                 QCOMPARE(w->palette().color(QPalette::Window), face);
             }
+    }
+
+    // Start-up as the user finds it: the network down (its limit measured), files left by an
+    // earlier run with modes others could read, a damaged settings file; then a send through
+    // the local server; every file the program wrote is the user's alone afterwards.
+    void startUpAndFiles_asTheUserFindsThem_data() {
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<bool>("damaged");
+        QTest::newRow("0640") << 0640 << false;
+        QTest::newRow("0660, damaged settings") << 0660 << true;
+        QTest::newRow("0666") << 0666 << false;
+    }
+    void startUpAndFiles_asTheUserFindsThem() {
+        QFETCH(int, mode);
+        QFETCH(bool, damaged);
+        TestCertificates certificates;
+        LocalSmtpServer smtp(certificates);
+        QVERIFY(smtp.port() > 0);
+        mail::SmtpMailSubmitter submitter(smtp.clientOptions(certificates.path("ca.pem")));
+        FormFixture f;
+        const QString ini = f.folder.filePath("config/Quorvane.ini");
+        const QString log = f.programFolder() + "/sentmessages.log";
+        const QString pending = f.dataFolder() + "/delivery-pending.tsv";
+        QDir().mkpath(f.folder.filePath("config"));
+        writeFile(ini, damaged ? QByteArray("\xff\0[Parlivo\n=\x01garbage\n", 20)
+                               : QByteArray("[Parlivo]\nUser=ann\n"));
+        writeFile(log, "an earlier record\r\n");
+        writeFile(pending, "");
+        for (const QString& file : {ini, log, pending})
+            QCOMPARE(::chmod(QFile::encodeName(file).constData(), mode_t(mode)), 0);
+        platform::QSettingsStore store(ini, "Parlivo");
+        f.settingsStore = &store;
+        f.submitter = &submitter;
+        f.onlineCheck = {"/bin/sleep 30", "127.0.0.1", 1, 1000}; // no answer, port refused
+        QElapsedTimer startUp;
+        startUp.start();
+        app::Form1& form = f.open();
+        const qint64 tookMs = startUp.elapsed();
+        QVERIFY2(tookMs >= 1000 && tookMs < 4000, qPrintable(QString::number(tookMs)));
+        QCOMPARE(f.desktop.boxTexts(),
+                 QStringList{"You must be online to use this software accurately."});
+        QCOMPARE(form.Text3->text(), damaged ? QString() : QStringLiteral("ann"));
+        QCOMPARE(rowsOf(form.ListView2), recipients::defaultCarriers());
+        form.Text3->setText("ann");
+        form.Text2->setText("secret");
+        app::appendRows(form.ListView1, {"5555550100"});
+        app::appendCarrier(form.ListView2, "a.example", true);
+        form.PushButton1_Click();
+        QCOMPARE(f.desktop.boxTexts().last(), QStringLiteral("Done."));
+        form.close();
+        for (const QString& file : {ini, log, pending}) {
+            struct stat info {};
+            QCOMPARE(stat(QFile::encodeName(file).constData(), &info), 0);
+            QCOMPARE(info.st_mode & 0777, 0600u);
+        }
     }
 };
 

@@ -396,20 +396,36 @@ class TestDeliveryCheck : public QObject {
         QVERIFY(dovecot.started());
         mail::ImapBounceReader reader(dovecot.clientOptions(ca()));
         context.mailbox = &reader;
-        clock.time = clock.time.addSecs(3600);
-        dispatch::viewLog(context, {"ann", "abcdefghijklmnop"});
+        clock.time = clock.time.addDays(3).addSecs(23 * 3600); // still searched, a day later
+        dispatch::viewLog(context, {"ann", "abcd efgh ijkl mnop"});
         QCOMPARE(desktop.viewers, QStringList{log});
+        const QByteArray checked =
+            record + (dispatch::logStamp(clock.time) + "\r\nDelivery: message of " + sent +
+                      ", Subject:Meeting moved\r\n"
+                      "Not delivered: 5555550100 at vtext.com (5.1.1 550 5.1.1 "
+                      "<5555550100@vtext.com>: Recipient address rejected: User unknown)\r\n"
+                      "Not delivered: 5555550101 at vtext.com (5.1.1 550 5.1.1 "
+                      "<5555550101@vtext.com>: Recipient address rejected: User unknown)\r\n"
+                      "Not reached at any ticked carrier: 5555550100\r\n"
+                      "Not reached at any ticked carrier: 5555550101\r\n\r\n\r\n")
+                         .toLocal8Bit();
+        QCOMPARE(readAll(log), checked);
+        // A second send that no check reaches (no password) gets its record 4 days 1 hour on;
+        // the first, checked, goes without a word.
+        dispatch::sendMessage(
+            context, {{"5555550102"}, {{"vtext.com", true}}, {"ann", "secret"}, "Second", "text"});
+        const QString second = dispatch::logStamp(clock.time);
+        clock.time = clock.time.addDays(4).addSecs(3600);
+        dispatch::viewLog(context, {"ann", ""});
         QCOMPARE(readAll(log),
-                 record + (dispatch::logStamp(clock.time) + "\r\nDelivery: message of " + sent +
-                           ", Subject:Meeting moved\r\n"
-                           "Not delivered: 5555550100 at vtext.com (5.1.1 550 5.1.1 "
-                           "<5555550100@vtext.com>: Recipient address rejected: User unknown)\r\n"
-                           "Not delivered: 5555550101 at vtext.com (5.1.1 550 5.1.1 "
-                           "<5555550101@vtext.com>: Recipient address rejected: User unknown)\r\n"
-                           "Not reached at any ticked carrier: 5555550100\r\n"
-                           "Not reached at any ticked carrier: 5555550101\r\n\r\n\r\n")
-                              .toLocal8Bit());
-        QCOMPARE(desktop.boxTexts(), QStringList{"Done."});
+                 checked +
+                     (second + "\r\nTo: 5555550102\r\nSubject:Second\r\nBody:text\r\n\r\n\r\n" +
+                      dispatch::logStamp(clock.time) + "\r\nDelivery: message of " + second +
+                      ", Subject:Second\r\nNot checked: the mailbox could not be read in the 4 "
+                      "days after the send, so bounces are unknown.\r\n\r\n\r\n")
+                         .toLocal8Bit());
+        QVERIFY(dispatch::loadPendingSends(folder.filePath("pending.tsv")).isEmpty());
+        QCOMPARE(desktop.boxTexts(), QStringList({"Done.", "Done."}));
     }
 };
 

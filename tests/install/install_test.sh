@@ -9,7 +9,7 @@ trap 'rm -rf "$prefix" "$home"' EXIT
 
 cmake --install "$build" --prefix "$prefix" >/dev/null
 
-for file in bin/parlivo lib/parlivo/parlivo lib/parlivo/libparlivo_mail.so lib/parlivo/HAND-M.CUR lib/parlivo/x/o.cjs \
+for file in bin/parlivo lib/parlivo/parlivo lib/parlivo/parlivo-keyring lib/parlivo/libparlivo_mail.so lib/parlivo/HAND-M.CUR lib/parlivo/x/o.cjs \
             lib/parlivo/Pictures/less-secure-apps1.jpg lib/parlivo/Pictures/less-secure-apps2.jpg \
             share/applications/com.quorvane.Parlivo.desktop \
             share/metainfo/com.quorvane.Parlivo.metainfo.xml \

@@ -19,6 +19,8 @@ signs in too.
 """
 import asyncio
 import base64
+import email
+import email.policy
 import json
 import logging
 import socket
@@ -65,6 +67,21 @@ def authenticate(server, session, envelope, mechanism, auth_data):
 
 
 CLOSE_AFTER_AUTH = False
+
+
+def decoded(raw):
+    """The message as a mail reader shows it, read by Python's own email package: its headers
+    decoded, and the text of each part by its type."""
+    message = email.message_from_bytes(raw, policy=email.policy.default)
+    shown = {name.lower(): str(message[name]) for name in
+             ("Subject", "From", "To", "Reply-To", "Organization", "Date", "Message-ID",
+              "MIME-Version")
+             if message[name] is not None}
+    shown["defects"] = len(message.defects)
+    for part in message.walk():
+        if not part.is_multipart():
+            shown[part.get_content_type()] = part.get_content()
+    return shown
 
 
 class Handler:
@@ -124,10 +141,12 @@ class Handler:
             await asyncio.sleep(120)
         if answer("MESSAGE"):
             return answer("MESSAGE")
+        raw = envelope.original_content or envelope.content
         record = {
             "mail_from": envelope.mail_from,
             "rcpt_tos": envelope.rcpt_tos,
-            "data": base64.b64encode(envelope.original_content or envelope.content).decode(),
+            "data": base64.b64encode(raw).decode(),
+            "decoded": decoded(raw),
         }
         print(json.dumps(record), flush=True)
         return "250 2.0.0 OK queued"

@@ -2,6 +2,7 @@
 #include "app/list_views.h"
 #include "dispatch/delivery_records.h"
 #include "dispatch/messages.h"
+#include "dispatch/sent_log.h"
 #include "form_fixture.h"
 #include "local_smtp_server.h"
 #include "mail/lazy_mail_module.h"
@@ -131,6 +132,27 @@ class TestSmtpSubmission : public QObject {
         QVERIFY(record.contains("\r\nTo: 5555550100,5555550199\r\nSubject:" +
                                 QString::fromUtf8("Grüße 😀").toUtf8() + "\r\nBody:"));
         QVERIFY(record.endsWith("second line <b>\r\n\r\n\r\n"));
+
+        // What a mail reader of its own (Python's email package) makes of the message, the
+        // log's exact bytes, and the send remembered under the Message-ID that went out.
+        const QVariantMap& seen = received->decoded;
+        QCOMPARE(seen.value("subject").toString(), QString::fromUtf8("Grüße 😀"));
+        QCOMPARE(seen.value("from").toString(), QStringLiteral("ann@gmail.com"));
+        QCOMPARE(seen.value("reply-to").toString(), QStringLiteral("ann@gmail.com"));
+        QCOMPARE(seen.value("to").toString(), expected.join(", "));
+        QCOMPARE(seen.value("text/plain").toString(),
+                 QString::fromUtf8("Héllo\r\nsecond line <b>"));
+        QCOMPARE(seen.value("text/html").toString(), QString::fromUtf8("Héllo\r\nsecond line <b>"));
+        QCOMPARE(seen.value("defects").toInt(), 0);
+        QCOMPARE(record, (dispatch::logStamp(f.clock.time) + "\r\nTo: 5555550100,5555550199\r\n" +
+                          QString::fromUtf8("Subject:Grüße 😀\r\nBody:Héllo\r\nsecond line "
+                                            "<b>\r\n\r\n\r\n"))
+                             .toLocal8Bit());
+        const auto pending = dispatch::loadPendingSends(f.dataFolder() + "/delivery-pending.tsv");
+        QCOMPARE(pending.size(), 1);
+        QCOMPARE("<" + pending[0].messageId + ">", seen.value("message-id").toString());
+        QCOMPARE(pending[0].addresses, expected);
+        QCOMPARE(pending[0].subject, QString::fromUtf8("Grüße 😀"));
     }
 
     void lfFileAndFullAddress_sendExactlyTheFilesNumbersAsTyped() {

@@ -91,8 +91,10 @@ std::optional<ReceivedMail> LocalSmtpServer::readRecord(int waitMs) {
             commands_ << o["command"].toString();
             continue;
         }
-        ReceivedMail mail{
-            o["mail_from"].toString(), {}, QByteArray::fromBase64(o["data"].toString().toLatin1())};
+        ReceivedMail mail{o["mail_from"].toString(),
+                          {},
+                          QByteArray::fromBase64(o["data"].toString().toLatin1()),
+                          o["decoded"].toObject().toVariantMap()};
         for (const QJsonValue& v : o["rcpt_tos"].toArray())
             mail.recipients << v.toString();
         return mail;

@@ -3,6 +3,7 @@
 #include "mail/mail_submitter.h"
 
 #include <QProcess>
+#include <QVariantMap>
 #include <QStringList>
 #include <QTemporaryDir>
 #include <optional>
@@ -26,6 +27,10 @@ struct ReceivedMail {
     QString mailFrom;
     QStringList recipients;
     QByteArray data;
+    // The message as Python's email package reads it: "subject", "from", "to", "reply-to",
+    // "organization", "date", "message-id", "mime-version" decoded, "defects" it found, and
+    // the text of each part by its type ("text/plain", "text/html").
+    QVariantMap decoded;
 };
 
 // The local SMTP server with implicit TLS (tests/mail/smtp_test_server.py) on 127.0.0.1.
