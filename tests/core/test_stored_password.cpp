@@ -1,6 +1,6 @@
 // The password box's text kept in the desktop's keyring, through the real window, the real
-// settings file and QtKeychain, in a private D-Bus session (tests/support/keyring_session.py):
-// each function runs in the session its ctest entry names.
+// settings file and the keyring helper, each case in a private D-Bus session of its own
+// (tests/support/keyring_session.py) that the helper reaches through the environment.
 #include "app/list_views.h"
 #include "form_fixture.h"
 #include "platform/helper_keyring.h"
@@ -8,6 +8,7 @@
 
 #include <QFile>
 #include <QLineEdit>
+#include <QProcess>
 #include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
@@ -29,6 +30,31 @@ class CountedKeyring final : public platform::Keyring {
 };
 
 const QString kToldPrefix = QStringLiteral("No keyring of this desktop answered");
+
+// A private session bus with a Secret Service unlocked, absent or stalled, for as long as it
+// lives; the keyring helper started meanwhile finds it through the environment.
+class KeyringSession {
+  public:
+    explicit KeyringSession(const char* mode) {
+        script_.start("/usr/bin/python3", {qEnvironmentVariable("PARLIVO_SOURCE_DIR") +
+                                               "/tests/support/keyring_session.py",
+                                           QLatin1String(mode)});
+        while (address_.isEmpty() && script_.waitForReadyRead(15000))
+            if (const QByteArray line = script_.readLine().trimmed(); line.startsWith("BUS "))
+                address_ = line.mid(4);
+        qputenv("DBUS_SESSION_BUS_ADDRESS", address_);
+    }
+    ~KeyringSession() {
+        qunsetenv("DBUS_SESSION_BUS_ADDRESS");
+        script_.closeWriteChannel();
+        script_.waitForFinished(10000);
+    }
+    bool ready() const { return !address_.isEmpty(); }
+
+  private:
+    QProcess script_;
+    QByteArray address_;
+};
 } // namespace
 
 class TestStoredPassword : public QObject {
@@ -56,7 +82,14 @@ class TestStoredPassword : public QObject {
     };
 
   private slots:
+    void init() { // each case from a fresh settings file
+        QFile::remove(ini());
+        keyring.writes = 0;
+    }
+
     void typedPassword_comesBackFromTheKeyringAndNeverReachesTheFile() {
+        KeyringSession session("unlocked");
+        QVERIFY(session.ready());
         {
             Run first(*this);
             QTRY_VERIFY(first.box()->isEnabled() && keyring.writes == 0);
@@ -80,6 +113,8 @@ class TestStoredPassword : public QObject {
     }
 
     void oldSettingsFile_movesIntoTheKeyringOnce() {
+        KeyringSession session("unlocked");
+        QVERIFY(session.ready());
         QFile file(ini());
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.write("[Parlivo]\nUser=ann\nPassword=old secret\n");
@@ -96,6 +131,8 @@ class TestStoredPassword : public QObject {
     }
 
     void noSecretService_keepsThePasswordInTheFileAndTellsOnce() {
+        KeyringSession session("none");
+        QVERIFY(session.ready());
         {
             Run first(*this);
             QTRY_COMPARE(first.f.desktop.boxTexts(),
@@ -119,6 +156,8 @@ class TestStoredPassword : public QObject {
     }
 
     void silentKeyring_neverFreezesTheWindowNorLosesThePassword() {
+        KeyringSession session("stalled");
+        QVERIFY(session.ready());
         QFile file(ini());
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.write("[Parlivo]\nUser=ann\nPassword=kept\n");

@@ -1,6 +1,9 @@
-"""Runs a command in a private D-Bus session with a Secret Service as asked, then ends it.
+"""A private D-Bus session with a Secret Service as asked: for a command, or for a test.
 
 Usage: keyring_session.py unlocked|none|stalled -- command [arguments]
+       keyring_session.py unlocked|none|stalled
+The second form prints "BUS <address>" once the session is ready and keeps it until its
+standard input closes.
 
 - unlocked: Debian's gnome-keyring-daemon, its login keyring unlocked with a password of the
   test's own, offers the Secret Service;
@@ -41,7 +44,7 @@ def secret_service_owned(environment):
 
 def main():
     mode = sys.argv[1]
-    command = sys.argv[sys.argv.index("--") + 1:]
+    command = sys.argv[sys.argv.index("--") + 1:] if "--" in sys.argv else None
     with tempfile.TemporaryDirectory() as folder:
         home = pathlib.Path(folder) / "home"
         run = pathlib.Path(folder) / "run"
@@ -72,7 +75,11 @@ def main():
                     time.sleep(0.05)
                 if mode == "stalled":
                     keyring.send_signal(signal.SIGSTOP)
-            return subprocess.run(command, env=environment).returncode
+            if command:
+                return subprocess.run(command, env=environment).returncode
+            print("BUS " + environment["DBUS_SESSION_BUS_ADDRESS"], flush=True)
+            sys.stdin.read()  # until the test is done
+            return 0
         finally:
             if keyring:
                 keyring.send_signal(signal.SIGCONT)
