@@ -192,6 +192,32 @@ class TestDeliveryCheck : public QObject {
         }
     }
 
+    // Anyone can mail the user "undeliverable" texts naming thousands of addresses: each is
+    // read up to its first 500, every address reported once, the silent ones counted. (How
+    // long the window waits meanwhile is bench_crafted_mail's to measure.)
+    void craftedMailbox_namesEachAddressOnceUpToItsCap() {
+        QStringList addresses;
+        QByteArray text = "From: Mail Delivery Subsystem <mailer-daemon@googlemail.com>\r\n"
+                          "Subject: Undeliverable\r\nIn-Reply-To: <" +
+                          kSend.toLatin1() + ">\r\n\r\n";
+        for (int i = 0; i < 1400; ++i) {
+            addresses << QStringLiteral("555%1@vtext.com").arg(i, 7, 10, QLatin1Char('0'));
+            text += addresses.last().toLatin1() + " 550 5.1.1 user unknown\r\n";
+        }
+        LocalDovecot dovecot(*certificates, QList<QByteArray>(20, text));
+        QVERIFY(dovecot.started());
+        mail::ImapBounceReader reader(dovecot.clientOptions(ca()));
+        open(&reader, addresses);
+        form->PushButton2_Click();
+        const QByteArray log = readAll(logPath());
+        QCOMPARE(log.count("\r\nNot delivered: 555"), 500);
+        QVERIFY(
+            log.contains("\r\nNot delivered: 5550000499 at vtext.com (5.1.1 5550000499@vtext.com "
+                         "550 5.1.1 user unknown)\r\n"));
+        QVERIFY(log.endsWith("No bounce from the other 900 addresses (silence does not prove "
+                             "delivery).\r\n\r\n\r\n"));
+    }
+
     void mailboxThatCannotBeRead_leavesTheLogOpeningInTime() {
         LocalDovecot dovecot(*certificates, {bounceFixture("gmail-failure.eml")});
         QVERIFY(dovecot.started());
