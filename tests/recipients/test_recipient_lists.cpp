@@ -151,6 +151,9 @@ class TestRecipientLists : public QObject {
         form->PushButton7_Click();
         QCOMPARE(form->ListView2->topLevelItemCount(), 6);
         QVERIFY(!rowsOf(form->ListView2).contains(recipients::defaultCarriers()[1]));
+        select(form->ListView2, 0); // the first row too
+        form->PushButton7_Click();
+        QCOMPARE(rowsOf(form->ListView2), recipients::defaultCarriers().mid(2));
     }
 
     void emptyList_buttonsChangeAndShowNothing() {
