@@ -76,16 +76,14 @@ void applyEdit(QTreeWidget* list, const recipients::ListEdit& edit, bool checkab
         list->clear();
     if (edit.removedPosition > 0 && edit.removedPosition <= list->topLevelItemCount())
         delete list->takeTopLevelItem(int(edit.removedPosition - 1));
-    if (!edit.appended.isEmpty()) {
-        if (checkable) {
-            QList<QTreeWidgetItem*> items;
-            items.reserve(edit.appended.size());
-            for (const QString& text : edit.appended)
-                items << makeCarrier(text, edit.appendedTicked);
-            list->addTopLevelItems(items);
-        } else {
-            appendRows(list, edit.appended);
-        }
+    if (checkable) {
+        QList<recipients::CarrierRow> rows;
+        rows.reserve(edit.appended.size());
+        for (const QString& text : edit.appended)
+            rows.append({text, edit.appendedTicked});
+        appendCarriers(list, rows);
+    } else {
+        appendRows(list, edit.appended);
     }
     if (edit.allTicked)
         tickAll(list, *edit.allTicked);

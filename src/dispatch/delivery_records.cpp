@@ -91,7 +91,7 @@ std::optional<QByteArray> compactAddresses(const QStringList& addresses) {
             break;
         domains << address.mid(first.size() + 1);
     }
-    if (domains.isEmpty() || addresses.size() % domains.size() != 0)
+    if (domains.isEmpty() || addresses.size() % domains.size() != 0) // not every phone at all
         return std::nullopt;
     QStringList phones;
     for (qsizetype i = 0; i < addresses.size(); ++i) {
@@ -115,8 +115,7 @@ std::optional<QByteArray> compactReported(const QStringList& reported,
         const qsizetype space = key.lastIndexOf(QLatin1Char(' '));
         const qsizetype at = position.value(key.left(space), -1);
         const QStringView outcome = QStringView(key).sliced(space + 1);
-        if (space < 0 || at < 0 ||
-            (outcome != QLatin1String("failed") && outcome != QLatin1String("delayed")))
+        if (at < 0 || (outcome != QLatin1String("failed") && outcome != QLatin1String("delayed")))
             return std::nullopt;
         items << QByteArray::number(at) + (outcome == QLatin1String("failed") ? 'f' : 'd');
     }

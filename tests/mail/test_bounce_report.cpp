@@ -411,6 +411,14 @@ class TestBounceReport : public QObject {
         QVERIFY(dispatch::savePendingSends(file, {pending, huge}));
         QVERIFY(QFileInfo(file).size() <= 4 * 1024 * 1024);
         QCOMPARE(dispatch::loadPendingSends(file), (QList<dispatch::PendingSend>{pending, huge}));
+        // The last phone at one gateway only is no product of phones and gateways.
+        auto uneven = huge;
+        uneven.addresses = huge.addresses.mid(0, 699);
+        uneven.reported = huge.reported.mid(0, 699);
+        QList<dispatch::PendingSend> kept{uneven};
+        const QByteArray compact =
+            dispatch::pendingSendsTextWithin(kept, dispatch::pendingSendsText({uneven}).size() - 1);
+        QCOMPARE(dispatch::readPendingSends(compact), QList<dispatch::PendingSend>{uneven});
         // With no room left, the oldest checked send goes first, then the oldest of any.
         auto older = pending, oldest = pending;
         older.checked = false;
