@@ -2,6 +2,7 @@
 
 #include "app/input_hold.h"
 #include "app/list_views.h"
+#include "app/send_progress.h"
 #include "connectivity/online_check.h"
 #include "core/error_report.h"
 #include "core/procedure.h"
@@ -11,7 +12,9 @@
 #include "core/twips.h"
 #include "dispatch/delivery_check.h"
 #include "dispatch/help_command.h"
+#include "dispatch/kept_sends.h"
 #include "dispatch/log_view.h"
+#include "dispatch/messages.h"
 #include "dispatch/send_command.h"
 #include "dispatch/sent_log.h"
 #include "notice/companion_notice.h"
@@ -107,7 +110,8 @@ int PasswordStarStyle::styleHint(StyleHint hint, const QStyleOption* option, con
 Form1::Form1(Services services)
     : QWidget(nullptr, Qt::Window | Qt::MSWindowsFixedSizeDialogHint),
       services_(std::move(services)), applicationTitle_(kProductName.left(39)), pointer_(this),
-      deliveryMemory_(std::make_unique<dispatch::DeliveryCheckMemory>()) {
+      deliveryMemory_(std::make_unique<dispatch::DeliveryCheckMemory>()),
+      progress_(std::make_unique<SendProgressWindow>(this)) {
     setObjectName(QStringLiteral("Form1"));
     buildControls();
     core::StoredPassword::Hooks hooks;
@@ -374,7 +378,17 @@ dispatch::DispatchContext Form1::dispatchContext() {
             dispatch::sentLogPath(services_.programFolder, services_.dataFolder),
             services_.dataFolder + QLatin1Char('/') + dispatch::kPendingFileName,
             services_.mailbox,
-            deliveryMemory_.get()};
+            deliveryMemory_.get(),
+            services_.dataFolder + QLatin1Char('/') + dispatch::kKeptFileName,
+            dailyAllowance(),
+            progress_.get()};
+}
+
+qsizetype Form1::dailyAllowance() const {
+    const QString workspace = services_.settings.read(core::settings::kGoogleWorkspace, QString());
+    return workspace.compare(QLatin1String("True"), Qt::CaseInsensitive) == 0
+               ? dispatch::kWorkspaceDailyRecipients
+               : dispatch::kGmailDailyRecipients;
 }
 
 dispatch::Login Form1::login() const {

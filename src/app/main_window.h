@@ -48,6 +48,8 @@ struct OutgoingText;
 
 namespace app {
 
+class SendProgressWindow;
+
 // The outside world as the main window reaches it.
 struct Services {
     platform::Desktop& desktop;
@@ -143,6 +145,8 @@ class Form1 final : public QWidget {
     void whileHoldingInput(const std::function<void()>& procedure);
     recipients::ListContext listContext();
     dispatch::DispatchContext dispatchContext();
+    // Recipients a day: Gmail's, or Google Workspace's when the settings file says so.
+    qsizetype dailyAllowance() const;
     // What the subsystems are handed: the widgets' contents as plain values.
     dispatch::Login login() const;
     dispatch::OutgoingText outgoingText() const;
@@ -159,6 +163,7 @@ class Form1 final : public QWidget {
     bool settingsProblemShown_ = false;
     std::unique_ptr<dispatch::DeliveryCheckMemory> deliveryMemory_;
     std::unique_ptr<core::StoredPassword> password_;
+    std::unique_ptr<SendProgressWindow> progress_;
 };
 
 } // namespace app

@@ -13,6 +13,8 @@ inline const QString kPassword = QStringLiteral("Password");
 // Set once the user was told that the password is kept in this file for want of a keyring.
 inline const QString kPasswordInFileTold = QStringLiteral("Password Kept Here Told");
 inline const QString kCarriers = QStringLiteral("Carriers");
+// "True" when the account is Google Workspace, which Gmail allows more recipients a day.
+inline const QString kGoogleWorkspace = QStringLiteral("Google Workspace");
 inline const QString kCarrierTicks = QStringLiteral("Carriers PushButtoned");
 
 struct CarrierRow {

@@ -257,15 +257,20 @@ QList<PendingSend> loadPendingSends(const QString& path, QString* keptAs) {
     file.close();
     if (unreadable == 0 || !keptAs)
         return sends;
+    *keptAs = moveAside(path);
+    return keptAs->isEmpty() ? QList<PendingSend>() : sends;
+}
+
+QString moveAside(const QString& path) {
     const QString stem =
         path + QStringLiteral(".unreadable-") +
         QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyyMMdd-HHmmss"));
-    for (int n = 0; n < 100 && keptAs->isEmpty(); ++n) {
+    for (int n = 0; n < 100; ++n) {
         const QString aside = n ? stem + QStringLiteral("-%1").arg(n) : stem;
         if (QFile::rename(path, aside)) // refuses to replace an existing file
-            *keptAs = aside;
+            return aside;
     }
-    return keptAs->isEmpty() ? QList<PendingSend>() : sends;
+    return {};
 }
 
 RecentSubmissions recentSubmissions(const QList<PendingSend>& sends, const QDateTime& nowUtc) {

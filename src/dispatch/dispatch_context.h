@@ -21,6 +21,17 @@ namespace dispatch {
 
 struct DeliveryCheckMemory;
 
+// How far a send of several messages has come, shown while it runs; the user may ask it to
+// stop after the message in flight.
+class SendProgress {
+  public:
+    virtual ~SendProgress() = default;
+    virtual void show(int messagesDone, int messages, qsizetype recipientsDone,
+                      qsizetype recipients) = 0;
+    virtual bool stopAsked() = 0;
+    virtual void close() = 0;
+};
+
 // The Gmail login as typed.
 struct Login {
     QString userName;
@@ -49,6 +60,9 @@ struct DispatchContext {
     QString pendingPath;                    // the sends awaiting their report
     mail::MailboxReader* mailbox = nullptr; // none: no delivery check
     DeliveryCheckMemory* deliveryMemory = nullptr;
+    QString keptPath = QString();     // the texts kept to go later; none: nothing is kept
+    qsizetype dailyAllowance = 0;     // recipients Gmail takes in 24 hours; 0: not looked at
+    SendProgress* progress = nullptr; // none: no progress shown, no stop
 };
 
 } // namespace dispatch

@@ -209,4 +209,93 @@ QString helpText() {
     return paragraphs.join(QStringLiteral("\r\r"));
 }
 
+namespace {
+QString counted(qsizetype n, const QString& one, const QString& many) {
+    return QStringLiteral("%1 %2").arg(QLocale(QLocale::English).toString(n), n == 1 ? one : many);
+}
+QString phonesText(qsizetype n) {
+    return counted(n, QStringLiteral("phone"), QStringLiteral("phones"));
+}
+QString recipientsText(qsizetype n) {
+    return counted(n, QStringLiteral("recipient"), QStringLiteral("recipients"));
+}
+const QString kOffered = QStringLiteral("Parlivo keeps them and offers them again on \"Send "
+                                        "Message\" when Gmail's daily allowance leaves room.");
+} // namespace
+
+QString allowanceQuestion(qsizetype recent, qsizetype needed, qsizetype allowance, qsizetype fits) {
+    QString text =
+        QStringLiteral("In the last 24 hours Parlivo submitted %1 through this Gmail "
+                       "account, and this send needs %2. Gmail takes about %3 a "
+                       "day.")
+            .arg(recipientsText(recent), recipientsText(needed), recipientsText(allowance)) +
+        kBreak + kBreak;
+    if (fits == 0)
+        return text +
+               QStringLiteral("Nothing more can go today. Keep this text and send it "
+                              "when the allowance leaves room?") +
+               kBreak + kBreak +
+               QStringLiteral("Yes keeps it; No sends nothing and keeps nothing.");
+    return text +
+           QStringLiteral("Send to the first %1 now and keep the other %2 to send later?")
+               .arg(recipientsText(fits), recipientsText(needed - fits)) +
+           kBreak + kBreak + QStringLiteral("Yes sends what fits; No sends nothing.");
+}
+
+QString keptSendQuestion(qsizetype phones, const QString& keptStamp, const QString& subject,
+                         qsizetype uncertain, qsizetype fits, qsizetype addresses) {
+    QString text = QStringLiteral("A text kept on %1 for %2 has not gone out yet (subject: "
+                                  "\"%3\").")
+                       .arg(keptStamp, phonesText(phones), subject.left(80));
+    if (uncertain > 0)
+        text += kBreak + kBreak +
+                QStringLiteral("%1 of its recipients were in a message whose reply never came: "
+                               "it may have gone out already, and would go again.")
+                    .arg(QLocale(QLocale::English).toString(uncertain));
+    if (fits < addresses)
+        text += kBreak + kBreak +
+                QStringLiteral("Gmail's daily allowance leaves room for %1 of its %2 now; the "
+                               "rest stays kept.")
+                    .arg(QLocale(QLocale::English).toString(fits), recipientsText(addresses));
+    return text + kBreak + kBreak +
+           QStringLiteral("Send it now? Yes sends it, No keeps it for later, Cancel drops it.");
+}
+
+QString sendOutcomeMessage(const SendOutcome& o, const QString& reason) {
+    QString text;
+    if (o.messagesSent > 0)
+        text = QStringLiteral("Sent to %1 in %2 of %3 messages; the log names them.")
+                   .arg(phonesText(o.sentPhones.size()))
+                   .arg(o.messagesSent)
+                   .arg(o.messages);
+    else
+        text = QStringLiteral("Nothing was sent.");
+    const auto asTyped = [](const QString& phone) { return phone; };
+    if (!o.uncertainPhones.isEmpty())
+        text +=
+            kBreak + kBreak +
+            QStringLiteral("The next message may have been sent: its reply never came. "
+                           "It went to %1: %2. It is not in the log.")
+                .arg(phonesText(o.uncertainPhones.size()), firstFew(o.uncertainPhones, asTyped));
+    if (!o.unsentPhones.isEmpty())
+        text += kBreak + kBreak +
+                (reason.isEmpty() ? QStringLiteral("Kept for later to stay within Gmail's daily "
+                                                   "allowance: %1: %2. ")
+                                  : QStringLiteral("Not sent to %1: %2. "))
+                    .arg(phonesText(o.unsentPhones.size()), firstFew(o.unsentPhones, asTyped)) +
+                kOffered;
+    if (!reason.isEmpty())
+        text += kBreak + kBreak + QStringLiteral("Why:") + kBreak + reason;
+    return text;
+}
+
+QString progressText(int messagesDone, int messages, qsizetype recipientsDone,
+                     qsizetype recipients) {
+    return QStringLiteral("Sent %1 of %2 messages (%3 of %4 recipients)")
+        .arg(messagesDone)
+        .arg(messages)
+        .arg(QLocale(QLocale::English).toString(recipientsDone),
+             QLocale(QLocale::English).toString(recipients));
+}
+
 } // namespace dispatch

@@ -53,6 +53,26 @@ QString addressesRefusedMessage(const QStringList& addresses, const QString& ser
 QString unusableAddressesMessage(const QStringList& phones, const QStringList& carriers);
 // Why the user name cannot sign in.
 QString unusableUserNameMessage(const QString& userAddress);
+// Asked before connecting when a send would take the account past its daily allowance:
+// `fits` of the `needed` recipients can go now.
+QString allowanceQuestion(qsizetype recent, qsizetype needed, qsizetype allowance, qsizetype fits);
+// Offered on "Send Message" while a kept text waits and the allowance leaves room.
+QString keptSendQuestion(qsizetype phones, const QString& keptStamp, const QString& subject,
+                         qsizetype uncertain, qsizetype fits, qsizetype addresses);
+// A send of several messages that did not all go: which phones got the text and which did
+// not, and why (`reason`, as a send of one message would say it; empty when the only phones
+// not sent were kept by the allowance question).
+struct SendOutcome {
+    QStringList sentPhones;
+    QStringList unsentPhones;
+    QStringList uncertainPhones; // in a message whose final reply never came
+    int messagesSent = 0;
+    int messages = 0;
+};
+QString sendOutcomeMessage(const SendOutcome& outcome, const QString& reason);
+// "Sent <m> of <n> messages (<r> of <t> recipients)".
+QString progressText(int messagesDone, int messages, qsizetype recipientsDone,
+                     qsizetype recipients);
 // The mail-account instructions behind "Help": six paragraphs joined by CR CR.
 QString helpText();
 

@@ -4,6 +4,8 @@
 #include "dispatch/messages.h"
 #include "recipients/summary.h"
 
+#include <utility>
+
 namespace dispatch {
 
 Expansion expandRecipients(const QStringList& phones, const QStringList& tickedDomains) {
@@ -35,6 +37,29 @@ Expansion expandRecipients(const QStringList& phones, const QStringList& tickedD
         result.phones.chop(1);
     }
     return result;
+}
+
+QList<QStringList> messageGroups(const QStringList& addresses, qsizetype most) {
+    const auto phone = [](const QString& address) {
+        return QStringView(address).left(address.lastIndexOf(QLatin1Char('@')));
+    };
+    QList<QStringList> groups;
+    QStringList current;
+    for (qsizetype start = 0; start < addresses.size();) {
+        qsizetype end = start + 1;
+        while (end < addresses.size() && phone(addresses[end]) == phone(addresses[start]))
+            ++end;
+        if (!current.isEmpty() && current.size() + (end - start) > most)
+            groups << std::exchange(current, {});
+        for (; start < end; ++start) {
+            if (current.size() == most)
+                groups << std::exchange(current, {});
+            current << addresses[start];
+        }
+    }
+    if (!current.isEmpty())
+        groups << current;
+    return groups;
 }
 
 QString recipientSummary(const OutgoingText& text) {

@@ -17,6 +17,10 @@ struct Expansion {
 // the phone string keeps its trailing comma. Linear in the length of the result.
 Expansion expandRecipients(const QStringList& phones, const QStringList& tickedDomains);
 
+// The addresses in messages of at most `most` recipients, in order. A phone's addresses (a
+// run with the same part before the "@") stay in one message whenever they fit in one.
+QList<QStringList> messageGroups(const QStringList& addresses, qsizetype most);
+
 // "<n> phones at <m> carriers" of the text's lists, and the same for the most recipients one
 // message takes (the recipient-limit question and the too-many-recipients box).
 QString recipientSummary(const OutgoingText& text);

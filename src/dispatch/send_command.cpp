@@ -5,6 +5,7 @@
 #include "core/procedure.h"
 #include "dispatch/delivery_check.h"
 #include "dispatch/login.h"
+#include "dispatch/message_batches.h"
 #include "dispatch/messages.h"
 #include "dispatch/recipient_expansion.h"
 #include "dispatch/send_failure.h"
@@ -51,6 +52,8 @@ void sendMessage(const DispatchContext& c, const OutgoingText& text) {
                 [&c, &text](const core::Failure& failure, int line) {
                     return explainSendFailure(c, text, failure, line);
                 });
+    if (offerKeptSend(c, text, p))
+        return;
     bool goAhead = false;
     p.step(100, [&] { goAhead = false; });
     if (p.opensBlock(102, [&] {
@@ -106,6 +109,19 @@ void sendMessage(const DispatchContext& c, const OutgoingText& text) {
         c.desktop.messageBox(problem, Buttons::Ok, Icon::None, c.applicationTitle);
         return;
     }
+    // Gmail's daily allowance is looked at before connecting: what does not fit now may be
+    // kept for later.
+    QStringList now =
+        expansion.recipients.isEmpty() ? QStringList() : expansion.recipients.split(u',');
+    QStringList later;
+    qsizetype recent = 0;
+    if (const qsizetype fits = recipientsThatFit(c, now.size(), &recent); fits < now.size()) {
+        if (c.desktop.messageBox(allowanceQuestion(recent, now.size(), c.dailyAllowance, fits),
+                                 Buttons::YesNo, Icon::None, c.applicationTitle) != Answer::Yes)
+            return;
+        later = now.mid(fits);
+        now.resize(fits);
+    }
     p.step(140, [&] { c.pointer.setStyle(core::kBusyPointer); });
 
     mail::MailMessage message;
@@ -119,6 +135,11 @@ void sendMessage(const DispatchContext& c, const OutgoingText& text) {
     });
     p.step(172, [&] { message.subject = text.subject; });
     p.step(174, [&] { message.body = text.body; });
+    if (now.size() > kRecipientLimit || !later.isEmpty()) {
+        // More than one message, or a part kept for later.
+        p.step(kSubmitLine, [&] { sendInMessages(c, message, now, later, c.clock.now().toUTC()); });
+        return;
+    }
     QString messageId;
     p.step(kSubmitLine, [&] {
         const mail::SubmitResult result = c.mail.submit(message);

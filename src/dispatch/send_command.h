@@ -4,10 +4,11 @@
 
 namespace dispatch {
 
-// "Send Message": asks before more recipients than Gmail takes in one message, expands every
-// phone at every ticked carrier, checks every address, submits one message, then remembers it
-// for the delivery check, logs it and says "Done.". A failure shows its box and ends the send
-// with nothing logged.
+// "Send Message": offers a kept text first; asks before more recipients than Gmail takes in
+// one message, expands every phone at every ticked carrier, checks every address, and asks
+// before crossing the daily allowance. One message of at most 100 recipients is submitted,
+// remembered for the delivery check, logged, and "Done." said; a failure shows its box and
+// ends the send with nothing logged. More recipients go as several messages (sendInMessages).
 void sendMessage(const DispatchContext& context, const OutgoingText& text);
 
 } // namespace dispatch

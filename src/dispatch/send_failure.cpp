@@ -35,42 +35,48 @@ QString dailyLimitText(const DispatchContext& c, const QString& serverReply) {
 } // namespace
 
 void throwIfFailed(const DispatchContext& c, const mail::SubmitResult& result) {
+    if (!result.succeeded())
+        throw sendFailureOf(c, result);
+}
+
+core::Failure sendFailureOf(const DispatchContext& c, const mail::SubmitResult& result) {
     using mail::MailFailure;
     switch (result.failure) {
     case MailFailure::None:
-        return;
+        break;
     case MailFailure::Unreachable:
-        throw core::Failure(kServerUnreachable,
-                            unreachableMessage(result.description, result.triedPorts.isEmpty()
-                                                                       ? QString::number(kSmtpPort)
-                                                                       : result.triedPorts));
+        return core::Failure(kServerUnreachable,
+                             unreachableMessage(result.description, result.triedPorts.isEmpty()
+                                                                        ? QString::number(kSmtpPort)
+                                                                        : result.triedPorts));
     case MailFailure::Untrusted:
-        throw core::Failure(kServerUntrusted, untrustedMessage(result.description));
+        return core::Failure(kServerUntrusted, untrustedMessage(result.description));
     case MailFailure::LoginRefused:
-        throw core::Failure(kMailNotDelivered, loginQuestion(LoginRefusal::Credentials));
+        return core::Failure(kMailNotDelivered, loginQuestion(LoginRefusal::Credentials));
     case MailFailure::AppPasswordRequired:
-        throw core::Failure(kMailNotDelivered, loginQuestion(LoginRefusal::AppPasswordOnly));
+        return core::Failure(kMailNotDelivered, loginQuestion(LoginRefusal::AppPasswordOnly));
     case MailFailure::WebLoginRequired:
-        throw core::Failure(kMailNotDelivered, loginQuestion(LoginRefusal::BrowserSignInFirst));
+        return core::Failure(kMailNotDelivered, loginQuestion(LoginRefusal::BrowserSignInFirst));
     case MailFailure::TooManyLogins:
-        throw core::Failure(kMailRefused, tooManyLoginsMessage(result.serverReply));
+        return core::Failure(kMailRefused, tooManyLoginsMessage(result.serverReply));
     case MailFailure::DailyLimit:
-        throw core::Failure(kMailRefused, dailyLimitText(c, result.serverReply));
+        return core::Failure(kMailRefused, dailyLimitText(c, result.serverReply));
     case MailFailure::TryLater:
-        throw core::Failure(kMailRefused, tryLaterMessage(result.serverReply));
+        return core::Failure(kMailRefused, tryLaterMessage(result.serverReply));
     case MailFailure::TooManyRecipients:
-        throw core::Failure(kRecipientsRefused, result.description);
+        return core::Failure(kRecipientsRefused, result.description);
     case MailFailure::AddressRefused:
-        throw core::Failure(kAddressesRefused,
-                            addressesRefusedMessage(result.refusedAddresses, result.serverReply,
-                                                    result.deferredAddresses));
+        return core::Failure(kAddressesRefused,
+                             addressesRefusedMessage(result.refusedAddresses, result.serverReply,
+                                                     result.deferredAddresses));
     case MailFailure::ContentRefused:
-        throw core::Failure(kMailRefused, contentRefusedMessage(result.serverReply));
+        return core::Failure(kMailRefused, contentRefusedMessage(result.serverReply));
     case MailFailure::Refused:
-        throw core::Failure(kMailRefused, refusedMessage(result.refusedStep, result.serverReply));
+        return core::Failure(kMailRefused, refusedMessage(result.refusedStep, result.serverReply));
     case MailFailure::General:
-        throw core::Failure(kMailFailed, result.description);
+        break;
     }
+    return core::Failure(kMailFailed, result.description);
 }
 
 bool explainSendFailure(const DispatchContext& c, const OutgoingText& text,

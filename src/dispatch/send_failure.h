@@ -26,6 +26,8 @@ inline constexpr int kSubmitLine = 182;
 
 // Raises a failed submission as the failure whose box explains it.
 void throwIfFailed(const DispatchContext& c, const mail::SubmitResult& result);
+// That failure, for a send that goes on to tell more than it.
+core::Failure sendFailureOf(const DispatchContext& c, const mail::SubmitResult& result);
 
 // The send's own answer to failures it can explain: shows the box and returns true (the
 // send ends: a message that did not go out is neither logged nor reported as done).

@@ -8,17 +8,35 @@ LazyMailSubmitter::LazyMailSubmitter(QString modulePath, const platform::Clock* 
 
 LazyMailSubmitter::~LazyMailSubmitter() = default;
 
-SubmitResult LazyMailSubmitter::submit(const MailMessage& message) {
+MailSubmitter* LazyMailSubmitter::loaded(QString* problem) {
     if (!loaded_) {
         const auto create =
             reinterpret_cast<MailModuleFactory>(module_.resolve(kMailModuleFactory));
-        if (!create)
-            return {MailFailure::General,
-                    QStringLiteral("The mail component could not be loaded: %1")
-                        .arg(module_.errorString())};
+        if (!create) {
+            *problem = QStringLiteral("The mail component could not be loaded: %1")
+                           .arg(module_.errorString());
+            return nullptr;
+        }
         loaded_.reset(create(&options_, clock_));
     }
-    return loaded_->submit(message);
+    return loaded_.get();
+}
+
+SubmitResult LazyMailSubmitter::submit(const MailMessage& message) {
+    QString problem;
+    MailSubmitter* mail = loaded(&problem);
+    return mail ? mail->submit(message) : SubmitResult{MailFailure::General, problem};
+}
+
+BatchResult LazyMailSubmitter::submitEach(const MailMessage& common,
+                                          const QList<QStringList>& recipientGroups,
+                                          const BatchSteps& steps) {
+    QString problem;
+    if (MailSubmitter* mail = loaded(&problem))
+        return mail->submitEach(common, recipientGroups, steps);
+    BatchResult result;
+    result.stop = {MailFailure::General, problem};
+    return result;
 }
 
 LazyMailboxReader::LazyMailboxReader(QString modulePath, MailOptions options)

@@ -16,8 +16,12 @@ class LazyMailSubmitter final : public MailSubmitter {
     LazyMailSubmitter(QString modulePath, const platform::Clock* clock, MailOptions options = {});
     ~LazyMailSubmitter() override;
     SubmitResult submit(const MailMessage& message) override;
+    BatchResult submitEach(const MailMessage& common, const QList<QStringList>& recipientGroups,
+                           const BatchSteps& steps) override;
 
   private:
+    MailSubmitter* loaded(QString* problem);
+
     QLibrary module_;
     const platform::Clock* clock_;
     MailOptions options_;

@@ -2,8 +2,10 @@
 
 #include "mail/mail_options.h"
 
+#include <QList>
 #include <QString>
 #include <QStringList>
+#include <functional>
 
 namespace mail {
 
@@ -52,12 +54,33 @@ struct SubmitResult {
     bool succeeded() const { return failure == MailFailure::None; }
 };
 
+// The outcome of several messages sent over one connection. They go in order and the first
+// that does not go ends the send, so the accepted ones are always the first few.
+struct BatchResult {
+    QStringList messageIds; // of the accepted messages, in order
+    SubmitResult stop;      // why the next message did not go; succeeded() when every one went
+    bool nextMayHaveGone = false; // the next message was sent but its final reply never came
+    bool stopped = false;         // the send was asked to stop and nothing failed
+};
+
+// What a send of several messages tells and asks while it runs.
+struct BatchSteps {
+    std::function<void(int index)> sending; // right before a message's bytes go out
+    std::function<void(int index, const QString& messageId)> accepted; // right after each
+    std::function<bool()> goOn; // asked before each further message; false ends the send
+};
+
 class MailSubmitter {
   public:
     virtual ~MailSubmitter() = default;
     // Connects, logs in and submits; returns when the server accepted or refused, or a
     // limit ended the exchange. Window events keep running meanwhile.
     virtual SubmitResult submit(const MailMessage& message) = 0;
+    // One login, then one message for each group of recipients (`common.recipients` and
+    // `common.toHeader` are not used), each with a Message-ID of its own.
+    virtual BatchResult submitEach(const MailMessage& common,
+                                   const QList<QStringList>& recipientGroups,
+                                   const BatchSteps& steps) = 0;
 };
 
 } // namespace mail

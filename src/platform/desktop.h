@@ -7,9 +7,9 @@ class QWidget;
 
 namespace platform {
 
-enum class Buttons { Ok, YesNo };
+enum class Buttons { Ok, YesNo, YesNoCancel };
 enum class Icon { None, Warning };
-enum class Answer { Ok, Yes, No };
+enum class Answer { Ok, Yes, No, Cancel }; // closing a box with Cancel answers Cancel
 
 // Everything the windows ask of the desktop besides their own widgets: modal boxes,
 // the file-open dialog, opening documents and addresses, and event processing.

@@ -45,13 +45,17 @@ Answer QtDesktop::messageBox(const QString& text, Buttons buttons, Icon icon,
                              const QString& title) {
     QMessageBox box(icon == Icon::Warning ? QMessageBox::Warning : QMessageBox::NoIcon, title,
                     displayText(text),
-                    buttons == Buttons::YesNo ? (QMessageBox::Yes | QMessageBox::No)
-                                              : QMessageBox::Ok);
+                    buttons == Buttons::Ok ? QMessageBox::Ok
+                    : buttons == Buttons::YesNo
+                        ? (QMessageBox::Yes | QMessageBox::No)
+                        : (QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel));
     box.setWindowIcon(QApplication::windowIcon());
     const int pressed = box.exec();
     if (buttons == Buttons::Ok)
         return Answer::Ok;
-    return pressed == QMessageBox::Yes ? Answer::Yes : Answer::No;
+    return pressed == QMessageBox::Yes  ? Answer::Yes
+           : pressed == QMessageBox::No ? Answer::No
+                                        : Answer::Cancel;
 }
 
 QString QtDesktop::inputBox(const QString& prompt, const QString& title) {

@@ -184,8 +184,11 @@ class TestSendCommand : public QObject {
         QVERIFY(!QFile::exists(logPath()));
         f->desktop.answers = {Answer::Yes};
         form->PushButton1_Click();
-        QCOMPARE(f->mail.sent.size(), 1);
-        QCOMPARE(f->mail.sent[0].recipients.size(), 102);
+        // Yes: two messages, each phone's three addresses in one of them.
+        QCOMPARE(f->mail.sent.size(), 2);
+        QCOMPARE(f->mail.sent[0].recipients.size(), 99);
+        QCOMPARE(f->mail.sent[1].recipients,
+                 QStringList({"33@a.example", "33@b.example", "33@c.example"}));
     }
 
     void submissionEndedByALimit_isReportedAtItsLineAndLogsNothing() {

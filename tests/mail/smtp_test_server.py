@@ -16,6 +16,10 @@ then never says a word; "close-after-auth" closes the connection when the passwo
 give that reply (percent-encoded; "|" parts a multi-line reply) to the login, the sender,
 every recipient and the message after its final "."; the app password abcdefghijklmnop
 signs in too.
+Gmail's limits: "most-recipients=<n>" refuses a message's recipients past the n-th with 452
+4.5.3, "daily=<n>" refuses every recipient past n accepted since the server started with 550
+5.4.5. "answer-MESSAGE<k>=<reply>" answers only the k-th message so; "cut-MESSAGE<k>" closes
+the connection when the k-th message's final "." arrives, with no reply.
 """
 import asyncio
 import base64
@@ -87,6 +91,8 @@ def decoded(raw):
 class Handler:
     def __init__(self, modes):
         self.modes = modes
+        self.messages = 0
+        self.recipients_taken = 0
 
     async def pause(self):
         if "slow" in self.modes:
@@ -118,6 +124,10 @@ class Handler:
             return "555 5.5.4 unexpected parameters " + " ".join(rcpt_options)
         if answer("RCPT"):
             return answer("RCPT")
+        if "most-recipients" in ANSWERS and len(envelope.rcpt_tos) >= int(ANSWERS["most-recipients"]):
+            return "452 4.5.3 Your message has too many recipients"
+        if "daily" in ANSWERS and self.recipients_taken + len(envelope.rcpt_tos) >= int(ANSWERS["daily"]):
+            return "550 5.4.5 Daily user sending limit exceeded"
         if "reject550" in address:
             return "550 5.1.1 The email account that you tried to reach does not exist"
         if "reject553" in address:
@@ -137,10 +147,17 @@ class Handler:
 
     async def handle_DATA(self, server, session, envelope):
         said("MESSAGE")
+        self.messages += 1
         if "silent-after-data" in self.modes:
             await asyncio.sleep(120)
+        if f"cut-MESSAGE{self.messages}" in self.modes:
+            server.transport.close()
+            return "421 4.4.2 Closed"  # never reaches the client
+        if answer(f"MESSAGE{self.messages}"):
+            return answer(f"MESSAGE{self.messages}")
         if answer("MESSAGE"):
             return answer("MESSAGE")
+        self.recipients_taken += len(envelope.rcpt_tos)
         raw = envelope.original_content or envelope.content
         record = {
             "mail_from": envelope.mail_from,
@@ -174,6 +191,7 @@ def stall(context, port):
 def main():
     warnings.filterwarnings("ignore")
     logging.getLogger("mail.log").setLevel(logging.CRITICAL)
+    logging.getLogger("asyncio").setLevel(logging.CRITICAL)  # writes after a cut connection
     cert, key = sys.argv[1], sys.argv[2]
     modes = (sys.argv[3] if len(sys.argv) > 3 else "normal").split(",")
     global CLOSE_AFTER_AUTH
@@ -182,6 +200,9 @@ def main():
         if mode.startswith("answer-"):
             verb, _, reply = mode[len("answer-"):].partition("=")
             ANSWERS[verb] = urllib.parse.unquote(reply)
+        elif mode.startswith(("most-recipients=", "daily=")):
+            name, _, count = mode.partition("=")
+            ANSWERS[name] = count
     context = ssl.create_default_context(ssl.Purpose.CLIENT_AUTH)
     context.load_cert_chain(cert, key)
     port = free_port()

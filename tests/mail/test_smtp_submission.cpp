@@ -1,6 +1,7 @@
 // The real mail layer against a local SMTP server with implicit TLS and a test CA.
 #include "app/list_views.h"
 #include "dispatch/delivery_records.h"
+#include "dispatch/kept_sends.h"
 #include "dispatch/messages.h"
 #include "dispatch/sent_log.h"
 #include "form_fixture.h"
@@ -179,28 +180,224 @@ class TestSmtpSubmission : public QObject {
                  QStringList({"5555550100@a.example", "5555550101@a.example"}));
     }
 
-    void over100_answeredYes_reachesEveryRecipient() {
-        mail::SmtpMailSubmitter submitter(options());
+    // Many phones through the window: one connection and one login, messages of at most 100
+    // recipients with each phone's addresses together, a log record for each message taken
+    // and, when one is not, the phones that got the text, the ones that did not and why.
+    void manyPhones_throughTheWindow_data() {
+        QTest::addColumn<QString>("modes");
+        QTest::addColumn<int>("phones");
+        QTest::addColumn<int>("carriers");
+        QTest::addColumn<bool>("yes");
+        QTest::addColumn<QList<int>>("taken"); // recipients of each message the server took
+        QTest::addColumn<QString>("outcome");  // the last box
+        QTest::addColumn<QString>("session");  // RCPTs counted; " *": and then anything
+        QTest::addColumn<int>("kept");         // addresses left to send later
+        const QString keeps = "Parlivo keeps them and offers them again on \"Send Message\" "
+                              "when Gmail's daily allowance leaves room.";
+        const QString notSent = "Not sent to 26 phones: 5550000014, 5550000015, 5550000016 and "
+                                "23 more. " +
+                                keeps;
+        QTest::newRow("100: one message, no question")
+            << "pipelining" << 100 << 1 << false << QList<int>{100} << "Done."
+            << "EHLO AUTH MAIL 100 RCPT MESSAGE QUIT" << 0;
+        QTest::newRow("101, No") << "pipelining" << 101 << 1 << false << QList<int>{} << ""
+                                 << "" << 0;
+        QTest::newRow("101, Yes") << "pipelining" << 101 << 1 << true << QList<int>{100, 1}
+                                  << "Done."
+                                  << "EHLO AUTH MAIL 100 RCPT MESSAGE MAIL 1 RCPT MESSAGE QUIT"
+                                  << 0;
+        QTest::newRow("280, Yes, no pipelining")
+            << "normal" << 40 << 7 << true << QList<int>{98, 98, 84} << "Done."
+            << "EHLO AUTH MAIL 98 RCPT MESSAGE MAIL 98 RCPT MESSAGE MAIL 84 RCPT MESSAGE QUIT" << 0;
+        QTest::newRow("2nd refused: daily limit")
+            << "pipelining,answer-MESSAGE2=550%205.4.5%20Daily%20user%20sending%20limit%20exceeded."
+            << 40 << 7 << true << QList<int>{98}
+            << paragraphs(
+                   {"Sent to 14 phones in 1 of 3 messages; the log names them.", notSent,
+                    "Why:\r\nMessage could not be sent: Gmail's daily sending limit is "
+                    "reached.",
+                    "Server reply: 550 5.4.5 Daily user sending limit exceeded.",
+                    "In the last 24 hours Parlivo submitted 98 recipients through Gmail. "
+                    "The oldest of those sends leaves the 24-hour window at " +
+                        QLocale::system().toString(QDateTime(QDate(2026, 3, 15), QTime(9, 26, 53)),
+                                                   QLocale::ShortFormat) +
+                        ".",
+                    "Gmail allows about 500 recipients a day for a Gmail account and "
+                    "2,000 for Google Workspace "
+                    "(https://support.google.com/mail/answer/22839). Nothing was sent."})
+            // The third envelope went with the second message; its data never does.
+            << "EHLO AUTH MAIL 98 RCPT MESSAGE MAIL 98 RCPT MESSAGE MAIL 84 RCPT" << 182;
+        QTest::newRow("2nd refused: 421")
+            << "pipelining,answer-MESSAGE2=421%204.7.0%20Try%20again%20later%2C%20closing." << 40
+            << 7 << true << QList<int>{98}
+            << paragraphs({"Sent to 14 phones in 1 of 3 messages; the log names them.", notSent,
+                           "Why:\r\nGmail did not take the message this time.",
+                           "Server reply: 421 4.7.0 Try again later, closing.",
+                           "Nothing was sent. This refusal is temporary: try again in a few "
+                           "minutes."})
+            << "EHLO AUTH MAIL 98 RCPT MESSAGE MAIL 98 RCPT MESSAGE MAIL 84 RCPT" << 182;
+        QTest::newRow("connection cut at the 2nd")
+            << "pipelining,cut-MESSAGE2" << 40 << 7 << true << QList<int>{98}
+            << paragraphs({"Sent to 14 phones in 1 of 3 messages; the log names them.",
+                           "The next message may have been sent: its reply never came. It went "
+                           "to 14 phones: 5550000014, 5550000015, 5550000016 and 11 more. It is "
+                           "not in the log.",
+                           "Not sent to 12 phones: 5550000028, 5550000029, 5550000030 and 9 "
+                           "more. " +
+                               keeps,
+                           "Why:\r\nThe connection was lost: The TLS/SSL connection has been "
+                           "closed (after the message)"})
+            // What the server reads after it cut the connection is its own affair.
+            << "EHLO AUTH MAIL 98 RCPT MESSAGE MAIL 98 RCPT MESSAGE *" << 182;
+    }
+    void manyPhones_throughTheWindow() {
+        QFETCH(QString, modes);
+        QFETCH(int, phones);
+        QFETCH(int, carriers);
+        QFETCH(bool, yes);
+        QFETCH(QList<int>, taken);
+        QFETCH(QString, outcome);
+        QFETCH(QString, session);
+        QFETCH(int, kept);
+        LocalSmtpServer gmail(*certificates, modes);
+        mail::SmtpMailSubmitter submitter(gmail.clientOptions(certificates->path("ca.pem")));
         FormFixture f;
         f.submitter = &submitter;
         app::Form1& form = f.open();
-        QStringList phones;
-        for (int i = 0; i < 101; ++i)
-            phones << QStringLiteral("555%1").arg(i, 7, 10, QLatin1Char('0'));
+        QStringList numbers;
+        for (int i = 0; i < phones; ++i)
+            numbers << QStringLiteral("555%1").arg(i, 7, 10, QLatin1Char('0'));
         form.ListView2->clear();
-        app::appendCarrier(form.ListView2, "a.example", true);
-        app::appendRows(form.ListView1, phones);
+        for (int i = 0; i < carriers; ++i)
+            app::appendCarrier(form.ListView2, QStringLiteral("c%1.example").arg(i), true);
+        app::appendRows(form.ListView1, numbers);
         form.Text3->setText("ann");
         form.Text2->setText("secret");
-        f.desktop.answers = {platform::Answer::No, platform::Answer::Yes};
+        form.Text4->setText("Hi");
+        f.desktop.answers = {yes ? platform::Answer::Yes : platform::Answer::No};
         form.PushButton1_Click();
-        QCOMPARE(f.desktop.boxes.size(), 1);
+        const bool asked = phones * carriers > 100;
+        QCOMPARE(f.desktop.boxTexts().size(), asked && yes ? 2 : 1);
+        if (!outcome.isEmpty())
+            QCOMPARE(f.desktop.boxTexts().last().split("\r\n"), outcome.split("\r\n"));
+
+        // Every address at most once, in the order of the lists, and a record for each message.
+        QStringList expected;
+        for (const QString& number : numbers)
+            for (int i = 0; i < carriers; ++i)
+                expected << number + QStringLiteral("@c%1.example").arg(i);
+        QString log;
+        qsizetype next = 0;
+        for (const int count : taken) {
+            const auto received = gmail.nextMessage();
+            QVERIFY(received.has_value());
+            QCOMPARE(received->recipients, expected.mid(next, count));
+            QCOMPARE(received->decoded.value("to").toString().count('@'), count);
+            QStringList sentPhones;
+            for (const QString& address : received->recipients)
+                if (!sentPhones.contains(address.section('@', 0, 0)))
+                    sentPhones << address.section('@', 0, 0);
+            log += dispatch::sentLogRecord(f.clock.time, sentPhones.join(','), "Hi", "") + "\r\n";
+            next += count;
+        }
+        QVERIFY(!gmail.nextMessage(300).has_value());
+        QStringList commands = gmail.commands();
+        for (qsizetype i = 0; i < commands.size(); ++i) {
+            qsizetype run = i;
+            while (run < commands.size() && commands[run] == "RCPT")
+                ++run;
+            if (run > i)
+                commands.replace(i, QString::number(run - i) + " RCPT"),
+                    commands.remove(i + 1, run - i - 1);
+        }
+        QCOMPARE(commands.join(' ').left(session.endsWith(" *") ? session.size() - 2 : -1),
+                 session.chopped(session.endsWith(" *") ? 2 : 0));
+        QFile sent(f.programFolder() + "/sentmessages.log");
+        QCOMPARE(sent.open(QIODevice::ReadOnly) ? QString::fromUtf8(sent.readAll()) : QString(),
+                 log);
+        const auto left = dispatch::loadKeptSends(f.dataFolder() + "/kept-sends.tsv", nullptr);
+        QCOMPARE(left.isEmpty() ? 0 : int(left.first().addresses.size()), kept);
+        if (kept)
+            QCOMPARE(left.first().addresses, expected.mid(next));
+        const auto pending = dispatch::loadPendingSends(f.dataFolder() + "/delivery-pending.tsv");
+        QCOMPARE(pending.size(), taken.size());
+    }
+
+    // Gmail's allowance looked at before connecting: what fits goes, the rest is kept and,
+    // after a restart a day later, offered and sent once.
+    void allowance_sendsWhatFitsThenTheRestOnceAfterARestart() {
+        LocalSmtpServer gmail(*certificates, "pipelining");
+        mail::SmtpMailSubmitter submitter(gmail.clientOptions(certificates->path("ca.pem")));
+        FormFixture f;
+        f.submitter = &submitter;
+        QDir().mkpath(f.dataFolder());
+        QVERIFY(dispatch::savePendingSends(f.dataFolder() + "/delivery-pending.tsv",
+                                           {{"id",
+                                             f.clock.time.toUTC().addSecs(-3600),
+                                             "stamp",
+                                             "s",
+                                             QStringList(420, "1@a.example"),
+                                             {},
+                                             false}}));
+        app::Form1& form = f.open();
+        QStringList numbers;
+        for (int i = 0; i < 140; ++i)
+            numbers << QStringLiteral("555%1").arg(i, 7, 10, QLatin1Char('0'));
+        form.ListView2->clear();
+        app::appendCarrier(form.ListView2, "a.example", true);
+        app::appendRows(form.ListView1, numbers);
+        form.Text3->setText("ann");
+        form.Text2->setText("secret");
+        form.Text4->setText("Hi");
+        f.desktop.answers = {platform::Answer::Yes, platform::Answer::Yes};
         form.PushButton1_Click();
-        QCOMPARE(f.desktop.boxes.last().text, QStringLiteral("Done."));
-        const auto received = server->nextMessage();
+        QCOMPARE(f.desktop.boxTexts().mid(1),
+                 QStringList({paragraphs({"In the last 24 hours Parlivo submitted 420 recipients "
+                                          "through this Gmail account, and this send needs 140 "
+                                          "recipients. Gmail takes about 500 recipients a day.",
+                                          "Send to the first 80 recipients now and keep the other "
+                                          "60 recipients to send later?",
+                                          "Yes sends what fits; No sends nothing."}),
+                              paragraphs({"Sent to 80 phones in 1 of 1 messages; the log names "
+                                          "them.",
+                                          "Kept for later to stay within Gmail's daily "
+                                          "allowance: 60 phones: 5550000080, 5550000081, "
+                                          "5550000082 and 57 more. Parlivo keeps them and offers "
+                                          "them again on \"Send Message\" when Gmail's daily "
+                                          "allowance leaves room."})}));
+        QStringList addresses;
+        for (const QString& number : numbers)
+            addresses << number + "@a.example";
+        auto received = gmail.nextMessage();
         QVERIFY(received.has_value());
-        QCOMPARE(received->recipients.size(), 101);
-        QCOMPARE(received->recipients.last(), phones.last() + "@a.example");
+        QCOMPARE(received->recipients, addresses.mid(0, 80));
+
+        f.form.reset(); // a restart, a day later
+        f.clock.time = f.clock.time.addDays(1);
+        f.desktop.boxes.clear();
+        app::Form1& again = f.open();
+        again.Text3->setText("ann");
+        again.Text2->setText("secret");
+        f.desktop.answers = {platform::Answer::Yes};
+        again.PushButton1_Click();
+        QCOMPARE(f.desktop.boxes.first().buttons, platform::Buttons::YesNoCancel);
+        QCOMPARE(f.desktop.boxTexts(),
+                 QStringList({paragraphs({"A text kept on " +
+                                              QLocale::system().toString(
+                                                  QDateTime(QDate(2026, 3, 14), QTime(9, 26, 53)),
+                                                  QLocale::ShortFormat) +
+                                              " for 60 phones has not gone out yet (subject: "
+                                              "\"Hi\").",
+                                          "Send it now? Yes sends it, No keeps it for later, "
+                                          "Cancel drops it."}),
+                              "Done."}));
+        received = gmail.nextMessage();
+        QVERIFY(received.has_value());
+        QCOMPARE(received->recipients, addresses.mid(80));
+        QVERIFY(!QFile::exists(f.dataFolder() + "/kept-sends.tsv"));
+        again.PushButton1_Click(); // nothing is offered twice
+        QCOMPARE(f.desktop.boxTexts().last(), "No phone numbers.");
+        QVERIFY(!gmail.nextMessage(300).has_value());
     }
 
     void refusals_mapToTheirKinds_data() {

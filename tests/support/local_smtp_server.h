@@ -3,9 +3,9 @@
 #include "mail/mail_submitter.h"
 
 #include <QProcess>
-#include <QVariantMap>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <QVariantMap>
 #include <optional>
 
 // A test CA, a certificate for smtp.gmail.com and imap.gmail.com signed by it ("server"), one

@@ -93,6 +93,24 @@ class ScriptedMail final : public mail::MailSubmitter {
         sent << message;
         return result;
     }
+    // Each group as a message of its own, all taken while `result` succeeds.
+    mail::BatchResult submitEach(const mail::MailMessage& common, const QList<QStringList>& groups,
+                                 const mail::BatchSteps& steps) override {
+        mail::BatchResult batch;
+        batch.stop = result;
+        for (int index = 0; index < groups.size() && result.succeeded(); ++index) {
+            if (index > 0 && steps.goOn && !steps.goOn()) {
+                batch.stopped = true;
+                break;
+            }
+            steps.sending(index);
+            sent << common;
+            sent.last().recipients = groups[index];
+            batch.messageIds << QStringLiteral("id-%1").arg(index);
+            steps.accepted(index, batch.messageIds.last());
+        }
+        return batch;
+    }
     mail::SubmitResult result;
     QList<mail::MailMessage> sent;
 };

@@ -11,6 +11,14 @@
 
 namespace mail {
 
+// One message as it goes: its envelope recipients, its bytes and its Message-ID.
+struct OutgoingMessage {
+    QStringList recipients;
+    QByteArray data;
+    QString messageId;
+};
+using Outgoing = OutgoingMessage;
+
 namespace {
 
 constexpr int kQuitWaitMs = 2000;
@@ -21,17 +29,18 @@ QByteArray uniqueToken() {
     return QByteArray::number(a, 36) + '.' + QByteArray::number(b, 36);
 }
 
-// One exchange: connection, greeting, EHLO, login, envelope, message, QUIT.
+// One exchange: connection, greeting, EHLO, login, envelope and message (or several), QUIT.
 class SmtpSession {
   public:
-    SmtpSession(const MailOptions& options, SmtpExchange& exchange)
-        : options_(options), exchange_(exchange),
+    SmtpSession(const MailOptions& options, const QString& sender, SmtpExchange& exchange)
+        : options_(options), sender_(sender.toUtf8()), exchange_(exchange),
           link_({options.connectTimeoutMs, options.stallMs, options.deadlineMs}) {}
 
     // Implicit TLS from the first byte, or (`startTls`) a plain connection secured with
-    // STARTTLS before anything but EHLO is said.
-    void run(const MailMessage& message, const QByteArray& data, quint16 port, quint16 connectPort,
-             bool startTls) {
+    // STARTTLS before anything but EHLO is said. Without `steps` the one message goes as a
+    // send of one message always has; with them, each of `messages` in turn.
+    void run(const MailMessage& message, const QList<Outgoing>& messages, const BatchSteps* steps,
+             quint16 port, quint16 connectPort, bool startTls) {
         SmtpReply greeting;
         if (!link_.open(
                 options_.host, port, options_.connectAddress, connectPort, options_.caFile,
@@ -49,11 +58,15 @@ class SmtpSession {
             return untrusted(QStringLiteral("The connection is not secured."));
         if (!logIn(capabilitiesOf(ehlo), message))
             return quit();
-        const bool envelopeTaken = capabilitiesOf(ehlo).pipelining ? pipelinedEnvelope(message)
-                                                                   : envelopeOneByOne(message);
+        if (steps)
+            return capabilitiesOf(ehlo).pipelining ? pipelinedBatch(messages, *steps)
+                                                   : batchOneByOne(messages, *steps);
+        const QStringList& recipients = messages.first().recipients;
+        const bool envelopeTaken = capabilitiesOf(ehlo).pipelining ? pipelinedEnvelope(recipients)
+                                                                   : envelopeOneByOne(recipients);
         if (!envelopeTaken)
             return;
-        link_.write(dotStuffed(data));
+        link_.write(dotStuffed(messages.first().data));
         exchange_.lastCommand = smtp_step::kMessage;
         SmtpReply final;
         if (!receive(final))
@@ -184,21 +197,29 @@ class SmtpSession {
         exchange_.refusedAddresses << address;
     }
 
+    QByteArray envelopeFlight(const QStringList& recipients) const {
+        QByteArray flight = "MAIL FROM:<" + sender_ + ">\r\n";
+        for (const QString& recipient : recipients)
+            flight += "RCPT TO:<" + recipient.toUtf8() + ">\r\n";
+        return flight + "DATA\r\n";
+    }
+
     // MAIL FROM, every RCPT TO and DATA in one flight; true when the server waits for the
     // message and nothing was refused.
-    bool pipelinedEnvelope(const MailMessage& message) {
-        QByteArray flight = "MAIL FROM:<" + message.userAddress.toUtf8() + ">\r\n";
-        for (const QString& recipient : message.recipients)
-            flight += "RCPT TO:<" + recipient.toUtf8() + ">\r\n";
-        flight += "DATA\r\n";
-        link_.write(flight);
+    bool pipelinedEnvelope(const QStringList& recipients) {
+        link_.write(envelopeFlight(recipients));
         exchange_.lastCommand = smtp_step::kMail;
+        return envelopeReplies(recipients);
+    }
+
+    // The replies to one envelope flight, already written.
+    bool envelopeReplies(const QStringList& recipients) {
         SmtpReply reply;
         if (!receive(reply))
             return false;
         accept(reply, smtp_step::kMail);
         exchange_.lastCommand = smtp_step::kRcpt;
-        for (const QString& recipient : message.recipients) {
+        for (const QString& recipient : recipients) {
             if (!receive(reply))
                 return false;
             noteRecipient(reply, recipient);
@@ -219,15 +240,15 @@ class SmtpSession {
         return false;
     }
 
-    bool envelopeOneByOne(const MailMessage& message) {
+    bool envelopeOneByOne(const QStringList& recipients) {
         SmtpReply reply;
-        if (!ask("MAIL FROM:<" + message.userAddress.toUtf8() + ">", smtp_step::kMail, reply))
+        if (!ask("MAIL FROM:<" + sender_ + ">", smtp_step::kMail, reply))
             return false;
         if (!accept(reply, smtp_step::kMail)) {
             quit();
             return false;
         }
-        for (const QString& recipient : message.recipients) {
+        for (const QString& recipient : recipients) {
             if (!ask("RCPT TO:<" + recipient.toUtf8() + ">", smtp_step::kRcpt, reply))
                 return false;
             noteRecipient(reply, recipient);
@@ -250,6 +271,10 @@ class SmtpSession {
         if (!link_.usable())
             return;
         link_.write("QUIT\r\n");
+        quitWritten();
+    }
+
+    void quitWritten() {
         exchange_.lastCommand = smtp_step::kQuit;
         SmtpReply ignored;
         link_.waitBriefly(qMin(kQuitWaitMs, options_.stallMs),
@@ -257,7 +282,64 @@ class SmtpSession {
         link_.close();
     }
 
+    // The final reply to a message whose bytes went out: true when the server took it. A
+    // reply that never comes leaves `messageInFlight` set: the message may have gone.
+    bool messageTaken(const Outgoing& message, int index, const BatchSteps& steps) {
+        exchange_.lastCommand = smtp_step::kMessage;
+        exchange_.messageInFlight = true;
+        SmtpReply final;
+        if (!receive(final))
+            return false;
+        exchange_.messageInFlight = false;
+        if (!accept(final, smtp_step::kMessage)) {
+            link_.close(); // the next envelope may be waiting for its message: never QUIT
+            return false;
+        }
+        ++exchange_.acceptedMessages;
+        steps.accepted(index, message.messageId);
+        return true;
+    }
+
+    // Each message's bytes go in one flight with the next message's envelope (or QUIT after
+    // the last), so a message costs one round trip and only one is ever in flight.
+    void pipelinedBatch(const QList<Outgoing>& messages, const BatchSteps& steps) {
+        link_.write(envelopeFlight(messages.first().recipients));
+        exchange_.lastCommand = smtp_step::kMail;
+        for (int index = 0; index < messages.size(); ++index) {
+            if (!envelopeReplies(messages[index].recipients))
+                return;
+            const bool more = index + 1 < messages.size() && steps.goOn();
+            steps.sending(index);
+            link_.write(
+                dotStuffed(messages[index].data) +
+                (more ? envelopeFlight(messages[index + 1].recipients) : QByteArray("QUIT\r\n")));
+            if (!messageTaken(messages[index], index, steps))
+                return;
+            if (!more) {
+                exchange_.accepted = true;
+                return quitWritten();
+            }
+            exchange_.lastCommand = smtp_step::kMail;
+        }
+    }
+
+    void batchOneByOne(const QList<Outgoing>& messages, const BatchSteps& steps) {
+        for (int index = 0; index < messages.size(); ++index) {
+            if (index > 0 && !steps.goOn())
+                break;
+            if (!envelopeOneByOne(messages[index].recipients))
+                return;
+            steps.sending(index);
+            link_.write(dotStuffed(messages[index].data));
+            if (!messageTaken(messages[index], index, steps))
+                return;
+        }
+        exchange_.accepted = true;
+        quit();
+    }
+
     const MailOptions& options_;
+    QByteArray sender_;
     SmtpExchange& exchange_;
     TlsConnection link_;
     SmtpReplyReader replies_;
@@ -275,16 +357,69 @@ SubmitResult SmtpMailSubmitter::submit(const MailMessage& message) {
     if (message.recipients.isEmpty())
         return {MailFailure::General,
                 QStringLiteral("The message has no recipients: tick at least one carrier.")};
+    const Outgoing one = outgoing(message);
+    SmtpExchange exchange;
+    SubmitResult result = exchangeOnce(message, {one}, nullptr, exchange);
+    if (result.succeeded())
+        result.messageId = one.messageId;
+    return result;
+}
+
+BatchResult SmtpMailSubmitter::submitEach(const MailMessage& common,
+                                          const QList<QStringList>& recipientGroups,
+                                          const BatchSteps& steps) {
+    lastTurns_ = 0;
+    BatchResult batch;
+    QList<Outgoing> messages;
+    for (const QStringList& group : recipientGroups) {
+        MailMessage message = common;
+        message.recipients = group;
+        message.toHeader = group.join(QLatin1Char(','));
+        if (const auto reason = unsafeMessageReason(message)) {
+            batch.stop = {MailFailure::General, *reason};
+            return batch;
+        }
+        if (group.isEmpty()) {
+            batch.stop = {
+                MailFailure::General,
+                QStringLiteral("A message has no recipients: tick at least one carrier.")};
+            return batch;
+        }
+        messages << outgoing(message);
+    }
+    const BatchSteps told{[&](int index) {
+                              if (steps.sending)
+                                  steps.sending(index);
+                          },
+                          [&](int index, const QString& messageId) {
+                              batch.messageIds << messageId;
+                              if (steps.accepted)
+                                  steps.accepted(index, messageId);
+                          },
+                          [&] { return !steps.goOn || steps.goOn(); }};
+    SmtpExchange exchange;
+    batch.stop = exchangeOnce(common, messages, &told, exchange);
+    batch.nextMayHaveGone = exchange.messageInFlight;
+    batch.stopped = batch.stop.succeeded() && batch.messageIds.size() < messages.size();
+    return batch;
+}
+
+Outgoing SmtpMailSubmitter::outgoing(const MailMessage& message) {
     const QDateTime date = clock_ ? clock_->now() : QDateTime::currentDateTime();
     const QByteArray token = uniqueToken();
-    const QByteArray data = composeMessage(message, date, token);
+    return {message.recipients, composeMessage(message, date, token),
+            QString::fromLatin1(messageIdOf(message, token))};
+}
+
+SubmitResult SmtpMailSubmitter::exchangeOnce(const MailMessage& message,
+                                             const QList<Outgoing>& messages,
+                                             const BatchSteps* steps, SmtpExchange& exchange) {
     QElapsedTimer clock;
     clock.start();
-    SmtpExchange exchange;
     bool tlsReached = false;
     {
-        SmtpSession session(options_, exchange);
-        session.run(message, data, options_.port, options_.connectPort, false);
+        SmtpSession session(options_, message.userAddress, exchange);
+        session.run(message, messages, steps, options_.port, options_.connectPort, false);
         lastTurns_ = session.turns();
         tlsReached = session.reachedTls();
     }
@@ -297,8 +432,9 @@ SubmitResult SmtpMailSubmitter::submit(const MailMessage& message) {
         MailOptions rest = options_;
         rest.deadlineMs = int(options_.deadlineMs - clock.elapsed());
         exchange = {};
-        SmtpSession session(rest, exchange);
-        session.run(message, data, options_.fallbackPort, options_.fallbackConnectPort, true);
+        SmtpSession session(rest, message.userAddress, exchange);
+        session.run(message, messages, steps, options_.fallbackPort, options_.fallbackConnectPort,
+                    true);
         lastTurns_ = session.turns();
         if (exchange.network == LinkProblem::Unreachable)
             exchange.networkReason = QStringLiteral("port %1: %2; port %3: %4")
@@ -312,8 +448,6 @@ SubmitResult SmtpMailSubmitter::submit(const MailMessage& message) {
         result.triedPorts =
             fallback ? QStringLiteral("%1 or %2").arg(options_.port).arg(options_.fallbackPort)
                      : QString::number(options_.port);
-    if (result.succeeded())
-        result.messageId = QString::fromLatin1(messageIdOf(message, token));
     hideCredentials(result, message.userAddress, message.password); // a server may echo them
     return result;
 }

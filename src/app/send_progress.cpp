@@ -1,0 +1,43 @@
+#include "app/send_progress.h"
+
+#include "dispatch/messages.h"
+
+#include <QProgressDialog>
+
+namespace app {
+
+SendProgressWindow::~SendProgressWindow() {
+    delete dialog_;
+}
+
+void SendProgressWindow::show(int messagesDone, int messages, qsizetype recipientsDone,
+                              qsizetype recipients) {
+    if (!dialog_) {
+        dialog_ = new QProgressDialog(owner_);
+        dialog_->setWindowModality(Qt::NonModal);
+        dialog_->setWindowTitle(owner_ ? owner_->windowTitle() : QString());
+        dialog_->setCancelButtonText(QStringLiteral("Stop after this message"));
+        dialog_->setMinimumDuration(0);
+        dialog_->setAutoClose(false);
+        dialog_->setAutoReset(false);
+    }
+    dialog_->setMaximum(int(recipients));
+    dialog_->setValue(int(recipientsDone));
+    dialog_->setLabelText(
+        dispatch::progressText(messagesDone, messages, recipientsDone, recipients));
+    dialog_->show();
+}
+
+QProgressDialog* SendProgressWindow::window() const {
+    return dialog_;
+}
+
+bool SendProgressWindow::stopAsked() {
+    return dialog_ && dialog_->wasCanceled();
+}
+
+void SendProgressWindow::close() {
+    delete dialog_;
+}
+
+} // namespace app
