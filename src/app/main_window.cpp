@@ -14,6 +14,7 @@
 #include "dispatch/help_command.h"
 #include "dispatch/kept_sends.h"
 #include "dispatch/log_view.h"
+#include "dispatch/message_batches.h"
 #include "dispatch/messages.h"
 #include "dispatch/send_command.h"
 #include "dispatch/sent_log.h"
@@ -35,6 +36,7 @@
 #include <QProxyStyle>
 #include <QPushButton>
 #include <QSignalBlocker>
+#include <QTimer>
 #include <QTreeWidget>
 
 namespace app {
@@ -279,6 +281,17 @@ void Form1::Form_Load() {
     p.step(142, [&] { ListView2->headerItem()->setText(0, QStringLiteral("Select Carrier/s:")); });
     p.step(144, [&] { ListView2->setColumnWidth(0, pixels(7000)); });
     restoreCarrierList(p);
+    // A text kept by an earlier run is offered once the window is up.
+    QTimer::singleShot(0, this, &Form1::offerKeptSend);
+}
+
+void Form1::offerKeptSend() {
+    if (holdingInput_)
+        return; // a send or a view of the log is running: it offers the kept text itself
+    whileHoldingInput([this] {
+        password_->waitUntilLoaded();
+        dispatch::offerKeptSendAtStart(dispatchContext(), outgoingText());
+    });
 }
 
 void Form1::restoreCarrierList(core::Procedure& p) {
@@ -414,7 +427,9 @@ void Form1::whileHoldingInput(const std::function<void()>& procedure) {
     bool closeRequested = false;
     {
         const InputHold hold({this, notice_.get()});
+        holdingInput_ = true;
         procedure();
+        holdingInput_ = false;
         closeRequested = hold.closeRequested();
     }
     if (closeRequested)

@@ -140,6 +140,7 @@ class Form1 final : public QWidget {
     void keepBodyWithinLimit();
     void endProgram();
     void storeSetting(const QString& key, const QString& text);
+    void offerKeptSend();
     // Runs a procedure that may wait on the network with the windows alive but holding
     // input; a close asked for meanwhile comes after it.
     void whileHoldingInput(const std::function<void()>& procedure);
@@ -161,6 +162,7 @@ class Form1 final : public QWidget {
     std::unique_ptr<notice::Form2> notice_;
     bool ending_ = false;
     bool settingsProblemShown_ = false;
+    bool holdingInput_ = false;
     std::unique_ptr<dispatch::DeliveryCheckMemory> deliveryMemory_;
     std::unique_ptr<core::StoredPassword> password_;
     std::unique_ptr<SendProgressWindow> progress_;

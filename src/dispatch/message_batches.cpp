@@ -12,6 +12,7 @@
 #include "dispatch/send_failure.h"
 #include "dispatch/sent_log.h"
 #include "mail/mail_submitter.h"
+#include "mail/mime_message.h"
 #include "platform/clock.h"
 #include "platform/desktop.h"
 
@@ -157,7 +158,9 @@ void sendInMessages(const DispatchContext& c, const mail::MailMessage& common,
 }
 
 bool offerKeptSend(const DispatchContext& c, const OutgoingText& text, core::Procedure& p) {
-    if (c.keptPath.isEmpty())
+    // Without a login that can sign in, the send's own checks speak first.
+    if (c.keptPath.isEmpty() || !mail::isMailbox(userAddress(text.login.userName)) ||
+        text.login.password.isEmpty())
         return false;
     QList<KeptSend> kept = loadKept(c);
     if (kept.isEmpty())
@@ -189,6 +192,14 @@ bool offerKeptSend(const DispatchContext& c, const OutgoingText& text, core::Pro
                        first.keptUtc, 0);
     });
     return true;
+}
+
+void offerKeptSendAtStart(const DispatchContext& c, const OutgoingText& text) {
+    core::Procedure p(c.desktop, core::qualifiedName("Form1", "PushButton1_Click"),
+                      [&c, &text](const core::Failure& failure, int line) {
+                          return explainSendFailure(c, text, failure, line);
+                      });
+    offerKeptSend(c, text, p);
 }
 
 } // namespace dispatch

@@ -33,5 +33,7 @@ qsizetype recipientsThatFit(const DispatchContext& c, qsizetype needed, qsizetyp
 // sends it (what fits) and returns true; No keeps it, Cancel drops it, and the window's text
 // goes on.
 bool offerKeptSend(const DispatchContext& c, const OutgoingText& text, core::Procedure& p);
+// The same offer when the program starts.
+void offerKeptSendAtStart(const DispatchContext& c, const OutgoingText& text);
 
 } // namespace dispatch

@@ -19,7 +19,8 @@ signs in too.
 Gmail's limits: "most-recipients=<n>" refuses a message's recipients past the n-th with 452
 4.5.3, "daily=<n>" refuses every recipient past n accepted since the server started with 550
 5.4.5. "answer-MESSAGE<k>=<reply>" answers only the k-th message so; "cut-MESSAGE<k>" closes
-the connection when the k-th message's final "." arrives, with no reply.
+the connection when the k-th message's final "." arrives, with no reply; "slow-MESSAGE"
+answers each message 0.3 s after its final ".".
 """
 import asyncio
 import base64
@@ -150,6 +151,8 @@ class Handler:
         self.messages += 1
         if "silent-after-data" in self.modes:
             await asyncio.sleep(120)
+        if "slow-MESSAGE" in self.modes:
+            await asyncio.sleep(0.3)
         if f"cut-MESSAGE{self.messages}" in self.modes:
             server.transport.close()
             return "421 4.4.2 Closed"  # never reaches the client

@@ -11,6 +11,8 @@ FormFixture::FormFixture() {
 }
 
 app::Form1& FormFixture::open(bool load) {
+    QDir().mkpath(programFolder());
+    QDir().mkpath(dataFolder());
     form = std::make_unique<app::Form1>(app::Services{desktop, *settingsStore, *submitter, clock,
                                                       random, programFolder(), dataFolder(),
                                                       onlineCheck, mailbox, keyring, settingsFile});

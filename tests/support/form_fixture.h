@@ -11,10 +11,11 @@ struct FormFixture {
     FormFixture();
     // Builds the window; `load` runs its start-up as the program does.
     app::Form1& open(bool load = true);
-    QString programFolder() const { return folder.path() + QStringLiteral("/program"); }
-    QString dataFolder() const { return folder.path() + QStringLiteral("/data"); }
+    QString programFolder() const { return base + QStringLiteral("/program"); }
+    QString dataFolder() const { return base + QStringLiteral("/data"); }
 
     QTemporaryDir folder;
+    QString base = folder.path(); // where the program and data folders are
     ScriptedDesktop desktop;
     MemorySettings settings;
     platform::SettingsStore* settingsStore = &settings; // the store the window uses
