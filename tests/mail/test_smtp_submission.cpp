@@ -16,6 +16,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QProcess>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QRandomGenerator>
 #include <QTcpServer>
@@ -258,6 +259,16 @@ class TestSmtpSubmission : public QObject {
                            "Nothing was sent. This refusal is temporary: try again in a few "
                            "minutes."})
             << "EHLO AUTH MAIL 98 RCPT MESSAGE MAIL 98 RCPT MESSAGE MAIL 84 RCPT" << 182;
+        // "Stop after this message" pressed while the second message is in flight.
+        QTest::newRow("stopped at Sent 1 of 3")
+            << "pipelining,slow-MESSAGE" << 40 << 7 << true << QList<int>{98, 98}
+            << paragraphs({"Sent to 28 phones in 2 of 3 messages; the log names them.",
+                           "Not sent to 12 phones: 5550000028, 5550000029, 5550000030 and 9 "
+                           "more. " +
+                               keeps,
+                           "Why:\r\nThe send was stopped as you asked, after the message in "
+                           "flight."})
+            << "EHLO AUTH MAIL 98 RCPT MESSAGE MAIL 98 RCPT MESSAGE QUIT" << 84;
         QTest::newRow("connection cut at the 2nd")
             << "pipelining,cut-MESSAGE2" << 40 << 7 << true << QList<int>{98}
             << paragraphs({"Sent to 14 phones in 1 of 3 messages; the log names them.",
@@ -288,7 +299,28 @@ class TestSmtpSubmission : public QObject {
         app::Form1& form = f.open();
         const QStringList expected = fillMany(form, phones, carriers);
         f.desktop.answers = {yes ? platform::Answer::Yes : platform::Answer::No};
+        // The progress window beside the held main window, as the user sees it.
+        QStringList progress;
+        QTimer watcher;
+        QObject::connect(&watcher, &QTimer::timeout, [&] {
+            const auto* shown = form.findChild<QProgressDialog*>();
+            if (!shown || (!progress.isEmpty() && progress.last() == shown->labelText()))
+                return;
+            progress << shown->labelText();
+            if (progress.last().startsWith("Sent 1 of 3") &&
+                QString(QTest::currentDataTag()).startsWith("stopped"))
+                QTest::mouseClick(shown->findChild<QPushButton*>(), Qt::LeftButton);
+        });
+        watcher.start(5);
         form.PushButton1_Click();
+        if (taken.size() > 1) {
+            const QString total = QString::number(phones * carriers);
+            QVERIFY(progress.size() >= 2);
+            QCOMPARE(progress[0].section(' ', 4), "messages (0 of " + total + " recipients)");
+            QCOMPARE(progress[1], QString(progress[0])
+                                      .replace("Sent 0", "Sent 1")
+                                      .replace("(0 of", "(" + QString::number(taken[0]) + " of"));
+        }
         const bool asked = phones * carriers > 100;
         QCOMPARE(f.desktop.boxTexts().size(), asked && yes ? 2 : 1);
         if (!outcome.isEmpty())
