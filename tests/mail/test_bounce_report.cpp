@@ -190,6 +190,22 @@ class TestBounceReport : public QObject {
                    "Status: 2.0.0\r\n" +
                    returned
             << QStringList() << true;
+        // Successes beside a failure, under a failure's subject, each address also in the text.
+        QTest::newRow("2.x.x and the success actions are never failures")
+            << "Subject: Delivery Status Notification (Failure)\r\n" +
+                   report.mid(report.indexOf("From:"))
+                       .replace("See below.",
+                                "550 5.1.1 5555550100@vtext.com 5555550101@vtext.com "
+                                "5555550102@vtext.com 5555550103@vtext.com 5555550104@vtext.com") +
+                   "Final-Recipient: rfc822; 5555550100@vtext.com\r\nAction: deliverable\r\n"
+                   "Status: 2.1.5\r\n\r\nFinal-Recipient: rfc822; 5555550101@vtext.com\r\n"
+                   "Action: relayed\r\nStatus: 5.0.0\r\n\r\nFinal-Recipient: rfc822; "
+                   "5555550102@vtext.com\r\nAction: failed\r\nStatus: 2.0.0\r\n\r\n"
+                   "Final-Recipient: rfc822; 5555550103@vtext.com\r\nAction: expanded\r\n\r\n"
+                   "Final-Recipient: rfc822; 5555550104@vtext.com\r\nAction: failed\r\n"
+                   "Status: 5.1.1\r\n" +
+                   returned
+            << QStringList{"5555550104@vtext.com failed 5.1.1"} << true;
         QTest::newRow("a vacation reply names no failure")
             << "From: Bob <5555550100@vtext.com>\r\nSubject: Out of office\r\nIn-Reply-To: " + id +
                    "\r\n\r\nI am away; write to 5555550101@vtext.com, 550 thanks.\r\n"

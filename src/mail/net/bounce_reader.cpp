@@ -205,13 +205,20 @@ void readDeliveryStatus(const QByteArray& text, Reading& reading) {
         addMessageIds(reading.report.messageIds,
                       QString::fromLatin1(fieldOf(group, "x-original-message-id")));
         const QByteArray action = fieldOf(group, "action").trimmed().toLower().split(' ').value(0);
-        if (action != "failed" && action != "delayed")
-            continue;
         QString address = addressOf(fieldOf(group, "final-recipient"));
         const QString original = addressOf(fieldOf(group, "original-recipient"));
         if (!isPlainMailbox(address))
             address = original;
         if (!isPlainMailbox(address))
+            continue;
+        // A success (delivered, relayed, expanded, deliverable, or any 2.x.x status) is never a
+        // failure, and the report's text cannot make it one.
+        static const QByteArrayList successes{"delivered", "relayed", "expanded", "deliverable"};
+        if (successes.contains(action) || fieldOf(group, "status").trimmed().startsWith("2.")) {
+            reading.named.insert(address.toLower());
+            continue;
+        }
+        if (action != "failed" && action != "delayed")
             continue;
         const bool failed = action == "failed";
         const QString diagnostic = cleanText(fieldOf(group, "diagnostic-code"));
