@@ -207,6 +207,15 @@ void Form1::buildControls() {
     lblLabels[5] =
         makeLabel(Frame2, QStringLiteral("1000 Characters Left"), twips(240, 2940, 2520, 225));
     lblLabels[5]->setObjectName(QStringLiteral("lblLabels5"));
+    lblTexts =
+        makeLabel(Frame2, QStringLiteral("1 text at a gateway"), twips(3000, 2940, 4560, 225));
+    lblTexts->setObjectName(QStringLiteral("lblTexts"));
+    lblTexts->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    lblTexts->setToolTip(QStringLiteral(
+        "How many texts a phone gets when a gateway splits the subject and body: 160 "
+        "characters in one text, 153 in each part of a longer one, ^ { } [ ] ~ \\ | and the "
+        "euro sign counting two; 70 and 67 when a character (an emoji, say) is outside the GSM "
+        "alphabet."));
 
     addButton(1, QStringLiteral("Send Message"), twips(8040, 5760, 7800, 405),
               &Form1::PushButton1_Click);
@@ -241,6 +250,7 @@ void Form1::buildControls() {
             [this](const QString& text) { password_->store(text); });
     connect(Text5, &QPlainTextEdit::textChanged, this, &Form1::keepBodyWithinLimit);
     connect(Text5, &QPlainTextEdit::textChanged, this, &Form1::Text5_Change);
+    connect(Text4, &QLineEdit::textChanged, this, &Form1::showGatewayTexts);
     connect(ListView1, &QTreeWidget::itemDoubleClicked, this, &Form1::ListView1_DblClick);
     connect(ListView2, &QTreeWidget::itemDoubleClicked, this, &Form1::ListView2_DblClick);
 
@@ -375,6 +385,12 @@ void Form1::keepBodyWithinLimit() {
 
 void Form1::Text5_Change() {
     lblLabels[5]->setText(recipients::charactersLeftText(Text5->toPlainText().size()));
+    showGatewayTexts();
+}
+
+void Form1::showGatewayTexts() {
+    lblTexts->setText(recipients::gatewayTextsLabel(
+        recipients::gatewayTexts(Text4->text(), Text5->toPlainText())));
 }
 
 recipients::ListContext Form1::listContext() {

@@ -126,6 +126,7 @@ class Form1 final : public QWidget {
     QLineEdit* Text4 = nullptr;       // subject
     QPlainTextEdit* Text5 = nullptr;  // body
     std::array<QLabel*, 6> lblLabels{};
+    QLabel* lblTexts = nullptr; // how many texts the subject and body make at a gateway
 
   protected:
     void closeEvent(QCloseEvent* event) override;
@@ -141,6 +142,7 @@ class Form1 final : public QWidget {
     void endProgram();
     void storeSetting(const QString& key, const QString& text);
     void offerKeptSend();
+    void showGatewayTexts();
     // Runs a procedure that may wait on the network with the windows alive but holding
     // input; a close asked for meanwhile comes after it.
     void whileHoldingInput(const std::function<void()>& procedure);

@@ -13,4 +13,17 @@ QString charactersLeftText(qsizetype bodyLength);
 
 inline constexpr int kLongestBody = 1000;
 
+// How a phone counts the subject and body that a gateway turns into texts: the subject, a line
+// break and the body (the body alone without a subject). In the GSM 7-bit alphabet one text
+// holds 160 characters and each part of a longer one 153, ^ { } [ ] ~ \ | and the euro sign
+// counting two; with any other character, 70 and 67 UTF-16 units.
+struct GatewayTexts {
+    qsizetype texts = 1;
+    qsizetype units = 0; // characters as the phone counts them
+    bool gsm = true;     // every character is in the GSM 7-bit alphabet
+};
+GatewayTexts gatewayTexts(const QString& subject, const QString& body);
+// "1 text at a gateway", "3 texts at a gateway", "2 texts at a gateway (not GSM: 70 a text)".
+QString gatewayTextsLabel(const GatewayTexts& count);
+
 } // namespace recipients

@@ -149,6 +149,7 @@ class TestMainWindow : public QObject {
             "QGroupBox \"Body\" 536,155 520x220 9pt bwt",
             "Text5 \"Body\" 16,20 488x170 9pt bk tab-leaves",
             "lblLabels5 \"1000 Characters Left\" 16,196 168x15 9pt bwk",
+            "lblTexts \"1 text at a gateway\" 200,196 304x15 9pt bwk",
             "PushButton1 \"Send Message\" 536,384 520x27 11.25pt btk",
             "PushButton8 \"Help\" 536,418 256x27 11.25pt btk",
             "PushButton2 \"View Log\" 800,418 256x27 11.25pt btk"};
@@ -340,6 +341,43 @@ class TestMainWindow : public QObject {
         QCOMPARE(form.cursor().shape(), Qt::BitmapCursor);
         QCOMPARE(form.cursor().hotSpot(), QPoint(9, 1));
         QVERIFY(f.desktop.boxes.isEmpty());
+    }
+
+    // Beside the characters left: the texts a gateway makes of the subject and body.
+    void textCount_asPhonesCountIt_data() {
+        QTest::addColumn<QString>("subject");
+        QTest::addColumn<QString>("body");
+        QTest::addColumn<QString>("label");
+        const QString one = "1 text at a gateway";
+        QTest::newRow("empty") << ""
+                               << "" << one;
+        QTest::newRow("160 plain") << "" << QString(160, 'a') << one;
+        QTest::newRow("161 plain") << "" << QString(161, 'a') << "2 texts at a gateway";
+        QTest::newRow("306 plain, 307") << "" << QString(306, 'a') + "\n"
+                                        << "3 texts at a gateway";
+        QTest::newRow("80 extension characters") << "" << QString(80, '[') << one;
+        QTest::newRow("one more, a euro") << "" << QString(80, '{') + "\u20ac"
+                                          << "2 texts at a gateway";
+        QTest::newRow("subject, line break, body: 161")
+            << QString(80, 'a') << QString(80, 'b') << "2 texts at a gateway";
+        QTest::newRow("accents of the GSM alphabet") << "\u00c9t\u00e9"
+                                                     << "\u00e0 \u00d1" << one;
+        QTest::newRow("one emoji: 68 + 2 units") << "" << QString(68, 'a') + "\U0001F600"
+                                                 << "1 text at a gateway (not GSM: 70 a text)";
+        QTest::newRow("71 units") << "\u00ea" << QString(69, 'a')
+                                  << "2 texts at a gateway (not GSM: 70 a text)";
+    }
+    void textCount_asPhonesCountIt() {
+        QFETCH(QString, subject);
+        QFETCH(QString, body);
+        QFETCH(QString, label);
+        FormFixture f;
+        app::Form1& form = f.open();
+        form.Text5->setPlainText(body);
+        form.Text4->setText(subject);
+        QCOMPARE(form.lblTexts->text(), label);
+        QCOMPARE(form.lblLabels[5]->text(),
+                 QString::number(1000 - body.size()) + " Characters Left");
     }
 
     void body_neverHoldsMoreThan1000UnitsAndCountsThem() {
