@@ -22,12 +22,18 @@ Expansion expandRecipients(const QStringList& phones, const QStringList& tickedD
         phoneLength += phone.size() + 1;
 
     Expansion result;
-    result.recipients.reserve(phoneLength * suffixes.size() + suffixLength * phones.size());
+    result.recipients.reserve(phoneLength * qMax<qsizetype>(1, suffixes.size()) +
+                              suffixLength * phones.size());
     result.phones.reserve(phoneLength);
     for (const QString& phone : phones) {
-        for (const QString& suffix : std::as_const(suffixes)) {
+        if (isFullAddress(phone)) {
             result.recipients += phone;
-            result.recipients += suffix;
+            result.recipients += QLatin1Char(',');
+        } else {
+            for (const QString& suffix : std::as_const(suffixes)) {
+                result.recipients += phone;
+                result.recipients += suffix;
+            }
         }
         result.phones += phone;
         result.phones += QLatin1Char(',');
@@ -37,6 +43,17 @@ Expansion expandRecipients(const QStringList& phones, const QStringList& tickedD
         result.phones.chop(1);
     }
     return result;
+}
+
+bool isFullAddress(const QString& phoneRow) {
+    return phoneRow.contains(QLatin1Char('@'));
+}
+
+qsizetype recipientCount(const QStringList& phones, qsizetype tickedCarriers) {
+    qsizetype count = 0;
+    for (const QString& phone : phones)
+        count += isFullAddress(phone) ? 1 : tickedCarriers;
+    return count;
 }
 
 QList<QStringList> messageGroups(const QStringList& addresses, qsizetype most) {

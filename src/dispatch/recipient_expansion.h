@@ -12,10 +12,16 @@ struct Expansion {
     QString phones;     // the phone rows, comma-joined
 };
 
-// Joins every phone with every domain (the ticked carriers, in list order). Both strings
-// lose their final comma only when the recipient string is not empty, so with no domain
-// the phone string keeps its trailing comma. Linear in the length of the result.
+// Joins every phone with every domain (the ticked carriers, in list order); a phone row that
+// is already a full address (isFullAddress) goes to that address alone. Both strings lose
+// their final comma only when the recipient string is not empty, so with no domain (and no
+// full address) the phone string keeps its trailing comma. Linear in the length of the result.
 Expansion expandRecipients(const QStringList& phones, const QStringList& tickedDomains);
+
+// A phone row written as number@domain: sent there alone, whatever is ticked.
+bool isFullAddress(const QString& phoneRow);
+// The recipients the rows make at `tickedCarriers` carriers.
+qsizetype recipientCount(const QStringList& phones, qsizetype tickedCarriers);
 
 // The addresses in messages of at most `most` recipients, in order. A phone's addresses (a
 // run with the same part before the "@") stay in one message whenever they fit in one.

@@ -16,6 +16,8 @@
 #include "platform/desktop.h"
 #include "recipients/summary.h"
 
+#include <algorithm>
+
 namespace dispatch {
 
 using core::Procedure;
@@ -33,9 +35,12 @@ QString addressProblem(const QString& userName, const QStringList& phones,
     QStringList badPhones;
     qsizetype longestPhone = 0;
     for (const QString& phone : phones) {
-        if (!mail::isLocalPart(phone) && !badPhones.contains(phone))
+        const bool full = isFullAddress(phone);
+        if (!(full ? mail::isMailbox(phone) : mail::isLocalPart(phone)) &&
+            !badPhones.contains(phone))
             badPhones << phone;
-        longestPhone = qMax(longestPhone, phone.size());
+        if (!full)
+            longestPhone = qMax(longestPhone, phone.size());
     }
     QStringList badDomains;
     for (const QString& domain : domains)
@@ -57,8 +62,8 @@ void sendMessage(const DispatchContext& c, const OutgoingText& text) {
     bool goAhead = false;
     p.step(100, [&] { goAhead = false; });
     if (p.opensBlock(102, [&] {
-            const qint32 phones = core::toInteger(text.phones.size());
-            return phones * qint32(recipients::CountCheckedCarriers(text.carriers)) >
+            core::toInteger(text.phones.size());
+            return recipientCount(text.phones, recipients::CountCheckedCarriers(text.carriers)) >
                    kRecipientLimit;
         })) {
         if (p.opensBlock(104, [&] {
@@ -97,7 +102,9 @@ void sendMessage(const DispatchContext& c, const OutgoingText& text) {
     }
     if (p.ended())
         return;
-    if (expanded && domains.isEmpty()) {
+    // Rows that are full addresses need no carrier.
+    if (expanded && domains.isEmpty() &&
+        !std::all_of(phones.cbegin(), phones.cend(), isFullAddress)) {
         c.desktop.messageBox(QStringLiteral("No carriers ticked."), Buttons::Ok, Icon::None,
                              c.applicationTitle);
         return;

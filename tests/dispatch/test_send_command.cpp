@@ -213,6 +213,16 @@ class TestSendCommand : public QObject {
         QVERIFY(f->mail.sent.isEmpty());
         QVERIFY(!QFile::exists(logPath()));
         QCOMPARE(form->pointer().style(), int(core::kDefaultPointer));
+        // A row that is a full address needs no carrier and goes there alone.
+        const QString full = "5551234567@msg.fi.google.com";
+        fill({full}, {"D1"}, {false});
+        form->PushButton1_Click();
+        QCOMPARE(f->mail.sent.last().recipients, QStringList{full});
+        fill({"P1", full, "P2"}, {"D1", "D2"}, {});
+        form->PushButton1_Click();
+        QCOMPARE(f->mail.sent.last().recipients,
+                 QStringList({"P1@D1", "P1@D2", full, "P2@D1", "P2@D2"}));
+        QCOMPARE(readAll(logPath()).count("To: P1," + full.toLatin1() + ",P2\r\n"), 1);
     }
 
     void refusedLogin_offersThePicturesOnYes() {
