@@ -3,6 +3,7 @@
 #include "core/error_report.h"
 #include "dispatch/sent_log.h"
 #include "mail/mailbox_reader.h"
+#include "recipients/carrier_table.h"
 
 #include <QCryptographicHash>
 #include <QEventLoop>
@@ -97,7 +98,16 @@ QString bringLogUpToDate(mail::MailboxReader& mailbox, DeliveryCheckMemory& memo
     QDate since = sends.first().sentUtc.toLocalTime().date();
     for (const PendingSend& send : std::as_const(sends))
         since = qMin(since, send.sentUtc.toLocalTime().date());
-    const mail::MailboxResult found = mailbox.readBounces(user, password, since.addDays(-1));
+    // Replies come from the gateways the sends used, or another domain of the same carrier.
+    QStringList replyDomains;
+    for (const PendingSend& send : std::as_const(sends))
+        for (const QString& address : send.addresses)
+            for (const QString& domain :
+                 recipients::sameCarrier(address.mid(address.lastIndexOf(QLatin1Char('@')) + 1)))
+                if (!replyDomains.contains(domain, Qt::CaseInsensitive))
+                    replyDomains << domain;
+    const mail::MailboxResult found =
+        mailbox.readBounces(user, password, since.addDays(-1), replyDomains);
     if (found.failure == mail::MailboxFailure::LoginRefused)
         memory.refusedPassword = fingerprint(password);
     if (found.failure != mail::MailboxFailure::None)
@@ -108,9 +118,15 @@ QString bringLogUpToDate(mail::MailboxReader& mailbox, DeliveryCheckMemory& memo
     for (const PendingSend& send : std::as_const(sends))
         before << send.reported;
     QStringList records(sends.size());
+    QList<QList<mail::PhoneReply>> replies(sends.size());
+    const QList<qsizetype> owners = replyOwners(sends, found.replies);
+    for (qsizetype r = 0; r < owners.size(); ++r)
+        if (owners[r] >= 0)
+            replies[owners[r]] << found.replies[r];
     runAside([&] {
         for (qsizetype i = 0; i < sends.size(); ++i)
-            records[i] = deliveryRecord(nowStamp, sends[i], bounces, found.complete);
+            records[i] = deliveryRecord(nowStamp, sends[i], bounces, found.complete,
+                                        replyLines(sends[i], replies[i]));
     });
     for (qsizetype i = 0; i < sends.size(); ++i) {
         PendingSend& send = sends[i];

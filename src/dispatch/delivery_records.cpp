@@ -1,5 +1,8 @@
 #include "dispatch/delivery_records.h"
 
+#include "dispatch/sent_log.h"
+#include "recipients/carrier_table.h"
+
 #include "platform/private_files.h"
 
 #include <QDateTime>
@@ -17,6 +20,7 @@ namespace dispatch {
 
 namespace {
 const QString kCrLf = QStringLiteral("\r\n");
+const QString kReplyKey = QStringLiteral("reply ");
 constexpr qint64 kLongestPendingFile = 4 * 1024 * 1024;
 
 QByteArray encoded(const QString& text) {
@@ -327,7 +331,8 @@ QString cleanForLog(const QString& text, qsizetype longest) {
 }
 
 QString deliveryRecord(const QString& nowStamp, PendingSend& send,
-                       const QList<mail::BounceReport>& bounces, bool complete) {
+                       const QList<mail::BounceReport>& bounces, bool complete,
+                       const QStringList& replies) {
     QStringList lines;
     QStringList phonesWithNews;
     QSet<QString> phonesSeen;
@@ -373,8 +378,12 @@ QString deliveryRecord(const QString& nowStamp, PendingSend& send,
                              QStringLiteral(" (") + why.trimmed() + QStringLiteral(")");
         }
     }
-    if (lines.isEmpty())
-        return {};
+    if (lines.isEmpty()) {
+        if (replies.isEmpty())
+            return {};
+        return cleanForLog(nowStamp, 60) + kCrLf + heading(send) + kCrLf + replies.join(kCrLf) +
+               kCrLf + kCrLf;
+    }
     // A phone refused at every gateway it was sent to did not get the text at all.
     QHash<QString, bool> everyAddressFailed; // by phone, for the phones with news
     for (const QString& phone : std::as_const(phonesWithNews))
@@ -387,9 +396,11 @@ QString deliveryRecord(const QString& nowStamp, PendingSend& send,
     for (const QString& phone : std::as_const(phonesWithNews))
         if (everyAddressFailed.value(phone))
             lines << QStringLiteral("Not reached at any ticked carrier: ") + cleanForLog(phone, 64);
+    lines << replies;
     QSet<QString> bounced;
     for (const QString& key : std::as_const(send.reported))
-        bounced.insert(key.section(QLatin1Char(' '), 0, 0));
+        if (!key.startsWith(kReplyKey))
+            bounced.insert(key.section(QLatin1Char(' '), 0, 0));
     const qsizetype silent = send.addresses.size() - bounced.size();
     if (silent > 0 && complete)
         lines << QStringLiteral("No bounce from the other %1 addresses (silence does not prove "
@@ -397,6 +408,57 @@ QString deliveryRecord(const QString& nowStamp, PendingSend& send,
                      .arg(silent);
     return cleanForLog(nowStamp, 60) + kCrLf + heading(send) + kCrLf + lines.join(kCrLf) + kCrLf +
            kCrLf;
+}
+
+QString lastTenDigits(const QString& phone) {
+    QString digits;
+    for (const QChar c : phone)
+        if (c.isDigit())
+            digits += c;
+    return digits.right(10);
+}
+
+QList<qsizetype> replyOwners(const QList<PendingSend>& sends,
+                             const QList<mail::PhoneReply>& replies) {
+    QList<qsizetype> owners;
+    for (const mail::PhoneReply& reply : replies) {
+        const QString digits = lastTenDigits(phoneOf(reply.from));
+        const QStringList carrier =
+            recipients::sameCarrier(reply.from.mid(reply.from.lastIndexOf(QLatin1Char('@')) + 1));
+        qsizetype owner = -1;
+        for (qsizetype i = 0; i < sends.size(); ++i) {
+            const PendingSend& send = sends[i];
+            if (digits.size() < 7 || (reply.date.isValid() && reply.date < send.sentUtc) ||
+                (owner >= 0 && sends[owner].sentUtc > send.sentUtc))
+                continue;
+            for (const QString& address : send.addresses)
+                if (lastTenDigits(phoneOf(address)) == digits &&
+                    carrier.contains(address.mid(address.lastIndexOf(QLatin1Char('@')) + 1),
+                                     Qt::CaseInsensitive)) {
+                    owner = i;
+                    break;
+                }
+        }
+        owners << owner;
+    }
+    return owners;
+}
+
+QStringList replyLines(PendingSend& send, const QList<mail::PhoneReply>& replies) {
+    QStringList lines;
+    for (const mail::PhoneReply& reply : replies) {
+        const QString key = kReplyKey + reply.messageId;
+        if (send.reported.contains(key))
+            continue;
+        send.reported << key;
+        const qsizetype at = reply.from.lastIndexOf(QLatin1Char('@'));
+        lines << QStringLiteral("Reply from %1 (%2) %3: %4")
+                     .arg(cleanForLog(reply.from.left(at), 64),
+                          cleanForLog(reply.from.mid(at + 1), 253),
+                          reply.date.isValid() ? logStamp(reply.date.toLocalTime()) : QString(),
+                          cleanForLog(reply.text, 160));
+    }
+    return lines;
 }
 
 QString notKeptRecord(const QString& nowStamp, const PendingSend& send) {

@@ -66,7 +66,19 @@ QString cleanForLog(const QString& text, qsizetype longest = 120);
 // (when the whole mailbox was read, `complete`) how many addresses sent no bounce. Marks
 // what it reports in `send.reported`. Empty when there is no news.
 QString deliveryRecord(const QString& nowStamp, PendingSend& send,
-                       const QList<mail::BounceReport>& bounces, bool complete = true);
+                       const QList<mail::BounceReport>& bounces, bool complete = true,
+                       const QStringList& replyLines = {});
+
+// A phone number's last ten digits: how a reply's sender and a sent phone are compared (a
+// leading 1 or +1 may differ).
+QString lastTenDigits(const QString& phone);
+// Which send each reply belongs to: the latest send before it that addressed the reply's
+// phone at a gateway of the reply's carrier; -1 for none (a number not sent to).
+QList<qsizetype> replyOwners(const QList<PendingSend>& sends,
+                             const QList<mail::PhoneReply>& replies);
+// "Reply from <phone> (<domain>) <local date-time>: <text>" for each reply not yet reported,
+// the text cleaned and cut at 160 characters; marks each in `send.reported`.
+QStringList replyLines(PendingSend& send, const QList<mail::PhoneReply>& replies);
 // The record of a send that the list of sends awaiting their report had no room left for.
 QString notKeptRecord(const QString& nowStamp, const PendingSend& send);
 

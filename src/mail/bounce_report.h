@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QDateTime>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -22,6 +23,15 @@ struct RecipientStatus {
 struct BounceReport {
     QStringList messageIds; // without angle brackets
     QList<RecipientStatus> recipients;
+};
+
+// A text a phone sent back: mail from <digits>@<gateway> that is no bounce.
+struct PhoneReply {
+    QString from; // the sender's address, as written
+    QDateTime date;
+    QString text;      // the first plain-text part, as the phone wrote it
+    QString messageId; // without angle brackets; or made of the sender and date
+    bool operator==(const PhoneReply&) const = default;
 };
 
 } // namespace mail

@@ -45,7 +45,7 @@ LazyMailboxReader::LazyMailboxReader(QString modulePath, MailOptions options)
 LazyMailboxReader::~LazyMailboxReader() = default;
 
 MailboxResult LazyMailboxReader::readBounces(const QString& user, const QString& password,
-                                             const QDate& since) {
+                                             const QDate& since, const QStringList& replyDomains) {
     if (!loaded_) {
         const auto create =
             reinterpret_cast<MailboxModuleFactory>(module_.resolve(kMailboxModuleFactory));
@@ -53,7 +53,7 @@ MailboxResult LazyMailboxReader::readBounces(const QString& user, const QString&
             return {MailboxFailure::Other, module_.errorString(), {}};
         loaded_.reset(create(&options_));
     }
-    return loaded_->readBounces(user, password, since);
+    return loaded_->readBounces(user, password, since, replyDomains);
 }
 
 } // namespace mail

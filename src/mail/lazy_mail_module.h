@@ -33,8 +33,9 @@ class LazyMailboxReader final : public MailboxReader {
   public:
     LazyMailboxReader(QString modulePath, MailOptions options);
     ~LazyMailboxReader() override;
-    MailboxResult readBounces(const QString& user, const QString& password,
-                              const QDate& since) override;
+    using MailboxReader::readBounces;
+    MailboxResult readBounces(const QString& user, const QString& password, const QDate& since,
+                              const QStringList& replyDomains) override;
 
   private:
     QLibrary module_;

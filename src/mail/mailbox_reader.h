@@ -19,17 +19,22 @@ enum class MailboxFailure {
 struct MailboxResult {
     MailboxFailure failure = MailboxFailure::None;
     QString reason;
-    QList<BounceReport> reports; // what each bounce found says, the newest last
-    bool complete = true;        // every match was read, within the time bound
+    QList<BounceReport> reports;    // what each bounce found says, the newest last
+    bool complete = true;           // every match was read, within the time bound
+    QList<PhoneReply> replies = {}; // mail from the asked-for domains that phones sent
 };
 
 // Reads, without changing anything in the mailbox, the delivery reports that arrived since
-// a day. Window events keep running meanwhile; the whole read is bounded in time.
+// a day, and the replies phones sent from `replyDomains`. Window events keep running
+// meanwhile; the whole read is bounded in time.
 class MailboxReader {
   public:
     virtual ~MailboxReader() = default;
     virtual MailboxResult readBounces(const QString& user, const QString& password,
-                                      const QDate& since) = 0;
+                                      const QDate& since, const QStringList& replyDomains) = 0;
+    MailboxResult readBounces(const QString& user, const QString& password, const QDate& since) {
+        return readBounces(user, password, since, {});
+    }
 };
 
 } // namespace mail

@@ -34,8 +34,9 @@ QByteArray readAll(const QString& path) {
 
 class ScriptedMailbox final : public mail::MailboxReader {
   public:
-    mail::MailboxResult readBounces(const QString&, const QString& password,
-                                    const QDate&) override {
+    using mail::MailboxReader::readBounces;
+    mail::MailboxResult readBounces(const QString&, const QString& password, const QDate&,
+                                    const QStringList&) override {
         passwords << password;
         return result;
     }
@@ -46,9 +47,10 @@ class ScriptedMailbox final : public mail::MailboxReader {
 // Hands the window's check to whichever reader the test names.
 class RelayMailbox final : public mail::MailboxReader {
   public:
+    using mail::MailboxReader::readBounces;
     mail::MailboxResult readBounces(const QString& user, const QString& password,
-                                    const QDate& since) override {
-        return to->readBounces(user, password, since);
+                                    const QDate& since, const QStringList& domains) override {
+        return to->readBounces(user, password, since, domains);
     }
     mail::MailboxReader* to = nullptr;
 };
@@ -416,9 +418,26 @@ class TestDeliveryCheck : public QObject {
                                    .match(QString::fromLatin1(received->data))
                                    .captured(1);
         QVERIFY(!sentId.isEmpty());
+        // Beside the bounce, what phones sent back: a reply from the carrier's other domain,
+        // an MMS centre's with the text as an attachment; and what is no reply to this send.
+        const QDateTime replied = clock.time.addSecs(600);
+        const auto from = [&](const QByteArray& sender, const QByteArray& rest) {
+            return "From: " + sender + "\r\nTo: ann@gmail.com\r\nDate: " +
+                   replied.toString(Qt::RFC2822Date).toLatin1() + "\r\n" + rest;
+        };
         LocalDovecot dovecot(
             *certificates,
-            {bounceFixture("gmail-failure.eml").replace(kSend.toLatin1(), sentId.toLatin1())});
+            {bounceFixture("gmail-failure.eml").replace(kSend.toLatin1(), sentId.toLatin1()),
+             from("5555550100@vzwpix.com", "Subject: \r\n\r\nSee you\r\n at noon\r\n"),
+             from("<+15555550101@vtext.com>",
+                  "MIME-Version: 1.0\r\nContent-Type: multipart/related; boundary=m\r\n\r\n"
+                  "--m\r\nContent-Type: application/smil\r\n\r\n<smil/>\r\n--m\r\n"
+                  "Content-Type: text/plain; charset=utf-8; name=text_0.txt\r\n"
+                  "Content-Disposition: attachment; filename=text_0.txt\r\n\r\nOK \xc3\xa9!"
+                  "\r\n--m--\r\n"),
+             from("5555559999@vtext.com", "\r\nnot sent to\r\n"),
+             from("5555550100@msg.fi.google.com", "\r\nanother carrier\r\n"),
+             from("5555550101@vtext.com", "Subject: Undeliverable\r\n\r\nno reply\r\n")});
         QVERIFY(dovecot.started());
         mail::ImapBounceReader reader(dovecot.clientOptions(ca()));
         context.mailbox = &reader;
@@ -433,8 +452,14 @@ class TestDeliveryCheck : public QObject {
                       "Not delivered: 5555550101 at vtext.com (5.1.1 550 5.1.1 "
                       "<5555550101@vtext.com>: Recipient address rejected: User unknown)\r\n"
                       "Not reached at any ticked carrier: 5555550100\r\n"
-                      "Not reached at any ticked carrier: 5555550101\r\n\r\n\r\n")
+                      "Not reached at any ticked carrier: 5555550101\r\n"
+                      "Reply from 5555550100 (vzwpix.com) " +
+                      dispatch::logStamp(replied) +
+                      ": See you at noon\r\nReply from +15555550101 (vtext.com) " +
+                      dispatch::logStamp(replied) + ": OK !\r\n\r\n\r\n")
                          .toLocal8Bit();
+        QCOMPARE(readAll(log), checked);
+        dispatch::viewLog(context, {"ann", "abcd efgh ijkl mnop"}); // nothing is told twice
         QCOMPARE(readAll(log), checked);
         // A second send that no check reaches (no password) gets its record 4 days 1 hour on;
         // the first, checked, goes without a word.

@@ -499,4 +499,69 @@ BounceReport readBounce(const QByteArray& mail) {
     return report;
 }
 
+namespace {
+
+// The first text/plain part, in UTF-8, within the same bounds as a bounce's parts.
+QString firstPlainText(GMimeObject* object, int depth, int& parts) {
+    if (!object || depth > kDeepest || ++parts > kMostParts)
+        return {};
+    if (GMIME_IS_MULTIPART(object)) {
+        GMimeMultipart* multipart = GMIME_MULTIPART(object);
+        for (int i = 0; i < g_mime_multipart_get_count(multipart); ++i) {
+            const QString text =
+                firstPlainText(g_mime_multipart_get_part(multipart, i), depth + 1, parts);
+            if (!text.isNull())
+                return text;
+        }
+        return {};
+    }
+    if (!GMIME_IS_TEXT_PART(object) || mimeTypeOf(object) != "text/plain")
+        return {};
+    char* text = g_mime_text_part_get_text(GMIME_TEXT_PART(object));
+    const QString copy = QString::fromUtf8(QByteArray(text ? text : "").left(kLongestText));
+    g_free(text);
+    return copy;
+}
+
+} // namespace
+
+std::optional<PhoneReply> readReply(const QByteArray& mail) {
+    initialiseMime();
+    const QByteArray text = mail.left(kLongestText);
+    GMimeStream* stream = g_mime_stream_mem_new_with_buffer(text.constData(), text.size());
+    GMimeParser* parser = g_mime_parser_new_with_stream(stream);
+    GMimeMessage* message = g_mime_parser_construct_message(parser, nullptr);
+    g_object_unref(parser);
+    g_object_unref(stream);
+    if (!message)
+        return std::nullopt;
+    std::optional<PhoneReply> reply;
+    static const QRegularExpression phone(QStringLiteral("^\\+?[0-9]{7,15}@"));
+    InternetAddressList* from = g_mime_message_get_from(message);
+    InternetAddress* first = from && internet_address_list_length(from) > 0
+                                 ? internet_address_list_get_address(from, 0)
+                                 : nullptr;
+    const QString sender =
+        first && INTERNET_ADDRESS_IS_MAILBOX(first)
+            ? QString::fromUtf8(internet_address_mailbox_get_addr(INTERNET_ADDRESS_MAILBOX(first)))
+            : QString();
+    GMimeObject* body = g_mime_message_get_mime_part(message);
+    const bool report = body && mimeTypeOf(body) == "multipart/report";
+    if (phone.match(sender).hasMatch() && isPlainMailbox(sender) && !report &&
+        !looksLikeBounce(message)) {
+        PhoneReply found;
+        found.from = sender;
+        if (GDateTime* date = g_mime_message_get_date(message))
+            found.date = QDateTime::fromSecsSinceEpoch(g_date_time_to_unix(date), Qt::UTC);
+        int parts = 0;
+        found.text = firstPlainText(body, 0, parts);
+        const char* id = g_mime_message_get_message_id(message);
+        found.messageId = id ? QString::fromLatin1(id)
+                             : sender + QLatin1Char(' ') + found.date.toString(Qt::ISODate);
+        reply = found;
+    }
+    g_object_unref(message);
+    return reply;
+}
+
 } // namespace mail

@@ -3,6 +3,7 @@
 #include "mail/bounce_report.h"
 
 #include <QByteArray>
+#include <optional>
 
 namespace mail {
 
@@ -12,5 +13,10 @@ namespace mail {
 // X-Original-Message-ID or the returned headers) ties it to a send; nothing is guessed.
 // Bounded: at most 64 nested parts and 500 recipients are read.
 BounceReport readBounce(const QByteArray& mail);
+
+// Reads a phone's reply: a mail whose sender's local part is a phone number (digits, with a
+// leading "+" at most) and that is no bounce. Its text is the first text/plain part (an MMS
+// centre sends it as an attachment), converted from its charset. Nothing when it is no reply.
+std::optional<PhoneReply> readReply(const QByteArray& mail);
 
 } // namespace mail

@@ -6,6 +6,7 @@
 #include "mail/net/tls_connection.h"
 
 #include <QCoreApplication>
+#include <functional>
 
 namespace mail {
 
@@ -35,13 +36,30 @@ QByteArray searchCommand(bool gmail, const QDate& since) {
                       "subject:undeliverable}");
 }
 
+// Mail from the gateways' domains since `since`: where the phones' replies come from.
+QByteArray replySearchCommand(bool gmail, const QDate& since, const QStringList& domains) {
+    if (gmail) {
+        const qint64 days = qMax<qint64>(1, since.daysTo(QDate::currentDate()) + 1);
+        QByteArrayList from;
+        for (const QString& domain : domains)
+            from << "from:" + domain.toUtf8();
+        return "UID SEARCH X-GM-RAW " +
+               imapQuoted("newer_than:" + QByteArray::number(days) + "d {" + from.join(' ') + "}");
+    }
+    QByteArray any = "FROM " + imapQuoted(domains.last().toUtf8());
+    for (qsizetype i = domains.size() - 2; i >= 0; --i)
+        any = "OR FROM " + imapQuoted(domains[i].toUtf8()) + ' ' + any;
+    return "UID SEARCH SINCE " + imapDate(since) + ' ' + any;
+}
+
 class ImapSession {
   public:
     explicit ImapSession(const MailOptions& options)
         : options_(options),
           link_({options.connectTimeoutMs, options.stallMs, options.deadlineMs}) {}
 
-    MailboxResult run(const QString& user, const QString& password, const QDate& since) {
+    MailboxResult run(const QString& user, const QString& password, const QDate& since,
+                      const QStringList& replyDomains) {
         ImapResponse greeting;
         if (!link_.open(options_.host, options_.port, options_.connectAddress, options_.connectPort,
                         options_.caFile, [&](QByteArray& in) { return take(in, greeting); }))
@@ -68,20 +86,44 @@ class ImapSession {
         }
         if (!command("EXAMINE " + imapQuoted(mailbox), untagged, done))
             return result_;
-        const QByteArray search = searchCommand(gmail, since);
-        if (!command(search, untagged, done))
+        MailboxResult found;
+        if (!fetchMatches(searchCommand(gmail, since), found.complete,
+                          [&](const QByteArray& body) { found.reports << readBounce(body); }))
             return result_;
+        if (!replyDomains.isEmpty()) {
+            // Replies are read with what time is left; those not read wait for the next check.
+            bool allRead = true;
+            if (!fetchMatches(replySearchCommand(gmail, since, replyDomains), allRead,
+                              [&](const QByteArray& body) {
+                                  if (const auto reply = readReply(body))
+                                      found.replies << *reply;
+                              }))
+                return found;
+        }
+        logOut();
+        return found;
+    }
+
+  private:
+    // Searches, then reads the matches newest first, a batch at a time, while time and room
+    // are left; `read` gets each message, oldest first within a batch. `complete` is cleared
+    // when not every match was read. False when the server failed the search or the first
+    // batch (result_ says why).
+    bool fetchMatches(const QByteArray& search, bool& complete,
+                      const std::function<void(const QByteArray&)>& read) {
+        QList<ImapResponse> untagged;
+        ImapResponse done;
+        if (!command(search, untagged, done))
+            return false;
         QList<quint32> uids;
         for (const ImapResponse& r : std::as_const(untagged))
             uids << searchResults(r);
         std::sort(uids.begin(), uids.end());
         uids.erase(std::unique(uids.begin(), uids.end()), uids.end());
-        // Newest first, a batch at a time, while time and room are left; what does not fit
-        // is left for the next check, and the result says so.
-        MailboxResult found;
+        bool anyRead = false;
         for (qsizetype end = uids.size(); end > 0; end -= kBatch) {
             if (link_.msLeft() < kBatchTimeMs || reader_.bytesTaken() > kMostBytes - kBatchBytes) {
-                found.complete = false;
+                complete = false;
                 break;
             }
             QByteArrayList set;
@@ -89,36 +131,26 @@ class ImapSession {
                 set << QByteArray::number(uids[i]);
             if (!command("UID FETCH " + set.join(',') + " (BODY.PEEK[]<0.65536>)", untagged,
                          done)) {
-                if (found.reports.isEmpty())
-                    return result_;
-                found.complete = false;
-                return found;
+                complete = false;
+                return anyRead;
             }
-            QList<BounceReport> batch;
-            bool outOfTime = false;
             for (const ImapResponse& r : std::as_const(untagged)) {
                 const auto body = fetchedBody(r);
                 if (!body)
                     continue;
-                // One bounce at a time, the window's events between them, within the time.
+                // One message at a time, the window's events between them, within the time.
                 if (link_.msLeft() < kReadReserveMs) {
-                    outOfTime = true;
-                    break;
+                    complete = false;
+                    return true; // what was not read waits for the next check
                 }
-                batch << readBounce(*body);
+                read(*body);
+                anyRead = true;
                 QCoreApplication::processEvents();
             }
-            found.reports = batch + found.reports; // oldest first, as the mailbox has them
-            if (outOfTime) {                       // what was not read waits for the next check
-                found.complete = false;
-                break;
-            }
         }
-        logOut();
-        return found;
+        return true;
     }
 
-  private:
     bool take(QByteArray& in, ImapResponse& response) {
         const auto taken = reader_.take(in);
         if (taken)
@@ -256,9 +288,9 @@ class ImapSession {
 ImapBounceReader::ImapBounceReader(MailOptions options) : options_(std::move(options)) {}
 
 MailboxResult ImapBounceReader::readBounces(const QString& user, const QString& password,
-                                            const QDate& since) {
+                                            const QDate& since, const QStringList& replyDomains) {
     ImapSession session(options_);
-    MailboxResult result = session.run(user, password, since);
+    MailboxResult result = session.run(user, password, since, replyDomains);
     result.reason = withoutCredentials(result.reason, user, password); // a server may echo them
     return result;
 }
