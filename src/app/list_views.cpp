@@ -1,5 +1,7 @@
 #include "app/list_views.h"
 
+#include "recipients/carrier_table.h"
+
 #include <QTreeWidget>
 
 namespace app {
@@ -13,6 +15,8 @@ QTreeWidgetItem* makeCarrier(const QString& text, bool ticked) {
     QTreeWidgetItem* row = makeRow(text);
     row->setFlags(row->flags() | Qt::ItemIsUserCheckable);
     row->setCheckState(0, ticked ? Qt::Checked : Qt::Unchecked);
+    if (const QString note = recipients::carrierNote(text); !note.isEmpty())
+        row->setToolTip(0, note);
     return row;
 }
 

@@ -16,6 +16,7 @@
 #include "dispatch/log_view.h"
 #include "dispatch/message_batches.h"
 #include "dispatch/messages.h"
+#include "dispatch/phone_knowledge.h"
 #include "dispatch/send_command.h"
 #include "dispatch/sent_log.h"
 #include "notice/companion_notice.h"
@@ -31,6 +32,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QProxyStyle>
@@ -113,7 +115,8 @@ Form1::Form1(Services services)
     : QWidget(nullptr, Qt::Window | Qt::MSWindowsFixedSizeDialogHint),
       services_(std::move(services)), applicationTitle_(kProductName.left(39)), pointer_(this),
       deliveryMemory_(std::make_unique<dispatch::DeliveryCheckMemory>()),
-      progress_(std::make_unique<SendProgressWindow>(this)) {
+      progress_(std::make_unique<SendProgressWindow>(this)),
+      knowledge_(std::make_unique<dispatch::Knowledge>()) {
     setObjectName(QStringLiteral("Form1"));
     buildControls();
     core::StoredPassword::Hooks hooks;
@@ -251,6 +254,8 @@ void Form1::buildControls() {
     connect(Text5, &QPlainTextEdit::textChanged, this, &Form1::keepBodyWithinLimit);
     connect(Text5, &QPlainTextEdit::textChanged, this, &Form1::Text5_Change);
     connect(Text4, &QLineEdit::textChanged, this, &Form1::showGatewayTexts);
+    ListView1->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(ListView1, &QTreeWidget::customContextMenuRequested, this, &Form1::phoneListMenu);
     connect(ListView1, &QTreeWidget::itemDoubleClicked, this, &Form1::ListView1_DblClick);
     connect(ListView2, &QTreeWidget::itemDoubleClicked, this, &Form1::ListView2_DblClick);
 
@@ -291,6 +296,7 @@ void Form1::Form_Load() {
     p.step(142, [&] { ListView2->headerItem()->setText(0, QStringLiteral("Select Carrier/s:")); });
     p.step(144, [&] { ListView2->setColumnWidth(0, pixels(7000)); });
     restoreCarrierList(p);
+    showPhoneKnowledge(true);
     // A text kept by an earlier run is offered once the window is up.
     QTimer::singleShot(0, this, &Form1::offerKeptSend);
 }
@@ -410,7 +416,8 @@ dispatch::DispatchContext Form1::dispatchContext() {
             deliveryMemory_.get(),
             services_.dataFolder + QLatin1Char('/') + dispatch::kKeptFileName,
             dailyAllowance(),
-            progress_.get()};
+            progress_.get(),
+            knowledgePath()};
 }
 
 qsizetype Form1::dailyAllowance() const {
@@ -431,6 +438,44 @@ dispatch::OutgoingText Form1::outgoingText() const {
 
 void Form1::editPhones(const recipients::ListEdit& edit) {
     applyEdit(ListView1, edit, false);
+    showPhoneKnowledge();
+}
+
+QString Form1::knowledgePath() const {
+    return services_.dataFolder + QLatin1Char('/') + dispatch::kKnowledgeFileName;
+}
+
+void Form1::showPhoneKnowledge(bool reload) {
+    if (reload)
+        *knowledge_ = dispatch::loadKnowledge(knowledgePath());
+    if (knowledge_->phones.isEmpty() && !tipsShown_)
+        return;
+    for (int i = 0; i < ListView1->topLevelItemCount(); ++i) {
+        QTreeWidgetItem* row = ListView1->topLevelItem(i);
+        row->setToolTip(0, dispatch::knowledgeTip(*knowledge_, row->text(0)));
+    }
+    tipsShown_ = !knowledge_->phones.isEmpty();
+}
+
+void Form1::forgetLearned(bool everyPhone) {
+    dispatch::Knowledge knowledge = dispatch::loadKnowledge(knowledgePath());
+    if (everyPhone) {
+        knowledge.phones.clear();
+    } else if (const QTreeWidgetItem* row = ListView1->currentItem()) {
+        knowledge.phones.remove(dispatch::lastTenDigits(row->text(0)));
+    }
+    dispatch::saveKnowledge(knowledgePath(), knowledge);
+    showPhoneKnowledge(true);
+}
+
+void Form1::phoneListMenu(const QPoint& at) {
+    QMenu menu(this);
+    QAction* one = menu.addAction(QStringLiteral("Forget What Was Learned of This Phone"));
+    one->setEnabled(ListView1->currentItem() != nullptr);
+    QAction* all = menu.addAction(QStringLiteral("Forget What Was Learned of Every Phone"));
+    QAction* chosen = menu.exec(ListView1->viewport()->mapToGlobal(at));
+    if (chosen == one || chosen == all)
+        forgetLearned(chosen == all);
 }
 
 void Form1::editCarriers(const recipients::ListEdit& edit) {
@@ -455,13 +500,17 @@ void Form1::whileHoldingInput(const std::function<void()>& procedure) {
 void Form1::PushButton1_Click() {
     whileHoldingInput([this] {
         password_->waitUntilLoaded(); // a send started at once waits for the keyring's answer
-        dispatch::sendMessage(dispatchContext(), outgoingText());
+        const QStringList unticked = dispatch::sendMessage(dispatchContext(), outgoingText());
+        for (int i = 0; i < ListView2->topLevelItemCount(); ++i)
+            if (unticked.contains(ListView2->topLevelItem(i)->text(0)))
+                ListView2->topLevelItem(i)->setCheckState(0, Qt::Unchecked);
     });
 }
 void Form1::PushButton2_Click() {
     whileHoldingInput([this] {
         password_->waitUntilLoaded();
         dispatch::viewLog(dispatchContext(), login());
+        showPhoneKnowledge(true); // what the check learned
     });
 }
 void Form1::PushButton3_Click() {

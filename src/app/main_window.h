@@ -42,6 +42,7 @@ struct ListEdit;
 namespace dispatch {
 struct DispatchContext;
 struct DeliveryCheckMemory;
+struct Knowledge;
 struct Login;
 struct OutgoingText;
 } // namespace dispatch
@@ -109,6 +110,8 @@ class Form1 final : public QWidget {
     void ListView1_DblClick();
     void ListView2_DblClick();
     void Text5_Change();
+    // Forgets what was learned of the selected phone, or of every phone (the phone list's menu).
+    void forgetLearned(bool everyPhone);
 
     QString applicationTitle() const { return applicationTitle_; }
     core::WindowPointer& pointer() { return pointer_; }
@@ -142,6 +145,10 @@ class Form1 final : public QWidget {
     void endProgram();
     void storeSetting(const QString& key, const QString& text);
     void offerKeptSend();
+    QString knowledgePath() const;
+    // Each phone row's tool tip tells what was learned of it (`reload`: from the file).
+    void showPhoneKnowledge(bool reload = false);
+    void phoneListMenu(const QPoint& at);
     void showGatewayTexts();
     // Runs a procedure that may wait on the network with the windows alive but holding
     // input; a close asked for meanwhile comes after it.
@@ -168,6 +175,8 @@ class Form1 final : public QWidget {
     std::unique_ptr<dispatch::DeliveryCheckMemory> deliveryMemory_;
     std::unique_ptr<core::StoredPassword> password_;
     std::unique_ptr<SendProgressWindow> progress_;
+    std::unique_ptr<dispatch::Knowledge> knowledge_;
+    bool tipsShown_ = false;
 };
 
 } // namespace app

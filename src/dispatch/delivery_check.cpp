@@ -1,6 +1,7 @@
 #include "dispatch/delivery_check.h"
 
 #include "core/error_report.h"
+#include "dispatch/phone_knowledge.h"
 #include "dispatch/sent_log.h"
 #include "mail/mailbox_reader.h"
 #include "recipients/carrier_table.h"
@@ -70,7 +71,8 @@ QString rememberSend(const QString& pendingPath, const PendingSend& send, const 
 
 QString bringLogUpToDate(mail::MailboxReader& mailbox, DeliveryCheckMemory& memory,
                          const QString& pendingPath, const QString& logPath, const QString& user,
-                         const QString& password, const QDateTime& now) {
+                         const QString& password, const QDateTime& now,
+                         const QString& knowledgePath) {
     QString keptAs;
     const QList<PendingSend> stored = loadPendingSends(pendingPath, &keptAs);
     const QString nowStamp = logStamp(now);
@@ -128,10 +130,18 @@ QString bringLogUpToDate(mail::MailboxReader& mailbox, DeliveryCheckMemory& memo
             records[i] = deliveryRecord(nowStamp, sends[i], bounces, found.complete,
                                         replyLines(sends[i], replies[i]));
     });
+    for (qsizetype i = 0; i < sends.size(); ++i)
+        if (!records[i].isEmpty() && !appended(logPath, records[i]))
+            sends[i].reported = before[i]; // reported next time
+    if (!knowledgePath.isEmpty()) {
+        Knowledge knowledge = loadKnowledge(knowledgePath);
+        const Knowledge was = knowledge;
+        learn(knowledge, sends, bounces, found.replies, owners, found.complete, now.toUTC());
+        if (knowledge != was)
+            saveKnowledge(knowledgePath, knowledge);
+    }
     for (qsizetype i = 0; i < sends.size(); ++i) {
         PendingSend& send = sends[i];
-        if (!records[i].isEmpty() && !appended(logPath, records[i]))
-            send.reported = before[i]; // reported next time
         // Checked only when every match was read; the rest waits for the next time.
         send.checked = send.checked || found.complete;
     }

@@ -27,9 +27,11 @@ QString rememberSend(const QString& pendingPath, const PendingSend& send,
 // mailbox and appends one delivery record per send with news; a send whose days passed
 // without any check gets a record that says so. Shows nothing; a mailbox that cannot be
 // read leaves the pending sends for the next time. Returns where a list of pending sends that
-// could not be read was kept aside, or nothing.
+// could not be read was kept aside, or nothing. What the replies and bounces teach of each
+// phone and gateway is kept at `knowledgePath`, when given.
 QString bringLogUpToDate(mail::MailboxReader& mailbox, DeliveryCheckMemory& memory,
                          const QString& pendingPath, const QString& logPath, const QString& user,
-                         const QString& password, const QDateTime& now);
+                         const QString& password, const QDateTime& now,
+                         const QString& knowledgePath = QString());
 
 } // namespace dispatch

@@ -60,9 +60,10 @@ struct DispatchContext {
     QString pendingPath;                    // the sends awaiting their report
     mail::MailboxReader* mailbox = nullptr; // none: no delivery check
     DeliveryCheckMemory* deliveryMemory = nullptr;
-    QString keptPath = QString();     // the texts kept to go later; none: nothing is kept
-    qsizetype dailyAllowance = 0;     // recipients Gmail takes in 24 hours; 0: not looked at
-    SendProgress* progress = nullptr; // none: no progress shown, no stop
+    QString keptPath = QString();      // the texts kept to go later; none: nothing is kept
+    qsizetype dailyAllowance = 0;      // recipients Gmail takes in 24 hours; 0: not looked at
+    SendProgress* progress = nullptr;  // none: no progress shown, no stop
+    QString knowledgePath = QString(); // what was learned of each phone; none: nothing
 };
 
 } // namespace dispatch

@@ -28,7 +28,7 @@ void viewLog(const DispatchContext& c, const Login& login) {
         try {
             keptAs = bringLogUpToDate(*c.mailbox, *c.deliveryMemory, c.pendingPath, path,
                                       userAddress(login.userName), passwordToSend(login.password),
-                                      c.clock.now());
+                                      c.clock.now(), c.knowledgePath);
         } catch (...) {
             // The log opens as it is; pending sends wait for the next time.
         }

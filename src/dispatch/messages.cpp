@@ -289,6 +289,24 @@ QString sendOutcomeMessage(const SendOutcome& o, const QString& reason) {
     return text;
 }
 
+QString closedGatewayQuestion(const QString& domain) {
+    return QStringLiteral("The gateway %1 refused every address in each of the last three "
+                          "checked sends: it has most likely closed.")
+               .arg(domain) +
+           kBreak + kBreak +
+           QStringLiteral("Untick it and send without it? (No sends to it as well.)");
+}
+
+QString leftOutMessage(const QStringList& phones) {
+    return QStringLiteral("Left out of this send: every ticked carrier refused %1 for good: %2.")
+               .arg(phones.size() == 1 ? QStringLiteral("this phone")
+                                       : QStringLiteral("these %1 phones").arg(phones.size()),
+                    firstFew(phones, [](const QString& phone) { return phone; })) +
+           kBreak + kBreak +
+           QStringLiteral("Tick its carrier, or forget what was learned of it (right-click the "
+                          "phone list), to try again.");
+}
+
 QString progressText(int messagesDone, int messages, qsizetype recipientsDone,
                      qsizetype recipients) {
     return QStringLiteral("Sent %1 of %2 messages (%3 of %4 recipients)")

@@ -70,6 +70,10 @@ struct SendOutcome {
     int messages = 0;
 };
 QString sendOutcomeMessage(const SendOutcome& outcome, const QString& reason);
+// Asked before a send when a ticked gateway refused everything of late.
+QString closedGatewayQuestion(const QString& domain);
+// Told before a send when phones are left out: every ticked gateway refused them for good.
+QString leftOutMessage(const QStringList& phones);
 // "Sent <m> of <n> messages (<r> of <t> recipients)".
 QString progressText(int messagesDone, int messages, qsizetype recipientsDone,
                      qsizetype recipients);

@@ -2,13 +2,33 @@
 
 #include "core/error_report.h"
 #include "dispatch/messages.h"
+#include "dispatch/phone_knowledge.h"
 #include "recipients/summary.h"
 
 #include <utility>
 
 namespace dispatch {
 
-Expansion expandRecipients(const QStringList& phones, const QStringList& tickedDomains) {
+Expansion expandRecipients(const QStringList& phones, const QStringList& tickedDomains,
+                           const Knowledge* known) {
+    if (known && !known->phones.isEmpty()) {
+        Expansion result;
+        for (const QString& phone : phones) {
+            const QStringList addresses = addressesFor(phone, tickedDomains, *known);
+            if (addresses.isEmpty() && !tickedDomains.isEmpty()) {
+                result.leftOut << phone;
+                continue;
+            }
+            for (const QString& address : addresses)
+                result.recipients += address + QLatin1Char(',');
+            result.phones += phone + QLatin1Char(',');
+        }
+        if (!result.recipients.isEmpty()) {
+            result.recipients.chop(1);
+            result.phones.chop(1);
+        }
+        return result;
+    }
     // "@domain," once per domain, so each address is two appends.
     QStringList suffixes;
     suffixes.reserve(tickedDomains.size());

@@ -7,16 +7,22 @@
 
 namespace dispatch {
 
+struct Knowledge;
+
 struct Expansion {
-    QString recipients; // every phone at every ticked domain, phone-major, comma-joined
-    QString phones;     // the phone rows, comma-joined
+    QString recipients;  // every phone at every ticked domain, phone-major, comma-joined
+    QString phones;      // the phone rows, comma-joined
+    QStringList leftOut; // phones that every ticked gateway refused for good: no address
 };
 
 // Joins every phone with every domain (the ticked carriers, in list order); a phone row that
 // is already a full address (isFullAddress) goes to that address alone. Both strings lose
 // their final comma only when the recipient string is not empty, so with no domain (and no
 // full address) the phone string keeps its trailing comma. Linear in the length of the result.
-Expansion expandRecipients(const QStringList& phones, const QStringList& tickedDomains);
+// With `known` (what was learned of each phone), each phone row gets the addresses that
+// addressesFor gives it; a phone left without any is named in `leftOut`, not in `phones`.
+Expansion expandRecipients(const QStringList& phones, const QStringList& tickedDomains,
+                           const Knowledge* known = nullptr);
 
 // A phone row written as number@domain: sent there alone, whatever is ticked.
 bool isFullAddress(const QString& phoneRow);

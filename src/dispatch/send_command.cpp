@@ -7,6 +7,7 @@
 #include "dispatch/login.h"
 #include "dispatch/message_batches.h"
 #include "dispatch/messages.h"
+#include "dispatch/phone_knowledge.h"
 #include "dispatch/recipient_expansion.h"
 #include "dispatch/send_failure.h"
 #include "dispatch/sent_log.h"
@@ -52,19 +53,26 @@ QString addressProblem(const QString& userName, const QStringList& phones,
 
 } // namespace
 
-void sendMessage(const DispatchContext& c, const OutgoingText& text) {
+QStringList sendMessage(const DispatchContext& c, const OutgoingText& text) {
     Procedure p(c.desktop, core::qualifiedName("Form1", "PushButton1_Click"),
                 [&c, &text](const core::Failure& failure, int line) {
                     return explainSendFailure(c, text, failure, line);
                 });
     if (offerKeptSend(c, text, p))
-        return;
+        return {};
+    const Knowledge known = loadKnowledge(c.knowledgePath);
     bool goAhead = false;
     p.step(100, [&] { goAhead = false; });
     if (p.opensBlock(102, [&] {
             core::toInteger(text.phones.size());
-            return recipientCount(text.phones, recipients::CountCheckedCarriers(text.carriers)) >
-                   kRecipientLimit;
+            if (known.phones.isEmpty())
+                return recipientCount(text.phones, recipients::CountCheckedCarriers(
+                                                       text.carriers)) > kRecipientLimit;
+            const QStringList ticked = recipients::tickedDomains(text.carriers);
+            qsizetype count = 0;
+            for (const QString& phone : text.phones)
+                count += addressesFor(phone, ticked, known).size();
+            return count > kRecipientLimit;
         })) {
         if (p.opensBlock(104, [&] {
                 return c.desktop.messageBox(recipientLimitQuestion(recipientSummary(text),
@@ -77,7 +85,13 @@ void sendMessage(const DispatchContext& c, const OutgoingText& text) {
         p.step(108, [&] { goAhead = true; });
     }
     if (p.skipsAhead(110, [&] { return !goAhead; }))
-        return;
+        return {};
+    // A ticked gateway that refused everything of late is named before anything goes to it.
+    QStringList unticked;
+    for (const QString& closed : closedGateways(known, recipients::tickedDomains(text.carriers)))
+        if (c.desktop.messageBox(closedGatewayQuestion(closed), Buttons::YesNo, Icon::None,
+                                 c.applicationTitle) == Answer::Yes)
+            unticked << closed;
 
     Expansion expansion;
     bool expanded = false;
@@ -90,7 +104,9 @@ void sendMessage(const DispatchContext& c, const OutgoingText& text) {
             core::toInteger(text.carriers.size());
             phones = text.phones;
             domains = recipients::tickedDomains(text.carriers);
-            expansion = expandRecipients(phones, domains);
+            for (const QString& domain : std::as_const(unticked))
+                domains.removeAll(domain);
+            expansion = expandRecipients(phones, domains, &known);
             expanded = true;
         });
     } else {
@@ -98,23 +114,29 @@ void sendMessage(const DispatchContext& c, const OutgoingText& text) {
             c.desktop.messageBox(QStringLiteral("No phone numbers."), Buttons::Ok, Icon::None,
                                  c.applicationTitle);
         });
-        return;
+        return unticked;
     }
     if (p.ended())
-        return;
+        return unticked;
     // Rows that are full addresses need no carrier.
     if (expanded && domains.isEmpty() &&
         !std::all_of(phones.cbegin(), phones.cend(), isFullAddress)) {
         c.desktop.messageBox(QStringLiteral("No carriers ticked."), Buttons::Ok, Icon::None,
                              c.applicationTitle);
-        return;
+        return unticked;
     }
     // Every address is checked before connecting: what cannot be an address is named, and
     // nothing goes out.
     if (const QString problem = addressProblem(text.login.userName, phones, domains);
         !problem.isEmpty()) {
         c.desktop.messageBox(problem, Buttons::Ok, Icon::None, c.applicationTitle);
-        return;
+        return unticked;
+    }
+    if (!expansion.leftOut.isEmpty()) {
+        c.desktop.messageBox(leftOutMessage(expansion.leftOut), Buttons::Ok, Icon::None,
+                             c.applicationTitle);
+        if (expansion.recipients.isEmpty())
+            return unticked;
     }
     // Gmail's daily allowance is looked at before connecting: what does not fit now may be
     // kept for later.
@@ -125,7 +147,7 @@ void sendMessage(const DispatchContext& c, const OutgoingText& text) {
     if (const qsizetype fits = recipientsThatFit(c, now.size(), &recent); fits < now.size()) {
         if (c.desktop.messageBox(allowanceQuestion(recent, now.size(), c.dailyAllowance, fits),
                                  Buttons::YesNo, Icon::None, c.applicationTitle) != Answer::Yes)
-            return;
+            return unticked;
         later = now.mid(fits);
         now.resize(fits);
     }
@@ -145,7 +167,7 @@ void sendMessage(const DispatchContext& c, const OutgoingText& text) {
     if (now.size() > kRecipientLimit || !later.isEmpty()) {
         // More than one message, or a part kept for later.
         p.step(kSubmitLine, [&] { sendInMessages(c, message, now, later, c.clock.now().toUTC()); });
-        return;
+        return unticked;
     }
     QString messageId;
     p.step(kSubmitLine, [&] {
@@ -178,6 +200,7 @@ void sendMessage(const DispatchContext& c, const OutgoingText& text) {
     p.step(190, [&] {
         c.desktop.messageBox(QStringLiteral("Done."), Buttons::Ok, Icon::None, c.applicationTitle);
     });
+    return unticked;
 }
 
 } // namespace dispatch

@@ -50,6 +50,14 @@ inline const QList<CarrierGateways>& knownCarriers() {
     return table;
 }
 
+// What the table says of a gateway (its carrier's note), or nothing.
+inline QString carrierNote(const QString& domain) {
+    for (const CarrierGateways& carrier : knownCarriers())
+        if (carrier.domains.contains(domain, Qt::CaseInsensitive))
+            return carrier.note;
+    return {};
+}
+
 // The domains of `domain`'s carrier (the domain alone when the table does not know it: a
 // domain the user added is a carrier of its own).
 inline QStringList sameCarrier(const QString& domain) {

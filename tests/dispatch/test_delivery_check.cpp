@@ -4,6 +4,7 @@
 #include "core/pointer.h"
 #include "dispatch/delivery_check.h"
 #include "dispatch/log_view.h"
+#include "dispatch/phone_knowledge.h"
 #include "dispatch/send_command.h"
 #include "dispatch/sent_log.h"
 #include "form_fixture.h"
@@ -384,6 +385,107 @@ class TestDeliveryCheck : public QObject {
     // A send and a "View Log" driven with no window: the text goes through the SMTP client to
     // the local server, the bounce names the Message-ID that server received, and the
     // private Dovecot hands it to the check.
+    // Through the window, the local server and a private Dovecot: a send at four gateways,
+    // the bounces and a reply that come back, what the phone list then shows, the next
+    // send's recipients, the closed gateway named before it, and forgetting.
+    void learnedCarriers_narrowTheNextSend() {
+        LocalSmtpServer smtp(*certificates, "pipelining");
+        mail::SmtpMailSubmitter submitter(smtp.clientOptions(ca()));
+        RelayMailbox relay;
+        f = std::make_unique<FormFixture>();
+        f->submitter = &submitter;
+        f->mailbox = &relay;
+        // txt.att.net refused everything in the two checked sends before this one.
+        QVERIFY(
+            dispatch::saveKnowledge(f->dataFolder() + "/phone-carriers.tsv",
+                                    dispatch::readKnowledge("gateway\ttxt.att.net\t5/5,6/6\n")));
+        form = &f->open();
+        const QStringList gateways{"vtext.com", "msg.fi.google.com", "txt.bell.ca", "txt.att.net"};
+        const QStringList phones{"5555550100", "5555550101", "5555550102", "5555550103"};
+        form->ListView2->clear();
+        for (const QString& gateway : gateways)
+            app::appendCarrier(form->ListView2, gateway, true);
+        app::appendRows(form->ListView1, phones);
+        form->Text3->setText("ann");
+        form->Text2->setText("abcdefghijklmnop");
+        form->PushButton1_Click();
+        auto received = smtp.nextMessage();
+        QVERIFY(received.has_value());
+        QCOMPARE(received->recipients.size(), 16);
+        const QByteArray id = QRegularExpression("\nMessage-ID: <([^>]+)>")
+                                  .match(QString::fromLatin1(received->data))
+                                  .captured(1)
+                                  .toLatin1();
+        QByteArray groups;
+        const auto refused = [&](const QByteArray& address, const QByteArray& status) {
+            groups += "\r\nFinal-Recipient: rfc822; " + address +
+                      "\r\nAction: " + (status.startsWith('4') ? "delayed" : "failed") +
+                      "\r\nStatus: " + status + "\r\n";
+        };
+        for (const QString& phone : phones)
+            refused(phone.toLatin1() + "@txt.att.net", "5.1.1");
+        refused("5555550100@msg.fi.google.com", "5.1.1");
+        refused("5555550100@txt.bell.ca", "5.1.1");
+        refused("5555550101@vtext.com", "5.1.1");
+        refused("5555550103@vtext.com", "4.2.2"); // for now only: teaches nothing
+        const QByteArray date = f->clock.time.addSecs(600).toString(Qt::RFC2822Date).toLatin1();
+        LocalDovecot dovecot(
+            *certificates,
+            {"From: MAILER-DAEMON@gmail.com\r\nSubject: Delivery Status Notification\r\n"
+             "MIME-Version: 1.0\r\nContent-Type: multipart/report; report-type=delivery-status; "
+             "boundary=b\r\n\r\n--b\r\nContent-Type: text/plain\r\n\r\nSee below.\r\n--b\r\n"
+             "Content-Type: message/delivery-status\r\n\r\nReporting-MTA: dns; gmail.com\r\n" +
+                 groups + "\r\n--b\r\nContent-Type: text/rfc822-headers\r\n\r\nMessage-ID: <" + id +
+                 ">\r\n--b--\r\n",
+             "From: 5555550102@vzwpix.com\r\nDate: " + date + "\r\n\r\nYes\r\n",
+             "From: 5555550199@vtext.com\r\nDate: " + date + "\r\n\r\nwho?\r\n"});
+        QVERIFY(dovecot.started());
+        mail::ImapBounceReader reader(dovecot.clientOptions(ca()));
+        relay.to = &reader;
+        form->PushButton2_Click();
+        QVERIFY(readAll(f->programFolder() + "/sentmessages.log")
+                    .contains("\r\nReply from 5555550102 (vzwpix.com) " +
+                              dispatch::logStamp(f->clock.time.addSecs(600)).toLocal8Bit() +
+                              ": Yes\r\n"));
+        const QString learned = dispatch::logStamp(f->clock.time);
+        QStringList tips;
+        for (int i = 0; i < form->ListView1->topLevelItemCount(); ++i)
+            tips << form->ListView1->topLevelItem(i)->toolTip(0);
+        QCOMPARE(tips, QStringList({"Carrier: probably vtext.com (the other carriers refused it; "
+                                    "learned " +
+                                        learned +
+                                        ")\nRefused for good at: msg.fi.google.com, txt.att.net, "
+                                        "txt.bell.ca",
+                                    "Refused for good at: txt.att.net, vtext.com",
+                                    "Carrier: vtext.com (it replied; learned " + learned +
+                                        ")\nRefused for good at: txt.att.net",
+                                    "Refused for good at: txt.att.net"}));
+
+        // The next send: asked about the gateway that refused everything three times running.
+        f->desktop.boxes.clear();
+        f->desktop.answers = {platform::Answer::Yes};
+        form->PushButton1_Click();
+        QCOMPARE(f->desktop.boxTexts(),
+                 QStringList({paragraphs({"The gateway txt.att.net refused every address in each "
+                                          "of the last three checked sends: it has most likely "
+                                          "closed.",
+                                          "Untick it and send without it? (No sends to it as "
+                                          "well.)"}),
+                              "Done."}));
+        QCOMPARE(rowsOf(form->ListView2).last(), "txt.att.net");
+        received = smtp.nextMessage();
+        QVERIFY(received.has_value());
+        QCOMPARE(
+            received->recipients,
+            QStringList({"5555550100@vtext.com", "5555550101@msg.fi.google.com",
+                         "5555550101@txt.bell.ca", "5555550102@vtext.com", "5555550103@vtext.com",
+                         "5555550103@msg.fi.google.com", "5555550103@txt.bell.ca"}));
+        form->ListView1->setCurrentItem(form->ListView1->topLevelItem(0));
+        form->forgetLearned(false); // as the phone list's menu does for the selected row
+        QCOMPARE(form->ListView1->topLevelItem(0)->toolTip(0), QString());
+        QCOMPARE(form->ListView1->topLevelItem(1)->toolTip(0), tips[1]);
+    }
+
     void noWindow_sendThenViewLog_throughTheLocalServers() {
         LocalSmtpServer smtp(*certificates);
         QVERIFY(smtp.port() > 0);

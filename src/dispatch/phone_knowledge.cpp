@@ -1,0 +1,256 @@
+#include "dispatch/phone_knowledge.h"
+
+#include "dispatch/recipient_expansion.h"
+#include "dispatch/sent_log.h"
+#include "platform/private_files.h"
+#include "recipients/carrier_table.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QSet>
+#include <QUrl>
+
+namespace dispatch {
+
+namespace {
+constexpr qint64 kLongestKnowledgeFile = 16 * 1024 * 1024;
+constexpr qsizetype kGatewaySends = 3;
+constexpr qsizetype kClosedAfterAddresses = 10;
+
+QString domainOf(const QString& address) {
+    return address.mid(address.lastIndexOf(QLatin1Char('@')) + 1).toLower();
+}
+QString phoneOfAddress(const QString& address) {
+    return address.left(address.lastIndexOf(QLatin1Char('@')));
+}
+QByteArray when(const QDateTime& utc) {
+    return utc.toString(Qt::ISODate).toLatin1();
+}
+QDateTime whenOf(const QByteArray& text) {
+    return QDateTime::fromString(QString::fromLatin1(text), Qt::ISODate);
+}
+QByteArray encoded(const QString& text) {
+    return QUrl::toPercentEncoding(text);
+}
+QString decoded(const QByteArray& text) {
+    return QString::fromUtf8(QByteArray::fromPercentEncoding(text));
+}
+
+bool refusedForGood(const mail::RecipientStatus& r) {
+    static const QRegularExpression noSuchUser(
+        QStringLiteral("no such user|user unknown|unknown user|does not exist|invalid recipient|"
+                       "not a valid (mobile|subscriber)"),
+        QRegularExpression::CaseInsensitiveOption);
+    return r.failed && (r.status.startsWith(QLatin1String("5.1.")) ||
+                        noSuchUser.match(r.diagnostic).hasMatch());
+}
+} // namespace
+
+QByteArray knowledgeText(const Knowledge& k) {
+    QByteArray text;
+    for (auto phone = k.phones.cbegin(); phone != k.phones.cend(); ++phone) {
+        QByteArrayList refused;
+        for (auto at = phone->refusedAt.cbegin(); at != phone->refusedAt.cend(); ++at)
+            refused << encoded(at.key()) + '=' + when(at.value());
+        text += "phone\t" + encoded(phone.key()) + '\t' + encoded(phone->carrier) + '\t' +
+                (phone->certain ? "1" : "0") + '\t' + when(phone->carrierLearnedUtc) + '\t' +
+                refused.join(',') + '\n';
+    }
+    for (auto gateway = k.gateways.cbegin(); gateway != k.gateways.cend(); ++gateway) {
+        QByteArrayList sends;
+        for (const GatewayRecord& r : gateway.value())
+            sends << QByteArray::number(r.sent) + '/' + QByteArray::number(r.refused);
+        text += "gateway\t" + encoded(gateway.key()) + '\t' + sends.join(',') + '\n';
+    }
+    return text;
+}
+
+Knowledge readKnowledge(const QByteArray& text) {
+    Knowledge k;
+    for (const QByteArray& line : text.split('\n')) {
+        const QByteArrayList f = line.split('\t');
+        if (f.size() == 6 && f[0] == "phone" && !f[1].isEmpty()) {
+            PhoneKnowledge phone;
+            phone.carrier = decoded(f[2]);
+            phone.certain = f[3] == "1";
+            phone.carrierLearnedUtc = whenOf(f[4]);
+            for (const QByteArray& item : f[5].split(',')) {
+                const qsizetype is = item.indexOf('=');
+                if (is > 0 && whenOf(item.mid(is + 1)).isValid())
+                    phone.refusedAt.insert(decoded(item.left(is)), whenOf(item.mid(is + 1)));
+            }
+            k.phones.insert(decoded(f[1]), phone);
+        } else if (f.size() == 3 && f[0] == "gateway" && !f[1].isEmpty()) {
+            QList<GatewayRecord> sends;
+            for (const QByteArray& item : f[2].split(',')) {
+                const QByteArrayList counts = item.split('/');
+                if (counts.size() == 2)
+                    sends << GatewayRecord{counts[0].toLongLong(), counts[1].toLongLong()};
+            }
+            k.gateways.insert(decoded(f[1]), sends.mid(qMax<qsizetype>(0, sends.size() - 3)));
+        }
+    }
+    return k;
+}
+
+Knowledge loadKnowledge(const QString& path) {
+    QFile file(path);
+    if (path.isEmpty() || platform::unsafeToWrite(path) || file.size() > kLongestKnowledgeFile ||
+        !file.open(QIODevice::ReadOnly))
+        return {};
+    return readKnowledge(file.readAll());
+}
+
+bool saveKnowledge(const QString& path, const Knowledge& knowledge) {
+    if (path.isEmpty())
+        return false;
+    platform::makePrivateFolder(QFileInfo(path).absolutePath());
+    QString reason;
+    return platform::replacePrivateFile(path, knowledgeText(knowledge), &reason);
+}
+
+QStringList addressesFor(const QString& phoneRow, const QStringList& domains,
+                         const Knowledge& knowledge) {
+    if (isFullAddress(phoneRow))
+        return {phoneRow};
+    const auto known = knowledge.phones.constFind(lastTenDigits(phoneRow));
+    QStringList addresses;
+    if (known != knowledge.phones.cend() && !known->carrier.isEmpty()) {
+        // The learned gateway itself when ticked, else another ticked one of its carrier.
+        const QStringList carrier = recipients::sameCarrier(known->carrier);
+        QString chosen;
+        for (const QString& domain : domains)
+            if (domain.compare(known->carrier, Qt::CaseInsensitive) == 0 ||
+                (chosen.isEmpty() && carrier.contains(domain, Qt::CaseInsensitive)))
+                chosen = domain;
+        if (!chosen.isEmpty())
+            return {phoneRow + QLatin1Char('@') + chosen};
+    }
+    for (const QString& domain : domains)
+        if (known == knowledge.phones.cend() || !known->refusedAt.contains(domain.toLower()))
+            addresses << phoneRow + QLatin1Char('@') + domain;
+    return addresses;
+}
+
+void learn(Knowledge& k, const QList<PendingSend>& sends, const QList<mail::BounceReport>& bounces,
+           const QList<mail::PhoneReply>& replies, const QList<qsizetype>& owners, bool complete,
+           const QDateTime& nowUtc) {
+    // Refusals for good, by this send's own addresses only.
+    for (const PendingSend& send : sends) {
+        QSet<QString> own;
+        for (const QString& address : send.addresses)
+            own.insert(address.toLower());
+        for (const mail::BounceReport& bounce : bounces) {
+            if (!bounce.messageIds.contains(send.messageId, Qt::CaseInsensitive))
+                continue;
+            for (const mail::RecipientStatus& r : bounce.recipients)
+                if (own.contains(r.address.toLower()) && refusedForGood(r)) {
+                    PhoneKnowledge& phone = k.phones[lastTenDigits(phoneOfAddress(r.address))];
+                    if (!phone.refusedAt.contains(domainOf(r.address)))
+                        phone.refusedAt.insert(domainOf(r.address), nowUtc);
+                    if (phone.carrier.compare(domainOf(r.address), Qt::CaseInsensitive) == 0 &&
+                        !phone.certain)
+                        phone.carrier.clear(); // the probable carrier was wrong
+                }
+        }
+    }
+    // A reply: the carrier is certain; kept as the gateway the send used for that carrier.
+    for (qsizetype r = 0; r < replies.size(); ++r) {
+        if (owners.value(r, -1) < 0)
+            continue;
+        const PendingSend& send = sends[owners[r]];
+        const QString digits = lastTenDigits(phoneOfAddress(replies[r].from));
+        const QStringList carrier = recipients::sameCarrier(domainOf(replies[r].from));
+        QString gateway = domainOf(replies[r].from);
+        for (const QString& address : send.addresses)
+            if (lastTenDigits(phoneOfAddress(address)) == digits &&
+                carrier.contains(domainOf(address), Qt::CaseInsensitive)) {
+                gateway = domainOf(address);
+                break;
+            }
+        PhoneKnowledge& phone = k.phones[digits];
+        phone.carrier = gateway;
+        phone.certain = true;
+        phone.carrierLearnedUtc = nowUtc;
+        phone.refusedAt.remove(gateway);
+    }
+    if (!complete)
+        return;
+    for (const PendingSend& send : sends) {
+        if (send.checked) // counted once, at its first complete check
+            continue;
+        QSet<QString> bounced;
+        for (const QString& key : send.reported)
+            if (key.endsWith(QLatin1String(" failed")))
+                bounced.insert(key.section(QLatin1Char(' '), 0, 0).toLower());
+        // Each gateway's record of this send.
+        QMap<QString, GatewayRecord> used;
+        QMap<QString, QStringList> byPhone;
+        for (const QString& address : send.addresses) {
+            GatewayRecord& record = used[domainOf(address)];
+            ++record.sent;
+            record.refused += bounced.contains(address.toLower());
+            byPhone[lastTenDigits(phoneOfAddress(address))] << address;
+        }
+        for (auto g = used.cbegin(); g != used.cend(); ++g) {
+            QList<GatewayRecord>& history = k.gateways[g.key()];
+            history << g.value();
+            history = history.mid(qMax<qsizetype>(0, history.size() - kGatewaySends));
+        }
+        // Every gateway but one refused the phone for good, and that one sent no bounce.
+        for (auto p = byPhone.cbegin(); p != byPhone.cend(); ++p) {
+            if (p.value().size() < 2)
+                continue;
+            const auto known = k.phones.constFind(p.key());
+            if (known == k.phones.cend() || known->certain)
+                continue;
+            QStringList open;
+            for (const QString& address : p.value())
+                if (!known->refusedAt.contains(domainOf(address)))
+                    open << address;
+            if (open.size() == 1 && !bounced.contains(open.first().toLower()) &&
+                !send.reported.contains(open.first() + QStringLiteral(" delayed"))) {
+                PhoneKnowledge& phone = k.phones[p.key()];
+                phone.carrier = domainOf(open.first());
+                phone.carrierLearnedUtc = nowUtc;
+            }
+        }
+    }
+}
+
+QStringList closedGateways(const Knowledge& k, const QStringList& tickedDomains) {
+    QStringList closed;
+    for (const QString& domain : tickedDomains) {
+        const QList<GatewayRecord> history = k.gateways.value(domain.toLower());
+        qsizetype sent = 0;
+        bool everyRefused = history.size() == kGatewaySends;
+        for (const GatewayRecord& r : history) {
+            sent += r.sent;
+            everyRefused = everyRefused && r.sent > 0 && r.refused == r.sent;
+        }
+        if (everyRefused && sent >= kClosedAfterAddresses)
+            closed << domain;
+    }
+    return closed;
+}
+
+QString knowledgeTip(const Knowledge& k, const QString& phoneRow) {
+    if (isFullAddress(phoneRow))
+        return {};
+    const auto known = k.phones.constFind(lastTenDigits(phoneRow));
+    if (known == k.phones.cend())
+        return {};
+    QStringList lines;
+    if (!known->carrier.isEmpty())
+        lines << (known->certain ? QStringLiteral("Carrier: %1 (it replied; learned %2)")
+                                 : QStringLiteral("Carrier: probably %1 (the other carriers "
+                                                  "refused it; learned %2)"))
+                     .arg(known->carrier, logStamp(known->carrierLearnedUtc.toLocalTime()));
+    if (!known->refusedAt.isEmpty())
+        lines << QStringLiteral("Refused for good at: ") +
+                     QStringList(known->refusedAt.keys()).join(QLatin1String(", "));
+    return lines.join(QLatin1Char('\n'));
+}
+
+} // namespace dispatch
