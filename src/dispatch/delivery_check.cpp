@@ -115,7 +115,21 @@ QString bringLogUpToDate(mail::MailboxReader& mailbox, DeliveryCheckMemory& memo
     if (found.failure != mail::MailboxFailure::None)
         return keep();
 
-    const QList<mail::BounceReport>& bounces = found.reports;
+    // A carrier's report without a Message-ID is tied by what it quotes, when exactly one
+    // send matches the address, the subject and the minute; otherwise it is left out.
+    QList<mail::BounceReport> bounces = found.reports;
+    for (mail::BounceReport& bounce : bounces) {
+        if (!bounce.messageIds.isEmpty() || bounce.quotedTo.isEmpty())
+            continue;
+        QStringList matching;
+        for (const PendingSend& send : std::as_const(sends))
+            if (send.addresses.contains(bounce.quotedTo, Qt::CaseInsensitive) &&
+                send.subject == bounce.quotedSubject &&
+                qAbs(send.sentUtc.secsTo(bounce.quotedDate)) < 60)
+                matching << send.messageId;
+        if (matching.size() == 1)
+            bounce.messageIds = matching;
+    }
     QList<QStringList> before;
     for (const PendingSend& send : std::as_const(sends))
         before << send.reported;

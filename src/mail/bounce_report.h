@@ -23,6 +23,11 @@ struct RecipientStatus {
 struct BounceReport {
     QStringList messageIds; // without angle brackets
     QList<RecipientStatus> recipients;
+    // A carrier's report that names no Message-ID but quotes the original's To, Subject and
+    // Date (an MMS centre's): what it quotes, for tying it to a send by them.
+    QString quotedTo = {};
+    QString quotedSubject = {};
+    QDateTime quotedDate = {};
 };
 
 // A text a phone sent back: mail from <digits>@<gateway> that is no bounce.

@@ -405,6 +405,34 @@ void walk(GMimeObject* object, int depth, Walk& w) {
     }
 }
 
+// A carrier's report that quotes the original's To, Subject and Date after its text ("Message
+// could not be delivered to mobile ..."): the quoted To failed, and the quote ties it to a send.
+void readQuotedOriginal(const QByteArrayList& lines, qsizetype start, Reading& reading) {
+    QString to;
+    QString subject;
+    QString date;
+    bool subjectSeen = false;
+    for (qsizetype i = start; i < lines.size(); ++i) {
+        const QString line = QString::fromUtf8(lines[i]).trimmed();
+        if (to.isEmpty() && line.startsWith(QLatin1String("To:"), Qt::CaseInsensitive))
+            to = addressOf(lines[i].trimmed().mid(3));
+        else if (!subjectSeen && line.startsWith(QLatin1String("Subject:"), Qt::CaseInsensitive))
+            subject = line.mid(8).trimmed(), subjectSeen = true;
+        else if (date.isEmpty() && line.startsWith(QLatin1String("Date:"), Qt::CaseInsensitive))
+            date = line.mid(5).trimmed();
+    }
+    const QDateTime when = QDateTime::fromString(date, Qt::RFC2822Date);
+    if (!isPlainMailbox(to) || !subjectSeen || !when.isValid())
+        return;
+    QString said;
+    for (qsizetype i = 0; i < qMin(start, lines.size()) && said.isEmpty(); ++i)
+        said = cleanText(lines[i]);
+    reading.report.quotedTo = to;
+    reading.report.quotedSubject = subject;
+    reading.report.quotedDate = when.toUTC();
+    addRecipient(reading, {to, true, QStringLiteral("5.0.0"), said, {}});
+}
+
 // Only a mail that says it reports a failure or delay has its plain text read for addresses.
 bool looksLikeBounce(GMimeMessage* message) {
     static const QRegularExpression sender(QStringLiteral("mailer-daemon|postmaster|post_master|"
@@ -494,6 +522,8 @@ BounceReport readBounce(const QByteArray& mail) {
     if (report.recipients.isEmpty() && bounce)
         for (const QByteArray& text : std::as_const(w.texts))
             readPlainBounce(text, reading);
+    if (report.recipients.isEmpty() && report.messageIds.isEmpty() && bounce)
+        readQuotedOriginal(lines, end < lines.size() ? end : 0, reading);
     g_object_unref(message);
     report.messageIds = withoutRepeats(report.messageIds);
     return report;
