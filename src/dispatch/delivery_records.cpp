@@ -248,18 +248,25 @@ QList<PendingSend> readPendingSends(const QByteArray& text, qsizetype* unreadabl
     return sends;
 }
 
-QList<PendingSend> loadPendingSends(const QString& path, QString* keptAs) {
+std::optional<QByteArray> readListFile(const QString& path, qint64 bound, bool* whole) {
+    *whole = true;
     QFile file(path);
     if (!file.exists() || platform::unsafeToWrite(path))
+        return std::nullopt;
+    if (file.size() <= bound && file.open(QIODevice::ReadOnly))
+        return file.readAll();
+    *whole = false;
+    return QByteArray();
+}
+
+QList<PendingSend> loadPendingSends(const QString& path, QString* keptAs) {
+    bool whole = true;
+    const auto bytes = readListFile(path, kLongestPendingFile, &whole);
+    if (!bytes)
         return {};
     qsizetype unreadable = 0;
-    QList<PendingSend> sends;
-    if (file.size() <= kLongestPendingFile && file.open(QIODevice::ReadOnly))
-        sends = readPendingSends(file.readAll(), &unreadable);
-    else
-        unreadable = 1;
-    file.close();
-    if (unreadable == 0 || !keptAs)
+    const QList<PendingSend> sends = readPendingSends(*bytes, &unreadable);
+    if ((whole && unreadable == 0) || !keptAs)
         return sends;
     *keptAs = moveAside(path);
     return keptAs->isEmpty() ? QList<PendingSend>() : sends;

@@ -62,17 +62,13 @@ QList<KeptSend> readKeptSends(const QByteArray& text, qsizetype* unreadable) {
 }
 
 QList<KeptSend> loadKeptSends(const QString& path, QString* keptAs) {
-    QFile file(path);
-    if (!file.exists() || platform::unsafeToWrite(path))
+    bool whole = true;
+    const auto bytes = readListFile(path, kLongestKeptFile, &whole);
+    if (!bytes)
         return {};
     qsizetype unreadable = 0;
-    QList<KeptSend> sends;
-    if (file.size() <= kLongestKeptFile && file.open(QIODevice::ReadOnly))
-        sends = readKeptSends(file.readAll(), &unreadable);
-    else
-        unreadable = 1;
-    file.close();
-    if (unreadable > 0)
+    const QList<KeptSend> sends = readKeptSends(*bytes, &unreadable);
+    if ((!whole || unreadable > 0) && keptAs)
         *keptAs = moveAside(path);
     return sends;
 }

@@ -5,7 +5,6 @@
 #include "platform/private_files.h"
 #include "recipients/carrier_table.h"
 
-#include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QSet>
@@ -95,11 +94,10 @@ Knowledge readKnowledge(const QByteArray& text) {
 }
 
 Knowledge loadKnowledge(const QString& path) {
-    QFile file(path);
-    if (path.isEmpty() || platform::unsafeToWrite(path) || file.size() > kLongestKnowledgeFile ||
-        !file.open(QIODevice::ReadOnly))
-        return {};
-    return readKnowledge(file.readAll());
+    bool whole = true;
+    const auto bytes =
+        path.isEmpty() ? std::nullopt : readListFile(path, kLongestKnowledgeFile, &whole);
+    return bytes ? readKnowledge(*bytes) : Knowledge{};
 }
 
 bool saveKnowledge(const QString& path, const Knowledge& knowledge) {
@@ -177,15 +175,16 @@ void learn(Knowledge& k, const QList<PendingSend>& sends, const QList<mail::Boun
     }
     if (!complete)
         return;
+    // Each gateway's record of this check: the sends checked for the first time (the messages
+    // of one send are checked together), each counted once.
+    QMap<QString, GatewayRecord> used;
     for (const PendingSend& send : sends) {
-        if (send.checked) // counted once, at its first complete check
+        if (send.checked)
             continue;
         QSet<QString> bounced;
         for (const QString& key : send.reported)
             if (key.endsWith(QLatin1String(" failed")))
                 bounced.insert(key.section(QLatin1Char(' '), 0, 0).toLower());
-        // Each gateway's record of this send.
-        QMap<QString, GatewayRecord> used;
         QMap<QString, QStringList> byPhone;
         for (const QString& address : send.addresses) {
             GatewayRecord& record = used[domainOf(address)];
@@ -193,12 +192,7 @@ void learn(Knowledge& k, const QList<PendingSend>& sends, const QList<mail::Boun
             record.refused += bounced.contains(address.toLower());
             byPhone[lastTenDigits(phoneOfAddress(address))] << address;
         }
-        for (auto g = used.cbegin(); g != used.cend(); ++g) {
-            QList<GatewayRecord>& history = k.gateways[g.key()];
-            history << g.value();
-            history = history.mid(qMax<qsizetype>(0, history.size() - kGatewaySends));
-        }
-        // Every gateway but one refused the phone for good, and that one sent no bounce.
+        // Every gateway but one carrier's refused the phone for good, and that one sent no bounce.
         for (auto p = byPhone.cbegin(); p != byPhone.cend(); ++p) {
             if (p.value().size() < 2)
                 continue;
@@ -209,13 +203,27 @@ void learn(Knowledge& k, const QList<PendingSend>& sends, const QList<mail::Boun
             for (const QString& address : p.value())
                 if (!known->refusedAt.contains(domainOf(address)))
                     open << address;
-            if (open.size() == 1 && !bounced.contains(open.first().toLower()) &&
-                !send.reported.contains(open.first() + QStringLiteral(" delayed"))) {
+            // The gateways left are one carrier's (its SMS and MMS domains count as one), and
+            // none of them sent a bounce.
+            const QStringList carrier =
+                open.isEmpty() ? QStringList() : recipients::sameCarrier(domainOf(open.first()));
+            bool oneCarrier = !open.isEmpty();
+            for (const QString& address : std::as_const(open))
+                oneCarrier = oneCarrier &&
+                             carrier.contains(domainOf(address), Qt::CaseInsensitive) &&
+                             !bounced.contains(address.toLower()) &&
+                             !send.reported.contains(address + QStringLiteral(" delayed"));
+            if (oneCarrier) {
                 PhoneKnowledge& phone = k.phones[p.key()];
                 phone.carrier = domainOf(open.first());
                 phone.carrierLearnedUtc = nowUtc;
             }
         }
+    }
+    for (auto g = used.cbegin(); g != used.cend(); ++g) {
+        QList<GatewayRecord>& history = k.gateways[g.key()];
+        history << g.value();
+        history = history.mid(qMax<qsizetype>(0, history.size() - kGatewaySends));
     }
 }
 

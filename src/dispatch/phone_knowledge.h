@@ -19,7 +19,7 @@ struct PhoneKnowledge {
     bool operator==(const PhoneKnowledge&) const = default;
 };
 
-// How each gateway answered the last three checked sends that used it.
+// How each gateway answered the last three checks that saw sends to it for the first time.
 struct GatewayRecord {
     qsizetype sent = 0;
     qsizetype refused = 0;
@@ -51,12 +51,12 @@ QStringList addressesFor(const QString& phoneRow, const QStringList& domains,
 // or the gateway's own "no such user") marks the gateway refused for that phone; a checked
 // send whose phone every gateway but one refused, the last sending no bounce, makes that one
 // probable. Temporary refusals teach nothing. `sends` are after the check (their reported
-// addresses), `complete` as the check says.
+// addresses), `complete` as the check says. A carrier's SMS and MMS domains count as one.
 void learn(Knowledge& knowledge, const QList<PendingSend>& sends,
            const QList<mail::BounceReport>& bounces, const QList<mail::PhoneReply>& replies,
            const QList<qsizetype>& replyOwners, bool complete, const QDateTime& nowUtc);
 
-// Ticked gateways that refused every address in each of the last three checked sends that
+// Ticked gateways that refused every address in each of the last three checks of sends that
 // used them, at least ten addresses in all: closed, most likely.
 QStringList closedGateways(const Knowledge& knowledge, const QStringList& tickedDomains);
 

@@ -402,9 +402,10 @@ class TestDeliveryCheck : public QObject {
     // A send and a "View Log" driven with no window: the text goes through the SMTP client to
     // the local server, the bounce names the Message-ID that server received, and the
     // private Dovecot hands it to the check.
-    // Through the window, the local server and a private Dovecot: a send at four gateways,
-    // the bounces and a reply that come back, what the phone list then shows, the next
-    // send's recipients, the closed gateway named before it, and forgetting.
+    // Through the window, the local server and a private Dovecot: 40 phones at the seven
+    // default gateways; the bounces (four gateways refuse the phones that are not theirs,
+    // email.uscc.net refuses all) and ten replies that come back; what the phone list then
+    // shows; the closed gateway named before the next send, and that send's recipients.
     void learnedCarriers_narrowTheNextSend() {
         LocalSmtpServer smtp(*certificates, "pipelining");
         mail::SmtpMailSubmitter submitter(smtp.clientOptions(ca()));
@@ -412,95 +413,117 @@ class TestDeliveryCheck : public QObject {
         f = std::make_unique<FormFixture>();
         f->submitter = &submitter;
         f->mailbox = &relay;
-        // txt.att.net refused everything in the two checked sends before this one.
+        // email.uscc.net refused everything in the two checked sends before this one.
         QVERIFY(
             dispatch::saveKnowledge(f->dataFolder() + "/phone-carriers.tsv",
-                                    dispatch::readKnowledge("gateway\ttxt.att.net\t5/5,6/6\n")));
+                                    dispatch::readKnowledge("gateway\temail.uscc.net\t5/5,6/6\n")));
         form = &f->open();
-        const QStringList gateways{"vtext.com", "msg.fi.google.com", "txt.bell.ca", "txt.att.net"};
-        const QStringList phones{"5555550100", "5555550101", "5555550102", "5555550103"};
         form->ListView2->clear();
-        for (const QString& gateway : gateways)
-            app::appendCarrier(form->ListView2, gateway, true);
+        form->PushButton12_Click(); // the default carriers, ticked
+        form->PushButton9_Click();
+        QStringList phones; // 0-9 and 30-39 Verizon's, 10-19 Google Fi's, 20-29 C Spire's
+        for (int i = 0; i < 40; ++i)
+            phones << QString::number(5555550100LL + i);
         app::appendRows(form->ListView1, phones);
         form->Text3->setText("ann");
         form->Text2->setText("abcdefghijklmnop");
+        form->Text4->setText("Hi");
+        f->desktop.answers = {platform::Answer::Yes};
         form->PushButton1_Click();
-        auto received = smtp.nextMessage();
-        QVERIFY(received.has_value());
-        QCOMPARE(received->recipients.size(), 16);
-        const QByteArray id = QRegularExpression("\nMessage-ID: <([^>]+)>")
-                                  .match(QString::fromLatin1(received->data))
-                                  .captured(1)
-                                  .toLatin1();
-        QByteArray groups;
-        const auto refused = [&](const QByteArray& address, const QByteArray& status) {
-            groups += "\r\nFinal-Recipient: rfc822; " + address +
-                      "\r\nAction: " + (status.startsWith('4') ? "delayed" : "failed") +
-                      "\r\nStatus: " + status + "\r\n";
+        const auto carrierOf = [](int i) {
+            return i < 10 || i >= 30 ? QStringList{"vtext.com", "vzwpix.com"}
+                   : i < 20          ? QStringList{"msg.fi.google.com"}
+                                     : QStringList{"cspire1.com"};
         };
-        for (const QString& phone : phones)
-            refused(phone.toLatin1() + "@txt.att.net", "5.1.1");
-        refused("5555550100@msg.fi.google.com", "5.1.1");
-        refused("5555550100@txt.bell.ca", "5.1.1");
-        refused("5555550101@vtext.com", "5.1.1");
-        refused("5555550103@vtext.com", "4.2.2"); // for now only: teaches nothing
+        QList<QByteArray> mailbox;
+        int sent = 0;
+        while (const auto received = smtp.nextMessage(1000)) {
+            QByteArray groups;
+            for (const QString& address : received->recipients) {
+                const int i = int(address.left(10).toLongLong() - 5555550100LL);
+                const QString gateway = address.section('@', 1);
+                const bool refuses = gateway == "email.uscc.net" ||
+                                     (!gateway.startsWith('v') && !carrierOf(i).contains(gateway));
+                if (refuses)
+                    groups += "\r\nFinal-Recipient: rfc822; " + address.toLatin1() +
+                              "\r\nAction: failed\r\nStatus: 5.1.1\r\n";
+            }
+            sent += int(received->recipients.size());
+            mailbox << "From: MAILER-DAEMON@gmail.com\r\nSubject: Delivery Status Notification"
+                       "\r\nMIME-Version: 1.0\r\nContent-Type: multipart/report; "
+                       "report-type=delivery-status; boundary=b\r\n\r\n--b\r\nContent-Type: "
+                       "message/delivery-status\r\n\r\nReporting-MTA: dns; gmail.com\r\n" +
+                           groups + "\r\n--b\r\nContent-Type: text/rfc822-headers\r\n\r\n" +
+                           received->data.left(received->data.indexOf("\r\n\r\n")) +
+                           "\r\n--b--\r\n";
+        }
+        QCOMPARE(sent, 280);
         const QByteArray date = f->clock.time.addSecs(600).toString(Qt::RFC2822Date).toLatin1();
-        LocalDovecot dovecot(
-            *certificates,
-            {"From: MAILER-DAEMON@gmail.com\r\nSubject: Delivery Status Notification\r\n"
-             "MIME-Version: 1.0\r\nContent-Type: multipart/report; report-type=delivery-status; "
-             "boundary=b\r\n\r\n--b\r\nContent-Type: text/plain\r\n\r\nSee below.\r\n--b\r\n"
-             "Content-Type: message/delivery-status\r\n\r\nReporting-MTA: dns; gmail.com\r\n" +
-                 groups + "\r\n--b\r\nContent-Type: text/rfc822-headers\r\n\r\nMessage-ID: <" + id +
-                 ">\r\n--b--\r\n",
-             "From: 5555550102@vzwpix.com\r\nDate: " + date + "\r\n\r\nYes\r\n",
-             "From: 5555550199@vtext.com\r\nDate: " + date + "\r\n\r\nwho?\r\n"});
+        const auto reply = [&](const QString& from, const QByteArray& rest) {
+            mailbox << "From: " + from.toLatin1() + "\r\nDate: " + date + "\r\n" + rest;
+        };
+        for (int i = 10; i < 15; ++i)
+            reply(phones[i] + "@msg.fi.google.com", "\r\nYes " + QByteArray::number(i) + "\r\n");
+        for (const int i : {0, 1, 20, 21, 22}) // MMS centres: the text as an attachment
+            reply("+1" + phones[i] + (i < 20 ? "@vzwpix.com" : "@cspire1.com"),
+                  "MIME-Version: 1.0\r\nContent-Type: multipart/mixed; boundary=m\r\n\r\n--m"
+                  "\r\nContent-Type: text/plain; name=text_0.txt\r\nContent-Disposition: "
+                  "attachment\r\n\r\nOK\r\n--m--\r\n");
+        reply("5555559999@vtext.com", "\r\nnot sent to\r\n");
+        reply("5555550105@vtext.com", "Subject: Undeliverable\r\n\r\na bounce, not a reply\r\n");
+        LocalDovecot dovecot(*certificates, mailbox);
         QVERIFY(dovecot.started());
         mail::ImapBounceReader reader(dovecot.clientOptions(ca()));
         relay.to = &reader;
         form->PushButton2_Click();
-        QVERIFY(readAll(f->programFolder() + "/sentmessages.log")
-                    .contains("\r\nReply from 5555550102 (vzwpix.com) " +
-                              dispatch::logStamp(f->clock.time.addSecs(600)).toLocal8Bit() +
-                              ": Yes\r\n"));
+        const QByteArray log = readAll(f->programFolder() + "/sentmessages.log");
+        QCOMPARE(log.count("\r\nReply from "), 10);
+        QVERIFY(log.contains("\r\nReply from +15555550120 (cspire1.com) " +
+                             dispatch::logStamp(f->clock.time.addSecs(600)).toLocal8Bit() +
+                             ": OK\r\n"));
         const QString learned = dispatch::logStamp(f->clock.time);
-        QStringList tips;
-        for (int i = 0; i < form->ListView1->topLevelItemCount(); ++i)
-            tips << form->ListView1->topLevelItem(i)->toolTip(0);
-        QCOMPARE(tips, QStringList({"Carrier: probably vtext.com (the other carriers refused it; "
-                                    "learned " +
-                                        learned +
-                                        ")\nRefused for good at: msg.fi.google.com, txt.att.net, "
-                                        "txt.bell.ca",
-                                    "Refused for good at: txt.att.net, vtext.com",
-                                    "Carrier: vtext.com (it replied; learned " + learned +
-                                        ")\nRefused for good at: txt.att.net",
-                                    "Refused for good at: txt.att.net"}));
+        const auto tip = [&](int i) { return form->ListView1->topLevelItem(i)->toolTip(0); };
+        const QString refusedElsewhere =
+            "Refused for good at: cspire1.com, email.uscc.net, msg.fi.google.com, msg.telus.com, "
+            "txt.bell.ca";
+        QCOMPARE(tip(0),
+                 "Carrier: vtext.com (it replied; learned " + learned + ")\n" + refusedElsewhere);
+        QCOMPARE(tip(2), "Carrier: probably vtext.com (the other carriers refused it; learned " +
+                             learned + ")\n" + refusedElsewhere);
+        QCOMPARE(tip(15), "Refused for good at: cspire1.com, email.uscc.net, msg.telus.com, "
+                          "txt.bell.ca");
 
-        // The next send: asked about the gateway that refused everything three times running.
+        // The next send: asked about the gateway that refused everything three times running,
+        // then each phone at what was learned of it.
         f->desktop.boxes.clear();
         f->desktop.answers = {platform::Answer::Yes};
         form->PushButton1_Click();
         QCOMPARE(f->desktop.boxTexts(),
-                 QStringList({paragraphs({"The gateway txt.att.net refused every address in each "
-                                          "of the last three checked sends: it has most likely "
-                                          "closed.",
+                 QStringList({paragraphs({"The gateway email.uscc.net refused every address in "
+                                          "each of the last three checked sends: it has most "
+                                          "likely closed.",
                                           "Untick it and send without it? (No sends to it as "
                                           "well.)"}),
                               "Done."}));
-        QCOMPARE(rowsOf(form->ListView2).last(), "txt.att.net");
-        received = smtp.nextMessage();
-        QVERIFY(received.has_value());
-        QCOMPARE(
-            received->recipients,
-            QStringList({"5555550100@vtext.com", "5555550101@msg.fi.google.com",
-                         "5555550101@txt.bell.ca", "5555550102@vtext.com", "5555550103@vtext.com",
-                         "5555550103@msg.fi.google.com", "5555550103@txt.bell.ca"}));
+        QVERIFY(!rowsOf(form->ListView2).contains("[x] email.uscc.net"));
+        QStringList expected;
+        for (int i = 0; i < 40; ++i) {
+            const bool known = i < 10 || i >= 30 || (i >= 10 && i < 15) || (i >= 20 && i < 23);
+            for (const QString& gateway :
+                 known ? carrierOf(i).mid(0, 1)
+                       : QStringList{"vtext.com", "vzwpix.com"} + carrierOf(i))
+                expected << phones[i] + "@" + gateway;
+        }
+        const auto again = smtp.nextMessage();
+        QVERIFY(again.has_value());
+        QCOMPARE(again->recipients, expected);
+        QCOMPARE(expected.size(), 64);
+
         form->ListView1->setCurrentItem(form->ListView1->topLevelItem(0));
         form->forgetLearned(false); // as the phone list's menu does for the selected row
-        QCOMPARE(form->ListView1->topLevelItem(0)->toolTip(0), QString());
-        QCOMPARE(form->ListView1->topLevelItem(1)->toolTip(0), tips[1]);
+        QCOMPARE(tip(0), QString());
+        QCOMPARE(tip(1),
+                 "Carrier: vtext.com (it replied; learned " + learned + ")\n" + refusedElsewhere);
     }
 
     void noWindow_sendThenViewLog_throughTheLocalServers() {

@@ -465,16 +465,24 @@ QStringList withoutRepeats(const QStringList& ids) {
 
 } // namespace
 
-BounceReport readBounce(const QByteArray& mail) {
+namespace {
+// The mail parsed by GMime (the caller unrefs it), or null when it is no message.
+GMimeMessage* parsedMessage(const QByteArray& mail) {
     initialiseMime();
-    Reading reading;
-    BounceReport& report = reading.report;
     const QByteArray repaired = withParametersFolded(mail.left(kLongestText));
     GMimeStream* stream = g_mime_stream_mem_new_with_buffer(repaired.constData(), repaired.size());
     GMimeParser* parser = g_mime_parser_new_with_stream(stream);
     GMimeMessage* message = g_mime_parser_construct_message(parser, nullptr);
     g_object_unref(parser);
     g_object_unref(stream);
+    return message;
+}
+} // namespace
+
+BounceReport readBounce(const QByteArray& mail) {
+    Reading reading;
+    BounceReport& report = reading.report;
+    GMimeMessage* message = parsedMessage(mail);
     if (!message)
         return report;
     GMimeObject* top = GMIME_OBJECT(message);
@@ -556,13 +564,7 @@ QString firstPlainText(GMimeObject* object, int depth, int& parts) {
 } // namespace
 
 std::optional<PhoneReply> readReply(const QByteArray& mail) {
-    initialiseMime();
-    const QByteArray text = mail.left(kLongestText);
-    GMimeStream* stream = g_mime_stream_mem_new_with_buffer(text.constData(), text.size());
-    GMimeParser* parser = g_mime_parser_new_with_stream(stream);
-    GMimeMessage* message = g_mime_parser_construct_message(parser, nullptr);
-    g_object_unref(parser);
-    g_object_unref(stream);
+    GMimeMessage* message = parsedMessage(mail);
     if (!message)
         return std::nullopt;
     std::optional<PhoneReply> reply;
