@@ -1,13 +1,17 @@
-// Bounces from anyone: reading never fails, and the record made from what they say keeps
-// the log's shape: printable lines, the heading first, nothing that starts a new record.
+// Bounces and replies from anyone: reading never fails, and the record made from what they
+// say keeps the log's shape: printable lines, the heading first, nothing that starts a new
+// record.
 #include "dispatch/delivery_records.h"
 #include "mail/net/bounce_reader.h"
 
 #include <cstdlib>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    const auto report =
-        mail::readBounce(QByteArray(reinterpret_cast<const char*>(data), qsizetype(size)));
+    const QByteArray mail(reinterpret_cast<const char*>(data), qsizetype(size));
+    const auto report = mail::readBounce(mail);
+    QList<mail::PhoneReply> replies;
+    if (const auto reply = mail::readReply(mail))
+        replies << *reply;
     if (report.recipients.size() > 500)
         std::abort();
     dispatch::PendingSend send{report.messageIds.value(0, QStringLiteral("x@y")),
@@ -21,7 +25,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         send.addresses << r.address;
     if (send.addresses.isEmpty())
         send.addresses << QStringLiteral("1@a.example");
-    const QString record = dispatch::deliveryRecord(QStringLiteral("now"), send, {report});
+    const QString record = dispatch::deliveryRecord(QStringLiteral("now"), send, {report}, true,
+                                                    dispatch::replyLines(send, replies));
     if (record.isEmpty())
         return 0;
     const QStringList lines = record.split(QStringLiteral("\r\n"));
@@ -37,6 +42,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (!line.startsWith(QLatin1String("Not delivered: ")) &&
             !line.startsWith(QLatin1String("Delayed: ")) &&
             !line.startsWith(QLatin1String("Not reached at any ticked carrier: ")) &&
+            !line.startsWith(QLatin1String("Reply from ")) &&
             !line.startsWith(QLatin1String("No bounce from the other ")))
             std::abort();
     return 0;
