@@ -32,6 +32,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QFileInfo>
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QPointer>
@@ -302,8 +303,10 @@ void Form1::Form_Load() {
 }
 
 void Form1::offerKeptSend() {
-    if (holdingInput_)
-        return; // a send or a view of the log is running: it offers the kept text itself
+    // While a send or a view of the log runs, it offers the kept text itself; with nothing
+    // kept, nothing waits for the keyring.
+    if (holdingInput_ || !QFileInfo::exists(dispatchContext().keptPath))
+        return;
     whileHoldingInput([this] {
         password_->waitUntilLoaded();
         dispatch::offerKeptSendAtStart(dispatchContext(), outgoingText());
