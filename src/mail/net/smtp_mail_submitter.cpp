@@ -56,14 +56,23 @@ class SmtpSession {
             return;
         if (!link_.encrypted()) // never a password over a connection without verified TLS
             return untrusted(QStringLiteral("The connection is not secured."));
-        if (!logIn(capabilitiesOf(ehlo), message))
-            return quit();
-        if (steps)
-            return capabilitiesOf(ehlo).pipelining ? pipelinedBatch(messages, *steps)
-                                                   : batchOneByOne(messages, *steps);
+        const SmtpCapabilities offered = capabilitiesOf(ehlo);
         const QStringList& recipients = messages.first().recipients;
-        const bool envelopeTaken = capabilitiesOf(ehlo).pipelining ? pipelinedEnvelope(recipients)
-                                                                   : envelopeOneByOne(recipients);
+        // AUTH PLAIN with its initial response completes in one round trip, so the first
+        // envelope may go in the same flight (RFC 4954, section 4): a round trip saved.
+        const bool withLogin = offered.pipelining && offered.authPlain;
+        if (withLogin) {
+            if (!logInWithEnvelope(message, recipients))
+                return;
+        } else if (!logIn(offered, message)) {
+            return quit();
+        }
+        if (steps)
+            return offered.pipelining ? pipelinedBatch(messages, *steps, withLogin)
+                                      : batchOneByOne(messages, *steps);
+        const bool envelopeTaken = withLogin            ? envelopeReplies(recipients)
+                                   : offered.pipelining ? pipelinedEnvelope(recipients)
+                                                        : envelopeOneByOne(recipients);
         if (!envelopeTaken)
             return;
         link_.write(dotStuffed(messages.first().data));
@@ -157,6 +166,26 @@ class SmtpSession {
             exchange_.refusedCommand = verb;
             exchange_.refusal = reply;
         }
+    }
+
+    // AUTH PLAIN and the first envelope in one flight. A refused login still has the
+    // envelope's replies to come: they are read (a server that would take the message
+    // unauthenticated gets the connection closed instead) and nothing goes out.
+    bool logInWithEnvelope(const MailMessage& message, const QStringList& recipients) {
+        const QByteArray credentials =
+            ('\0' + message.userAddress.toUtf8() + '\0' + message.password.toUtf8()).toBase64();
+        link_.write("AUTH PLAIN " + credentials + "\r\n" + envelopeFlight(recipients));
+        exchange_.lastCommand = smtp_step::kAuth;
+        SmtpReply reply;
+        if (!receive(reply))
+            return false;
+        exchange_.lastCommand = smtp_step::kMail;
+        if (reply.code == 235)
+            return true;
+        refuse(smtp_step::kAuth, reply.text());
+        if (envelopeReplies(recipients)) // cannot be: the refusal is recorded
+            link_.close();
+        return false;
     }
 
     bool logIn(const SmtpCapabilities& offered, const MailMessage& message) {
@@ -302,8 +331,10 @@ class SmtpSession {
 
     // Each message's bytes go in one flight with the next message's envelope (or QUIT after
     // the last), so a message costs one round trip and only one is ever in flight.
-    void pipelinedBatch(const QList<Outgoing>& messages, const BatchSteps& steps) {
-        link_.write(envelopeFlight(messages.first().recipients));
+    void pipelinedBatch(const QList<Outgoing>& messages, const BatchSteps& steps,
+                        bool firstEnvelopeSent) {
+        if (!firstEnvelopeSent)
+            link_.write(envelopeFlight(messages.first().recipients));
         exchange_.lastCommand = smtp_step::kMail;
         for (int index = 0; index < messages.size(); ++index) {
             if (!envelopeReplies(messages[index].recipients))
