@@ -89,21 +89,21 @@ void sendInMessages(const DispatchContext& c, const mail::MailMessage& common,
         // The log first, then the pending sends, then the kept list: a crash between them
         // leaves this message named uncertain, never lost.
         const QStringList& sent = groups[index];
+        const QDateTime when = c.clock.now();
         try {
-            const QDateTime when = c.clock.now();
             WriteSentLog(c.logPath, sentLogRecord(when, phonesOf(sent).join(QLatin1Char(',')),
                                                   common.subject, common.body));
-            if (!c.pendingPath.isEmpty()) {
-                const QString aside = rememberSend(
-                    c.pendingPath,
-                    {messageId, when.toUTC(), logStamp(when), common.subject, sent, {}, false},
-                    c.logPath);
-                if (!aside.isEmpty())
-                    pendingAside = aside;
-            }
         } catch (const core::Failure& failure) {
-            if (!logFailure)
+            if (!logFailure) // the send stops after the message in flight
                 logFailure = failure;
+        }
+        if (!c.pendingPath.isEmpty()) {
+            const QString aside = rememberSend(
+                c.pendingPath,
+                {messageId, when.toUTC(), logStamp(when), common.subject, sent, {}, false},
+                c.logPath);
+            if (!aside.isEmpty())
+                pendingAside = aside;
         }
         rest.addresses.remove(0, sent.size());
         rest.uncertain = 0;
@@ -144,17 +144,20 @@ void sendInMessages(const DispatchContext& c, const mail::MailMessage& common,
     outcome.sentPhones = phonesOf(now.mid(0, done));
     outcome.uncertainPhones = phonesOf(left.addresses.mid(0, left.uncertain));
     outcome.unsentPhones = phonesOf(left.addresses.mid(left.uncertain));
+    outcome.logged = !logFailure;
     QString reason;
     if (!result.stop.succeeded())
         reason = sendFailureOf(c, result.stop).description();
+    else if (logFailure)
+        reason = QStringLiteral("The log could not be written, so the send stopped after the "
+                                "message in flight: %1")
+                     .arg(logFailure->description());
     else if (result.stopped)
         reason = QStringLiteral("The send was stopped as you asked, after the message in flight.");
-    if (reason.isEmpty() && later.isEmpty() && !logFailure)
+    if (reason.isEmpty() && later.isEmpty())
         tell(c, QStringLiteral("Done."));
     else
         tell(c, sendOutcomeMessage(outcome, reason));
-    if (logFailure)
-        throw *logFailure;
 }
 
 bool offerKeptSend(const DispatchContext& c, const OutgoingText& text, core::Procedure& p) {

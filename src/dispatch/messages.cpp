@@ -264,10 +264,13 @@ QString keptSendQuestion(qsizetype phones, const QString& keptStamp, const QStri
 QString sendOutcomeMessage(const SendOutcome& o, const QString& reason) {
     QString text;
     if (o.messagesSent > 0)
-        text = QStringLiteral("Sent to %1 in %2 of %3 messages; the log names them.")
+        text = QStringLiteral("Sent to %1 in %2 of %3 messages; %4.")
                    .arg(phonesText(o.sentPhones.size()))
                    .arg(o.messagesSent)
-                   .arg(o.messages);
+                   .arg(o.messages)
+                   .arg(o.logged ? QStringLiteral("the log names them")
+                                 : QStringLiteral("they wait for their delivery report, but the "
+                                                  "log could not name them"));
     else
         text = QStringLiteral("Nothing was sent.");
     const auto asTyped = [](const QString& phone) { return phone; };

@@ -68,6 +68,7 @@ struct SendOutcome {
     QStringList uncertainPhones; // in a message whose final reply never came
     int messagesSent = 0;
     int messages = 0;
+    bool logged = true; // every message sent has its log record
 };
 QString sendOutcomeMessage(const SendOutcome& outcome, const QString& reason);
 // Asked before a send when a ticked gateway refused everything of late.
