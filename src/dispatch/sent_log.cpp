@@ -48,9 +48,14 @@ void WriteSentLog(const QString& path, const QString& record) {
         throw core::Failure(core::failure_number::PathFileAccess);
     QFile log;
     const QByteArray bytes = (record + QStringLiteral("\r\n")).toLocal8Bit();
+    const off_t before = ::lseek(fd, 0, SEEK_END);
     const bool written =
-        log.open(fd, QIODevice::WriteOnly | QIODevice::Append, QFileDevice::AutoCloseHandle) &&
-        log.write(bytes) == bytes.size() && log.flush();
+        log.open(fd, QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered,
+                 QFileDevice::AutoCloseHandle) &&
+        log.write(bytes) == bytes.size();
+    // A record is there whole or not at all: a full disk leaves the log as it was.
+    if (!written && before >= 0 && ::ftruncate(fd, before) != 0)
+        ::lseek(fd, 0, SEEK_END);
     if (!log.isOpen())
         ::close(fd);
     log.close();

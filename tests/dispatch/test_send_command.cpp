@@ -17,6 +17,8 @@
 #include <QPlainTextEdit>
 #include <QTest>
 #include <QTreeWidget>
+#include <csignal>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -351,6 +353,43 @@ class TestSendCommand : public QObject {
         QCOMPARE(dispatch::loadKeptSends(f->dataFolder() + "/kept-sends.tsv", nullptr)
                      .value(0)
                      .addresses,
+                 QStringList({"33@a.example", "33@b.example", "33@c.example"}));
+    }
+
+    // A full disk (a file-size limit standing in for it): the rest that cannot be written
+    // sends nothing; a log record that cannot be written leaves the log as it was, and the
+    // message taken is still remembered, the rest kept.
+    void fullDisk_losesNeitherTheLogNorTheRest() {
+        const QByteArray log(8000, 'x');
+        QFile file(logPath());
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(log) == log.size());
+        file.close();
+        const QString keptPath = f->dataFolder() + "/kept-sends.tsv";
+        const dispatch::KeptSend earlier{f->clock.time.toUTC(), "s", "b", {"1@a.example"}, 0};
+        QVERIFY(dispatch::saveKeptSends(keptPath, {earlier}));
+        fill(numbered(34), {"a.example", "b.example", "c.example"}, {});
+        const auto sendWithin = [&](rlim_t bytes) {
+            const auto ignored = std::signal(SIGXFSZ, SIG_IGN);
+            rlimit was{};
+            getrlimit(RLIMIT_FSIZE, &was);
+            rlimit limit = was;
+            limit.rlim_cur = bytes;
+            setrlimit(RLIMIT_FSIZE, &limit);
+            f->desktop.answers = {Answer::No, Answer::Yes}; // keep the earlier text; Yes to 102
+            form->PushButton1_Click();
+            setrlimit(RLIMIT_FSIZE, &was);
+            std::signal(SIGXFSZ, ignored);
+        };
+        sendWithin(200); // no room for the rest
+        QVERIFY(f->mail.sent.isEmpty());
+        QVERIFY(f->desktop.boxTexts().last().startsWith("Parlivo could not write its list of "
+                                                        "recipients still to go"));
+        QCOMPARE(dispatch::loadKeptSends(keptPath, nullptr), QList<dispatch::KeptSend>{earlier});
+        sendWithin(8020); // room for the rest, not for a log record
+        QCOMPARE(f->mail.sent.size(), 1);
+        QCOMPARE(readAll(logPath()), log);
+        QCOMPARE(dispatch::loadPendingSends(f->dataFolder() + "/delivery-pending.tsv").size(), 1);
+        QCOMPARE(dispatch::loadKeptSends(keptPath, nullptr).value(1).addresses,
                  QStringList({"33@a.example", "33@b.example", "33@c.example"}));
     }
 
