@@ -230,7 +230,7 @@ class TestSmtpSubmission : public QObject {
                                   << "EHLO AUTH MAIL 100 RCPT MESSAGE MAIL 1 RCPT MESSAGE QUIT"
                                   << 0;
         QTest::newRow("280, Yes, no pipelining")
-            << "normal" << 40 << 7 << true << QList<int>{98, 98, 84} << "Done."
+            << "normal,slow-MESSAGE" << 40 << 7 << true << QList<int>{98, 98, 84} << "Done."
             << "EHLO AUTH MAIL 98 RCPT MESSAGE MAIL 98 RCPT MESSAGE MAIL 84 RCPT MESSAGE QUIT" << 0;
         QTest::newRow("2nd refused: daily limit")
             << "pipelining,answer-MESSAGE2=550%205.4.5%20Daily%20user%20sending%20limit%20exceeded."
@@ -259,16 +259,16 @@ class TestSmtpSubmission : public QObject {
                            "Nothing was sent. This refusal is temporary: try again in a few "
                            "minutes."})
             << "EHLO AUTH MAIL 98 RCPT MESSAGE MAIL 98 RCPT MESSAGE MAIL 84 RCPT" << 182;
-        // "Stop after this message" pressed while the second message is in flight.
-        QTest::newRow("stopped at Sent 1 of 3")
-            << "pipelining,slow-MESSAGE" << 40 << 7 << true << QList<int>{98, 98}
-            << paragraphs({"Sent to 28 phones in 2 of 3 messages; the log names them.",
-                           "Not sent to 12 phones: 5550000028, 5550000029, 5550000030 and 9 "
-                           "more. " +
-                               keeps,
+        // "Stop after this message" pressed as the send begins: the first message goes, no
+        // other.
+        QTest::newRow("stopped at Sent 0 of 3")
+            << "pipelining,slow-MESSAGE" << 40 << 7 << true << QList<int>{98}
+            << paragraphs({"Sent to 14 phones in 1 of 3 messages; the log names them.", notSent,
                            "Why:\r\nThe send was stopped as you asked, after the message in "
                            "flight."})
-            << "EHLO AUTH MAIL 98 RCPT MESSAGE MAIL 98 RCPT MESSAGE QUIT" << 84;
+            // Then QUIT, or, when the stop came after the first envelope's replies, the second
+            // envelope and the connection left before its bytes.
+            << "EHLO AUTH MAIL 98 RCPT MESSAGE *" << 182;
         QTest::newRow("connection cut at the 2nd")
             << "pipelining,cut-MESSAGE2" << 40 << 7 << true << QList<int>{98}
             << paragraphs({"Sent to 14 phones in 1 of 3 messages; the log names them.",
@@ -307,13 +307,13 @@ class TestSmtpSubmission : public QObject {
             if (!shown || (!progress.isEmpty() && progress.last() == shown->labelText()))
                 return;
             progress << shown->labelText();
-            if (progress.last().startsWith("Sent 1 of 3") &&
+            if (progress.last().startsWith("Sent 0 of 3") &&
                 QString(QTest::currentDataTag()).startsWith("stopped"))
                 QTest::mouseClick(shown->findChild<QPushButton*>(), Qt::LeftButton);
         });
         watcher.start(5);
         form.PushButton1_Click();
-        if (taken.size() > 1) {
+        if (modes.contains("slow-MESSAGE") && taken.size() > 1) { // slow enough to be seen
             const QString total = QString::number(phones * carriers);
             QVERIFY(progress.size() >= 2);
             QCOMPARE(progress[0].section(' ', 4), "messages (0 of " + total + " recipients)");
@@ -362,6 +362,22 @@ class TestSmtpSubmission : public QObject {
             QCOMPARE(left.first().addresses, expected.mid(next));
         const auto pending = dispatch::loadPendingSends(f.dataFolder() + "/delivery-pending.tsv");
         QCOMPARE(pending.size(), taken.size());
+    }
+
+    // A stop asked for while a message is in flight: that message goes; the next one, whose
+    // envelope went with it, is dropped by leaving before its bytes.
+    void stopWhileAMessageIsInFlight_dropsTheNextEnvelope() {
+        LocalSmtpServer gmail(*certificates, "pipelining");
+        mail::SmtpMailSubmitter submitter(gmail.clientOptions(certificates->path("ca.pem")));
+        bool stop = false;
+        const auto result = submitter.submitEach(
+            message({}), {{"1@a.example"}, {"2@a.example"}, {"3@a.example"}},
+            {[](int) {}, [&](int, const QString&) { stop = true; }, [&] { return !stop; }});
+        QVERIFY(result.stop.succeeded());
+        QVERIFY(result.stopped);
+        QCOMPARE(result.messageIds.size(), 1);
+        QCOMPARE(gmail.nextMessage()->recipients, QStringList{"1@a.example"});
+        QCOMPARE(gmail.commands().join(' '), "EHLO AUTH MAIL RCPT MESSAGE MAIL RCPT");
     }
 
     // Gmail's allowance looked at before connecting: what fits goes, the rest is kept and,

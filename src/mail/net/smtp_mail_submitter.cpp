@@ -339,6 +339,12 @@ class SmtpSession {
         for (int index = 0; index < messages.size(); ++index) {
             if (!envelopeReplies(messages[index].recipients))
                 return;
+            if (index > 0 && !steps.goOn()) {
+                // Asked to stop while the message before was in flight: this envelope went
+                // with it, and leaving before its bytes drops it.
+                exchange_.accepted = true;
+                return link_.close();
+            }
             const bool more = index + 1 < messages.size() && steps.goOn();
             steps.sending(index);
             link_.write(
