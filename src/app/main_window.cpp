@@ -28,11 +28,11 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
-#include <QFileInfo>
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QPointer>
@@ -305,7 +305,7 @@ void Form1::Form_Load() {
 void Form1::offerKeptSend() {
     // While a send or a view of the log runs, it offers the kept text itself; with nothing
     // kept, nothing waits for the keyring.
-    if (holdingInput_ || !QFileInfo::exists(dispatchContext().keptPath))
+    if (holdingInput_ || !QFileInfo::exists(keptPath()))
         return;
     whileHoldingInput([this] {
         password_->waitUntilLoaded();
@@ -417,7 +417,7 @@ dispatch::DispatchContext Form1::dispatchContext() {
             services_.dataFolder + QLatin1Char('/') + dispatch::kPendingFileName,
             services_.mailbox,
             deliveryMemory_.get(),
-            services_.dataFolder + QLatin1Char('/') + dispatch::kKeptFileName,
+            keptPath(),
             dailyAllowance(),
             progress_.get(),
             knowledgePath()};
@@ -442,6 +442,10 @@ dispatch::OutgoingText Form1::outgoingText() const {
 void Form1::editPhones(const recipients::ListEdit& edit) {
     applyEdit(ListView1, edit, false);
     showPhoneKnowledge();
+}
+
+QString Form1::keptPath() const {
+    return services_.dataFolder + QLatin1Char('/') + dispatch::kKeptFileName;
 }
 
 QString Form1::knowledgePath() const {

@@ -145,6 +145,7 @@ class Form1 final : public QWidget {
     void endProgram();
     void storeSetting(const QString& key, const QString& text);
     void offerKeptSend();
+    QString keptPath() const;
     QString knowledgePath() const;
     // Each phone row's tool tip tells what was learned of it (`reload`: from the file).
     void showPhoneKnowledge(bool reload = false);

@@ -5,6 +5,7 @@
 #include "dispatch/sent_log.h"
 #include "mail/mailbox_reader.h"
 #include "recipients/carrier_table.h"
+#include "recipients/phone_rules.h"
 
 #include <QCryptographicHash>
 #include <QEventLoop>
@@ -13,6 +14,9 @@
 #include <thread>
 
 namespace dispatch {
+
+using recipients::gatewayOf;
+using recipients::phoneOf;
 
 namespace {
 constexpr qint64 kPendingSeconds = kPendingDays * 24 * 3600;
@@ -104,8 +108,7 @@ QString bringLogUpToDate(mail::MailboxReader& mailbox, DeliveryCheckMemory& memo
     QStringList replyDomains;
     for (const PendingSend& send : std::as_const(sends))
         for (const QString& address : send.addresses)
-            for (const QString& domain :
-                 recipients::sameCarrier(address.mid(address.lastIndexOf(QLatin1Char('@')) + 1)))
+            for (const QString& domain : recipients::sameCarrier(gatewayOf(address)))
                 if (!replyDomains.contains(domain, Qt::CaseInsensitive))
                     replyDomains << domain;
     const mail::MailboxResult found =

@@ -1,7 +1,9 @@
 #include "dispatch/delivery_records.h"
 
+#include "dispatch/list_files.h"
 #include "dispatch/sent_log.h"
 #include "recipients/carrier_table.h"
+#include "recipients/phone_rules.h"
 
 #include "platform/private_files.h"
 
@@ -18,34 +20,13 @@
 
 namespace dispatch {
 
+using recipients::gatewayOf;
+using recipients::phoneOf;
+
 namespace {
 const QString kCrLf = QStringLiteral("\r\n");
 const QString kReplyKey = QStringLiteral("reply ");
 constexpr qint64 kLongestPendingFile = 4 * 1024 * 1024;
-
-QByteArray encoded(const QString& text) {
-    return QUrl::toPercentEncoding(text);
-}
-
-QString decoded(const QByteArray& text) {
-    return QString::fromUtf8(QByteArray::fromPercentEncoding(text));
-}
-
-QByteArray encodedList(const QStringList& items) {
-    QByteArrayList out;
-    for (const QString& item : items)
-        out << encoded(item);
-    return out.join(',');
-}
-
-QStringList decodedList(const QByteArray& text) {
-    QStringList out;
-    if (text.isEmpty())
-        return out;
-    for (const QByteArray& item : text.split(','))
-        out << decoded(item);
-    return out;
-}
 
 QString phoneAtGateway(const QString& address) {
     const qsizetype at = address.lastIndexOf(QLatin1Char('@'));
@@ -77,10 +58,6 @@ QString asInSendRecord(const QString& text) {
 QString heading(const PendingSend& send) {
     return QStringLiteral("Delivery: message of ") + asInSendRecord(send.stamp) +
            QStringLiteral(", Subject:") + asInSendRecord(send.subject);
-}
-
-QString phoneOf(const QString& address) {
-    return address.left(address.lastIndexOf(QLatin1Char('@')));
 }
 
 // A large send's addresses and reported addresses in their compact form, where they have one:
@@ -169,9 +146,9 @@ QByteArray sendLine(const PendingSend& s, bool compact) {
         addresses = encodedList(s.addresses);
         reported = encodedList(s.reported);
     }
-    return encoded(s.messageId) + '\t' + s.sentUtc.toString(Qt::ISODate).toLatin1() + '\t' +
-           encoded(s.stamp) + '\t' + encoded(s.subject) + '\t' + addresses + '\t' + reported +
-           '\t' + (s.checked ? "1" : "0") + '\n';
+    return encodedField(s.messageId) + '\t' + s.sentUtc.toString(Qt::ISODate).toLatin1() + '\t' +
+           encodedField(s.stamp) + '\t' + encodedField(s.subject) + '\t' + addresses + '\t' +
+           reported + '\t' + (s.checked ? "1" : "0") + '\n';
 }
 } // namespace
 
@@ -233,10 +210,11 @@ QList<PendingSend> readPendingSends(const QByteArray& text, qsizetype* unreadabl
         }
         const QStringList addresses = expandedAddresses(f[4]);
         const std::optional<QStringList> reported = expandedReported(f[5], addresses);
-        PendingSend s{decoded(f[0]), QDateTime::fromString(QString::fromLatin1(f[1]), Qt::ISODate),
-                      decoded(f[2]), decoded(f[3]),
-                      addresses,     reported.value_or(QStringList()),
-                      f[6] == "1"};
+        PendingSend s{
+            decodedField(f[0]), QDateTime::fromString(QString::fromLatin1(f[1]), Qt::ISODate),
+            decodedField(f[2]), decodedField(f[3]),
+            addresses,          reported.value_or(QStringList()),
+            f[6] == "1"};
         if (s.messageId.isEmpty() || !s.sentUtc.isValid() || s.addresses.isEmpty() || !reported) {
             ++bad;
             continue;
@@ -248,40 +226,8 @@ QList<PendingSend> readPendingSends(const QByteArray& text, qsizetype* unreadabl
     return sends;
 }
 
-std::optional<QByteArray> readListFile(const QString& path, qint64 bound, bool* whole) {
-    *whole = true;
-    QFile file(path);
-    if (!file.exists() || platform::unsafeToWrite(path))
-        return std::nullopt;
-    if (file.size() <= bound && file.open(QIODevice::ReadOnly))
-        return file.readAll();
-    *whole = false;
-    return QByteArray();
-}
-
 QList<PendingSend> loadPendingSends(const QString& path, QString* keptAs) {
-    bool whole = true;
-    const auto bytes = readListFile(path, kLongestPendingFile, &whole);
-    if (!bytes)
-        return {};
-    qsizetype unreadable = 0;
-    const QList<PendingSend> sends = readPendingSends(*bytes, &unreadable);
-    if ((whole && unreadable == 0) || !keptAs)
-        return sends;
-    *keptAs = moveAside(path);
-    return keptAs->isEmpty() ? QList<PendingSend>() : sends;
-}
-
-QString moveAside(const QString& path) {
-    const QString stem =
-        path + QStringLiteral(".unreadable-") +
-        QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyyMMdd-HHmmss"));
-    for (int n = 0; n < 100; ++n) {
-        const QString aside = n ? stem + QStringLiteral("-%1").arg(n) : stem;
-        if (QFile::rename(path, aside)) // refuses to replace an existing file
-            return aside;
-    }
-    return {};
+    return loadListFile(path, kLongestPendingFile, keptAs, readPendingSends);
 }
 
 RecentSubmissions recentSubmissions(const QList<PendingSend>& sends, const QDateTime& nowUtc) {
@@ -430,8 +376,7 @@ QList<qsizetype> replyOwners(const QList<PendingSend>& sends,
     QList<qsizetype> owners;
     for (const mail::PhoneReply& reply : replies) {
         const QString digits = lastTenDigits(phoneOf(reply.from));
-        const QStringList carrier =
-            recipients::sameCarrier(reply.from.mid(reply.from.lastIndexOf(QLatin1Char('@')) + 1));
+        const QStringList carrier = recipients::sameCarrier(gatewayOf(reply.from));
         qsizetype owner = -1;
         for (qsizetype i = 0; i < sends.size(); ++i) {
             const PendingSend& send = sends[i];
@@ -440,8 +385,7 @@ QList<qsizetype> replyOwners(const QList<PendingSend>& sends,
                 continue;
             for (const QString& address : send.addresses)
                 if (lastTenDigits(phoneOf(address)) == digits &&
-                    carrier.contains(address.mid(address.lastIndexOf(QLatin1Char('@')) + 1),
-                                     Qt::CaseInsensitive)) {
+                    carrier.contains(gatewayOf(address), Qt::CaseInsensitive)) {
                     owner = i;
                     break;
                 }

@@ -36,12 +36,6 @@ QList<PendingSend> readPendingSends(const QByteArray& text, qsizetype* unreadabl
 // is moved aside under a name of its own, never overwritten, and `keptAs` says where, so
 // that the next save loses nothing.
 QList<PendingSend> loadPendingSends(const QString& path, QString* keptAs = nullptr);
-// The bytes of a private list file: nothing when it is missing or not the user's own regular
-// file; `whole` false (and no bytes) when it is larger than `bound` or cannot be read.
-std::optional<QByteArray> readListFile(const QString& path, qint64 bound, bool* whole);
-// Renames a file that could not be read whole to a name of its own beside it, never over
-// another file; the new name, or nothing when it could not be moved.
-QString moveAside(const QString& path);
 // The recipients the sends submitted in the 24 hours before `nowUtc`, and when the oldest of
 // those sends leaves that window (invalid when there were none).
 struct RecentSubmissions {

@@ -1,14 +1,17 @@
 #include "dispatch/kept_sends.h"
 
-#include "dispatch/delivery_records.h"
+#include "dispatch/list_files.h"
 #include "platform/private_files.h"
+#include "recipients/phone_rules.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <QSet>
-#include <QUrl>
 
 namespace dispatch {
+
+using recipients::gatewayOf;
+using recipients::phoneOf;
 
 namespace {
 constexpr qint64 kLongestKeptFile = 16 * 1024 * 1024;
@@ -18,12 +21,9 @@ const QByteArray kTag = "kept";
 QByteArray keptSendsText(const QList<KeptSend>& sends) {
     QByteArray text;
     for (const KeptSend& send : sends) {
-        QByteArrayList addresses;
-        for (const QString& address : send.addresses)
-            addresses << QUrl::toPercentEncoding(address);
         text += kTag + '\t' + send.keptUtc.toString(Qt::ISODate).toLatin1() + '\t' +
-                QByteArray::number(send.uncertain) + '\t' + QUrl::toPercentEncoding(send.subject) +
-                '\t' + QUrl::toPercentEncoding(send.body) + '\t' + addresses.join(',') + '\n';
+                QByteArray::number(send.uncertain) + '\t' + encodedField(send.subject) + '\t' +
+                encodedField(send.body) + '\t' + encodedList(send.addresses) + '\n';
     }
     return text;
 }
@@ -31,9 +31,6 @@ QByteArray keptSendsText(const QList<KeptSend>& sends) {
 QList<KeptSend> readKeptSends(const QByteArray& text, qsizetype* unreadable) {
     QList<KeptSend> sends;
     qsizetype bad = 0;
-    const auto decoded = [](const QByteArray& field) {
-        return QString::fromUtf8(QByteArray::fromPercentEncoding(field));
-    };
     for (const QByteArray& line : text.split('\n')) {
         if (line.isEmpty())
             continue;
@@ -43,11 +40,9 @@ QList<KeptSend> readKeptSends(const QByteArray& text, qsizetype* unreadable) {
         if (fields.size() == 6 && fields[0] == kTag) {
             send.keptUtc = QDateTime::fromString(QString::fromLatin1(fields[1]), Qt::ISODate);
             send.uncertain = fields[2].toLongLong(&counted);
-            send.subject = decoded(fields[3]);
-            send.body = decoded(fields[4]);
-            for (const QByteArray& address : fields[5].split(','))
-                if (!address.isEmpty())
-                    send.addresses << decoded(address);
+            send.subject = decodedField(fields[3]);
+            send.body = decodedField(fields[4]);
+            send.addresses = decodedList(fields[5]);
         }
         if (!send.keptUtc.isValid() || !counted || send.uncertain < 0 ||
             send.uncertain > send.addresses.size() || send.addresses.isEmpty()) {
@@ -62,15 +57,7 @@ QList<KeptSend> readKeptSends(const QByteArray& text, qsizetype* unreadable) {
 }
 
 QList<KeptSend> loadKeptSends(const QString& path, QString* keptAs) {
-    bool whole = true;
-    const auto bytes = readListFile(path, kLongestKeptFile, &whole);
-    if (!bytes)
-        return {};
-    qsizetype unreadable = 0;
-    const QList<KeptSend> sends = readKeptSends(*bytes, &unreadable);
-    if ((!whole || unreadable > 0) && keptAs)
-        *keptAs = moveAside(path);
-    return sends;
+    return loadListFile(path, kLongestKeptFile, keptAs, readKeptSends);
 }
 
 bool saveKeptSends(const QString& path, const QList<KeptSend>& sends) {
@@ -85,7 +72,7 @@ QStringList phonesOf(const QStringList& addresses) {
     QStringList phones;
     QSet<QString> seen;
     for (const QString& address : addresses) {
-        const QString phone = address.left(address.lastIndexOf(QLatin1Char('@')));
+        const QString phone = phoneOf(address);
         if (!seen.contains(phone)) {
             seen.insert(phone);
             phones << phone;

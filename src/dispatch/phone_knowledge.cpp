@@ -1,39 +1,31 @@
 #include "dispatch/phone_knowledge.h"
 
+#include "dispatch/list_files.h"
 #include "dispatch/recipient_expansion.h"
 #include "dispatch/sent_log.h"
 #include "platform/private_files.h"
 #include "recipients/carrier_table.h"
+#include "recipients/phone_rules.h"
 
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QSet>
-#include <QUrl>
 
 namespace dispatch {
+
+using recipients::gatewayOf;
+using recipients::phoneOf;
 
 namespace {
 constexpr qint64 kLongestKnowledgeFile = 16 * 1024 * 1024;
 constexpr qsizetype kGatewaySends = 3;
 constexpr qsizetype kClosedAfterAddresses = 10;
 
-QString domainOf(const QString& address) {
-    return address.mid(address.lastIndexOf(QLatin1Char('@')) + 1).toLower();
-}
-QString phoneOfAddress(const QString& address) {
-    return address.left(address.lastIndexOf(QLatin1Char('@')));
-}
 QByteArray when(const QDateTime& utc) {
     return utc.toString(Qt::ISODate).toLatin1();
 }
 QDateTime whenOf(const QByteArray& text) {
     return QDateTime::fromString(QString::fromLatin1(text), Qt::ISODate);
-}
-QByteArray encoded(const QString& text) {
-    return QUrl::toPercentEncoding(text);
-}
-QString decoded(const QByteArray& text) {
-    return QString::fromUtf8(QByteArray::fromPercentEncoding(text));
 }
 
 bool refusedForGood(const mail::RecipientStatus& r) {
@@ -51,8 +43,8 @@ QByteArray knowledgeText(const Knowledge& k) {
     for (auto phone = k.phones.cbegin(); phone != k.phones.cend(); ++phone) {
         QByteArrayList refused;
         for (auto at = phone->refusedAt.cbegin(); at != phone->refusedAt.cend(); ++at)
-            refused << encoded(at.key()) + '=' + when(at.value());
-        text += "phone\t" + encoded(phone.key()) + '\t' + encoded(phone->carrier) + '\t' +
+            refused << encodedField(at.key()) + '=' + when(at.value());
+        text += "phone\t" + encodedField(phone.key()) + '\t' + encodedField(phone->carrier) + '\t' +
                 (phone->certain ? "1" : "0") + '\t' + when(phone->carrierLearnedUtc) + '\t' +
                 refused.join(',') + '\n';
     }
@@ -60,7 +52,7 @@ QByteArray knowledgeText(const Knowledge& k) {
         QByteArrayList sends;
         for (const GatewayRecord& r : gateway.value())
             sends << QByteArray::number(r.sent) + '/' + QByteArray::number(r.refused);
-        text += "gateway\t" + encoded(gateway.key()) + '\t' + sends.join(',') + '\n';
+        text += "gateway\t" + encodedField(gateway.key()) + '\t' + sends.join(',') + '\n';
     }
     return text;
 }
@@ -71,15 +63,15 @@ Knowledge readKnowledge(const QByteArray& text) {
         const QByteArrayList f = line.split('\t');
         if (f.size() == 6 && f[0] == "phone" && !f[1].isEmpty()) {
             PhoneKnowledge phone;
-            phone.carrier = decoded(f[2]);
+            phone.carrier = decodedField(f[2]);
             phone.certain = f[3] == "1";
             phone.carrierLearnedUtc = whenOf(f[4]);
             for (const QByteArray& item : f[5].split(',')) {
                 const qsizetype is = item.indexOf('=');
                 if (is > 0 && whenOf(item.mid(is + 1)).isValid())
-                    phone.refusedAt.insert(decoded(item.left(is)), whenOf(item.mid(is + 1)));
+                    phone.refusedAt.insert(decodedField(item.left(is)), whenOf(item.mid(is + 1)));
             }
-            k.phones.insert(decoded(f[1]), phone);
+            k.phones.insert(decodedField(f[1]), phone);
         } else if (f.size() == 3 && f[0] == "gateway" && !f[1].isEmpty()) {
             QList<GatewayRecord> sends;
             for (const QByteArray& item : f[2].split(',')) {
@@ -87,7 +79,7 @@ Knowledge readKnowledge(const QByteArray& text) {
                 if (counts.size() == 2)
                     sends << GatewayRecord{counts[0].toLongLong(), counts[1].toLongLong()};
             }
-            k.gateways.insert(decoded(f[1]), sends.mid(qMax<qsizetype>(0, sends.size() - 3)));
+            k.gateways.insert(decodedField(f[1]), sends.mid(qMax<qsizetype>(0, sends.size() - 3)));
         }
     }
     return k;
@@ -144,10 +136,10 @@ void learn(Knowledge& k, const QList<PendingSend>& sends, const QList<mail::Boun
                 continue;
             for (const mail::RecipientStatus& r : bounce.recipients)
                 if (own.contains(r.address.toLower()) && refusedForGood(r)) {
-                    PhoneKnowledge& phone = k.phones[lastTenDigits(phoneOfAddress(r.address))];
-                    if (!phone.refusedAt.contains(domainOf(r.address)))
-                        phone.refusedAt.insert(domainOf(r.address), nowUtc);
-                    if (phone.carrier.compare(domainOf(r.address), Qt::CaseInsensitive) == 0 &&
+                    PhoneKnowledge& phone = k.phones[lastTenDigits(phoneOf(r.address))];
+                    if (!phone.refusedAt.contains(gatewayOf(r.address)))
+                        phone.refusedAt.insert(gatewayOf(r.address), nowUtc);
+                    if (phone.carrier.compare(gatewayOf(r.address), Qt::CaseInsensitive) == 0 &&
                         !phone.certain)
                         phone.carrier.clear(); // the probable carrier was wrong
                 }
@@ -158,13 +150,13 @@ void learn(Knowledge& k, const QList<PendingSend>& sends, const QList<mail::Boun
         if (owners.value(r, -1) < 0)
             continue;
         const PendingSend& send = sends[owners[r]];
-        const QString digits = lastTenDigits(phoneOfAddress(replies[r].from));
-        const QStringList carrier = recipients::sameCarrier(domainOf(replies[r].from));
-        QString gateway = domainOf(replies[r].from);
+        const QString digits = lastTenDigits(phoneOf(replies[r].from));
+        const QStringList carrier = recipients::sameCarrier(gatewayOf(replies[r].from));
+        QString gateway = gatewayOf(replies[r].from);
         for (const QString& address : send.addresses)
-            if (lastTenDigits(phoneOfAddress(address)) == digits &&
-                carrier.contains(domainOf(address), Qt::CaseInsensitive)) {
-                gateway = domainOf(address);
+            if (lastTenDigits(phoneOf(address)) == digits &&
+                carrier.contains(gatewayOf(address), Qt::CaseInsensitive)) {
+                gateway = gatewayOf(address);
                 break;
             }
         PhoneKnowledge& phone = k.phones[digits];
@@ -187,10 +179,10 @@ void learn(Knowledge& k, const QList<PendingSend>& sends, const QList<mail::Boun
                 bounced.insert(key.section(QLatin1Char(' '), 0, 0).toLower());
         QMap<QString, QStringList> byPhone;
         for (const QString& address : send.addresses) {
-            GatewayRecord& record = used[domainOf(address)];
+            GatewayRecord& record = used[gatewayOf(address)];
             ++record.sent;
             record.refused += bounced.contains(address.toLower());
-            byPhone[lastTenDigits(phoneOfAddress(address))] << address;
+            byPhone[lastTenDigits(phoneOf(address))] << address;
         }
         // Every gateway but one carrier's refused the phone for good, and that one sent no bounce.
         for (auto p = byPhone.cbegin(); p != byPhone.cend(); ++p) {
@@ -201,21 +193,21 @@ void learn(Knowledge& k, const QList<PendingSend>& sends, const QList<mail::Boun
                 continue;
             QStringList open;
             for (const QString& address : p.value())
-                if (!known->refusedAt.contains(domainOf(address)))
+                if (!known->refusedAt.contains(gatewayOf(address)))
                     open << address;
             // The gateways left are one carrier's (its SMS and MMS domains count as one), and
             // none of them sent a bounce.
             const QStringList carrier =
-                open.isEmpty() ? QStringList() : recipients::sameCarrier(domainOf(open.first()));
+                open.isEmpty() ? QStringList() : recipients::sameCarrier(gatewayOf(open.first()));
             bool oneCarrier = !open.isEmpty();
             for (const QString& address : std::as_const(open))
                 oneCarrier = oneCarrier &&
-                             carrier.contains(domainOf(address), Qt::CaseInsensitive) &&
+                             carrier.contains(gatewayOf(address), Qt::CaseInsensitive) &&
                              !bounced.contains(address.toLower()) &&
                              !send.reported.contains(address + QStringLiteral(" delayed"));
             if (oneCarrier) {
                 PhoneKnowledge& phone = k.phones[p.key()];
-                phone.carrier = domainOf(open.first());
+                phone.carrier = gatewayOf(open.first());
                 phone.carrierLearnedUtc = nowUtc;
             }
         }

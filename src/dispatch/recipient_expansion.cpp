@@ -3,6 +3,7 @@
 #include "core/error_report.h"
 #include "dispatch/messages.h"
 #include "dispatch/phone_knowledge.h"
+#include "recipients/phone_rules.h"
 #include "recipients/summary.h"
 
 #include <utility>
@@ -69,22 +70,26 @@ bool isFullAddress(const QString& phoneRow) {
     return phoneRow.contains(QLatin1Char('@'));
 }
 
-qsizetype recipientCount(const QStringList& phones, qsizetype tickedCarriers) {
+qsizetype recipientCount(const QStringList& phones, const QList<recipients::CarrierRow>& carriers,
+                         const Knowledge& known) {
+    const qsizetype ticked = recipients::CountCheckedCarriers(carriers);
+    const QStringList domains =
+        known.phones.isEmpty() ? QStringList() : recipients::tickedDomains(carriers);
     qsizetype count = 0;
     for (const QString& phone : phones)
-        count += isFullAddress(phone) ? 1 : tickedCarriers;
+        count += !known.phones.isEmpty() ? addressesFor(phone, domains, known).size()
+                 : isFullAddress(phone)  ? 1
+                                         : ticked;
     return count;
 }
 
 QList<QStringList> messageGroups(const QStringList& addresses, qsizetype most) {
-    const auto phone = [](const QString& address) {
-        return QStringView(address).left(address.lastIndexOf(QLatin1Char('@')));
-    };
     QList<QStringList> groups;
     QStringList current;
     for (qsizetype start = 0; start < addresses.size();) {
         qsizetype end = start + 1;
-        while (end < addresses.size() && phone(addresses[end]) == phone(addresses[start]))
+        while (end < addresses.size() &&
+               recipients::phoneOf(addresses[end]) == recipients::phoneOf(addresses[start]))
             ++end;
         if (!current.isEmpty() && current.size() + (end - start) > most)
             groups << std::exchange(current, {});

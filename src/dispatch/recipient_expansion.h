@@ -26,8 +26,10 @@ Expansion expandRecipients(const QStringList& phones, const QStringList& tickedD
 
 // A phone row written as number@domain: sent there alone, whatever is ticked.
 bool isFullAddress(const QString& phoneRow);
-// The recipients the rows make at `tickedCarriers` carriers.
-qsizetype recipientCount(const QStringList& phones, qsizetype tickedCarriers);
+// The recipients the rows make at the ticked carriers, with what was learned of each phone;
+// more than 32767 carrier rows is an Overflow failure.
+qsizetype recipientCount(const QStringList& phones, const QList<recipients::CarrierRow>& carriers,
+                         const Knowledge& known);
 
 // The addresses in messages of at most `most` recipients, in order. A phone's addresses (a
 // run with the same part before the "@") stay in one message whenever they fit in one.

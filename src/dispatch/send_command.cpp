@@ -65,14 +65,7 @@ QStringList sendMessage(const DispatchContext& c, const OutgoingText& text) {
     p.step(100, [&] { goAhead = false; });
     if (p.opensBlock(102, [&] {
             core::toInteger(text.phones.size());
-            if (known.phones.isEmpty())
-                return recipientCount(text.phones, recipients::CountCheckedCarriers(
-                                                       text.carriers)) > kRecipientLimit;
-            const QStringList ticked = recipients::tickedDomains(text.carriers);
-            qsizetype count = 0;
-            for (const QString& phone : text.phones)
-                count += addressesFor(phone, ticked, known).size();
-            return count > kRecipientLimit;
+            return recipientCount(text.phones, text.carriers, known) > kRecipientLimit;
         })) {
         if (p.opensBlock(104, [&] {
                 return c.desktop.messageBox(recipientLimitQuestion(recipientSummary(text),

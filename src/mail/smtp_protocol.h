@@ -81,7 +81,6 @@ struct SmtpExchange {
     QStringList refusedAddresses;  // recipients refused for good, or past the recipient limit
     QString addressRefusal;        // the reply to the first of them
     QStringList deferredAddresses; // recipients refused only for now (4xx)
-    int acceptedMessages = 0;      // of a send of several, the messages the server took
     bool messageInFlight = false;  // a message went out and its final reply never came
 };
 

@@ -5,6 +5,14 @@
 
 namespace recipients {
 
+QString phoneOf(const QString& address) {
+    return address.left(address.lastIndexOf(QLatin1Char('@')));
+}
+
+QString gatewayOf(const QString& address) {
+    return address.mid(address.lastIndexOf(QLatin1Char('@')) + 1).toLower();
+}
+
 QString cleanPhoneNumber(const QString& typed) {
     QString cleaned = typed;
     cleaned.remove(QLatin1Char('-'));

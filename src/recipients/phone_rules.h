@@ -6,6 +6,11 @@
 
 namespace recipients {
 
+// The parts of an address: the phone before its last "@", and the gateway after it, in lower
+// case (domains are compared so).
+QString phoneOf(const QString& address);
+QString gatewayOf(const QString& address);
+
 // A typed number without its hyphens and blanks; nothing else is removed.
 QString cleanPhoneNumber(const QString& typed);
 

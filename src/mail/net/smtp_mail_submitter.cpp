@@ -324,7 +324,6 @@ class SmtpSession {
             link_.close(); // the next envelope may be waiting for its message: never QUIT
             return false;
         }
-        ++exchange_.acceptedMessages;
         steps.accepted(index, message.messageId);
         return true;
     }
