@@ -78,6 +78,9 @@ void sendInMessages(const DispatchContext& c, const mail::MailMessage& common,
     const QList<QStringList> groups = messageGroups(now, kRecipientLimit);
     KeptSend& rest = kept[mine];
     qsizetype done = 0;
+    QStringList sentAddresses;
+    int partlyTaken = -1; // a message the server took for only some of its recipients
+    qsizetype partlyTakenFor = 0;
     std::optional<core::Failure> logFailure;
     QString pendingAside;
     mail::BatchSteps steps;
@@ -85,10 +88,12 @@ void sendInMessages(const DispatchContext& c, const mail::MailMessage& common,
         rest.uncertain = groups[index].size();
         saveKeptSends(c.keptPath, kept);
     };
-    steps.accepted = [&](int index, const QString& messageId) {
+    steps.accepted = [&](int index, const QString& messageId, const QStringList& refused) {
         // The log first, then the pending sends, then the kept list: a crash between them
         // leaves this message named uncertain, never lost.
-        const QStringList& sent = groups[index];
+        QStringList sent = groups[index];
+        for (const QString& address : refused)
+            sent.removeOne(address);
         const QDateTime when = c.clock.now();
         try {
             WriteSentLog(c.logPath, sentLogRecord(when, phonesOf(sent).join(QLatin1Char(',')),
@@ -105,10 +110,15 @@ void sendInMessages(const DispatchContext& c, const mail::MailMessage& common,
             if (!aside.isEmpty())
                 pendingAside = aside;
         }
-        rest.addresses.remove(0, sent.size());
+        rest.addresses = refused + rest.addresses.mid(groups[index].size());
         rest.uncertain = 0;
         saveKeptSends(c.keptPath, kept);
-        done += sent.size();
+        sentAddresses += sent;
+        done += groups[index].size();
+        if (!refused.isEmpty()) {
+            partlyTaken = index;
+            partlyTakenFor = sent.size();
+        }
         if (c.progress)
             c.progress->show(index + 1, int(groups.size()), done, now.size());
     };
@@ -141,12 +151,15 @@ void sendInMessages(const DispatchContext& c, const mail::MailMessage& common,
     SendOutcome outcome;
     outcome.messages = int(groups.size());
     outcome.messagesSent = int(result.messageIds.size());
-    outcome.sentPhones = phonesOf(now.mid(0, done));
+    outcome.sentPhones = phonesOf(sentAddresses);
     outcome.uncertainPhones = phonesOf(left.addresses.mid(0, left.uncertain));
     outcome.unsentPhones = phonesOf(left.addresses.mid(left.uncertain));
     outcome.logged = !logFailure;
     QString reason;
-    if (!result.stop.succeeded())
+    if (partlyTaken >= 0) {
+        reason = partlyTakenMessage(partlyTaken + 1, partlyTakenFor, groups[partlyTaken].size(),
+                                    result.stop.serverReply);
+    } else if (!result.stop.succeeded())
         reason = sendFailureOf(c, result.stop).description();
     else if (logFailure)
         reason = QStringLiteral("The log could not be written, so the send stopped after the "

@@ -292,6 +292,17 @@ QString sendOutcomeMessage(const SendOutcome& o, const QString& reason) {
     return text;
 }
 
+QString partlyTakenMessage(int number, qsizetype taken, qsizetype recipients,
+                           const QString& serverReply) {
+    return QStringLiteral("The server took message %1 for %2 of its %3 recipients and refused "
+                          "the other %4.")
+               .arg(number)
+               .arg(taken)
+               .arg(recipients)
+               .arg(recipients - taken) +
+           kBreak + kBreak + QStringLiteral("Server reply: ") + serverReply;
+}
+
 QString closedGatewayQuestion(const QString& domain) {
     return QStringLiteral("The gateway %1 refused every address in each of the last three "
                           "checked sends: it has most likely closed.")

@@ -71,6 +71,9 @@ struct SendOutcome {
     bool logged = true; // every message sent has its log record
 };
 QString sendOutcomeMessage(const SendOutcome& outcome, const QString& reason);
+// The reason a send ended after the server took message `number` for some of its recipients.
+QString partlyTakenMessage(int number, qsizetype taken, qsizetype recipients,
+                           const QString& serverReply);
 // Asked before a send when a ticked gateway refused everything of late.
 QString closedGatewayQuestion(const QString& domain);
 // Told before a send when phones are left out: every ticked gateway refused them for good.

@@ -55,7 +55,8 @@ struct SubmitResult {
 };
 
 // The outcome of several messages sent over one connection. They go in order and the first
-// that does not go ends the send, so the accepted ones are always the first few.
+// that does not go, or goes with recipients refused, ends the send, so the accepted ones are
+// always the first few.
 struct BatchResult {
     QStringList messageIds; // of the accepted messages, in order
     SubmitResult stop;      // why the next message did not go; succeeded() when every one went
@@ -66,7 +67,9 @@ struct BatchResult {
 // What a send of several messages tells and asks while it runs.
 struct BatchSteps {
     std::function<void(int index)> sending; // right before a message's bytes go out
-    std::function<void(int index, const QString& messageId)> accepted; // right after each
+    // Right after each message taken; `refused`: its recipients the server refused, when it
+    // took the message for the others (only when messages go with BDAT).
+    std::function<void(int index, const QString& messageId, const QStringList& refused)> accepted;
     std::function<bool()> goOn; // asked before each further message; false ends the send
 };
 

@@ -69,6 +69,8 @@ SmtpCapabilities capabilitiesOf(const SmtpReply& ehloReply) {
         const QByteArrayList words = ehloReply.lines[i].toUpper().simplified().split(' ');
         if (words.value(0) == "PIPELINING")
             offered.pipelining = true;
+        if (words.value(0) == "CHUNKING")
+            offered.chunking = true;
         if (words.value(0) == "STARTTLS")
             offered.startTls = true;
         if (words.value(0) == "AUTH" || words.value(0).startsWith("AUTH=")) {

@@ -47,6 +47,7 @@ class SmtpReplyReader {
 // What an EHLO reply offers.
 struct SmtpCapabilities {
     bool pipelining = false;
+    bool chunking = false; // BDAT (RFC 3030)
     bool authPlain = false;
     bool authLogin = false;
     bool startTls = false;

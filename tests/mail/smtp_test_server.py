@@ -21,6 +21,8 @@ Gmail's limits: "most-recipients=<n>" refuses a message's recipients past the n-
 5.4.5. "answer-MESSAGE<k>=<reply>" answers only the k-th message so; "cut-MESSAGE<k>" closes
 the connection when the k-th message's final "." arrives, with no reply; "slow-MESSAGE"
 answers each message 0.3 s after its final ".".
+"chunking" offers CHUNKING: BDAT is told as "BDAT", and its LAST chunk ends the message as the
+final "." does.
 """
 import asyncio
 import base64
@@ -37,7 +39,7 @@ import urllib.parse
 import warnings
 
 from aiosmtpd.controller import Controller
-from aiosmtpd.smtp import AuthResult, LoginPassword
+from aiosmtpd.smtp import SMTP, AuthResult, LoginPassword
 
 USER, PASSWORDS = b"ann@gmail.com", (b"secret", b"abcdefghijklmnop")
 ANSWERS = {}
@@ -107,6 +109,8 @@ class Handler:
         await self.pause()
         if "pipelining" in self.modes:
             responses.insert(1, "250-PIPELINING")
+        if "chunking" in self.modes:
+            responses.insert(1, "250-CHUNKING")
         return responses
 
     async def handle_MAIL(self, server, session, envelope, address, mail_options):
@@ -172,6 +176,42 @@ class Handler:
         return "250 2.0.0 OK queued"
 
 
+class ChunkingSMTP(SMTP):
+    """Takes BDAT as RFC 3030 has it: each chunk is read whole, even when it is refused."""
+
+    chunks = b""
+
+    async def smtp_BDAT(self, arg):
+        said("BDAT")
+        words = (arg or "").split()
+        if not words or not words[0].isdigit() or words[1:] not in ([], ["LAST"]):
+            await self.push("501 5.5.4 Syntax: BDAT size [LAST]")
+            self.transport.close()  # the chunk's end cannot be found
+            return
+        chunk = await self._reader.readexactly(int(words[0]))
+        if await self.check_auth_needed("BDAT"):
+            return
+        if not self.envelope.rcpt_tos:
+            self.chunks = b""
+            self._set_post_data_state()
+            await self.push("554 5.5.1 Error: no valid recipients")
+            return
+        self.chunks += chunk
+        if words[1:] != ["LAST"]:
+            await self.push(f"250 2.0.0 {len(chunk)} octets received")
+            return
+        self.envelope.content = self.envelope.original_content = self.chunks
+        self.chunks = b""
+        status = await self._call_handler_hook("DATA")
+        self._set_post_data_state()
+        await self.push(status)
+
+
+class ServerController(Controller):
+    def factory(self):
+        return ChunkingSMTP(self.handler, **self.SMTP_kwargs)
+
+
 def stall(context, port):
     listener = socket.socket()
     listener.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
@@ -219,9 +259,9 @@ def main():
         tls = dict(auth_require_tls=False)
     else:
         tls = dict(ssl_context=context, auth_require_tls=False)
-    controller = Controller(Handler(modes), hostname="127.0.0.1", port=port,
-                            authenticator=authenticate, auth_required=True,
-                            auth_exclude_mechanism=excluded, **tls)
+    controller = ServerController(Handler(modes), hostname="127.0.0.1", port=port,
+                                  authenticator=authenticate, auth_required=True,
+                                  auth_exclude_mechanism=excluded, **tls)
     controller.start()
     print(f"PORT {port}", flush=True)
     try:

@@ -282,6 +282,30 @@ class TestSmtpSubmission : public QObject {
                            "closed (after the message)"})
             // What the server reads after it cut the connection is its own affair.
             << "EHLO AUTH MAIL 98 RCPT MESSAGE MAIL 98 RCPT MESSAGE *" << 182;
+        // With CHUNKING a whole message goes in one flight, the login with the first.
+        QTest::newRow("280, Yes, CHUNKING")
+            << "pipelining,chunking" << 40 << 7 << true << QList<int>{98, 98, 84} << "Done."
+            << "EHLO AUTH MAIL 98 RCPT BDAT MESSAGE MAIL 98 RCPT BDAT MESSAGE MAIL 84 RCPT BDAT "
+               "MESSAGE QUIT"
+            << 0;
+        // Gmail's quota reached within the 2nd message: it goes to the 52 recipients taken.
+        QTest::newRow("CHUNKING, daily limit within the 2nd")
+            << "pipelining,chunking,daily=150" << 40 << 7 << true << QList<int>{98, 52}
+            << paragraphs({"Sent to 22 phones in 2 of 3 messages; the log names them.",
+                           "Not sent to 19 phones: 5550000021, 5550000022, 5550000023 and 16 "
+                           "more. " +
+                               keeps,
+                           "Why:\r\nThe server took message 2 for 52 of its 98 recipients and "
+                           "refused the other 46.",
+                           "Server reply: 550 5.4.5 Daily user sending limit exceeded"})
+            << "EHLO AUTH MAIL 98 RCPT BDAT MESSAGE MAIL 98 RCPT BDAT MESSAGE QUIT" << 130;
+        // A refused login: the first message, in its flight, is refused with it.
+        QTest::newRow("CHUNKING, login refused")
+            << "pipelining,chunking,answer-AUTH=535%205.7.8%20Username%20and%20Password%20not%20"
+               "accepted."
+            << 40 << 7 << true << QList<int>{}
+            << dispatch::loginQuestion(dispatch::LoginRefusal::Credentials) << "EHLO AUTH BDAT QUIT"
+            << 0;
     }
     void manyPhones_throughTheWindow() {
         QFETCH(QString, modes);
@@ -333,7 +357,9 @@ class TestSmtpSubmission : public QObject {
             const auto received = gmail.nextMessage();
             QVERIFY(received.has_value());
             QCOMPARE(received->recipients, expected.mid(next, count));
-            QCOMPARE(received->decoded.value("to").toString().count('@'), count);
+            // The To field names the whole message, even where the server took only a part.
+            const QString to = received->decoded.value("to").toString();
+            QVERIFY(to.startsWith(received->recipients.join(", ")) && to.count('@') <= 100);
             QStringList sentPhones;
             for (const QString& address : received->recipients)
                 if (!sentPhones.contains(address.section('@', 0, 0)))
@@ -372,7 +398,8 @@ class TestSmtpSubmission : public QObject {
         bool stop = false;
         const auto result = submitter.submitEach(
             message({}), {{"1@a.example"}, {"2@a.example"}, {"3@a.example"}},
-            {[](int) {}, [&](int, const QString&) { stop = true; }, [&] { return !stop; }});
+            {[](int) {}, [&](int, const QString&, const QStringList&) { stop = true; },
+             [&] { return !stop; }});
         QVERIFY(result.stop.succeeded());
         QVERIFY(result.stopped);
         QCOMPARE(result.messageIds.size(), 1);
@@ -450,12 +477,18 @@ class TestSmtpSubmission : public QObject {
     // is missing from the log and the pending sends, at most the message in flight is
     // uncertain, and the next start offers the rest and sends it once.
     void killedMidSend_losesNothingAndSendsNothingTwice() {
-        LocalSmtpServer gmail(*certificates, "pipelining,slow-MESSAGE");
-        mail::SmtpMailSubmitter submitter(gmail.clientOptions(certificates->path("ca.pem")));
+        LocalSmtpServer withData(*certificates, "pipelining,slow-MESSAGE");
+        LocalSmtpServer withBdat(*certificates, "pipelining,chunking,slow-MESSAGE");
         const quint32 seed = QRandomGenerator::global()->generate();
         QRandomGenerator random(seed);
+        int round = 0;
         for (const int takenBeforeKill : {1, 1, 2, 2}) {
-            const QString at = QStringLiteral("seed %1, after %2").arg(seed).arg(takenBeforeKill);
+            LocalSmtpServer& gmail = round++ % 2 ? withBdat : withData;
+            mail::SmtpMailSubmitter submitter(gmail.clientOptions(certificates->path("ca.pem")));
+            const QString at = QStringLiteral("seed %1, after %2, %3")
+                                   .arg(seed)
+                                   .arg(takenBeforeKill)
+                                   .arg(&gmail == &withBdat ? "BDAT" : "DATA");
             QTemporaryDir folder;
             QProcess child;
             QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();

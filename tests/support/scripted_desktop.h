@@ -107,7 +107,7 @@ class ScriptedMail final : public mail::MailSubmitter {
             sent << common;
             sent.last().recipients = groups[index];
             batch.messageIds << QStringLiteral("id-%1").arg(index);
-            steps.accepted(index, batch.messageIds.last());
+            steps.accepted(index, batch.messageIds.last(), {});
         }
         return batch;
     }

@@ -57,6 +57,13 @@ class SmtpSession {
         if (!link_.encrypted()) // never a password over a connection without verified TLS
             return untrusted(QStringLiteral("The connection is not secured."));
         const SmtpCapabilities offered = capabilitiesOf(ehlo);
+        if (steps && offered.chunking && offered.pipelining) {
+            if (offered.authPlain)
+                return chunkedBatch(messages, *steps, plainLogin(message));
+            if (!logIn(offered, message))
+                return quit();
+            return chunkedBatch(messages, *steps, {});
+        }
         const QStringList& recipients = messages.first().recipients;
         // AUTH PLAIN with its initial response completes in one round trip, so the first
         // envelope may go in the same flight (RFC 4954, section 4): a round trip saved.
@@ -171,10 +178,14 @@ class SmtpSession {
     // AUTH PLAIN and the first envelope in one flight. A refused login still has the
     // envelope's replies to come: they are read (a server that would take the message
     // unauthenticated gets the connection closed instead) and nothing goes out.
+    static QByteArray plainLogin(const MailMessage& message) {
+        return "AUTH PLAIN " +
+               ('\0' + message.userAddress.toUtf8() + '\0' + message.password.toUtf8()).toBase64() +
+               "\r\n";
+    }
+
     bool logInWithEnvelope(const MailMessage& message, const QStringList& recipients) {
-        const QByteArray credentials =
-            ('\0' + message.userAddress.toUtf8() + '\0' + message.password.toUtf8()).toBase64();
-        link_.write("AUTH PLAIN " + credentials + "\r\n" + envelopeFlight(recipients));
+        link_.write(plainLogin(message) + envelopeFlight(recipients));
         exchange_.lastCommand = smtp_step::kAuth;
         SmtpReply reply;
         if (!receive(reply))
@@ -324,8 +335,72 @@ class SmtpSession {
             link_.close(); // the next envelope may be waiting for its message: never QUIT
             return false;
         }
-        steps.accepted(index, message.messageId);
+        steps.accepted(index, message.messageId, {});
         return true;
+    }
+
+    // With BDAT a whole message goes in one flight (the login with the first, QUIT with the
+    // last), and the next goes once its reply is in: one round trip a message, and never
+    // more than one message whose fate a lost connection leaves open. The server takes a
+    // message for the recipients it accepted even when it refused others; those end the
+    // send after it, as a refused login does.
+    void chunkedBatch(const QList<Outgoing>& messages, const BatchSteps& steps,
+                      const QByteArray& login) {
+        for (int index = 0; index < messages.size(); ++index) {
+            if (index > 0 && !steps.goOn()) {
+                exchange_.accepted = true;
+                return quit();
+            }
+            const Outgoing& message = messages[index];
+            const bool last = index + 1 == messages.size();
+            QByteArray flight = index == 0 ? login : QByteArray();
+            flight += "MAIL FROM:<" + sender_ + ">\r\n";
+            for (const QString& recipient : message.recipients)
+                flight += "RCPT TO:<" + recipient.toUtf8() + ">\r\n";
+            QByteArray data = message.data;
+            if (!data.endsWith("\r\n"))
+                data += "\r\n";
+            flight += "BDAT " + QByteArray::number(data.size()) + " LAST\r\n" + data;
+            if (last)
+                flight += "QUIT\r\n";
+            steps.sending(index);
+            link_.write(flight);
+            exchange_.messageInFlight = true;
+            SmtpReply reply;
+            if (index == 0 && !login.isEmpty()) {
+                exchange_.lastCommand = smtp_step::kAuth;
+                if (!receive(reply))
+                    return;
+                if (reply.code != 235) { // what follows is refused: nothing in flight
+                    refuse(smtp_step::kAuth, reply.text());
+                    exchange_.messageInFlight = false;
+                }
+            }
+            exchange_.lastCommand = smtp_step::kMail;
+            if (!receive(reply))
+                return;
+            accept(reply, smtp_step::kMail);
+            exchange_.lastCommand = smtp_step::kRcpt;
+            QStringList refused;
+            for (const QString& recipient : message.recipients) {
+                if (!receive(reply))
+                    return;
+                if (!reply.positive())
+                    refused << recipient;
+                noteRecipient(reply, recipient);
+            }
+            exchange_.lastCommand = smtp_step::kMessage;
+            if (!receive(reply))
+                return;
+            exchange_.messageInFlight = false;
+            const bool taken = accept(reply, smtp_step::kMessage);
+            if (taken)
+                steps.accepted(index, message.messageId, refused);
+            if (!taken || !exchange_.refusedCommand.isEmpty())
+                return last ? quitWritten() : quit();
+        }
+        exchange_.accepted = true;
+        quitWritten();
     }
 
     // Each message's bytes go in one flight with the next message's envelope (or QUIT after
@@ -427,10 +502,10 @@ BatchResult SmtpMailSubmitter::submitEach(const MailMessage& common,
                               if (steps.sending)
                                   steps.sending(index);
                           },
-                          [&](int index, const QString& messageId) {
+                          [&](int index, const QString& messageId, const QStringList& refused) {
                               batch.messageIds << messageId;
                               if (steps.accepted)
-                                  steps.accepted(index, messageId);
+                                  steps.accepted(index, messageId, refused);
                           },
                           [&] { return !steps.goOn || steps.goOn(); }};
     SmtpExchange exchange;
