@@ -68,6 +68,9 @@ TlsConnection::TlsConnection(Limits limits) : limits_(limits) {
         wake();
     });
     connect(&socket_, &QSslSocket::connected, this, [this] {
+        // A flight is written whole: its last partial segment must not wait for the
+        // acknowledgement of the others (Nagle), a round trip on a slow link.
+        socket_.setSocketOption(QAbstractSocket::LowDelayOption, 1);
         if (!plainFirst_)
             return;
         open_ = true; // a plain connection, to be secured with STARTTLS before anything else
