@@ -269,17 +269,19 @@ class TestSmtpSubmission : public QObject {
             // Then QUIT, or, when the stop came after the first envelope's replies, the second
             // envelope and the connection left before its bytes.
             << "EHLO AUTH MAIL 98 RCPT MESSAGE *" << 182;
+        const QString cut =
+            paragraphs({"Sent to 14 phones in 1 of 3 messages; the log names them.",
+                        "The next message may have been sent: its reply never came. It went "
+                        "to 14 phones: 5550000014, 5550000015, 5550000016 and 11 more. It is "
+                        "not in the log.",
+                        "Not sent to 12 phones: 5550000028, 5550000029, 5550000030 and 9 "
+                        "more. " +
+                            keeps,
+                        "Why:\r\nThe connection was lost: The TLS/SSL connection has been "
+                        "closed (after the message)"});
         QTest::newRow("connection cut at the 2nd")
             << "pipelining,cut-MESSAGE2" << 40 << 7 << true << QList<int>{98}
-            << paragraphs({"Sent to 14 phones in 1 of 3 messages; the log names them.",
-                           "The next message may have been sent: its reply never came. It went "
-                           "to 14 phones: 5550000014, 5550000015, 5550000016 and 11 more. It is "
-                           "not in the log.",
-                           "Not sent to 12 phones: 5550000028, 5550000029, 5550000030 and 9 "
-                           "more. " +
-                               keeps,
-                           "Why:\r\nThe connection was lost: The TLS/SSL connection has been "
-                           "closed (after the message)"})
+            << cut
             // What the server reads after it cut the connection is its own affair.
             << "EHLO AUTH MAIL 98 RCPT MESSAGE MAIL 98 RCPT MESSAGE *" << 182;
         // With CHUNKING a whole message goes in one flight, the login with the first.
@@ -299,6 +301,9 @@ class TestSmtpSubmission : public QObject {
                            "refused the other 46.",
                            "Server reply: 550 5.4.5 Daily user sending limit exceeded"})
             << "EHLO AUTH MAIL 98 RCPT BDAT MESSAGE MAIL 98 RCPT BDAT MESSAGE QUIT" << 130;
+        QTest::newRow("CHUNKING, connection cut at the 2nd")
+            << "pipelining,chunking,cut-MESSAGE2" << 40 << 7 << true << QList<int>{98} << cut
+            << "EHLO AUTH MAIL 98 RCPT BDAT MESSAGE MAIL 98 RCPT BDAT MESSAGE" << 182;
         // A refused login: the first message, in its flight, is refused with it.
         QTest::newRow("CHUNKING, login refused")
             << "pipelining,chunking,answer-AUTH=535%205.7.8%20Username%20and%20Password%20not%20"
