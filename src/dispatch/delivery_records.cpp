@@ -200,14 +200,9 @@ QByteArray pendingSendsTextWithin(QList<PendingSend>& sends, qint64 bound,
 }
 
 QList<PendingSend> readPendingSends(const QByteArray& text, qsizetype* unreadable) {
-    QList<PendingSend> sends;
-    qsizetype bad = 0;
-    for (const QByteArray& line : text.split('\n')) {
-        const QByteArrayList f = line.split('\t');
-        if (f.size() != 7) {
-            bad += line.isEmpty() ? 0 : 1;
-            continue;
-        }
+    return readRecords(text, unreadable, [](const QByteArrayList& f) -> std::optional<PendingSend> {
+        if (f.size() != 7)
+            return std::nullopt;
         const QStringList addresses = expandedAddresses(f[4]);
         const std::optional<QStringList> reported = expandedReported(f[5], addresses);
         PendingSend s{
@@ -215,15 +210,10 @@ QList<PendingSend> readPendingSends(const QByteArray& text, qsizetype* unreadabl
             decodedField(f[2]), decodedField(f[3]),
             addresses,          reported.value_or(QStringList()),
             f[6] == "1"};
-        if (s.messageId.isEmpty() || !s.sentUtc.isValid() || s.addresses.isEmpty() || !reported) {
-            ++bad;
-            continue;
-        }
-        sends << s;
-    }
-    if (unreadable)
-        *unreadable = bad;
-    return sends;
+        if (s.messageId.isEmpty() || !s.sentUtc.isValid() || s.addresses.isEmpty() || !reported)
+            return std::nullopt;
+        return s;
+    });
 }
 
 QList<PendingSend> loadPendingSends(const QString& path, QString* keptAs) {

@@ -29,12 +29,7 @@ QByteArray keptSendsText(const QList<KeptSend>& sends) {
 }
 
 QList<KeptSend> readKeptSends(const QByteArray& text, qsizetype* unreadable) {
-    QList<KeptSend> sends;
-    qsizetype bad = 0;
-    for (const QByteArray& line : text.split('\n')) {
-        if (line.isEmpty())
-            continue;
-        const QByteArrayList fields = line.split('\t');
+    return readRecords(text, unreadable, [](const QByteArrayList& fields) {
         KeptSend send;
         bool counted = false;
         if (fields.size() == 6 && fields[0] == kTag) {
@@ -44,16 +39,10 @@ QList<KeptSend> readKeptSends(const QByteArray& text, qsizetype* unreadable) {
             send.body = decodedField(fields[4]);
             send.addresses = decodedList(fields[5]);
         }
-        if (!send.keptUtc.isValid() || !counted || send.uncertain < 0 ||
-            send.uncertain > send.addresses.size() || send.addresses.isEmpty()) {
-            ++bad;
-            continue;
-        }
-        sends << send;
-    }
-    if (unreadable)
-        *unreadable = bad;
-    return sends;
+        const bool whole = send.keptUtc.isValid() && counted && send.uncertain >= 0 &&
+                           send.uncertain <= send.addresses.size() && !send.addresses.isEmpty();
+        return whole ? std::optional(send) : std::nullopt;
+    });
 }
 
 QList<KeptSend> loadKeptSends(const QString& path, QString* keptAs) {

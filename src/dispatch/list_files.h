@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayList>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -22,6 +23,25 @@ std::optional<QByteArray> readListFile(const QString& path, qint64 bound, bool* 
 // Renames a file that could not be read whole to a name of its own beside it, never over
 // another file; the new name, or nothing when it could not be moved.
 QString moveAside(const QString& path);
+
+// The records of a list file's text, one a line: `parse` makes a record of a line's
+// tab-separated fields, or nothing of a line it cannot read, counted in `unreadable`.
+template <typename Parse>
+auto readRecords(const QByteArray& text, qsizetype* unreadable, Parse parse) {
+    QList<typename decltype(parse(QByteArrayList()))::value_type> records;
+    qsizetype bad = 0;
+    for (const QByteArray& line : text.split('\n')) {
+        if (line.isEmpty())
+            continue;
+        if (auto record = parse(line.split('\t')))
+            records << *record;
+        else
+            ++bad;
+    }
+    if (unreadable)
+        *unreadable = bad;
+    return records;
+}
 
 // A list file read by `read` (which counts the lines it could not read). One that cannot be
 // read whole is, with `keptAs`, moved aside and `keptAs` says where, so that the next save

@@ -237,11 +237,15 @@ class SmtpSession {
         exchange_.refusedAddresses << address;
     }
 
-    QByteArray envelopeFlight(const QStringList& recipients) const {
-        QByteArray flight = "MAIL FROM:<" + sender_ + ">\r\n";
+    QByteArray envelope(const QStringList& recipients) const {
+        QByteArray commands = "MAIL FROM:<" + sender_ + ">\r\n";
         for (const QString& recipient : recipients)
-            flight += "RCPT TO:<" + recipient.toUtf8() + ">\r\n";
-        return flight + "DATA\r\n";
+            commands += "RCPT TO:<" + recipient.toUtf8() + ">\r\n";
+        return commands;
+    }
+
+    QByteArray envelopeFlight(const QStringList& recipients) const {
+        return envelope(recipients) + "DATA\r\n";
     }
 
     // MAIL FROM, every RCPT TO and DATA in one flight; true when the server waits for the
@@ -353,10 +357,7 @@ class SmtpSession {
             }
             const Outgoing& message = messages[index];
             const bool last = index + 1 == messages.size();
-            QByteArray flight = index == 0 ? login : QByteArray();
-            flight += "MAIL FROM:<" + sender_ + ">\r\n";
-            for (const QString& recipient : message.recipients)
-                flight += "RCPT TO:<" + recipient.toUtf8() + ">\r\n";
+            QByteArray flight = (index == 0 ? login : QByteArray()) + envelope(message.recipients);
             QByteArray data = message.data;
             if (!data.endsWith("\r\n"))
                 data += "\r\n";
