@@ -42,24 +42,10 @@ void WriteSentLog(const QString& path, const QString& record) {
     // The log holds phone numbers and messages: the user's own regular file, 0600, in a
     // folder of the user's own; never a link, a FIFO or another user's file.
     platform::makePrivateFolder(QFileInfo(path).absolutePath());
-    QString reason;
-    const int fd = platform::openPrivateForAppend(path, &reason);
-    if (fd < 0)
-        throw core::Failure(core::failure_number::PathFileAccess);
-    QFile log;
-    const QByteArray bytes = (record + QStringLiteral("\r\n")).toLocal8Bit();
-    const off_t before = ::lseek(fd, 0, SEEK_END);
-    const bool written =
-        log.open(fd, QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered,
-                 QFileDevice::AutoCloseHandle) &&
-        log.write(bytes) == bytes.size();
     // A record is there whole or not at all: a full disk leaves the log as it was.
-    if (!written && before >= 0 && ::ftruncate(fd, before) != 0)
-        ::lseek(fd, 0, SEEK_END);
-    if (!log.isOpen())
-        ::close(fd);
-    log.close();
-    if (!written)
+    QString reason;
+    if (!platform::appendPrivateFile(path, (record + QStringLiteral("\r\n")).toLocal8Bit(),
+                                     &reason))
         throw core::Failure(core::failure_number::PathFileAccess);
 }
 

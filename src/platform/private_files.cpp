@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <atomic>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -13,6 +14,8 @@
 namespace platform {
 
 namespace {
+std::atomic<qint64> bytesWritten{0};
+
 QString errnoText(int error) {
     return QString::fromLocal8Bit(std::strerror(error));
 }
@@ -25,6 +28,18 @@ std::optional<QString> unsafeFile(const struct stat& info) {
     if (info.st_uid != geteuid())
         return QStringLiteral("it belongs to another user");
     return std::nullopt;
+}
+
+bool writeAll(int fd, const QByteArray& bytes) {
+    qsizetype written = 0;
+    while (written < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.constData() + written, size_t(bytes.size() - written));
+        if (n <= 0)
+            break;
+        written += n;
+    }
+    bytesWritten += written;
+    return written == bytes.size();
 }
 } // namespace
 
@@ -84,14 +99,7 @@ bool replacePrivateFile(const QString& path, const QByteArray& bytes, QString* r
         *reason = errnoText(errno);
         return false;
     }
-    qsizetype written = 0;
-    while (written < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.constData() + written, size_t(bytes.size() - written));
-        if (n <= 0)
-            break;
-        written += n;
-    }
-    const bool ok = written == bytes.size() && ::fsync(fd) == 0;
+    const bool ok = writeAll(fd, bytes) && ::fsync(fd) == 0;
     const int error = errno;
     ::close(fd);
     if (!ok || ::rename(temporary.constData(), target.constData()) != 0) {
@@ -100,6 +108,26 @@ bool replacePrivateFile(const QString& path, const QByteArray& bytes, QString* r
         return false;
     }
     return true;
+}
+
+bool appendPrivateFile(const QString& path, const QByteArray& bytes, QString* reason) {
+    const int fd = openPrivateForAppend(path, reason);
+    if (fd < 0)
+        return false;
+    const off_t before = ::lseek(fd, 0, SEEK_END);
+    const bool written = writeAll(fd, bytes);
+    const int error = errno;
+    // Whole or not at all: a part written before the disk filled is taken back.
+    if (!written && before >= 0 && ::ftruncate(fd, before) != 0)
+        ::lseek(fd, 0, SEEK_END);
+    ::close(fd);
+    if (!written)
+        *reason = errnoText(error);
+    return written;
+}
+
+qint64 privateBytesWritten() {
+    return bytesWritten;
 }
 
 } // namespace platform

@@ -23,4 +23,11 @@ int openPrivateForAppend(const QString& path, QString* reason);
 // never followed. False with `reason` set when it could not be done.
 bool replacePrivateFile(const QString& path, const QByteArray& bytes, QString* reason);
 
+// Appends `bytes` to `path` (opened as openPrivateForAppend opens it): written whole or not at
+// all, so a full disk leaves the file as it was. False with `reason` set when it failed.
+bool appendPrivateFile(const QString& path, const QByteArray& bytes, QString* reason);
+
+// The bytes this process has written to private files so far (replaced and appended).
+qint64 privateBytesWritten();
+
 } // namespace platform
