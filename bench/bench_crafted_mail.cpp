@@ -5,11 +5,12 @@
 // (target 50 ms) and the check's time (target 8 s), beside a check of fifty ordinary Gmail
 // bounces in the same run.
 #include "bench_util.h"
-#include "dispatch/delivery_check.h"
-#include "dispatch/sent_log.h"
+#include "delivery/delivery_check.h"
 #include "local_dovecot.h"
 #include "local_smtp_server.h"
 #include "mail/net/imap_bounce_reader.h"
+#include "records/pending_file.h"
+#include "records/sent_log.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -85,21 +86,25 @@ std::pair<double, double> check(const TestCertificates& certificates,
     QStringList sent;
     for (int i = 0; i < addresses; ++i)
         sent << QString::fromLatin1(address(i));
-    dispatch::rememberSend(folder.filePath("pending.tsv"), {QString::fromLatin1(kSendId),
-                                                            now.addSecs(-3600).toUTC(),
-                                                            dispatch::logStamp(now),
-                                                            "Meeting moved",
-                                                            sent,
-                                                            {},
-                                                            false});
+    records::rememberSend(folder.filePath("pending.tsv"), {QString::fromLatin1(kSendId),
+                                                           now.addSecs(-3600).toUTC(),
+                                                           records::logStamp(now),
+                                                           "Meeting moved",
+                                                           sent,
+                                                           {},
+                                                           false});
     mail::ImapBounceReader reader(dovecot.clientOptions(certificates.path("ca.pem")));
-    dispatch::DeliveryCheckMemory memory;
+    model::DeliveryCheckMemory memory;
     QElapsedTimer took;
     const double gap = longestGapMs([&] {
         took.start();
-        dispatch::bringLogUpToDate(reader, memory, folder.filePath("pending.tsv"),
-                                   folder.filePath("sentmessages.log"), "ann@gmail.com",
-                                   "abcdefghijklmnop", now);
+        delivery::bringLogUpToDate(
+            {reader,
+             memory,
+             {folder.filePath("sentmessages.log"), folder.filePath("pending.tsv")},
+             "ann@gmail.com",
+             "abcdefghijklmnop",
+             now});
     });
     return {gap, double(took.nsecsElapsed()) / 1e6};
 }

@@ -7,7 +7,9 @@ library may link only libraries of its own room or of lower layers. Besides the 
   pass the order unseen;
 - mail/net (TLS, SMTP, IMAP, the GMime reader) is sealed: only the mail module built in it
   (and the tests) may include or link it, so that start-up never loads the network;
-- dispatch and recipients take plain values: no widget header, no widget class declared.
+- the rooms below app take plain values: no widget header, no widget class declared;
+- inside a room, headers do not include each other round in a loop (the order between rooms
+  cannot see one).
 Each violation is printed with the file and the include (or the library and the link).
 
 Usage: test_layers.py <source root> [--widgets <Qt include dirs>] [--planted]
@@ -24,7 +26,9 @@ import tempfile
 # The layer order, top first. This is the one place it is written.
 LAYERS = [
     ["app"],  # main(), the main window and what only it uses
-    ["dispatch"],  # sending and the delivery check; builds on the recipient lists
+    ["sending", "delivery"],  # the send and its routes; the delivery check and what it learns
+    ["records"],  # the private files and their formats
+    ["model"],  # the data of a send that the rooms share, and the route seam
     ["recipients", "connectivity", "notice"],  # the other subsystems
     ["core"],  # procedures, error report, pointer, stored strings, shared procedures
     ["mail/net"],  # TLS, SMTP, IMAP, the bounce reader and the module's entry point
@@ -33,7 +37,7 @@ LAYERS = [
 ]
 LEVEL = {room: level for level, rooms in enumerate(LAYERS) for room in rooms}
 SEALED = {"mail/net"}  # used only from inside (the module) and by the tests
-WIDGET_FREE = {"dispatch", "recipients"}
+WIDGET_FREE = {"sending", "delivery", "records", "model", "recipients"}
 
 QUOTED_INCLUDE = re.compile(r'^\s*#\s*include\s*"([^"]+)"', re.M)
 ANGLE_INCLUDE = re.compile(r"^\s*#\s*include\s*<([^>]+)>", re.M)
@@ -108,6 +112,42 @@ def include_problems(src, widgets):
     return problems
 
 
+def loop_problems(src):
+    """Files of one room that include each other round in a loop, each loop named once."""
+    includes = {}
+    for path in sorted(src.rglob("*")):
+        if path.suffix not in (".cpp", ".h"):
+            continue
+        name = path.relative_to(src).as_posix()
+        text = path.read_text(encoding="utf-8")
+        room = room_of_path(path.relative_to(src).parts)
+        includes[name] = [n for n in QUOTED_INCLUDE.findall(text)
+                          if (src / n).exists() and room_of_path(pathlib.PurePosixPath(n).parts)
+                          == room]
+    problems = []
+    seen = set()
+    done = set()
+
+    def visit(name, trail):
+        if name in trail:
+            loop = trail[trail.index(name):] + [name]
+            key = frozenset(loop)
+            if key not in seen:
+                seen.add(key)
+                problems.append(f"src/{loop[0]}: includes itself round a loop: "
+                                + " -> ".join(loop))
+            return
+        if name in done:
+            return
+        for other in includes.get(name, []):
+            visit(other, trail + [name])
+        done.add(name)
+
+    for name in includes:
+        visit(name, [])
+    return problems
+
+
 def link_problems(src):
     room_of = {}
     links = []
@@ -134,7 +174,7 @@ def link_problems(src):
 
 
 def check(src, widgets):
-    return include_problems(src, widgets) + link_problems(src)
+    return include_problems(src, widgets) + loop_problems(src) + link_problems(src)
 
 
 def append_line(path, line):
@@ -145,16 +185,20 @@ def append_line(path, line):
 
 # One violation of each kind, and the words its report must hold.
 PLANTED = [
-    ("dispatch/send_command.cpp", "#include <QTreeWidget>", "includes <QTreeWidget>"),
+    ("sending/send_command.cpp", "#include <QTreeWidget>", "includes <QTreeWidget>"),
     ("recipients/lists.h", "class QTreeWidget;", "declares QTreeWidget"),
-    ("dispatch/send_command.cpp", '#include "../recipients/lists.h"', "a relative include"),
-    ("dispatch/log_view.cpp", '#include "mail/net/tls_connection.h"',
+    ("records/kept_file.h", "class QTreeWidgetItem;", "declares QTreeWidgetItem"),
+    ("sending/send_command.cpp", '#include "../recipients/lists.h"', "a relative include"),
+    ("delivery/log_view.cpp", '#include "mail/net/tls_connection.h"',
      "only mail/net itself may use it"),
-    ("dispatch/CMakeLists.txt", "target_link_libraries(parlivo_dispatch PUBLIC parlivo_mail_net)",
-     "parlivo_dispatch links parlivo_mail_net"),
+    ("sending/CMakeLists.txt", "target_link_libraries(parlivo_sending PUBLIC parlivo_mail_net)",
+     "parlivo_sending links parlivo_mail_net"),
     ("recipients/summary.h", '#include "app/main_window.h"', "recipients may not include app"),
-    ("core/CMakeLists.txt", "target_link_libraries(parlivo_core PUBLIC parlivo_dispatch)",
-     "core may not use dispatch"),
+    ("delivery/replies.cpp", '#include "sending/send_flow.h"', "delivery may not include sending"),
+    ("model/send_plan.h", '#include "records/sent_log.h"', "model may not include records"),
+    ("core/CMakeLists.txt", "target_link_libraries(parlivo_core PUBLIC parlivo_sending)",
+     "core may not use sending"),
+    ("sending/gateway_route.h", '#include "sending/send_routes.h"', "includes itself round a loop"),
 ]
 
 
@@ -193,7 +237,7 @@ def main():
     for problem in problems:
         print(problem)
     order = " > ".join("/".join(rooms) for rooms in LAYERS)
-    print(f"layers: {order}; mail/net sealed; dispatch and recipients widget-free; "
+    print(f"layers: {order}; mail/net sealed; the rooms below app widget-free; no loop in a room; "
           f"{len(problems)} violation(s)")
     return 1 if problems else 0
 

@@ -10,21 +10,20 @@
 #include "core/shared.h"
 #include "core/stored_password.h"
 #include "core/twips.h"
-#include "dispatch/delivery_check.h"
-#include "dispatch/help_command.h"
-#include "dispatch/kept_sends.h"
-#include "dispatch/log_view.h"
-#include "dispatch/message_batches.h"
-#include "dispatch/messages.h"
-#include "dispatch/phone_knowledge.h"
-#include "dispatch/send_command.h"
-#include "dispatch/sent_log.h"
+#include "delivery/learning.h"
+#include "delivery/log_view.h"
+#include "model/knowledge.h"
 #include "notice/companion_notice.h"
 #include "notice/home_page.h"
 #include "platform/desktop.h"
 #include "platform/settings_store.h"
 #include "recipients/list_commands.h"
 #include "recipients/summary.h"
+#include "records/data_files.h"
+#include "sending/allowance.h"
+#include "sending/help_command.h"
+#include "sending/kept_offer.h"
+#include "sending/send_command.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -115,9 +114,9 @@ int PasswordStarStyle::styleHint(StyleHint hint, const QStyleOption* option, con
 Form1::Form1(Services services)
     : QWidget(nullptr, Qt::Window | Qt::MSWindowsFixedSizeDialogHint),
       services_(std::move(services)), applicationTitle_(kProductName.left(39)), pointer_(this),
-      deliveryMemory_(std::make_unique<dispatch::DeliveryCheckMemory>()),
+      deliveryMemory_(std::make_unique<model::DeliveryCheckMemory>()),
       progress_(std::make_unique<SendProgressWindow>(this)),
-      knowledge_(std::make_unique<dispatch::Knowledge>()) {
+      knowledge_(std::make_unique<model::Knowledge>()) {
     setObjectName(QStringLiteral("Form1"));
     buildControls();
     core::StoredPassword::Hooks hooks;
@@ -297,7 +296,8 @@ void Form1::Form_Load() {
     p.step(142, [&] { ListView2->headerItem()->setText(0, QStringLiteral("Select Carrier/s:")); });
     p.step(144, [&] { ListView2->setColumnWidth(0, pixels(7000)); });
     restoreCarrierList(p);
-    showPhoneKnowledge(true);
+    *knowledge_ = delivery::whatIsKnown(dataFiles());
+    showPhoneKnowledge();
     // A text kept by an earlier run is offered once the window is up.
     QTimer::singleShot(0, this, &Form1::offerKeptSend);
 }
@@ -305,11 +305,11 @@ void Form1::Form_Load() {
 void Form1::offerKeptSend() {
     // While a send or a view of the log runs, it offers the kept text itself; with nothing
     // kept, nothing waits for the keyring.
-    if (holdingInput_ || !QFileInfo::exists(keptPath()))
+    if (holdingInput_ || !sending::keptSendWaits(dataFiles()))
         return;
     whileHoldingInput([this] {
         password_->waitUntilLoaded();
-        dispatch::offerKeptSendAtStart(dispatchContext(), outgoingText());
+        sending::offerKeptSendAtStart(commandContext(), outgoingText());
     });
 }
 
@@ -379,16 +379,13 @@ bool Form1::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void Form1::keepBodyWithinLimit() {
-    const QString text = Text5->toPlainText();
-    qsizetype cut = text.size() - recipients::kLongestBody;
-    if (cut <= 0)
-        return;
-    // Take back what was just typed or pasted beyond the limit, never half a surrogate pair.
+    // Takes back what was just typed or pasted beyond the limit.
     QTextCursor cursor = Text5->textCursor();
     const qsizetype end = cursor.position();
-    if (end - cut > 0 && end - cut < text.size() && text.at(end - cut).isLowSurrogate())
-        ++cut;
-    cursor.setPosition(int(qMax<qsizetype>(0, end - cut)), QTextCursor::KeepAnchor);
+    const qsizetype from = recipients::bodyCutFrom(Text5->toPlainText(), end);
+    if (from == end)
+        return;
+    cursor.setPosition(int(from), QTextCursor::KeepAnchor);
     cursor.removeSelectedText();
 }
 
@@ -406,35 +403,30 @@ recipients::ListContext Form1::listContext() {
     return {services_.desktop, applicationTitle_, pointer_};
 }
 
-dispatch::DispatchContext Form1::dispatchContext() {
+model::DataFiles Form1::dataFiles() const {
+    return records::dataFiles(services_.programFolder, services_.dataFolder);
+}
+
+model::CommandContext Form1::commandContext() {
     return {services_.desktop,
             services_.mail,
             services_.clock,
             applicationTitle_,
             pointer_,
             services_.programFolder,
-            dispatch::sentLogPath(services_.programFolder, services_.dataFolder),
-            services_.dataFolder + QLatin1Char('/') + dispatch::kPendingFileName,
+            dataFiles(),
             services_.mailbox,
             deliveryMemory_.get(),
-            keptPath(),
-            dailyAllowance(),
+            sending::dailyAllowance(services_.settings),
             progress_.get(),
-            knowledgePath()};
+            knowledge_.get()};
 }
 
-qsizetype Form1::dailyAllowance() const {
-    const QString workspace = services_.settings.read(core::settings::kGoogleWorkspace, QString());
-    return workspace.compare(QLatin1String("True"), Qt::CaseInsensitive) == 0
-               ? dispatch::kWorkspaceDailyRecipients
-               : dispatch::kGmailDailyRecipients;
-}
-
-dispatch::Login Form1::login() const {
+model::Login Form1::login() const {
     return {Text3->text(), Text2->text()};
 }
 
-dispatch::OutgoingText Form1::outgoingText() const {
+model::OutgoingText Form1::outgoingText() const {
     return {rowTexts(ListView1), carrierRows(ListView2), login(), Text4->text(),
             Text5->toPlainText()};
 }
@@ -444,35 +436,22 @@ void Form1::editPhones(const recipients::ListEdit& edit) {
     showPhoneKnowledge();
 }
 
-QString Form1::keptPath() const {
-    return services_.dataFolder + QLatin1Char('/') + dispatch::kKeptFileName;
-}
-
-QString Form1::knowledgePath() const {
-    return services_.dataFolder + QLatin1Char('/') + dispatch::kKnowledgeFileName;
-}
-
-void Form1::showPhoneKnowledge(bool reload) {
-    if (reload)
-        *knowledge_ = dispatch::loadKnowledge(knowledgePath());
+void Form1::showPhoneKnowledge() {
     if (knowledge_->phones.isEmpty() && !tipsShown_)
         return;
     for (int i = 0; i < ListView1->topLevelItemCount(); ++i) {
         QTreeWidgetItem* row = ListView1->topLevelItem(i);
-        row->setToolTip(0, dispatch::knowledgeTip(*knowledge_, row->text(0)));
+        row->setToolTip(0, delivery::knowledgeTip(*knowledge_, row->text(0)));
     }
     tipsShown_ = !knowledge_->phones.isEmpty();
 }
 
 void Form1::forgetLearned(bool everyPhone) {
-    dispatch::Knowledge knowledge = dispatch::loadKnowledge(knowledgePath());
-    if (everyPhone) {
-        knowledge.phones.clear();
-    } else if (const QTreeWidgetItem* row = ListView1->currentItem()) {
-        knowledge.phones.remove(dispatch::lastTenDigits(row->text(0)));
-    }
-    dispatch::saveKnowledge(knowledgePath(), knowledge);
-    showPhoneKnowledge(true);
+    if (everyPhone)
+        delivery::forget(dataFiles(), *knowledge_, {});
+    else if (const QTreeWidgetItem* row = ListView1->currentItem())
+        delivery::forget(dataFiles(), *knowledge_, {row->text(0)});
+    showPhoneKnowledge();
 }
 
 void Form1::phoneListMenu(const QPoint& at) {
@@ -507,17 +486,15 @@ void Form1::whileHoldingInput(const std::function<void()>& procedure) {
 void Form1::PushButton1_Click() {
     whileHoldingInput([this] {
         password_->waitUntilLoaded(); // a send started at once waits for the keyring's answer
-        const QStringList unticked = dispatch::sendMessage(dispatchContext(), outgoingText());
-        for (int i = 0; i < ListView2->topLevelItemCount(); ++i)
-            if (unticked.contains(ListView2->topLevelItem(i)->text(0)))
-                ListView2->topLevelItem(i)->setCheckState(0, Qt::Unchecked);
+        for (const qsizetype row : sending::sendMessage(commandContext(), outgoingText()))
+            ListView2->topLevelItem(int(row))->setCheckState(0, Qt::Unchecked);
     });
 }
 void Form1::PushButton2_Click() {
     whileHoldingInput([this] {
         password_->waitUntilLoaded();
-        dispatch::viewLog(dispatchContext(), login());
-        showPhoneKnowledge(true); // what the check learned
+        delivery::viewLog(commandContext(), login());
+        showPhoneKnowledge(); // what the check learned
     });
 }
 void Form1::PushButton3_Click() {
@@ -536,7 +513,7 @@ void Form1::PushButton7_Click() {
     editCarriers(recipients::deleteCarrier(listContext(), listState(ListView2)));
 }
 void Form1::PushButton8_Click() {
-    dispatch::showHelp(dispatchContext());
+    sending::showHelp(commandContext());
 }
 void Form1::PushButton9_Click() {
     editCarriers(recipients::selectAllCarriers(listContext(), ListView2->topLevelItemCount()));

@@ -39,13 +39,14 @@ namespace recipients {
 struct ListContext;
 struct ListEdit;
 } // namespace recipients
-namespace dispatch {
-struct DispatchContext;
+namespace model {
+struct CommandContext;
+struct DataFiles;
 struct DeliveryCheckMemory;
 struct Knowledge;
 struct Login;
 struct OutgoingText;
-} // namespace dispatch
+} // namespace model
 
 namespace app {
 
@@ -145,22 +146,19 @@ class Form1 final : public QWidget {
     void endProgram();
     void storeSetting(const QString& key, const QString& text);
     void offerKeptSend();
-    QString keptPath() const;
-    QString knowledgePath() const;
-    // Each phone row's tool tip tells what was learned of it (`reload`: from the file).
-    void showPhoneKnowledge(bool reload = false);
+    model::DataFiles dataFiles() const;
+    // Each phone row's tool tip tells what was learned of it.
+    void showPhoneKnowledge();
     void phoneListMenu(const QPoint& at);
     void showGatewayTexts();
     // Runs a procedure that may wait on the network with the windows alive but holding
     // input; a close asked for meanwhile comes after it.
     void whileHoldingInput(const std::function<void()>& procedure);
     recipients::ListContext listContext();
-    dispatch::DispatchContext dispatchContext();
-    // Recipients a day: Gmail's, or Google Workspace's when the settings file says so.
-    qsizetype dailyAllowance() const;
+    model::CommandContext commandContext();
     // What the subsystems are handed: the widgets' contents as plain values.
-    dispatch::Login login() const;
-    dispatch::OutgoingText outgoingText() const;
+    model::Login login() const;
+    model::OutgoingText outgoingText() const;
     // What they hand back: the edit a list command makes.
     void editPhones(const recipients::ListEdit& edit);
     void editCarriers(const recipients::ListEdit& edit);
@@ -173,10 +171,10 @@ class Form1 final : public QWidget {
     bool ending_ = false;
     bool settingsProblemShown_ = false;
     bool holdingInput_ = false;
-    std::unique_ptr<dispatch::DeliveryCheckMemory> deliveryMemory_;
+    std::unique_ptr<model::DeliveryCheckMemory> deliveryMemory_;
     std::unique_ptr<core::StoredPassword> password_;
     std::unique_ptr<SendProgressWindow> progress_;
-    std::unique_ptr<dispatch::Knowledge> knowledge_;
+    std::unique_ptr<model::Knowledge> knowledge_; // what is known of each phone, read once
     bool tipsShown_ = false;
 };
 

@@ -1,6 +1,6 @@
 #include "app/send_progress.h"
 
-#include "dispatch/messages.h"
+#include "sending/send_texts.h"
 
 #include <QProgressDialog>
 
@@ -24,7 +24,7 @@ void SendProgressWindow::show(int messagesDone, int messages, qsizetype recipien
     dialog_->setMaximum(int(recipients));
     dialog_->setValue(int(recipientsDone));
     dialog_->setLabelText(
-        dispatch::progressText(messagesDone, messages, recipientsDone, recipients));
+        sending::progressText(messagesDone, messages, recipientsDone, recipients));
     dialog_->show();
 }
 

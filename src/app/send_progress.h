@@ -1,6 +1,6 @@
 #pragma once
 
-#include "dispatch/dispatch_context.h"
+#include "model/command_context.h"
 
 #include <QPointer>
 
@@ -12,7 +12,7 @@ namespace app {
 // A small window beside the main one while a send of several messages runs: how many messages
 // and recipients have gone, and a button to stop after the message in flight. It takes input
 // while the main window holds it.
-class SendProgressWindow final : public dispatch::SendProgress {
+class SendProgressWindow final : public model::SendProgress {
   public:
     explicit SendProgressWindow(QWidget* owner) : owner_(owner) {}
     ~SendProgressWindow() override;

@@ -13,6 +13,18 @@ QString gatewayOf(const QString& address) {
     return address.mid(address.lastIndexOf(QLatin1Char('@')) + 1).toLower();
 }
 
+bool isFullAddress(const QString& phoneRow) {
+    return phoneRow.contains(QLatin1Char('@'));
+}
+
+QString lastTenDigits(const QString& phone) {
+    QString digits;
+    for (const QChar c : phone)
+        if (c.isDigit())
+            digits += c;
+    return digits.right(10);
+}
+
 QString cleanPhoneNumber(const QString& typed) {
     QString cleaned = typed;
     cleaned.remove(QLatin1Char('-'));

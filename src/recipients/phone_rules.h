@@ -10,6 +10,11 @@ namespace recipients {
 // case (domains are compared so).
 QString phoneOf(const QString& address);
 QString gatewayOf(const QString& address);
+// A phone row written as number@domain: sent there alone, whatever is ticked.
+bool isFullAddress(const QString& phoneRow);
+// A phone number's last ten digits: how a reply's sender, a sent phone and what is known of a
+// phone are compared (a leading 1 or +1 may differ).
+QString lastTenDigits(const QString& phone);
 
 // A typed number without its hyphens and blanks; nothing else is removed.
 QString cleanPhoneNumber(const QString& typed);

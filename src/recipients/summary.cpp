@@ -54,4 +54,13 @@ QString gatewayTextsLabel(const GatewayTexts& count) {
         .arg(count.gsm ? QString() : QStringLiteral(" (not GSM: 70 a text)"));
 }
 
+qsizetype bodyCutFrom(const QString& body, qsizetype cursor) {
+    qsizetype cut = body.size() - kLongestBody;
+    if (cut <= 0)
+        return cursor;
+    if (cursor - cut > 0 && cursor - cut < body.size() && body.at(cursor - cut).isLowSurrogate())
+        ++cut;
+    return qMax<qsizetype>(0, cursor - cut);
+}
+
 } // namespace recipients

@@ -12,6 +12,10 @@ QString recipientSummaryText(qint16 phones, qint16 maximum, qint16 tickedCarrier
 QString charactersLeftText(qsizetype bodyLength);
 
 inline constexpr int kLongestBody = 1000;
+// Where to take back a body that grew past kLongestBody with the cursor at `cursor`: what was
+// just typed or pasted, from the position returned to the cursor, never half a surrogate
+// pair. The cursor itself when the body is within its limit.
+qsizetype bodyCutFrom(const QString& body, qsizetype cursor);
 
 // How a phone counts the subject and body that a gateway turns into texts: the subject, a line
 // break and the body (the body alone without a subject). In the GSM 7-bit alphabet one text

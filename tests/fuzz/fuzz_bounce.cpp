@@ -1,8 +1,10 @@
 // Bounces and replies from anyone: reading never fails, and the record made from what they
 // say keeps the log's shape: printable lines, the heading first, nothing that starts a new
 // record.
-#include "dispatch/delivery_records.h"
+#include "delivery/delivery_records.h"
+#include "delivery/replies.h"
 #include "mail/net/bounce_reader.h"
+#include "records/pending_file.h"
 
 #include <cstdlib>
 
@@ -14,19 +16,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         replies << *reply;
     if (report.recipients.size() > 500)
         std::abort();
-    dispatch::PendingSend send{report.messageIds.value(0, QStringLiteral("x@y")),
-                               QDateTime::fromSecsSinceEpoch(0, Qt::UTC),
-                               QStringLiteral("07/12/2026 21:00"),
-                               QStringLiteral("Subject"),
-                               {},
-                               {},
-                               false};
+    model::PendingSend send{report.messageIds.value(0, QStringLiteral("x@y")),
+                            QDateTime::fromSecsSinceEpoch(0, Qt::UTC),
+                            QStringLiteral("07/12/2026 21:00"),
+                            QStringLiteral("Subject"),
+                            {},
+                            {},
+                            false};
     for (const auto& r : report.recipients)
         send.addresses << r.address;
     if (send.addresses.isEmpty())
         send.addresses << QStringLiteral("1@a.example");
-    const QString record = dispatch::deliveryRecord(QStringLiteral("now"), send, {report}, true,
-                                                    dispatch::replyLines(send, replies));
+    const QString record = delivery::deliveryRecord(QStringLiteral("now"), send, {report}, true,
+                                                    delivery::replyLines(send, replies));
     if (record.isEmpty())
         return 0;
     const QStringList lines = record.split(QStringLiteral("\r\n"));

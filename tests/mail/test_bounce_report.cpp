@@ -1,8 +1,11 @@
 // Bounces as Gmail and carriers write them (fixtures in bounces/), and the log records
 // made from them.
-#include "dispatch/delivery_records.h"
-#include "dispatch/recipient_expansion.h"
+#include "delivery/delivery_records.h"
+#include "delivery/replies.h"
 #include "mail/net/bounce_reader.h"
+#include "records/pending_file.h"
+#include "records/sent_log.h"
+#include "sending/gateway_route.h"
 
 #include "test_files.h"
 
@@ -25,7 +28,7 @@ QStringList found(const mail::BounceReport& report) {
 
 const QString kSend = QStringLiteral("3lq8x0f2k1z7a.1v9c4m2p8s6d@gmail.com");
 
-dispatch::PendingSend send(const QStringList& addresses) {
+model::PendingSend send(const QStringList& addresses) {
     return {kSend,
             QDateTime(QDate(2026, 12, 7), QTime(21, 0), Qt::UTC),
             "07/12/2026 21:00",
@@ -274,7 +277,7 @@ class TestBounceReport : public QObject {
         QList<mail::BounceReport> bounces;
         for (const char* name : {"gmail-failure.eml", "gmail-dns.eml", "other-message.eml"})
             bounces << readBounce(bounceFixture(name));
-        const QString record = dispatch::deliveryRecord("08/12/2026 09:00", pending, bounces);
+        const QString record = delivery::deliveryRecord("08/12/2026 09:00", pending, bounces);
         // The heading keeps the subject as the send's own record has it; a phone refused at
         // every gateway it was sent to gets a verdict of its own.
         QCOMPARE(record,
@@ -293,9 +296,9 @@ class TestBounceReport : public QObject {
                      "No bounce from the other 3 addresses (silence does not prove "
                      "delivery).\r\n\r\n"));
         // The same bounces again are no news; a later delay is.
-        QCOMPARE(dispatch::deliveryRecord("x", pending, bounces), QString());
+        QCOMPARE(delivery::deliveryRecord("x", pending, bounces), QString());
         bounces << readBounce(bounceFixture("gmail-delay.eml"));
-        const QString later = dispatch::deliveryRecord("x", pending, bounces);
+        const QString later = delivery::deliveryRecord("x", pending, bounces);
         // The retry time, written with a zone comment, in local time.
         const QString until = QLocale::system().toString(
             QDateTime(QDate(2026, 12, 11), QTime(5, 0, 1), Qt::UTC).toLocalTime(),
@@ -307,13 +310,13 @@ class TestBounceReport : public QObject {
         QVERIFY(!later.contains("Not reached")); // a delay is no verdict
         // A mailbox read only in part says nothing of silence.
         auto partly = send({"5555550100@vtext.com", "5555550199@vtext.com"});
-        QVERIFY(!dispatch::deliveryRecord("x", partly, bounces, false).contains("No bounce"));
+        QVERIFY(!delivery::deliveryRecord("x", partly, bounces, false).contains("No bounce"));
     }
 
     void bounceText_cannotForgeLogLines() {
-        QCOMPARE(dispatch::cleanForLog("550 bad\r\n07/12/2026 23:00\r\nTo: 1\x1b[2J\xff"),
+        QCOMPARE(records::cleanForLog("550 bad\r\n07/12/2026 23:00\r\nTo: 1\x1b[2J\xff"),
                  QStringLiteral("550 bad 07/12/2026 23:00 To: 1 [2J"));
-        QCOMPARE(dispatch::cleanForLog(QString(500, 'x')).size(), 120);
+        QCOMPARE(records::cleanForLog(QString(500, 'x')).size(), 120);
         const QString longPhone = QString("1234567890").repeated(7);
         auto pending =
             send({"5555550100@vtext.com", longPhone + "@vtext.com", "5555550102@txt.att.net"});
@@ -327,7 +330,7 @@ class TestBounceReport : public QObject {
                                    {longPhone + "@vtext.com", true, "5.1.1", "unknown", {}},
                                    {"5555550102@txt.att.net", false, "4.4.1", "later",
                                     "not a date\r\nTo: " + QString(80, 'z')}}};
-        const QString record = dispatch::deliveryRecord("now", pending, {forged});
+        const QString record = delivery::deliveryRecord("now", pending, {forged});
         // The forged lines stay inside their own; a phone is cut at 64 characters.
         const QString cut = longPhone.left(64);
         QCOMPARE(record, "now\r\nDelivery: message of 07/12/2026 21:00, Subject:Long  To: x " +
@@ -381,36 +384,35 @@ class TestBounceReport : public QObject {
         pending.reported = {"1@a.example failed"};
         pending.checked = true;
         const auto back =
-            dispatch::readPendingSends(dispatch::pendingSendsText({pending}) + "broken line\n");
-        QCOMPARE(back, QList<dispatch::PendingSend>{pending});
+            records::readPendingSends(records::pendingSendsText({pending}) + "broken line\n");
+        QCOMPARE(back, QList<model::PendingSend>{pending});
         // A send without its Message-ID, its time or its addresses cannot be checked.
         auto noId = pending, noTime = pending, noAddresses = pending;
         noId.messageId.clear();
         noTime.sentUtc = QDateTime();
         noAddresses.addresses.clear();
         qsizetype unreadable = 0;
-        QCOMPARE(dispatch::readPendingSends(
-                     dispatch::pendingSendsText({noId, noTime, noAddresses, pending}), &unreadable),
-                 QList<dispatch::PendingSend>{pending});
+        QCOMPARE(records::readPendingSends(
+                     records::pendingSendsText({noId, noTime, noAddresses, pending}), &unreadable),
+                 QList<model::PendingSend>{pending});
         QCOMPARE(unreadable, 3);
         // Saved whole, owner-only, leaving nothing open.
         QTemporaryDir dir;
         const QString file = dir.filePath("delivery-pending.tsv");
-        QVERIFY(dispatch::savePendingSends(file, {pending}));
-        QVERIFY(dispatch::savePendingSends(file, {pending, pending}));
+        QVERIFY(records::savePendingSends(file, {pending}));
+        QVERIFY(records::savePendingSends(file, {pending, pending}));
         QCOMPARE(descriptorsOn(file), 0);
         QCOMPARE(QFile::permissions(file) & 0x0077, QFile::Permissions());
-        QCOMPARE(dispatch::loadPendingSends(file),
-                 (QList<dispatch::PendingSend>{pending, pending}));
+        QCOMPARE(records::loadPendingSends(file), (QList<model::PendingSend>{pending, pending}));
         // Up to 4 MiB the list is read; one byte more and it is kept aside unread.
         for (const qsizetype size : {4 * 1024 * 1024, 4 * 1024 * 1024 + 1}) {
-            const QByteArray text = dispatch::pendingSendsText({pending});
+            const QByteArray text = records::pendingSendsText({pending});
             QFile out(file);
             QVERIFY(out.open(QIODevice::WriteOnly | QIODevice::Truncate));
             out.write(text + QByteArray(size - text.size(), '\n'));
             out.close();
             QString keptAs;
-            QCOMPARE(dispatch::loadPendingSends(file, &keptAs).size(), size % 2 == 0 ? 1 : 0);
+            QCOMPARE(records::loadPendingSends(file, &keptAs).size(), size % 2 == 0 ? 1 : 0);
             QCOMPARE(keptAs.isEmpty(), size % 2 == 0);
         }
         // Written within what is read: 32767 phones at seven gateways, every address reported,
@@ -418,37 +420,38 @@ class TestBounceReport : public QObject {
         QStringList phones;
         for (int i = 0; i < 32767; ++i)
             phones << QStringLiteral("555%1").arg(i, 7, 10, QLatin1Char('0'));
-        auto huge = send(dispatch::expandRecipients(phones, {"vtext.com", "vzwpix.com", "a.ca",
-                                                             "b.ca", "c.ca", "d.ca", "e.ca"})
-                             .recipients.split(','));
+        auto huge = send(
+            model::addressesOf(sending::planRecipients(phones, {"vtext.com", "vzwpix.com", "a.ca",
+                                                                "b.ca", "c.ca", "d.ca", "e.ca"})
+                                   .targets));
         for (const QString& address : std::as_const(huge.addresses))
             huge.reported << address + (address.endsWith(".ca") ? " delayed" : " failed");
-        QVERIFY(dispatch::pendingSendsText({huge}).size() > 4 * 1024 * 1024);
-        QVERIFY(dispatch::savePendingSends(file, {pending, huge}));
+        QVERIFY(records::pendingSendsText({huge}).size() > 4 * 1024 * 1024);
+        QVERIFY(records::savePendingSends(file, {pending, huge}));
         QVERIFY(QFileInfo(file).size() <= 4 * 1024 * 1024);
-        QCOMPARE(dispatch::loadPendingSends(file), (QList<dispatch::PendingSend>{pending, huge}));
+        QCOMPARE(records::loadPendingSends(file), (QList<model::PendingSend>{pending, huge}));
         // The last phone at one gateway only is no product of phones and gateways.
         auto uneven = huge;
         uneven.addresses = huge.addresses.mid(0, 699);
         uneven.reported = huge.reported.mid(0, 699);
-        QList<dispatch::PendingSend> kept{uneven};
+        QList<model::PendingSend> kept{uneven};
         const QByteArray compact =
-            dispatch::pendingSendsTextWithin(kept, dispatch::pendingSendsText({uneven}).size() - 1);
-        QCOMPARE(dispatch::readPendingSends(compact), QList<dispatch::PendingSend>{uneven});
+            records::pendingSendsTextWithin(kept, records::pendingSendsText({uneven}).size() - 1);
+        QCOMPARE(records::readPendingSends(compact), QList<model::PendingSend>{uneven});
         // With no room left, the oldest checked send goes first, then the oldest of any.
         auto older = pending, oldest = pending;
         older.checked = false;
         older.sentUtc = pending.sentUtc.addDays(-1);
         oldest.sentUtc = pending.sentUtc.addDays(-2);
-        const qint64 line = dispatch::pendingSendsText({pending}).size();
+        const qint64 line = records::pendingSendsText({pending}).size();
         for (const auto& [room, left, told] :
              {std::tuple{3, 3, 0}, {2, 2, 0}, {1, 1, 0}, {0, 0, 1}}) {
-            QList<dispatch::PendingSend> sends{oldest, older, pending}, dropped;
-            dispatch::pendingSendsTextWithin(sends, room * line, &dropped);
+            QList<model::PendingSend> sends{oldest, older, pending}, dropped;
+            records::pendingSendsTextWithin(sends, room * line, &dropped);
             QCOMPARE(sends.size(), left);
             QCOMPARE(dropped.size(), told); // only a send never checked is told as left out
             if (left == 1)
-                QCOMPARE(sends, QList<dispatch::PendingSend>{older});
+                QCOMPARE(sends, QList<model::PendingSend>{older});
         }
     }
 };

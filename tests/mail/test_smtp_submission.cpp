@@ -1,13 +1,15 @@
 // The real mail layer against a local SMTP server with implicit TLS and a test CA.
 #include "app/list_views.h"
-#include "dispatch/delivery_records.h"
-#include "dispatch/kept_sends.h"
-#include "dispatch/messages.h"
-#include "dispatch/sent_log.h"
+#include "delivery/delivery_records.h"
+#include "delivery/replies.h"
 #include "form_fixture.h"
 #include "local_smtp_server.h"
 #include "mail/lazy_mail_module.h"
 #include "mail/net/smtp_mail_submitter.h"
+#include "records/kept_file.h"
+#include "records/pending_file.h"
+#include "records/sent_log.h"
+#include "sending/send_texts.h"
 #include "test_files.h"
 
 #include <QElapsedTimer>
@@ -168,11 +170,11 @@ class TestSmtpSubmission : public QObject {
                  QString::fromUtf8("Héllo\r\nsecond line <b>"));
         QCOMPARE(seen.value("text/html").toString(), QString::fromUtf8("Héllo\r\nsecond line <b>"));
         QCOMPARE(seen.value("defects").toInt(), 0);
-        QCOMPARE(record, (dispatch::logStamp(f.clock.time) + "\r\nTo: 5555550100,5555550199\r\n" +
+        QCOMPARE(record, (records::logStamp(f.clock.time) + "\r\nTo: 5555550100,5555550199\r\n" +
                           QString::fromUtf8("Subject:Grüße 😀\r\nBody:Héllo\r\nsecond line "
                                             "<b>\r\n\r\n\r\n"))
                              .toLocal8Bit());
-        const auto pending = dispatch::loadPendingSends(f.dataFolder() + "/delivery-pending.tsv");
+        const auto pending = records::loadPendingSends(f.dataFolder() + "/delivery-pending.tsv");
         QCOMPARE(pending.size(), 1);
         QCOMPARE("<" + pending[0].messageId + ">", seen.value("message-id").toString());
         QCOMPARE(pending[0].addresses, expected);
@@ -309,7 +311,7 @@ class TestSmtpSubmission : public QObject {
             << "pipelining,chunking,answer-AUTH=535%205.7.8%20Username%20and%20Password%20not%20"
                "accepted."
             << 40 << 7 << true << QList<int>{}
-            << dispatch::loginQuestion(dispatch::LoginRefusal::Credentials) << "EHLO AUTH BDAT QUIT"
+            << sending::loginQuestion(sending::LoginRefusal::Credentials) << "EHLO AUTH BDAT QUIT"
             << 0;
     }
     void manyPhones_throughTheWindow() {
@@ -369,7 +371,7 @@ class TestSmtpSubmission : public QObject {
             for (const QString& address : received->recipients)
                 if (!sentPhones.contains(address.section('@', 0, 0)))
                     sentPhones << address.section('@', 0, 0);
-            log += dispatch::sentLogRecord(f.clock.time, sentPhones.join(','), "Hi", "") + "\r\n";
+            log += records::sentLogRecord(f.clock.time, sentPhones.join(','), "Hi", "") + "\r\n";
             next += count;
         }
         QVERIFY(!gmail.nextMessage(300).has_value());
@@ -387,11 +389,11 @@ class TestSmtpSubmission : public QObject {
         QFile sent(f.programFolder() + "/sentmessages.log");
         QCOMPARE(sent.open(QIODevice::ReadOnly) ? QString::fromUtf8(sent.readAll()) : QString(),
                  log);
-        const auto left = dispatch::loadKeptSends(f.dataFolder() + "/kept-sends.tsv", nullptr);
+        const auto left = records::loadKeptSends(f.dataFolder() + "/kept-sends.tsv", nullptr);
         QCOMPARE(left.isEmpty() ? 0 : int(left.first().addresses.size()), kept);
         if (kept)
             QCOMPARE(left.first().addresses, expected.mid(next));
-        const auto pending = dispatch::loadPendingSends(f.dataFolder() + "/delivery-pending.tsv");
+        const auto pending = records::loadPendingSends(f.dataFolder() + "/delivery-pending.tsv");
         QCOMPARE(pending.size(), taken.size());
     }
 
@@ -420,14 +422,14 @@ class TestSmtpSubmission : public QObject {
         FormFixture f;
         f.submitter = &submitter;
         QDir().mkpath(f.dataFolder());
-        QVERIFY(dispatch::savePendingSends(f.dataFolder() + "/delivery-pending.tsv",
-                                           {{"id",
-                                             f.clock.time.toUTC().addSecs(-3600),
-                                             "stamp",
-                                             "s",
-                                             QStringList(420, "1@a.example"),
-                                             {},
-                                             false}}));
+        QVERIFY(records::savePendingSends(f.dataFolder() + "/delivery-pending.tsv",
+                                          {{"id",
+                                            f.clock.time.toUTC().addSecs(-3600),
+                                            "stamp",
+                                            "s",
+                                            QStringList(420, "1@a.example"),
+                                            {},
+                                            false}}));
         app::Form1& form = f.open();
         const QStringList addresses = fillMany(form, 140, 1);
         f.desktop.answers = {platform::Answer::Yes, platform::Answer::Yes};
@@ -520,8 +522,8 @@ class TestSmtpSubmission : public QObject {
             f.base = folder.path();
             f.submitter = &submitter;
             const auto pending =
-                dispatch::loadPendingSends(f.dataFolder() + "/delivery-pending.tsv");
-            const auto kept = dispatch::loadKeptSends(f.dataFolder() + "/kept-sends.tsv", nullptr);
+                records::loadPendingSends(f.dataFolder() + "/delivery-pending.tsv");
+            const auto kept = records::loadKeptSends(f.dataFolder() + "/kept-sends.tsv", nullptr);
             QSet<QString> remembered;
             for (const auto& send : pending)
                 remembered.unite(QSet<QString>(send.addresses.begin(), send.addresses.end()));
@@ -712,15 +714,15 @@ class TestSmtpSubmission : public QObject {
         QDir().mkpath(f.dataFolder());
         const QDateTime now = f.clock.time.toUTC();
         const auto sent = [](const QDateTime& when, int recipients) {
-            return dispatch::PendingSend{
+            return model::PendingSend{
                 "id", when, "stamp", "s", QStringList(recipients, "1@a.example"), {}, false};
         };
-        QVERIFY(dispatch::savePendingSends(
+        QVERIFY(records::savePendingSends(
             f.dataFolder() + "/delivery-pending.tsv",
-            QList<dispatch::PendingSend>{
-                sent(now.addSecs(-24 * 3600), 50),
-                sent(QDateTime(QDate(2026, 3, 13), QTime(10, 0), Qt::UTC), 3),
-                sent(now.addSecs(-24 * 3600 + 20), 1), sent(now.addSecs(-60), 4)}));
+            QList<model::PendingSend>{sent(now.addSecs(-24 * 3600), 50),
+                                      sent(QDateTime(QDate(2026, 3, 13), QTime(10, 0), Qt::UTC), 3),
+                                      sent(now.addSecs(-24 * 3600 + 20), 1),
+                                      sent(now.addSecs(-60), 4)}));
         app::Form1& form = f.open();
         form.ListView2->clear();
         app::appendCarrier(form.ListView2, "a.example", true);
@@ -951,8 +953,8 @@ class TestSmtpSubmission : public QObject {
         QCOMPARE(result.refusedAddresses, refused);
         QVERIFY(!refusing.nextMessage(300).has_value()); // nobody got the message
         if (recipients.first().startsWith("defer450"))
-            QCOMPARE(dispatch::addressesRefusedMessage(refused, result.serverReply,
-                                                       result.deferredAddresses),
+            QCOMPARE(sending::addressesRefusedMessage(refused, result.serverReply,
+                                                      result.deferredAddresses),
                      "Message could not be sent: the server refused the address "
                      "reject550@a.example.\r\n\r\nServer reply: 550 5.1.1 The email account that "
                      "you tried to reach does not exist\r\n\r\nRefused only for now (these may "

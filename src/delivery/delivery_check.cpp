@@ -1,0 +1,190 @@
+#include "delivery/delivery_check.h"
+
+#include "core/error_report.h"
+#include "delivery/delivery_records.h"
+#include "delivery/learning.h"
+#include "delivery/replies.h"
+#include "mail/mailbox_reader.h"
+#include "model/knowledge.h"
+#include "recipients/carrier_table.h"
+#include "recipients/phone_rules.h"
+#include "records/knowledge_file.h"
+#include "records/pending_file.h"
+#include "records/sent_log.h"
+
+#include <QCryptographicHash>
+#include <QEventLoop>
+#include <exception>
+#include <functional>
+#include <thread>
+
+namespace delivery {
+
+using model::PendingSend;
+using recipients::gatewayOf;
+
+namespace {
+constexpr qint64 kPendingSeconds = model::kPendingDays * 24 * 3600;
+
+// Runs `work` on a thread of its own while the window's event loop turns: the records of a
+// large send take long enough to be seen as a frozen window. `work` touches nothing else
+// meanwhile (input is held during a check).
+void runAside(const std::function<void()>& work) {
+    QEventLoop loop;
+    std::exception_ptr failed;
+    std::thread worker([&] {
+        try {
+            work();
+        } catch (...) {
+            failed = std::current_exception();
+        }
+        QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
+    });
+    loop.exec();
+    worker.join();
+    if (failed)
+        std::rethrow_exception(failed);
+}
+
+QByteArray fingerprint(const QString& password) {
+    return QCryptographicHash::hash(password.toUtf8(), QCryptographicHash::Sha256);
+}
+
+bool appended(const QString& logPath, const QString& record) {
+    try {
+        records::WriteSentLog(logPath, record);
+        return true;
+    } catch (const core::Failure&) {
+        return false;
+    }
+}
+
+// Saves the pending sends; a send that had to be left out for want of room is told in the log.
+void save(const model::DataFiles& files, const QList<PendingSend>& sends, const QString& nowStamp) {
+    QList<PendingSend> dropped;
+    records::savePendingSends(files.pending, sends, &dropped);
+    for (const PendingSend& send : std::as_const(dropped))
+        if (!files.log.isEmpty())
+            appended(files.log, records::notKeptRecord(nowStamp, send));
+}
+
+// The sends still awaiting their report; those whose days passed without a check are told
+// in the log and leave.
+QList<PendingSend> stillPending(const QList<PendingSend>& stored, const DeliveryCheck& check,
+                                const QString& nowStamp) {
+    QList<PendingSend> sends;
+    for (const PendingSend& send : stored) {
+        const bool expired = send.sentUtc.secsTo(check.now.toUTC()) >= kPendingSeconds;
+        if (!expired)
+            sends << send;
+        else if (!send.checked && !appended(check.files.log, notCheckedRecord(nowStamp, send)))
+            sends << send; // told next time, when the log can be written
+    }
+    return sends;
+}
+
+// Bounces and replies since the day before the oldest send. Replies come from the gateways
+// the sends used, or another domain of the same carrier.
+mail::MailboxResult readMailbox(const DeliveryCheck& check, const QList<PendingSend>& sends) {
+    QDate since = sends.first().sentUtc.toLocalTime().date();
+    QStringList replyDomains;
+    for (const PendingSend& send : sends) {
+        since = qMin(since, send.sentUtc.toLocalTime().date());
+        for (const QString& address : send.addresses)
+            for (const QString& domain : recipients::sameCarrier(gatewayOf(address)))
+                if (!replyDomains.contains(domain, Qt::CaseInsensitive))
+                    replyDomains << domain;
+    }
+    mail::MailboxResult found =
+        check.mailbox.readBounces(check.user, check.password, since.addDays(-1), replyDomains);
+    if (found.failure == mail::MailboxFailure::LoginRefused)
+        check.memory.refusedPassword = fingerprint(check.password);
+    return found;
+}
+
+// A carrier's report without a Message-ID is tied by what it quotes, when exactly one send
+// matches the address, the subject and the minute; otherwise it is left out.
+void tieQuotedReports(QList<mail::BounceReport>& bounces, const QList<PendingSend>& sends) {
+    for (mail::BounceReport& bounce : bounces) {
+        if (!bounce.messageIds.isEmpty() || bounce.quotedTo.isEmpty())
+            continue;
+        QStringList matching;
+        for (const PendingSend& send : sends)
+            if (send.addresses.contains(bounce.quotedTo, Qt::CaseInsensitive) &&
+                send.subject == bounce.quotedSubject &&
+                qAbs(send.sentUtc.secsTo(bounce.quotedDate)) < 60)
+                matching << send.messageId;
+        if (matching.size() == 1)
+            bounce.messageIds = matching;
+    }
+}
+
+// One delivery record a send with news, built aside and appended; a send whose record could
+// not be written keeps its news for the next time.
+void appendRecords(QList<PendingSend>& sends, const QList<mail::BounceReport>& bounces,
+                   const mail::MailboxResult& found, const QList<qsizetype>& owners,
+                   const QString& logPath, const QString& nowStamp) {
+    QList<QStringList> before;
+    for (const PendingSend& send : std::as_const(sends))
+        before << send.reported;
+    QStringList records(sends.size());
+    QList<QList<mail::PhoneReply>> replies(sends.size());
+    for (qsizetype r = 0; r < owners.size(); ++r)
+        if (owners[r] >= 0)
+            replies[owners[r]] << found.replies[r];
+    runAside([&] {
+        for (qsizetype i = 0; i < sends.size(); ++i)
+            records[i] = deliveryRecord(nowStamp, sends[i], bounces, found.complete,
+                                        replyLines(sends[i], replies[i]));
+    });
+    for (qsizetype i = 0; i < sends.size(); ++i)
+        if (!records[i].isEmpty() && !appended(logPath, records[i]))
+            sends[i].reported = before[i]; // reported next time
+}
+
+void learnFromCheck(const DeliveryCheck& check, const QList<PendingSend>& sends,
+                    const QList<mail::BounceReport>& bounces, const mail::MailboxResult& found,
+                    const QList<qsizetype>& owners) {
+    if (!check.knowledge && check.files.knowledge.isEmpty())
+        return;
+    model::Knowledge read;
+    model::Knowledge& knowledge =
+        check.knowledge ? *check.knowledge : (read = records::loadKnowledge(check.files.knowledge));
+    const model::Knowledge was = knowledge;
+    learn(knowledge, sends, bounces, found.replies, owners, found.complete, check.now.toUTC());
+    if (knowledge != was)
+        records::saveKnowledge(check.files.knowledge, knowledge);
+}
+
+} // namespace
+
+QString bringLogUpToDate(const DeliveryCheck& check) {
+    QString keptAs;
+    const QList<PendingSend> stored = records::loadPendingSends(check.files.pending, &keptAs);
+    const QString nowStamp = records::logStamp(check.now);
+    if (!keptAs.isEmpty()) // what could be read goes on in a new file
+        save(check.files, stored, nowStamp);
+    QList<PendingSend> sends = stillPending(stored, check, nowStamp);
+    const auto keep = [&] {
+        if (sends != stored)
+            save(check.files, sends, nowStamp);
+        return keptAs;
+    };
+    if (sends.isEmpty() || check.user.isEmpty() || check.password.isEmpty() ||
+        fingerprint(check.password) == check.memory.refusedPassword)
+        return keep();
+    const mail::MailboxResult found = readMailbox(check, sends);
+    if (found.failure != mail::MailboxFailure::None)
+        return keep();
+    QList<mail::BounceReport> bounces = found.reports;
+    tieQuotedReports(bounces, sends);
+    const QList<qsizetype> owners = replyOwners(sends, found.replies);
+    appendRecords(sends, bounces, found, owners, check.files.log, nowStamp);
+    learnFromCheck(check, sends, bounces, found, owners);
+    // Checked only when every match was read; the rest waits for the next time.
+    for (PendingSend& send : sends)
+        send.checked = send.checked || found.complete;
+    return keep();
+}
+
+} // namespace delivery

@@ -1,0 +1,39 @@
+#pragma once
+
+#include "model/command_context.h"
+
+#include <QDateTime>
+#include <QString>
+
+namespace mail {
+class MailboxReader;
+}
+namespace model {
+struct Knowledge;
+}
+
+namespace delivery {
+
+// One check of the mailbox: who reads it with which login, the files it brings up to date,
+// and the time it runs at.
+struct DeliveryCheck {
+    mail::MailboxReader& mailbox;
+    model::DeliveryCheckMemory& memory;
+    model::DataFiles files;
+    QString user;     // the address that signs in
+    QString password; // as it is sent
+    QDateTime now;
+    // What is known of each phone, brought up to date in place and saved; none: read from and
+    // saved to `files.knowledge`.
+    model::Knowledge* knowledge = nullptr;
+};
+
+// Brings the sent-message log up to date: reads the bounces and replies of the pending sends
+// from the mailbox and appends one delivery record per send with news; a send whose days
+// passed without any check gets a record that says so. Shows nothing; a mailbox that cannot
+// be read leaves the pending sends for the next time. What the replies and bounces teach of
+// each phone and gateway is learned. Returns where a list of pending sends that could not be
+// read was kept aside, or nothing.
+QString bringLogUpToDate(const DeliveryCheck& check);
+
+} // namespace delivery

@@ -1,0 +1,19 @@
+#pragma once
+
+#include "mail/bounce_report.h"
+#include "model/send_records.h"
+
+#include <QList>
+#include <QStringList>
+
+namespace delivery {
+
+// Which send each reply belongs to: the latest send before it that addressed the reply's
+// phone at a gateway of the reply's carrier; -1 for none (a number not sent to).
+QList<qsizetype> replyOwners(const QList<model::PendingSend>& sends,
+                             const QList<mail::PhoneReply>& replies);
+// "Reply from <phone> (<domain>) <local date-time>: <text>" for each reply not yet reported,
+// the text cleaned and cut at 160 characters; marks each in `send.reported`.
+QStringList replyLines(model::PendingSend& send, const QList<mail::PhoneReply>& replies);
+
+} // namespace delivery

@@ -1,0 +1,15 @@
+#pragma once
+
+#include <QString>
+
+namespace model {
+
+inline const QString kMailDomain = QStringLiteral("gmail.com");
+
+// The trimmed user name, followed by "@" and the mail domain unless it holds an "@" already.
+QString userAddress(const QString& userName);
+// The password as it is sent: trimmed, and an app password typed as Google shows it (four
+// groups of four letters, single blanks between) without its blanks.
+QString passwordToSend(const QString& typed);
+
+} // namespace model

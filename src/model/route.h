@@ -1,0 +1,63 @@
+#pragma once
+
+#include "core/error_report.h"
+#include "model/send_plan.h"
+
+#include <QList>
+#include <QString>
+#include <functional>
+#include <optional>
+
+namespace model {
+
+// The text as a route sends it, with the login it sends under.
+struct TextToSend {
+    Login login;
+    QString subject;
+    QString body;
+};
+
+// What a route tells while a send of several batches runs. Batches go in order; each one
+// the route takes is told before the next goes.
+struct RouteSteps {
+    std::function<void(int batch)> sending; // right before a batch goes out
+    // Right after a batch was taken, with its reference; `refused`: addresses of it that were
+    // refused while the rest of the batch was taken.
+    std::function<void(int batch, const QString& reference, const QStringList& refused)> taken;
+    std::function<bool()> goOn; // asked before each further batch; false ends the send
+};
+
+// How a send of several batches ended. The batches taken are always the first few.
+struct RouteResult {
+    int taken = 0;
+    bool nextMayHaveGone = false; // the next batch went but its answer never came
+    bool stopped = false;         // goOn said no and nothing failed
+    // Why the send ended before every batch went (or a batch went only in part), as the box
+    // that explains it says it; nothing when it did not end early.
+    std::optional<core::Failure> failure;
+};
+
+// A way for texts to reach phones. The send's flow (questions, the kept rest, progress, the
+// log, the pending sends) is the same for every route; a route says how the phones go in
+// batches and sends them.
+class Route {
+  public:
+    virtual ~Route() = default;
+    // The phones of the text and what each goes to; not ready when the route told the user
+    // why it cannot send it (then nothing goes).
+    virtual SendPlan plan(const OutgoingText& text) = 0;
+    // The most recipients one batch takes; a send past it is asked about first (0: never).
+    virtual qsizetype mostInOneBatch() const = 0;
+    virtual QString largeSendQuestion(const OutgoingText& text) const = 0;
+    // The batches the targets go in, in order: each a run of the targets.
+    virtual QList<Targets> batches(const Targets& targets) const = 0;
+    // One batch alone, as a send that fits in one goes: the reference, or the failure raised.
+    virtual QString sendOne(const TextToSend& text, const Targets& batch) = 0;
+    virtual RouteResult sendEach(const TextToSend& text, const QList<Targets>& batches,
+                                 const RouteSteps& steps) = 0;
+    // The route's own answer to a failure raised at `line` of a send of `text`: shows its
+    // box and returns true when it explained it (the send ends).
+    virtual bool explain(const OutgoingText& text, const core::Failure& failure, int line) = 0;
+};
+
+} // namespace model

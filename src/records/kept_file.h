@@ -1,0 +1,35 @@
+#pragma once
+
+#include "model/send_records.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+namespace records {
+
+inline const QString kKeptFileName = QStringLiteral("kept-sends.tsv");
+
+// One line a kept text, its fields percent-encoded and separated by tabs, and after them the
+// changes a send made since: "inflight" (the first n addresses of text i are in flight) and
+// "gone" (the first n addresses of text i were taken, but for the refused ones, which stay in
+// front). Lines that cannot be read are left out and counted in `unreadable`.
+QByteArray keptSendsText(const QList<model::KeptSend>& sends);
+QList<model::KeptSend> readKeptSends(const QByteArray& text, qsizetype* unreadable = nullptr);
+
+// The file in the user's data folder; a missing file keeps nothing. A file that cannot be
+// read whole is moved aside and `keptAs` says where; the texts it could read are returned.
+QList<model::KeptSend> loadKeptSends(const QString& path, QString* keptAs);
+// Replaces the file whole (0600, never through a link); an empty list removes it. False when
+// it could not be written: the file as it was stays.
+bool saveKeptSends(const QString& path, const QList<model::KeptSend>& sends);
+
+// One change to kept text `index` added as a line at the end of the file; where that cannot
+// be done, the file is written whole from `sends`, which already hold the change.
+bool keepInFlight(const QString& path, const QList<model::KeptSend>& sends, qsizetype index,
+                  qsizetype count);
+bool keepGone(const QString& path, const QList<model::KeptSend>& sends, qsizetype index,
+              qsizetype count, const QStringList& refused);
+
+} // namespace records

@@ -1,0 +1,20 @@
+#pragma once
+
+#include "model/knowledge.h"
+
+#include <QByteArray>
+#include <QString>
+
+namespace records {
+
+inline const QString kKnowledgeFileName = QStringLiteral("phone-carriers.tsv");
+
+// One line a phone ("phone", its digits, carrier, certain, when learned, refusing gateways)
+// and one a gateway ("gateway", its domain, the sent/refused counts of its last checks).
+QByteArray knowledgeText(const model::Knowledge& knowledge);
+model::Knowledge readKnowledge(const QByteArray& text);
+// A missing or unreadable file knows nothing; what cannot be read is left out.
+model::Knowledge loadKnowledge(const QString& path);
+bool saveKnowledge(const QString& path, const model::Knowledge& knowledge);
+
+} // namespace records

@@ -1,0 +1,46 @@
+#pragma once
+
+#include "model/command_context.h"
+#include "model/send_records.h"
+
+#include <QDateTime>
+#include <QList>
+
+namespace platform {
+class SettingsStore;
+}
+
+namespace sending {
+
+// The recipients the account took in the 24 hours before `nowUtc`, and when the oldest of
+// those sends leaves that window (invalid when there were none).
+struct RecentSubmissions {
+    qsizetype recipients = 0;
+    QDateTime windowFreesUtc;
+};
+RecentSubmissions recentSubmissions(const QList<model::PendingSend>& sends,
+                                    const QDateTime& nowUtc);
+
+// The recipients the account takes in 24 hours, as the settings say: 2,000 with
+// "Google Workspace=True", 500 otherwise.
+qsizetype dailyAllowance(platform::SettingsStore& settings);
+
+// The sends of the last days as one send sees them: the pending sends read once when it
+// starts, and each batch it sends added as it is taken.
+class Ledger {
+  public:
+    // A file that could not be read whole is kept aside and the user told.
+    explicit Ledger(const model::CommandContext& c);
+    RecentSubmissions recent() const;
+    // How many of `needed` recipients fit in the daily allowance now (all when the context
+    // asks about no allowance); `recent` receives what the last 24 hours took.
+    qsizetype fits(qsizetype needed, qsizetype* recent) const;
+    // Remembers a send the route took, for its delivery check and the allowance.
+    void remember(const model::PendingSend& send);
+
+  private:
+    const model::CommandContext& c_;
+    QList<model::PendingSend> sends_;
+};
+
+} // namespace sending

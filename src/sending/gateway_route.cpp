@@ -1,0 +1,260 @@
+#include "sending/gateway_route.h"
+
+#include "core/error_report.h"
+#include "mail/mail_submitter.h"
+#include "mail/mime_message.h"
+#include "model/login.h"
+#include "platform/desktop.h"
+#include "recipients/carrier_table.h"
+#include "recipients/phone_rules.h"
+#include "recipients/summary.h"
+#include "sending/send_failure.h"
+#include "sending/send_texts.h"
+
+#include <algorithm>
+#include <utility>
+
+namespace sending {
+
+using model::PhoneTarget;
+using model::Targets;
+using platform::Answer;
+using platform::Buttons;
+using platform::Icon;
+using recipients::isFullAddress;
+
+namespace {
+constexpr qsizetype kClosedAfterAddresses = 10;
+
+// What cannot be an address is named before connecting, and nothing goes out.
+QString addressProblem(const QString& userName, const Targets& targets) {
+    const QString user = model::userAddress(userName);
+    if (!mail::isMailbox(user))
+        return unusableUserNameMessage(user);
+    QStringList badPhones;
+    QStringList domains;
+    qsizetype longestPhone = 0;
+    for (const PhoneTarget& target : targets) {
+        const bool full = target.gateways.isEmpty();
+        if (!(full ? mail::isMailbox(target.phone) : mail::isLocalPart(target.phone)) &&
+            !badPhones.contains(target.phone))
+            badPhones << target.phone;
+        if (!full)
+            longestPhone = qMax(longestPhone, target.phone.size());
+        for (const QString& domain : target.gateways)
+            if (!domains.contains(domain))
+                domains << domain;
+    }
+    QStringList badDomains;
+    for (const QString& domain : std::as_const(domains))
+        if (!mail::isDomain(domain) || longestPhone + 1 + domain.size() > mail::kLongestAddress)
+            badDomains << domain;
+    return unusableAddressesMessage(badPhones, badDomains);
+}
+
+mail::MailMessage messageOf(const model::TextToSend& text) {
+    mail::MailMessage message;
+    message.userAddress = model::userAddress(text.login.userName);
+    message.password = model::passwordToSend(text.login.password);
+    message.subject = text.subject;
+    message.body = text.body;
+    return message;
+}
+} // namespace
+
+GatewayRoute::GatewayRoute(const model::CommandContext& c, const Ledger& ledger,
+                           const model::Knowledge& known)
+    : c_(c), ledger_(ledger), known_(known) {}
+
+model::SendPlan GatewayRoute::plan(const model::OutgoingText& text) {
+    const auto tell = [this](const QString& message) {
+        c_.desktop.messageBox(message, Buttons::Ok, Icon::None, c_.applicationTitle);
+    };
+    // A ticked gateway that refused everything of late is named before anything goes to it.
+    QStringList domains = recipients::tickedDomains(text.carriers);
+    QList<qsizetype> unticked;
+    for (const QString& closed : closedGateways(known_, domains)) {
+        if (c_.desktop.messageBox(closedGatewayQuestion(closed), Buttons::YesNo, Icon::None,
+                                  c_.applicationTitle) != Answer::Yes)
+            continue;
+        domains.removeAll(closed);
+        for (qsizetype row = 0; row < text.carriers.size(); ++row)
+            if (text.carriers[row].ticked && text.carriers[row].text == closed)
+                unticked << row;
+    }
+    model::SendPlan plan = planRecipients(text.phones, domains, known_);
+    plan.untickedCarriers = unticked;
+    plan.ready = false;
+    // Rows that are whole addresses need no carrier.
+    if (domains.isEmpty() &&
+        !std::all_of(text.phones.cbegin(), text.phones.cend(), isFullAddress)) {
+        tell(QStringLiteral("No carriers ticked."));
+        return plan;
+    }
+    if (const QString problem = addressProblem(text.login.userName, plan.targets);
+        !problem.isEmpty()) {
+        tell(problem);
+        return plan;
+    }
+    if (!plan.leftOut.isEmpty())
+        tell(leftOutMessage(plan.leftOut));
+    plan.ready = !plan.targets.isEmpty();
+    return plan;
+}
+
+QString GatewayRoute::largeSendQuestion(const model::OutgoingText& text) const {
+    return recipientLimitQuestion(recipientSummary(text), allowedRecipientSummary(text));
+}
+
+QList<Targets> GatewayRoute::batches(const Targets& targets) const {
+    return recipientGroups(targets, model::kRecipientLimit);
+}
+
+QString GatewayRoute::sendOne(const model::TextToSend& text, const Targets& batch) {
+    mail::MailMessage message = messageOf(text);
+    message.recipients = model::addressesOf(batch);
+    message.toHeader = message.recipients.join(QLatin1Char(','));
+    const mail::SubmitResult result = c_.mail.submit(message);
+    if (!result.succeeded())
+        throw sendFailureOf(result, ledger_);
+    return result.messageId;
+}
+
+model::RouteResult GatewayRoute::sendEach(const model::TextToSend& text,
+                                          const QList<Targets>& batches,
+                                          const model::RouteSteps& steps) {
+    QList<QStringList> groups;
+    for (const Targets& batch : batches)
+        groups << model::addressesOf(batch);
+    int partlyTaken = -1; // a message the server took for only some of its recipients
+    qsizetype partlyTakenFor = 0;
+    mail::BatchSteps told;
+    told.sending = steps.sending;
+    told.goOn = steps.goOn;
+    told.accepted = [&](int index, const QString& messageId, const QStringList& refused) {
+        if (!refused.isEmpty()) {
+            partlyTaken = index;
+            partlyTakenFor = groups[index].size() - refused.size();
+        }
+        steps.taken(index, messageId, refused);
+    };
+    const mail::BatchResult sent = c_.mail.submitEach(messageOf(text), groups, told);
+    model::RouteResult result;
+    result.taken = int(sent.messageIds.size());
+    result.nextMayHaveGone = sent.nextMayHaveGone;
+    result.stopped = sent.stopped;
+    if (partlyTaken >= 0)
+        result.failure = core::Failure(
+            kMailRefused, partlyTakenMessage(partlyTaken + 1, partlyTakenFor,
+                                             groups[partlyTaken].size(), sent.stop.serverReply));
+    else if (!sent.stop.succeeded())
+        result.failure = sendFailureOf(sent.stop, ledger_);
+    return result;
+}
+
+bool GatewayRoute::explain(const model::OutgoingText& text, const core::Failure& failure,
+                           int line) {
+    return explainSendFailure(c_, text, failure, line);
+}
+
+model::SendPlan planRecipients(const QStringList& phones, const QStringList& tickedDomains,
+                               const model::Knowledge& known) {
+    model::SendPlan plan;
+    plan.targets.reserve(phones.size());
+    for (const QString& phone : phones) {
+        if (known.phones.isEmpty() || isFullAddress(phone)) {
+            if (isFullAddress(phone) || !tickedDomains.isEmpty())
+                plan.targets << PhoneTarget{phone,
+                                            isFullAddress(phone) ? QStringList() : tickedDomains};
+            continue;
+        }
+        QStringList gateways = gatewaysFor(phone, tickedDomains, known);
+        if (!gateways.isEmpty())
+            plan.targets << PhoneTarget{phone, std::move(gateways)};
+        else if (!tickedDomains.isEmpty())
+            plan.leftOut << phone;
+    }
+    return plan;
+}
+
+QStringList gatewaysFor(const QString& phoneRow, const QStringList& domains,
+                        const model::Knowledge& knowledge) {
+    if (isFullAddress(phoneRow))
+        return {};
+    const auto known = knowledge.phones.constFind(recipients::lastTenDigits(phoneRow));
+    if (known == knowledge.phones.cend())
+        return domains;
+    if (!known->carrier.isEmpty()) {
+        // The learned gateway itself when ticked, else another ticked one of its carrier.
+        const QStringList carrier = recipients::sameCarrier(known->carrier);
+        QString chosen;
+        for (const QString& domain : domains)
+            if (domain.compare(known->carrier, Qt::CaseInsensitive) == 0 ||
+                (chosen.isEmpty() && carrier.contains(domain, Qt::CaseInsensitive)))
+                chosen = domain;
+        if (!chosen.isEmpty())
+            return {chosen};
+    }
+    QStringList gateways;
+    for (const QString& domain : domains)
+        if (!known->refusedAt.contains(domain.toLower()))
+            gateways << domain;
+    return gateways;
+}
+
+QStringList closedGateways(const model::Knowledge& known, const QStringList& tickedDomains) {
+    QStringList closed;
+    for (const QString& domain : tickedDomains) {
+        const QList<model::GatewayRecord> history = known.gateways.value(domain.toLower());
+        qsizetype sent = 0;
+        bool everyRefused = history.size() == model::kGatewaySends;
+        for (const model::GatewayRecord& r : history) {
+            sent += r.sent;
+            everyRefused = everyRefused && r.sent > 0 && r.refused == r.sent;
+        }
+        if (everyRefused && sent >= kClosedAfterAddresses)
+            closed << domain;
+    }
+    return closed;
+}
+
+QList<Targets> recipientGroups(const Targets& targets, qsizetype most) {
+    QList<Targets> groups;
+    Targets current;
+    qsizetype size = 0;
+    const auto close = [&] {
+        groups << std::exchange(current, {});
+        size = 0;
+    };
+    for (const PhoneTarget& target : targets) {
+        if (size > 0 && size + target.recipients() > most)
+            close();
+        if (target.recipients() <= most) {
+            current << target;
+            size += target.recipients();
+            continue;
+        }
+        // More gateways than one message takes: the phone goes in parts.
+        for (qsizetype from = 0; from < target.gateways.size(); from += most) {
+            if (size > 0)
+                close();
+            current << PhoneTarget{target.phone, target.gateways.mid(from, most)};
+            size = current.last().recipients();
+        }
+    }
+    if (!current.isEmpty())
+        groups << current;
+    return groups;
+}
+
+QString recipientSummary(const model::OutgoingText& text) {
+    return recipients::recipientSummaryText(core::toInteger(text.phones.size()), 0,
+                                            recipients::CountCheckedCarriers(text.carriers));
+}
+
+QString allowedRecipientSummary(const model::OutgoingText& text) {
+    return recipients::recipientSummaryText(1, model::kRecipientLimit,
+                                            recipients::CountCheckedCarriers(text.carriers));
+}
+
+} // namespace sending

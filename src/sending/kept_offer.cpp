@@ -1,0 +1,78 @@
+#include "sending/kept_offer.h"
+
+#include "core/pointer.h"
+#include "core/procedure.h"
+#include "mail/mime_message.h"
+#include "model/login.h"
+#include "model/route.h"
+#include "platform/desktop.h"
+#include "records/kept_file.h"
+#include "records/sent_log.h"
+#include "sending/allowance.h"
+#include "sending/send_flow.h"
+#include "sending/send_routes.h"
+#include "sending/send_texts.h"
+
+#include <QFileInfo>
+
+namespace sending {
+
+using platform::Answer;
+
+bool keptSendWaits(const model::DataFiles& files) {
+    return !files.kept.isEmpty() && QFileInfo::exists(files.kept);
+}
+
+bool offerKeptSend(const model::CommandContext& c, model::Route& route, Ledger& ledger,
+                   const model::Login& login, core::Procedure& p) {
+    // Without a login that can sign in, the send's own checks speak first.
+    if (c.files.kept.isEmpty() || !mail::isMailbox(model::userAddress(login.userName)) ||
+        login.password.isEmpty())
+        return false;
+    QString keptAs;
+    QList<model::KeptSend> kept = records::loadKeptSends(c.files.kept, &keptAs);
+    if (!keptAs.isEmpty())
+        c.desktop.messageBox(QStringLiteral("Parlivo could not read all of its list of texts "
+                                            "kept to send later. The list was kept as it was, "
+                                            "as %1.")
+                                 .arg(keptAs),
+                             platform::Buttons::Ok, platform::Icon::None, c.applicationTitle);
+    if (kept.isEmpty())
+        return false;
+    const model::KeptSend& first = kept.first();
+    qsizetype recent = 0;
+    const qsizetype fits = ledger.fits(first.addresses.size(), &recent);
+    if (fits == 0)
+        return false;
+    const model::Targets targets = model::targetsOf(first.addresses);
+    const Answer answer = c.desktop.messageBox(
+        keptSendQuestion(targets.size(), records::logStamp(first.keptUtc.toLocalTime()),
+                         first.subject, first.uncertain, fits, first.addresses.size()),
+        platform::Buttons::YesNoCancel, platform::Icon::None, c.applicationTitle);
+    if (answer == Answer::No)
+        return false;
+    if (answer != Answer::Yes) {
+        kept.removeFirst();
+        records::saveKeptSends(c.files.kept, kept);
+        return false;
+    }
+    c.pointer.setStyle(core::kBusyPointer);
+    p.step(kSubmitLine, [&] {
+        sendInBatches({c, route, ledger, {login, first.subject, first.body}},
+                      model::firstRecipients(targets, fits), model::afterRecipients(targets, fits),
+                      first.keptUtc, 0);
+    });
+    return true;
+}
+
+void offerKeptSendAtStart(const model::CommandContext& c, const model::OutgoingText& text) {
+    Ledger ledger(c);
+    SendRoute route(c, ledger);
+    core::Procedure p(c.desktop, core::qualifiedName("Form1", "PushButton1_Click"),
+                      [&](const core::Failure& failure, int line) {
+                          return route->explain(text, failure, line);
+                      });
+    offerKeptSend(c, *route, ledger, text.login, p);
+}
+
+} // namespace sending

@@ -1,0 +1,28 @@
+#pragma once
+
+#include "model/command_context.h"
+#include "model/send_plan.h"
+
+namespace core {
+class Procedure;
+}
+namespace model {
+class Route;
+}
+
+namespace sending {
+
+class Ledger;
+
+// A text kept by an earlier send waits to go.
+bool keptSendWaits(const model::DataFiles& files);
+
+// On "Send Message", while a kept text waits and the allowance leaves room: offers it. Yes
+// sends it (what fits) and returns true; No keeps it, Cancel drops it, and the window's text
+// goes on.
+bool offerKeptSend(const model::CommandContext& c, model::Route& route, Ledger& ledger,
+                   const model::Login& login, core::Procedure& p);
+// The same offer when the program starts.
+void offerKeptSendAtStart(const model::CommandContext& c, const model::OutgoingText& text);
+
+} // namespace sending

@@ -1,0 +1,100 @@
+#include "sending/send_command.h"
+
+#include "core/error_report.h"
+#include "core/pointer.h"
+#include "core/procedure.h"
+#include "model/route.h"
+#include "platform/clock.h"
+#include "platform/desktop.h"
+#include "sending/allowance.h"
+#include "sending/kept_offer.h"
+#include "sending/send_flow.h"
+#include "sending/send_routes.h"
+#include "sending/send_texts.h"
+
+namespace sending {
+
+using core::Procedure;
+using platform::Answer;
+using platform::Buttons;
+using platform::Icon;
+
+namespace {
+
+bool asked(const model::CommandContext& c, const QString& question) {
+    return c.desktop.messageBox(question, Buttons::YesNo, Icon::None, c.applicationTitle) ==
+           Answer::Yes;
+}
+
+// The route's plan of the phones; "No phone numbers." when the list is empty.
+model::SendPlan planned(const model::CommandContext& c, model::Route& route,
+                        const model::OutgoingText& text, Procedure& p) {
+    model::SendPlan plan;
+    plan.ready = false;
+    if (p.opensBlock(112, [&] { return !text.phones.isEmpty(); })) {
+        p.step(118, [&] {
+            // Rows are counted in 16 bits: longer lists are an Overflow, not a send.
+            core::toInteger(text.phones.size());
+            core::toInteger(text.carriers.size());
+            plan = route.plan(text);
+        });
+    } else {
+        p.step(138, [&] {
+            c.desktop.messageBox(QStringLiteral("No phone numbers."), Buttons::Ok, Icon::None,
+                                 c.applicationTitle);
+        });
+    }
+    return plan;
+}
+
+// More recipients than one batch takes are asked about first.
+bool largeSendAgreed(const model::CommandContext& c, model::Route& route,
+                     const model::OutgoingText& text, const model::SendPlan& plan, Procedure& p) {
+    bool goAhead = false;
+    p.step(100, [&] { goAhead = false; });
+    const qsizetype most = route.mostInOneBatch();
+    if (p.opensBlock(102, [&] { return most > 0 && model::recipientCount(plan.targets) > most; })) {
+        if (p.opensBlock(104, [&] { return asked(c, route.largeSendQuestion(text)); }))
+            p.step(106, [&] { goAhead = true; });
+    } else {
+        p.step(108, [&] { goAhead = true; });
+    }
+    return !p.skipsAhead(110, [&] { return !goAhead; });
+}
+
+} // namespace
+
+QList<qsizetype> sendMessage(const model::CommandContext& c, const model::OutgoingText& text) {
+    Ledger ledger(c);
+    SendRoute route(c, ledger);
+    Procedure p(c.desktop, core::qualifiedName("Form1", "PushButton1_Click"),
+                [&](const core::Failure& failure, int line) {
+                    return route->explain(text, failure, line);
+                });
+    if (offerKeptSend(c, *route, ledger, text.login, p))
+        return {};
+    const model::SendPlan plan = planned(c, *route, text, p);
+    if (p.ended() || !plan.ready || !largeSendAgreed(c, *route, text, plan, p))
+        return plan.untickedCarriers;
+    // The daily allowance is looked at before anything goes: what does not fit now may be
+    // kept for later.
+    model::Targets now = plan.targets;
+    model::Targets later;
+    qsizetype recent = 0;
+    const qsizetype needed = model::recipientCount(now);
+    if (const qsizetype fits = ledger.fits(needed, &recent); fits < needed) {
+        if (!asked(c, allowanceQuestion(recent, needed, c.dailyAllowance, fits)))
+            return plan.untickedCarriers;
+        later = model::afterRecipients(plan.targets, fits);
+        now = model::firstRecipients(plan.targets, fits);
+    }
+    p.step(140, [&] { c.pointer.setStyle(core::kBusyPointer); });
+    const Send send{c, *route, ledger, {text.login, text.subject, text.body}};
+    if (route->batches(now).size() > 1 || !later.isEmpty())
+        p.step(kSubmitLine, [&] { sendInBatches(send, now, later, c.clock.now().toUTC()); });
+    else
+        sendWhole(send, now, p);
+    return plan.untickedCarriers;
+}
+
+} // namespace sending

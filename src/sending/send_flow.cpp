@@ -1,0 +1,257 @@
+#include "sending/send_flow.h"
+
+#include "core/pointer.h"
+#include "core/procedure.h"
+#include "platform/clock.h"
+#include "platform/desktop.h"
+#include "records/kept_file.h"
+#include "records/sent_log.h"
+#include "sending/allowance.h"
+#include "sending/send_texts.h"
+
+#include <QSet>
+#include <optional>
+
+namespace sending {
+
+using model::PhoneFate;
+using model::PhoneOutcome;
+using model::Targets;
+
+namespace {
+
+void tell(const model::CommandContext& c, const QString& text) {
+    c.desktop.messageBox(text, platform::Buttons::Ok, platform::Icon::None, c.applicationTitle);
+}
+
+// Each phone once, in order.
+QStringList distinctPhones(const QList<PhoneOutcome>& outcomes,
+                           std::initializer_list<PhoneFate> fates) {
+    QStringList phones;
+    QSet<QString> seen;
+    for (const PhoneOutcome& outcome : outcomes)
+        if (std::find(fates.begin(), fates.end(), outcome.fate) != fates.end() &&
+            !seen.contains(outcome.target.phone)) {
+            seen.insert(outcome.target.phone);
+            phones << outcome.target.phone;
+        }
+    return phones;
+}
+
+QList<PhoneOutcome> outcomesOf(const Targets& targets, PhoneFate fate,
+                               const QString& reference = {}) {
+    QList<PhoneOutcome> outcomes;
+    for (const model::PhoneTarget& target : targets)
+        outcomes << PhoneOutcome{target, fate, reference};
+    return outcomes;
+}
+
+// A send of several batches while it runs: the rest kept in the kept-texts file, each batch
+// taken logged, remembered and taken out of the rest, in that order.
+class BatchSend {
+  public:
+    BatchSend(const Send& send, const Targets& now, const Targets& later, const QDateTime& keptUtc,
+              qsizetype replacing)
+        : s_(send), c_(send.c), now_(now), rest_(now + later), replacing_(replacing),
+          batches_(send.route.batches(now)), whole_{keptUtc, send.text.subject, send.text.body,
+                                                    model::addressesOf(rest_), 0} {}
+
+    QList<PhoneOutcome> run() {
+        if (!keepWhole())
+            return {};
+        const model::RouteResult result = sendBatches();
+        return finish(result);
+    }
+
+  private:
+    // The whole rest is kept before anything goes: a send cut short then knows what is left.
+    bool keepWhole() {
+        QString keptAs;
+        kept_ = records::loadKeptSends(c_.files.kept, &keptAs);
+        if (!keptAs.isEmpty())
+            tell(c_, QStringLiteral("Parlivo could not read all of its list of texts kept to send "
+                                    "later. The list was kept as it was, as %1.")
+                         .arg(keptAs));
+        mine_ = replacing_ >= 0 && replacing_ < kept_.size() ? replacing_ : kept_.size();
+        if (mine_ == kept_.size())
+            kept_ << whole_;
+        else
+            kept_[mine_] = whole_;
+        if (records::saveKeptSends(c_.files.kept, kept_))
+            return true;
+        c_.pointer.setStyle(core::kDefaultPointer);
+        tell(c_, QStringLiteral("Parlivo could not write its list of recipients still to go (%1), "
+                                "so nothing was sent: a send cut short would not know what is "
+                                "left. Free some disk space and send again.")
+                     .arg(c_.files.kept));
+        return false;
+    }
+
+    model::RouteResult sendBatches() {
+        if (batches_.isEmpty())
+            return {};
+        model::RouteSteps steps;
+        steps.sending = [this](int index) { sending(index); };
+        steps.taken = [this](int index, const QString& reference, const QStringList& refused) {
+            taken(index, reference, refused);
+        };
+        steps.goOn = [this] { return !logFailure_ && !(c_.progress && c_.progress->stopAsked()); };
+        if (c_.progress)
+            c_.progress->show(0, int(batches_.size()), 0, model::recipientCount(now_));
+        const model::RouteResult result = s_.route.sendEach(s_.text, batches_, steps);
+        if (c_.progress)
+            c_.progress->close();
+        return result;
+    }
+
+    void sending(int index) {
+        kept_[mine_].uncertain = model::recipientCount(batches_[index]);
+        records::keepInFlight(c_.files.kept, kept_, mine_, kept_[mine_].uncertain);
+    }
+
+    // The log first, then the pending sends, then the kept rest: a crash between them leaves
+    // this batch named uncertain, never lost.
+    void taken(int index, const QString& reference, const QStringList& refused) {
+        const Targets& batch = batches_[index];
+        const Targets sent = model::without(batch, refused);
+        const QDateTime when = c_.clock.now();
+        try {
+            const QStringList phones =
+                distinctPhones(outcomesOf(sent, PhoneFate::Taken), {PhoneFate::Taken});
+            records::WriteSentLog(c_.files.log,
+                                  records::sentLogRecord(when, phones.join(QLatin1Char(',')),
+                                                         s_.text.subject, s_.text.body));
+        } catch (const core::Failure& failure) {
+            if (!logFailure_) // the send stops after the batch in flight
+                logFailure_ = failure;
+        }
+        s_.ledger.remember({reference,
+                            when.toUTC(),
+                            records::logStamp(when),
+                            s_.text.subject,
+                            model::addressesOf(sent),
+                            {},
+                            false});
+        const qsizetype size = model::recipientCount(batch);
+        rest_ = model::onlyAt(batch, refused) + model::afterRecipients(rest_, size);
+        kept_[mine_].addresses = model::addressesOf(rest_);
+        kept_[mine_].uncertain = 0;
+        records::keepGone(c_.files.kept, kept_, mine_, size, refused);
+        outcomes_ += outcomesOf(sent, PhoneFate::Taken, reference);
+        refused_ += refused;
+        done_ += size;
+        if (c_.progress)
+            c_.progress->show(index + 1, int(batches_.size()), done_, model::recipientCount(now_));
+    }
+
+    QList<PhoneOutcome> finish(const model::RouteResult& result) {
+        KeptEnd end = keepWhatIsLeft(result);
+        c_.pointer.setStyle(core::kDefaultPointer);
+        if (end.nothingWent && result.failure)
+            throw *result.failure;
+        QList<PhoneOutcome> outcomes = outcomes_;
+        outcomes +=
+            outcomesOf(model::firstRecipients(end.left, end.uncertain), PhoneFate::Uncertain);
+        for (const model::PhoneTarget& target : model::afterRecipients(end.left, end.uncertain)) {
+            bool refused = false;
+            for (const QString& address : target.addresses())
+                refused = refused || refused_.contains(address);
+            outcomes << PhoneOutcome{target, refused ? PhoneFate::Refused : PhoneFate::NotSent, {}};
+        }
+        tellOutcome(result, outcomes);
+        return outcomes;
+    }
+
+    struct KeptEnd {
+        bool nothingWent = false;
+        Targets left;
+        qsizetype uncertain = 0;
+    };
+    // What is left stays kept, with the batch in flight marked when its answer never came;
+    // a send of which nothing went keeps nothing new.
+    KeptEnd keepWhatIsLeft(const model::RouteResult& result) {
+        KeptSend& rest = kept_[mine_];
+        if (!result.nextMayHaveGone)
+            rest.uncertain = 0;
+        KeptEnd end;
+        end.nothingWent = !batches_.isEmpty() && result.taken == 0 && !result.nextMayHaveGone;
+        if (!end.nothingWent) {
+            end.left = rest_;
+            end.uncertain = rest.uncertain;
+        }
+        if ((end.nothingWent && replacing_ < 0) || rest.addresses.isEmpty())
+            kept_.removeAt(mine_);
+        records::saveKeptSends(c_.files.kept, kept_);
+        return end;
+    }
+
+    void tellOutcome(const model::RouteResult& result, const QList<PhoneOutcome>& outcomes) {
+        SendOutcome outcome;
+        outcome.messages = int(batches_.size());
+        outcome.messagesSent = result.taken;
+        outcome.sentPhones = distinctPhones(outcomes, {PhoneFate::Taken});
+        outcome.uncertainPhones = distinctPhones(outcomes, {PhoneFate::Uncertain});
+        outcome.unsentPhones = distinctPhones(outcomes, {PhoneFate::Refused, PhoneFate::NotSent});
+        outcome.logged = !logFailure_;
+        QString reason;
+        if (result.failure)
+            reason = result.failure->description();
+        else if (logFailure_)
+            reason = QStringLiteral("The log could not be written, so the send stopped after the "
+                                    "message in flight: %1")
+                         .arg(logFailure_->description());
+        else if (result.stopped)
+            reason =
+                QStringLiteral("The send was stopped as you asked, after the message in flight.");
+        if (reason.isEmpty() && rest_.isEmpty())
+            tell(c_, QStringLiteral("Done."));
+        else
+            tell(c_, sendOutcomeMessage(outcome, reason));
+    }
+
+    using KeptSend = model::KeptSend;
+    const Send& s_;
+    const model::CommandContext& c_;
+    const Targets now_;
+    Targets rest_; // what has not gone, in the order it goes
+    const qsizetype replacing_;
+    const QList<Targets> batches_;
+    const KeptSend whole_;
+    QList<KeptSend> kept_;
+    qsizetype mine_ = -1;
+    QList<PhoneOutcome> outcomes_; // the phones taken so far
+    QStringList refused_;          // addresses refused while the rest of their batch went
+    qsizetype done_ = 0;
+    std::optional<core::Failure> logFailure_;
+};
+
+} // namespace
+
+void sendWhole(const Send& s, const Targets& targets, core::Procedure& p) {
+    QString reference;
+    p.step(kSubmitLine, [&] { reference = s.route.sendOne(s.text, targets); });
+    QString record;
+    p.step(184, [&] {
+        const QDateTime when = s.c.clock.now();
+        record = records::sentLogRecord(when, model::phonesOf(targets).join(QLatin1Char(',')),
+                                        s.text.subject, s.text.body);
+        if (!reference.isEmpty())
+            s.ledger.remember({reference,
+                               when.toUTC(),
+                               records::logStamp(when),
+                               s.text.subject,
+                               model::addressesOf(targets),
+                               {},
+                               false});
+    });
+    p.step(186, [&] { records::WriteSentLog(s.c.files.log, record); });
+    p.step(188, [&] { s.c.pointer.setStyle(core::kDefaultPointer); });
+    p.step(190, [&] { tell(s.c, QStringLiteral("Done.")); });
+}
+
+QList<PhoneOutcome> sendInBatches(const Send& send, const Targets& now, const Targets& later,
+                                  const QDateTime& keptUtc, qsizetype replacing) {
+    return BatchSend(send, now, later, keptUtc, replacing).run();
+}
+
+} // namespace sending

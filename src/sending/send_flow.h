@@ -1,0 +1,44 @@
+#pragma once
+
+#include "model/command_context.h"
+#include "model/route.h"
+
+#include <QDateTime>
+
+namespace core {
+class Procedure;
+}
+
+namespace sending {
+
+class Ledger;
+
+// One send under way: what it reaches, the route its texts take, the ledger read for it, and
+// the text.
+struct Send {
+    const model::CommandContext& c;
+    model::Route& route;
+    Ledger& ledger;
+    model::TextToSend text;
+};
+
+// The statement of the send that submits.
+inline constexpr int kSubmitLine = 182;
+
+// A send that fits in one batch: submitted, remembered for the delivery check, logged, and
+// "Done." said; a failure is raised at its numbered statement, so that the route explains it
+// and the send ends with nothing logged.
+void sendWhole(const Send& send, const model::Targets& targets, core::Procedure& p);
+
+// Sends `now` in the route's batches over one connection and keeps `later` to go another
+// day. The kept-texts file holds what has not gone from before connecting until the end,
+// each batch taken is logged and remembered for the delivery check as it is taken, and the
+// batch in flight is marked uncertain meanwhile, so a stop, a refusal or a crash loses
+// nothing and sends nothing twice. Shows the outcome, phone by phone; when nothing went, the
+// failure is raised as sendWhole raises it. `replacing`: the index of the kept text this
+// send takes the place of, or -1. Returns what became of each phone.
+QList<model::PhoneOutcome> sendInBatches(const Send& send, const model::Targets& now,
+                                         const model::Targets& later, const QDateTime& keptUtc,
+                                         qsizetype replacing = -1);
+
+} // namespace sending

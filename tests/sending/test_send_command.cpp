@@ -1,0 +1,458 @@
+#include "app/list_views.h"
+#include "core/error_report.h"
+#include "delivery/delivery_records.h"
+#include "delivery/replies.h"
+#include "form_fixture.h"
+#include "model/login.h"
+#include "records/kept_file.h"
+#include "records/pending_file.h"
+#include "records/sent_log.h"
+#include "sending/gateway_route.h"
+#include "sending/send_command.h"
+#include "sending/send_texts.h"
+#include "test_files.h"
+
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QLocale>
+#include <QPlainTextEdit>
+#include <QTest>
+#include <QTreeWidget>
+#include <csignal>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using mail::MailFailure;
+using platform::Answer;
+
+namespace {
+QStringList numbered(int count) {
+    QStringList rows;
+    for (int i = 0; i < count; ++i)
+        rows << QString::number(i);
+    return rows;
+}
+
+QByteArray readAll(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+} // namespace
+
+class TestSendCommand : public QObject {
+    Q_OBJECT
+    std::unique_ptr<FormFixture> f;
+    app::Form1* form = nullptr;
+
+    QString logPath() const { return f->programFolder() + "/sentmessages.log"; }
+    void fill(const QStringList& phones, const QStringList& carriers, const QList<bool>& ticks) {
+        form->ListView1->clear();
+        form->ListView2->clear();
+        app::appendRows(form->ListView1, phones);
+        for (qsizetype i = 0; i < carriers.size(); ++i)
+            app::appendCarrier(form->ListView2, carriers[i], ticks.value(i, true));
+    }
+  private slots:
+    void init() {
+        f = std::make_unique<FormFixture>();
+        form = &f->open();
+        form->Text3->setText(" ann ");
+        form->Text2->setText(" secret ");
+        form->Text4->setText("Subject line");
+        form->Text5->setPlainText("first\nsecond");
+    }
+
+    void expansion_isPhoneMajorWithTickedCarriersInOrder() {
+        const auto e = sending::planRecipients({"P1", "P2", "x@y.z"}, {"D1", "D3"}).targets;
+        QCOMPARE(model::addressesOf(e), QStringList({"P1@D1", "P1@D3", "P2@D1", "P2@D3", "x@y.z"}));
+        QCOMPARE(model::phonesOf(e), QStringList({"P1", "P2", "x@y.z"}));
+        QCOMPARE(sending::planRecipients({"P1", "x@y.z"}, {}).targets,
+                 (model::Targets{{"x@y.z", {}}}));
+        QCOMPARE(model::addressesOf(sending::planRecipients({"P", "P"}, {" d ", "e"}).targets),
+                 QStringList({"P@ d ", "P@e", "P@ d ", "P@e"}));
+    }
+
+    void send_submitsLogsAndSaysDone() {
+        fill({"P1", "P2"}, {"D1", "D2", "D3"}, {true, false, true});
+        int styleAtDone = -1;
+        f->desktop.whileBoxShown = [&](const ScriptedDesktop::Box&) {
+            styleAtDone = form->pointer().style();
+        };
+        form->PushButton1_Click();
+        QCOMPARE(f->mail.sent.size(), 1);
+        const mail::MailMessage& m = f->mail.sent[0];
+        QCOMPARE(m.userAddress, QStringLiteral("ann@gmail.com"));
+        QCOMPARE(m.password, QStringLiteral("secret"));
+        QCOMPARE(m.recipients, QStringList({"P1@D1", "P1@D3", "P2@D1", "P2@D3"}));
+        QCOMPARE(m.toHeader, QStringLiteral("P1@D1,P1@D3,P2@D1,P2@D3"));
+        QCOMPARE(m.subject, QStringLiteral("Subject line"));
+        QCOMPARE(m.body, QStringLiteral("first\nsecond"));
+        QCOMPARE(f->desktop.boxTexts(), QStringList({"Done."}));
+        QCOMPARE(styleAtDone, int(core::kDefaultPointer));
+        const QString stamp = QLocale::system().toString(f->clock.time, QLocale::ShortFormat);
+        QCOMPARE(readAll(logPath()), (stamp + "\r\nTo: P1,P2\r\nSubject:Subject line\r\nBody:first"
+                                              "\r\nsecond\r\n\r\n\r\n")
+                                         .toLocal8Bit());
+        form->PushButton1_Click(); // the same message again, a second record
+        QCOMPARE(readAll(logPath()).count("To: P1,P2\r\n"), 2);
+        QCOMPARE(form->ListView1->topLevelItemCount(), 2); // the window is unchanged
+    }
+
+    void userAddress_getsTheDomainOnlyWithoutAnAt() {
+        fill({"P"}, {"D"}, {});
+        form->Text3->setText(" ann@example.org ");
+        form->PushButton1_Click();
+        QCOMPARE(f->mail.sent[0].userAddress, QStringLiteral("ann@example.org"));
+        QCOMPARE(model::userAddress(" ann "), QStringLiteral("ann@gmail.com"));
+    }
+
+    void unusableAddresses_areNamedBeforeConnecting() {
+        fill({"5555550100> NOTIFY=SUCCESS", "5555550101", "1,2@x.example", "(555)5550100", "a b",
+              "\xe9"},
+             {"ok.example", "bad carrier " + QString(78, 'x') + ".example", "skip me"},
+             {true, true, false});
+        form->PushButton1_Click();
+        QVERIFY(f->mail.sent.isEmpty());
+        const QString opening = "Message not sent: these entries cannot form e-mail addresses.";
+        const QString advice = "A phone number may hold letters, digits, dots and hyphens (no "
+                               "blanks, commas, brackets or quotes); a carrier is a domain name "
+                               "such as vtext.com. Correct or remove them, then send again.";
+        QCOMPARE(
+            f->desktop.boxTexts(),
+            QStringList{paragraphs({opening,
+                                    "Phone numbers: \"5555550100> NOTIFY=SUCCESS\", "
+                                    "\"1,2@x.example\", \"(555)5550100\" and 2 more",
+                                    // a long entry is cut at 80 characters
+                                    "Carriers: \"bad carrier " + QString(68, 'x') + '"', advice})});
+        // An address may be 254 characters long, not one more.
+        const QString labels = QString(63, 'a') + '.' + QString(63, 'b') + '.' + QString(63, 'c');
+        const QString longest = labels + '.' + QString(51, 'd'); // 10 + 1 + 243 = 254
+        const QString tooLong = labels + '.' + QString(52, 'd');
+        f->desktop.boxes.clear();
+        fill({"5555550100"}, {longest, tooLong}, {true, true});
+        form->PushButton1_Click();
+        QVERIFY(f->mail.sent.isEmpty());
+        QCOMPARE(
+            f->desktop.boxTexts(),
+            QStringList{paragraphs({opening, "Carriers: \"" + tooLong.left(80) + '"', advice})});
+        f->desktop.boxes.clear();
+        fill({"5555550100"}, {longest}, {true});
+        form->PushButton1_Click();
+        QCOMPARE(f->mail.sent.size(), 1);
+        QCOMPARE(f->mail.sent[0].recipients, QStringList{"5555550100@" + longest});
+        f->mail.sent.clear();
+
+        form->Text3->setText("ann smith");
+        fill({"5555550100"}, {"ok.example"}, {});
+        form->PushButton1_Click();
+        QVERIFY(f->mail.sent.isEmpty());
+        QVERIFY(f->desktop.boxes.last().text.startsWith(
+            "Message not sent: the user name \"ann smith@gmail.com\""));
+    }
+
+    void noPhones_saysSoWithoutAQuestion() {
+        fill({}, {"D"}, {});
+        form->PushButton1_Click();
+        QCOMPARE(f->desktop.boxTexts(), QStringList({"No phone numbers."}));
+        QVERIFY(f->mail.sent.isEmpty());
+    }
+
+    void exactly100_needNoQuestion() {
+        QStringList phones, carriers;
+        for (int i = 0; i < 10; ++i) {
+            phones << QString::number(i);
+            carriers << QStringLiteral("c%1.example").arg(i);
+        }
+        fill(phones, carriers, {});
+        form->PushButton1_Click();
+        QCOMPARE(f->mail.sent.size(), 1);
+        QCOMPARE(f->mail.sent[0].recipients.size(), 100);
+        QCOMPARE(f->desktop.boxTexts(), QStringList({"Done."}));
+    }
+
+    void over100_asksAndGoesOnOnlyOnYes() {
+        fill(numbered(34), {"a.example", "b.example", "c.example"}, {});
+        f->desktop.answers = {Answer::No};
+        form->PushButton1_Click();
+        QVERIFY(f->mail.sent.isEmpty());
+        QCOMPARE(f->desktop.boxes.size(), 1);
+        QCOMPARE(f->desktop.boxes[0].buttons, platform::Buttons::YesNo);
+        QCOMPARE(f->desktop.boxes[0].text,
+                 QStringLiteral(
+                     "Your message has too many recipients (34 phones at 3 carriers). \r\n\r\nFor "
+                     "more information regarding Google's sending limits, review article "
+                     "https://support.google.com/mail/answer/22839.\r\n\r\nProceeding without "
+                     "decreasing number of phones to 33 phones at 3 carriers (max. 100 "
+                     "recipients) may disable Your Google account.\r\n\r\nProceed anyway?"));
+        QVERIFY(!QFile::exists(logPath()));
+        f->desktop.answers = {Answer::Yes};
+        form->PushButton1_Click();
+        // Yes: two messages, each phone's three addresses in one of them.
+        QCOMPARE(f->mail.sent.size(), 2);
+        QCOMPARE(f->mail.sent[0].recipients.size(), 99);
+        QCOMPARE(f->mail.sent[1].recipients,
+                 QStringList({"33@a.example", "33@b.example", "33@c.example"}));
+    }
+
+    void submissionEndedByALimit_isReportedAtItsLineAndLogsNothing() {
+        fill({"P1"}, {"D1"}, {});
+        f->mail.result = {MailFailure::General,
+                          "The exchange took longer than 180 s. (after the message)"};
+        form->PushButton1_Click();
+        QCOMPARE(f->desktop.boxTexts(),
+                 QStringList{"The exchange took longer than 180 s. (after the message)\r\nin "
+                             "Velmora2017/04/05.Form1.PushButton1_Click at line 182\r\rPlease "
+                             "email screenshot of this message to support@quorvane.com"});
+        QVERIFY(!QFile::exists(logPath()));
+        QCOMPARE(form->pointer().style(), int(core::kDefaultPointer));
+    }
+
+    void noTickedCarrier_isToldPlainlyAndNothingGoesOut() {
+        fill({"P1"}, {"D1"}, {false});
+        form->PushButton1_Click();
+        QCOMPARE(f->desktop.boxTexts(), QStringList({"No carriers ticked."}));
+        QCOMPARE(f->desktop.boxes[0].buttons, platform::Buttons::Ok);
+        QCOMPARE(f->desktop.boxes[0].icon, platform::Icon::None);
+        QVERIFY(f->mail.sent.isEmpty());
+        QVERIFY(!QFile::exists(logPath()));
+        QCOMPARE(form->pointer().style(), int(core::kDefaultPointer));
+        // A row that is a full address needs no carrier and goes there alone.
+        const QString full = "5551234567@msg.fi.google.com";
+        fill({full}, {"D1"}, {false});
+        form->PushButton1_Click();
+        QCOMPARE(f->mail.sent.last().recipients, QStringList{full});
+        fill({"P1", full, "P2"}, {"D1", "D2"}, {});
+        form->PushButton1_Click();
+        QCOMPARE(f->mail.sent.last().recipients,
+                 QStringList({"P1@D1", "P1@D2", full, "P2@D1", "P2@D2"}));
+        QCOMPARE(readAll(logPath()).count("To: P1," + full.toLatin1() + ",P2\r\n"), 1);
+    }
+
+    void refusedLogin_offersThePicturesOnYes() {
+        fill({"P1"}, {"D1"}, {});
+        f->mail.result = {MailFailure::LoginRefused, "535 authentication failed"};
+        f->desktop.answers = {Answer::No, Answer::Yes};
+        form->PushButton1_Click();
+        QCOMPARE(f->desktop.boxTexts(), QStringList({sending::loginQuestion()}));
+        QCOMPARE(f->desktop.boxes[0].buttons, platform::Buttons::YesNo);
+        QVERIFY(f->desktop.opened.isEmpty());
+        form->PushButton1_Click();
+        const QString pictures = f->programFolder() + "/Pictures/";
+        QCOMPARE(f->desktop.opened, QStringList({'"' + pictures + "less-secure-apps1.jpg\"",
+                                                 '"' + pictures + "less-secure-apps2.jpg\""}));
+        QCOMPARE(f->desktop.boxes.size(), 2);
+        QVERIFY(!QFile::exists(logPath()));
+        QCOMPARE(form->pointer().style(), int(core::kDefaultPointer));
+        QCOMPARE(sending::loginQuestion(),
+                 QStringLiteral(
+                     "Message could not be sent to the SMTP server.\r\n\r\nGmail did not accept "
+                     "the user name and password.\r\n\r\nGmail accepts only an app password "
+                     "from programs like this one. To make one: turn on 2-Step Verification in "
+                     "your Google Account, then create an app password in its security settings "
+                     "(search for \"App passwords\"), and type its 16 letters here as the "
+                     "password.\r\n\r\nWould you like to see pictures of where the app "
+                     "password page is and what an app password looks like?"));
+    }
+
+    void refusedRecipients_explainTheLimit() {
+        fill(numbered(40), {"a.example", "b.example", "c.example"}, {});
+        f->desktop.answers = {Answer::Yes};
+        f->mail.result = {MailFailure::TooManyRecipients,
+                          "452 4.5.3 Your message has too many recipients"};
+        form->PushButton1_Click();
+        QCOMPARE(f->desktop.boxes.size(), 2);
+        QCOMPARE(f->desktop.boxes[1].text,
+                 QStringLiteral("Message could not be sent to the SMTP server.\r\n\r\nYour message "
+                                "has too many recipients. (40 phones at 3 carriers). \r\n\r\nFor "
+                                "more information regarding Google's sending limits, review "
+                                "article https://support.google.com/mail/answer/22839.\r\n\r\n"
+                                "Please decrease number of phones to 33 phones at 3 carriers "
+                                "(max. 100 recipients) to not disable Your Google account."));
+        QCOMPARE(f->desktop.boxes[1].buttons, platform::Buttons::Ok);
+        QVERIFY(!QFile::exists(logPath()));
+    }
+
+    void failureKinds_eachSayWhatHappenedAndEndTheSend_data() {
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<QString>("ports"); // tried, as the mail layer says
+        QTest::addColumn<QStringList>("refused");
+        QTest::addColumn<QString>("box");
+        const QStringList four{"a@x", "b@x", "c@x", "d@x"};
+        const QString again = "Please check your Internet connection, then send again.";
+        const QString check = "Nothing was sent. Check the phone numbers and carriers, then send "
+                              "again.";
+        QTest::newRow("unreachable")
+            << int(MailFailure::Unreachable) << "" << four
+            << paragraphs({"Message could not be sent: smtp.gmail.com could not be reached on "
+                           "port 465.",
+                           "Reason: Connection refused", again});
+        QTest::newRow("unreachable on both ports")
+            << int(MailFailure::Unreachable) << "465 or 587" << four
+            << paragraphs({"Message could not be sent: smtp.gmail.com could not be reached on "
+                           "port 465 or 587.",
+                           "Reason: Connection refused", again});
+        QTest::newRow("untrusted")
+            << int(MailFailure::Untrusted) << "" << four
+            << paragraphs({"Message could not be sent: the identity of smtp.gmail.com could not "
+                           "be verified, so neither your password nor your message was sent.",
+                           "Reason: Connection refused",
+                           "Networks that intercept secure connections (some public or company "
+                           "networks) cause this; try another network."});
+        QTest::newRow("addresses refused")
+            << int(MailFailure::AddressRefused) << "" << four
+            << paragraphs({"Message could not be sent: the server refused these addresses: a@x, "
+                           "b@x, c@x and 1 more.",
+                           "Server reply: 553 5.1.3 bad", check});
+        QTest::newRow("one address refused")
+            << int(MailFailure::AddressRefused) << "" << QStringList{"a@x"}
+            << paragraphs({"Message could not be sent: the server refused the address a@x.",
+                           "Server reply: 553 5.1.3 bad", check});
+    }
+    void failureKinds_eachSayWhatHappenedAndEndTheSend() {
+        QFETCH(int, kind);
+        QFETCH(QString, ports);
+        QFETCH(QStringList, refused);
+        QFETCH(QString, box);
+        fill({"P1"}, {"D1"}, {});
+        f->mail.result = {MailFailure(kind), "Connection refused", refused, "553 5.1.3 bad"};
+        f->mail.result.triedPorts = ports;
+        form->PushButton1_Click();
+        QCOMPARE(f->desktop.boxes.size(), 1);
+        const auto& shown = f->desktop.boxes[0];
+        QCOMPARE(shown.text, box);
+        QCOMPARE(shown.icon, platform::Icon::None);
+        QCOMPARE(shown.title, QStringLiteral("Parlivo"));
+        QVERIFY(!QFile::exists(logPath()));
+        QCOMPARE(form->pointer().style(), int(core::kDefaultPointer));
+    }
+
+    void unwritableLog_isReportedAndTheSendStillSaysDone() {
+        fill({"P1"}, {"D1"}, {});
+        QDir().mkpath(logPath()); // a folder where the log should be
+        form->PushButton1_Click();
+        QCOMPARE(f->desktop.boxes.size(), 2);
+        QVERIFY(f->desktop.boxes[0].text.contains(QLatin1String("at line 186")));
+        QCOMPARE(f->desktop.boxes[1].text, QStringLiteral("Done."));
+    }
+
+    // A full disk (a file-size limit standing in for it): the rest that cannot be written
+    // sends nothing; a log record that cannot be written leaves the log as it was, and the
+    // message taken is still remembered, the rest kept.
+    void fullDisk_losesNeitherTheLogNorTheRest() {
+        const QByteArray log(8000, 'x');
+        QFile file(logPath());
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(log) == log.size());
+        file.close();
+        const QString keptPath = f->dataFolder() + "/kept-sends.tsv";
+        const model::KeptSend earlier{f->clock.time.toUTC(), "s", "b", {"1@a.example"}, 0};
+        QVERIFY(records::saveKeptSends(keptPath, {earlier}));
+        fill(numbered(34), {"a.example", "b.example", "c.example"}, {});
+        const auto sendWithin = [&](rlim_t bytes) {
+            const auto ignored = std::signal(SIGXFSZ, SIG_IGN);
+            rlimit was{};
+            getrlimit(RLIMIT_FSIZE, &was);
+            rlimit limit = was;
+            limit.rlim_cur = bytes;
+            setrlimit(RLIMIT_FSIZE, &limit);
+            f->desktop.answers = {Answer::No, Answer::Yes}; // keep the earlier text; Yes to 102
+            form->PushButton1_Click();
+            setrlimit(RLIMIT_FSIZE, &was);
+            std::signal(SIGXFSZ, ignored);
+        };
+        sendWithin(200); // no room for the rest
+        QVERIFY(f->mail.sent.isEmpty());
+        QVERIFY(f->desktop.boxTexts().last().startsWith("Parlivo could not write its list of "
+                                                        "recipients still to go"));
+        QCOMPARE(records::loadKeptSends(keptPath, nullptr), QList<model::KeptSend>{earlier});
+        sendWithin(8020); // room for the rest, not for a log record
+        QCOMPARE(f->mail.sent.size(), 1);
+        QCOMPARE(f->desktop.boxTexts().last(),
+                 paragraphs({"Sent to 33 phones in 1 of 2 messages; they wait for their delivery "
+                             "report, but the log could not name them.",
+                             "Not sent to 1 phone: 33. Parlivo keeps them and offers them again "
+                             "on \"Send Message\" when Gmail's daily allowance leaves room.",
+                             "Why:\r\nThe log could not be written, so the send stopped after the "
+                             "message in flight: " +
+                                 f->desktop.boxTexts().last().section(": ", -1)}));
+        QCOMPARE(readAll(logPath()), log);
+        QCOMPARE(records::loadPendingSends(f->dataFolder() + "/delivery-pending.tsv")
+                     .value(0)
+                     .addresses.size(),
+                 99);
+        QCOMPARE(records::loadKeptSends(keptPath, nullptr).value(1).addresses,
+                 QStringList({"33@a.example", "33@b.example", "33@c.example"}));
+    }
+
+    void log_isPrivateAndNeverAFifoLinkOrOthersFile() {
+        fill({"P1"}, {"D1"}, {});
+        const mode_t before = ::umask(0);
+        const QString fresh = f->dataFolder() + "/new/deeper/sentmessages.log";
+        records::WriteSentLog(fresh, "r");
+        QCOMPARE(descriptorsOn(fresh), 0);
+        ::umask(before);
+        QCOMPARE(QFile::permissions(fresh) & 0x0077, QFile::Permissions());
+        QCOMPARE(QFile::permissions(f->dataFolder() + "/new") & 0x0077, QFile::Permissions());
+        QFile::setPermissions(fresh, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther);
+        records::WriteSentLog(fresh, "r");
+        QCOMPARE(QFile::permissions(fresh) & QFile::ReadOther, QFile::Permissions());
+
+        QVERIFY(::mkfifo(QFile::encodeName(logPath()).constData(), 0600) == 0);
+        form->PushButton1_Click(); // would block for ever on the FIFO
+        QCOMPARE(f->desktop.boxes.size(), 2);
+        QVERIFY(f->desktop.boxes[0].text.contains(QLatin1String("at line 186")));
+        QFile::remove(logPath());
+
+        QVERIFY(QFile::link(fresh, logPath()));
+        QVERIFY_THROWS_EXCEPTION(core::Failure, records::WriteSentLog(logPath(), "x"));
+        QCOMPARE(readAll(fresh), QByteArray("r\r\nr\r\n"));
+        if (::chown(QFile::encodeName(fresh).constData(), 65534, 65534) == 0) // as root
+            QVERIFY_THROWS_EXCEPTION(core::Failure, records::WriteSentLog(fresh, "x"));
+    }
+
+    void logPath_fallsBackToTheDataFolder() {
+        const QString program = f->programFolder();
+        QCOMPARE(records::sentLogPath(program, f->dataFolder()), program + "/sentmessages.log");
+        const QString missing = f->folder.path() + "/not-a-folder/sub";
+        QCOMPARE(records::sentLogPath(missing, f->dataFolder()),
+                 f->dataFolder() + "/sentmessages.log");
+        if (geteuid() != 0) { // permission bits do not bind the superuser
+            QFile::setPermissions(program, QFile::ReadOwner | QFile::ExeOwner);
+            QCOMPARE(records::sentLogPath(program, f->dataFolder()),
+                     f->dataFolder() + "/sentmessages.log");
+            QFile::setPermissions(program, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        }
+        records::WriteSentLog(f->dataFolder() + "/new/sentmessages.log", "r");
+        QCOMPARE(readAll(f->dataFolder() + "/new/sentmessages.log"), QByteArray("r\r\n"));
+    }
+
+    void viewLog_opensTheFileOrSaysNothingIsStored() {
+        form->PushButton2_Click();
+        QCOMPARE(f->desktop.boxTexts(), QStringList({"No message sent has been stored."}));
+        QVERIFY(f->desktop.viewers.isEmpty());
+        fill({"P1"}, {"D1"}, {});
+        form->PushButton1_Click();
+        f->desktop.boxes.clear();
+        form->PushButton2_Click();
+        QCOMPARE(f->desktop.viewers, QStringList({logPath()}));
+        f->desktop.viewerStarts = false;
+        form->PushButton2_Click();
+        QVERIFY(f->desktop.boxes[0].text.contains(
+            QLatin1String("Form1.PushButton2_Click at line 104")));
+    }
+
+    void help_isSixParagraphsJoinedByCarriageReturns() {
+        form->PushButton8_Click();
+        const QString text = f->desktop.boxes.value(0).text;
+        QCOMPARE(text.count(QLatin1Char('\r')), 10);
+        QCOMPARE(text.count(QLatin1Char('\n')), 0);
+        QVERIFY(text.startsWith(QLatin1String("IMAP must be enabled on your Gmail account to use "
+                                              "this software. \r\rTo do this")));
+        QVERIFY(text.endsWith(QLatin1String("domain logins such as someone@yourcompany.com")));
+        QCOMPARE(f->desktop.boxes[0].title, QStringLiteral("Parlivo"));
+    }
+};
+
+QTEST_MAIN(TestSendCommand)
+#include "test_send_command.moc"
