@@ -34,28 +34,38 @@ QString retryText(const QString& willRetryUntil) {
         return QLocale::system().toString(until.toLocalTime(), QLocale::ShortFormat);
     return cleanForLog(willRetryUntil, 60);
 }
-} // namespace
+// One line for a recipient a bounce names.
+QString statusLine(const QString& address, const mail::RecipientStatus& r) {
+    const QString why = cleanForLog(r.status, 20) + QLatin1Char(' ') + cleanForLog(r.diagnostic);
+    if (r.failed)
+        return QStringLiteral("Not delivered: ") + phoneAtGateway(address) + QStringLiteral(" (") +
+               why.trimmed() + QStringLiteral(")");
+    if (!r.willRetryUntil.isEmpty())
+        return QStringLiteral("Delayed: ") + phoneAtGateway(address) +
+               QStringLiteral(", Gmail retries until ") + retryText(r.willRetryUntil);
+    return QStringLiteral("Delayed: ") + phoneAtGateway(address) + QStringLiteral(" (") +
+           why.trimmed() + QStringLiteral(")");
+}
 
-QString deliveryRecord(const QString& nowStamp, PendingSend& send,
-                       const QList<mail::BounceReport>& bounces, bool complete,
-                       const QStringList& replies) {
+// What the bounces of one send say that was not reported yet: a line an address, marked in
+// `send.reported`, and the phones refused at any address, in order. Each lookup by hash, so
+// that the work grows with the bounces and addresses, not with their product.
+struct BounceNews {
     QStringList lines;
-    QStringList phonesWithNews;
-    QSet<QString> phonesSeen;
-    // Each lookup by hash, so that the record grows with the bounces and addresses, not with
-    // their product.
+    QStringList refusedPhones;
+    QSet<QString> reported;
+};
+BounceNews bounceNews(PendingSend& send, const QList<mail::BounceReport>& bounces) {
+    BounceNews news;
+    news.reported = QSet<QString>(send.reported.cbegin(), send.reported.cend());
     QHash<QString, qsizetype> indexOf;
-    bool named = false;
-    QSet<QString> reported(send.reported.cbegin(), send.reported.cend());
+    QSet<QString> phonesSeen;
     for (const mail::BounceReport& bounce : bounces) {
         if (!bounce.messageIds.contains(send.messageId, Qt::CaseInsensitive))
             continue;
-        if (!named) {
-            indexOf.reserve(send.addresses.size());
+        if (indexOf.isEmpty())
             for (qsizetype i = send.addresses.size() - 1; i >= 0; --i)
                 indexOf.insert(send.addresses[i].toLower(), i); // the first of equal ones wins
-            named = true;
-        }
         for (const mail::RecipientStatus& r : bounce.recipients) {
             const qsizetype index = indexOf.value(r.address.toLower(), -1);
             if (index < 0)
@@ -63,65 +73,73 @@ QString deliveryRecord(const QString& nowStamp, PendingSend& send,
             const QString address = send.addresses[index];
             const QString key =
                 address + (r.failed ? QStringLiteral(" failed") : QStringLiteral(" delayed"));
-            if (reported.contains(key))
+            if (news.reported.contains(key))
                 continue;
-            reported.insert(key);
+            news.reported.insert(key);
             send.reported << key;
             if (r.failed && !phonesSeen.contains(phoneOf(address))) {
                 phonesSeen.insert(phoneOf(address));
-                phonesWithNews << phoneOf(address);
+                news.refusedPhones << phoneOf(address);
             }
-            const QString why =
-                cleanForLog(r.status, 20) + QLatin1Char(' ') + cleanForLog(r.diagnostic);
-            if (r.failed)
-                lines << QStringLiteral("Not delivered: ") + phoneAtGateway(address) +
-                             QStringLiteral(" (") + why.trimmed() + QStringLiteral(")");
-            else if (!r.willRetryUntil.isEmpty())
-                lines << QStringLiteral("Delayed: ") + phoneAtGateway(address) +
-                             QStringLiteral(", Gmail retries until ") + retryText(r.willRetryUntil);
-            else
-                lines << QStringLiteral("Delayed: ") + phoneAtGateway(address) +
-                             QStringLiteral(" (") + why.trimmed() + QStringLiteral(")");
+            news.lines << statusLine(address, r);
         }
     }
-    if (lines.isEmpty()) {
-        if (replies.isEmpty())
-            return {};
-        return cleanForLog(nowStamp, 60) + kCrLf + deliveryHeading(send) + kCrLf +
-               replies.join(kCrLf) + kCrLf + kCrLf;
-    }
-    // A phone refused at every gateway it was sent to did not get the text at all.
+    return news;
+}
+
+// A phone refused at every gateway it was sent to did not get the text at all.
+QStringList unreachedLines(const PendingSend& send, const BounceNews& news) {
     QHash<QString, bool> everyAddressFailed; // by phone, for the phones with news
-    for (const QString& phone : std::as_const(phonesWithNews))
+    for (const QString& phone : news.refusedPhones)
         everyAddressFailed.insert(phone, true);
-    for (const QString& address : std::as_const(send.addresses)) {
+    for (const QString& address : send.addresses) {
         const auto phone = everyAddressFailed.find(phoneOf(address));
         if (phone != everyAddressFailed.end())
-            *phone = *phone && reported.contains(address + QStringLiteral(" failed"));
+            *phone = *phone && news.reported.contains(address + QStringLiteral(" failed"));
     }
-    for (const QString& phone : std::as_const(phonesWithNews))
+    QStringList lines;
+    for (const QString& phone : news.refusedPhones)
         if (everyAddressFailed.value(phone))
             lines << QStringLiteral("Not reached at any ticked carrier: ") + cleanForLog(phone, 64);
-    lines << replies;
+    return lines;
+}
+
+// How many addresses sent no bounce at all, once the whole mailbox was read.
+QStringList silenceLines(const PendingSend& send) {
     QSet<QString> bounced;
-    for (const QString& key : std::as_const(send.reported))
+    for (const QString& key : send.reported)
         if (!key.startsWith(kReplyKey))
             bounced.insert(key.section(QLatin1Char(' '), 0, 0));
     const qsizetype silent = send.addresses.size() - bounced.size();
-    if (silent > 0 && complete)
-        lines << QStringLiteral("No bounce from the other %1 addresses (silence does not prove "
-                                "delivery).")
-                     .arg(silent);
+    if (silent <= 0)
+        return {};
+    return {QStringLiteral("No bounce from the other %1 addresses (silence does not prove "
+                           "delivery).")
+                .arg(silent)};
+}
+
+QString record(const QString& nowStamp, const PendingSend& send, const QStringList& lines) {
     return cleanForLog(nowStamp, 60) + kCrLf + deliveryHeading(send) + kCrLf + lines.join(kCrLf) +
            kCrLf + kCrLf;
 }
+} // namespace
+
+QString deliveryRecord(const QString& nowStamp, PendingSend& send,
+                       const QList<mail::BounceReport>& bounces, bool complete,
+                       const QStringList& replies) {
+    const BounceNews news = bounceNews(send, bounces);
+    if (news.lines.isEmpty())
+        return replies.isEmpty() ? QString() : record(nowStamp, send, replies);
+    return record(nowStamp, send,
+                  news.lines + unreachedLines(send, news) + replies +
+                      (complete ? silenceLines(send) : QStringList()));
+}
 
 QString notCheckedRecord(const QString& nowStamp, const PendingSend& send) {
-    return cleanForLog(nowStamp, 60) + kCrLf + deliveryHeading(send) + kCrLf +
-           QStringLiteral("Not checked: the mailbox could not be read in the %1 days after the "
-                          "send, so bounces are unknown.")
-               .arg(model::kPendingDays) +
-           kCrLf + kCrLf;
+    return record(nowStamp, send,
+                  {QStringLiteral("Not checked: the mailbox could not be read in the %1 days "
+                                  "after the send, so bounces are unknown.")
+                       .arg(model::kPendingDays)});
 }
 
 } // namespace delivery

@@ -1,9 +1,11 @@
 #include "app/list_views.h"
 #include "core/error_report.h"
+#include "core/pointer.h"
 #include "delivery/delivery_records.h"
 #include "delivery/replies.h"
 #include "form_fixture.h"
 #include "model/login.h"
+#include "model/route.h"
 #include "records/kept_file.h"
 #include "records/pending_file.h"
 #include "records/sent_log.h"
@@ -39,6 +41,67 @@ QByteArray readAll(const QString& path) {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
+
+// A route that sends nothing: each phone a batch of its own, whose fate the script says
+// ('T' taken, 'R' refused, 'U' its answer never came); past the script, taken.
+class TestRoute final : public model::Route {
+  public:
+    explicit TestRoute(QString script) : script_(std::move(script)) {}
+    model::SendPlan plan(const model::OutgoingText& text) override {
+        model::SendPlan plan;
+        for (const QString& phone : text.phones)
+            plan.targets << model::PhoneTarget{phone, {}};
+        return plan;
+    }
+    qsizetype mostInOneBatch() const override { return 0; }
+    QString largeSendQuestion(const model::OutgoingText&) const override { return {}; }
+    QList<model::Targets> batches(const model::Targets& targets) const override {
+        QList<model::Targets> batches;
+        for (const model::PhoneTarget& target : targets)
+            batches << model::Targets{target};
+        return batches;
+    }
+    QString sendOne(const model::TextToSend&, const model::Targets&) override { return "ref"; }
+    model::RouteResult sendEach(const model::TextToSend&, const QList<model::Targets>& batches,
+                                const model::RouteSteps& steps) override {
+        model::RouteResult result;
+        for (int i = 0; i < batches.size(); ++i) {
+            if (i > 0 && !steps.goOn()) {
+                result.stopped = true;
+                break;
+            }
+            steps.sending(i);
+            const QChar fate = i < script_.size() ? script_[i] : QChar('T');
+            if (fate == 'R')
+                result.failure = core::Failure(1, "The route refused " + batches[i][0].phone);
+            result.nextMayHaveGone = fate == 'U';
+            if (fate != 'T')
+                break;
+            steps.taken(i, QStringLiteral("ref-%1").arg(i), {});
+            ++result.taken;
+        }
+        return result;
+    }
+    bool explain(const model::OutgoingText&, const core::Failure& failure, int) override {
+        explained << failure.description();
+        return true;
+    }
+    QStringList explained;
+
+  private:
+    QString script_;
+};
+
+class ScriptedProgress final : public model::SendProgress {
+  public:
+    void show(int done, int batches, qsizetype, qsizetype) override {
+        shown << QStringLiteral("%1/%2").arg(done).arg(batches);
+    }
+    bool stopAsked() override { return shown.size() > stopAfter; }
+    void close() override { shown << "closed"; }
+    QStringList shown;
+    qsizetype stopAfter = 99;
+};
 } // namespace
 
 class TestSendCommand : public QObject {
@@ -440,6 +503,82 @@ class TestSendCommand : public QObject {
         form->PushButton2_Click();
         QVERIFY(f->desktop.boxes[0].text.contains(
             QLatin1String("Form1.PushButton2_Click at line 104")));
+    }
+
+    // The send's flow with a route of its own: what each phone's fate leaves in the log, the
+    // pending sends, the kept rest and the box, as the e-mail route leaves them.
+    void testRoute_throughTheSendFlow_data() {
+        QTest::addColumn<QString>("script");
+        QTest::addColumn<int>("stopAfter");
+        QTest::addColumn<int>("taken");
+        QTest::addColumn<int>("uncertain");
+        QTest::addColumn<QString>("why");
+        QTest::newRow("refused") << "TTR" << 99 << 2 << 0
+                                 << "Not sent to 2 phones: 5550000003, 5550000004. ";
+        QTest::newRow("uncertain") << "TTU" << 99 << 2 << 1
+                                   << "The next message may have been sent: its reply never "
+                                      "came. It went to 1 phone: 5550000003.";
+        QTest::newRow("stopped") << "" << 1 << 1 << 0
+                                 << "The send was stopped as you asked, after the message in "
+                                    "flight.";
+        QTest::newRow("every one") << "" << 99 << 4 << 0 << "Done.";
+    }
+    void testRoute_throughTheSendFlow() {
+        QFETCH(QString, script);
+        QFETCH(int, stopAfter);
+        QFETCH(int, taken);
+        QFETCH(int, uncertain);
+        QFETCH(QString, why);
+        ScriptedDesktop desktop;
+        FixedClock clock;
+        core::WindowPointer pointer(nullptr);
+        QTemporaryDir folder;
+        TestRoute route(script);
+        ScriptedProgress progress;
+        progress.stopAfter = stopAfter;
+        model::CommandContext c{desktop,
+                                f->mail,
+                                clock,
+                                "Parlivo",
+                                pointer,
+                                folder.path(),
+                                {folder.filePath("log"), folder.filePath("pending"),
+                                 folder.filePath("kept"), folder.filePath("known")},
+                                nullptr,
+                                nullptr,
+                                0,
+                                &progress,
+                                nullptr,
+                                &route};
+        const QStringList phones{"5550000001", "5550000002", "5550000003", "5550000004"};
+        sending::sendMessage(c, {phones, {}, {"ann", "secret"}, "Hi", "there"});
+        QByteArray log;
+        for (int i = 0; i < taken; ++i)
+            log += (records::sentLogRecord(clock.time, phones[i], "Hi", "there") + "\r\n")
+                       .toLocal8Bit();
+        QCOMPARE(readAll(c.files.log), log);
+        const auto pending = records::loadPendingSends(c.files.pending);
+        QCOMPARE(pending.size(), taken);
+        for (int i = 0; i < taken; ++i)
+            QCOMPARE(pending[i], (model::PendingSend{QStringLiteral("ref-%1").arg(i),
+                                                     clock.time.toUTC(),
+                                                     records::logStamp(clock.time),
+                                                     "Hi",
+                                                     {phones[i]},
+                                                     {},
+                                                     false}));
+        QString keptAs;
+        const auto kept = records::loadKeptSends(c.files.kept, &keptAs);
+        QCOMPARE(kept.size(), taken < 4 ? 1 : 0);
+        if (taken < 4)
+            QCOMPARE(kept[0], (model::KeptSend{clock.time.toUTC(), "Hi", "there", phones.mid(taken),
+                                               uncertain}));
+        QCOMPARE(desktop.boxes.size(), 1);
+        QVERIFY2(desktop.boxes[0].text.contains(why), qPrintable(desktop.boxes[0].text));
+        QCOMPARE(desktop.boxes[0].text.startsWith(QStringLiteral("Sent to %1 phone").arg(taken)),
+                 taken < 4);
+        QCOMPARE(progress.shown.last(), QStringLiteral("closed"));
+        QCOMPARE(route.explained, QStringList());
     }
 
     void help_isSixParagraphsJoinedByCarriageReturns() {
