@@ -24,6 +24,14 @@ void tell(const model::CommandContext& c, const QString& text) {
     c.desktop.messageBox(text, platform::Buttons::Ok, platform::Icon::None, c.applicationTitle);
 }
 
+// What the pending sends keep of a batch the route took at `when`.
+model::PendingSend pendingSend(const QString& reference, const QDateTime& when,
+                               const model::TextToSend& text, const Targets& taken) {
+    return {
+        reference, when.toUTC(), records::logStamp(when), text.subject, model::addressesOf(taken),
+        {},        false};
+}
+
 // Each phone once, in order.
 QStringList distinctPhones(const QList<PhoneOutcome>& outcomes,
                            std::initializer_list<PhoneFate> fates) {
@@ -125,13 +133,7 @@ class BatchSend {
             if (!logFailure_) // the send stops after the batch in flight
                 logFailure_ = failure;
         }
-        s_.ledger.remember({reference,
-                            when.toUTC(),
-                            records::logStamp(when),
-                            s_.text.subject,
-                            model::addressesOf(sent),
-                            {},
-                            false});
+        s_.ledger.remember(pendingSend(reference, when, s_.text, sent));
         const qsizetype size = model::recipientCount(batch);
         rest_ = model::onlyAt(batch, refused) + model::afterRecipients(rest_, size);
         kept_[mine_].addresses = model::addressesOf(rest_);
@@ -236,13 +238,7 @@ void sendWhole(const Send& s, const Targets& targets, core::Procedure& p) {
         record = records::sentLogRecord(when, model::phonesOf(targets).join(QLatin1Char(',')),
                                         s.text.subject, s.text.body);
         if (!reference.isEmpty())
-            s.ledger.remember({reference,
-                               when.toUTC(),
-                               records::logStamp(when),
-                               s.text.subject,
-                               model::addressesOf(targets),
-                               {},
-                               false});
+            s.ledger.remember(pendingSend(reference, when, s.text, targets));
     });
     p.step(186, [&] { records::WriteSentLog(s.c.files.log, record); });
     p.step(188, [&] { s.c.pointer.setStyle(core::kDefaultPointer); });
