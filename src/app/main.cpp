@@ -2,6 +2,7 @@
 #include "connectivity/online_check.h"
 #include "core/settings.h"
 #include "mail/lazy_mail_module.h"
+#include "modem/lazy_text_modem.h"
 #include "notice/companion_notice.h"
 #include "platform/helper_keyring.h"
 #include "platform/qsettings_store.h"
@@ -56,9 +57,16 @@ int main(int argc, char* argv[]) {
     platform::HelperKeyring keyring(QApplication::applicationDirPath() + "/parlivo-keyring",
                                     app::kProductName);
 
+    // The modem module is loaded only where ModemManager runs, and only after the window painted.
+    std::unique_ptr<modem::LazyTextModem> textModem;
+    if (modem::modemServiceRuns())
+        textModem = std::make_unique<modem::LazyTextModem>(QApplication::applicationDirPath() +
+                                                           "/libparlivo_modem");
+
     app::Form1 form({desktop, settings, mail, clock, random, QApplication::applicationDirPath(),
                      QStandardPaths::writableLocation(QStandardPaths::AppDataLocation),
-                     connectivity::OnlineCheck{}, &mailbox, &keyring, settings.fileName()});
+                     connectivity::OnlineCheck{}, &mailbox, &keyring, settings.fileName(),
+                     textModem.get()});
     form.Form_Load();
     form.show();
     if (form.notice()) { // shown first, it stays in front of the main window

@@ -13,6 +13,7 @@
 #include "delivery/learning.h"
 #include "delivery/log_view.h"
 #include "model/knowledge.h"
+#include "modem/text_modem.h"
 #include "notice/companion_notice.h"
 #include "notice/home_page.h"
 #include "platform/desktop.h"
@@ -26,6 +27,7 @@
 #include "sending/send_command.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QFileInfo>
 #include <QGroupBox>
@@ -300,6 +302,33 @@ void Form1::Form_Load() {
     showPhoneKnowledge();
     // A text kept by an earlier run is offered once the window is up.
     QTimer::singleShot(0, this, &Form1::offerKeptSend);
+    if (services_.modem)
+        QTimer::singleShot(0, this, &Form1::findModem);
+}
+
+void Form1::findModem() {
+    if (chkModem || holdingInput_)
+        return;
+    const QString name = services_.modem->available();
+    if (name.isEmpty())
+        return;
+    chkModem = new QCheckBox(QStringLiteral("Text through this computer's modem (%1), not by "
+                                            "e-mail")
+                                 .arg(name),
+                             this);
+    chkModem->setObjectName(QStringLiteral("chkModem"));
+    chkModem->setGeometry(twips(8040, 6780, 7800, 405));
+    chkModem->setChecked(services_.settings.read(core::settings::kModem, QString())
+                             .compare(QLatin1String("True"), Qt::CaseInsensitive) == 0);
+    connect(chkModem, &QCheckBox::toggled, this, [this](bool on) {
+        storeSetting(core::settings::kModem, on ? QStringLiteral("True") : QStringLiteral("False"));
+    });
+    resize(width(), height() + pixels(510));
+    chkModem->show();
+}
+
+bool Form1::textingByModem() const {
+    return chkModem && chkModem->isChecked();
 }
 
 void Form1::offerKeptSend() {
@@ -417,9 +446,13 @@ model::CommandContext Form1::commandContext() {
             dataFiles(),
             services_.mailbox,
             deliveryMemory_.get(),
-            sending::dailyAllowance(services_.settings),
+            textingByModem() ? sending::modemPartsPerDay(services_.settings)
+                             : sending::dailyAllowance(services_.settings),
             progress_.get(),
-            knowledge_.get()};
+            knowledge_.get(),
+            nullptr,
+            textingByModem() ? services_.modem : nullptr,
+            sending::modemPace(services_.settings)};
 }
 
 model::Login Form1::login() const {

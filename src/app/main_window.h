@@ -11,6 +11,7 @@
 #include <memory>
 
 class QGroupBox;
+class QCheckBox;
 class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
@@ -39,6 +40,9 @@ namespace recipients {
 struct ListContext;
 struct ListEdit;
 } // namespace recipients
+namespace modem {
+class TextModem;
+}
 namespace model {
 struct CommandContext;
 struct DataFiles;
@@ -66,6 +70,8 @@ struct Services {
     // Where the password is kept; none: the settings file, without a word (no desktop keyring).
     platform::Keyring* keyring = nullptr;
     QString settingsFile; // named when the password must stay in it
+    // The computer's modem, where ModemManager runs; none: texts go by e-mail only.
+    modem::TextModem* modem = nullptr;
 };
 
 // Masks each typed character of the password box with "*".
@@ -130,7 +136,8 @@ class Form1 final : public QWidget {
     QLineEdit* Text4 = nullptr;       // subject
     QPlainTextEdit* Text5 = nullptr;  // body
     std::array<QLabel*, 6> lblLabels{};
-    QLabel* lblTexts = nullptr; // how many texts the subject and body make at a gateway
+    QLabel* lblTexts = nullptr;    // how many texts the subject and body make at a gateway
+    QCheckBox* chkModem = nullptr; // texts by the computer's modem; only once one is found
 
   protected:
     void closeEvent(QCloseEvent* event) override;
@@ -146,6 +153,10 @@ class Form1 final : public QWidget {
     void endProgram();
     void storeSetting(const QString& key, const QString& text);
     void offerKeptSend();
+    // Asks ModemManager, once the window has painted, for a modem that can send texts, and
+    // offers it under the buttons.
+    void findModem();
+    bool textingByModem() const;
     model::DataFiles dataFiles() const;
     // Each phone row's tool tip tells what was learned of it.
     void showPhoneKnowledge();

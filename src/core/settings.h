@@ -16,6 +16,12 @@ inline const QString kCarriers = QStringLiteral("Carriers");
 // "True" when the account is Google Workspace, which Gmail allows more recipients a day.
 inline const QString kGoogleWorkspace = QStringLiteral("Google Workspace");
 inline const QString kCarrierTicks = QStringLiteral("Carriers PushButtoned");
+// Texts through the computer's modem: "True" when the user chose it; the country code that
+// numbers without "+" get ("+1"); at most so many text parts a minute (10) and a day (500).
+inline const QString kModem = QStringLiteral("Text By Modem");
+inline const QString kModemCountryCode = QStringLiteral("Modem Country Code");
+inline const QString kModemPartsPerMinute = QStringLiteral("Modem Parts A Minute");
+inline const QString kModemPartsPerDay = QStringLiteral("Modem Parts A Day");
 
 struct CarrierRow {
     QString text;

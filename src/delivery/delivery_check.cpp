@@ -91,7 +91,9 @@ mail::MailboxResult readMailbox(const DeliveryCheck& check, const QList<PendingS
     for (const PendingSend& send : sends) {
         since = qMin(since, send.sentUtc.toLocalTime().date());
         for (const QString& address : send.addresses)
-            for (const QString& domain : recipients::sameCarrier(gatewayOf(address)))
+            for (const QString& domain : address.contains(QLatin1Char('@'))
+                                             ? recipients::sameCarrier(gatewayOf(address))
+                                             : QStringList()) // a text by the modem
                 if (!replyDomains.contains(domain, Qt::CaseInsensitive))
                     replyDomains << domain;
     }

@@ -14,6 +14,9 @@ namespace mail {
 class MailboxReader;
 class MailSubmitter;
 } // namespace mail
+namespace modem {
+class TextModem;
+}
 
 namespace model {
 
@@ -48,6 +51,13 @@ struct DeliveryCheckMemory {
     QByteArray refusedPassword;
 };
 
+// How texts go through the computer's modem: numbers without a "+" get the country code,
+// and at most so many text parts go a minute.
+struct ModemPace {
+    QString countryCode = QStringLiteral("+1");
+    int partsPerMinute = 10; // 0: no pause between texts
+};
+
 // What "Send Message", "View Log" and "Help" reach: the desktop, the mail layer, the clock,
 // the window's pointer, and where the program's files are.
 struct CommandContext {
@@ -65,7 +75,9 @@ struct CommandContext {
     // What is known of each phone, kept for as long as its holder lives; none: read from
     // `files.knowledge` once a send or check.
     Knowledge* knowledge = nullptr;
-    Route* route = nullptr; // none: Gmail to the carriers' gateways
+    Route* route = nullptr; // none: the modem when one is chosen, else Gmail to the gateways
+    modem::TextModem* modem = nullptr; // the computer's modem, when the user chose to text by it
+    ModemPace modemPace = {};
 };
 
 } // namespace model

@@ -24,6 +24,9 @@ struct RouteSteps {
     // Right after a batch was taken, with its reference; `refused`: addresses of it that were
     // refused while the rest of the batch was taken.
     std::function<void(int batch, const QString& reference, const QStringList& refused)> taken;
+    // Right after a batch was refused while the send goes on with the next one (a text the
+    // network refused for its number, say): kept for later, `reason` in plain words.
+    std::function<void(int batch, const QString& reason)> refused;
     std::function<bool()> goOn; // asked before each further batch; false ends the send
 };
 
@@ -55,6 +58,10 @@ class Route {
     virtual QString sendOne(const TextToSend& text, const Targets& batch) = 0;
     virtual RouteResult sendEach(const TextToSend& text, const QList<Targets>& batches,
                                  const RouteSteps& steps) = 0;
+    // What the outcome box calls a batch: "messages", "texts".
+    virtual QString batchNoun() const { return QStringLiteral("messages"); }
+    // Whether an address of a pending send counts toward this route's daily allowance.
+    virtual bool counts(const QString& address) const { return address.contains(QLatin1Char('@')); }
     // The route's own answer to a failure raised at `line` of a send of `text`: shows its
     // box and returns true when it explained it (the send ends).
     virtual bool explain(const OutgoingText& text, const core::Failure& failure, int line) = 0;

@@ -42,6 +42,10 @@ QStringList phonesOf(const Targets& targets) {
 Targets targetsOf(const QStringList& addresses) {
     Targets targets;
     for (const QString& address : addresses) {
+        if (!address.contains(QLatin1Char('@'))) { // a number that is itself where it goes
+            targets << PhoneTarget{address, {}};
+            continue;
+        }
         const QString phone = recipients::phoneOf(address);
         if (targets.isEmpty() || targets.last().phone != phone)
             targets << PhoneTarget{phone, {}};

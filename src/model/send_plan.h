@@ -75,7 +75,7 @@ enum class PhoneFate {
 struct PhoneOutcome {
     PhoneTarget target;
     PhoneFate fate = PhoneFate::NotSent;
-    QString reference;
+    QString reference; // taken: the route's reference; refused: why, in plain words
     bool operator==(const PhoneOutcome&) const = default;
 };
 

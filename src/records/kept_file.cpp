@@ -23,10 +23,11 @@ struct KeptLine {
     qsizetype index = 0;
     qsizetype count = 0;
     QStringList refused;
+    QStringList toEnd;
 };
 
 std::optional<KeptLine> keptLine(const QByteArrayList& fields) {
-    KeptLine line{fields.value(0), {}, 0, 0, {}};
+    KeptLine line{fields.value(0), {}, 0, 0, {}, {}};
     bool counted = false;
     if (fields.size() == 6 && line.kind == kTag) {
         KeptSend& send = line.send;
@@ -61,7 +62,7 @@ bool apply(QList<KeptSend>& sends, const KeptLine& change) {
         send.uncertain = change.count;
         return true;
     }
-    send.addresses = change.refused + send.addresses.mid(change.count);
+    send.addresses = change.refused + send.addresses.mid(change.count) + change.toEnd;
     send.uncertain = 0;
     return true;
 }
@@ -120,10 +121,12 @@ bool keepInFlight(const QString& path, const QList<KeptSend>& sends, qsizetype i
 }
 
 bool keepGone(const QString& path, const QList<KeptSend>& sends, qsizetype index, qsizetype count,
-              const QStringList& refused) {
-    return appendOrSave(path, sends,
-                        kGone + '\t' + QByteArray::number(index) + '\t' +
-                            QByteArray::number(count) + '\t' + encodedList(refused) + '\n');
+              const QStringList& refused, const QStringList& toEnd) {
+    QByteArray line = kGone + '\t' + QByteArray::number(index) + '\t' + QByteArray::number(count) +
+                      '\t' + encodedList(refused);
+    if (!toEnd.isEmpty())
+        line += '\t' + encodedList(toEnd);
+    return appendOrSave(path, sends, line + '\n');
 }
 
 } // namespace records

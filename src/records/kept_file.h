@@ -13,8 +13,9 @@ inline const QString kKeptFileName = QStringLiteral("kept-sends.tsv");
 
 // One line a kept text, its fields percent-encoded and separated by tabs, and after them the
 // changes a send made since: "inflight" (the first n addresses of text i are in flight) and
-// "gone" (the first n addresses of text i were taken, but for the refused ones, which stay in
-// front). Lines that cannot be read are left out and counted in `unreadable`.
+// "gone" (the first n addresses of text i went: the refused ones stay in front, and those to
+// try again later go to the end). Lines that cannot be read are left out and counted in
+// `unreadable`.
 QByteArray keptSendsText(const QList<model::KeptSend>& sends);
 QList<model::KeptSend> readKeptSends(const QByteArray& text, qsizetype* unreadable = nullptr);
 
@@ -30,6 +31,6 @@ bool saveKeptSends(const QString& path, const QList<model::KeptSend>& sends);
 bool keepInFlight(const QString& path, const QList<model::KeptSend>& sends, qsizetype index,
                   qsizetype count);
 bool keepGone(const QString& path, const QList<model::KeptSend>& sends, qsizetype index,
-              qsizetype count, const QStringList& refused);
+              qsizetype count, const QStringList& refused, const QStringList& toEnd = {});
 
 } // namespace records

@@ -7,16 +7,26 @@
 #include "platform/settings_store.h"
 #include "records/pending_file.h"
 
+#include <QRegularExpression>
+
+#include <algorithm>
+
 namespace sending {
 
-RecentSubmissions recentSubmissions(const QList<model::PendingSend>& sends,
-                                    const QDateTime& nowUtc) {
+RecentSubmissions recentSubmissions(const QList<model::PendingSend>& sends, const QDateTime& nowUtc,
+                                    const model::Route* route) {
     RecentSubmissions recent;
     QDateTime oldest;
     for (const model::PendingSend& send : sends) {
         if (send.sentUtc.secsTo(nowUtc) >= 24 * 3600)
             continue;
-        recent.recipients += send.addresses.size();
+        qsizetype counted = send.addresses.size();
+        if (route)
+            counted = std::count_if(send.addresses.cbegin(), send.addresses.cend(),
+                                    [route](const QString& a) { return route->counts(a); });
+        if (counted == 0)
+            continue;
+        recent.recipients += counted;
         if (!oldest.isValid() || send.sentUtc < oldest)
             oldest = send.sentUtc;
     }
@@ -32,6 +42,26 @@ qsizetype dailyAllowance(platform::SettingsStore& settings) {
                : model::kGmailDailyRecipients;
 }
 
+model::ModemPace modemPace(platform::SettingsStore& settings) {
+    model::ModemPace pace;
+    const QString code = settings.read(core::settings::kModemCountryCode, QString()).trimmed();
+    static const QRegularExpression countryCode(QStringLiteral("^\\+[0-9]{1,4}$"));
+    if (countryCode.match(code).hasMatch())
+        pace.countryCode = code;
+    bool ok = false;
+    const int perMinute = settings.read(core::settings::kModemPartsPerMinute, QString()).toInt(&ok);
+    if (ok && perMinute >= 0)
+        pace.partsPerMinute = perMinute;
+    return pace;
+}
+
+qsizetype modemPartsPerDay(platform::SettingsStore& settings) {
+    bool ok = false;
+    const qsizetype perDay =
+        settings.read(core::settings::kModemPartsPerDay, QString()).toLongLong(&ok);
+    return ok && perDay > 0 ? perDay : 500;
+}
+
 Ledger::Ledger(const model::CommandContext& c) : c_(c) {
     if (c.files.pending.isEmpty())
         return;
@@ -45,15 +75,15 @@ Ledger::Ledger(const model::CommandContext& c) : c_(c) {
                          platform::Icon::None, c.applicationTitle);
 }
 
-RecentSubmissions Ledger::recent() const {
-    return recentSubmissions(sends_, c_.clock.now().toUTC());
+RecentSubmissions Ledger::recent(const model::Route& route) const {
+    return recentSubmissions(sends_, c_.clock.now().toUTC(), &route);
 }
 
-qsizetype Ledger::fits(qsizetype needed, qsizetype* recent) const {
+qsizetype Ledger::fits(const model::Route& route, qsizetype needed, qsizetype* recent) const {
     *recent = 0;
     if (c_.dailyAllowance <= 0)
         return needed;
-    *recent = this->recent().recipients;
+    *recent = this->recent(route).recipients;
     return qBound<qsizetype>(0, c_.dailyAllowance - *recent, needed);
 }
 

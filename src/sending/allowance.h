@@ -1,6 +1,7 @@
 #pragma once
 
 #include "model/command_context.h"
+#include "model/route.h"
 #include "model/send_records.h"
 
 #include <QDateTime>
@@ -18,12 +19,17 @@ struct RecentSubmissions {
     qsizetype recipients = 0;
     QDateTime windowFreesUtc;
 };
-RecentSubmissions recentSubmissions(const QList<model::PendingSend>& sends,
-                                    const QDateTime& nowUtc);
+// Only the addresses `route` counts toward its allowance, with a route.
+RecentSubmissions recentSubmissions(const QList<model::PendingSend>& sends, const QDateTime& nowUtc,
+                                    const model::Route* route = nullptr);
 
 // The recipients the account takes in 24 hours, as the settings say: 2,000 with
 // "Google Workspace=True", 500 otherwise.
 qsizetype dailyAllowance(platform::SettingsStore& settings);
+// Texts through the computer's modem: the country code and the pace the settings give, and
+// the parts a day (500 unless set).
+model::ModemPace modemPace(platform::SettingsStore& settings);
+qsizetype modemPartsPerDay(platform::SettingsStore& settings);
 
 // The sends of the last days as one send sees them: the pending sends read once when it
 // starts, and each batch it sends added as it is taken.
@@ -31,10 +37,11 @@ class Ledger {
   public:
     // A file that could not be read whole is kept aside and the user told.
     explicit Ledger(const model::CommandContext& c);
-    RecentSubmissions recent() const;
-    // How many of `needed` recipients fit in the daily allowance now (all when the context
-    // asks about no allowance); `recent` receives what the last 24 hours took.
-    qsizetype fits(qsizetype needed, qsizetype* recent) const;
+    // What `route` sent in the last 24 hours.
+    RecentSubmissions recent(const model::Route& route) const;
+    // How many of `needed` recipients fit in the route's daily allowance now (all when the
+    // context asks about no allowance); `recent` receives what the last 24 hours took.
+    qsizetype fits(const model::Route& route, qsizetype needed, qsizetype* recent) const;
     // Remembers a send the route took, for its delivery check and the allowance.
     void remember(const model::PendingSend& send);
 

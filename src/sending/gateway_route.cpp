@@ -116,7 +116,7 @@ QString GatewayRoute::sendOne(const model::TextToSend& text, const Targets& batc
     message.toHeader = message.recipients.join(QLatin1Char(','));
     const mail::SubmitResult result = c_.mail.submit(message);
     if (!result.succeeded())
-        throw sendFailureOf(result, ledger_);
+        throw sendFailureOf(result, ledger_, *this);
     return result.messageId;
 }
 
@@ -148,7 +148,7 @@ model::RouteResult GatewayRoute::sendEach(const model::TextToSend& text,
             kMailRefused, partlyTakenMessage(partlyTaken + 1, partlyTakenFor,
                                              groups[partlyTaken].size(), sent.stop.serverReply));
     else if (!sent.stop.succeeded())
-        result.failure = sendFailureOf(sent.stop, ledger_);
+        result.failure = sendFailureOf(sent.stop, ledger_, *this);
     return result;
 }
 

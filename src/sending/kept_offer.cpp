@@ -41,7 +41,7 @@ bool offerKeptSend(const model::CommandContext& c, model::Route& route, Ledger& 
         return false;
     const model::KeptSend& first = kept.first();
     qsizetype recent = 0;
-    const qsizetype fits = ledger.fits(first.addresses.size(), &recent);
+    const qsizetype fits = ledger.fits(route, first.addresses.size(), &recent);
     if (fits == 0)
         return false;
     const model::Targets targets = model::targetsOf(first.addresses);

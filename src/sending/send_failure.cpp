@@ -22,8 +22,9 @@ namespace {
 
 // The recipients submitted in the last 24 hours, as the ledger counts them, and when the
 // oldest of those sends leaves the window.
-QString dailyLimitText(const Ledger& ledger, const QString& serverReply) {
-    const RecentSubmissions recent = ledger.recent();
+QString dailyLimitText(const Ledger& ledger, const model::Route& route,
+                       const QString& serverReply) {
+    const RecentSubmissions recent = ledger.recent(route);
     return dailyLimitMessage(serverReply, recent.recipients,
                              recent.windowFreesUtc.isValid()
                                  ? records::logStamp(recent.windowFreesUtc.toLocalTime())
@@ -32,7 +33,8 @@ QString dailyLimitText(const Ledger& ledger, const QString& serverReply) {
 
 } // namespace
 
-core::Failure sendFailureOf(const mail::SubmitResult& result, const Ledger& ledger) {
+core::Failure sendFailureOf(const mail::SubmitResult& result, const Ledger& ledger,
+                            const model::Route& route) {
     using mail::MailFailure;
     switch (result.failure) {
     case MailFailure::None:
@@ -53,7 +55,7 @@ core::Failure sendFailureOf(const mail::SubmitResult& result, const Ledger& ledg
     case MailFailure::TooManyLogins:
         return core::Failure(kMailRefused, tooManyLoginsMessage(result.serverReply));
     case MailFailure::DailyLimit:
-        return core::Failure(kMailRefused, dailyLimitText(ledger, result.serverReply));
+        return core::Failure(kMailRefused, dailyLimitText(ledger, route, result.serverReply));
     case MailFailure::TryLater:
         return core::Failure(kMailRefused, tryLaterMessage(result.serverReply));
     case MailFailure::TooManyRecipients:

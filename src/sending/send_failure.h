@@ -10,6 +10,10 @@ namespace mail {
 struct SubmitResult;
 }
 
+namespace model {
+class Route;
+}
+
 namespace sending {
 
 class Ledger;
@@ -26,7 +30,8 @@ inline constexpr long kMailRefused = 0x8004021AL;
 
 // The failure whose box explains a failed submission; a daily limit is told with what
 // `ledger` counted in the last 24 hours.
-core::Failure sendFailureOf(const mail::SubmitResult& result, const Ledger& ledger);
+core::Failure sendFailureOf(const mail::SubmitResult& result, const Ledger& ledger,
+                            const model::Route& route);
 
 // The send's own answer to failures it can explain: shows the box and returns true (the
 // send ends: a message that did not go out is neither logged nor reported as done).

@@ -9,6 +9,7 @@
 #include "sending/allowance.h"
 #include "sending/send_texts.h"
 
+#include <QHash>
 #include <QSet>
 #include <optional>
 
@@ -103,6 +104,7 @@ class BatchSend {
         steps.taken = [this](int index, const QString& reference, const QStringList& refused) {
             taken(index, reference, refused);
         };
+        steps.refused = [this](int index, const QString& reason) { refused(index, reason); };
         steps.goOn = [this] { return !logFailure_ && !(c_.progress && c_.progress->stopAsked()); };
         if (c_.progress)
             c_.progress->show(0, int(batches_.size()), 0, model::recipientCount(now_));
@@ -146,6 +148,21 @@ class BatchSend {
             c_.progress->show(index + 1, int(batches_.size()), done_, model::recipientCount(now_));
     }
 
+    // A batch refused while the send goes on: kept at the end of the rest, to go another time.
+    void refused(int index, const QString& reason) {
+        const Targets& batch = batches_[index];
+        const qsizetype size = model::recipientCount(batch);
+        rest_ = model::afterRecipients(rest_, size) + batch;
+        kept_[mine_].addresses = model::addressesOf(rest_);
+        kept_[mine_].uncertain = 0;
+        records::keepGone(c_.files.kept, kept_, mine_, size, {}, model::addressesOf(batch));
+        for (const model::PhoneTarget& target : batch)
+            refusedPhones_.insert(target.phone, reason);
+        done_ += size;
+        if (c_.progress)
+            c_.progress->show(index + 1, int(batches_.size()), done_, model::recipientCount(now_));
+    }
+
     QList<PhoneOutcome> finish(const model::RouteResult& result) {
         KeptEnd end = keepWhatIsLeft(result);
         c_.pointer.setStyle(core::kDefaultPointer);
@@ -155,10 +172,11 @@ class BatchSend {
         outcomes +=
             outcomesOf(model::firstRecipients(end.left, end.uncertain), PhoneFate::Uncertain);
         for (const model::PhoneTarget& target : model::afterRecipients(end.left, end.uncertain)) {
-            bool refused = false;
+            bool refused = refusedPhones_.contains(target.phone);
             for (const QString& address : target.addresses())
                 refused = refused || refused_.contains(address);
-            outcomes << PhoneOutcome{target, refused ? PhoneFate::Refused : PhoneFate::NotSent, {}};
+            outcomes << PhoneOutcome{target, refused ? PhoneFate::Refused : PhoneFate::NotSent,
+                                     refusedPhones_.value(target.phone)};
         }
         tellOutcome(result, outcomes);
         return outcomes;
@@ -187,24 +205,37 @@ class BatchSend {
         return end;
     }
 
+    // Why the send did not take every phone: the route's words and each refused phone's, else
+    // the log's failure, else the stop asked; nothing when only the allowance kept some.
+    QString reasonOf(const model::RouteResult& result, const QList<PhoneOutcome>& outcomes) const {
+        QStringList reasons;
+        if (result.failure)
+            reasons << result.failure->description();
+        for (const PhoneOutcome& o : outcomes)
+            if (o.fate == PhoneFate::Refused && !o.reference.isEmpty())
+                reasons << o.target.phone + QStringLiteral(": ") + o.reference;
+        if (!reasons.isEmpty())
+            return reasons.join(QStringLiteral("\r\n"));
+        if (logFailure_)
+            return QStringLiteral("The log could not be written, so the send stopped after the "
+                                  "message in flight: %1")
+                .arg(logFailure_->description());
+        if (result.stopped)
+            return QStringLiteral(
+                "The send was stopped as you asked, after the message in flight.");
+        return {};
+    }
+
     void tellOutcome(const model::RouteResult& result, const QList<PhoneOutcome>& outcomes) {
         SendOutcome outcome;
+        outcome.batchNoun = s_.route.batchNoun();
         outcome.messages = int(batches_.size());
         outcome.messagesSent = result.taken;
         outcome.sentPhones = distinctPhones(outcomes, {PhoneFate::Taken});
         outcome.uncertainPhones = distinctPhones(outcomes, {PhoneFate::Uncertain});
         outcome.unsentPhones = distinctPhones(outcomes, {PhoneFate::Refused, PhoneFate::NotSent});
         outcome.logged = !logFailure_;
-        QString reason;
-        if (result.failure)
-            reason = result.failure->description();
-        else if (logFailure_)
-            reason = QStringLiteral("The log could not be written, so the send stopped after the "
-                                    "message in flight: %1")
-                         .arg(logFailure_->description());
-        else if (result.stopped)
-            reason =
-                QStringLiteral("The send was stopped as you asked, after the message in flight.");
+        const QString reason = reasonOf(result, outcomes);
         if (reason.isEmpty() && rest_.isEmpty())
             tell(c_, QStringLiteral("Done."));
         else
@@ -221,8 +252,9 @@ class BatchSend {
     const KeptSend whole_;
     QList<KeptSend> kept_;
     qsizetype mine_ = -1;
-    QList<PhoneOutcome> outcomes_; // the phones taken so far
-    QStringList refused_;          // addresses refused while the rest of their batch went
+    QList<PhoneOutcome> outcomes_;          // the phones taken so far
+    QStringList refused_;                   // addresses refused while the rest of their batch went
+    QHash<QString, QString> refusedPhones_; // phones refused while the send went on, and why
     qsizetype done_ = 0;
     std::optional<core::Failure> logFailure_;
 };

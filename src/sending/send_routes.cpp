@@ -9,6 +9,11 @@ SendRoute::SendRoute(const model::CommandContext& c, const Ledger& ledger) {
         route_ = c.route;
         return;
     }
+    if (c.modem) {
+        modem_.emplace(c, *c.modem);
+        route_ = &*modem_;
+        return;
+    }
     if (!c.knowledge)
         read_ = records::loadKnowledge(c.files.knowledge);
     gateway_.emplace(c, ledger, c.knowledge ? *c.knowledge : read_);

@@ -3,6 +3,7 @@
 #include "model/command_context.h"
 #include "model/knowledge.h"
 #include "sending/gateway_route.h"
+#include "sending/modem_route.h"
 
 #include <optional>
 
@@ -10,8 +11,9 @@ namespace sending {
 
 class Ledger;
 
-// The route one send takes: the context's own when it names one, else Gmail to the carriers'
-// gateways with what is known of each phone (the context's, or read once from its file).
+// The route one send takes: the context's own when it names one, else the computer's modem
+// when the user chose it, else Gmail to the carriers' gateways with what is known of each
+// phone (the context's, or read once from its file).
 class SendRoute {
   public:
     SendRoute(const model::CommandContext& c, const Ledger& ledger);
@@ -21,6 +23,7 @@ class SendRoute {
   private:
     model::Knowledge read_;
     std::optional<GatewayRoute> gateway_;
+    std::optional<ModemRoute> modem_;
     model::Route* route_ = nullptr;
 };
 

@@ -266,10 +266,11 @@ QString keptSendQuestion(qsizetype phones, const QString& keptStamp, const QStri
 QString sendOutcomeMessage(const SendOutcome& o, const QString& reason) {
     QString text;
     if (o.messagesSent > 0)
-        text = QStringLiteral("Sent to %1 in %2 of %3 messages; %4.")
+        text = QStringLiteral("Sent to %1 in %2 of %3 %4; %5.")
                    .arg(phonesText(o.sentPhones.size()))
                    .arg(o.messagesSent)
                    .arg(o.messages)
+                   .arg(o.batchNoun)
                    .arg(o.logged ? QStringLiteral("the log names them")
                                  : QStringLiteral("they wait for their delivery report, but the "
                                                   "log could not name them"));

@@ -66,6 +66,7 @@ struct SendOutcome {
     int messagesSent = 0;
     int messages = 0;
     bool logged = true; // every message sent has its log record
+    QString batchNoun = QStringLiteral("messages");
 };
 QString sendOutcomeMessage(const SendOutcome& outcome, const QString& reason);
 // The reason a send ended after the server took message `number` for some of its recipients.

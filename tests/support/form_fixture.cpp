@@ -13,9 +13,9 @@ FormFixture::FormFixture() {
 app::Form1& FormFixture::open(bool load) {
     QDir().mkpath(programFolder());
     QDir().mkpath(dataFolder());
-    form = std::make_unique<app::Form1>(app::Services{desktop, *settingsStore, *submitter, clock,
-                                                      random, programFolder(), dataFolder(),
-                                                      onlineCheck, mailbox, keyring, settingsFile});
+    form = std::make_unique<app::Form1>(
+        app::Services{desktop, *settingsStore, *submitter, clock, random, programFolder(),
+                      dataFolder(), onlineCheck, mailbox, keyring, settingsFile, modem});
     if (load)
         form->Form_Load();
     return *form;

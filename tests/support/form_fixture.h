@@ -23,6 +23,7 @@ struct FormFixture {
     mail::MailSubmitter* submitter = &mail; // the mail layer the window uses
     mail::MailboxReader* mailbox = nullptr; // where the window reads bounces
     platform::Keyring* keyring = nullptr;   // none: the password stays in the settings
+    modem::TextModem* modem = nullptr;      // none: no ModemManager on this machine
     QString settingsFile = QStringLiteral("Quorvane.ini");
     FixedClock clock;
     ScriptedRandom random;

@@ -1,0 +1,49 @@
+#include "modem/lazy_text_modem.h"
+
+#include <QDir>
+#include <QFile>
+
+namespace modem {
+
+bool modemServiceRuns() {
+    const QStringList processes = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs);
+    for (const QString& process : processes) {
+        QFile name(QStringLiteral("/proc/%1/comm").arg(process));
+        if (name.open(QIODevice::ReadOnly) && name.readAll().trimmed() == "ModemManager")
+            return true;
+    }
+    return false;
+}
+
+LazyTextModem::LazyTextModem(QString modulePath) : module_(std::move(modulePath)) {}
+
+LazyTextModem::~LazyTextModem() = default;
+
+TextModem* LazyTextModem::loaded() {
+    if (!loaded_)
+        if (const auto create =
+                reinterpret_cast<ModemModuleFactory>(module_.resolve(kModemModuleFactory)))
+            loaded_.reset(create());
+    return loaded_.get();
+}
+
+QString LazyTextModem::available() {
+    TextModem* modem = loaded();
+    return modem ? modem->available() : QString();
+}
+
+ModemReady LazyTextModem::prepare() {
+    if (TextModem* modem = loaded())
+        return modem->prepare();
+    return {
+        ModemProblem::Failed,
+        QStringLiteral("The modem component could not be loaded: %1").arg(module_.errorString())};
+}
+
+TextResult LazyTextModem::send(const QString& number, const QString& text) {
+    if (TextModem* modem = loaded())
+        return modem->send(number, text);
+    return {TextFate::Refused, {}, module_.errorString()};
+}
+
+} // namespace modem

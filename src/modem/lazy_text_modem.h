@@ -1,0 +1,31 @@
+#pragma once
+
+#include "modem/text_modem.h"
+
+#include <QLibrary>
+#include <memory>
+
+namespace modem {
+
+// The modem module beside the program, loaded on first use, so that a start that never
+// texts through a modem loads no D-Bus library.
+class LazyTextModem final : public TextModem {
+  public:
+    explicit LazyTextModem(QString modulePath);
+    ~LazyTextModem() override;
+    QString available() override;
+    ModemReady prepare() override;
+    TextResult send(const QString& number, const QString& text) override;
+
+  private:
+    TextModem* loaded();
+
+    QLibrary module_;
+    std::unique_ptr<TextModem> loaded_;
+};
+
+// The name under which the module exports its factory.
+inline constexpr char kModemModuleFactory[] = "parlivo_create_text_modem";
+using ModemModuleFactory = TextModem* (*)();
+
+} // namespace modem

@@ -1,0 +1,204 @@
+#include "sending/modem_route.h"
+
+#include "core/pointer.h"
+#include "core/procedure.h"
+#include "modem/text_modem.h"
+#include "platform/desktop.h"
+#include "recipients/phone_rules.h"
+#include "recipients/summary.h"
+#include "sending/send_flow.h"
+
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QSet>
+#include <QTimer>
+
+namespace sending {
+
+using model::PhoneTarget;
+using model::Targets;
+
+namespace {
+QString firstFew(const QStringList& items) {
+    return items.mid(0, 10).join(QLatin1String(", ")) +
+           (items.size() > 10 ? QStringLiteral(" and %1 more").arg(items.size() - 10) : QString());
+}
+
+QString notReadyText(const modem::ModemReady& ready) {
+    QString why;
+    switch (ready.problem) {
+    case modem::ModemProblem::None:
+        break;
+    case modem::ModemProblem::NoService:
+        why = QStringLiteral("ModemManager, the system service that runs the modem, does not "
+                             "answer. Start it (or untick the modem to send by e-mail).");
+        break;
+    case modem::ModemProblem::NoModem:
+        why = QStringLiteral("No modem that can send texts is attached. Plug it in, or untick "
+                             "the modem to send by e-mail.");
+        break;
+    case modem::ModemProblem::SimLocked:
+        why = QStringLiteral("The modem's SIM waits for its PIN. Unlock it in the system's "
+                             "network settings, then send again.");
+        break;
+    case modem::ModemProblem::NotRegistered:
+        why = QStringLiteral("The modem found no mobile network. Move where it has signal, or "
+                             "check the SIM's plan, then send again.");
+        break;
+    case modem::ModemProblem::NotAllowed:
+        why = QStringLiteral("The system does not let this session send texts through the "
+                             "modem (only the person at the computer may). Send from a local "
+                             "desktop session.");
+        break;
+    case modem::ModemProblem::Failed:
+        why = QStringLiteral("The modem could not be made ready: %1").arg(ready.detail);
+        break;
+    }
+    return QStringLiteral("Nothing was sent. ") + why;
+}
+
+void waitMs(int ms) {
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+} // namespace
+
+QString internationalNumber(const QString& phoneRow, const QString& countryCode) {
+    if (recipients::isFullAddress(phoneRow))
+        return {};
+    QString digits;
+    for (const QChar c : phoneRow)
+        if (c.isDigit())
+            digits += c;
+    if (digits.isEmpty())
+        return {};
+    if (phoneRow.trimmed().startsWith(QLatin1Char('+')))
+        return QLatin1Char('+') + digits;
+    return countryCode + digits;
+}
+
+QString textOf(const QString& subject, const QString& body) {
+    return subject.isEmpty() ? body : subject + QLatin1Char('\n') + body;
+}
+
+ModemRoute::ModemRoute(const model::CommandContext& c, modem::TextModem& modem)
+    : c_(c), modem_(modem) {}
+
+model::SendPlan ModemRoute::plan(const model::OutgoingText& text) {
+    model::SendPlan plan;
+    plan.ready = false;
+    QStringList notNumbers;
+    QSet<QString> seen;
+    for (const QString& row : text.phones) {
+        const QString number = internationalNumber(row, c_.modemPace.countryCode);
+        if (number.isEmpty())
+            notNumbers << row;
+        else if (!seen.contains(number)) {
+            seen.insert(number);
+            plan.targets << PhoneTarget{number, {}};
+        }
+    }
+    const auto tell = [this](const QString& message) {
+        c_.desktop.messageBox(message, platform::Buttons::Ok, platform::Icon::None,
+                              c_.applicationTitle);
+    };
+    if (const modem::ModemReady ready = modem_.prepare();
+        ready.problem != modem::ModemProblem::None) {
+        tell(notReadyText(ready));
+        return plan;
+    }
+    if (!notNumbers.isEmpty()) {
+        tell(QStringLiteral("The modem texts phone numbers only; these rows are left out of "
+                            "this send: %1. Untick the modem to send to them by e-mail.")
+                 .arg(firstFew(notNumbers)));
+        plan.leftOut = notNumbers;
+    }
+    plan.ready = !plan.targets.isEmpty();
+    return plan;
+}
+
+QList<Targets> ModemRoute::batches(const Targets& targets) const {
+    QList<Targets> batches;
+    for (const PhoneTarget& target : targets)
+        batches << Targets{target};
+    return batches;
+}
+
+bool ModemRoute::counts(const QString& address) const {
+    return !address.contains(QLatin1Char('@'));
+}
+
+bool ModemRoute::paced(const model::TextToSend& text, const model::RouteSteps& steps) {
+    if (std::exchange(first_, false) || c_.modemPace.partsPerMinute <= 0)
+        return true;
+    const qint64 parts = recipients::gatewayTexts(text.subject, text.body).texts;
+    const qint64 pause = 60000 * parts / c_.modemPace.partsPerMinute;
+    QElapsedTimer waited;
+    waited.start();
+    while (waited.elapsed() < pause) {
+        if (steps.goOn && !steps.goOn())
+            return false;
+        waitMs(int(qMin<qint64>(100, pause - waited.elapsed())));
+    }
+    return true;
+}
+
+QString ModemRoute::sendOne(const model::TextToSend& text, const Targets& batch) {
+    const modem::TextResult sent =
+        modem_.send(batch.first().phone, textOf(text.subject, text.body));
+    if (sent.fate == modem::TextFate::Taken)
+        return sent.reference;
+    throw core::Failure(kTextRefused,
+                        (sent.fate == modem::TextFate::Uncertain
+                             ? QStringLiteral("The text to %1 may have been sent: %2.")
+                             : QStringLiteral("Nothing was sent: the text to %1 did not go: %2."))
+                            .arg(batch.first().phone, sent.reason));
+}
+
+model::RouteResult ModemRoute::sendEach(const model::TextToSend& text,
+                                        const QList<Targets>& batches,
+                                        const model::RouteSteps& steps) {
+    model::RouteResult result;
+    const QString words = textOf(text.subject, text.body);
+    for (int i = 0; i < batches.size(); ++i) {
+        if ((i > 0 && steps.goOn && !steps.goOn()) || !paced(text, steps)) {
+            result.stopped = true;
+            break;
+        }
+        steps.sending(i);
+        const modem::TextResult sent = modem_.send(batches[i].first().phone, words);
+        if (sent.fate == modem::TextFate::Taken) {
+            ++result.taken;
+            steps.taken(i, sent.reference, {});
+        } else if (sent.fate == modem::TextFate::Refused) {
+            steps.refused(i, sent.reason);
+        } else {
+            result.nextMayHaveGone = true;
+            result.failure = core::Failure(
+                kTextRefused, QStringLiteral("The modem went away while a text was in flight: "
+                                             "%1. The rest is kept.")
+                                  .arg(sent.reason));
+            break;
+        }
+    }
+    return result;
+}
+
+bool ModemRoute::explain(const model::OutgoingText&, const core::Failure& failure, int line) {
+    if (failure.number() == kTextRefused || failure.number() == kModemNotReady) {
+        c_.pointer.setStyle(core::kDefaultPointer);
+        c_.desktop.messageBox(failure.description(), platform::Buttons::Ok, platform::Icon::None,
+                              c_.applicationTitle);
+        return true;
+    }
+    if (line == kSubmitLine) {
+        core::showErrorReport(c_.desktop, core::qualifiedName("Form1", "PushButton1_Click"), line,
+                              failure.description());
+        c_.pointer.setStyle(core::kDefaultPointer);
+        return true;
+    }
+    return false;
+}
+
+} // namespace sending

@@ -1,0 +1,132 @@
+// Texts through the computer's modem, through the real window and Debian's ModemManager in
+// its test mode, on private buses, with a scripted modem.
+#include "app/list_views.h"
+#include "core/settings.h"
+#include "form_fixture.h"
+#include "local_modem.h"
+#include "modem/dbus/mm_text_modem.h"
+#include "records/kept_file.h"
+#include "records/sent_log.h"
+#include "sending/send_texts.h"
+
+#include <QCheckBox>
+#include <QDBusMessage>
+#include <QDBusReply>
+#include <QFile>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QTest>
+#include <QTreeWidget>
+
+namespace {
+QByteArray readAll(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// The messages ModemManager still keeps for the modem.
+int keptOnModem(const QDBusConnection& bus) {
+    QDBusMessage get = QDBusMessage::createMethodCall("org.freedesktop.ModemManager1",
+                                                      "/org/freedesktop/ModemManager1/Modem/0",
+                                                      "org.freedesktop.DBus.Properties", "Get");
+    get.setArguments({"org.freedesktop.ModemManager1.Modem.Messaging", "Messages"});
+    const QDBusMessage reply = bus.call(get);
+    return reply.type() == QDBusMessage::ReplyMessage
+               ? int(qdbus_cast<QList<QDBusObjectPath>>(
+                         reply.arguments().first().value<QDBusVariant>().variant())
+                         .size())
+               : -1;
+}
+} // namespace
+
+class TestModem : public QObject {
+    Q_OBJECT
+  private slots:
+    // Each row: the modem as the script makes it, the phone rows, and what the user then sees.
+    void modemRoute_throughTheWindow_data() {
+        QTest::addColumn<QStringList>("options");
+        QTest::addColumn<QStringList>("texts");
+        QTest::addColumn<QStringList>("boxes");
+        QTest::addColumn<QStringList>("logged");
+        const QString nothingReady = "Nothing was sent. ";
+        QTest::newRow("three phones, one refused")
+            << QStringList()
+            << QStringList{"+15551230001 report=1", "+15551230002 report=1",
+                           "+15551230003 report=1"}
+            << QStringList{"The modem texts phone numbers only; these rows are left out of this "
+                           "send: ann@example.com. Untick the modem to send to them by e-mail.",
+                           "Sent to 2 phones in 2 of 3 texts; the log names them.\r\n\r\nNot "
+                           "sent to 1 phone: +15551230002. "}
+            << QStringList{"+15551230001", "+15551230003"};
+        QTest::newRow("SIM locked")
+            << QStringList{"--pin"} << QStringList()
+            << QStringList{nothingReady + "The modem's SIM waits for its PIN. Unlock it in the "
+                                          "system's network settings, then send again."}
+            << QStringList();
+        QTest::newRow("no network")
+            << QStringList{"--unregistered"} << QStringList()
+            << QStringList{nothingReady + "The modem found no mobile network. Move where it has "
+                                          "signal, or check the SIM's plan, then send again."}
+            << QStringList();
+    }
+    void modemRoute_throughTheWindow() {
+        QFETCH(QStringList, options);
+        QFETCH(QStringList, texts);
+        QFETCH(QStringList, boxes);
+        QFETCH(QStringList, logged);
+        LocalModem local(options);
+        QVERIFY(local.started());
+        local.refuse("+15551230002");
+        modem::MmTextModem textModem(local.bus(), 5000);
+        FormFixture f;
+        f.modem = &textModem;
+        f.settings.values.insert(core::settings::kModem, "True");
+        f.settings.values.insert(core::settings::kModemPartsPerMinute, "0");
+        app::Form1& form = f.open();
+        QTRY_VERIFY(form.findChild<QCheckBox*>("chkModem"));
+        QVERIFY(form.findChild<QCheckBox*>("chkModem")->isChecked());
+        form.ListView2->clear(); // no carrier: the modem needs none
+        app::appendRows(form.ListView1, {"5551230001", "+1 555 123 0002", "555-123-0003",
+                                         "(555) 123-0001", "ann@example.com"});
+        form.Text3->setText("ann");
+        form.Text2->setText("secret");
+        form.Text4->setText("Hi");
+        form.Text5->setPlainText("at noon");
+        form.PushButton1_Click();
+        QCOMPARE(local.texts(), texts);
+        QCOMPARE(f.desktop.boxes.size(), boxes.size());
+        for (int i = 0; i < boxes.size(); ++i)
+            QVERIFY2(f.desktop.boxes[i].text.startsWith(boxes[i]),
+                     qPrintable(f.desktop.boxes[i].text));
+        QByteArray log;
+        for (const QString& phone : logged)
+            log += (records::sentLogRecord(f.clock.time, phone, "Hi", "at noon") + "\r\n")
+                       .toLocal8Bit();
+        QCOMPARE(readAll(f.programFolder() + "/sentmessages.log"), log);
+        if (texts.isEmpty())
+            return;
+        QVERIFY(f.desktop.boxes.last().text.endsWith(
+            "Why:\r\n+15551230002: the network did not answer in time"));
+        QString keptAs;
+        const auto kept = records::loadKeptSends(f.dataFolder() + "/kept-sends.tsv", &keptAs);
+        QCOMPARE(kept.size(), 1);
+        QCOMPARE(kept[0].addresses, QStringList{"+15551230002"});
+        QCOMPARE(keptOnModem(local.bus()), 0); // every message object deleted
+    }
+
+    void noModem_leavesTheWindowAsItWas() {
+        LocalModem local({"--no-modem"});
+        QVERIFY(local.started());
+        modem::MmTextModem textModem(local.bus(), 5000);
+        FormFixture f;
+        f.modem = &textModem;
+        app::Form1& form = f.open();
+        const QSize size = form.size();
+        QTest::qWait(300);
+        QVERIFY(!form.findChild<QCheckBox*>());
+        QCOMPARE(form.size(), size);
+    }
+};
+
+QTEST_MAIN(TestModem)
+#include "test_modem.moc"

@@ -1,0 +1,213 @@
+"""Debian's ModemManager in its test mode on private buses, with a scripted AT modem.
+
+Usage: modem_session.py <log file> [--pin] [--unregistered] [--no-modem]
+Prints "BUS <address>" once the modem is attached (the bus ModemManager serves, as a desktop
+client finds it on its system bus), then "STOPPED" after "stop" on standard input, and keeps
+the rest until standard input closes. What the modem was asked goes to the log file:
+"CMD <command>" a line, and "TEXT <number> report=<0|1> <pdu>" for each text sent.
+
+- the modem answers the generic plugin's probing, then messaging in PDU mode: AT+CMGS,
+  the "> " prompt, the PDU and Ctrl-Z give "+CMGS: <reference>"; a number written to
+  "<log file>.refuse" (one a line) gets "+CMS ERROR: 332" instead;
+- --pin: the SIM waits for its PIN; --unregistered: no network answers the registration;
+- --no-modem: no modem is attached.
+ModemManager's system bus is a second private one, with python3-dbusmock's polkitd template
+on it (in its test mode the daemon allows every caller, so a refusal by policy cannot be
+made here). Nothing touches the machine's own system bus.
+"""
+
+import os
+import re
+import signal
+import socket
+import subprocess
+import sys
+import tempfile
+import threading
+import time
+
+BUS_CONFIG = """<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
+ "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
+<busconfig>
+  <type>session</type>
+  <listen>unix:dir={run}</listen>
+  <policy context="default">
+    <allow send_destination="*" eavesdrop="true"/>
+    <allow eavesdrop="true"/>
+    <allow own="*"/>
+  </policy>
+</busconfig>
+"""
+
+ANSWERS = {
+    "AT": "OK", "ATE0": "OK", "ATV1": "OK", "AT+CMEE=1": "OK", "ATX4": "OK", "AT&C1": "OK",
+    "AT+IFC=1,1": "OK", "AT+GCAP": "+GCAP: +CGSM +DS +ES\r\n\r\nOK",
+    "ATI": "Manufacturer: Test\r\nModel: Scripted\r\nRevision: 1\r\n\r\nOK",
+    "AT+WS46=?": "+WS46: (12,22)\r\n\r\nOK", "AT+CGMI": "Test\r\n\r\nOK",
+    "AT+CGMM": "Scripted\r\n\r\nOK", "AT+CGMR": "1\r\n\r\nOK",
+    "AT+CGSN": "123456789012345\r\n\r\nOK", "AT+CIMI": "998899889988997\r\n\r\nOK",
+    "AT+CLCK=?": '+CLCK: ("SC","FD","PS")\r\n\r\nOK', 'AT+CLCK="SC",2': "+CLCK: 0\r\n\r\nOK",
+    "AT+CFUN?": "+CFUN: 1\r\n\r\nOK", "AT+CSCS=?": '+CSCS: ("IRA","UCS2","GSM")\r\n\r\nOK',
+    "AT+CREG?": '+CREG: 2,1,"1234","001122BB"\r\n\r\nOK',
+    "AT+CGREG?": '+CGREG: 2,1,"31C5","0083F7CD"\r\n\r\nOK',
+    "AT+CMGF=?": "+CMGF: (0,1)\r\n\r\nOK", "AT+CMGF=0": "OK", "AT+CSQ": "+CSQ: 17,99\r\n\r\nOK",
+    "AT+CPIN?": "+CPIN: READY\r\n\r\nOK",
+    "AT+CNMI=?": "+CNMI: (0-2),(0-3),(0-3),(0-2),(0,1)\r\n\r\nOK",
+    "AT+CPMS=?": '+CPMS: ("ME","SM"),("ME","SM"),("ME","SM")\r\n\r\nOK',
+    "AT+CPMS?": '+CPMS: "ME",0,100,"ME",0,100,"ME",0,100\r\n\r\nOK', "AT+CMGL=4": "OK",
+}
+ACCEPTED_PREFIXES = ("AT+CPMS=", "AT+CNMI=", "AT+CSCS=", "AT+CREG=", "AT+CGREG=", "AT+CMGD=",
+                     "AT+CSMS", "AT+CGEREP", "AT+COPS=")
+
+
+def destination(pdu):
+    """The number and whether a status report is asked, from an SMS-SUBMIT PDU."""
+    octets = bytes.fromhex(pdu)
+    at = 1 + octets[0]  # past the service centre
+    first = octets[at]
+    length, kind = octets[at + 2], octets[at + 3]
+    digits = "".join(f"{b & 0xF}{b >> 4}" for b in octets[at + 4:at + 4 + (length + 1) // 2])
+    return ("+" if kind == 0x91 else "") + digits[:length], (first >> 5) & 1
+
+
+def modem(name, log_path, options):
+    server = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
+    server.bind("\0abstract:" + name)
+    server.listen(5)
+    log = open(log_path, "a", buffering=1)
+    answers = dict(ANSWERS)
+    if "--pin" in options:
+        answers["AT+CPIN?"] = "+CPIN: SIM PIN\r\n\r\nOK"
+    if "--unregistered" in options:
+        answers["AT+CREG?"] = '+CREG: 2,0\r\n\r\nOK'
+        answers["AT+CGREG?"] = '+CGREG: 2,0\r\n\r\nOK'
+    reference = [0]
+
+    def serve(connection):
+        pending = b""
+        in_pdu = False
+        while True:
+            data = connection.recv(4096)
+            if not data:
+                return
+            pending += data
+            while True:
+                if in_pdu:
+                    if b"\x1a" not in pending:
+                        break
+                    pdu, pending = pending.split(b"\x1a", 1)
+                    pdu = pdu.decode(errors="replace").strip()
+                    number, report = destination(pdu)
+                    log.write(f"TEXT {number} report={report} {pdu}\n")
+                    refused = set()
+                    if os.path.exists(log_path + ".refuse"):
+                        refused = set(open(log_path + ".refuse").read().split())
+                    if number in refused:
+                        connection.sendall(b"\r\n+CMS ERROR: 332\r\n")
+                    else:
+                        reference[0] += 1
+                        connection.sendall(b"\r\n+CMGS: %d\r\n\r\nOK\r\n" % reference[0])
+                    in_pdu = False
+                    continue
+                end = pending.find(b"\r")
+                if end < 0:
+                    break
+                line, pending = pending[:end].strip().decode(errors="replace"), pending[end + 1:]
+                if not line:
+                    continue
+                log.write(f"CMD {line}\n")
+                if line.startswith("AT+CMGS="):
+                    connection.sendall(b"\r\n> ")
+                    in_pdu = True
+                    continue
+                answer = "OK" if line.startswith(ACCEPTED_PREFIXES) else answers.get(line, "ERROR")
+                connection.sendall(f"\r\n{answer}\r\n".encode())
+
+    while True:
+        connection, _ = server.accept()
+        threading.Thread(target=serve, args=(connection,), daemon=True).start()
+
+
+def call(bus, destination_name, path, interface, method, *arguments):
+    return subprocess.run(["dbus-send", f"--bus={bus}", "--print-reply",
+                           f"--dest={destination_name}", path, f"{interface}.{method}",
+                           *arguments], capture_output=True, text=True)
+
+
+def main():
+    log_path, options = sys.argv[1], sys.argv[2:]
+    name = f"parlivo-modem-{os.getpid()}"
+    children = []
+    with tempfile.TemporaryDirectory() as folder:
+        buses = []
+        for which in ("served", "policy"):
+            run = os.path.join(folder, which)
+            os.mkdir(run, 0o700)
+            config = os.path.join(folder, which + ".conf")
+            with open(config, "w") as out:
+                out.write(BUS_CONFIG.format(run=run))
+            bus = subprocess.Popen(["dbus-daemon", f"--config-file={config}", "--nofork",
+                                    "--print-address=1"], stdout=subprocess.PIPE,
+                                   stderr=subprocess.DEVNULL, text=True)
+            children.append(bus)
+            buses.append(bus.stdout.readline().strip())
+        served, policy = buses
+        try:
+            environment = dict(os.environ, DBUS_SYSTEM_BUS_ADDRESS=policy)
+            children.append(subprocess.Popen(
+                ["/usr/bin/python3", "-m", "dbusmock", "--system", "--template", "polkitd"],
+                env=environment, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL))
+            deadline = time.monotonic() + 10
+            while call(policy, "org.freedesktop.PolicyKit1", "/org/freedesktop/PolicyKit1/Authority",
+                       "org.freedesktop.DBus.Mock", "AllowUnknown",
+                       "boolean:true").returncode:
+                if time.monotonic() > deadline:
+                    print("the polkit stand-in did not start", flush=True)
+                    return 1
+                time.sleep(0.1)
+            threading.Thread(target=modem, args=(name, log_path, options), daemon=True).start()
+            environment = dict(os.environ, DBUS_SESSION_BUS_ADDRESS=served,
+                               DBUS_SYSTEM_BUS_ADDRESS=policy)
+            daemon = subprocess.Popen(
+                ["/usr/sbin/ModemManager", "--test-session", "--test-enable", "--test-no-udev",
+                 "--test-no-suspend-resume", "--test-no-qrtr", "--no-auto-scan"],
+                env=environment, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            children.append(daemon)
+            deadline = time.monotonic() + 15
+            while call(served, "org.freedesktop.ModemManager1", "/org/freedesktop/ModemManager1",
+                       "org.freedesktop.DBus.Peer", "Ping").returncode:
+                if time.monotonic() > deadline:
+                    print("ModemManager did not start", flush=True)
+                    return 1
+                time.sleep(0.1)
+            if "--no-modem" not in options:
+                call(served, "org.freedesktop.ModemManager1", "/org/freedesktop/ModemManager1",
+                     "org.freedesktop.ModemManager1.Test", "SetProfile", "string:parlivo",
+                     "string:generic", f"array:string:abstract:{name}")
+                deadline = time.monotonic() + 30
+                while "ModemManager1.Modem\"" not in call(
+                        served, "org.freedesktop.ModemManager1", "/org/freedesktop/ModemManager1",
+                        "org.freedesktop.DBus.ObjectManager", "GetManagedObjects").stdout:
+                    if time.monotonic() > deadline:
+                        print("no modem was attached", flush=True)
+                        return 1
+                    time.sleep(0.2)
+            print("BUS " + served, flush=True)
+            for line in sys.stdin:
+                if line.strip() == "stop":  # the modem goes away
+                    daemon.send_signal(signal.SIGTERM)
+                    daemon.wait(10)
+                    print("STOPPED", flush=True)
+            return 0
+        finally:
+            for child in reversed(children):
+                if child.poll() is None:
+                    child.terminate()
+                    try:
+                        child.wait(5)
+                    except subprocess.TimeoutExpired:
+                        child.kill()
+
+
+if __name__ == "__main__":
+    sys.exit(main())
