@@ -10,21 +10,21 @@ SendProgressWindow::~SendProgressWindow() {
     delete dialog_;
 }
 
-void SendProgressWindow::show(int messagesDone, int messages, qsizetype recipientsDone,
-                              qsizetype recipients) {
+void SendProgressWindow::show(const model::Progress& progress) {
     if (!dialog_) {
         dialog_ = new QProgressDialog(owner_);
         dialog_->setWindowModality(Qt::NonModal);
         dialog_->setWindowTitle(owner_ ? owner_->windowTitle() : QString());
-        dialog_->setCancelButtonText(QStringLiteral("Stop after this message"));
+        dialog_->setCancelButtonText(progress.batchNoun == QLatin1String("texts")
+                                         ? QStringLiteral("Stop after this text")
+                                         : QStringLiteral("Stop after this message"));
         dialog_->setMinimumDuration(0);
         dialog_->setAutoClose(false);
         dialog_->setAutoReset(false);
     }
-    dialog_->setMaximum(int(recipients));
-    dialog_->setValue(int(recipientsDone));
-    dialog_->setLabelText(
-        sending::progressText(messagesDone, messages, recipientsDone, recipients));
+    dialog_->setMaximum(int(progress.recipients));
+    dialog_->setValue(int(progress.recipientsDone));
+    dialog_->setLabelText(sending::progressText(progress));
     dialog_->show();
 }
 

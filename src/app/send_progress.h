@@ -16,8 +16,7 @@ class SendProgressWindow final : public model::SendProgress {
   public:
     explicit SendProgressWindow(QWidget* owner) : owner_(owner) {}
     ~SendProgressWindow() override;
-    void show(int messagesDone, int messages, qsizetype recipientsDone,
-              qsizetype recipients) override;
+    void show(const model::Progress& progress) override;
     bool stopAsked() override;
     void close() override;
     QProgressDialog* window() const;

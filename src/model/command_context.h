@@ -23,13 +23,22 @@ namespace model {
 struct Knowledge;
 class Route;
 
+// How far a send of several batches has come.
+struct Progress {
+    int batchesDone = 0;
+    int batches = 0;
+    qsizetype recipientsDone = 0;
+    qsizetype recipients = 0;
+    QString batchNoun = QStringLiteral("messages"); // "texts" through the modem
+    qint64 secondsLeft = -1;                        // at the route's pace; -1: not known
+};
+
 // How far a send of several batches has come, shown while it runs; the user may ask it to
 // stop after the batch in flight.
 class SendProgress {
   public:
     virtual ~SendProgress() = default;
-    virtual void show(int batchesDone, int batches, qsizetype recipientsDone,
-                      qsizetype recipients) = 0;
+    virtual void show(const Progress& progress) = 0;
     virtual bool stopAsked() = 0;
     virtual void close() = 0;
 };

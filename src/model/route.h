@@ -58,6 +58,12 @@ class Route {
     virtual QString sendOne(const TextToSend& text, const Targets& batch) = 0;
     virtual RouteResult sendEach(const TextToSend& text, const QList<Targets>& batches,
                                  const RouteSteps& steps) = 0;
+    // How long the batches left take at the route's pace, in seconds; -1: not known.
+    virtual qint64 secondsLeft(int batchesLeft, const TextToSend& text) const {
+        Q_UNUSED(batchesLeft);
+        Q_UNUSED(text);
+        return -1;
+    }
     // What the outcome box calls a batch: "messages", "texts".
     virtual QString batchNoun() const { return QStringLiteral("messages"); }
     // Whether an address of a pending send counts toward this route's daily allowance.

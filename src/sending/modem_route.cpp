@@ -129,6 +129,13 @@ bool ModemRoute::counts(const QString& address) const {
     return !address.contains(QLatin1Char('@'));
 }
 
+qint64 ModemRoute::secondsLeft(int batchesLeft, const model::TextToSend& text) const {
+    if (c_.modemPace.partsPerMinute <= 0)
+        return -1;
+    return qint64(batchesLeft) * 60 * recipients::gatewayTexts(text.subject, text.body).texts /
+           c_.modemPace.partsPerMinute;
+}
+
 bool ModemRoute::paced(const model::TextToSend& text, const model::RouteSteps& steps) {
     if (std::exchange(first_, false) || c_.modemPace.partsPerMinute <= 0)
         return true;

@@ -22,6 +22,7 @@ class ModemRoute final : public model::Route {
     model::RouteResult sendEach(const model::TextToSend& text, const QList<model::Targets>& batches,
                                 const model::RouteSteps& steps) override;
     QString batchNoun() const override { return QStringLiteral("texts"); }
+    qint64 secondsLeft(int batchesLeft, const model::TextToSend& text) const override;
     bool counts(const QString& address) const override;
     bool explain(const model::OutgoingText& text, const core::Failure& failure, int line) override;
 

@@ -107,11 +107,17 @@ class BatchSend {
         steps.refused = [this](int index, const QString& reason) { refused(index, reason); };
         steps.goOn = [this] { return !logFailure_ && !(c_.progress && c_.progress->stopAsked()); };
         if (c_.progress)
-            c_.progress->show(0, int(batches_.size()), 0, model::recipientCount(now_));
+            showProgress(0);
         const model::RouteResult result = s_.route.sendEach(s_.text, batches_, steps);
         if (c_.progress)
             c_.progress->close();
         return result;
+    }
+
+    void showProgress(int batchesDone) {
+        c_.progress->show({batchesDone, int(batches_.size()), done_, model::recipientCount(now_),
+                           s_.route.batchNoun(),
+                           s_.route.secondsLeft(int(batches_.size()) - batchesDone, s_.text)});
     }
 
     void sending(int index) {
@@ -145,7 +151,7 @@ class BatchSend {
         refused_ += refused;
         done_ += size;
         if (c_.progress)
-            c_.progress->show(index + 1, int(batches_.size()), done_, model::recipientCount(now_));
+            showProgress(index + 1);
     }
 
     // A batch refused while the send goes on: kept at the end of the rest, to go another time.
@@ -160,7 +166,7 @@ class BatchSend {
             refusedPhones_.insert(target.phone, reason);
         done_ += size;
         if (c_.progress)
-            c_.progress->show(index + 1, int(batches_.size()), done_, model::recipientCount(now_));
+            showProgress(index + 1);
     }
 
     QList<PhoneOutcome> finish(const model::RouteResult& result) {

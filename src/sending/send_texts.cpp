@@ -324,13 +324,20 @@ QString leftOutMessage(const QStringList& phones) {
                           "phone list), to try again.");
 }
 
-QString progressText(int messagesDone, int messages, qsizetype recipientsDone,
-                     qsizetype recipients) {
-    return QStringLiteral("Sent %1 of %2 messages (%3 of %4 recipients)")
-        .arg(messagesDone)
-        .arg(messages)
-        .arg(QLocale(QLocale::English).toString(recipientsDone),
-             QLocale(QLocale::English).toString(recipients));
+QString progressText(const model::Progress& p) {
+    const QLocale english(QLocale::English);
+    QString text =
+        QStringLiteral("Sent %1 of %2 %3 (%4 of %5 recipients)")
+            .arg(p.batchesDone)
+            .arg(p.batches)
+            .arg(p.batchNoun, english.toString(p.recipientsDone), english.toString(p.recipients));
+    if (p.secondsLeft >= 60)
+        text += QStringLiteral("; about %1 min %2 s left at this pace")
+                    .arg(p.secondsLeft / 60)
+                    .arg(p.secondsLeft % 60);
+    else if (p.secondsLeft > 0)
+        text += QStringLiteral("; about %1 s left at this pace").arg(p.secondsLeft);
+    return text;
 }
 
 } // namespace sending

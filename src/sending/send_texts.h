@@ -1,5 +1,7 @@
 #pragma once
 
+#include "model/command_context.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -76,9 +78,8 @@ QString partlyTakenMessage(int number, qsizetype taken, qsizetype recipients,
 QString closedGatewayQuestion(const QString& domain);
 // Told before a send when phones are left out: every ticked gateway refused them for good.
 QString leftOutMessage(const QStringList& phones);
-// "Sent <m> of <n> messages (<r> of <t> recipients)".
-QString progressText(int messagesDone, int messages, qsizetype recipientsDone,
-                     qsizetype recipients);
+// "Sent <m> of <n> messages (<r> of <t> recipients)", and how long is left where it is known.
+QString progressText(const model::Progress& progress);
 // The mail-account instructions behind "Help": six paragraphs joined by CR CR.
 QString helpText();
 

@@ -12,10 +12,13 @@
 #include <QCheckBox>
 #include <QDBusMessage>
 #include <QDBusReply>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QProgressDialog>
 #include <QTest>
+#include <QTimer>
 #include <QTreeWidget>
 
 namespace {
@@ -112,6 +115,49 @@ class TestModem : public QObject {
         QCOMPARE(kept.size(), 1);
         QCOMPARE(kept[0].addresses, QStringList{"+15551230002"});
         QCOMPARE(keptOnModem(local.bus()), 0); // every message object deleted
+    }
+
+    // Twelve phones at 60 parts a minute: one text a second, the window answering throughout.
+    void pace_spacesTheTextsAndTheWindowAnswers() {
+        LocalModem local;
+        QVERIFY(local.started());
+        modem::MmTextModem textModem(local.bus(), 5000);
+        FormFixture f;
+        f.modem = &textModem;
+        f.settings.values.insert(core::settings::kModem, "True");
+        f.settings.values.insert(core::settings::kModemPartsPerMinute, "60");
+        app::Form1& form = f.open();
+        QTRY_VERIFY(form.findChild<QCheckBox*>("chkModem"));
+        QStringList phones;
+        for (int i = 0; i < 12; ++i)
+            phones << QString::number(5551230100LL + i);
+        app::appendRows(form.ListView1, phones);
+        form.Text3->setText("ann");
+        form.Text2->setText("secret");
+        form.Text5->setPlainText("at noon");
+        QElapsedTimer took;
+        QElapsedTimer sinceTick;
+        qint64 longestGap = 0;
+        QStringList progress;
+        QTimer ticker;
+        connect(&ticker, &QTimer::timeout, [&] {
+            longestGap = qMax(longestGap, sinceTick.restart());
+            if (auto* window = form.findChild<QProgressDialog*>())
+                if (progress.isEmpty() || progress.last() != window->labelText())
+                    progress << window->labelText();
+        });
+        took.start();
+        sinceTick.start();
+        ticker.start(10);
+        form.PushButton1_Click();
+        ticker.stop();
+        QVERIFY2(took.elapsed() >= 11000, qPrintable(QString::number(took.elapsed())));
+        QVERIFY2(longestGap < 100, qPrintable(QString::number(longestGap)));
+        QCOMPARE(local.texts().size(), 12);
+        QVERIFY2(progress.contains("Sent 1 of 12 texts (1 of 12 recipients); about 11 s left at "
+                                   "this pace"),
+                 qPrintable(progress.join('|')));
+        QCOMPARE(f.desktop.boxTexts(), QStringList{"Done."});
     }
 
     void noModem_leavesTheWindowAsItWas() {

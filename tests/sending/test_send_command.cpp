@@ -94,8 +94,8 @@ class TestRoute final : public model::Route {
 
 class ScriptedProgress final : public model::SendProgress {
   public:
-    void show(int done, int batches, qsizetype, qsizetype) override {
-        shown << QStringLiteral("%1/%2").arg(done).arg(batches);
+    void show(const model::Progress& p) override {
+        shown << QStringLiteral("%1/%2").arg(p.batchesDone).arg(p.batches);
     }
     bool stopAsked() override { return shown.size() > stopAfter; }
     void close() override { shown << "closed"; }
