@@ -4,6 +4,7 @@
 #include "core/pointer.h"
 #include "core/procedure.h"
 #include "delivery/delivery_check.h"
+#include "delivery/modem_news.h"
 #include "model/login.h"
 #include "platform/clock.h"
 #include "platform/desktop.h"
@@ -38,6 +39,9 @@ void viewLog(const model::CommandContext& c, const model::Login& login) {
             c.desktop.messageBox(records::pendingKeptAsideMessage(keptAs), Buttons::Ok, Icon::None,
                                  c.applicationTitle);
     }
+    // Then with the reports and replies the modem holds, when texts go through it.
+    if (c.modem)
+        bringModemNewsIntoLog(*c.modem, c.files, c.clock.now());
     if (p.opensBlock(102, [&] { return QFileInfo(path).isFile(); })) {
         p.step(104, [&] {
             if (!c.desktop.startViewer(path))

@@ -46,4 +46,14 @@ TextResult LazyTextModem::send(const QString& number, const QString& text) {
     return {TextFate::Refused, {}, module_.errorString()};
 }
 
+QList<ModemMessage> LazyTextModem::received() {
+    TextModem* modem = loaded();
+    return modem ? modem->received() : QList<ModemMessage>();
+}
+
+void LazyTextModem::remove(const QString& path) {
+    if (TextModem* modem = loaded())
+        modem->remove(path);
+}
+
 } // namespace modem

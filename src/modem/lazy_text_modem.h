@@ -16,6 +16,8 @@ class LazyTextModem final : public TextModem {
     QString available() override;
     ModemReady prepare() override;
     TextResult send(const QString& number, const QString& text) override;
+    QList<ModemMessage> received() override;
+    void remove(const QString& path) override;
 
   private:
     TextModem* loaded();

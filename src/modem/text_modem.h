@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QDateTime>
+#include <QList>
 #include <QString>
 
 namespace modem {
@@ -32,6 +34,17 @@ struct TextResult {
     QString reason;    // in plain words, when not taken
 };
 
+// A message the network sent that the modem holds: a status report or a text received.
+struct ModemMessage {
+    QString path;           // how the modem names it, to delete it
+    bool report = false;    // a status report; else a text received
+    QString number;         // the phone it is about, or that sent it
+    QString reference;      // a report's: the reference of the text it answers
+    uint deliveryState = 0; // a report's: 0 delivered, from 0x20 still trying, from 0x40 failed
+    QString text;           // a text's
+    QDateTime when;         // when the network stamped it
+};
+
 // The computer's own modem, as ModemManager offers it.
 class TextModem {
   public:
@@ -44,6 +57,10 @@ class TextModem {
     // One text to one number in international form, a delivery report asked for. The message
     // the modem keeps is deleted once its outcome is known.
     virtual TextResult send(const QString& number, const QString& text) = 0;
+    // The status reports and texts received that the modem holds, in the order they came.
+    virtual QList<ModemMessage> received() = 0;
+    // Deletes a message from the modem's storage.
+    virtual void remove(const QString& path) = 0;
 };
 
 // Whether ModemManager runs on this machine, found without loading D-Bus: a process of that

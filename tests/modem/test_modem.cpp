@@ -115,6 +115,29 @@ class TestModem : public QObject {
         QCOMPARE(kept.size(), 1);
         QCOMPARE(kept[0].addresses, QStringList{"+15551230002"});
         QCOMPARE(keptOnModem(local.bus()), 0); // every message object deleted
+
+        // What the network says afterwards, read on "View Log": the report of each text by
+        // its reference, a reply from a phone texted, and a text from a stranger left alone.
+        local.push("report +15551230001 1 0");
+        local.push("report +15551230003 2 32");
+        local.push("incoming +15551230003 Yes see you");
+        local.push("incoming +15559999999 Win a prize");
+        f.clock.time = f.clock.time.addSecs(600);
+        form.PushButton2_Click();
+        const QString heading = "\r\nDelivery: message of " +
+                                records::logStamp(f.clock.time.addSecs(-600)) + ", Subject:Hi\r\n";
+        const QString now = records::logStamp(f.clock.time);
+        const QString replied =
+            records::logStamp(QDateTime(QDate(2026, 2, 1), QTime(12, 0), Qt::UTC).toLocalTime());
+        QCOMPARE(readAll(f.programFolder() + "/sentmessages.log"),
+                 log + (now + heading +
+                        "Delivered: +15551230001 (the network says the phone took it)\r\n\r\n\r\n" +
+                        now + heading +
+                        "Delayed: +15551230003 (the network is still trying)\r\nReply from "
+                        "+15551230003 " +
+                        replied + ": Yes see you\r\n\r\n\r\n")
+                           .toLocal8Bit());
+        QCOMPARE(keptOnModem(local.bus()), 1); // the stranger's text
     }
 
     // Twelve phones at 60 parts a minute: one text a second, the window answering throughout.

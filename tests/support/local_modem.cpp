@@ -44,6 +44,13 @@ QStringList LocalModem::commands(const QString& prefix) const {
     return commands;
 }
 
+void LocalModem::push(const QString& line) {
+    session_.write(line.toUtf8() + '\n');
+    while (session_.waitForReadyRead(10000))
+        if (session_.readLine().trimmed() == "DONE")
+            return;
+}
+
 void LocalModem::refuse(const QString& number) {
     QFile refused(folder_.filePath("modem.log.refuse"));
     if (refused.open(QIODevice::Append))

@@ -21,6 +21,9 @@ class LocalModem {
     QStringList commands(const QString& prefix) const;
     // The next text to `number` gets "+CMS ERROR: 332".
     void refuse(const QString& number);
+    // What the network sends the modem, as the script takes it: "report <number> <reference>
+    // <status>", "incoming <number> <text>".
+    void push(const QString& line);
 
   private:
     QTemporaryDir folder_;

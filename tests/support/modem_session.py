@@ -2,8 +2,12 @@
 
 Usage: modem_session.py <log file> [--pin] [--unregistered] [--no-modem]
 Prints "BUS <address>" once the modem is attached (the bus ModemManager serves, as a desktop
-client finds it on its system bus), then "STOPPED" after "stop" on standard input, and keeps
-the rest until standard input closes. What the modem was asked goes to the log file:
+client finds it on its system bus), and keeps it all until standard input closes. Lines on
+standard input push what a network sends the modem, each answered by "DONE":
+- "report <number> <reference> <status>": a status report (+CDS; status 0 delivered, 64 and
+  up failed for good);
+- "incoming <number> <text>": a text received and stored (+CMTI, then read with AT+CMGR);
+- "stop": ModemManager goes away. What the modem was asked goes to the log file:
 "CMD <command>" a line, and "TEXT <number> report=<0|1> <pdu>" for each text sent.
 
 - the modem answers the generic plugin's probing, then messaging in PDU mode: AT+CMGS,
@@ -70,6 +74,39 @@ def destination(pdu):
     return ("+" if kind == 0x91 else "") + digits[:length], (first >> 5) & 1
 
 
+def address_octets(number):
+    digits = number.lstrip("+")
+    padded = digits + ("F" if len(digits) % 2 else "")
+    swapped = "".join(padded[i + 1] + padded[i] for i in range(0, len(padded), 2))
+    return f"{len(digits):02X}{'91' if number.startswith('+') else '81'}{swapped}"
+
+
+TIMESTAMP = "62201021000000"  # 2026-02-01 12:00:00, zone 0, as semi-octets
+
+
+def status_report_pdu(number, reference, status):
+    return f"0006{reference:02X}{address_octets(number)}{TIMESTAMP}{TIMESTAMP}{status:02X}"
+
+
+def deliver_pdu(number, text):
+    septets = [ord(c) & 0x7F for c in text]
+    bits, packed, used = 0, bytearray(), 0
+    for septet in septets:
+        bits |= septet << used
+        used += 7
+        while used >= 8:
+            packed.append(bits & 0xFF)
+            bits >>= 8
+            used -= 8
+    if used:
+        packed.append(bits & 0xFF)
+    return f"0004{address_octets(number)}0000{TIMESTAMP}{len(septets):02X}{packed.hex().upper()}"
+
+
+CONNECTIONS = []
+STORED = {}
+
+
 def modem(name, log_path, options):
     server = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
     server.bind("\0abstract:" + name)
@@ -84,6 +121,7 @@ def modem(name, log_path, options):
     reference = [0]
 
     def serve(connection):
+        CONNECTIONS.append(connection)
         pending = b""
         in_pdu = False
         while True:
@@ -116,6 +154,14 @@ def modem(name, log_path, options):
                 if not line:
                     continue
                 log.write(f"CMD {line}\n")
+                if line.startswith("AT+CMGR="):
+                    pdu = STORED.get(int(line[8:]))
+                    answer = (f"+CMGR: 0,,{len(pdu) // 2 - 1}\r\n{pdu}\r\n\r\nOK" if pdu
+                              else "+CMS ERROR: 321")
+                    connection.sendall(f"\r\n{answer}\r\n".encode())
+                    continue
+                if line.startswith("AT+CMGD="):
+                    STORED.pop(int(line[8:].split(",")[0]), None)
                 if line.startswith("AT+CMGS="):
                     connection.sendall(b"\r\n> ")
                     in_pdu = True
@@ -194,10 +240,22 @@ def main():
                     time.sleep(0.2)
             print("BUS " + served, flush=True)
             for line in sys.stdin:
-                if line.strip() == "stop":  # the modem goes away
+                words = line.split(maxsplit=2)
+                if not words:
+                    continue
+                if words[0] == "stop":  # the modem goes away
                     daemon.send_signal(signal.SIGTERM)
                     daemon.wait(10)
-                    print("STOPPED", flush=True)
+                elif words[0] == "report":
+                    number, rest = words[1], words[2].split()
+                    pdu = status_report_pdu(number, int(rest[0]), int(rest[1]))
+                    CONNECTIONS[-1].sendall(f"\r\n+CDS: {len(pdu) // 2 - 1}\r\n{pdu}\r\n".encode())
+                elif words[0] == "incoming":
+                    index = len(STORED) + 1
+                    STORED[index] = deliver_pdu(words[1], words[2].strip())
+                    CONNECTIONS[-1].sendall(f'\r\n+CMTI: "ME",{index}\r\n'.encode())
+                time.sleep(0.5)
+                print("DONE", flush=True)
             return 0
         finally:
             for child in reversed(children):

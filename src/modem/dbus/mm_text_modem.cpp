@@ -8,6 +8,7 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QTimer>
+#include <algorithm>
 
 using InterfaceProperties = QMap<QString, QVariantMap>;
 using ManagedObjects = QMap<QDBusObjectPath, InterfaceProperties>;
@@ -190,6 +191,50 @@ TextResult MmTextModem::send(const QString& number, const QString& text) {
     }
     call(modem_, kMessaging, QStringLiteral("Delete"), {QVariant::fromValue(QDBusObjectPath(sms))});
     return result;
+}
+
+QList<ModemMessage> MmTextModem::received() {
+    if (modem_.isEmpty())
+        modem_ = modemPath(nullptr);
+    if (modem_.isEmpty())
+        return {};
+    constexpr uint kDeliver = 1;
+    constexpr uint kStatusReport = 3;
+    QList<ModemMessage> messages;
+    const auto paths = qdbus_cast<QList<QDBusObjectPath>>(
+        property(modem_, kMessaging, QStringLiteral("Messages")));
+    for (const QDBusObjectPath& path : paths) {
+        const QDBusMessage reply =
+            call(path.path(), QStringLiteral("org.freedesktop.DBus.Properties"),
+                 QStringLiteral("GetAll"), {kSms});
+        if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
+            continue;
+        const QVariantMap p = qdbus_cast<QVariantMap>(reply.arguments().first());
+        const uint type = p.value(QStringLiteral("PduType")).toUInt();
+        if (type != kDeliver && type != kStatusReport)
+            continue; // a text of ours
+        ModemMessage message;
+        message.path = path.path();
+        message.report = type == kStatusReport;
+        message.number = p.value(QStringLiteral("Number")).toString();
+        message.reference = QString::number(p.value(QStringLiteral("MessageReference")).toUInt());
+        message.deliveryState = p.value(QStringLiteral("DeliveryState")).toUInt();
+        message.text = p.value(QStringLiteral("Text")).toString();
+        message.when =
+            QDateTime::fromString(p.value(QStringLiteral("Timestamp")).toString(), Qt::ISODate);
+        messages << message;
+    }
+    // In the order the modem took them: its objects are numbered as they come.
+    const auto number = [](const ModemMessage& m) { return m.path.section('/', -1).toLongLong(); };
+    std::sort(messages.begin(), messages.end(),
+              [&](const ModemMessage& a, const ModemMessage& b) { return number(a) < number(b); });
+    return messages;
+}
+
+void MmTextModem::remove(const QString& path) {
+    if (!modem_.isEmpty())
+        call(modem_, kMessaging, QStringLiteral("Delete"),
+             {QVariant::fromValue(QDBusObjectPath(path))});
 }
 
 } // namespace modem

@@ -1,0 +1,84 @@
+#include "delivery/modem_news.h"
+
+#include "core/error_report.h"
+#include "modem/text_modem.h"
+#include "recipients/phone_rules.h"
+#include "records/pending_file.h"
+#include "records/sent_log.h"
+
+#include <QHash>
+
+namespace delivery {
+
+using model::PendingSend;
+using records::cleanForLog;
+
+namespace {
+const QString kCrLf = QStringLiteral("\r\n");
+
+bool byModem(const PendingSend& send) {
+    return send.addresses.size() == 1 && !send.addresses.first().contains(QLatin1Char('@'));
+}
+
+// The latest send through the modem that `message` answers: by reference for a report, by
+// the phone's digits for a text received; -1 for none.
+qsizetype ownerOf(const QList<PendingSend>& sends, const modem::ModemMessage& message) {
+    qsizetype owner = -1;
+    const QString digits = recipients::lastTenDigits(message.number);
+    for (qsizetype i = 0; i < sends.size(); ++i) {
+        const PendingSend& send = sends[i];
+        const bool samePhone = byModem(send) && digits.size() >= 7 &&
+                               recipients::lastTenDigits(send.addresses.first()) == digits;
+        if (samePhone && (!message.report || send.messageId == message.reference) &&
+            (owner < 0 || sends[owner].sentUtc < send.sentUtc))
+            owner = i;
+    }
+    return owner;
+}
+
+QString lineOf(const modem::ModemMessage& message) {
+    const QString phone = cleanForLog(message.number, 32);
+    if (!message.report)
+        return QStringLiteral("Reply from %1 %2: %3")
+            .arg(phone,
+                 message.when.isValid() ? records::logStamp(message.when.toLocalTime()) : QString(),
+                 cleanForLog(message.text, 160));
+    if (message.deliveryState < 0x20)
+        return QStringLiteral("Delivered: %1 (the network says the phone took it)").arg(phone);
+    if (message.deliveryState < 0x40)
+        return QStringLiteral("Delayed: %1 (the network is still trying)").arg(phone);
+    return QStringLiteral("Not delivered: %1 (the network gave up, state %2)")
+        .arg(phone)
+        .arg(message.deliveryState);
+}
+} // namespace
+
+void bringModemNewsIntoLog(modem::TextModem& modem, const model::DataFiles& files,
+                           const QDateTime& now) {
+    const QList<PendingSend> sends = records::loadPendingSends(files.pending);
+    QHash<qsizetype, QStringList> lines;
+    QHash<qsizetype, QStringList> used;
+    QList<qsizetype> order;
+    for (const modem::ModemMessage& message : modem.received()) {
+        const qsizetype owner = ownerOf(sends, message);
+        if (owner < 0)
+            continue; // not about a text of ours: left on the modem
+        if (!lines.contains(owner))
+            order << owner;
+        lines[owner] << lineOf(message);
+        used[owner] << message.path;
+    }
+    for (const qsizetype owner : std::as_const(order)) {
+        try {
+            records::WriteSentLog(files.log, cleanForLog(records::logStamp(now), 60) + kCrLf +
+                                                 records::deliveryHeading(sends[owner]) + kCrLf +
+                                                 lines[owner].join(kCrLf) + kCrLf + kCrLf);
+        } catch (const core::Failure&) {
+            continue; // kept on the modem for the next time
+        }
+        for (const QString& path : std::as_const(used[owner]))
+            modem.remove(path);
+    }
+}
+
+} // namespace delivery
