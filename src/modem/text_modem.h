@@ -32,6 +32,7 @@ struct TextResult {
     TextFate fate = TextFate::Refused;
     QString reference; // the network's message reference, when taken
     QString reason;    // in plain words, when not taken
+    bool modemGone = false; // refused because the modem or ModemManager went away
 };
 
 // A message the network sent that the modem holds: a status report or a text received.

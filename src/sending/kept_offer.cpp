@@ -14,6 +14,7 @@
 #include "sending/send_texts.h"
 
 #include <QFileInfo>
+#include <algorithm>
 
 namespace sending {
 
@@ -40,6 +41,10 @@ bool offerKeptSend(const model::CommandContext& c, model::Route& route, Ledger& 
     if (kept.isEmpty())
         return false;
     const model::KeptSend& first = kept.first();
+    // A text kept by the other route waits for it: a modem's numbers, a gateway's addresses.
+    if (!std::all_of(first.addresses.cbegin(), first.addresses.cend(),
+                     [&route](const QString& address) { return route.counts(address); }))
+        return false;
     qsizetype recent = 0;
     const qsizetype fits = ledger.fits(route, first.addresses.size(), &recent);
     if (fits == 0)

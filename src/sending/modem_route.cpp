@@ -178,6 +178,12 @@ model::RouteResult ModemRoute::sendEach(const model::TextToSend& text,
         if (sent.fate == modem::TextFate::Taken) {
             ++result.taken;
             steps.taken(i, sent.reference, {});
+        } else if (sent.fate == modem::TextFate::Refused && sent.modemGone) {
+            result.failure = core::Failure(
+                kTextRefused, QStringLiteral("The modem went away before the text to %1 went. "
+                                             "Plug it in again and send: the rest is kept.")
+                                  .arg(batches[i].first().phone));
+            break;
         } else if (sent.fate == modem::TextFate::Refused) {
             steps.refused(i, sent.reason);
         } else {

@@ -183,6 +183,45 @@ class TestModem : public QObject {
         QCOMPARE(f.desktop.boxTexts(), QStringList{"Done."});
     }
 
+    // The modem taken away after the first of three texts: the other two are kept, and offered
+    // again by the next "Send Message" once it is back.
+    void modemGoneMidSend_keepsTheRest() {
+        auto local = std::make_unique<LocalModem>();
+        QVERIFY(local->started());
+        auto textModem = std::make_unique<modem::MmTextModem>(local->bus(), 5000);
+        FormFixture f;
+        f.modem = textModem.get();
+        f.settings.values.insert(core::settings::kModem, "True");
+        f.settings.values.insert(core::settings::kModemPartsPerMinute, "60");
+        app::Form1& form = f.open();
+        QTRY_VERIFY(form.findChild<QCheckBox*>("chkModem"));
+        app::appendRows(form.ListView1, {"5551230001", "5551230002", "5551230003"});
+        form.Text3->setText("ann");
+        form.Text2->setText("secret");
+        form.Text5->setPlainText("at noon");
+        QTimer watch; // ModemManager stops once the first text went, in the pause after it
+        connect(&watch, &QTimer::timeout, [&] {
+            if (!local->texts().isEmpty() && watch.isActive()) {
+                watch.stop();
+                local->push("stop");
+            }
+        });
+        watch.start(50);
+        form.PushButton1_Click();
+        QCOMPARE(local->texts(), QStringList{"+15551230001 report=1"});
+        QCOMPARE(f.desktop.boxTexts().size(), 1);
+        QVERIFY2(f.desktop.boxTexts()[0].startsWith(
+                     "Sent to 1 phone in 1 of 3 texts; the log names them.\r\n\r\nNot sent to 2 "
+                     "phones: +15551230002, +15551230003."),
+                 qPrintable(f.desktop.boxTexts()[0]));
+        QVERIFY(f.desktop.boxTexts()[0].contains("The modem went away before the text to "
+                                                 "+15551230002 went."));
+        QString keptAs;
+        const auto kept = records::loadKeptSends(f.dataFolder() + "/kept-sends.tsv", &keptAs);
+        QCOMPARE(kept.size(), 1);
+        QCOMPARE(kept[0].addresses, QStringList({"+15551230002", "+15551230003"}));
+    }
+
     void noModem_leavesTheWindowAsItWas() {
         LocalModem local({"--no-modem"});
         QVERIFY(local.started());
