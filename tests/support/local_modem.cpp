@@ -12,7 +12,8 @@ LocalModem::LocalModem(const QStringList& options) {
         if (line.startsWith("BUS ")) {
             const QString name = QStringLiteral("parlivo-modem-test");
             QDBusConnection::disconnectFromBus(name);
-            bus_ = QDBusConnection::connectToBus(QString::fromUtf8(line.mid(4)), name);
+            address_ = QString::fromUtf8(line.mid(4));
+            bus_ = QDBusConnection::connectToBus(address_, name);
             return;
         }
     }

@@ -15,6 +15,7 @@ class LocalModem {
     bool started() const { return bus_.isConnected(); }
     // The bus ModemManager serves, as the program finds it.
     QDBusConnection bus() const { return bus_; }
+    QString address() const { return address_; }
     // Each text the modem was handed: "<number> report=<0|1>", in order.
     QStringList texts() const;
     // The messaging commands the modem was asked (AT+CMGD, AT+CMGR...), in order.
@@ -29,4 +30,5 @@ class LocalModem {
     QTemporaryDir folder_;
     QProcess session_;
     QDBusConnection bus_{QString()};
+    QString address_;
 };
