@@ -66,6 +66,12 @@ class TestModem : public QObject {
             << QStringList{nothingReady + "The modem's SIM waits for its PIN. Unlock it in the "
                                           "system's network settings, then send again."}
             << QStringList();
+        QTest::newRow("ModemManager gone")
+            << QStringList{"stop"} << QStringList()
+            << QStringList{nothingReady + "ModemManager, the system service that runs the modem, "
+                                          "does not answer. Start it (or untick the modem to "
+                                          "send by e-mail)."}
+            << QStringList();
         QTest::newRow("no network")
             << QStringList{"--unregistered"} << QStringList()
             << QStringList{nothingReady + "The modem found no mobile network. Move where it has "
@@ -77,7 +83,7 @@ class TestModem : public QObject {
         QFETCH(QStringList, texts);
         QFETCH(QStringList, boxes);
         QFETCH(QStringList, logged);
-        LocalModem local(options);
+        LocalModem local(QStringList(options).filter("--"));
         QVERIFY(local.started());
         local.refuse("+15551230002");
         modem::MmTextModem textModem(local.bus(), 5000);
@@ -88,6 +94,8 @@ class TestModem : public QObject {
         app::Form1& form = f.open();
         QTRY_VERIFY(form.findChild<QCheckBox*>("chkModem"));
         QVERIFY(form.findChild<QCheckBox*>("chkModem")->isChecked());
+        if (options.contains("stop")) // ModemManager stopped after the window found the modem
+            local.push("stop");
         form.ListView2->clear(); // no carrier: the modem needs none
         app::appendRows(form.ListView1, {"5551230001", "+1 555 123 0002", "555-123-0003",
                                          "(555) 123-0001", "ann@example.com"});
