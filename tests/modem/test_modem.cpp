@@ -40,6 +40,30 @@ int keptOnModem(const QDBusConnection& bus) {
                          .size())
                : -1;
 }
+// The window on a ModemManager of its own, the modem ticked at `perMinute` parts a minute,
+// the login and a text typed, once the window has found the modem.
+struct ModemWindow {
+    explicit ModemWindow(const QStringList& options = {}, const QString& perMinute = "0")
+        : local(options), textModem(local.bus(), 5000) {
+        f.modem = &textModem;
+        f.settings.values.insert(core::settings::kModem, "True");
+        f.settings.values.insert(core::settings::kModemPartsPerMinute, perMinute);
+        form = &f.open();
+        form->Text3->setText("ann");
+        form->Text2->setText("secret");
+        form->Text5->setPlainText("at noon");
+    }
+    // The modem's box under the buttons, once the window found it (ticked, as kept).
+    QCheckBox* found() {
+        QTest::qWaitFor([this] { return form->findChild<QCheckBox*>("chkModem") != nullptr; },
+                        10000);
+        return form->findChild<QCheckBox*>("chkModem");
+    }
+    LocalModem local;
+    modem::MmTextModem textModem;
+    FormFixture f;
+    app::Form1* form = nullptr;
+};
 } // namespace
 
 class TestModem : public QObject {
@@ -83,27 +107,18 @@ class TestModem : public QObject {
         QFETCH(QStringList, texts);
         QFETCH(QStringList, boxes);
         QFETCH(QStringList, logged);
-        LocalModem local(QStringList(options).filter("--"));
+        ModemWindow w(QStringList(options).filter("--"));
+        auto& [local, textModem, f, form] = w;
         QVERIFY(local.started());
         local.refuse("+15551230002");
-        modem::MmTextModem textModem(local.bus(), 5000);
-        FormFixture f;
-        f.modem = &textModem;
-        f.settings.values.insert(core::settings::kModem, "True");
-        f.settings.values.insert(core::settings::kModemPartsPerMinute, "0");
-        app::Form1& form = f.open();
-        QTRY_VERIFY(form.findChild<QCheckBox*>("chkModem"));
-        QVERIFY(form.findChild<QCheckBox*>("chkModem")->isChecked());
+        QVERIFY(w.found() && w.found()->isChecked());
         if (options.contains("stop")) // ModemManager stopped after the window found the modem
             local.push("stop");
-        form.ListView2->clear(); // no carrier: the modem needs none
-        app::appendRows(form.ListView1, {"5551230001", "+1 555 123 0002", "555-123-0003",
-                                         "(555) 123-0001", "ann@example.com"});
-        form.Text3->setText("ann");
-        form.Text2->setText("secret");
-        form.Text4->setText("Hi");
-        form.Text5->setPlainText("at noon");
-        form.PushButton1_Click();
+        form->ListView2->clear(); // no carrier: the modem needs none
+        app::appendRows(form->ListView1, {"5551230001", "+1 555 123 0002", "555-123-0003",
+                                          "(555) 123-0001", "ann@example.com"});
+        form->Text4->setText("Hi");
+        form->PushButton1_Click();
         QCOMPARE(local.texts(), texts);
         QCOMPARE(f.desktop.boxes.size(), boxes.size());
         for (int i = 0; i < boxes.size(); ++i)
@@ -131,7 +146,7 @@ class TestModem : public QObject {
         local.push("incoming +15551230003 Yes see you");
         local.push("incoming +15559999999 Win a prize");
         f.clock.time = f.clock.time.addSecs(600);
-        form.PushButton2_Click();
+        form->PushButton2_Click();
         const QString heading = "\r\nDelivery: message of " +
                                 records::logStamp(f.clock.time.addSecs(-600)) + ", Subject:Hi\r\n";
         const QString now = records::logStamp(f.clock.time);
@@ -150,22 +165,13 @@ class TestModem : public QObject {
 
     // Twelve phones at 60 parts a minute: one text a second, the window answering throughout.
     void pace_spacesTheTextsAndTheWindowAnswers() {
-        LocalModem local;
-        QVERIFY(local.started());
-        modem::MmTextModem textModem(local.bus(), 5000);
-        FormFixture f;
-        f.modem = &textModem;
-        f.settings.values.insert(core::settings::kModem, "True");
-        f.settings.values.insert(core::settings::kModemPartsPerMinute, "60");
-        app::Form1& form = f.open();
-        QTRY_VERIFY(form.findChild<QCheckBox*>("chkModem"));
+        ModemWindow w({}, "60");
+        auto& [local, textModem, f, form] = w;
+        QVERIFY(local.started() && w.found());
         QStringList phones;
         for (int i = 0; i < 12; ++i)
             phones << QString::number(5551230100LL + i);
-        app::appendRows(form.ListView1, phones);
-        form.Text3->setText("ann");
-        form.Text2->setText("secret");
-        form.Text5->setPlainText("at noon");
+        app::appendRows(form->ListView1, phones);
         QElapsedTimer took;
         QElapsedTimer sinceTick;
         qint64 longestGap = 0;
@@ -173,14 +179,14 @@ class TestModem : public QObject {
         QTimer ticker;
         connect(&ticker, &QTimer::timeout, [&] {
             longestGap = qMax(longestGap, sinceTick.restart());
-            if (auto* window = form.findChild<QProgressDialog*>())
+            if (auto* window = form->findChild<QProgressDialog*>())
                 if (progress.isEmpty() || progress.last() != window->labelText())
                     progress << window->labelText();
         });
         took.start();
         sinceTick.start();
         ticker.start(10);
-        form.PushButton1_Click();
+        form->PushButton1_Click();
         ticker.stop();
         QVERIFY2(took.elapsed() >= 11000, qPrintable(QString::number(took.elapsed())));
         QVERIFY2(longestGap < 100, qPrintable(QString::number(longestGap)));
@@ -194,29 +200,20 @@ class TestModem : public QObject {
     // The modem taken away after the first of three texts: the other two are kept, and offered
     // again by the next "Send Message" once it is back.
     void modemGoneMidSend_keepsTheRest() {
-        auto local = std::make_unique<LocalModem>();
-        QVERIFY(local->started());
-        auto textModem = std::make_unique<modem::MmTextModem>(local->bus(), 5000);
-        FormFixture f;
-        f.modem = textModem.get();
-        f.settings.values.insert(core::settings::kModem, "True");
-        f.settings.values.insert(core::settings::kModemPartsPerMinute, "60");
-        app::Form1& form = f.open();
-        QTRY_VERIFY(form.findChild<QCheckBox*>("chkModem"));
-        app::appendRows(form.ListView1, {"5551230001", "5551230002", "5551230003"});
-        form.Text3->setText("ann");
-        form.Text2->setText("secret");
-        form.Text5->setPlainText("at noon");
+        ModemWindow w({}, "60");
+        auto& [local, textModem, f, form] = w;
+        QVERIFY(local.started() && w.found());
+        app::appendRows(form->ListView1, {"5551230001", "5551230002", "5551230003"});
         QTimer watch; // ModemManager stops once the first text went, in the pause after it
         connect(&watch, &QTimer::timeout, [&] {
-            if (!local->texts().isEmpty() && watch.isActive()) {
+            if (!local.texts().isEmpty() && watch.isActive()) {
                 watch.stop();
-                local->push("stop");
+                local.push("stop");
             }
         });
         watch.start(50);
-        form.PushButton1_Click();
-        QCOMPARE(local->texts(), QStringList{"+15551230001 report=1"});
+        form->PushButton1_Click();
+        QCOMPARE(local.texts(), QStringList{"+15551230001 report=1"});
         QCOMPARE(f.desktop.boxTexts().size(), 1);
         QVERIFY2(f.desktop.boxTexts()[0].startsWith(
                      "Sent to 1 phone in 1 of 3 texts; the log names them.\r\n\r\nNot sent to 2 "

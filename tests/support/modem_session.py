@@ -21,7 +21,6 @@ made here). Nothing touches the machine's own system bus.
 """
 
 import os
-import re
 import signal
 import socket
 import subprocess
