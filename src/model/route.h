@@ -51,7 +51,7 @@ class Route {
     virtual SendPlan plan(const OutgoingText& text) = 0;
     // The most recipients one batch takes; a send past it is asked about first (0: never).
     virtual qsizetype mostInOneBatch() const = 0;
-    virtual QString largeSendQuestion(const OutgoingText& text) const = 0;
+    virtual QString largeSendQuestion(const OutgoingText& text, const SendPlan& plan) const = 0;
     // The batches the targets go in, in order: each a run of the targets.
     virtual QList<Targets> batches(const Targets& targets) const = 0;
     // One batch alone, as a send that fits in one goes: the reference, or the failure raised.

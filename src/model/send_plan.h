@@ -46,6 +46,7 @@ struct SendPlan {
     Targets targets;
     QStringList leftOut;
     QList<qsizetype> untickedCarriers; // positions in the carrier list, from 0
+    qsizetype repeatedRows = 0;        // rows of a phone already in the list: left out
 };
 
 // Every address of the targets, in order, and how many there are.

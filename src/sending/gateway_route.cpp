@@ -11,6 +11,7 @@
 #include "sending/send_failure.h"
 #include "sending/send_texts.h"
 
+#include <QSet>
 #include <algorithm>
 #include <utility>
 
@@ -50,6 +51,15 @@ QString addressProblem(const QString& userName, const Targets& targets) {
         if (!mail::isDomain(domain) || longestPhone + 1 + domain.size() > mail::kLongestAddress)
             badDomains << domain;
     return unusableAddressesMessage(badPhones, badDomains);
+}
+
+// What makes two rows one phone: a whole address in any case, a number by its last ten
+// digits (as replies are matched), anything else as typed.
+QString phoneKey(const QString& row) {
+    if (isFullAddress(row))
+        return row.toLower();
+    const QString digits = recipients::lastTenDigits(row);
+    return digits.size() >= 7 ? digits : row;
 }
 
 mail::MailMessage messageOf(const model::TextToSend& text) {
@@ -102,8 +112,13 @@ model::SendPlan GatewayRoute::plan(const model::OutgoingText& text) {
     return plan;
 }
 
-QString GatewayRoute::largeSendQuestion(const model::OutgoingText& text) const {
-    return recipientLimitQuestion(recipientSummary(text), allowedRecipientSummary(text));
+QString GatewayRoute::largeSendQuestion(const model::OutgoingText& text,
+                                        const model::SendPlan& plan) const {
+    // The phones counted once each, as they go.
+    return recipientLimitQuestion(
+        recipients::recipientSummaryText(core::toInteger(plan.targets.size()), 0,
+                                         recipients::CountCheckedCarriers(text.carriers)),
+        allowedRecipientSummary(text));
 }
 
 QList<Targets> GatewayRoute::batches(const Targets& targets) const {
@@ -161,7 +176,14 @@ model::SendPlan planRecipients(const QStringList& phones, const QStringList& tic
                                const model::Knowledge& known) {
     model::SendPlan plan;
     plan.targets.reserve(phones.size());
+    QSet<QString> seen;
     for (const QString& phone : phones) {
+        if (const QString key = phoneKey(phone); seen.contains(key)) {
+            ++plan.repeatedRows;
+            continue;
+        } else {
+            seen.insert(key);
+        }
         if (known.phones.isEmpty() || isFullAddress(phone)) {
             if (isFullAddress(phone) || !tickedDomains.isEmpty())
                 plan.targets << PhoneTarget{phone,

@@ -20,7 +20,8 @@ class GatewayRoute final : public model::Route {
                  const model::Knowledge& known);
     model::SendPlan plan(const model::OutgoingText& text) override;
     qsizetype mostInOneBatch() const override { return model::kRecipientLimit; }
-    QString largeSendQuestion(const model::OutgoingText& text) const override;
+    QString largeSendQuestion(const model::OutgoingText& text,
+                              const model::SendPlan& plan) const override;
     QList<model::Targets> batches(const model::Targets& targets) const override;
     QString sendOne(const model::TextToSend& text, const model::Targets& batch) override;
     model::RouteResult sendEach(const model::TextToSend& text, const QList<model::Targets>& batches,
@@ -33,8 +34,10 @@ class GatewayRoute final : public model::Route {
     const model::Knowledge& known_;
 };
 
-// Every phone row at every domain (the ticked carriers, in list order); a row that is already
-// a whole address (recipients::isFullAddress) goes to that address alone. With what was
+// Every phone row at every domain (the ticked carriers, in list order), each phone once (a
+// row repeating one, by its last ten digits or its whole address, is counted in
+// `repeatedRows`); a row that is already a whole address (recipients::isFullAddress) goes to
+// that address alone. With what was
 // learned of each phone, each row gets the gateways gatewaysFor gives it; a row left without
 // any is named in `leftOut`.
 model::SendPlan planRecipients(const QStringList& phones, const QStringList& tickedDomains,

@@ -94,7 +94,9 @@ model::SendPlan ModemRoute::plan(const model::OutgoingText& text) {
         const QString number = internationalNumber(row, c_.modemPace.countryCode);
         if (number.isEmpty())
             notNumbers << row;
-        else if (!seen.contains(number)) {
+        else if (seen.contains(number))
+            ++plan.repeatedRows;
+        else {
             seen.insert(number);
             plan.targets << PhoneTarget{number, {}};
         }

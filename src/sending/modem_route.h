@@ -16,7 +16,9 @@ class ModemRoute final : public model::Route {
     ModemRoute(const model::CommandContext& c, modem::TextModem& modem);
     model::SendPlan plan(const model::OutgoingText& text) override;
     qsizetype mostInOneBatch() const override { return 0; }
-    QString largeSendQuestion(const model::OutgoingText&) const override { return {}; }
+    QString largeSendQuestion(const model::OutgoingText&, const model::SendPlan&) const override {
+        return {};
+    }
     QList<model::Targets> batches(const model::Targets& targets) const override;
     QString sendOne(const model::TextToSend& text, const model::Targets& batch) override;
     model::RouteResult sendEach(const model::TextToSend& text, const QList<model::Targets>& batches,

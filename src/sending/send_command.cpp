@@ -54,7 +54,7 @@ bool largeSendAgreed(const model::CommandContext& c, model::Route& route,
     p.step(100, [&] { goAhead = false; });
     const qsizetype most = route.mostInOneBatch();
     if (p.opensBlock(102, [&] { return most > 0 && model::recipientCount(plan.targets) > most; })) {
-        if (p.opensBlock(104, [&] { return asked(c, route.largeSendQuestion(text)); }))
+        if (p.opensBlock(104, [&] { return asked(c, route.largeSendQuestion(text, plan)); }))
             p.step(106, [&] { goAhead = true; });
     } else {
         p.step(108, [&] { goAhead = true; });
@@ -74,7 +74,12 @@ QList<qsizetype> sendMessage(const model::CommandContext& c, const model::Outgoi
     if (offerKeptSend(c, *route, ledger, text.login, p))
         return {};
     const model::SendPlan plan = planned(c, *route, text, p);
-    if (p.ended() || !plan.ready || !largeSendAgreed(c, *route, text, plan, p))
+    if (p.ended() || !plan.ready)
+        return plan.untickedCarriers;
+    if (plan.repeatedRows > 0)
+        c.desktop.messageBox(repeatedRowsMessage(plan.repeatedRows), Buttons::Ok, Icon::None,
+                             c.applicationTitle);
+    if (!largeSendAgreed(c, *route, text, plan, p))
         return plan.untickedCarriers;
     // The daily allowance is looked at before anything goes: what does not fit now may be
     // kept for later.

@@ -306,6 +306,14 @@ QString partlyTakenMessage(int number, qsizetype taken, qsizetype recipients,
            kBreak + kBreak + QStringLiteral("Server reply: ") + serverReply;
 }
 
+QString repeatedRowsMessage(qsizetype rows) {
+    return (rows == 1 ? QStringLiteral("1 row of the phone list repeats a phone listed before it")
+                      : QStringLiteral("%1 rows of the phone list repeat phones listed before "
+                                       "them")
+                            .arg(rows)) +
+           QStringLiteral(": each phone gets the text once. The list stays as it is.");
+}
+
 QString closedGatewayQuestion(const QString& domain) {
     return QStringLiteral("The gateway %1 refused every address in each of the last three "
                           "checked sends: it has most likely closed.")

@@ -77,7 +77,7 @@ class TestSmtpSubmission : public QObject {
     }
     // `phones` numbered phones at `carriers` ticked carriers c0.example..., signed in as ann;
     // every address, phone-major.
-    static QStringList fillMany(app::Form1& form, int phones, int carriers) {
+    static QStringList fillMany(app::Form1& form, int phones, int carriers, int copies = 1) {
         QStringList numbers;
         QStringList addresses;
         for (int i = 0; i < phones; ++i) {
@@ -88,7 +88,12 @@ class TestSmtpSubmission : public QObject {
         form.ListView2->clear();
         for (int c = 0; c < carriers; ++c)
             app::appendCarrier(form.ListView2, QStringLiteral("c%1.example").arg(c), true);
-        app::appendRows(form.ListView1, numbers);
+        QStringList rows;
+        for (int copy = 0; copy < copies; ++copy) // "555-000-0001" repeats "5550000001"
+            for (const QString& number : std::as_const(numbers))
+                rows << (copy ? number.left(3) + '-' + number.mid(3, 3) + '-' + number.mid(6)
+                              : number);
+        app::appendRows(form.ListView1, rows);
         form.Text3->setText("ann");
         form.Text2->setText("secret");
         form.Text4->setText("Hi");
@@ -217,6 +222,7 @@ class TestSmtpSubmission : public QObject {
         QTest::addColumn<QString>("outcome");  // the last box
         QTest::addColumn<QString>("session");  // RCPTs counted; " *": and then anything
         QTest::addColumn<int>("kept");         // addresses left to send later
+        QTest::addColumn<int>("copies");       // rows a phone: repeats go once
         const QString keeps = "Parlivo keeps them and offers them again on \"Send Message\" "
                               "when Gmail's daily allowance leaves room.";
         const QString notSent = "Not sent to 26 phones: 5550000014, 5550000015, 5550000016 and "
@@ -224,16 +230,17 @@ class TestSmtpSubmission : public QObject {
                                 keeps;
         QTest::newRow("100: one message, no question")
             << "pipelining" << 100 << 1 << false << QList<int>{100} << "Done."
-            << "EHLO AUTH MAIL 100 RCPT MESSAGE QUIT" << 0;
+            << "EHLO AUTH MAIL 100 RCPT MESSAGE QUIT" << 0 << 1;
         QTest::newRow("101, No") << "pipelining" << 101 << 1 << false << QList<int>{} << ""
-                                 << "" << 0;
+                                 << "" << 0 << 1;
         QTest::newRow("101, Yes") << "pipelining" << 101 << 1 << true << QList<int>{100, 1}
                                   << "Done."
-                                  << "EHLO AUTH MAIL 100 RCPT MESSAGE MAIL 1 RCPT MESSAGE QUIT"
-                                  << 0;
+                                  << "EHLO AUTH MAIL 100 RCPT MESSAGE MAIL 1 RCPT MESSAGE QUIT" << 0
+                                  << 1;
         QTest::newRow("280, Yes, no pipelining")
             << "normal,slow-MESSAGE" << 40 << 7 << true << QList<int>{98, 98, 84} << "Done."
-            << "EHLO AUTH MAIL 98 RCPT MESSAGE MAIL 98 RCPT MESSAGE MAIL 84 RCPT MESSAGE QUIT" << 0;
+            << "EHLO AUTH MAIL 98 RCPT MESSAGE MAIL 98 RCPT MESSAGE MAIL 84 RCPT MESSAGE QUIT" << 0
+            << 1;
         QTest::newRow("2nd refused: daily limit")
             << "pipelining,answer-MESSAGE2=550%205.4.5%20Daily%20user%20sending%20limit%20exceeded."
             << 40 << 7 << true << QList<int>{98}
@@ -251,7 +258,7 @@ class TestSmtpSubmission : public QObject {
                     "2,000 for Google Workspace "
                     "(https://support.google.com/mail/answer/22839). Nothing was sent."})
             // The third envelope went with the second message; its data never does.
-            << "EHLO AUTH MAIL 98 RCPT MESSAGE MAIL 98 RCPT MESSAGE MAIL 84 RCPT" << 182;
+            << "EHLO AUTH MAIL 98 RCPT MESSAGE MAIL 98 RCPT MESSAGE MAIL 84 RCPT" << 182 << 1;
         QTest::newRow("2nd refused: 421")
             << "pipelining,answer-MESSAGE2=421%204.7.0%20Try%20again%20later%2C%20closing." << 40
             << 7 << true << QList<int>{98}
@@ -260,7 +267,7 @@ class TestSmtpSubmission : public QObject {
                            "Server reply: 421 4.7.0 Try again later, closing.",
                            "Nothing was sent. This refusal is temporary: try again in a few "
                            "minutes."})
-            << "EHLO AUTH MAIL 98 RCPT MESSAGE MAIL 98 RCPT MESSAGE MAIL 84 RCPT" << 182;
+            << "EHLO AUTH MAIL 98 RCPT MESSAGE MAIL 98 RCPT MESSAGE MAIL 84 RCPT" << 182 << 1;
         // "Stop after this message" pressed as the send begins: the first message goes, no
         // other.
         QTest::newRow("stopped at Sent 0 of 3")
@@ -270,7 +277,7 @@ class TestSmtpSubmission : public QObject {
                            "flight."})
             // Then QUIT, or, when the stop came after the first envelope's replies, the second
             // envelope and the connection left before its bytes.
-            << "EHLO AUTH MAIL 98 RCPT MESSAGE *" << 182;
+            << "EHLO AUTH MAIL 98 RCPT MESSAGE *" << 182 << 1;
         const QString cut =
             paragraphs({"Sent to 14 phones in 1 of 3 messages; the log names them.",
                         "The next message may have been sent: its reply never came. It went "
@@ -285,13 +292,13 @@ class TestSmtpSubmission : public QObject {
             << "pipelining,cut-MESSAGE2" << 40 << 7 << true << QList<int>{98}
             << cut
             // What the server reads after it cut the connection is its own affair.
-            << "EHLO AUTH MAIL 98 RCPT MESSAGE MAIL 98 RCPT MESSAGE *" << 182;
+            << "EHLO AUTH MAIL 98 RCPT MESSAGE MAIL 98 RCPT MESSAGE *" << 182 << 1;
         // With CHUNKING a whole message goes in one flight, the login with the first.
         QTest::newRow("280, Yes, CHUNKING")
             << "pipelining,chunking" << 40 << 7 << true << QList<int>{98, 98, 84} << "Done."
             << "EHLO AUTH MAIL 98 RCPT BDAT MESSAGE MAIL 98 RCPT BDAT MESSAGE MAIL 84 RCPT BDAT "
                "MESSAGE QUIT"
-            << 0;
+            << 0 << 1;
         // Gmail's quota reached within the 2nd message: it goes to the 52 recipients taken.
         QTest::newRow("CHUNKING, daily limit within the 2nd")
             << "pipelining,chunking,daily=150" << 40 << 7 << true << QList<int>{98, 52}
@@ -302,17 +309,25 @@ class TestSmtpSubmission : public QObject {
                            "Why:\r\nThe server took message 2 for 52 of its 98 recipients and "
                            "refused the other 46.",
                            "Server reply: 550 5.4.5 Daily user sending limit exceeded"})
-            << "EHLO AUTH MAIL 98 RCPT BDAT MESSAGE MAIL 98 RCPT BDAT MESSAGE QUIT" << 130;
+            << "EHLO AUTH MAIL 98 RCPT BDAT MESSAGE MAIL 98 RCPT BDAT MESSAGE QUIT" << 130 << 1;
         QTest::newRow("CHUNKING, connection cut at the 2nd")
             << "pipelining,chunking,cut-MESSAGE2" << 40 << 7 << true << QList<int>{98} << cut
-            << "EHLO AUTH MAIL 98 RCPT BDAT MESSAGE MAIL 98 RCPT BDAT MESSAGE" << 182;
+            << "EHLO AUTH MAIL 98 RCPT BDAT MESSAGE MAIL 98 RCPT BDAT MESSAGE" << 182 << 1;
         // A refused login: the first message, in its flight, is refused with it.
         QTest::newRow("CHUNKING, login refused")
             << "pipelining,chunking,answer-AUTH=535%205.7.8%20Username%20and%20Password%20not%20"
                "accepted."
             << 40 << 7 << true << QList<int>{}
             << sending::loginQuestion(sending::LoginRefusal::Credentials) << "EHLO AUTH BDAT QUIT"
-            << 0;
+            << 0 << 1;
+        // Each phone listed more than once goes once: 98 addresses, not 294; 280, not 560.
+        QTest::newRow("14 phones three times")
+            << "pipelining" << 14 << 7 << false << QList<int>{98} << "Done."
+            << "EHLO AUTH MAIL 98 RCPT MESSAGE QUIT" << 0 << 3;
+        QTest::newRow("40 phones twice, Yes")
+            << "pipelining" << 40 << 7 << true << QList<int>{98, 98, 84} << "Done."
+            << "EHLO AUTH MAIL 98 RCPT MESSAGE MAIL 98 RCPT MESSAGE MAIL 84 RCPT MESSAGE QUIT" << 0
+            << 2;
     }
     void manyPhones_throughTheWindow() {
         QFETCH(QString, modes);
@@ -323,12 +338,13 @@ class TestSmtpSubmission : public QObject {
         QFETCH(QString, outcome);
         QFETCH(QString, session);
         QFETCH(int, kept);
+        QFETCH(int, copies);
         LocalSmtpServer gmail(*certificates, modes);
         mail::SmtpMailSubmitter submitter(gmail.clientOptions(certificates->path("ca.pem")));
         FormFixture f;
         f.submitter = &submitter;
         app::Form1& form = f.open();
-        const QStringList expected = fillMany(form, phones, carriers);
+        const QStringList expected = fillMany(form, phones, carriers, copies);
         f.desktop.answers = {yes ? platform::Answer::Yes : platform::Answer::No};
         // The progress window beside the held main window, as the user sees it.
         QStringList progress;
@@ -353,7 +369,13 @@ class TestSmtpSubmission : public QObject {
                                       .replace("(0 of", "(" + QString::number(taken[0]) + " of"));
         }
         const bool asked = phones * carriers > 100;
-        QCOMPARE(f.desktop.boxTexts().size(), asked && yes ? 2 : 1);
+        QCOMPARE(f.desktop.boxTexts().size(), (asked && yes ? 2 : 1) + (copies > 1 ? 1 : 0));
+        if (copies > 1)
+            QCOMPARE(f.desktop.boxTexts().first(),
+                     sending::repeatedRowsMessage(phones * (copies - 1)));
+        if (asked) // the phones counted once each
+            QVERIFY(f.desktop.boxTexts()[copies > 1].contains(
+                QStringLiteral("(%1 phones at %2 carriers)").arg(phones).arg(carriers)));
         if (!outcome.isEmpty())
             QCOMPARE(f.desktop.boxTexts().last().split("\r\n"), outcome.split("\r\n"));
 

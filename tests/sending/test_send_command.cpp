@@ -54,7 +54,9 @@ class TestRoute final : public model::Route {
         return plan;
     }
     qsizetype mostInOneBatch() const override { return 0; }
-    QString largeSendQuestion(const model::OutgoingText&) const override { return {}; }
+    QString largeSendQuestion(const model::OutgoingText&, const model::SendPlan&) const override {
+        return {};
+    }
     QList<model::Targets> batches(const model::Targets& targets) const override {
         QList<model::Targets> batches;
         for (const model::PhoneTarget& target : targets)
@@ -133,8 +135,9 @@ class TestSendCommand : public QObject {
         QCOMPARE(model::phonesOf(e), QStringList({"P1", "P2", "x@y.z"}));
         QCOMPARE(sending::planRecipients({"P1", "x@y.z"}, {}).targets,
                  (model::Targets{{"x@y.z", {}}}));
-        QCOMPARE(model::addressesOf(sending::planRecipients({"P", "P"}, {" d ", "e"}).targets),
-                 QStringList({"P@ d ", "P@e", "P@ d ", "P@e"}));
+        const auto twice = sending::planRecipients({"P", "P", "555-555-0100", "5555550100"}, {"e"});
+        QCOMPARE(model::addressesOf(twice.targets), QStringList({"P@e", "555-555-0100@e"}));
+        QCOMPARE(twice.repeatedRows, 2);
     }
 
     void send_submitsLogsAndSaysDone() {
@@ -172,7 +175,7 @@ class TestSendCommand : public QObject {
     }
 
     void unusableAddresses_areNamedBeforeConnecting() {
-        fill({"5555550100> NOTIFY=SUCCESS", "5555550101", "1,2@x.example", "(555)5550100", "a b",
+        fill({"5555550100> NOTIFY=SUCCESS", "5555550101", "1,2@x.example", "(555)5550102", "a b",
               "\xe9"},
              {"ok.example", "bad carrier " + QString(78, 'x') + ".example", "skip me"},
              {true, true, false});
@@ -186,7 +189,7 @@ class TestSendCommand : public QObject {
             f->desktop.boxTexts(),
             QStringList{paragraphs({opening,
                                     "Phone numbers: \"5555550100> NOTIFY=SUCCESS\", "
-                                    "\"1,2@x.example\", \"(555)5550100\" and 2 more",
+                                    "\"1,2@x.example\", \"(555)5550102\" and 2 more",
                                     // a long entry is cut at 80 characters
                                     "Carriers: \"bad carrier " + QString(68, 'x') + '"', advice})});
         // An address may be 254 characters long, not one more.
