@@ -260,7 +260,10 @@ QString keptSendQuestion(qsizetype phones, const QString& keptStamp, const QStri
                                "rest stays kept.")
                     .arg(QLocale(QLocale::English).toString(fits), recipientsText(addresses));
     return text + kBreak + kBreak +
-           QStringLiteral("Send it now? Yes sends it, No keeps it for later, Cancel drops it.");
+           QStringLiteral("Send it now? Yes sends it, No keeps it for later, Cancel drops it.") +
+           kBreak + kBreak +
+           QStringLiteral("Yes sends only the kept text: the text in the window stays unsent. "
+                          "Press \"Send Message\" again afterwards to send that one.");
 }
 
 QString sendOutcomeMessage(const SendOutcome& o, const QString& reason) {

@@ -491,7 +491,10 @@ class TestSmtpSubmission : public QObject {
                                               " for 60 phones has not gone out yet (subject: "
                                               "\"Hi\").",
                                           "Send it now? Yes sends it, No keeps it for later, "
-                                          "Cancel drops it."}),
+                                          "Cancel drops it.",
+                                          "Yes sends only the kept text: the text in the window "
+                                          "stays unsent. Press \"Send Message\" again afterwards "
+                                          "to send that one."}),
                               "Done."}));
         received = gmail.nextMessage();
         QVERIFY(received.has_value());
