@@ -82,10 +82,14 @@ class BatchSend {
                                     "later. The list was kept as it was, as %1.")
                          .arg(keptAs));
         mine_ = replacing_ >= 0 && replacing_ < kept_.size() ? replacing_ : kept_.size();
-        if (mine_ == kept_.size())
+        if (mine_ == kept_.size()) {
             kept_ << whole_;
-        else
+        } else {
+            // A kept text sent again keeps its mark until something of it goes.
+            keptUncertain_ = qMin(kept_[mine_].uncertain, whole_.addresses.size());
             kept_[mine_] = whole_;
+            kept_[mine_].uncertain = keptUncertain_;
+        }
         if (records::saveKeptSends(c_.files.kept, kept_))
             return true;
         c_.pointer.setStyle(core::kDefaultPointer);
@@ -197,10 +201,12 @@ class BatchSend {
     // a send of which nothing went keeps nothing new.
     KeptEnd keepWhatIsLeft(const model::RouteResult& result) {
         KeptSend& rest = kept_[mine_];
-        if (!result.nextMayHaveGone)
-            rest.uncertain = 0;
         KeptEnd end;
         end.nothingWent = !batches_.isEmpty() && result.taken == 0 && !result.nextMayHaveGone;
+        if (end.nothingWent)
+            rest.uncertain = keptUncertain_; // nothing of it went: as it was kept
+        else if (!result.nextMayHaveGone)
+            rest.uncertain = 0;
         if (!end.nothingWent) {
             end.left = rest_;
             end.uncertain = rest.uncertain;
@@ -258,8 +264,9 @@ class BatchSend {
     const KeptSend whole_;
     QList<KeptSend> kept_;
     qsizetype mine_ = -1;
-    QList<PhoneOutcome> outcomes_;          // the phones taken so far
-    QStringList refused_;                   // addresses refused while the rest of their batch went
+    qsizetype keptUncertain_ = 0;  // the mark of the kept text this send takes the place of
+    QList<PhoneOutcome> outcomes_; // the phones taken so far
+    QStringList refused_;          // addresses refused while the rest of their batch went
     QHash<QString, QString> refusedPhones_; // phones refused while the send went on, and why
     qsizetype done_ = 0;
     std::optional<core::Failure> logFailure_;

@@ -406,6 +406,21 @@ class TestSendCommand : public QObject {
     // A full disk (a file-size limit standing in for it): the rest that cannot be written
     // sends nothing; a log record that cannot be written leaves the log as it was, and the
     // message taken is still remembered, the rest kept.
+    // A kept text whose first addresses may have gone already, offered again and refused
+    // before anything goes: it stays kept with its mark, and the next offer still warns.
+    void keptTextRefusedAgain_keepsItsMayHaveGoneMark() {
+        const QString keptPath = f->dataFolder() + "/kept-sends.tsv";
+        const model::KeptSend kept{f->clock.time.toUTC(), "Hi", "there",
+                                   QStringList{"5550000001@a.example", "5550000002@a.example"}, 1};
+        QVERIFY(records::saveKeptSends(keptPath, {kept}));
+        f->mail.result = {MailFailure::Unreachable, "no route"};
+        f->desktop.answers = {Answer::Yes};
+        form->PushButton1_Click();
+        QCOMPARE(records::loadKeptSends(keptPath, nullptr), QList<model::KeptSend>{kept});
+        QVERIFY(f->desktop.boxTexts().first().contains("may have gone out already"));
+        QVERIFY(f->desktop.boxTexts().last().contains("could not be reached"));
+    }
+
     void fullDisk_losesNeitherTheLogNorTheRest() {
         const QByteArray log(8000, 'x');
         QFile file(logPath());
