@@ -207,13 +207,7 @@ bool ModemRoute::explain(const model::OutgoingText&, const core::Failure& failur
                               c_.applicationTitle);
         return true;
     }
-    if (line == kSubmitLine) {
-        core::showErrorReport(c_.desktop, core::qualifiedName("Form1", "PushButton1_Click"), line,
-                              failure.description());
-        c_.pointer.setStyle(core::kDefaultPointer);
-        return true;
-    }
-    return false;
+    return reportAtSubmitLine(c_, failure, line);
 }
 
 } // namespace sending

@@ -101,13 +101,7 @@ bool explainSendFailure(const model::CommandContext& c, const model::OutgoingTex
         c.desktop.messageBox(failure.description(), Buttons::Ok, Icon::None, c.applicationTitle);
         return true;
     }
-    if (line == kSubmitLine) {
-        core::showErrorReport(c.desktop, core::qualifiedName("Form1", "PushButton1_Click"), line,
-                              failure.description());
-        c.pointer.setStyle(core::kDefaultPointer);
-        return true;
-    }
-    return false;
+    return reportAtSubmitLine(c, failure, line);
 }
 
 } // namespace sending

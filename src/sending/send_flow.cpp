@@ -274,6 +274,15 @@ class BatchSend {
 
 } // namespace
 
+bool reportAtSubmitLine(const model::CommandContext& c, const core::Failure& failure, int line) {
+    if (line != kSubmitLine)
+        return false;
+    core::showErrorReport(c.desktop, core::qualifiedName("Form1", "PushButton1_Click"), line,
+                          failure.description());
+    c.pointer.setStyle(core::kDefaultPointer);
+    return true;
+}
+
 void sendWhole(const Send& s, const Targets& targets, core::Procedure& p) {
     QString reference;
     p.step(kSubmitLine, [&] { reference = s.route.sendOne(s.text, targets); });

@@ -6,8 +6,9 @@
 #include <QDateTime>
 
 namespace core {
+class Failure;
 class Procedure;
-}
+} // namespace core
 
 namespace sending {
 
@@ -24,6 +25,10 @@ struct Send {
 
 // The statement of the send that submits.
 inline constexpr int kSubmitLine = 182;
+
+// A failure at the submitting statement that no box of the route explains: the error
+// report, and the send ends. False for a failure at any other statement.
+bool reportAtSubmitLine(const model::CommandContext& c, const core::Failure& failure, int line);
 
 // A send that fits in one batch: submitted, remembered for the delivery check, logged, and
 // "Done." said; a failure is raised at its numbered statement, so that the route explains it
