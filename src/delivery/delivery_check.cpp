@@ -73,7 +73,9 @@ void save(const model::DataFiles& files, const QList<PendingSend>& sends, const 
 QList<PendingSend> stillPending(const QList<PendingSend>& stored, const DeliveryCheck& check,
                                 const QString& nowStamp) {
     QList<PendingSend> sends;
-    for (const PendingSend& send : stored) {
+    for (PendingSend send : stored) {
+        // Stamped ahead of now (the clock ran ahead): sent now, so that its days do pass.
+        send.sentUtc = qMin(send.sentUtc, check.now.toUTC());
         const bool expired = send.sentUtc.secsTo(check.now.toUTC()) >= kPendingSeconds;
         if (!expired)
             sends << send;

@@ -67,6 +67,17 @@ Ledger::Ledger(const model::CommandContext& c) : c_(c) {
         return;
     QString keptAs;
     sends_ = records::loadPendingSends(c.files.pending, &keptAs);
+    // A send stamped ahead of now went while the clock ran ahead: it counts as sent now, so
+    // that it holds the allowance for 24 hours at most.
+    const QDateTime now = c.clock.now().toUTC();
+    bool restamped = false;
+    for (model::PendingSend& send : sends_)
+        if (send.sentUtc > now) {
+            send.sentUtc = now;
+            restamped = true;
+        }
+    if (restamped && keptAs.isEmpty())
+        records::savePendingSends(c.files.pending, sends_);
     if (keptAs.isEmpty())
         return;
     // What could be read goes on in a new file.

@@ -421,6 +421,26 @@ class TestSendCommand : public QObject {
         QVERIFY(f->desktop.boxTexts().last().contains("could not be reached"));
     }
 
+    // 500 recipients stamped four weeks ahead (sent while the clock ran ahead) hold the
+    // allowance as if sent now: for 24 hours, not four weeks.
+    void sendsStampedAhead_holdTheAllowanceADayAtMost() {
+        const QString pending = f->dataFolder() + "/delivery-pending.tsv";
+        QStringList addresses;
+        for (int i = 0; i < 500; ++i)
+            addresses << QStringLiteral("555%1@a.example").arg(i, 7, 10, QLatin1Char('0'));
+        QVERIFY(records::savePendingSends(
+            pending,
+            {{"ahead@x", f->clock.time.toUTC().addDays(28), "stamp", "Hi", addresses, {}, true}}));
+        fill({"5551230000"}, {"a.example"}, {true});
+        form->PushButton1_Click(); // No to the question: nothing goes
+        QCOMPARE(f->desktop.boxTexts(),
+                 QStringList{sending::allowanceQuestion(500, 1, model::kGmailDailyRecipients, 0)});
+        f->clock.time = f->clock.time.addSecs(24 * 3600 + 1);
+        form->PushButton1_Click();
+        QCOMPARE(f->desktop.boxTexts().last(), QStringLiteral("Done."));
+        QCOMPARE(f->mail.sent.size(), 1);
+    }
+
     void fullDisk_losesNeitherTheLogNorTheRest() {
         const QByteArray log(8000, 'x');
         QFile file(logPath());
