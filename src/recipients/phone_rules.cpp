@@ -17,12 +17,16 @@ bool isFullAddress(const QString& phoneRow) {
     return phoneRow.contains(QLatin1Char('@'));
 }
 
-QString lastTenDigits(const QString& phone) {
+QString digitsOf(const QString& phone) {
     QString digits;
     for (const QChar c : phone)
         if (c.isDigit())
             digits += c;
-    return digits.right(10);
+    return digits;
+}
+
+QString lastTenDigits(const QString& phone) {
+    return digitsOf(phone).right(10);
 }
 
 QString cleanPhoneNumber(const QString& typed) {

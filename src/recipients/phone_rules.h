@@ -12,6 +12,8 @@ QString phoneOf(const QString& address);
 QString gatewayOf(const QString& address);
 // A phone row written as number@domain: sent there alone, whatever is ticked.
 bool isFullAddress(const QString& phoneRow);
+// The digits of a phone row, in order.
+QString digitsOf(const QString& phone);
 // A phone number's last ten digits: how a reply's sender, a sent phone and what is known of a
 // phone are compared (a leading 1 or +1 may differ).
 QString lastTenDigits(const QString& phone);

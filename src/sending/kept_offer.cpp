@@ -30,14 +30,7 @@ bool offerKeptSend(const model::CommandContext& c, model::Route& route, Ledger& 
     if (c.files.kept.isEmpty() || !mail::isMailbox(model::userAddress(login.userName)) ||
         login.password.isEmpty())
         return false;
-    QString keptAs;
-    QList<model::KeptSend> kept = records::loadKeptSends(c.files.kept, &keptAs);
-    if (!keptAs.isEmpty())
-        c.desktop.messageBox(QStringLiteral("Parlivo could not read all of its list of texts "
-                                            "kept to send later. The list was kept as it was, "
-                                            "as %1.")
-                                 .arg(keptAs),
-                             platform::Buttons::Ok, platform::Icon::None, c.applicationTitle);
+    QList<model::KeptSend> kept = loadKeptTexts(c);
     if (kept.isEmpty())
         return false;
     const model::KeptSend& first = kept.first();

@@ -7,6 +7,7 @@
 #include "recipients/phone_rules.h"
 #include "recipients/summary.h"
 #include "sending/send_flow.h"
+#include "sending/send_texts.h"
 
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -19,44 +20,6 @@ using model::PhoneTarget;
 using model::Targets;
 
 namespace {
-QString firstFew(const QStringList& items) {
-    return items.mid(0, 10).join(QLatin1String(", ")) +
-           (items.size() > 10 ? QStringLiteral(" and %1 more").arg(items.size() - 10) : QString());
-}
-
-QString notReadyText(const modem::ModemReady& ready) {
-    QString why;
-    switch (ready.problem) {
-    case modem::ModemProblem::None:
-        break;
-    case modem::ModemProblem::NoService:
-        why = QStringLiteral("ModemManager, the system service that runs the modem, does not "
-                             "answer. Start it (or untick the modem to send by e-mail).");
-        break;
-    case modem::ModemProblem::NoModem:
-        why = QStringLiteral("No modem that can send texts is attached. Plug it in, or untick "
-                             "the modem to send by e-mail.");
-        break;
-    case modem::ModemProblem::SimLocked:
-        why = QStringLiteral("The modem's SIM waits for its PIN. Unlock it in the system's "
-                             "network settings, then send again.");
-        break;
-    case modem::ModemProblem::NotRegistered:
-        why = QStringLiteral("The modem found no mobile network. Move where it has signal, or "
-                             "check the SIM's plan, then send again.");
-        break;
-    case modem::ModemProblem::NotAllowed:
-        why = QStringLiteral("The system does not let this session send texts through the "
-                             "modem (only the person at the computer may). Send from a local "
-                             "desktop session.");
-        break;
-    case modem::ModemProblem::Failed:
-        why = QStringLiteral("The modem could not be made ready: %1").arg(ready.detail);
-        break;
-    }
-    return QStringLiteral("Nothing was sent. ") + why;
-}
-
 void waitMs(int ms) {
     QEventLoop loop;
     QTimer::singleShot(ms, &loop, &QEventLoop::quit);
@@ -67,10 +30,7 @@ void waitMs(int ms) {
 QString internationalNumber(const QString& phoneRow, const QString& countryCode) {
     if (recipients::isFullAddress(phoneRow))
         return {};
-    QString digits;
-    for (const QChar c : phoneRow)
-        if (c.isDigit())
-            digits += c;
+    const QString digits = recipients::digitsOf(phoneRow);
     if (digits.isEmpty())
         return {};
     if (phoneRow.trimmed().startsWith(QLatin1Char('+')))
@@ -107,13 +67,11 @@ model::SendPlan ModemRoute::plan(const model::OutgoingText& text) {
     };
     if (const modem::ModemReady ready = modem_.prepare();
         ready.problem != modem::ModemProblem::None) {
-        tell(notReadyText(ready));
+        tell(modemNotReadyMessage(ready));
         return plan;
     }
     if (!notNumbers.isEmpty()) {
-        tell(QStringLiteral("The modem texts phone numbers only; these rows are left out of "
-                            "this send: %1. Untick the modem to send to them by e-mail.")
-                 .arg(firstFew(notNumbers)));
+        tell(notTextableMessage(notNumbers));
         plan.leftOut = notNumbers;
     }
     plan.ready = !plan.targets.isEmpty();

@@ -34,17 +34,25 @@ model::PendingSend pendingSend(const QString& reference, const QDateTime& when,
 }
 
 // Each phone once, in order.
-QStringList distinctPhones(const QList<PhoneOutcome>& outcomes,
-                           std::initializer_list<PhoneFate> fates) {
-    QStringList phones;
+QStringList distinct(const QStringList& phones) {
+    QStringList once;
     QSet<QString> seen;
-    for (const PhoneOutcome& outcome : outcomes)
-        if (std::find(fates.begin(), fates.end(), outcome.fate) != fates.end() &&
-            !seen.contains(outcome.target.phone)) {
-            seen.insert(outcome.target.phone);
-            phones << outcome.target.phone;
+    for (const QString& phone : phones)
+        if (!seen.contains(phone)) {
+            seen.insert(phone);
+            once << phone;
         }
-    return phones;
+    return once;
+}
+
+// The phones whose outcome is one of `fates`, each once.
+QStringList phonesWith(const QList<PhoneOutcome>& outcomes,
+                       std::initializer_list<PhoneFate> fates) {
+    QStringList phones;
+    for (const PhoneOutcome& outcome : outcomes)
+        if (std::find(fates.begin(), fates.end(), outcome.fate) != fates.end())
+            phones << outcome.target.phone;
+    return distinct(phones);
 }
 
 QList<PhoneOutcome> outcomesOf(const Targets& targets, PhoneFate fate,
@@ -75,12 +83,7 @@ class BatchSend {
   private:
     // The whole rest is kept before anything goes: a send cut short then knows what is left.
     bool keepWhole() {
-        QString keptAs;
-        kept_ = records::loadKeptSends(c_.files.kept, &keptAs);
-        if (!keptAs.isEmpty())
-            tell(c_, QStringLiteral("Parlivo could not read all of its list of texts kept to send "
-                                    "later. The list was kept as it was, as %1.")
-                         .arg(keptAs));
+        kept_ = loadKeptTexts(c_);
         mine_ = replacing_ >= 0 && replacing_ < kept_.size() ? replacing_ : kept_.size();
         if (mine_ == kept_.size()) {
             kept_ << whole_;
@@ -136,8 +139,7 @@ class BatchSend {
         const Targets sent = model::without(batch, refused);
         const QDateTime when = c_.clock.now();
         try {
-            const QStringList phones =
-                distinctPhones(outcomesOf(sent, PhoneFate::Taken), {PhoneFate::Taken});
+            const QStringList phones = distinct(model::phonesOf(sent));
             records::WriteSentLog(c_.files.log,
                                   records::sentLogRecord(when, phones.join(QLatin1Char(',')),
                                                          s_.text.subject, s_.text.body));
@@ -243,9 +245,9 @@ class BatchSend {
         outcome.batchNoun = s_.route.batchNoun();
         outcome.messages = int(batches_.size());
         outcome.messagesSent = result.taken;
-        outcome.sentPhones = distinctPhones(outcomes, {PhoneFate::Taken});
-        outcome.uncertainPhones = distinctPhones(outcomes, {PhoneFate::Uncertain});
-        outcome.unsentPhones = distinctPhones(outcomes, {PhoneFate::Refused, PhoneFate::NotSent});
+        outcome.sentPhones = phonesWith(outcomes, {PhoneFate::Taken});
+        outcome.uncertainPhones = phonesWith(outcomes, {PhoneFate::Uncertain});
+        outcome.unsentPhones = phonesWith(outcomes, {PhoneFate::Refused, PhoneFate::NotSent});
         outcome.logged = !logFailure_;
         const QString reason = reasonOf(result, outcomes);
         if (reason.isEmpty() && rest_.isEmpty())
@@ -273,6 +275,14 @@ class BatchSend {
 };
 
 } // namespace
+
+QList<model::KeptSend> loadKeptTexts(const model::CommandContext& c) {
+    QString keptAs;
+    QList<model::KeptSend> kept = records::loadKeptSends(c.files.kept, &keptAs);
+    if (!keptAs.isEmpty())
+        tell(c, keptTextsAsideMessage(keptAs));
+    return kept;
+}
 
 bool reportAtSubmitLine(const model::CommandContext& c, const core::Failure& failure, int line) {
     if (line != kSubmitLine)

@@ -2,6 +2,7 @@
 
 #include "model/command_context.h"
 #include "model/route.h"
+#include "model/send_records.h"
 
 #include <QDateTime>
 
@@ -29,6 +30,9 @@ inline constexpr int kSubmitLine = 182;
 // A failure at the submitting statement that no box of the route explains: the error
 // report, and the send ends. False for a failure at any other statement.
 bool reportAtSubmitLine(const model::CommandContext& c, const core::Failure& failure, int line);
+
+// The kept texts; a file that could not be read whole is moved aside and the user told.
+QList<model::KeptSend> loadKeptTexts(const model::CommandContext& c);
 
 // A send that fits in one batch: submitted, remembered for the delivery check, logged, and
 // "Done." said; a failure is raised at its numbered statement, so that the route explains it

@@ -1,6 +1,7 @@
 #include "sending/send_texts.h"
 
 #include "model/send_plan.h"
+#include "modem/text_modem.h"
 
 #include <QHash>
 #include <QLocale>
@@ -333,6 +334,51 @@ QString leftOutMessage(const QStringList& phones) {
            kBreak + kBreak +
            QStringLiteral("Tick its carrier, or forget what was learned of it (right-click the "
                           "phone list), to try again.");
+}
+
+QString modemNotReadyMessage(const modem::ModemReady& ready) {
+    QString why;
+    switch (ready.problem) {
+    case modem::ModemProblem::None:
+        break;
+    case modem::ModemProblem::NoService:
+        why = QStringLiteral("ModemManager, the system service that runs the modem, does not "
+                             "answer. Start it (or untick the modem to send by e-mail).");
+        break;
+    case modem::ModemProblem::NoModem:
+        why = QStringLiteral("No modem that can send texts is attached. Plug it in, or untick "
+                             "the modem to send by e-mail.");
+        break;
+    case modem::ModemProblem::SimLocked:
+        why = QStringLiteral("The modem's SIM waits for its PIN. Unlock it in the system's "
+                             "network settings, then send again.");
+        break;
+    case modem::ModemProblem::NotRegistered:
+        why = QStringLiteral("The modem found no mobile network. Move where it has signal, or "
+                             "check the SIM's plan, then send again.");
+        break;
+    case modem::ModemProblem::NotAllowed:
+        why = QStringLiteral("The system does not let this session send texts through the "
+                             "modem (only the person at the computer may). Send from a local "
+                             "desktop session.");
+        break;
+    case modem::ModemProblem::Failed:
+        why = QStringLiteral("The modem could not be made ready: %1").arg(ready.detail);
+        break;
+    }
+    return QStringLiteral("Nothing was sent. ") + why;
+}
+
+QString notTextableMessage(const QStringList& rows) {
+    return QStringLiteral("The modem texts phone numbers only; these rows are left out of this "
+                          "send: %1. Untick the modem to send to them by e-mail.")
+        .arg(firstFew(rows, [](const QString& row) { return row; }));
+}
+
+QString keptTextsAsideMessage(const QString& keptAs) {
+    return QStringLiteral("Parlivo could not read all of its list of texts kept to send later. "
+                          "The list was kept as it was, as %1.")
+        .arg(keptAs);
 }
 
 QString progressText(const model::Progress& p) {

@@ -5,6 +5,10 @@
 #include <QString>
 #include <QStringList>
 
+namespace modem {
+struct ModemReady;
+}
+
 namespace sending {
 
 inline const QString kSendingLimitsArticle =
@@ -80,6 +84,12 @@ QString repeatedRowsMessage(qsizetype rows);
 QString closedGatewayQuestion(const QString& domain);
 // Told before a send when phones are left out: every ticked gateway refused them for good.
 QString leftOutMessage(const QStringList& phones);
+// Why nothing goes through the modem now, in plain words.
+QString modemNotReadyMessage(const modem::ModemReady& ready);
+// Rows the modem cannot text (e-mail addresses, rows without digits), left out of the send.
+QString notTextableMessage(const QStringList& rows);
+// Told once when the kept texts' file could not be read whole and was moved aside.
+QString keptTextsAsideMessage(const QString& keptAs);
 // "Sent <m> of <n> messages (<r> of <t> recipients)", and how long is left where it is known.
 QString progressText(const model::Progress& progress);
 // The mail-account instructions behind "Help": six paragraphs joined by CR CR.
