@@ -28,14 +28,19 @@ struct BounceReport {
     QString quotedTo = {};
     QString quotedSubject = {};
     QDateTime quotedDate = {};
+    // Gmail's receiving server vouches that the mail came from the domain of its From
+    // (`fromDomain`); mail that it does not vouch for can be written by anyone.
+    bool verified = false;
+    QString fromDomain = {};
 };
 
 // A text a phone sent back: mail from <digits>@<gateway> that is no bounce.
 struct PhoneReply {
     QString from; // the sender's address, as written
     QDateTime date;
-    QString text;      // the first plain-text part, as the phone wrote it
-    QString messageId; // without angle brackets; or made of the sender and date
+    QString text;          // the first plain-text part, as the phone wrote it
+    QString messageId;     // without angle brackets; or made of the sender and date
+    bool verified = false; // Gmail vouches that the sender's domain sent it
     bool operator==(const PhoneReply&) const = default;
 };
 

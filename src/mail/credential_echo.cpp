@@ -3,6 +3,7 @@
 #include "mail/mail_submitter.h"
 
 #include <QByteArrayList>
+#include <QRegularExpression>
 
 namespace mail {
 
@@ -52,6 +53,16 @@ QString hideRuns(const QString& text, const QByteArrayList& marks) {
     }
     return out;
 }
+// The password written with line breaks inside it, as a server's multi-line reply or a
+// quoting mail splits it: each break with the reply code, quote marks or indent that may
+// begin the next line, or a blank where a log joined the lines.
+QRegularExpression splitAcrossLines(const QString& password) {
+    QStringList letters;
+    for (const QChar c : password)
+        letters << QRegularExpression::escape(QString(c));
+    return QRegularExpression(letters.join(QStringLiteral(
+        "(?:[ \\t]*\\r?\\n(?:[2-5]\\d\\d[ -])?(?:[2-5]\\.\\d{1,3}\\.\\d{1,3} )?[ \\t>]*| )?")));
+}
 } // namespace
 
 QString withoutCredentials(const QString& text, const QString& user, const QString& password) {
@@ -59,7 +70,7 @@ QString withoutCredentials(const QString& text, const QString& user, const QStri
         return text;
     QString out = text;
     if (password.size() >= 3) // a shorter one would garble every word it is part of
-        out.replace(password, kHidden);
+        out.replace(password, kHidden).replace(splitAcrossLines(password), kHidden);
     QByteArrayList marks;
     const QByteArray blob = '\0' + user.toUtf8() + '\0' + password.toUtf8();
     for (const QByteArray& secret : {password.toUtf8(), user.toUtf8(), blob}) {

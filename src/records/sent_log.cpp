@@ -65,21 +65,25 @@ void WriteSentLog(const QString& path, const QString& record) {
 QString cleanForLog(const QString& text, qsizetype longest) {
     QString out;
     bool space = false;
-    for (const QChar c : text) {
-        if (out.size() >= longest)
-            break;
-        const char16_t u = c.unicode();
-        if (u <= 0x20 || u == 0x7f || u > 0x7e) {
+    // Each letter counts; what cannot show as one (controls, line breaks, halves of a pair)
+    // becomes a blank, and the invisible marks that turn the text's direction go.
+    for (const char32_t u : text.left(longest * 4 + 64).toUcs4()) {
+        const QChar::Category kind = QChar::category(u);
+        if (kind == QChar::Other_Format)
+            continue; // invisible: direction marks and overrides, joiners
+        if (u <= 0x20 || u == 0xfffd || QChar::isSpace(u) || kind == QChar::Other_Control ||
+            kind == QChar::Other_Surrogate || kind == QChar::Other_NotAssigned ||
+            kind == QChar::Separator_Line || kind == QChar::Separator_Paragraph) {
             space = !out.isEmpty();
             continue;
         }
-        if (space) {
+        const qsizetype width = QChar::requiresSurrogates(u) ? 2 : 1;
+        if (out.size() + (space ? 1 : 0) + width > longest)
+            break;
+        if (space)
             out += QLatin1Char(' ');
-            space = false;
-            if (out.size() >= longest)
-                break;
-        }
-        out += c;
+        space = false;
+        out += QString::fromUcs4(&u, 1);
     }
     return out;
 }

@@ -25,8 +25,8 @@ QString sentLogRecord(const QDateTime& when, const QString& phones, const QStrin
 // Never truncates. A file that cannot be written is a Path/File access failure.
 void WriteSentLog(const QString& path, const QString& record);
 
-// Text from mail or a server made safe for the log: printable ASCII on one line, at most
-// `longest`.
+// Text from mail or a server made safe for the log: printable letters of any script on one
+// line (controls, line breaks and direction marks become blanks), at most `longest`.
 QString cleanForLog(const QString& text, qsizetype longest = 120);
 // "Delivery: message of <stamp>, Subject:<subject>": how a record about a send names it.
 QString deliveryHeading(const model::PendingSend& send);

@@ -466,6 +466,76 @@ QStringList withoutRepeats(const QStringList& ids) {
 } // namespace
 
 namespace {
+
+// The authserv-id Gmail's receiving servers write in the Authentication-Results they add.
+const QString kGmailServer = QStringLiteral("mx.google.com");
+
+QString domainOf(const QString& address) {
+    return address.mid(address.lastIndexOf(QLatin1Char('@')) + 1).toLower();
+}
+
+// One domain in line with the other: the same, or one a subdomain of the other.
+bool aligned(const QString& domain, const QString& fromDomain) {
+    return !domain.isEmpty() &&
+           (domain == fromDomain || fromDomain.endsWith(QLatin1Char('.') + domain) ||
+            domain.endsWith(QLatin1Char('.') + fromDomain));
+}
+
+// Whether the topmost Authentication-Results, Gmail's own, shows `fromDomain` passing: DKIM
+// signed by that domain, DMARC passing for it, or SPF passing for an envelope sender in it.
+// Results lower down, or under another server's id, can be written by the sender itself.
+bool gmailVouchesFor(GMimeMessage* message, const QString& fromDomain) {
+    GMimeHeaderList* headers = g_mime_object_get_header_list(GMIME_OBJECT(message));
+    QString results;
+    for (int i = 0; headers && i < g_mime_header_list_get_count(headers); ++i) {
+        GMimeHeader* header = g_mime_header_list_get_header_at(headers, i);
+        if (g_ascii_strcasecmp(g_mime_header_get_name(header), "Authentication-Results") == 0) {
+            const char* value = g_mime_header_get_value(header);
+            results = QString::fromUtf8(value ? value : "");
+            break;
+        }
+    }
+    static const QRegularExpression comment(QStringLiteral("\\([^()]*\\)"));
+    results.remove(comment);
+    const QStringList parts = results.split(QLatin1Char(';'));
+    if (fromDomain.isEmpty() || parts.first()
+                                        .simplified()
+                                        .section(QLatin1Char(' '), 0, 0)
+                                        .compare(kGmailServer, Qt::CaseInsensitive) != 0)
+        return false;
+    for (const QString& part : parts.mid(1)) {
+        const QStringList words = part.simplified().toLower().split(QLatin1Char(' '));
+        const auto property = [&](const QString& name) {
+            for (const QString& word : words)
+                if (word.startsWith(name + QLatin1Char('=')))
+                    return domainOf(word.mid(name.size() + 1).remove(QLatin1Char('"')));
+            return QString();
+        };
+        const QString method = words.first();
+        if ((method == QLatin1String("dkim=pass") &&
+             (aligned(property(QStringLiteral("header.d")), fromDomain) ||
+              aligned(property(QStringLiteral("header.i")), fromDomain))) ||
+            (method == QLatin1String("dmarc=pass") &&
+             aligned(property(QStringLiteral("header.from")), fromDomain)) ||
+            (method == QLatin1String("spf=pass") &&
+             aligned(property(QStringLiteral("smtp.mailfrom")), fromDomain)))
+            return true;
+    }
+    return false;
+}
+
+// The address of the mail's first From mailbox, or nothing.
+QString senderOf(GMimeMessage* message) {
+    InternetAddressList* from = g_mime_message_get_from(message);
+    InternetAddress* first = from && internet_address_list_length(from) > 0
+                                 ? internet_address_list_get_address(from, 0)
+                                 : nullptr;
+    return first && INTERNET_ADDRESS_IS_MAILBOX(first)
+               ? QString::fromUtf8(
+                     internet_address_mailbox_get_addr(INTERNET_ADDRESS_MAILBOX(first)))
+               : QString();
+}
+
 // The mail parsed by GMime (the caller unrefs it), or null when it is no message.
 GMimeMessage* parsedMessage(const QByteArray& mail) {
     initialiseMime();
@@ -532,6 +602,8 @@ BounceReport readBounce(const QByteArray& mail) {
             readPlainBounce(text, reading);
     if (report.recipients.isEmpty() && report.messageIds.isEmpty() && bounce)
         readQuotedOriginal(lines, end < lines.size() ? end : 0, reading);
+    report.fromDomain = domainOf(senderOf(message));
+    report.verified = gmailVouchesFor(message, report.fromDomain);
     g_object_unref(message);
     report.messageIds = withoutRepeats(report.messageIds);
     return report;
@@ -539,26 +611,58 @@ BounceReport readBounce(const QByteArray& mail) {
 
 namespace {
 
-// The first text/plain part, in UTF-8, within the same bounds as a bounce's parts.
-QString firstPlainText(GMimeObject* object, int depth, int& parts) {
+// The first part of `type` (text/plain, text/html), in UTF-8, within the same bounds as a
+// bounce's parts; null when there is none.
+QString firstText(GMimeObject* object, int depth, int& parts, const QByteArray& type) {
     if (!object || depth > kDeepest || ++parts > kMostParts)
         return {};
     if (GMIME_IS_MULTIPART(object)) {
         GMimeMultipart* multipart = GMIME_MULTIPART(object);
         for (int i = 0; i < g_mime_multipart_get_count(multipart); ++i) {
             const QString text =
-                firstPlainText(g_mime_multipart_get_part(multipart, i), depth + 1, parts);
+                firstText(g_mime_multipart_get_part(multipart, i), depth + 1, parts, type);
             if (!text.isNull())
                 return text;
         }
         return {};
     }
-    if (!GMIME_IS_TEXT_PART(object) || mimeTypeOf(object) != "text/plain")
+    if (!GMIME_IS_TEXT_PART(object) || mimeTypeOf(object) != type)
         return {};
     char* text = g_mime_text_part_get_text(GMIME_TEXT_PART(object));
     const QString copy = QString::fromUtf8(QByteArray(text ? text : "").left(kLongestText));
     g_free(text);
     return copy;
+}
+
+// What an HTML part shows as text: its tags and style or script blocks gone, the common
+// character references written out.
+QString htmlText(QString html) {
+    if (html.isNull())
+        return {};
+    static const QRegularExpression hidden(QStringLiteral("<(style|script|head)\\b.*?</\\1\\s*>"),
+                                           QRegularExpression::CaseInsensitiveOption |
+                                               QRegularExpression::DotMatchesEverythingOption);
+    static const QRegularExpression tag(QStringLiteral("<[^>]*>"));
+    static const QRegularExpression number(QStringLiteral("&#(x?)([0-9a-fA-F]{1,6});"));
+    html.remove(hidden).replace(tag, QStringLiteral(" "));
+    QString text;
+    qsizetype at = 0;
+    for (auto it = number.globalMatch(html); it.hasNext();) {
+        const QRegularExpressionMatch m = it.next();
+        const char32_t code = m.captured(2).toUInt(nullptr, m.captured(1).isEmpty() ? 10 : 16);
+        text += html.mid(at, m.capturedStart() - at);
+        if (code > 0 && code <= 0x10ffff)
+            text += QString::fromUcs4(&code, 1);
+        at = m.capturedEnd();
+    }
+    text += html.mid(at);
+    return text.replace(QLatin1String("&nbsp;"), QLatin1String(" "))
+        .replace(QLatin1String("&lt;"), QLatin1String("<"))
+        .replace(QLatin1String("&gt;"), QLatin1String(">"))
+        .replace(QLatin1String("&quot;"), QLatin1String("\""))
+        .replace(QLatin1String("&#39;"), QLatin1String("'"))
+        .replace(QLatin1String("&amp;"), QLatin1String("&"))
+        .simplified();
 }
 
 } // namespace
@@ -569,14 +673,7 @@ std::optional<PhoneReply> readReply(const QByteArray& mail) {
         return std::nullopt;
     std::optional<PhoneReply> reply;
     static const QRegularExpression phone(QStringLiteral("^\\+?[0-9]{7,15}@"));
-    InternetAddressList* from = g_mime_message_get_from(message);
-    InternetAddress* first = from && internet_address_list_length(from) > 0
-                                 ? internet_address_list_get_address(from, 0)
-                                 : nullptr;
-    const QString sender =
-        first && INTERNET_ADDRESS_IS_MAILBOX(first)
-            ? QString::fromUtf8(internet_address_mailbox_get_addr(INTERNET_ADDRESS_MAILBOX(first)))
-            : QString();
+    const QString sender = senderOf(message);
     GMimeObject* body = g_mime_message_get_mime_part(message);
     const bool report = body && mimeTypeOf(body) == "multipart/report";
     if (phone.match(sender).hasMatch() && isPlainMailbox(sender) && !report &&
@@ -586,7 +683,12 @@ std::optional<PhoneReply> readReply(const QByteArray& mail) {
         if (GDateTime* date = g_mime_message_get_date(message))
             found.date = QDateTime::fromSecsSinceEpoch(g_date_time_to_unix(date), Qt::UTC);
         int parts = 0;
-        found.text = firstPlainText(body, 0, parts);
+        found.text = firstText(body, 0, parts, "text/plain");
+        if (found.text.isNull()) {
+            parts = 0;
+            found.text = htmlText(firstText(body, 0, parts, "text/html"));
+        }
+        found.verified = gmailVouchesFor(message, domainOf(sender));
         const char* id = g_mime_message_get_message_id(message);
         found.messageId = id ? QString::fromLatin1(id)
                              : sender + QLatin1Char(' ') + found.date.toString(Qt::ISODate);

@@ -291,7 +291,13 @@ MailboxResult ImapBounceReader::readBounces(const QString& user, const QString& 
                                             const QDate& since, const QStringList& replyDomains) {
     ImapSession session(options_);
     MailboxResult result = session.run(user, password, since, replyDomains);
-    result.reason = withoutCredentials(result.reason, user, password); // a server may echo them
+    // A server may echo the login, and mail may quote it: neither reaches a box or the log.
+    result.reason = withoutCredentials(result.reason, user, password);
+    for (BounceReport& report : result.reports)
+        for (RecipientStatus& r : report.recipients)
+            r.diagnostic = withoutCredentials(r.diagnostic, user, password);
+    for (PhoneReply& reply : result.replies)
+        reply.text = withoutCredentials(reply.text, user, password);
     return result;
 }
 
