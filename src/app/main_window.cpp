@@ -21,6 +21,7 @@
 #include "recipients/list_commands.h"
 #include "recipients/summary.h"
 #include "records/data_files.h"
+#include "records/knowledge_file.h"
 #include "sending/allowance.h"
 #include "sending/help_command.h"
 #include "sending/kept_offer.h"
@@ -492,9 +493,20 @@ void Form1::phoneListMenu(const QPoint& at) {
     QAction* one = menu.addAction(QStringLiteral("Forget What Was Learned of This Phone"));
     one->setEnabled(ListView1->currentItem() != nullptr);
     QAction* all = menu.addAction(QStringLiteral("Forget What Was Learned of Every Phone"));
+    QAction* again = menu.addAction(QStringLiteral("Text This Phone Again"));
+    again->setEnabled(ListView1->currentItem() &&
+                      records::optedOut(*knowledge_, ListView1->currentItem()->text(0)));
     QAction* chosen = menu.exec(ListView1->viewport()->mapToGlobal(at));
     if (chosen == one || chosen == all)
         forgetLearned(chosen == all);
+    if (chosen == again)
+        textPhoneAgain();
+}
+
+void Form1::textPhoneAgain() {
+    if (const QTreeWidgetItem* row = ListView1->currentItem())
+        delivery::textAgain(dataFiles(), *knowledge_, row->text(0));
+    showPhoneKnowledge();
 }
 
 void Form1::editCarriers(const recipients::ListEdit& edit) {

@@ -119,6 +119,8 @@ class Form1 final : public QWidget {
     void Text5_Change();
     // Forgets what was learned of the selected phone, or of every phone (the phone list's menu).
     void forgetLearned(bool everyPhone);
+    // Texts the selected phone again though it sent STOP, as the phone list's menu does.
+    void textPhoneAgain();
 
     QString applicationTitle() const { return applicationTitle_; }
     core::WindowPointer& pointer() { return pointer_; }

@@ -107,19 +107,29 @@ mail::MailboxResult readMailbox(const DeliveryCheck& check, const QList<PendingS
 }
 
 // A carrier's report without a Message-ID is tied by what it quotes, when exactly one send
-// matches the address, the subject and the minute; otherwise it is left out.
+// matches the address and the subject and took it within the half hour after the quoted
+// Date (written when the messages were composed, before connecting); otherwise it is left
+// out. It teaches only when Gmail vouches that it came from that address's carrier; a bounce
+// naming a Message-ID of ours teaches as it is.
 void tieQuotedReports(QList<mail::BounceReport>& bounces, const QList<PendingSend>& sends) {
     for (mail::BounceReport& bounce : bounces) {
         if (!bounce.messageIds.isEmpty() || bounce.quotedTo.isEmpty())
             continue;
         QStringList matching;
-        for (const PendingSend& send : sends)
+        for (const PendingSend& send : sends) {
+            const qint64 taken = bounce.quotedDate.secsTo(send.sentUtc);
             if (send.addresses.contains(bounce.quotedTo, Qt::CaseInsensitive) &&
-                send.subject == bounce.quotedSubject &&
-                qAbs(send.sentUtc.secsTo(bounce.quotedDate)) < 60)
+                send.subject == bounce.quotedSubject && taken > -60 && taken < 1800)
                 matching << send.messageId;
+        }
         if (matching.size() == 1)
             bounce.messageIds = matching;
+        bool fromCarrier = false;
+        for (const QString& domain : recipients::sameCarrier(gatewayOf(bounce.quotedTo)))
+            fromCarrier =
+                fromCarrier || bounce.fromDomain.compare(domain, Qt::CaseInsensitive) == 0 ||
+                bounce.fromDomain.endsWith(QLatin1Char('.') + domain, Qt::CaseInsensitive);
+        bounce.verified = bounce.verified && fromCarrier;
     }
 }
 
@@ -127,7 +137,7 @@ void tieQuotedReports(QList<mail::BounceReport>& bounces, const QList<PendingSen
 // not be written keeps its news for the next time.
 void appendRecords(QList<PendingSend>& sends, const QList<mail::BounceReport>& bounces,
                    const mail::MailboxResult& found, const QList<qsizetype>& owners,
-                   const QString& logPath, const QString& nowStamp) {
+                   const model::Knowledge& known, const QString& logPath, const QString& nowStamp) {
     QList<QStringList> before;
     for (const PendingSend& send : std::as_const(sends))
         before << send.reported;
@@ -139,21 +149,18 @@ void appendRecords(QList<PendingSend>& sends, const QList<mail::BounceReport>& b
     runAside([&] {
         for (qsizetype i = 0; i < sends.size(); ++i)
             records[i] = deliveryRecord(nowStamp, sends[i], bounces, found.complete,
-                                        replyLines(sends[i], replies[i]));
+                                        replyLines(sends[i], replies[i]), known);
     });
     for (qsizetype i = 0; i < sends.size(); ++i)
         if (!records[i].isEmpty() && !appended(logPath, records[i]))
             sends[i].reported = before[i]; // reported next time
 }
 
-void learnFromCheck(const DeliveryCheck& check, const QList<PendingSend>& sends,
-                    const QList<mail::BounceReport>& bounces, const mail::MailboxResult& found,
-                    const QList<qsizetype>& owners) {
+void learnFromCheck(const DeliveryCheck& check, model::Knowledge& knowledge,
+                    const QList<PendingSend>& sends, const QList<mail::BounceReport>& bounces,
+                    const mail::MailboxResult& found, const QList<qsizetype>& owners) {
     if (!check.knowledge && check.files.knowledge.isEmpty())
         return;
-    model::Knowledge read;
-    model::Knowledge& knowledge =
-        check.knowledge ? *check.knowledge : (read = records::loadKnowledge(check.files.knowledge));
     const model::Knowledge was = knowledge;
     learn(knowledge, sends, bounces, found.replies, owners, found.complete, check.now.toUTC());
     if (knowledge != was)
@@ -183,8 +190,11 @@ QString bringLogUpToDate(const DeliveryCheck& check) {
     QList<mail::BounceReport> bounces = found.reports;
     tieQuotedReports(bounces, sends);
     const QList<qsizetype> owners = replyOwners(sends, found.replies);
-    appendRecords(sends, bounces, found, owners, check.files.log, nowStamp);
-    learnFromCheck(check, sends, bounces, found, owners);
+    model::Knowledge read;
+    model::Knowledge& knowledge =
+        check.knowledge ? *check.knowledge : (read = records::loadKnowledge(check.files.knowledge));
+    appendRecords(sends, bounces, found, owners, knowledge, check.files.log, nowStamp);
+    learnFromCheck(check, knowledge, sends, bounces, found, owners);
     // Checked only when every match was read; the rest waits for the next time.
     for (PendingSend& send : sends)
         send.checked = send.checked || found.complete;

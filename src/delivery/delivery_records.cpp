@@ -1,5 +1,6 @@
 #include "delivery/delivery_records.h"
 
+#include "recipients/carrier_table.h"
 #include "recipients/phone_rules.h"
 #include "records/sent_log.h"
 
@@ -35,8 +36,9 @@ QString retryText(const QString& willRetryUntil) {
     return cleanForLog(willRetryUntil, 60);
 }
 // One line for a recipient a bounce names.
-QString statusLine(const QString& address, const mail::RecipientStatus& r) {
-    const QString why = cleanForLog(r.status, 20) + QLatin1Char(' ') + cleanForLog(r.diagnostic);
+QString statusLine(const QString& address, const mail::RecipientStatus& r, bool verified) {
+    const QString why = cleanForLog(r.status, 20) + QLatin1Char(' ') + cleanForLog(r.diagnostic) +
+                        (verified ? QString() : QStringLiteral(", not verified"));
     if (r.failed)
         return QStringLiteral("Not delivered: ") + phoneAtGateway(address) + QStringLiteral(" (") +
                why.trimmed() + QStringLiteral(")");
@@ -71,36 +73,55 @@ BounceNews bounceNews(PendingSend& send, const QList<mail::BounceReport>& bounce
             if (index < 0)
                 continue; // only this send's own addresses
             const QString address = send.addresses[index];
+            // What nobody vouches for is told, under a key of its own that teaches nothing.
             const QString key =
-                address + (r.failed ? QStringLiteral(" failed") : QStringLiteral(" delayed"));
+                address + (r.failed ? QStringLiteral(" failed") : QStringLiteral(" delayed")) +
+                (vouchedFor(bounce) ? QString() : QStringLiteral(" unverified"));
             if (news.reported.contains(key))
                 continue;
             news.reported.insert(key);
             send.reported << key;
-            if (r.failed && !phonesSeen.contains(phoneOf(address))) {
+            if (r.failed && vouchedFor(bounce) && !phonesSeen.contains(phoneOf(address))) {
                 phonesSeen.insert(phoneOf(address));
                 news.refusedPhones << phoneOf(address);
             }
-            news.lines << statusLine(address, r);
+            news.lines << statusLine(address, r, vouchedFor(bounce));
         }
     }
     return news;
 }
 
-// A phone refused at every gateway it was sent to did not get the text at all.
-QStringList unreachedLines(const PendingSend& send, const BounceNews& news) {
+// A phone refused at every gateway it was sent to did not get the text at all; when only the
+// carrier learned for it was tried, the next send tries its other ticked ones.
+QStringList unreachedLines(const PendingSend& send, const BounceNews& news,
+                           const model::Knowledge& known) {
     QHash<QString, bool> everyAddressFailed; // by phone, for the phones with news
+    QHash<QString, QStringList> triedAt;
     for (const QString& phone : news.refusedPhones)
         everyAddressFailed.insert(phone, true);
     for (const QString& address : send.addresses) {
         const auto phone = everyAddressFailed.find(phoneOf(address));
-        if (phone != everyAddressFailed.end())
+        if (phone != everyAddressFailed.end()) {
             *phone = *phone && news.reported.contains(address + QStringLiteral(" failed"));
+            triedAt[phoneOf(address)] << recipients::gatewayOf(address);
+        }
     }
     QStringList lines;
-    for (const QString& phone : news.refusedPhones)
-        if (everyAddressFailed.value(phone))
-            lines << QStringLiteral("Not reached at any ticked carrier: ") + cleanForLog(phone, 64);
+    for (const QString& phone : news.refusedPhones) {
+        if (!everyAddressFailed.value(phone))
+            continue;
+        // Sent only to the carrier learned for it: its other ticked carriers were not tried.
+        const QString learned =
+            known.phones.value(recipients::lastTenDigits(phone)).carrier.toLower();
+        const QStringList carrier = recipients::sameCarrier(learned) << learned;
+        bool onlyLearned = !learned.isEmpty();
+        for (const QString& gateway : triedAt.value(phone))
+            onlyLearned = onlyLearned && carrier.contains(gateway, Qt::CaseInsensitive);
+        lines << (onlyLearned ? QStringLiteral("Not reached at the carrier learned for it: %1 "
+                                               "(the next send tries its other ticked carriers)")
+                              : QStringLiteral("Not reached at any ticked carrier: %1"))
+                     .arg(cleanForLog(phone, 64));
+    }
     return lines;
 }
 
@@ -126,12 +147,12 @@ QString record(const QString& nowStamp, const PendingSend& send, const QStringLi
 
 QString deliveryRecord(const QString& nowStamp, PendingSend& send,
                        const QList<mail::BounceReport>& bounces, bool complete,
-                       const QStringList& replies) {
+                       const QStringList& replies, const model::Knowledge& known) {
     const BounceNews news = bounceNews(send, bounces);
     if (news.lines.isEmpty())
         return replies.isEmpty() ? QString() : record(nowStamp, send, replies);
     return record(nowStamp, send,
-                  news.lines + unreachedLines(send, news) + replies +
+                  news.lines + unreachedLines(send, news, known) + replies +
                       (complete ? silenceLines(send) : QStringList()));
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "mail/bounce_report.h"
+#include "model/knowledge.h"
 #include "model/send_records.h"
 
 #include <QList>
@@ -12,13 +13,22 @@ namespace delivery {
 // Marks a reply reported in a send's `reported`: "reply " and the reply's Message-ID.
 inline const QString kReplyKey = QStringLiteral("reply ");
 
+// Whether a bounce may teach: one that names a Message-ID of ours (only the mail system that
+// had the message knows it), or a carrier's report tied by what it quotes that Gmail vouches
+// came from that carrier.
+inline bool vouchedFor(const mail::BounceReport& bounce) {
+    return bounce.quotedTo.isEmpty() || bounce.verified;
+}
+
 // The delivery record of one send from the bounces that name its Message-ID: one line per
-// refused or delayed address not yet reported, one per phone refused at every address, the
-// reply lines, and (when the whole mailbox was read, `complete`) how many addresses sent no
-// bounce. Marks what it reports in `send.reported`. Empty when there is no news.
+// refused or delayed address not yet reported (a report Gmail does not vouch for marked as
+// not verified), one per phone refused at every address (said apart when only the carrier
+// learned for it was tried, as `known` before this check tells), the reply lines, and (when
+// the whole mailbox was read, `complete`) how many addresses sent no bounce. Marks what it
+// reports in `send.reported`. Empty when there is no news.
 QString deliveryRecord(const QString& nowStamp, model::PendingSend& send,
                        const QList<mail::BounceReport>& bounces, bool complete = true,
-                       const QStringList& replyLines = {});
+                       const QStringList& replyLines = {}, const model::Knowledge& known = {});
 
 // The record of a send whose days passed without any check of the mailbox.
 QString notCheckedRecord(const QString& nowStamp, const model::PendingSend& send);

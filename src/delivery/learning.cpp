@@ -1,5 +1,6 @@
 #include "delivery/learning.h"
 
+#include "delivery/delivery_records.h"
 #include "recipients/carrier_table.h"
 #include "recipients/phone_rules.h"
 #include "records/knowledge_file.h"
@@ -43,16 +44,21 @@ void learnRefusals(Knowledge& k, const QList<PendingSend>& sends,
         for (const QString& address : send.addresses)
             own.insert(address.toLower());
         for (const mail::BounceReport& bounce : bounces) {
-            if (!bounce.messageIds.contains(send.messageId, Qt::CaseInsensitive))
+            if (!vouchedFor(bounce) ||
+                !bounce.messageIds.contains(send.messageId, Qt::CaseInsensitive))
                 continue;
             for (const mail::RecipientStatus& r : bounce.recipients)
-                if (own.contains(r.address.toLower()) && refusedForGood(r)) {
+                if (own.contains(r.address.toLower()) && refusedForGood(r) &&
+                    lastTenDigits(phoneOf(r.address)).size() >= 7) {
                     PhoneKnowledge& phone = k.phones[lastTenDigits(phoneOf(r.address))];
                     if (!phone.refusedAt.contains(gatewayOf(r.address)))
                         phone.refusedAt.insert(gatewayOf(r.address), nowUtc);
-                    if (phone.carrier.compare(gatewayOf(r.address), Qt::CaseInsensitive) == 0 &&
-                        !phone.certain)
-                        phone.carrier.clear(); // the probable carrier was wrong
+                    // The learned carrier refuses it now (a wrong guess, or the phone moved):
+                    // the next send tries its other ticked gateways again.
+                    if (phone.carrier.compare(gatewayOf(r.address), Qt::CaseInsensitive) == 0) {
+                        phone.carrier.clear();
+                        phone.certain = false;
+                    }
                 }
         }
     }
@@ -63,7 +69,7 @@ void learnReplies(Knowledge& k, const QList<PendingSend>& sends,
                   const QList<mail::PhoneReply>& replies, const QList<qsizetype>& owners,
                   const QDateTime& nowUtc) {
     for (qsizetype r = 0; r < replies.size(); ++r) {
-        if (owners.value(r, -1) < 0)
+        if (owners.value(r, -1) < 0 || !replies[r].verified)
             continue;
         const PendingSend& send = sends[owners[r]];
         const QString digits = lastTenDigits(phoneOf(replies[r].from));
@@ -140,11 +146,39 @@ void learnFromFirstChecks(Knowledge& k, const QList<PendingSend>& sends, const Q
 
 } // namespace
 
+bool learnOptOut(Knowledge& k, const QString& phone, const QString& text,
+                 const QDateTime& whenUtc) {
+    static const QStringList stop{"STOP", "STOPALL", "UNSUBSCRIBE", "CANCEL", "END", "QUIT"};
+    static const QStringList start{"START", "UNSTOP"};
+    const QString word = text.trimmed().toUpper();
+    const QString digits = lastTenDigits(phone);
+    if (digits.size() < 7 || (!stop.contains(word) && !start.contains(word)))
+        return false;
+    if (stop.contains(word)) {
+        k.phones[digits].optedOutUtc = whenUtc;
+    } else if (const auto known = k.phones.find(digits); known != k.phones.end()) {
+        known->optedOutUtc = {};
+        if (*known == PhoneKnowledge{})
+            k.phones.erase(known);
+    }
+    return true;
+}
+
 void learn(Knowledge& k, const QList<PendingSend>& sends, const QList<mail::BounceReport>& bounces,
            const QList<mail::PhoneReply>& replies, const QList<qsizetype>& owners, bool complete,
            const QDateTime& nowUtc) {
     learnRefusals(k, sends, bounces, nowUtc);
     learnReplies(k, sends, replies, owners, nowUtc);
+    // STOP and START in the order the phones sent them, from senders Gmail vouches for.
+    QList<qsizetype> byDate;
+    for (qsizetype r = 0; r < replies.size(); ++r)
+        if (replies[r].verified)
+            byDate << r;
+    std::stable_sort(byDate.begin(), byDate.end(),
+                     [&](qsizetype a, qsizetype b) { return replies[a].date < replies[b].date; });
+    for (const qsizetype r : std::as_const(byDate))
+        learnOptOut(k, phoneOf(replies[r].from), replies[r].text,
+                    replies[r].date.isValid() ? replies[r].date : nowUtc);
     if (complete)
         learnFromFirstChecks(k, sends, nowUtc);
 }
@@ -154,10 +188,24 @@ model::Knowledge whatIsKnown(const model::DataFiles& files) {
 }
 
 void forget(const model::DataFiles& files, Knowledge& known, const QStringList& phoneRows) {
+    // What the phone asked for is no guess: a STOP stays until it is lifted on its own.
+    const auto forgetPhone = [&](QMap<QString, PhoneKnowledge>::iterator phone) {
+        const QDateTime optedOut = phone->optedOutUtc;
+        *phone = PhoneKnowledge{};
+        phone->optedOutUtc = optedOut;
+        return optedOut.isValid() ? std::next(phone) : known.phones.erase(phone);
+    };
     if (phoneRows.isEmpty())
-        known.phones.clear();
+        for (auto phone = known.phones.begin(); phone != known.phones.end();)
+            phone = forgetPhone(phone);
     for (const QString& row : phoneRows)
-        known.phones.remove(lastTenDigits(row));
+        if (const auto phone = known.phones.find(lastTenDigits(row)); phone != known.phones.end())
+            forgetPhone(phone);
+    records::saveKnowledge(files.knowledge, known);
+}
+
+void textAgain(const model::DataFiles& files, Knowledge& known, const QString& phoneRow) {
+    learnOptOut(known, phoneRow, QStringLiteral("START"), {});
     records::saveKnowledge(files.knowledge, known);
 }
 
@@ -177,6 +225,9 @@ QString knowledgeTip(const Knowledge& k, const QString& phoneRow) {
     if (!known->refusedAt.isEmpty())
         lines << QStringLiteral("Refused for good at: ") +
                      QStringList(known->refusedAt.keys()).join(QLatin1String(", "));
+    if (known->optedOutUtc.isValid())
+        lines << QStringLiteral("Asked not to be texted (STOP, %1): Parlivo leaves it out")
+                     .arg(records::logStamp(known->optedOutUtc.toLocalTime()));
     return lines.join(QLatin1Char('\n'));
 }
 

@@ -8,6 +8,7 @@
 #include "model/login.h"
 #include "platform/clock.h"
 #include "platform/desktop.h"
+#include "records/knowledge_file.h"
 #include "records/pending_file.h"
 
 #include <QFileInfo>
@@ -40,8 +41,12 @@ void viewLog(const model::CommandContext& c, const model::Login& login) {
                                  c.applicationTitle);
     }
     // Then with the reports and replies the modem holds, when texts go through it.
-    if (c.modem)
-        bringModemNewsIntoLog(*c.modem, c.files, c.clock.now());
+    if (c.modem) {
+        model::Knowledge read;
+        model::Knowledge& known =
+            c.knowledge ? *c.knowledge : (read = records::loadKnowledge(c.files.knowledge));
+        bringModemNewsIntoLog(*c.modem, c.files, c.clock.now(), known);
+    }
     if (p.opensBlock(102, [&] { return QFileInfo(path).isFile(); })) {
         p.step(104, [&] {
             if (!c.desktop.startViewer(path))

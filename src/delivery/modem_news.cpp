@@ -1,8 +1,10 @@
 #include "delivery/modem_news.h"
 
 #include "core/error_report.h"
+#include "delivery/learning.h"
 #include "modem/text_modem.h"
 #include "recipients/phone_rules.h"
+#include "records/knowledge_file.h"
 #include "records/pending_file.h"
 #include "records/sent_log.h"
 
@@ -54,7 +56,8 @@ QString lineOf(const modem::ModemMessage& message) {
 } // namespace
 
 void bringModemNewsIntoLog(modem::TextModem& modem, const model::DataFiles& files,
-                           const QDateTime& now) {
+                           const QDateTime& now, model::Knowledge& knowledge) {
+    const model::Knowledge was = knowledge;
     const QList<PendingSend> sends = records::loadPendingSends(files.pending);
     QHash<qsizetype, QStringList> lines;
     QHash<qsizetype, QStringList> used;
@@ -67,7 +70,12 @@ void bringModemNewsIntoLog(modem::TextModem& modem, const model::DataFiles& file
             order << owner;
         lines[owner] << lineOf(message);
         used[owner] << message.path;
+        if (!message.report)
+            learnOptOut(knowledge, message.number, message.text,
+                        message.when.isValid() ? message.when.toUTC() : now.toUTC());
     }
+    if (knowledge != was)
+        records::saveKnowledge(files.knowledge, knowledge);
     for (const qsizetype owner : std::as_const(order)) {
         try {
             records::WriteSentLog(files.log, cleanForLog(records::logStamp(now), 60) + kCrLf +

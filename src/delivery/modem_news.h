@@ -1,6 +1,7 @@
 #pragma once
 
 #include "model/command_context.h"
+#include "model/knowledge.h"
 
 #include <QDateTime>
 
@@ -14,7 +15,9 @@ namespace delivery {
 // report tied to its text by number and reference says whether the network delivered it; a
 // text received from a phone of such a send is that phone's reply. Each is logged once in
 // its send's record and then deleted from the modem; texts from numbers not texted stay.
+// A reply of STOP or START opts its phone out or back in (`knowledge`, saved to its file):
+// a text the modem received comes from that number by nature.
 void bringModemNewsIntoLog(modem::TextModem& modem, const model::DataFiles& files,
-                           const QDateTime& now);
+                           const QDateTime& now, model::Knowledge& knowledge);
 
 } // namespace delivery

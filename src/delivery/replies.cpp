@@ -46,9 +46,10 @@ QStringList replyLines(PendingSend& send, const QList<mail::PhoneReply>& replies
             continue;
         send.reported << key;
         const qsizetype at = reply.from.lastIndexOf(QLatin1Char('@'));
-        lines << QStringLiteral("Reply from %1 (%2) %3: %4")
+        lines << QStringLiteral("Reply from %1 (%2%3) %4: %5")
                      .arg(cleanForLog(reply.from.left(at), 64),
                           cleanForLog(reply.from.mid(at + 1), 253),
+                          reply.verified ? QString() : QStringLiteral(", not verified"),
                           reply.date.isValid() ? logStamp(reply.date.toLocalTime()) : QString(),
                           cleanForLog(reply.text, 160));
     }

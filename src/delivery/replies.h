@@ -12,8 +12,9 @@ namespace delivery {
 // phone at a gateway of the reply's carrier; -1 for none (a number not sent to).
 QList<qsizetype> replyOwners(const QList<model::PendingSend>& sends,
                              const QList<mail::PhoneReply>& replies);
-// "Reply from <phone> (<domain>) <local date-time>: <text>" for each reply not yet reported,
-// the text cleaned and cut at 160 characters; marks each in `send.reported`.
+// "Reply from <phone> (<domain>) <local date-time>: <text>" for each reply not yet reported
+// (", not verified" after the domain when Gmail does not vouch for it), the text cleaned and
+// cut at 160 characters; marks each in `send.reported`.
 QStringList replyLines(model::PendingSend& send, const QList<mail::PhoneReply>& replies);
 
 } // namespace delivery

@@ -13,6 +13,7 @@ struct PhoneKnowledge {
     bool certain = false; // from a reply; otherwise probable (every other gateway refused it)
     QDateTime carrierLearnedUtc;
     QMap<QString, QDateTime> refusedAt; // gateways that refused it for good, and when
+    QDateTime optedOutUtc; // when it asked not to be texted (STOP); invalid when it did not
     bool operator==(const PhoneKnowledge&) const = default;
 };
 

@@ -1,6 +1,7 @@
 #include "records/knowledge_file.h"
 
 #include "platform/private_files.h"
+#include "recipients/phone_rules.h"
 #include "records/list_files.h"
 
 #include <QFileInfo>
@@ -30,7 +31,9 @@ QByteArray knowledgeText(const Knowledge& k) {
             refused << encodedField(at.key()) + '=' + when(at.value());
         text += "phone\t" + encodedField(phone.key()) + '\t' + encodedField(phone->carrier) + '\t' +
                 (phone->certain ? "1" : "0") + '\t' + when(phone->carrierLearnedUtc) + '\t' +
-                refused.join(',') + '\n';
+                refused.join(',') +
+                (phone->optedOutUtc.isValid() ? '\t' + when(phone->optedOutUtc) : QByteArray()) +
+                '\n';
     }
     for (auto gateway = k.gateways.cbegin(); gateway != k.gateways.cend(); ++gateway) {
         QByteArrayList sends;
@@ -45,7 +48,7 @@ Knowledge readKnowledge(const QByteArray& text) {
     Knowledge k;
     for (const QByteArray& line : text.split('\n')) {
         const QByteArrayList f = line.split('\t');
-        if (f.size() == 6 && f[0] == "phone" && !f[1].isEmpty()) {
+        if ((f.size() == 6 || f.size() == 7) && f[0] == "phone" && !f[1].isEmpty()) {
             PhoneKnowledge phone;
             phone.carrier = decodedField(f[2]);
             phone.certain = f[3] == "1";
@@ -55,6 +58,7 @@ Knowledge readKnowledge(const QByteArray& text) {
                 if (is > 0 && whenOf(item.mid(is + 1)).isValid())
                     phone.refusedAt.insert(decodedField(item.left(is)), whenOf(item.mid(is + 1)));
             }
+            phone.optedOutUtc = whenOf(f.value(6));
             k.phones.insert(decodedField(f[1]), phone);
         } else if (f.size() == 3 && f[0] == "gateway" && !f[1].isEmpty()) {
             QList<GatewayRecord> sends;
@@ -75,6 +79,11 @@ Knowledge loadKnowledge(const QString& path) {
     const auto bytes =
         path.isEmpty() ? std::nullopt : readListFile(path, kLongestKnowledgeFile, &whole);
     return bytes ? readKnowledge(*bytes) : Knowledge{};
+}
+
+bool optedOut(const Knowledge& known, const QString& phoneRow) {
+    return !recipients::isFullAddress(phoneRow) &&
+           known.phones.value(recipients::lastTenDigits(phoneRow)).optedOutUtc.isValid();
 }
 
 bool saveKnowledge(const QString& path, const Knowledge& knowledge) {

@@ -16,5 +16,7 @@ model::Knowledge readKnowledge(const QByteArray& text);
 // A missing or unreadable file knows nothing; what cannot be read is left out.
 model::Knowledge loadKnowledge(const QString& path);
 bool saveKnowledge(const QString& path, const model::Knowledge& knowledge);
+// Whether the phone row asked not to be texted (it sent STOP and not START since).
+bool optedOut(const model::Knowledge& known, const QString& phoneRow);
 
 } // namespace records

@@ -6,7 +6,9 @@
 #include "model/login.h"
 #include "model/route.h"
 #include "platform/desktop.h"
+#include "recipients/phone_rules.h"
 #include "records/kept_file.h"
+#include "records/knowledge_file.h"
 #include "records/sent_log.h"
 #include "sending/allowance.h"
 #include "sending/send_flow.h"
@@ -24,8 +26,9 @@ bool keptSendWaits(const model::DataFiles& files) {
     return !files.kept.isEmpty() && QFileInfo::exists(files.kept);
 }
 
-bool offerKeptSend(const model::CommandContext& c, model::Route& route, Ledger& ledger,
-                   const model::Login& login, core::Procedure& p) {
+bool offerKeptSend(const model::CommandContext& c, model::Route& route,
+                   const model::Knowledge& known, Ledger& ledger, const model::Login& login,
+                   core::Procedure& p) {
     // Without a login that can sign in, the send's own checks speak first.
     if (c.files.kept.isEmpty() || !mail::isMailbox(model::userAddress(login.userName)) ||
         login.password.isEmpty())
@@ -33,11 +36,32 @@ bool offerKeptSend(const model::CommandContext& c, model::Route& route, Ledger& 
     QList<model::KeptSend> kept = loadKeptTexts(c);
     if (kept.isEmpty())
         return false;
-    const model::KeptSend& first = kept.first();
+    model::KeptSend& first = kept.first();
     // A text kept by the other route waits for it: a modem's numbers, a gateway's addresses.
     if (!std::all_of(first.addresses.cbegin(), first.addresses.cend(),
                      [&route](const QString& address) { return route.counts(address); }))
         return false;
+    // A phone that asked not to be texted since the text was kept leaves it.
+    QStringList optedOut;
+    const qsizetype before = first.addresses.size();
+    first.addresses.removeIf([&](const QString& address) {
+        const QString phone = recipients::phoneOf(address);
+        const bool out = records::optedOut(known, phone);
+        if (out && !optedOut.contains(phone))
+            optedOut << phone;
+        return out;
+    });
+    if (!optedOut.isEmpty()) {
+        first.uncertain = qMax<qsizetype>(0, first.uncertain - (before - first.addresses.size()));
+        c.desktop.messageBox(optedOutMessage(optedOut, first.addresses.isEmpty()),
+                             platform::Buttons::Ok, platform::Icon::None, c.applicationTitle);
+        const bool noneLeft = first.addresses.isEmpty();
+        if (noneLeft)
+            kept.removeFirst();
+        records::saveKeptSends(c.files.kept, kept);
+        if (noneLeft)
+            return false;
+    }
     qsizetype recent = 0;
     const qsizetype fits = ledger.fits(route, first.addresses.size(), &recent);
     if (fits == 0)
@@ -70,7 +94,7 @@ void offerKeptSendAtStart(const model::CommandContext& c, const model::OutgoingT
                       [&](const core::Failure& failure, int line) {
                           return route->explain(text, failure, line);
                       });
-    offerKeptSend(c, *route, ledger, text.login, p);
+    offerKeptSend(c, *route, route.known(), ledger, text.login, p);
 }
 
 } // namespace sending

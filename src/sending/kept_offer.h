@@ -1,6 +1,7 @@
 #pragma once
 
 #include "model/command_context.h"
+#include "model/knowledge.h"
 #include "model/send_plan.h"
 
 namespace core {
@@ -19,9 +20,10 @@ bool keptSendWaits(const model::DataFiles& files);
 
 // On "Send Message", while a kept text waits and the allowance leaves room: offers it. Yes
 // sends it (what fits) and returns true; No keeps it, Cancel drops it, and the window's text
-// goes on.
-bool offerKeptSend(const model::CommandContext& c, model::Route& route, Ledger& ledger,
-                   const model::Login& login, core::Procedure& p);
+// goes on. Phones that asked not to be texted (`known`) leave it first, named in a box.
+bool offerKeptSend(const model::CommandContext& c, model::Route& route,
+                   const model::Knowledge& known, Ledger& ledger, const model::Login& login,
+                   core::Procedure& p);
 // The same offer when the program starts.
 void offerKeptSendAtStart(const model::CommandContext& c, const model::OutgoingText& text);
 

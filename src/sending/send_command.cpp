@@ -6,6 +6,7 @@
 #include "model/route.h"
 #include "platform/clock.h"
 #include "platform/desktop.h"
+#include "records/knowledge_file.h"
 #include "sending/allowance.h"
 #include "sending/kept_offer.h"
 #include "sending/send_flow.h"
@@ -71,15 +72,30 @@ QList<qsizetype> sendMessage(const model::CommandContext& c, const model::Outgoi
                 [&](const core::Failure& failure, int line) {
                     return route->explain(text, failure, line);
                 });
-    if (offerKeptSend(c, *route, ledger, text.login, p))
+    if (offerKeptSend(c, *route, route.known(), ledger, text.login, p))
         return {};
-    const model::SendPlan plan = planned(c, *route, text, p);
+    // Phones that asked not to be texted are left out before anything connects.
+    model::OutgoingText wanted = text;
+    QStringList optedOut;
+    wanted.phones.removeIf([&](const QString& row) {
+        const bool out = records::optedOut(route.known(), row);
+        if (out && !optedOut.contains(row))
+            optedOut << row;
+        return out;
+    });
+    if (!optedOut.isEmpty()) {
+        c.desktop.messageBox(optedOutMessage(optedOut, wanted.phones.isEmpty()), Buttons::Ok,
+                             Icon::None, c.applicationTitle);
+        if (wanted.phones.isEmpty())
+            return {};
+    }
+    const model::SendPlan plan = planned(c, *route, wanted, p);
     if (p.ended() || !plan.ready)
         return plan.untickedCarriers;
     if (plan.repeatedRows > 0)
         c.desktop.messageBox(repeatedRowsMessage(plan.repeatedRows), Buttons::Ok, Icon::None,
                              c.applicationTitle);
-    if (!largeSendAgreed(c, *route, text, plan, p))
+    if (!largeSendAgreed(c, *route, wanted, plan, p))
         return plan.untickedCarriers;
     // The daily allowance is looked at before anything goes: what does not fit now may be
     // kept for later.

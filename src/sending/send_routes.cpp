@@ -4,7 +4,9 @@
 
 namespace sending {
 
-SendRoute::SendRoute(const model::CommandContext& c, const Ledger& ledger) {
+SendRoute::SendRoute(const model::CommandContext& c, const Ledger& ledger) : known_(c.knowledge) {
+    if (!c.knowledge)
+        read_ = records::loadKnowledge(c.files.knowledge);
     if (c.route) {
         route_ = c.route;
         return;
@@ -14,9 +16,7 @@ SendRoute::SendRoute(const model::CommandContext& c, const Ledger& ledger) {
         route_ = &*modem_;
         return;
     }
-    if (!c.knowledge)
-        read_ = records::loadKnowledge(c.files.knowledge);
-    gateway_.emplace(c, ledger, c.knowledge ? *c.knowledge : read_);
+    gateway_.emplace(c, ledger, known());
     route_ = &*gateway_;
 }
 

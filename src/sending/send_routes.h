@@ -19,9 +19,12 @@ class SendRoute {
     SendRoute(const model::CommandContext& c, const Ledger& ledger);
     model::Route& operator*() { return *route_; }
     model::Route* operator->() { return route_; }
+    // What is known of each phone: the context's, or read once from its file.
+    const model::Knowledge& known() const { return known_ ? *known_ : read_; }
 
   private:
     model::Knowledge read_;
+    const model::Knowledge* known_ = nullptr;
     std::optional<GatewayRoute> gateway_;
     std::optional<ModemRoute> modem_;
     model::Route* route_ = nullptr;

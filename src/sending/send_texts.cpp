@@ -310,6 +310,18 @@ QString partlyTakenMessage(int number, qsizetype taken, qsizetype recipients,
            kBreak + kBreak + QStringLiteral("Server reply: ") + serverReply;
 }
 
+QString optedOutMessage(const QStringList& phones, bool noneLeft) {
+    return (phones.size() == 1
+                ? QStringLiteral("1 phone asked not to be texted: ")
+                : QStringLiteral("%1 phones asked not to be texted: ").arg(phones.size())) +
+           firstFew(phones, [](const QString& phone) { return phone; }) + QStringLiteral(".") +
+           kBreak + kBreak +
+           (noneLeft ? QStringLiteral("No other phone is listed, so nothing was sent.")
+                     : QStringLiteral("They are left out of this send.")) +
+           QStringLiteral(" A phone that texts START is texted again; so is one you choose "
+                          "\"Text This Phone Again\" for in the phone list's right-click menu.");
+}
+
 QString repeatedRowsMessage(qsizetype rows) {
     return (rows == 1 ? QStringLiteral("1 row of the phone list repeats a phone listed before it")
                       : QStringLiteral("%1 rows of the phone list repeat phones listed before "

@@ -78,6 +78,8 @@ QString sendOutcomeMessage(const SendOutcome& outcome, const QString& reason);
 // The reason a send ended after the server took message `number` for some of its recipients.
 QString partlyTakenMessage(int number, qsizetype taken, qsizetype recipients,
                            const QString& serverReply);
+// Names the phones left out because they asked not to be texted (STOP).
+QString optedOutMessage(const QStringList& phones, bool noneLeft);
 // Told before a send when rows of the phone list repeat a phone: each phone gets one text.
 QString repeatedRowsMessage(qsizetype rows);
 // Asked before a send when a ticked gateway refused everything of late.
