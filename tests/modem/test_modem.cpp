@@ -146,6 +146,7 @@ class TestModem : public QObject {
         local.push("report +15551230003 2 32");
         local.push("incoming +15551230003 Yes see you");
         local.push("incoming +15559999999 Win a prize");
+        local.push("incoming +15551230001 Stop");
         f.clock.time = f.clock.time.addSecs(600);
         form->PushButton2_Click();
         const QString heading = "\r\nDelivery: message of " +
@@ -155,13 +156,25 @@ class TestModem : public QObject {
             records::logStamp(QDateTime(QDate(2026, 2, 1), QTime(12, 0), Qt::UTC).toLocalTime());
         QCOMPARE(readAll(f.programFolder() + "/sentmessages.log"),
                  log + (now + heading +
-                        "Delivered: +15551230001 (the network says the phone took it)\r\n\r\n\r\n" +
-                        now + heading +
+                        "Delivered: +15551230001 (the network says the phone took it)\r\n"
+                        "Reply from +15551230001 " +
+                        replied + ": Stop\r\n\r\n\r\n" + now + heading +
                         "Delayed: +15551230003 (the network is still trying)\r\nReply from "
                         "+15551230003 " +
                         replied + ": Yes see you\r\n\r\n\r\n")
                            .toLocal8Bit());
         QCOMPARE(keptOnModem(local.bus()), 1); // the stranger's text
+
+        // Its STOP by text leaves that phone (both its rows) out of the next send, named.
+        QVERIFY(form->ListView1->topLevelItem(3)->toolTip(0).startsWith(
+            "Asked not to be texted (STOP, " + replied));
+        f.desktop.boxes.clear();
+        f.desktop.answers = {platform::Answer::No}; // the kept text waits
+        form->PushButton1_Click();
+        QCOMPARE(f.desktop.boxTexts().filter("asked not").value(0).section("\r\n", 0, 0),
+                 "1 phone asked not to be texted: 5551230001.");
+        QCOMPARE(local.texts().mid(texts.size()),
+                 QStringList({"+15551230002 report=1", "+15551230003 report=1"}));
     }
 
     // Twelve phones at 60 parts a minute: one text a second, the window answering throughout.
