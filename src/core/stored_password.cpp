@@ -97,7 +97,13 @@ void StoredPassword::answered(const QString& fromKeyring, bool keyringAnswered) 
 
 void StoredPassword::useFile() {
     place_ = Place::File;
-    if (settings_.read(settings::kPasswordInFileTold, QString()) == QLatin1String("True"))
+}
+
+void StoredPassword::tellKeptInFile() {
+    // Told of a password that is there, once the user is done with the window: never of an
+    // empty box, never over the typing.
+    if (!keyring_ || place_ != Place::File || current_.isEmpty() ||
+        settings_.read(settings::kPasswordInFileTold, QString()) == QLatin1String("True"))
         return;
     settings_.write(settings::kPasswordInFileTold, QStringLiteral("True"));
     if (hooks_.keptInFile)
@@ -194,11 +200,14 @@ void StoredPassword::finish() {
         return;        // nothing changed
     waitUntilLoaded(); // what was typed meanwhile goes where the password is kept
     if (place_ != Place::Keyring)
-        return;
+        return tellKeptInFile();
     if (pause_.isActive())
         writeToKeyring();
-    if (!waitFor([this] { return settled() || place_ != Place::Keyring; }, 2 * answerLimitMs_))
+    if (!waitFor([this] { return settled() || place_ != Place::Keyring; }, 2 * answerLimitMs_)) {
+        useFile();
         hooks_.writeSetting(settings::kPassword, current_);
+    }
+    tellKeptInFile();
 }
 
 } // namespace core

@@ -26,8 +26,8 @@ class StoredPassword final : public QObject {
         std::function<void(const QString& key, const QString& text)> writeSetting;
         // The password as the keyring or the file gave it, once, unless the user typed first.
         std::function<void(const QString& password)> loaded;
-        // Told once (and again only after the keyring took the password meanwhile): the password
-        // is kept in the settings file, and why.
+        // Told once, as the program ends with a password kept in the settings file (and again
+        // only after the keyring took the password meanwhile): where it is kept, and why.
         std::function<void(const QString& message)> keptInFile;
     };
 
@@ -47,7 +47,7 @@ class StoredPassword final : public QObject {
     // Every change of the box.
     void store(const QString& password);
     // Before the program ends: waits (at most the keyring's time) for the last change to land;
-    // what the keyring did not confirm is kept in the settings file.
+    // what the keyring did not confirm is kept in the settings file, and told.
     void finish();
 
     bool inKeyring() const { return place_ == Place::Keyring; }
@@ -57,6 +57,7 @@ class StoredPassword final : public QObject {
 
     void answered(const QString& fromKeyring, bool keyringAnswered);
     void useFile();
+    void tellKeptInFile();
     void writeToKeyring();
     void wrote(const QString& written, const QString& account, bool done);
     bool settled() const;

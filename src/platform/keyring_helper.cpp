@@ -9,6 +9,8 @@
 #include <qt6keychain/keychain.h>
 #include <sys/prctl.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 constexpr int kDone = 0;
@@ -26,6 +28,21 @@ int exitCodeOf(const QKeychain::Job& job) {
         return kUnavailable;
     }
 }
+
+// Where no session bus is set (a bare X session, ssh -X), D-Bus would start one of its own,
+// and a keyring with it that asks for a new keyring's password nobody wanted. The desktop's
+// own bus at $XDG_RUNTIME_DIR/bus is named instead; without one, no keyring answers.
+bool sessionBusNamed() {
+    if (!qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS"))
+        return true;
+    const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
+    const QByteArray bus = runtime + "/bus";
+    struct stat info {};
+    if (runtime.isEmpty() || ::stat(bus.constData(), &info) != 0 || !S_ISSOCK(info.st_mode) ||
+        info.st_uid != ::getuid())
+        return false;
+    return qputenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=" + bus);
+}
 } // namespace
 
 int main(int argc, char* argv[]) {
@@ -33,6 +50,8 @@ int main(int argc, char* argv[]) {
     const rlimit none{0, 0};
     setrlimit(RLIMIT_CORE, &none);
     prctl(PR_SET_DUMPABLE, 0, 0, 0, 0);
+    if (!sessionBusNamed())
+        return kUnavailable;
     QCoreApplication application(argc, argv);
     const QStringList arguments = QCoreApplication::arguments();
     if (arguments.size() != 4)
