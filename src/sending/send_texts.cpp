@@ -295,7 +295,11 @@ QString sendOutcomeMessage(const SendOutcome& o, const QString& reason) {
                     .arg(phonesText(o.unsentPhones.size()), firstFew(o.unsentPhones, asTyped)) +
                 kOffered;
     if (!reason.isEmpty())
-        text += kBreak + kBreak + QStringLiteral("Why:") + kBreak + reason;
+        text += kBreak + kBreak + QStringLiteral("Why:") + kBreak +
+                (o.messagesSent > 0 ? QString(reason).replace(
+                                          QStringLiteral("Nothing was sent."),
+                                          QStringLiteral("The messages after those were not sent."))
+                                    : reason);
     return text;
 }
 

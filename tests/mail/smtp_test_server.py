@@ -19,7 +19,8 @@ signs in too.
 Gmail's limits: "most-recipients=<n>" refuses a message's recipients past the n-th with 452
 4.5.3, "daily=<n>" refuses every recipient past n accepted since the server started with 550
 5.4.5. "answer-MESSAGE<k>=<reply>" answers only the k-th message so; "cut-MESSAGE<k>" closes
-the connection when the k-th message's final "." arrives, with no reply; "slow-MESSAGE"
+the connection when the k-th message's final "." arrives, with no reply; "close-MAIL<k>"
+answers the k-th MAIL with 421 and closes the connection; "slow-MESSAGE"
 answers each message 0.3 s after its final ".".
 "chunking" offers CHUNKING: BDAT is told as "BDAT", and its LAST chunk ends the message as the
 final "." does.
@@ -94,6 +95,7 @@ def decoded(raw):
 class Handler:
     def __init__(self, modes):
         self.modes = modes
+        self.mails = 0
         self.messages = 0
         self.recipients_taken = 0
 
@@ -116,6 +118,11 @@ class Handler:
     async def handle_MAIL(self, server, session, envelope, address, mail_options):
         said("MAIL")
         await self.pause()
+        self.mails += 1
+        if f"close-MAIL{self.mails}" in self.modes:  # as Gmail does: the reply, then gone
+            await server.push("421 4.7.0 Try again later, closing connection.")
+            server.transport.close()
+            return "421 4.4.2 Closed"  # never reaches the client
         if answer("MAIL"):
             return answer("MAIL")
         envelope.mail_from = address

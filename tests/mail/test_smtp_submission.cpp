@@ -256,18 +256,29 @@ class TestSmtpSubmission : public QObject {
                         ".",
                     "Gmail allows about 500 recipients a day for a Gmail account and "
                     "2,000 for Google Workspace "
-                    "(https://support.google.com/mail/answer/22839). Nothing was sent."})
+                    "(https://support.google.com/mail/answer/22839). The messages after those "
+                    "were not sent."})
             // The third envelope went with the second message; its data never does.
             << "EHLO AUTH MAIL 98 RCPT MESSAGE MAIL 98 RCPT MESSAGE MAIL 84 RCPT" << 182 << 1;
+        const auto tryLater = [&](const QString& reply) {
+            return paragraphs({"Sent to 14 phones in 1 of 3 messages; the log names them.",
+                               notSent, "Why:\r\nGmail did not take the message this time.",
+                               "Server reply: " + reply,
+                               "The messages after those were not sent. This refusal is "
+                               "temporary: try again in a few minutes."});
+        };
         QTest::newRow("2nd refused: 421")
             << "pipelining,answer-MESSAGE2=421%204.7.0%20Try%20again%20later%2C%20closing." << 40
-            << 7 << true << QList<int>{98}
-            << paragraphs({"Sent to 14 phones in 1 of 3 messages; the log names them.", notSent,
-                           "Why:\r\nGmail did not take the message this time.",
-                           "Server reply: 421 4.7.0 Try again later, closing.",
-                           "Nothing was sent. This refusal is temporary: try again in a few "
-                           "minutes."})
+            << 7 << true << QList<int>{98} << tryLater("421 4.7.0 Try again later, closing.")
             << "EHLO AUTH MAIL 98 RCPT MESSAGE MAIL 98 RCPT MESSAGE MAIL 84 RCPT" << 182 << 1;
+        // A 421 at the 2nd MAIL: that message is known not sent, by DATA and by BDAT alike.
+        for (const QString& chunking : QStringList{"", ",chunking"})
+            QTest::newRow(qPrintable("421 at the 2nd MAIL" + chunking))
+                << "pipelining,close-MAIL2" + chunking << 40 << 7 << true << QList<int>{98}
+                << tryLater("421 4.7.0 Try again later, closing connection.")
+                << "EHLO AUTH MAIL 98 RCPT " + QString(chunking.isEmpty() ? "" : "BDAT ") +
+                       "MESSAGE MAIL *"
+                << 182 << 1;
         // "Stop after this message" pressed as the send begins: the first message goes, no
         // other.
         QTest::newRow("stopped at Sent 0 of 3")

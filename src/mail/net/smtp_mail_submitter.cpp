@@ -380,7 +380,10 @@ class SmtpSession {
             exchange_.lastCommand = smtp_step::kMail;
             if (!receive(reply))
                 return;
-            accept(reply, smtp_step::kMail);
+            // A refused sender, or every recipient refused, leaves nothing the chunk could
+            // deliver: whatever follows, this message is known not sent.
+            if (!accept(reply, smtp_step::kMail))
+                exchange_.messageInFlight = false;
             exchange_.lastCommand = smtp_step::kRcpt;
             QStringList refused;
             for (const QString& recipient : message.recipients) {
@@ -390,6 +393,8 @@ class SmtpSession {
                     refused << recipient;
                 noteRecipient(reply, recipient);
             }
+            if (refused.size() == message.recipients.size())
+                exchange_.messageInFlight = false;
             exchange_.lastCommand = smtp_step::kMessage;
             if (!receive(reply))
                 return;
