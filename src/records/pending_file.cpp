@@ -2,6 +2,7 @@
 
 #include "core/error_report.h"
 #include "platform/private_files.h"
+#include "recipients/lists.h"
 #include "recipients/phone_rules.h"
 #include "records/list_files.h"
 #include "records/sent_log.h"
@@ -24,6 +25,9 @@ using recipients::phoneOf;
 
 namespace {
 constexpr qint64 kLongestPendingFile = 4 * 1024 * 1024;
+// The most addresses one send's line can hold: as many as the file's bound holds written out
+// ("1@a.b," at the shortest).
+constexpr qsizetype kMostAddresses = kLongestPendingFile / 6;
 
 // A large send's addresses and reported addresses in their compact form, where they have one:
 // "*phones*domains" for every phone at the same domains in order, and "*" followed by the
@@ -74,7 +78,10 @@ QStringList expandedAddresses(const QByteArray& field) {
     const QByteArrayList parts = field.mid(1).split('*');
     const QStringList phones = decodedList(parts.value(0));
     const QStringList domains = decodedList(parts.value(1));
-    if (parts.size() != 2 || phones.isEmpty() || domains.isEmpty())
+    // No more than the program could have written: a line that would expand past that is
+    // unreadable, not a reason to run out of memory.
+    if (parts.size() != 2 || phones.isEmpty() || domains.isEmpty() ||
+        phones.size() > recipients::kLongestList || phones.size() * domains.size() > kMostAddresses)
         return {};
     QStringList addresses;
     addresses.reserve(phones.size() * domains.size());

@@ -3,6 +3,8 @@
 #include "delivery/delivery_records.h"
 #include "delivery/replies.h"
 #include "mail/net/bounce_reader.h"
+#include "records/kept_file.h"
+#include "records/list_files.h"
 #include "records/pending_file.h"
 #include "records/sent_log.h"
 #include "sending/gateway_route.h"
@@ -438,6 +440,23 @@ class TestBounceReport : public QObject {
         const QByteArray compact =
             records::pendingSendsTextWithin(kept, records::pendingSendsText({uneven}).size() - 1);
         QCOMPARE(records::readPendingSends(compact), QList<model::PendingSend>{uneven});
+        // A crafted compact line (20,000 phones at 20,000 domains: 400 million addresses) is
+        // unreadable, not a reason to run out of memory; a last line cut before its end, of
+        // either file, is no record at all.
+        unreadable = 0;
+        const QByteArray many = records::encodedList(phones.mid(0, 20000));
+        QVERIFY(records::readPendingSends("m@x\t2026-12-07T21:00:00Z\tt\ts\t*" + many + '*' + many +
+                                              "\t\t0\n",
+                                          &unreadable)
+                    .isEmpty());
+        QCOMPARE(unreadable, 1);
+        const QByteArray cut = records::pendingSendsText({pending});
+        QCOMPARE(records::readPendingSends(cut + cut.chopped(3), &unreadable),
+                 QList<model::PendingSend>{pending});
+        const model::KeptSend text{pending.sentUtc, "s", "b", {"5550000002@msg.telus.com"}, 0};
+        const QByteArray keptLine = records::keptSendsText({text});
+        QCOMPARE(records::readKeptSends(keptLine + keptLine.left(keptLine.indexOf("telus.co") + 8)),
+                 QList<model::KeptSend>{text});
         // With no room left, the oldest checked send goes first, then the oldest of any.
         auto older = pending, oldest = pending;
         older.checked = false;
