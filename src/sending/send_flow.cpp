@@ -5,6 +5,7 @@
 #include "platform/clock.h"
 #include "platform/desktop.h"
 #include "records/kept_file.h"
+#include "records/pending_file.h"
 #include "records/sent_log.h"
 #include "sending/allowance.h"
 #include "sending/send_texts.h"
@@ -281,6 +282,29 @@ QList<model::KeptSend> loadKeptTexts(const model::CommandContext& c) {
     QList<model::KeptSend> kept = records::loadKeptSends(c.files.kept, &keptAs);
     if (!keptAs.isEmpty())
         tell(c, keptTextsAsideMessage(keptAs));
+    // A send killed after a message was remembered as taken but before the kept rest was
+    // brought up to date leaves that message in both, marked uncertain in the rest: what the
+    // pending sends of the text hold as taken leaves its uncertain head.
+    const QList<model::PendingSend> pending =
+        kept.isEmpty() ? QList<model::PendingSend>() : records::loadPendingSends(c.files.pending);
+    bool changed = false;
+    for (model::KeptSend& text : kept) {
+        QSet<QString> taken;
+        for (const model::PendingSend& send : pending)
+            if (send.subject == text.subject && send.sentUtc >= text.keptUtc)
+                taken.unite(QSet<QString>(send.addresses.cbegin(), send.addresses.cend()));
+        qsizetype index = 0;
+        const qsizetype uncertain = text.uncertain;
+        text.addresses.removeIf([&](const QString& address) {
+            const bool gone = index++ < uncertain && taken.contains(address);
+            text.uncertain -= gone;
+            changed = changed || gone;
+            return gone;
+        });
+    }
+    kept.removeIf([](const model::KeptSend& text) { return text.addresses.isEmpty(); });
+    if (changed)
+        records::saveKeptSends(c.files.kept, kept);
     return kept;
 }
 

@@ -261,8 +261,8 @@ class TestSmtpSubmission : public QObject {
             // The third envelope went with the second message; its data never does.
             << "EHLO AUTH MAIL 98 RCPT MESSAGE MAIL 98 RCPT MESSAGE MAIL 84 RCPT" << 182 << 1;
         const auto tryLater = [&](const QString& reply) {
-            return paragraphs({"Sent to 14 phones in 1 of 3 messages; the log names them.",
-                               notSent, "Why:\r\nGmail did not take the message this time.",
+            return paragraphs({"Sent to 14 phones in 1 of 3 messages; the log names them.", notSent,
+                               "Why:\r\nGmail did not take the message this time.",
                                "Server reply: " + reply,
                                "The messages after those were not sent. This refusal is "
                                "temporary: try again in a few minutes."});
@@ -577,10 +577,14 @@ class TestSmtpSubmission : public QObject {
             for (const QString& address : kept[0].addresses.mid(kept[0].uncertain))
                 QVERIFY2(!taken.contains(address) && !remembered.contains(address),
                          qPrintable(at + ": " + address + " was taken and is offered again"));
-            QCOMPARE(remembered.size() + kept[0].addresses.size(),
-                     280 - (remembered.intersects(QSet<QString>(uncertain.begin(), uncertain.end()))
-                                ? kept[0].uncertain
-                                : 0));
+            // Killed between the two writes, a message is in both files: the next start
+            // offers only what the pending sends do not hold.
+            QCOMPARE(
+                (remembered | QSet<QString>(kept[0].addresses.begin(), kept[0].addresses.end()))
+                    .size(),
+                280);
+            QStringList offered = kept[0].addresses;
+            offered.removeIf([&](const QString& address) { return remembered.contains(address); });
             QFile log(f.programFolder() + "/sentmessages.log");
             QVERIFY(log.open(QIODevice::ReadOnly));
             QCOMPARE(log.readAll().count("\r\nSubject:Hi\r\n"), pending.size());
@@ -593,8 +597,37 @@ class TestSmtpSubmission : public QObject {
             QStringList resent;
             while (const auto received = gmail.nextMessage(400))
                 resent << received->recipients;
-            QCOMPARE(resent, kept[0].addresses);
+            QCOMPARE(resent, offered);
         }
+        // That window met on purpose: the 2nd message remembered as taken while the kept rest
+        // still holds it as in flight. The offer is the 84 after it, with no warning.
+        FormFixture scratch;
+        const QStringList all = fillMany(scratch.open(), 40, 7);
+        FormFixture f;
+        const QDateTime began = f.clock.time.toUTC();
+        for (int message = 0; message < 2; ++message)
+            records::rememberSend(f.dataFolder() + "/delivery-pending.tsv",
+                                  {QString("m%1@gmail.com").arg(message),
+                                   began,
+                                   "then",
+                                   "Hi",
+                                   all.mid(98 * message, 98),
+                                   {},
+                                   false});
+        records::saveKeptSends(f.dataFolder() + "/kept-sends.tsv",
+                               {{began, "Hi", "", all.mid(98), 98}});
+        LocalSmtpServer gmail(*certificates, "pipelining");
+        mail::SmtpMailSubmitter submitter(gmail.clientOptions(certificates->path("ca.pem")));
+        f.submitter = &submitter;
+        f.settings.values = {{"User", "ann"}, {"Password", "secret"}};
+        f.desktop.answers = {platform::Answer::Yes};
+        f.open();
+        QTRY_COMPARE(f.desktop.boxTexts().size(), 2);
+        QVERIFY2(!f.desktop.boxTexts().first().contains("may have gone out"),
+                 qPrintable(f.desktop.boxTexts().first()));
+        const auto resent = gmail.nextMessage();
+        QVERIFY(resent.has_value());
+        QCOMPARE(resent->recipients, all.mid(196));
     }
     void sendToBeKilled() {
         const QString folder = qEnvironmentVariable("PARLIVO_KILL_FOLDER");
