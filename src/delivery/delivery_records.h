@@ -10,8 +10,11 @@
 
 namespace delivery {
 
-// Marks a reply reported in a send's `reported`: "reply " and the reply's Message-ID.
+// Marks a reply reported in a send's `reported`: "reply " and a digest of its Message-ID;
+// "reply cap" once a send has as many as it keeps track of.
 inline const QString kReplyKey = QStringLiteral("reply ");
+inline const QString kRepliesFull = QStringLiteral("reply cap");
+inline constexpr qsizetype kMostReplies = 500;
 
 // Whether a bounce may teach: one that names a Message-ID of ours (only the mail system that
 // had the message knows it), or a carrier's report tied by what it quotes that Gmail vouches

@@ -5,6 +5,8 @@
 #include "recipients/phone_rules.h"
 #include "records/sent_log.h"
 
+#include <QCryptographicHash>
+
 namespace delivery {
 
 using model::PendingSend;
@@ -38,12 +40,36 @@ QList<qsizetype> replyOwners(const QList<PendingSend>& sends,
     return owners;
 }
 
+namespace {
+// A reply is remembered by a short digest of its Message-ID: a stranger's long IDs cannot
+// grow a send's entry, and so crowd other sends out of their file.
+QString replyKey(const QString& messageId) {
+    return kReplyKey + QString::fromLatin1(
+                           QCryptographicHash::hash(messageId.toUtf8(), QCryptographicHash::Sha256)
+                               .toHex()
+                               .left(16));
+}
+} // namespace
+
 QStringList replyLines(PendingSend& send, const QList<mail::PhoneReply>& replies) {
     QStringList lines;
+    qsizetype remembered = 0;
+    for (const QString& key : std::as_const(send.reported))
+        remembered += key.startsWith(kReplyKey);
     for (const mail::PhoneReply& reply : replies) {
-        const QString key = kReplyKey + reply.messageId;
-        if (send.reported.contains(key))
+        const QString key = replyKey(reply.messageId);
+        if (send.reported.contains(key) || send.reported.contains(kReplyKey + reply.messageId))
             continue;
+        if (remembered >= kMostReplies) {
+            if (!send.reported.contains(kRepliesFull)) {
+                send.reported << kRepliesFull;
+                lines << QStringLiteral("More replies came to this send than Parlivo keeps "
+                                        "track of (%1); the later ones are not logged.")
+                             .arg(kMostReplies);
+            }
+            break;
+        }
+        ++remembered;
         send.reported << key;
         const qsizetype at = reply.from.lastIndexOf(QLatin1Char('@'));
         lines << QStringLiteral("Reply from %1 (%2%3) %4: %5")

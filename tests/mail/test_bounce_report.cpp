@@ -310,6 +310,19 @@ class TestBounceReport : public QObject {
                  qPrintable(later));
         QVERIFY(later.contains("No bounce from the other 2 addresses"));
         QVERIFY(!later.contains("Not reached")); // a delay is no verdict
+        // Strangers' mail cannot grow a send's entry: 600 replies with 990-character
+        // Message-IDs are remembered by short digests, at most 500, the rest told once.
+        QList<mail::PhoneReply> flood;
+        for (int i = 0; i < 600; ++i)
+            flood << mail::PhoneReply{
+                "5555550100@vtext.com", {}, "hi", QString(980, 'x') + QString::number(i), true};
+        auto flooded = send({"5555550100@vtext.com"});
+        const QStringList told = delivery::replyLines(flooded, flood);
+        QCOMPARE(told.size(), 501);
+        QCOMPARE(told.last(), "More replies came to this send than Parlivo keeps track of (500); "
+                              "the later ones are not logged.");
+        QVERIFY(records::pendingSendsText({flooded}).size() < 16 * 1024);
+        QVERIFY(delivery::replyLines(flooded, flood).isEmpty());
         // A mailbox read only in part says nothing of silence.
         auto partly = send({"5555550100@vtext.com", "5555550199@vtext.com"});
         QVERIFY(!delivery::deliveryRecord("x", partly, bounces, false).contains("No bounce"));
