@@ -189,7 +189,8 @@ QString bringLogUpToDate(const DeliveryCheck& check) {
         return keep();
     QList<mail::BounceReport> bounces = found.reports;
     tieQuotedReports(bounces, sends);
-    const QList<qsizetype> owners = replyOwners(sends, found.replies);
+    QList<qsizetype> owners;
+    runAside([&] { owners = replyOwners(sends, found.replies); });
     model::Knowledge read;
     model::Knowledge& knowledge =
         check.knowledge ? *check.knowledge : (read = records::loadKnowledge(check.files.knowledge));

@@ -6,6 +6,7 @@
 #include "records/sent_log.h"
 
 #include <QCryptographicHash>
+#include <QHash>
 
 namespace delivery {
 
@@ -18,22 +19,29 @@ using records::logStamp;
 
 QList<qsizetype> replyOwners(const QList<PendingSend>& sends,
                              const QList<mail::PhoneReply>& replies) {
+    // Each address read once, by its phone's last ten digits: the work grows with the
+    // addresses and the replies, not with their product.
+    QHash<QString, QList<std::pair<qsizetype, QString>>> sentTo; // digits: send, gateway
+    for (qsizetype i = 0; i < sends.size(); ++i)
+        for (const QString& address : sends[i].addresses)
+            sentTo[lastTenDigits(phoneOf(address))].append({i, gatewayOf(address)});
     QList<qsizetype> owners;
+    owners.reserve(replies.size());
     for (const mail::PhoneReply& reply : replies) {
         const QString digits = lastTenDigits(phoneOf(reply.from));
         const QStringList carrier = recipients::sameCarrier(gatewayOf(reply.from));
         qsizetype owner = -1;
-        for (qsizetype i = 0; i < sends.size(); ++i) {
+        if (digits.size() < 7) {
+            owners << owner;
+            continue;
+        }
+        for (const auto& [i, gateway] : sentTo.value(digits)) {
             const PendingSend& send = sends[i];
-            if (digits.size() < 7 || (reply.date.isValid() && reply.date < send.sentUtc) ||
-                (owner >= 0 && sends[owner].sentUtc > send.sentUtc))
+            if ((reply.date.isValid() && reply.date < send.sentUtc) ||
+                (owner >= 0 && sends[owner].sentUtc > send.sentUtc) ||
+                !carrier.contains(gateway, Qt::CaseInsensitive))
                 continue;
-            for (const QString& address : send.addresses)
-                if (lastTenDigits(phoneOf(address)) == digits &&
-                    carrier.contains(gatewayOf(address), Qt::CaseInsensitive)) {
-                    owner = i;
-                    break;
-                }
+            owner = i;
         }
         owners << owner;
     }

@@ -65,13 +65,12 @@ QRegularExpression splitAcrossLines(const QString& password) {
 }
 } // namespace
 
-QString withoutCredentials(const QString& text, const QString& user, const QString& password) {
+CredentialFilter::CredentialFilter(const QString& user, const QString& password)
+    : password_(password) {
     if (password.isEmpty())
-        return text;
-    QString out = text;
+        return;
     if (password.size() >= 3) // a shorter one would garble every word it is part of
-        out.replace(password, kHidden).replace(splitAcrossLines(password), kHidden);
-    QByteArrayList marks;
+        split_ = splitAcrossLines(password);
     const QByteArray blob = '\0' + user.toUtf8() + '\0' + password.toUtf8();
     for (const QByteArray& secret : {password.toUtf8(), user.toUtf8(), blob}) {
         if (secret.size() < 3)
@@ -79,14 +78,26 @@ QString withoutCredentials(const QString& text, const QString& user, const QStri
         for (int alignment = 0; alignment < 3; ++alignment) {
             const QByteArray core = base64Core(secret, alignment);
             if (core.size() >= 4) {
-                marks << core;
+                marks_ << core;
                 // The URL-safe alphabet writes the same bits with "-" and "_".
-                marks << QByteArray(core).replace('+', '-').replace('/', '_');
+                marks_ << QByteArray(core).replace('+', '-').replace('/', '_');
             }
         }
     }
-    marks << "hex:" + password.toUtf8().toHex(); // in a hex run of the password or the blob
-    return hideRuns(out, marks);
+    marks_ << "hex:" + password.toUtf8().toHex(); // in a hex run of the password or the blob
+}
+
+QString CredentialFilter::operator()(const QString& text) const {
+    if (password_.isEmpty())
+        return text;
+    QString out = text;
+    if (password_.size() >= 3)
+        out.replace(password_, kHidden).replace(split_, kHidden);
+    return hideRuns(out, marks_);
+}
+
+QString withoutCredentials(const QString& text, const QString& user, const QString& password) {
+    return CredentialFilter(user, password)(text);
 }
 
 void hideCredentials(SubmitResult& result, const QString& user, const QString& password) {

@@ -86,17 +86,25 @@ class ImapSession {
         }
         if (!command("EXAMINE " + imapQuoted(mailbox), untagged, done))
             return result_;
+        // A server may echo the login, and mail may quote it: neither reaches a box or the
+        // log. Each mail is cleared of it as it is read.
+        const CredentialFilter hidden(user, password);
         MailboxResult found;
-        if (!fetchMatches(searchCommand(gmail, since), found.complete,
-                          [&](const QByteArray& body) { found.reports << readBounce(body); }))
+        if (!fetchMatches(searchCommand(gmail, since), found.complete, [&](const QByteArray& body) {
+                found.reports << readBounce(body);
+                for (RecipientStatus& r : found.reports.last().recipients)
+                    r.diagnostic = hidden(r.diagnostic);
+            }))
             return result_;
         if (!replyDomains.isEmpty()) {
             // Replies are read with what time is left; those not read wait for the next check.
             bool allRead = true;
             if (!fetchMatches(replySearchCommand(gmail, since, replyDomains), allRead,
                               [&](const QByteArray& body) {
-                                  if (const auto reply = readReply(body))
+                                  if (auto reply = readReply(body)) {
+                                      reply->text = hidden(reply->text);
                                       found.replies << *reply;
+                                  }
                               }))
                 return found;
         }
@@ -291,13 +299,7 @@ MailboxResult ImapBounceReader::readBounces(const QString& user, const QString& 
                                             const QDate& since, const QStringList& replyDomains) {
     ImapSession session(options_);
     MailboxResult result = session.run(user, password, since, replyDomains);
-    // A server may echo the login, and mail may quote it: neither reaches a box or the log.
-    result.reason = withoutCredentials(result.reason, user, password);
-    for (BounceReport& report : result.reports)
-        for (RecipientStatus& r : report.recipients)
-            r.diagnostic = withoutCredentials(r.diagnostic, user, password);
-    for (PhoneReply& reply : result.replies)
-        reply.text = withoutCredentials(reply.text, user, password);
+    result.reason = withoutCredentials(result.reason, user, password); // a server may echo them
     return result;
 }
 
