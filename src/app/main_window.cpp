@@ -299,7 +299,12 @@ void Form1::Form_Load() {
     p.step(142, [&] { ListView2->headerItem()->setText(0, QStringLiteral("Select Carrier/s:")); });
     p.step(144, [&] { ListView2->setColumnWidth(0, pixels(7000)); });
     restoreCarrierList(p);
-    *knowledge_ = delivery::whatIsKnown(dataFiles());
+    QString knowledgeAside;
+    *knowledge_ = delivery::whatIsKnown(dataFiles(), &knowledgeAside);
+    if (!knowledgeAside.isEmpty())
+        services_.desktop.messageBox(records::knowledgeKeptAsideMessage(knowledgeAside),
+                                     platform::Buttons::Ok, platform::Icon::None,
+                                     applicationTitle_);
     showPhoneKnowledge();
     // A text kept by an earlier run is offered once the window is up.
     QTimer::singleShot(0, this, &Form1::offerKeptSend);

@@ -183,8 +183,8 @@ void learn(Knowledge& k, const QList<PendingSend>& sends, const QList<mail::Boun
         learnFromFirstChecks(k, sends, nowUtc);
 }
 
-model::Knowledge whatIsKnown(const model::DataFiles& files) {
-    return records::loadKnowledge(files.knowledge);
+model::Knowledge whatIsKnown(const model::DataFiles& files, QString* keptAs) {
+    return records::loadKnowledge(files.knowledge, keptAs);
 }
 
 void forget(const model::DataFiles& files, Knowledge& known, const QStringList& phoneRows) {

@@ -31,8 +31,9 @@ bool learnOptOut(model::Knowledge& knowledge, const QString& phone, const QStrin
 // Lifts the phone row's opt-out, in `known` and in its file.
 void textAgain(const model::DataFiles& files, model::Knowledge& known, const QString& phoneRow);
 
-// What is known of each phone, from its file; a missing or unreadable one knows nothing.
-model::Knowledge whatIsKnown(const model::DataFiles& files);
+// What is known of each phone, from its file; a missing or unreadable one knows nothing, and
+// one that cannot be used is moved aside (`keptAs` says where).
+model::Knowledge whatIsKnown(const model::DataFiles& files, QString* keptAs = nullptr);
 // Forgets what was learned of the phone rows (of every phone when none is named), in
 // `known` and in its file; a phone's STOP stays.
 void forget(const model::DataFiles& files, model::Knowledge& known, const QStringList& phoneRows);

@@ -74,11 +74,22 @@ Knowledge readKnowledge(const QByteArray& text) {
     return k;
 }
 
-Knowledge loadKnowledge(const QString& path) {
-    bool whole = true;
-    const auto bytes =
-        path.isEmpty() ? std::nullopt : readListFile(path, kLongestKnowledgeFile, &whole);
-    return bytes ? readKnowledge(*bytes) : Knowledge{};
+Knowledge loadKnowledge(const QString& path, QString* keptAs) {
+    if (path.isEmpty())
+        return {};
+    QString aside; // moved aside even when nobody asks where: the next save must not lose it
+    return loadListFile(path, kLongestKnowledgeFile, keptAs ? keptAs : &aside,
+                        [](const QByteArray& text, qsizetype* unreadable) {
+                            *unreadable = 0; // a line it cannot read is left out
+                            return readKnowledge(text);
+                        });
+}
+
+QString knowledgeKeptAsideMessage(const QString& keptAs) {
+    return QStringLiteral("Parlivo could not use what it had learned of each phone's carrier "
+                          "(the file is too large, a link, or not yours). It was kept as it "
+                          "was, as %1, and Parlivo learns anew from the next checks.")
+        .arg(keptAs);
 }
 
 bool optedOut(const Knowledge& known, const QString& phoneRow) {

@@ -13,8 +13,11 @@ inline const QString kKnowledgeFileName = QStringLiteral("phone-carriers.tsv");
 // and one a gateway ("gateway", its domain, the sent/refused counts of its last checks).
 QByteArray knowledgeText(const model::Knowledge& knowledge);
 model::Knowledge readKnowledge(const QByteArray& text);
-// A missing or unreadable file knows nothing; what cannot be read is left out.
-model::Knowledge loadKnowledge(const QString& path);
+// A missing or unreadable file knows nothing; what cannot be read is left out. A file that
+// cannot be used (over its bound, a link, another user's) is, with `keptAs`, moved aside and
+// `keptAs` says where.
+model::Knowledge loadKnowledge(const QString& path, QString* keptAs = nullptr);
+QString knowledgeKeptAsideMessage(const QString& keptAs);
 bool saveKnowledge(const QString& path, const model::Knowledge& knowledge);
 // Whether the phone row asked not to be texted (it sent STOP and not START since).
 bool optedOut(const model::Knowledge& known, const QString& phoneRow);

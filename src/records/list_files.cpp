@@ -35,10 +35,13 @@ QStringList decodedList(const QByteArray& text) {
 
 std::optional<QByteArray> readListFile(const QString& path, qint64 bound, bool* whole) {
     *whole = true;
-    QFile file(path);
-    if (!file.exists() || platform::unsafeToWrite(path))
+    const QFileInfo info(path);
+    if (!info.exists() && !info.isSymLink())
         return std::nullopt;
-    if (file.size() <= bound && file.open(QIODevice::ReadOnly))
+    // A link, another user's file or no regular file is never read through: it is unusable,
+    // as one over its bound is, and goes aside to be told.
+    QFile file(path);
+    if (!platform::unsafeToWrite(path) && file.size() <= bound && file.open(QIODevice::ReadOnly))
         return file.readAll();
     *whole = false;
     return QByteArray();

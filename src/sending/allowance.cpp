@@ -80,6 +80,8 @@ Ledger::Ledger(const model::CommandContext& c) : c_(c) {
         records::savePendingSends(c.files.pending, sends_);
     if (keptAs.isEmpty())
         return;
+    // What went in the last 24 hours is no longer known for sure: every send asks.
+    unknown_ = true;
     // What could be read goes on in a new file.
     records::savePendingSends(c.files.pending, sends_);
     c.desktop.messageBox(records::pendingKeptAsideMessage(keptAs), platform::Buttons::Ok,
@@ -94,6 +96,10 @@ qsizetype Ledger::fits(const model::Route& route, qsizetype needed, qsizetype* r
     *recent = 0;
     if (c_.dailyAllowance <= 0)
         return needed;
+    if (unknown_) {
+        *recent = kUnknown;
+        return needed;
+    }
     *recent = this->recent(route).recipients;
     return qBound<qsizetype>(0, c_.dailyAllowance - *recent, needed);
 }

@@ -40,14 +40,17 @@ class Ledger {
     // What `route` sent in the last 24 hours.
     RecentSubmissions recent(const model::Route& route) const;
     // How many of `needed` recipients fit in the route's daily allowance now (all when the
-    // context asks about no allowance); `recent` receives what the last 24 hours took.
+    // context asks about no allowance); `recent` receives what the last 24 hours took, or
+    // kUnknown when the record of them could not be read (then all fit, and the send asks).
     qsizetype fits(const model::Route& route, qsizetype needed, qsizetype* recent) const;
+    static constexpr qsizetype kUnknown = -1;
     // Remembers a send the route took, for its delivery check and the allowance.
     void remember(const model::PendingSend& send);
 
   private:
     const model::CommandContext& c_;
     QList<model::PendingSend> sends_;
+    bool unknown_ = false;
 };
 
 } // namespace sending

@@ -109,7 +109,8 @@ QList<qsizetype> sendMessage(const model::CommandContext& c, const model::Outgoi
     model::Targets later;
     qsizetype recent = 0;
     const qsizetype needed = model::recipientCount(now);
-    if (const qsizetype fits = ledger.fits(*route, needed, &recent); fits < needed) {
+    if (const qsizetype fits = ledger.fits(*route, needed, &recent);
+        fits < needed || recent == Ledger::kUnknown) {
         if (!asked(c, allowanceQuestion(recent, needed, c.dailyAllowance, fits)))
             return plan.untickedCarriers;
         later = model::afterRecipients(plan.targets, fits);

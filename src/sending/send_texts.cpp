@@ -227,6 +227,12 @@ const QString kOffered = QStringLiteral("Parlivo keeps them and offers them agai
 } // namespace
 
 QString allowanceQuestion(qsizetype recent, qsizetype needed, qsizetype allowance, qsizetype fits) {
+    if (recent < 0)
+        return QStringLiteral("Parlivo could not read its record of what went in the last 24 "
+                              "hours, so it does not know how much of today's allowance is "
+                              "left. This send needs %1; Gmail takes about %2 a day.")
+                   .arg(recipientsText(needed), recipientsText(allowance)) +
+               kBreak + kBreak + QStringLiteral("Send it now? Yes sends it; No sends nothing.");
     QString text =
         QStringLiteral("In the last 24 hours Parlivo submitted %1 through this Gmail "
                        "account, and this send needs %2. Gmail takes about %3 a "

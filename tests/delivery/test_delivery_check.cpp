@@ -408,6 +408,67 @@ class TestDeliveryCheck : public QObject {
         QCOMPARE(records::loadKnowledge(files.knowledge), knowledge); // as saved
     }
 
+    // Files Parlivo cannot use, each moved aside and named in a box before anything is sent:
+    // the pending sends as a link to another ledger (and the allowance then unknown, asked
+    // about), the kept texts as a link, what is known over its bound.
+    void unusableFiles_areMovedAsideAndTold_data() {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QStringList>("boxes"); // their first lines
+        QTest::newRow("pending sends, a link")
+            << "delivery-pending.tsv"
+            << QStringList{"Parlivo could not read all of its list of sends awaiting a delivery "
+                           "report. The list was kept as it was, as ",
+                           "Parlivo could not read its record of what went in the last 24 hours, "
+                           "so it does not know how much of today's allowance is left. This send "
+                           "needs 1 recipient; Gmail takes about 500 recipients a day.",
+                           "Done."};
+        QTest::newRow("kept texts, a link")
+            << "kept-sends.tsv"
+            << QStringList{"Parlivo could not read all of its list of texts kept to send later.",
+                           "Done."};
+        QTest::newRow("what is known, over its bound")
+            << "phone-carriers.tsv"
+            << QStringList{"Parlivo could not use what it had learned of each phone's carrier "
+                           "(the file is too large, a link, or not yours). It was kept as it "
+                           "was, as ",
+                           "Done."};
+    }
+    void unusableFiles_areMovedAsideAndTold() {
+        QFETCH(QString, file);
+        QFETCH(QStringList, boxes);
+        f = std::make_unique<FormFixture>();
+        QDir().mkpath(f->dataFolder());
+        const QString path = f->dataFolder() + '/' + file;
+        const QString elsewhere = f->base + "/elsewhere";
+        QFile target(file.startsWith("phone") ? path : elsewhere);
+        QVERIFY(target.open(QIODevice::WriteOnly));
+        target.write(file.startsWith("phone") ? QByteArray(16 * 1024 * 1024 + 1, '\n')
+                                              : QByteArray("x\t2026-03-14T09:00:00Z\n"));
+        target.close();
+        if (!file.startsWith("phone"))
+            QVERIFY(QFile::link(elsewhere, path));
+        f->settings.values = {{"User", "ann"}, {"Password", "secret"}};
+        f->desktop.answers = {platform::Answer::Yes, platform::Answer::Yes};
+        form = &f->open();
+        app::appendRows(form->ListView1, {"5555550100"});
+        form->ListView2->clear();
+        app::appendCarrier(form->ListView2, "vtext.com", true);
+        form->Text4->setText("Hi");
+        form->PushButton1_Click();
+        QCOMPARE(f->desktop.boxTexts().size(), boxes.size());
+        for (qsizetype i = 0; i < boxes.size(); ++i)
+            QVERIFY2(f->desktop.boxTexts()[i].startsWith(boxes[i]),
+                     qPrintable(f->desktop.boxTexts()[i]));
+        QCOMPARE(f->mail.sent.size(), 1);
+        const QStringList aside =
+            QDir(f->dataFolder())
+                .entryList({file + ".unreadable-*"}, QDir::AllEntries | QDir::System);
+        QCOMPARE(aside.size(), 1);
+        QVERIFY(f->desktop.boxTexts().first().contains(f->dataFolder() + '/' + aside[0]));
+        if (!file.startsWith("phone")) // the link moved, what it named untouched
+            QCOMPARE(readAll(elsewhere), QByteArray("x\t2026-03-14T09:00:00Z\n"));
+    }
+
     void refusedPassword_isNotTriedAgainUntilItChanges() {
         ScriptedMailbox mailbox;
         mailbox.result = {mail::MailboxFailure::LoginRefused, "NO", {}};
