@@ -147,6 +147,7 @@ class TestModem : public QObject {
         local.push("incoming +15551230003 Yes see you");
         local.push("incoming +15559999999 Win a prize");
         local.push("incoming +15551230001 Stop");
+        QTRY_COMPARE(keptOnModem(local.bus()), 5); // each taken in by the daemon
         f.clock.time = f.clock.time.addSecs(600);
         form->PushButton2_Click();
         const QString heading = "\r\nDelivery: message of " +
