@@ -92,10 +92,13 @@ mail::MailboxResult readMailbox(const DeliveryCheck& check, const QList<PendingS
     QStringList replyDomains;
     for (const PendingSend& send : sends) {
         since = qMin(since, send.sentUtc.toLocalTime().date());
+        // A text by the modem has no domain; a row written as a whole address that is no
+        // number (someone@gmail.com) cannot reply as a phone, and its domain may be vast.
         for (const QString& address : send.addresses)
-            for (const QString& domain : address.contains(QLatin1Char('@'))
+            for (const QString& domain : address.contains(QLatin1Char('@')) &&
+                                                 recipients::isNumber(recipients::phoneOf(address))
                                              ? recipients::sameCarrier(gatewayOf(address))
-                                             : QStringList()) // a text by the modem
+                                             : QStringList())
                 if (!replyDomains.contains(domain, Qt::CaseInsensitive))
                     replyDomains << domain;
     }

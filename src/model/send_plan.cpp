@@ -46,7 +46,13 @@ Targets targetsOf(const QStringList& addresses) {
             targets << PhoneTarget{address, {}};
             continue;
         }
+        // A row written as a whole address is its own target; a phone's number is only
+        // digits and the signs people write numbers with.
         const QString phone = recipients::phoneOf(address);
+        if (!recipients::isNumber(phone)) {
+            targets << PhoneTarget{address, {}};
+            continue;
+        }
         if (targets.isEmpty() || targets.last().phone != phone)
             targets << PhoneTarget{phone, {}};
         targets.last().gateways << address.mid(phone.size() + 1);

@@ -54,8 +54,9 @@ QStringList addressesOf(const Targets& targets);
 qsizetype recipientCount(const Targets& targets);
 // Each target's phone, in order.
 QStringList phonesOf(const Targets& targets);
-// Addresses as a file keeps them, back into targets: a run of addresses with the same part
-// before the "@" is one phone.
+// Addresses as a file keeps them, back into targets: a run of addresses with the same number
+// before the "@" is one phone; an address whose part before it is no number is a row written
+// as a whole address, its own target.
 Targets targetsOf(const QStringList& addresses);
 // The targets of the first `count` recipients, and of those after them: a phone whose
 // addresses straddle the cut is in both, each with its own part.

@@ -17,6 +17,13 @@ bool isFullAddress(const QString& phoneRow) {
     return phoneRow.contains(QLatin1Char('@'));
 }
 
+bool isNumber(const QString& text) {
+    return !text.isEmpty() &&
+           std::any_of(text.cbegin(), text.cend(), [](QChar c) { return c.isDigit(); }) &&
+           std::all_of(text.cbegin(), text.cend(),
+                       [](QChar c) { return c.isDigit() || QStringLiteral("+-.() ").contains(c); });
+}
+
 QString digitsOf(const QString& phone) {
     QString digits;
     for (const QChar c : phone)

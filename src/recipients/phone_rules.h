@@ -12,6 +12,8 @@ QString phoneOf(const QString& address);
 QString gatewayOf(const QString& address);
 // A phone row written as number@domain: sent there alone, whatever is ticked.
 bool isFullAddress(const QString& phoneRow);
+// Whether text is written as a phone number: digits, with the signs people write them with.
+bool isNumber(const QString& text);
 // The digits of a phone row, in order.
 QString digitsOf(const QString& phone);
 // A phone number's last ten digits: how a reply's sender, a sent phone and what is known of a

@@ -40,12 +40,14 @@ class ScriptedMailbox final : public mail::MailboxReader {
   public:
     using mail::MailboxReader::readBounces;
     mail::MailboxResult readBounces(const QString&, const QString& password, const QDate&,
-                                    const QStringList&) override {
+                                    const QStringList& replyDomains) override {
         passwords << password;
+        domains = replyDomains;
         return result;
     }
     mail::MailboxResult result;
     QStringList passwords;
+    QStringList domains;
 };
 
 // Hands the window's check to whichever reader the test names.
@@ -304,7 +306,7 @@ class TestDeliveryCheck : public QObject {
         const QString learned = "Carrier: msg.fi.google.com (it replied; learned now)";
         const QString forged = "Reply from 5555550100 (msg.fi.google.com, not verified) ";
         QTest::newRow("a reply Gmail vouches for (DKIM)")
-            << QList<QStringList>{both} << QByteArray()
+            << QList<QStringList>{both + QStringList{"someone@gmail.com"}} << QByteArray()
             << QList<QByteArray>{gmail + "dkim=pass header.i=@msg.fi.google.com\r\n" + fi +
                                  "\r\nok"}
             << QStringList{"Reply from 5555550100 (msg.fi.google.com) "} << learned
@@ -406,6 +408,7 @@ class TestDeliveryCheck : public QObject {
                 : sending::gatewaysFor("5555550100", {"vtext.com", "msg.fi.google.com"}, knowledge),
             next);
         QCOMPARE(records::loadKnowledge(files.knowledge), knowledge); // as saved
+        QVERIFY(!mailbox.domains.contains("gmail.com")); // a row's whole domain is never read
     }
 
     // Files Parlivo cannot use, each moved aside and named in a box before anything is sent:
@@ -826,6 +829,8 @@ class TestDeliveryCheck : public QObject {
                       "Content-Type: text/plain; charset=utf-8; name=text_0.txt\r\n"
                       "Content-Disposition: attachment; filename=text_0.txt\r\n\r\nOK "
                       "\xc3\xa9! abcdefgh\r\n ijklmnop\r\n--m--\r\n"),
+             from("5555550100@vzwpix.com", "Message-ID: <paid@vzwpix.com>\r\nSubject: Re: Payment "
+                                           "failed\r\n\r\nPaid now\r\n"),
              from("5555559999@vtext.com", "\r\nnot sent to\r\n"),
              from("5555550100@msg.fi.google.com", "\r\nanother carrier\r\n"),
              from("5555550101@vtext.com", "Subject: Undeliverable\r\n\r\nno reply\r\n")});
@@ -849,7 +854,10 @@ class TestDeliveryCheck : public QObject {
              records::logStamp(replied) +
              QString::fromUtf8(": Sí, mañana at noon & later\r\nReply from "
                                "+15555550101 (vtext.com, not verified) ") +
-             records::logStamp(replied) + QString::fromUtf8(": OK é! [hidden]\r\n\r\n\r\n"))
+             records::logStamp(replied) +
+             QString::fromUtf8(": OK é! [hidden]\r\nReply from 5555550100 (vzwpix.com, not "
+                               "verified) ") +
+             records::logStamp(replied) + ": Paid now\r\n\r\n\r\n")
                 .toLocal8Bit();
         QCOMPARE(readAll(log), checked);
         delivery::viewLog(context, {"ann", "abcd efgh ijkl mnop"}); // nothing is told twice

@@ -552,10 +552,10 @@ class TestSendCommand : public QObject {
         QTest::addColumn<int>("uncertain");
         QTest::addColumn<QString>("why");
         QTest::newRow("refused") << "TTR" << 99 << 2 << 0
-                                 << "Not sent to 2 phones: 5550000003, 5550000004. ";
+                                 << "Not sent to 2 phones: john@a.com, john@b.com. ";
         QTest::newRow("uncertain") << "TTU" << 99 << 2 << 1
                                    << "The next message may have been sent: its reply never "
-                                      "came. It went to 1 phone: 5550000003.";
+                                      "came. It went to 1 phone: john@a.com.";
         QTest::newRow("stopped") << "" << 1 << 1 << 0
                                  << "The send was stopped as you asked, after the message in "
                                     "flight.";
@@ -588,7 +588,8 @@ class TestSendCommand : public QObject {
                                 &progress,
                                 nullptr,
                                 &route};
-        const QStringList phones{"5550000001", "5550000002", "5550000003", "5550000004"};
+        // Full-address rows go, are logged and are offered again as typed, each its own.
+        const QStringList phones{"5550000001", "5550000002", "john@a.com", "john@b.com"};
         sending::sendMessage(c, {phones, {}, {"ann", "secret"}, "Hi", "there"});
         QByteArray log;
         for (int i = 0; i < taken; ++i)
@@ -611,6 +612,8 @@ class TestSendCommand : public QObject {
         if (taken < 4)
             QCOMPARE(kept[0], (model::KeptSend{clock.time.toUTC(), "Hi", "there", phones.mid(taken),
                                                uncertain}));
+        if (taken < 4) // the phones the offer names
+            QCOMPARE(model::phonesOf(model::targetsOf(kept[0].addresses)), phones.mid(taken));
         QCOMPARE(desktop.boxes.size(), 1);
         QVERIFY2(desktop.boxes[0].text.contains(why), qPrintable(desktop.boxes[0].text));
         QCOMPARE(desktop.boxes[0].text.startsWith(QStringLiteral("Sent to %1 phone").arg(taken)),

@@ -676,8 +676,13 @@ std::optional<PhoneReply> readReply(const QByteArray& mail) {
     const QString sender = senderOf(message);
     GMimeObject* body = g_mime_message_get_mime_part(message);
     const bool report = body && mimeTypeOf(body) == "multipart/report";
+    // A phone's answer to something ("Re: Payment failed") is no bounce, whatever it says.
+    static const QRegularExpression answer(QStringLiteral("^\\s*(re|aw|sv|fwd?)\\s*:"),
+                                           QRegularExpression::CaseInsensitiveOption);
+    const char* subject = g_mime_message_get_subject(message);
+    const bool answers = answer.match(QString::fromUtf8(subject ? subject : "")).hasMatch();
     if (phone.match(sender).hasMatch() && isPlainMailbox(sender) && !report &&
-        !looksLikeBounce(message)) {
+        (answers || !looksLikeBounce(message))) {
         PhoneReply found;
         found.from = sender;
         if (GDateTime* date = g_mime_message_get_date(message))
