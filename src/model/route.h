@@ -64,6 +64,16 @@ class Route {
         Q_UNUSED(text);
         return -1;
     }
+    // The question before a send that would cross the route's daily allowance (`recent`
+    // negative: what went in the last 24 hours is not known); empty: Gmail's.
+    virtual QString allowanceQuestion(qsizetype recent, qsizetype needed, qsizetype allowance,
+                                      qsizetype fits) const {
+        Q_UNUSED(recent);
+        Q_UNUSED(needed);
+        Q_UNUSED(allowance);
+        Q_UNUSED(fits);
+        return {};
+    }
     // What the outcome box calls a batch: "messages", "texts".
     virtual QString batchNoun() const { return QStringLiteral("messages"); }
     // Whether an address of a pending send counts toward this route's daily allowance.

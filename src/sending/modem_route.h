@@ -2,6 +2,7 @@
 
 #include "model/command_context.h"
 #include "model/route.h"
+#include "sending/send_texts.h"
 
 namespace modem {
 class TextModem;
@@ -24,6 +25,10 @@ class ModemRoute final : public model::Route {
     model::RouteResult sendEach(const model::TextToSend& text, const QList<model::Targets>& batches,
                                 const model::RouteSteps& steps) override;
     QString batchNoun() const override { return QStringLiteral("texts"); }
+    QString allowanceQuestion(qsizetype recent, qsizetype needed, qsizetype allowance,
+                              qsizetype fits) const override {
+        return modemAllowanceQuestion(recent, needed, allowance, fits);
+    }
     qint64 secondsLeft(int batchesLeft, const model::TextToSend& text) const override;
     bool counts(const QString& address) const override;
     bool explain(const model::OutgoingText& text, const core::Failure& failure, int line) override;

@@ -111,7 +111,10 @@ QList<qsizetype> sendMessage(const model::CommandContext& c, const model::Outgoi
     const qsizetype needed = model::recipientCount(now);
     if (const qsizetype fits = ledger.fits(*route, needed, &recent);
         fits < needed || recent == Ledger::kUnknown) {
-        if (!asked(c, allowanceQuestion(recent, needed, c.dailyAllowance, fits)))
+        QString question = route->allowanceQuestion(recent, needed, c.dailyAllowance, fits);
+        if (question.isEmpty())
+            question = allowanceQuestion(recent, needed, c.dailyAllowance, fits);
+        if (!asked(c, question))
             return plan.untickedCarriers;
         later = model::afterRecipients(plan.targets, fits);
         now = model::firstRecipients(plan.targets, fits);

@@ -251,6 +251,38 @@ QString allowanceQuestion(qsizetype recent, qsizetype needed, qsizetype allowanc
            kBreak + kBreak + QStringLiteral("Yes sends what fits; No sends nothing.");
 }
 
+QString modemAllowanceQuestion(qsizetype recent, qsizetype needed, qsizetype allowance,
+                               qsizetype fits) {
+    const auto texts = [](qsizetype n) {
+        return QLocale(QLocale::English).toString(n) +
+               (n == 1 ? QStringLiteral(" text") : QStringLiteral(" texts"));
+    };
+    const QString text =
+        (recent < 0 ? QStringLiteral("Parlivo could not read its record of what went in the last "
+                                     "24 hours, so it does not know how much of today's allowance "
+                                     "is left.")
+                    : QStringLiteral("In the last 24 hours Parlivo sent %1 through this "
+                                     "computer's modem.")
+                          .arg(texts(recent))) +
+        QStringLiteral(" This send needs %1; you allow %2 a day (Modem Parts A Day in the "
+                       "settings file), as carriers block a line that sends too many.")
+            .arg(texts(needed), texts(allowance)) +
+        kBreak + kBreak;
+    if (recent < 0 || fits == needed)
+        return text + QStringLiteral("Send it now? Yes sends it; No sends nothing.");
+    if (fits == 0)
+        return text +
+               QStringLiteral("Nothing more can go today. Keep this text and send it when the "
+                              "allowance leaves room?") +
+               kBreak + kBreak +
+               QStringLiteral("Yes keeps it; No sends nothing and keeps nothing.");
+    return text +
+           QStringLiteral("Send to the first %1 now and keep the other %2 to send later?")
+               .arg(QLocale(QLocale::English).toString(fits),
+                    QLocale(QLocale::English).toString(needed - fits)) +
+           kBreak + kBreak + QStringLiteral("Yes sends what fits; No sends nothing.");
+}
+
 QString keptSendQuestion(qsizetype phones, const QString& keptStamp, const QString& subject,
                          qsizetype uncertain, qsizetype fits, qsizetype addresses) {
     QString text = QStringLiteral("A text kept on %1 for %2 has not gone out yet (subject: "
