@@ -331,6 +331,9 @@ void Form1::findModem() {
     });
     resize(width(), height() + pixels(510));
     chkModem->show();
+    // A text kept for the modem waited for it to be found: it is offered now.
+    if (textingByModem())
+        QTimer::singleShot(0, this, &Form1::offerKeptSend);
 }
 
 bool Form1::textingByModem() const {

@@ -16,10 +16,14 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QProcess>
 #include <QProgressDialog>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
+#include <csignal>
 
 namespace {
 QByteArray readAll(const QString& path) {
@@ -247,6 +251,67 @@ class TestModem : public QObject {
         const auto kept = records::loadKeptSends(f.dataFolder() + "/kept-sends.tsv", &keptAs);
         QCOMPARE(kept.size(), 1);
         QCOMPARE(kept[0].addresses, QStringList({"+15551230002", "+15551230003"}));
+    }
+
+    // A send through the modem killed after its second text and resumed at the next start:
+    // every phone texted once, but for at most the one text in flight, named uncertain.
+    void killedMidSend_resumesWithEachPhoneOnce() {
+        LocalModem local;
+        QVERIFY(local.started());
+        QTemporaryDir folder;
+        QProcess child;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("PARLIVO_KILL_FOLDER", folder.path());
+        environment.insert("PARLIVO_KILL_BUS", local.address());
+        child.setProcessEnvironment(environment);
+        child.start(QCoreApplication::applicationFilePath(), {"sendToBeKilled"});
+        QVERIFY(QTest::qWaitFor([&] { return local.texts().size() >= 2; }, 20000));
+        QTest::qWait(QRandomGenerator::global()->bounded(1000));
+        ::kill(pid_t(child.processId()), SIGKILL);
+        child.waitForFinished();
+
+        modem::MmTextModem textModem(local.bus(), 5000);
+        FormFixture f; // the next start
+        f.base = folder.path();
+        f.modem = &textModem;
+        f.settings.values = {
+            {core::settings::kModem, "True"}, {"User", "ann"}, {"Password", "secret"}};
+        const auto kept = records::loadKeptSends(f.dataFolder() + "/kept-sends.tsv", nullptr);
+        QCOMPARE(kept.size(), 1);
+        QVERIFY(kept[0].uncertain <= 1);
+        f.desktop.answers = {platform::Answer::Yes};
+        f.open();
+        QTRY_VERIFY_WITH_TIMEOUT(f.desktop.boxTexts().size() == 2, 20000);
+        QCOMPARE(f.desktop.boxTexts().last(), "Done.");
+        QStringList twice;
+        for (int i = 1; i <= 5; ++i) {
+            const QString text = QString("+1555123000%1 report=1").arg(i);
+            QVERIFY2(local.texts().count(text) >= 1, qPrintable(local.texts().join('|')));
+            if (local.texts().count(text) > 1)
+                twice << text;
+        }
+        QVERIFY2(twice.size() <= kept[0].uncertain, qPrintable(twice.join('|')));
+    }
+    void sendToBeKilled() {
+        const QString folder = qEnvironmentVariable("PARLIVO_KILL_FOLDER");
+        if (folder.isEmpty())
+            QSKIP("the send that killedMidSend_resumesWithEachPhoneOnce kills");
+        modem::MmTextModem textModem(
+            QDBusConnection::connectToBus(qEnvironmentVariable("PARLIVO_KILL_BUS"), "killed"),
+            5000);
+        FormFixture f;
+        f.base = folder;
+        f.modem = &textModem;
+        f.settings.values = {{core::settings::kModem, "True"},
+                             {core::settings::kModemPartsPerMinute, "60"}};
+        app::Form1& form = f.open();
+        QVERIFY(QTest::qWaitFor([&] { return form.findChild<QCheckBox*>("chkModem"); }, 10000));
+        app::appendRows(form.ListView1,
+                        {"5551230001", "5551230002", "5551230003", "5551230004", "5551230005"});
+        form.Text3->setText("ann");
+        form.Text2->setText("secret");
+        form.Text5->setPlainText("at noon");
+        form.PushButton1_Click();
     }
 
     void noModem_leavesTheWindowAsItWas() {
