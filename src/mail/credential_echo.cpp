@@ -55,13 +55,15 @@ QString hideRuns(const QString& text, const QByteArrayList& marks) {
 }
 // The password written with line breaks inside it, as a server's multi-line reply or a
 // quoting mail splits it: each break with the reply code, quote marks or indent that may
-// begin the next line, or a blank where a log joined the lines.
+// begin the next line, the " / " and status that join a reply's lines, or a blank where a
+// log joined them.
 QRegularExpression splitAcrossLines(const QString& password) {
     QStringList letters;
     for (const QChar c : password)
         letters << QRegularExpression::escape(QString(c));
     return QRegularExpression(letters.join(QStringLiteral(
-        "(?:[ \\t]*\\r?\\n(?:[2-5]\\d\\d[ -])?(?:[2-5]\\.\\d{1,3}\\.\\d{1,3} )?[ \\t>]*| )?")));
+        "(?:[ \\t]*\\r?\\n(?:[2-5]\\d\\d[ -])?(?:[2-5]\\.\\d{1,3}\\.\\d{1,3} )?[ \\t>]*|"
+        " / (?:[2-5]\\.\\d{1,3}\\.\\d{1,3} )?| )?")));
 }
 } // namespace
 

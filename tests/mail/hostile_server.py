@@ -84,6 +84,10 @@ def serve(tls, mode):
             tls.sendall(b"501 5.5.2 Cannot decode " + echo + b"\r\n")
         elif mode == "smtp-echo-hex":
             tls.sendall(b"535 5.7.8 " + login.hex().encode() + b" not accepted\r\n")
+        elif mode == "smtp-echo-split":  # the password over two lines of the reply
+            password = login.split(b"\0")[-1]
+            tls.sendall(b"535-5.7.8 Password " + password[:3] + b"\r\n535 5.7.8 " + password[3:] +
+                        b" not accepted\r\n")
         else:  # a line that is no SMTP reply at all
             tls.sendall(b"oops " + base64.b64encode(login) + b"\r\n")
         tls.recv(4096)

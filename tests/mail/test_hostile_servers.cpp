@@ -67,6 +67,10 @@ class TestHostileServers : public QObject {
             << "smtp-echo-hex"
             << "server" << int(MailFailure::LoginRefused)
             << "The server refused AUTH: 535 5.7.8 [hidden] not accepted";
+        QTest::newRow("password split over two reply lines")
+            << "smtp-echo-split"
+            << "server" << int(MailFailure::LoginRefused)
+            << "The server refused AUTH: 535 5.7.8 Password [hidden] not accepted";
         QTest::newRow("login echoed in a line that is no SMTP")
             << "smtp-echo-line"
             << "server" << general << "The server's reply was not SMTP: oops [hidden]";
