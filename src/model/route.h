@@ -64,12 +64,20 @@ class Route {
         Q_UNUSED(text);
         return -1;
     }
-    // The question before a send that would cross the route's daily allowance (`recent`
-    // negative: what went in the last 24 hours is not known); empty: Gmail's.
-    virtual QString allowanceQuestion(qsizetype recent, qsizetype needed, qsizetype allowance,
-                                      qsizetype fits) const {
+    // What one recipient of `text` counts toward the route's daily allowance: 1 for a
+    // recipient; for a text through the modem, its parts.
+    virtual qsizetype partsOf(const TextToSend& text) const {
+        Q_UNUSED(text);
+        return 1;
+    }
+    // The question before a send that would cross the route's daily allowance, counted as
+    // `partsOf` says (`recent` negative: what went in the last 24 hours is not known; `needed`
+    // and `fits` in recipients); empty: Gmail's.
+    virtual QString allowanceQuestion(qsizetype recent, qsizetype needed, qsizetype partsEach,
+                                      qsizetype allowance, qsizetype fits) const {
         Q_UNUSED(recent);
         Q_UNUSED(needed);
+        Q_UNUSED(partsEach);
         Q_UNUSED(allowance);
         Q_UNUSED(fits);
         return {};

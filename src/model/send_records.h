@@ -16,6 +16,7 @@ struct PendingSend {
     QStringList addresses;
     QStringList reported; // "address failed" or "address delayed", already in the log
     bool checked = false; // a check of the mailbox has run since the send
+    qsizetype parts = 1;  // what each address counts toward the allowance: a text's parts
     bool operator==(const PendingSend&) const = default;
 };
 

@@ -28,6 +28,8 @@ constexpr qint64 kLongestPendingFile = 4 * 1024 * 1024;
 // The most addresses one send's line can hold: as many as the file's bound holds written out
 // ("1@a.b," at the shortest).
 constexpr qsizetype kMostAddresses = kLongestPendingFile / 6;
+// The most parts a text of the longest subject and body splits into.
+constexpr qsizetype kMostParts = 32;
 
 // A large send's addresses and reported addresses in their compact form, where they have one:
 // "*phones*domains" for every phone at the same domains in order, and "*" followed by the
@@ -120,7 +122,8 @@ QByteArray sendLine(const PendingSend& s, bool compact) {
     }
     return encodedField(s.messageId) + '\t' + s.sentUtc.toString(Qt::ISODate).toLatin1() + '\t' +
            encodedField(s.stamp) + '\t' + encodedField(s.subject) + '\t' + addresses + '\t' +
-           reported + '\t' + (s.checked ? "1" : "0") + '\n';
+           reported + '\t' + (s.checked ? "1" : "0") +
+           (s.parts > 1 ? '\t' + QByteArray::number(s.parts) : QByteArray()) + '\n';
 }
 } // namespace
 
@@ -173,15 +176,18 @@ QByteArray pendingSendsTextWithin(QList<PendingSend>& sends, qint64 bound,
 
 QList<PendingSend> readPendingSends(const QByteArray& text, qsizetype* unreadable) {
     return readRecords(text, unreadable, [](const QByteArrayList& f) -> std::optional<PendingSend> {
-        if (f.size() != 7)
+        if (f.size() != 7 && f.size() != 8)
             return std::nullopt;
         const QStringList addresses = expandedAddresses(f[4]);
         const std::optional<QStringList> reported = expandedReported(f[5], addresses);
-        PendingSend s{
-            decodedField(f[0]), QDateTime::fromString(QString::fromLatin1(f[1]), Qt::ISODate),
-            decodedField(f[2]), decodedField(f[3]),
-            addresses,          reported.value_or(QStringList()),
-            f[6] == "1"};
+        PendingSend s{decodedField(f[0]),
+                      QDateTime::fromString(QString::fromLatin1(f[1]), Qt::ISODate),
+                      decodedField(f[2]),
+                      decodedField(f[3]),
+                      addresses,
+                      reported.value_or(QStringList()),
+                      f[6] == "1",
+                      f.size() == 8 ? qBound<qsizetype>(1, f[7].toLongLong(), kMostParts) : 1};
         if (s.messageId.isEmpty() || !s.sentUtc.isValid() || s.addresses.isEmpty() || !reported)
             return std::nullopt;
         return s;

@@ -26,7 +26,7 @@ RecentSubmissions recentSubmissions(const QList<model::PendingSend>& sends, cons
                                     [route](const QString& a) { return route->counts(a); });
         if (counted == 0)
             continue;
-        recent.recipients += counted;
+        recent.recipients += counted * send.parts;
         if (!oldest.isValid() || send.sentUtc < oldest)
             oldest = send.sentUtc;
     }
@@ -92,7 +92,8 @@ RecentSubmissions Ledger::recent(const model::Route& route) const {
     return recentSubmissions(sends_, c_.clock.now().toUTC(), &route);
 }
 
-qsizetype Ledger::fits(const model::Route& route, qsizetype needed, qsizetype* recent) const {
+qsizetype Ledger::fits(const model::Route& route, qsizetype needed, qsizetype* recent,
+                       qsizetype partsEach) const {
     *recent = 0;
     if (c_.dailyAllowance <= 0)
         return needed;
@@ -101,7 +102,8 @@ qsizetype Ledger::fits(const model::Route& route, qsizetype needed, qsizetype* r
         return needed;
     }
     *recent = this->recent(route).recipients;
-    return qBound<qsizetype>(0, c_.dailyAllowance - *recent, needed);
+    return qBound<qsizetype>(0, (c_.dailyAllowance - *recent) / qMax<qsizetype>(1, partsEach),
+                             needed);
 }
 
 void Ledger::remember(const model::PendingSend& send) {

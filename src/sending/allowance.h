@@ -16,7 +16,7 @@ namespace sending {
 // The recipients the account took in the 24 hours before `nowUtc`, and when the oldest of
 // those sends leaves that window (invalid when there were none).
 struct RecentSubmissions {
-    qsizetype recipients = 0;
+    qsizetype recipients = 0; // each counted as its send's parts
     QDateTime windowFreesUtc;
 };
 // Only the addresses `route` counts toward its allowance, with a route.
@@ -39,10 +39,12 @@ class Ledger {
     explicit Ledger(const model::CommandContext& c);
     // What `route` sent in the last 24 hours.
     RecentSubmissions recent(const model::Route& route) const;
-    // How many of `needed` recipients fit in the route's daily allowance now (all when the
-    // context asks about no allowance); `recent` receives what the last 24 hours took, or
-    // kUnknown when the record of them could not be read (then all fit, and the send asks).
-    qsizetype fits(const model::Route& route, qsizetype needed, qsizetype* recent) const;
+    // How many of `needed` recipients, each counting `partsEach`, fit in the route's daily
+    // allowance now (all when the context asks about no allowance); `recent` receives what the
+    // last 24 hours took, or kUnknown when the record of them could not be read (then all
+    // fit, and the send asks).
+    qsizetype fits(const model::Route& route, qsizetype needed, qsizetype* recent,
+                   qsizetype partsEach = 1) const;
     static constexpr qsizetype kUnknown = -1;
     // Remembers a send the route took, for its delivery check and the allowance.
     void remember(const model::PendingSend& send);

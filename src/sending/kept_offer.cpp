@@ -63,7 +63,8 @@ bool offerKeptSend(const model::CommandContext& c, model::Route& route,
             return false;
     }
     qsizetype recent = 0;
-    const qsizetype fits = ledger.fits(route, first.addresses.size(), &recent);
+    const qsizetype fits = ledger.fits(route, first.addresses.size(), &recent,
+                                       route.partsOf({login, first.subject, first.body}));
     if (fits == 0)
         return false;
     const model::Targets targets = model::targetsOf(first.addresses);

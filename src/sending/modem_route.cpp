@@ -85,6 +85,10 @@ QList<Targets> ModemRoute::batches(const Targets& targets) const {
     return batches;
 }
 
+qsizetype ModemRoute::partsOf(const model::TextToSend& text) const {
+    return recipients::gatewayTexts(text.subject, text.body).texts;
+}
+
 bool ModemRoute::counts(const QString& address) const {
     return !address.contains(QLatin1Char('@'));
 }

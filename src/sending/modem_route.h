@@ -25,9 +25,10 @@ class ModemRoute final : public model::Route {
     model::RouteResult sendEach(const model::TextToSend& text, const QList<model::Targets>& batches,
                                 const model::RouteSteps& steps) override;
     QString batchNoun() const override { return QStringLiteral("texts"); }
-    QString allowanceQuestion(qsizetype recent, qsizetype needed, qsizetype allowance,
-                              qsizetype fits) const override {
-        return modemAllowanceQuestion(recent, needed, allowance, fits);
+    qsizetype partsOf(const model::TextToSend& text) const override;
+    QString allowanceQuestion(qsizetype recent, qsizetype needed, qsizetype partsEach,
+                              qsizetype allowance, qsizetype fits) const override {
+        return modemAllowanceQuestion(recent, needed, partsEach, allowance, fits);
     }
     qint64 secondsLeft(int batchesLeft, const model::TextToSend& text) const override;
     bool counts(const QString& address) const override;

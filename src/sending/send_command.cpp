@@ -109,9 +109,11 @@ QList<qsizetype> sendMessage(const model::CommandContext& c, const model::Outgoi
     model::Targets later;
     qsizetype recent = 0;
     const qsizetype needed = model::recipientCount(now);
-    if (const qsizetype fits = ledger.fits(*route, needed, &recent);
+    const qsizetype partsEach = route->partsOf({text.login, text.subject, text.body});
+    if (const qsizetype fits = ledger.fits(*route, needed, &recent, partsEach);
         fits < needed || recent == Ledger::kUnknown) {
-        QString question = route->allowanceQuestion(recent, needed, c.dailyAllowance, fits);
+        QString question =
+            route->allowanceQuestion(recent, needed, partsEach, c.dailyAllowance, fits);
         if (question.isEmpty())
             question = allowanceQuestion(recent, needed, c.dailyAllowance, fits);
         if (!asked(c, question))

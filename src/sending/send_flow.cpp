@@ -27,11 +27,11 @@ void tell(const model::CommandContext& c, const QString& text) {
 }
 
 // What the pending sends keep of a batch the route took at `when`.
-model::PendingSend pendingSend(const QString& reference, const QDateTime& when,
-                               const model::TextToSend& text, const Targets& taken) {
+model::PendingSend pendingSend(const Send& s, const QString& reference, const QDateTime& when,
+                               const Targets& taken) {
     return {
-        reference, when.toUTC(), records::logStamp(when), text.subject, model::addressesOf(taken),
-        {},        false};
+        reference, when.toUTC(), records::logStamp(when), s.text.subject, model::addressesOf(taken),
+        {},        false,        s.route.partsOf(s.text)};
 }
 
 // Each phone once, in order.
@@ -148,7 +148,7 @@ class BatchSend {
             if (!logFailure_) // the send stops after the batch in flight
                 logFailure_ = failure;
         }
-        s_.ledger.remember(pendingSend(reference, when, s_.text, sent));
+        s_.ledger.remember(pendingSend(s_, reference, when, sent));
         const qsizetype size = model::recipientCount(batch);
         rest_ = model::onlyAt(batch, refused) + model::afterRecipients(rest_, size);
         kept_[mine_].addresses = model::addressesOf(rest_);
@@ -326,7 +326,7 @@ void sendWhole(const Send& s, const Targets& targets, core::Procedure& p) {
         record = records::sentLogRecord(when, model::phonesOf(targets).join(QLatin1Char(',')),
                                         s.text.subject, s.text.body);
         if (!reference.isEmpty())
-            s.ledger.remember(pendingSend(reference, when, s.text, targets));
+            s.ledger.remember(pendingSend(s, reference, when, targets));
     });
     p.step(186, [&] { records::WriteSentLog(s.c.files.log, record); });
     p.step(188, [&] { s.c.pointer.setStyle(core::kDefaultPointer); });

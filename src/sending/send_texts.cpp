@@ -251,11 +251,11 @@ QString allowanceQuestion(qsizetype recent, qsizetype needed, qsizetype allowanc
            kBreak + kBreak + QStringLiteral("Yes sends what fits; No sends nothing.");
 }
 
-QString modemAllowanceQuestion(qsizetype recent, qsizetype needed, qsizetype allowance,
-                               qsizetype fits) {
-    const auto texts = [](qsizetype n) {
+QString modemAllowanceQuestion(qsizetype recent, qsizetype needed, qsizetype partsEach,
+                               qsizetype allowance, qsizetype fits) {
+    const auto parts = [](qsizetype n) {
         return QLocale(QLocale::English).toString(n) +
-               (n == 1 ? QStringLiteral(" text") : QStringLiteral(" texts"));
+               (n == 1 ? QStringLiteral(" text part") : QStringLiteral(" text parts"));
     };
     const QString text =
         (recent < 0 ? QStringLiteral("Parlivo could not read its record of what went in the last "
@@ -263,10 +263,12 @@ QString modemAllowanceQuestion(qsizetype recent, qsizetype needed, qsizetype all
                                      "is left.")
                     : QStringLiteral("In the last 24 hours Parlivo sent %1 through this "
                                      "computer's modem.")
-                          .arg(texts(recent))) +
-        QStringLiteral(" This send needs %1; you allow %2 a day (Modem Parts A Day in the "
-                       "settings file), as carriers block a line that sends too many.")
-            .arg(texts(needed), texts(allowance)) +
+                          .arg(parts(recent))) +
+        QStringLiteral(" This send needs %1 (%2, %3 each); you allow %4 a day (Modem Parts A Day "
+                       "in the settings file), as carriers block a line that sends too many.")
+            .arg(parts(needed * partsEach), phonesText(needed))
+            .arg(partsEach)
+            .arg(parts(allowance)) +
         kBreak + kBreak;
     if (recent < 0 || fits == needed)
         return text + QStringLiteral("Send it now? Yes sends it; No sends nothing.");
@@ -278,8 +280,7 @@ QString modemAllowanceQuestion(qsizetype recent, qsizetype needed, qsizetype all
                QStringLiteral("Yes keeps it; No sends nothing and keeps nothing.");
     return text +
            QStringLiteral("Send to the first %1 now and keep the other %2 to send later?")
-               .arg(QLocale(QLocale::English).toString(fits),
-                    QLocale(QLocale::English).toString(needed - fits)) +
+               .arg(phonesText(fits), QLocale(QLocale::English).toString(needed - fits)) +
            kBreak + kBreak + QStringLiteral("Yes sends what fits; No sends nothing.");
 }
 

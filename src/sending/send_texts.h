@@ -60,8 +60,8 @@ QString unusableUserNameMessage(const QString& userAddress);
 // `fits` of the `needed` recipients can go now.
 QString allowanceQuestion(qsizetype recent, qsizetype needed, qsizetype allowance, qsizetype fits);
 // The same for texts through the modem, against the allowance the user set.
-QString modemAllowanceQuestion(qsizetype recent, qsizetype needed, qsizetype allowance,
-                               qsizetype fits);
+QString modemAllowanceQuestion(qsizetype recent, qsizetype needed, qsizetype partsEach,
+                               qsizetype allowance, qsizetype fits);
 // Offered on "Send Message" while a kept text waits and the allowance leaves room.
 QString keptSendQuestion(qsizetype phones, const QString& keptStamp, const QString& subject,
                          qsizetype uncertain, qsizetype fits, qsizetype addresses);

@@ -398,6 +398,7 @@ class TestBounceReport : public QObject {
         pending.subject = "Tab\there, percent % and comma, too";
         pending.reported = {"1@a.example failed"};
         pending.checked = true;
+        pending.parts = 3; // a text through the modem of three parts
         const auto back =
             records::readPendingSends(records::pendingSendsText({pending}) + "broken line\n");
         QCOMPARE(back, QList<model::PendingSend>{pending});
