@@ -30,9 +30,10 @@ enum class TextFate {
 };
 struct TextResult {
     TextFate fate = TextFate::Refused;
-    QString reference; // the network's message reference, when taken
-    QString reason;    // in plain words, when not taken
-    bool modemGone = false; // refused because the modem or ModemManager went away
+    QString reference;       // the network's message reference, when taken
+    QString reason;          // in plain words, when not taken
+    bool modemGone = false;  // refused because the modem or ModemManager went away
+    bool notAllowed = false; // refused because the system does not let this session text
 };
 
 // A message the network sent that the modem holds: a status report or a text received.

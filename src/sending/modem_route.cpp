@@ -142,6 +142,11 @@ model::RouteResult ModemRoute::sendEach(const model::TextToSend& text,
         if (sent.fate == modem::TextFate::Taken) {
             ++result.taken;
             steps.taken(i, sent.reference, {});
+        } else if (sent.fate == modem::TextFate::Refused && sent.notAllowed) {
+            // The system's policy refuses every text alike: the send ends, nothing lost.
+            result.failure = core::Failure(
+                kTextRefused, modemNotReadyMessage({modem::ModemProblem::NotAllowed, sent.reason}));
+            break;
         } else if (sent.fate == modem::TextFate::Refused && sent.modemGone) {
             result.failure = core::Failure(
                 kTextRefused, QStringLiteral("The modem went away before the text to %1 went. "

@@ -1,6 +1,6 @@
 // Bounces and replies from anyone: reading never fails, and the record made from what they
-// say keeps the log's shape: printable lines, the heading first, nothing that starts a new
-// record.
+// say keeps the log's shape: lines of printable letters, the heading first, nothing that
+// starts a new record.
 #include "delivery/delivery_records.h"
 #include "delivery/replies.h"
 #include "mail/net/bounce_reader.h"
@@ -36,14 +36,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         !lines.value(1).startsWith(QLatin1String("Delivery: message of ")) ||
         !record.endsWith(QLatin1String("\r\n\r\n")))
         std::abort();
+    // Letters of any script; nothing that breaks a line, turns its direction or is half a pair.
     for (const QString& line : lines)
-        for (const QChar c : line)
-            if (c.unicode() < 0x20 || c.unicode() > 0x7e)
+        for (const char32_t c : line.toUcs4()) {
+            const QChar::Category kind = QChar::category(c);
+            if (c < 0x20 || kind == QChar::Other_Control || kind == QChar::Other_Format ||
+                kind == QChar::Separator_Line || kind == QChar::Separator_Paragraph ||
+                kind == QChar::Other_Surrogate)
                 std::abort();
+        }
     for (const QString& line : lines.mid(2, lines.size() - 4))
         if (!line.startsWith(QLatin1String("Not delivered: ")) &&
             !line.startsWith(QLatin1String("Delayed: ")) &&
             !line.startsWith(QLatin1String("Not reached at any ticked carrier: ")) &&
+            !line.startsWith(QLatin1String("More replies came")) &&
             !line.startsWith(QLatin1String("Reply from ")) &&
             !line.startsWith(QLatin1String("No bounce from the other ")))
             std::abort();

@@ -101,6 +101,13 @@ class TestModem : public QObject {
                                           "does not answer. Start it (or untick the modem to "
                                           "send by e-mail)."}
             << QStringList();
+        QTest::newRow("the system's policy says no")
+            << QStringList{"--deny"} << QStringList()
+            << QStringList{"The modem texts phone numbers only", sending::repeatedRowsMessage(1),
+                           nothingReady + "The system does not let this session send texts "
+                                          "through the modem (only the person at the computer "
+                                          "may). Send from a local desktop session."}
+            << QStringList();
         QTest::newRow("no network")
             << QStringList{"--unregistered"} << QStringList()
             << QStringList{nothingReady + "The modem found no mobile network. Move where it has "

@@ -1,6 +1,6 @@
 """Debian's ModemManager in its test mode on private buses, with a scripted AT modem.
 
-Usage: modem_session.py <log file> [--pin] [--unregistered] [--no-modem]
+Usage: modem_session.py <log file> [--pin] [--unregistered] [--no-modem] [--deny]
 Prints "BUS <address>" once the modem is attached (the bus ModemManager serves, as a desktop
 client finds it on its system bus), and keeps it all until standard input closes. Lines on
 standard input push what a network sends the modem, each answered by "DONE":
@@ -14,10 +14,12 @@ standard input push what a network sends the modem, each answered by "DONE":
   the "> " prompt, the PDU and Ctrl-Z give "+CMGS: <reference>"; a number written to
   "<log file>.refuse" (one a line) gets "+CMS ERROR: 332" instead;
 - --pin: the SIM waits for its PIN; --unregistered: no network answers the registration;
-- --no-modem: no modem is attached.
+- --no-modem: no modem is attached;
+- --deny: the system's policy refuses this session: a stand-in answers in ModemManager's
+  place (modem_policy_standin.py), since the daemon's test mode lets every caller through.
 ModemManager's system bus is a second private one, with python3-dbusmock's polkitd template
-on it (in its test mode the daemon allows every caller, so a refusal by policy cannot be
-made here). Nothing touches the machine's own system bus.
+on it (in its test mode the daemon allows every caller). Nothing touches the machine's own
+system bus.
 """
 
 import os
@@ -203,6 +205,9 @@ def main():
             environment = dict(os.environ, DBUS_SESSION_BUS_ADDRESS=served,
                                DBUS_SYSTEM_BUS_ADDRESS=policy)
             daemon = subprocess.Popen(
+                ["/usr/bin/python3", os.path.join(os.path.dirname(__file__),
+                                                  "modem_policy_standin.py")]
+                if "--deny" in options else
                 ["/usr/sbin/ModemManager", "--test-session", "--test-enable", "--test-no-udev",
                  "--test-no-suspend-resume", "--test-no-qrtr", "--no-auto-scan"],
                 env=environment, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
@@ -214,7 +219,7 @@ def main():
                     print("ModemManager did not start", flush=True)
                     return 1
                 time.sleep(0.1)
-            if "--no-modem" not in options:
+            if "--no-modem" not in options and "--deny" not in options:
                 call(served, "org.freedesktop.ModemManager1", "/org/freedesktop/ModemManager1",
                      "org.freedesktop.ModemManager1.Test", "SetProfile", "string:parlivo",
                      "string:generic", f"array:string:abstract:{name}")

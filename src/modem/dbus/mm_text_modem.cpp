@@ -176,8 +176,11 @@ TextResult MmTextModem::send(const QString& number, const QString& text) {
     const QDBusMessage created =
         call(modem_, kMessaging, QStringLiteral("Create"), {QVariant::fromValue(properties)});
     if (created.type() != QDBusMessage::ReplyMessage || created.arguments().isEmpty())
-        return {TextFate::Refused, {}, plainWords(created.errorName(), created.errorMessage()),
-                serviceGone(created.errorName())};
+        return {TextFate::Refused,
+                {},
+                plainWords(created.errorName(), created.errorMessage()),
+                serviceGone(created.errorName()),
+                problemOf(created) == ModemProblem::NotAllowed};
     const QString sms = created.arguments().first().value<QDBusObjectPath>().path();
     const QDBusMessage sent = call(sms, kSms, QStringLiteral("Send"));
     TextResult result;
