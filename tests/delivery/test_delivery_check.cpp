@@ -314,9 +314,13 @@ class TestDeliveryCheck : public QObject {
         const QStringList forged{"Reply from 5555550100 (msg.fi.google.com, not verified) "};
         const QList<QStringList> once{both};
         const QByteArray none;
+        // A full-address row with no digits, refused for good, is learned under no key.
         QTest::newRow("a reply Gmail vouches for (DKIM)")
             << QList<QStringList>{both + QStringList{"someone@gmail.com"}} << none
-            << QList<QByteArray>{reply("dkim=pass header.i=@msg.fi.google.com", "ok")} << told
+            << QList<QByteArray>{bounce("someone@gmail.com", "5.1.1"),
+                                 reply("dkim=pass header.i=@msg.fi.google.com", "ok")}
+            << QStringList{"Not delivered: someone at gmail.com (5.1.1)",
+                           "Not reached at any ticked carrier: someone", told[0]}
             << learned << fi;
         QTest::newRow("SPF and DMARC failed")
             << once << none
