@@ -74,6 +74,27 @@ QByteArray ordinary(int i) {
     return report(i, 1);
 }
 
+// "View Log" of the pending sends in `folder` against `dovecot`: the longest pause of the
+// event loop and the check's time, in milliseconds.
+std::pair<double, double> timedCheck(const LocalDovecot& dovecot,
+                                     const TestCertificates& certificates,
+                                     const QTemporaryDir& folder, const QDateTime& now) {
+    mail::ImapBounceReader reader(dovecot.clientOptions(certificates.path("ca.pem")));
+    model::DeliveryCheckMemory memory;
+    QElapsedTimer took;
+    const double gap = longestGapMs([&] {
+        took.start();
+        delivery::bringLogUpToDate(
+            {reader,
+             memory,
+             {folder.filePath("sentmessages.log"), folder.filePath("pending.tsv")},
+             "ann@gmail.com",
+             "abcdefghijklmnop",
+             now});
+    });
+    return {gap, double(took.nsecsElapsed()) / 1e6};
+}
+
 // One check of "View Log" of a send of `addresses` against `mails`: the longest pause and the
 // time the check took, in milliseconds.
 std::pair<double, double> check(const TestCertificates& certificates,
@@ -93,20 +114,7 @@ std::pair<double, double> check(const TestCertificates& certificates,
                                                            sent,
                                                            {},
                                                            false});
-    mail::ImapBounceReader reader(dovecot.clientOptions(certificates.path("ca.pem")));
-    model::DeliveryCheckMemory memory;
-    QElapsedTimer took;
-    const double gap = longestGapMs([&] {
-        took.start();
-        delivery::bringLogUpToDate(
-            {reader,
-             memory,
-             {folder.filePath("sentmessages.log"), folder.filePath("pending.tsv")},
-             "ann@gmail.com",
-             "abcdefghijklmnop",
-             now});
-    });
-    return {gap, double(took.nsecsElapsed()) / 1e6};
+    return timedCheck(dovecot, certificates, folder, now);
 }
 
 // A Workspace account's four days (2,000 recipients a day in messages of 100) and 5,000
@@ -137,20 +145,7 @@ std::pair<double, double> checkReplies(const TestCertificates& certificates) {
                                {},
                                false});
     }
-    mail::ImapBounceReader reader(dovecot.clientOptions(certificates.path("ca.pem")));
-    model::DeliveryCheckMemory memory;
-    QElapsedTimer took;
-    const double gap = longestGapMs([&] {
-        took.start();
-        delivery::bringLogUpToDate(
-            {reader,
-             memory,
-             {folder.filePath("sentmessages.log"), folder.filePath("pending.tsv")},
-             "ann@gmail.com",
-             "abcdefghijklmnop",
-             now});
-    });
-    return {gap, double(took.nsecsElapsed()) / 1e6};
+    return timedCheck(dovecot, certificates, folder, now);
 }
 
 QList<QByteArray> fifty(const std::function<QByteArray(int)>& make) {

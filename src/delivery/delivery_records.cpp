@@ -111,9 +111,8 @@ QStringList unreachedLines(const PendingSend& send, const BounceNews& news,
         if (!everyAddressFailed.value(phone))
             continue;
         // Sent only to the carrier learned for it: its other ticked carriers were not tried.
-        const QString learned =
-            known.phones.value(recipients::lastTenDigits(phone)).carrier.toLower();
-        const QStringList carrier = recipients::sameCarrier(learned) << learned;
+        const QString learned = known.phones.value(recipients::lastTenDigits(phone)).carrier;
+        const QStringList carrier = recipients::sameCarrier(learned);
         bool onlyLearned = !learned.isEmpty();
         for (const QString& gateway : triedAt.value(phone))
             onlyLearned = onlyLearned && carrier.contains(gateway, Qt::CaseInsensitive);

@@ -146,22 +146,22 @@ void learnFromFirstChecks(Knowledge& k, const QList<PendingSend>& sends, const Q
 
 } // namespace
 
-bool learnOptOut(Knowledge& k, const QString& phone, const QString& text,
+void learnOptOut(Knowledge& k, const QString& phone, const QString& text,
                  const QDateTime& whenUtc) {
     static const QStringList stop{"STOP", "STOPALL", "UNSUBSCRIBE", "CANCEL", "END", "QUIT"};
     static const QStringList start{"START", "UNSTOP"};
     const QString word = text.trimmed().toUpper();
     const QString digits = lastTenDigits(phone);
-    if (digits.size() < 7 || (!stop.contains(word) && !start.contains(word)))
-        return false;
+    if (digits.size() < 7)
+        return;
     if (stop.contains(word)) {
         k.phones[digits].optedOutUtc = whenUtc;
-    } else if (const auto known = k.phones.find(digits); known != k.phones.end()) {
+    } else if (const auto known = k.phones.find(digits);
+               start.contains(word) && known != k.phones.end()) {
         known->optedOutUtc = {};
         if (*known == PhoneKnowledge{})
             k.phones.erase(known);
     }
-    return true;
 }
 
 void learn(Knowledge& k, const QList<PendingSend>& sends, const QList<mail::BounceReport>& bounces,

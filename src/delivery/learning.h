@@ -25,8 +25,8 @@ void learn(model::Knowledge& knowledge, const QList<model::PendingSend>& sends,
 
 // A phone's text that asks not to be texted (STOP, STOPALL, UNSUBSCRIBE, CANCEL, END, QUIT:
 // the whole text, in any case) marks it opted out as of `whenUtc`; START or UNSTOP lifts it.
-// True when the text was one of these words. The caller vouches for the sender.
-bool learnOptOut(model::Knowledge& knowledge, const QString& phone, const QString& text,
+// The caller vouches for the sender.
+void learnOptOut(model::Knowledge& knowledge, const QString& phone, const QString& text,
                  const QDateTime& whenUtc);
 // Lifts the phone row's opt-out, in `known` and in its file.
 void textAgain(const model::DataFiles& files, model::Knowledge& known, const QString& phoneRow);

@@ -46,6 +46,8 @@ class Ledger {
     qsizetype fits(const model::Route& route, qsizetype needed, qsizetype* recent,
                    qsizetype partsEach = 1) const;
     static constexpr qsizetype kUnknown = -1;
+    // The pending sends as read once (sends stamped ahead of now restamped), and those since.
+    const QList<model::PendingSend>& sends() const { return sends_; }
     // Remembers a send the route took, for its delivery check and the allowance.
     void remember(const model::PendingSend& send);
 

@@ -8,7 +8,6 @@
 #include "platform/desktop.h"
 #include "recipients/phone_rules.h"
 #include "records/kept_file.h"
-#include "records/knowledge_file.h"
 #include "records/sent_log.h"
 #include "sending/allowance.h"
 #include "sending/send_flow.h"
@@ -33,7 +32,7 @@ bool offerKeptSend(const model::CommandContext& c, model::Route& route,
     if (c.files.kept.isEmpty() || !mail::isMailbox(model::userAddress(login.userName)) ||
         login.password.isEmpty())
         return false;
-    QList<model::KeptSend> kept = loadKeptTexts(c);
+    QList<model::KeptSend> kept = loadKeptTexts(c, ledger.sends());
     if (kept.isEmpty())
         return false;
     model::KeptSend& first = kept.first();
@@ -42,15 +41,8 @@ bool offerKeptSend(const model::CommandContext& c, model::Route& route,
                      [&route](const QString& address) { return route.counts(address); }))
         return false;
     // A phone that asked not to be texted since the text was kept leaves it.
-    QStringList optedOut;
     const qsizetype before = first.addresses.size();
-    first.addresses.removeIf([&](const QString& address) {
-        const QString phone = recipients::phoneOf(address);
-        const bool out = records::optedOut(known, phone);
-        if (out && !optedOut.contains(phone))
-            optedOut << phone;
-        return out;
-    });
+    const QStringList optedOut = leaveOutOptedOut(first.addresses, known, recipients::phoneOf);
     if (!optedOut.isEmpty()) {
         first.uncertain = qMax<qsizetype>(0, first.uncertain - (before - first.addresses.size()));
         c.desktop.messageBox(optedOutMessage(optedOut, first.addresses.isEmpty()),

@@ -6,15 +6,11 @@
 #include "model/route.h"
 #include "platform/clock.h"
 #include "platform/desktop.h"
-#include "recipients/phone_rules.h"
-#include "records/knowledge_file.h"
 #include "sending/allowance.h"
 #include "sending/kept_offer.h"
 #include "sending/send_flow.h"
 #include "sending/send_routes.h"
 #include "sending/send_texts.h"
-
-#include <QSet>
 
 namespace sending {
 
@@ -79,16 +75,8 @@ QList<qsizetype> sendMessage(const model::CommandContext& c, const model::Outgoi
         return {};
     // Phones that asked not to be texted are left out before anything connects.
     model::OutgoingText wanted = text;
-    QStringList optedOut;
-    QSet<QString> named;
-    wanted.phones.removeIf([&](const QString& row) {
-        const bool out = records::optedOut(route.known(), row);
-        if (out && !named.contains(recipients::lastTenDigits(row))) {
-            named.insert(recipients::lastTenDigits(row));
-            optedOut << row;
-        }
-        return out;
-    });
+    const QStringList optedOut =
+        leaveOutOptedOut(wanted.phones, route.known(), [](const QString& row) { return row; });
     if (!optedOut.isEmpty()) {
         c.desktop.messageBox(optedOutMessage(optedOut, wanted.phones.isEmpty()), Buttons::Ok,
                              Icon::None, c.applicationTitle);

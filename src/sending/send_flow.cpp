@@ -4,7 +4,9 @@
 #include "core/procedure.h"
 #include "platform/clock.h"
 #include "platform/desktop.h"
+#include "recipients/phone_rules.h"
 #include "records/kept_file.h"
+#include "records/knowledge_file.h"
 #include "records/pending_file.h"
 #include "records/sent_log.h"
 #include "sending/allowance.h"
@@ -84,7 +86,7 @@ class BatchSend {
   private:
     // The whole rest is kept before anything goes: a send cut short then knows what is left.
     bool keepWhole() {
-        kept_ = loadKeptTexts(c_);
+        kept_ = loadKeptTexts(c_, s_.ledger.sends());
         mine_ = replacing_ >= 0 && replacing_ < kept_.size() ? replacing_ : kept_.size();
         if (mine_ == kept_.size()) {
             kept_ << whole_;
@@ -277,7 +279,8 @@ class BatchSend {
 
 } // namespace
 
-QList<model::KeptSend> loadKeptTexts(const model::CommandContext& c) {
+QList<model::KeptSend> loadKeptTexts(const model::CommandContext& c,
+                                     const QList<model::PendingSend>& pending) {
     QString keptAs;
     QList<model::KeptSend> kept = records::loadKeptSends(c.files.kept, &keptAs);
     if (!keptAs.isEmpty())
@@ -285,8 +288,6 @@ QList<model::KeptSend> loadKeptTexts(const model::CommandContext& c) {
     // A send killed after a message was remembered as taken but before the kept rest was
     // brought up to date leaves that message in both, marked uncertain in the rest: what the
     // pending sends of the text hold as taken leaves its uncertain head.
-    const QList<model::PendingSend> pending =
-        kept.isEmpty() ? QList<model::PendingSend>() : records::loadPendingSends(c.files.pending);
     bool changed = false;
     for (model::KeptSend& text : kept) {
         QSet<QString> taken;
@@ -306,6 +307,23 @@ QList<model::KeptSend> loadKeptTexts(const model::CommandContext& c) {
     if (changed)
         records::saveKeptSends(c.files.kept, kept);
     return kept;
+}
+
+QStringList leaveOutOptedOut(QStringList& items, const model::Knowledge& known,
+                             const std::function<QString(const QString&)>& phoneOf) {
+    QStringList phones;
+    QSet<QString> named;
+    items.removeIf([&](const QString& item) {
+        const QString phone = phoneOf(item);
+        if (!records::optedOut(known, phone))
+            return false;
+        if (!named.contains(recipients::lastTenDigits(phone))) {
+            named.insert(recipients::lastTenDigits(phone));
+            phones << phone;
+        }
+        return true;
+    });
+    return phones;
 }
 
 bool reportAtSubmitLine(const model::CommandContext& c, const core::Failure& failure, int line) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "model/command_context.h"
+#include "model/knowledge.h"
 #include "model/route.h"
 #include "model/send_records.h"
 
@@ -31,8 +32,15 @@ inline constexpr int kSubmitLine = 182;
 // report, and the send ends. False for a failure at any other statement.
 bool reportAtSubmitLine(const model::CommandContext& c, const core::Failure& failure, int line);
 
-// The kept texts; a file that could not be read whole is moved aside and the user told.
-QList<model::KeptSend> loadKeptTexts(const model::CommandContext& c);
+// The kept texts; a file that could not be read whole is moved aside and the user told. What
+// the `pending` sends hold as taken leaves a text's uncertain head.
+QList<model::KeptSend> loadKeptTexts(const model::CommandContext& c,
+                                     const QList<model::PendingSend>& pending);
+
+// Leaves out of `items` (phone rows, or kept addresses) those whose phone, as `phoneOf` reads
+// it, asked not to be texted; returns those phones for the box, each once.
+QStringList leaveOutOptedOut(QStringList& items, const model::Knowledge& known,
+                             const std::function<QString(const QString&)>& phoneOf);
 
 // A send that fits in one batch: submitted, remembered for the delivery check, logged, and
 // "Done." said; a failure is raised at its numbered statement, so that the route explains it

@@ -226,6 +226,21 @@ const QString kOffered = QStringLiteral("Parlivo keeps them and offers them agai
                                         "Message\" when Gmail's daily allowance leaves room.");
 } // namespace
 
+namespace {
+// What the user may do when a send does not fit the day's allowance: keep it all when
+// nothing fits, else send `first` now and keep `rest`.
+QString allowanceChoice(qsizetype fits, const QString& first, const QString& rest) {
+    if (fits == 0)
+        return QStringLiteral("Nothing more can go today. Keep this text and send it when the "
+                              "allowance leaves room?") +
+               kBreak + kBreak +
+               QStringLiteral("Yes keeps it; No sends nothing and keeps nothing.");
+    return QStringLiteral("Send to the first %1 now and keep the other %2 to send later?")
+               .arg(first, rest) +
+           kBreak + kBreak + QStringLiteral("Yes sends what fits; No sends nothing.");
+}
+} // namespace
+
 QString allowanceQuestion(qsizetype recent, qsizetype needed, qsizetype allowance, qsizetype fits) {
     if (recent < 0)
         return QStringLiteral("Parlivo could not read its record of what went in the last 24 "
@@ -239,16 +254,7 @@ QString allowanceQuestion(qsizetype recent, qsizetype needed, qsizetype allowanc
                        "day.")
             .arg(recipientsText(recent), recipientsText(needed), recipientsText(allowance)) +
         kBreak + kBreak;
-    if (fits == 0)
-        return text +
-               QStringLiteral("Nothing more can go today. Keep this text and send it "
-                              "when the allowance leaves room?") +
-               kBreak + kBreak +
-               QStringLiteral("Yes keeps it; No sends nothing and keeps nothing.");
-    return text +
-           QStringLiteral("Send to the first %1 now and keep the other %2 to send later?")
-               .arg(recipientsText(fits), recipientsText(needed - fits)) +
-           kBreak + kBreak + QStringLiteral("Yes sends what fits; No sends nothing.");
+    return text + allowanceChoice(fits, recipientsText(fits), recipientsText(needed - fits));
 }
 
 QString modemAllowanceQuestion(qsizetype recent, qsizetype needed, qsizetype partsEach,
@@ -272,16 +278,8 @@ QString modemAllowanceQuestion(qsizetype recent, qsizetype needed, qsizetype par
         kBreak + kBreak;
     if (recent < 0 || fits == needed)
         return text + QStringLiteral("Send it now? Yes sends it; No sends nothing.");
-    if (fits == 0)
-        return text +
-               QStringLiteral("Nothing more can go today. Keep this text and send it when the "
-                              "allowance leaves room?") +
-               kBreak + kBreak +
-               QStringLiteral("Yes keeps it; No sends nothing and keeps nothing.");
-    return text +
-           QStringLiteral("Send to the first %1 now and keep the other %2 to send later?")
-               .arg(phonesText(fits), QLocale(QLocale::English).toString(needed - fits)) +
-           kBreak + kBreak + QStringLiteral("Yes sends what fits; No sends nothing.");
+    return text + allowanceChoice(fits, phonesText(fits),
+                                  QLocale(QLocale::English).toString(needed - fits));
 }
 
 QString keptSendQuestion(qsizetype phones, const QString& keptStamp, const QString& subject,

@@ -660,7 +660,6 @@ QString htmlText(QString html) {
         .replace(QLatin1String("&lt;"), QLatin1String("<"))
         .replace(QLatin1String("&gt;"), QLatin1String(">"))
         .replace(QLatin1String("&quot;"), QLatin1String("\""))
-        .replace(QLatin1String("&#39;"), QLatin1String("'"))
         .replace(QLatin1String("&amp;"), QLatin1String("&"))
         .simplified();
 }
