@@ -80,7 +80,7 @@ std::pair<double, double> timedCheck(const LocalDovecot& dovecot,
                                      const TestCertificates& certificates,
                                      const QTemporaryDir& folder, const QDateTime& now) {
     mail::ImapBounceReader reader(dovecot.clientOptions(certificates.path("ca.pem")));
-    model::DeliveryCheckMemory memory;
+    delivery::DeliveryCheckMemory memory;
     QElapsedTimer took;
     const double gap = longestGapMs([&] {
         took.start();

@@ -1,7 +1,7 @@
 // Building and showing the main window with its start-up, against a window with the same
 // controls and no program logic; then the resident memory of a started Parlivo against a
 // minimal Qt window. The online check is left out of the timing: it waits on the network.
-#include "app/main_window.h"
+#include "app/program.h"
 #include "bench_util.h"
 #include "notice/companion_notice.h"
 #include "scripted_desktop.h"
@@ -92,16 +92,17 @@ void buildBaseline(const QString& skin) {
 void buildParlivo(const QString& programFolder) {
     ScriptedDesktop desktop;
     MemorySettings settings;
-    ScriptedMail mail;
     FixedClock clock;
-    ScriptedRandom random;
-    // The keyring is asked at start-up, as the program does.
-    platform::HelperKeyring keyring(programFolder + "/parlivo-keyring", app::kProductName);
-    app::Form1 form({desktop, settings, mail, clock, random, programFolder, programFolder,
-                     connectivity::OnlineCheck{QString(), QString()}, nullptr, &keyring,
-                     programFolder + "/Quorvane.ini"});
-    form.Form_Load();
-    form.show();
+    // Wired as main wires it; the keyring is asked at start-up, as the program does.
+    app::ProgramParts parts;
+    parts.programFolder = programFolder;
+    parts.dataFolder = programFolder;
+    parts.desktop = &desktop;
+    parts.settings = &settings;
+    parts.clock = &clock;
+    parts.onlineCheck = connectivity::OnlineCheck{QString(), QString()};
+    app::Program program(parts);
+    program.start();
     QApplication::processEvents();
 }
 

@@ -5,6 +5,7 @@
 #include "core/pointer.h"
 #include "local_modem.h"
 #include "modem/dbus/mm_text_modem.h"
+#include "routes/modem/modem_option.h"
 #include "scripted_desktop.h"
 #include "sending/send_command.h"
 
@@ -43,26 +44,21 @@ int main(int argc, char* argv[]) {
     ScriptedMail mail;
     core::WindowPointer pointer(nullptr);
     QTemporaryDir folder;
+    MemorySettings settings; // no pause between texts, no allowance in the way
+    settings.values = {{modem_route::kPartsPerMinuteSetting, "0"},
+                       {modem_route::kPartsPerDaySetting, "100000"}};
+    modem_route::ModemOption modem(&textModem, settings);
     model::CommandContext context{desktop,
-                                  mail,
                                   clock,
                                   "Parlivo",
                                   pointer,
                                   folder.path(),
                                   {folder.filePath("sentmessages.log"),
                                    folder.filePath("delivery-pending.tsv"),
-                                   folder.filePath("kept-sends.tsv")},
-                                  nullptr,
-                                  nullptr,
-                                  0,
-                                  nullptr,
-                                  nullptr,
-                                  nullptr,
-                                  &textModem,
-                                  {QStringLiteral("+1"), 0}};
+                                   folder.filePath("kept-sends.tsv")}};
     QElapsedTimer took;
     took.start();
-    sending::sendMessage(context, {numbers(1000), {}, {"ann", "secret"}, "Hi", "at noon"});
+    sending::sendMessage(context, {numbers(1000), {}, {"ann", "secret"}, "Hi", "at noon"}, modem);
     const double ours = double(took.nsecsElapsed()) / 1e6;
     if (local.texts().size() != kTexts || desktop.boxTexts() != QStringList{"Done."})
         std::printf("our fifty texts did not all go: %lld, %s\n", qlonglong(local.texts().size()),

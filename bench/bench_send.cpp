@@ -15,8 +15,9 @@
 #include "mail/mime_message.h"
 #include "mail/net/smtp_mail_submitter.h"
 #include "platform/private_files.h"
+#include "routes/email/email_option.h"
+#include "routes/email/email_route.h"
 #include "scripted_desktop.h"
-#include "sending/gateway_route.h"
 #include "sending/send_command.h"
 
 #include <QCoreApplication>
@@ -104,18 +105,17 @@ qint64 privateBytesOfLargeSend() {
     FixedClock clock;
     core::WindowPointer pointer(nullptr);
     QTemporaryDir folder;
+    MemorySettings settings; // a Workspace account: 2,000 recipients a day
+    settings.values.insert(email_route::kWorkspaceSetting, "True");
+    email_route::EmailOption email(mail, nullptr, settings);
     model::CommandContext context{desktop,
-                                  mail,
                                   clock,
                                   "Parlivo",
                                   pointer,
                                   folder.path(),
                                   {folder.filePath("sentmessages.log"),
                                    folder.filePath("delivery-pending.tsv"),
-                                   folder.filePath("kept-sends.tsv")},
-                                  nullptr,
-                                  nullptr,
-                                  2000};
+                                   folder.filePath("kept-sends.tsv")}};
     model::OutgoingText text;
     for (int i = 0; i < 2000; ++i)
         text.phones << QStringLiteral("555%1").arg(i, 7, 10, QLatin1Char('0'));
@@ -124,7 +124,7 @@ qint64 privateBytesOfLargeSend() {
     text.subject = "Benchmark";
     text.body = "A short text message.";
     const qint64 before = platform::privateBytesWritten();
-    sending::sendMessage(context, text);
+    sending::sendMessage(context, text, email);
     if (mail.sent.size() != 20)
         std::printf("the large send went as %lld messages, not 20\n", qlonglong(mail.sent.size()));
     return platform::privateBytesWritten() - before;
@@ -156,7 +156,7 @@ int main(int argc, char* argv[]) {
     const auto [ours, baseline] = alternatingMedians(
         21,
         [&] {
-            const auto plan = sending::planRecipients(phones, domains);
+            const auto plan = email_route::planRecipients(phones, domains);
             Q_UNUSED(plan);
         },
         [&] {

@@ -13,7 +13,7 @@
 #include "delivery/learning.h"
 #include "delivery/log_view.h"
 #include "model/knowledge.h"
-#include "modem/text_modem.h"
+#include "model/route_option.h"
 #include "notice/companion_notice.h"
 #include "notice/home_page.h"
 #include "platform/desktop.h"
@@ -22,14 +22,13 @@
 #include "recipients/summary.h"
 #include "records/data_files.h"
 #include "records/knowledge_file.h"
-#include "sending/allowance.h"
-#include "sending/help_command.h"
+#include "routes/email/help_command.h"
 #include "sending/kept_offer.h"
 #include "sending/send_command.h"
 
 #include <QApplication>
-#include <QCheckBox>
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QHeaderView>
@@ -49,6 +48,11 @@ namespace app {
 namespace {
 using core::pixels;
 using core::twips;
+
+// The window's height as designed, and with the route choice below the buttons.
+constexpr int kDesignedHeight = 6795;
+constexpr int kRouteRowTop = 6780;
+constexpr int kHeightWithRoutes = kRouteRowTop + 405 + 120;
 
 const QString kListToolTip = QStringLiteral(
     "Double-click item to remove it. Move | line to right and out of window to reveal full names.");
@@ -117,7 +121,6 @@ int PasswordStarStyle::styleHint(StyleHint hint, const QStyleOption* option, con
 Form1::Form1(Services services)
     : QWidget(nullptr, Qt::Window | Qt::MSWindowsFixedSizeDialogHint),
       services_(std::move(services)), applicationTitle_(kProductName.left(39)), pointer_(this),
-      deliveryMemory_(std::make_unique<model::DeliveryCheckMemory>()),
       progress_(std::make_unique<SendProgressWindow>(this)),
       knowledge_(std::make_unique<model::Knowledge>()) {
     setObjectName(QStringLiteral("Form1"));
@@ -158,7 +161,7 @@ QPushButton* Form1::addButton(int number, const QString& caption, QRect twipsRec
 }
 
 void Form1::buildControls() {
-    setFixedSize(pixels(15960), pixels(6795));
+    setFixedSize(pixels(15960), pixels(kDesignedHeight));
     QFont textFont(QStringLiteral("Arial"), 9);
     textFont.setBold(true);
     setFont(textFont);
@@ -228,6 +231,18 @@ void Form1::buildControls() {
     addButton(8, QStringLiteral("Help"), twips(8040, 6270, 3840, 405), &Form1::PushButton8_Click);
     addButton(2, QStringLiteral("View Log"), twips(12000, 6270, 3840, 405),
               &Form1::PushButton2_Click);
+    lblRoute = makeLabel(this, QStringLiteral("Send by:"), twips(8040, kRouteRowTop, 1320, 405));
+    lblRoute->setObjectName(QStringLiteral("lblRoute"));
+    cboRoute = new QComboBox(this);
+    cboRoute->setObjectName(QStringLiteral("cboRoute"));
+    cboRoute->setAccessibleName(QStringLiteral("Send by"));
+    cboRoute->setGeometry(twips(9360, kRouteRowTop, 6480, 405));
+    lblRoute->setBuddy(cboRoute);
+    lblRoute->hide();
+    cboRoute->hide();
+    connect(cboRoute, &QComboBox::activated, this, [this](int index) {
+        storeSetting(core::settings::kRoute, cboRoute->itemData(index).toString());
+    });
 
     for (QGroupBox* frame : {Frame5, Frame1, Frame2}) {
         paintWhite(frame);
@@ -263,10 +278,10 @@ void Form1::buildControls() {
     connect(ListView2, &QTreeWidget::itemDoubleClicked, this, &Form1::ListView2_DblClick);
 
     // Tab order: the login first, then the message and its buttons, then the lists.
-    const QList<QWidget*> order{Text3,       Text2,        Text4,        Text5,        buttons_[1],
-                                buttons_[8], buttons_[2],  ListView2,    buttons_[6],  buttons_[7],
-                                buttons_[4], buttons_[12], buttons_[9],  buttons_[10], ListView1,
-                                buttons_[5], buttons_[3],  buttons_[11], buttons_[13]};
+    const QList<QWidget*> order{Text3,       Text2,       Text4,        Text5,        buttons_[1],
+                                buttons_[8], buttons_[2], cboRoute,     ListView2,    buttons_[6],
+                                buttons_[7], buttons_[4], buttons_[12], buttons_[9],  buttons_[10],
+                                ListView1,   buttons_[5], buttons_[3],  buttons_[11], buttons_[13]};
     for (qsizetype i = 0; i + 1 < order.size(); ++i)
         setTabOrder(order[i], order[i + 1]);
     Text3->setFocus();
@@ -306,48 +321,83 @@ void Form1::Form_Load() {
                                      platform::Buttons::Ok, platform::Icon::None,
                                      applicationTitle_);
     showPhoneKnowledge();
-    // A text kept by an earlier run is offered once the window is up.
-    QTimer::singleShot(0, this, &Form1::offerKeptSend);
-    if (services_.modem)
-        QTimer::singleShot(0, this, &Form1::findModem);
+    // Once the window is up: which routes are here, then the texts kept for them by an earlier
+    // run. A route that comes or goes later is looked for again.
+    lookAgain_ = new QTimer(this);
+    lookAgain_->setSingleShot(true);
+    lookAgain_->setInterval(300);
+    connect(lookAgain_, &QTimer::timeout, this, &Form1::lookForRoutes);
+    for (model::RouteOption* route : services_.routes)
+        route->watch([this] { lookAgain_->start(); });
+    QTimer::singleShot(0, this, &Form1::lookForRoutes);
 }
 
-void Form1::findModem() {
-    if (chkModem || holdingInput_)
-        return;
-    const QString name = services_.modem->available();
-    if (name.isEmpty())
-        return;
-    chkModem = new QCheckBox(QStringLiteral("Text through this computer's modem (%1), not by "
-                                            "e-mail")
-                                 .arg(name),
-                             this);
-    chkModem->setObjectName(QStringLiteral("chkModem"));
-    chkModem->setGeometry(twips(8040, 6780, 7800, 405));
-    chkModem->setChecked(services_.settings.read(core::settings::kModem, QString())
-                             .compare(QLatin1String("True"), Qt::CaseInsensitive) == 0);
-    connect(chkModem, &QCheckBox::toggled, this, [this](bool on) {
-        storeSetting(core::settings::kModem, on ? QStringLiteral("True") : QStringLiteral("False"));
-    });
-    resize(width(), height() + pixels(510));
-    chkModem->show();
-    // A text kept for the modem waited for it to be found: it is offered now.
-    if (textingByModem())
-        QTimer::singleShot(0, this, &Form1::offerKeptSend);
+void Form1::lookForRoutes() {
+    QStringList labels;
+    QStringList here;
+    for (model::RouteOption* route : services_.routes) {
+        const QString label = route->label();
+        labels << label;
+        if (!label.isEmpty())
+            here << route->id();
+    }
+    showRoutes(labels);
+    QStringList arrived;
+    for (const QString& id : std::as_const(here))
+        if (!routesHere_.contains(id))
+            arrived << id;
+    routesHere_ = here;
+    // A text kept for a route that just came (or at start) is offered now.
+    if (!arrived.isEmpty())
+        offerKeptSends(arrived);
 }
 
-bool Form1::textingByModem() const {
-    return chkModem && chkModem->isChecked();
+void Form1::showRoutes(const QStringList& labels) {
+    QString wanted = services_.settings.read(core::settings::kRoute, QString());
+    if (wanted.isEmpty() && services_.settings.read(core::settings::kTextByModem, QString())
+                                    .compare(QLatin1String("True"), Qt::CaseInsensitive) == 0)
+        wanted = QStringLiteral("modem");
+    const QString current = cboRoute->currentData().toString();
+    const QSignalBlocker quiet(cboRoute);
+    cboRoute->clear();
+    for (qsizetype i = 0; i < labels.size(); ++i)
+        if (!labels[i].isEmpty())
+            cboRoute->addItem(labels[i], services_.routes[i]->id());
+    // The route the user chose when it is here, else the one shown, else the first.
+    const int chosen = cboRoute->findData(wanted);
+    const int shown = cboRoute->findData(current);
+    cboRoute->setCurrentIndex(chosen >= 0 ? chosen : qMax(shown, 0));
+    // With one route there is nothing to choose: the window stays as designed.
+    const bool choice = cboRoute->count() > 1;
+    setFixedSize(pixels(15960), pixels(choice ? kHeightWithRoutes : kDesignedHeight));
+    lblRoute->setVisible(choice);
+    cboRoute->setVisible(choice);
 }
 
-void Form1::offerKeptSend() {
-    // While a send or a view of the log runs, it offers the kept text itself; with nothing
-    // kept, nothing waits for the keyring.
-    if (holdingInput_ || !sending::keptSendWaits(dataFiles()))
+model::RouteOption& Form1::chosenRoute() const {
+    const QString id = cboRoute->currentData().toString();
+    for (model::RouteOption* route : services_.routes)
+        if (route->id() == id)
+            return *route;
+    return *services_.routes.first();
+}
+
+void Form1::offerKeptSends(const QStringList& routeIds) {
+    // While a send or a view of the log runs, the offer waits for its end; with nothing kept,
+    // nothing waits for the keyring.
+    if (holdingInput_) {
+        offersWaiting_ += routeIds;
         return;
-    whileHoldingInput([this] {
+    }
+    if (!sending::keptSendWaits(dataFiles()))
+        return;
+    QList<model::RouteOption*> routes;
+    for (model::RouteOption* route : services_.routes)
+        if (routeIds.contains(route->id()))
+            routes << route;
+    whileHoldingInput([this, routes] {
         password_->waitUntilLoaded();
-        sending::offerKeptSendAtStart(commandContext(), outgoingText());
+        sending::offerKeptSends(commandContext(), outgoingText(), routes);
     });
 }
 
@@ -447,21 +497,15 @@ model::DataFiles Form1::dataFiles() const {
 
 model::CommandContext Form1::commandContext() {
     return {services_.desktop,
-            services_.mail,
             services_.clock,
             applicationTitle_,
             pointer_,
             services_.programFolder,
             dataFiles(),
-            services_.mailbox,
-            deliveryMemory_.get(),
-            textingByModem() ? sending::modemPartsPerDay(services_.settings)
-                             : sending::dailyAllowance(services_.settings),
             progress_.get(),
             knowledge_.get(),
-            nullptr,
-            textingByModem() ? services_.modem : nullptr,
-            sending::modemPace(services_.settings)};
+            core::settings::countryCodeOf(
+                services_.settings.read(core::settings::kCountryCode, QString()))};
 }
 
 model::Login Form1::login() const {
@@ -481,9 +525,10 @@ void Form1::editPhones(const recipients::ListEdit& edit) {
 void Form1::showPhoneKnowledge() {
     if (knowledge_->phones.isEmpty() && !tipsShown_)
         return;
+    const QString countryCode = commandContext().countryCode;
     for (int i = 0; i < ListView1->topLevelItemCount(); ++i) {
         QTreeWidgetItem* row = ListView1->topLevelItem(i);
-        row->setToolTip(0, delivery::knowledgeTip(*knowledge_, row->text(0)));
+        row->setToolTip(0, delivery::knowledgeTip(*knowledge_, row->text(0), countryCode));
     }
     tipsShown_ = !knowledge_->phones.isEmpty();
 }
@@ -503,7 +548,8 @@ void Form1::phoneListMenu(const QPoint& at) {
     QAction* all = menu.addAction(QStringLiteral("Forget What Was Learned of Every Phone"));
     QAction* again = menu.addAction(QStringLiteral("Text This Phone Again"));
     again->setEnabled(ListView1->currentItem() &&
-                      records::optedOut(*knowledge_, ListView1->currentItem()->text(0)));
+                      records::optedOut(*knowledge_, ListView1->currentItem()->text(0),
+                                        commandContext().countryCode));
     QAction* chosen = menu.exec(ListView1->viewport()->mapToGlobal(at));
     if (chosen == one || chosen == all)
         forgetLearned(chosen == all);
@@ -532,21 +578,27 @@ void Form1::whileHoldingInput(const std::function<void()>& procedure) {
         holdingInput_ = false;
         closeRequested = hold.closeRequested();
     }
-    if (closeRequested)
+    if (closeRequested) {
         endProgram();
+        return;
+    }
+    // A route that came meanwhile offers its kept text now.
+    if (!offersWaiting_.isEmpty())
+        QTimer::singleShot(0, this, [this] { offerKeptSends(std::exchange(offersWaiting_, {})); });
 }
 
 void Form1::PushButton1_Click() {
     whileHoldingInput([this] {
         password_->waitUntilLoaded(); // a send started at once waits for the keyring's answer
-        for (const qsizetype row : sending::sendMessage(commandContext(), outgoingText()))
+        for (const qsizetype row :
+             sending::sendMessage(commandContext(), outgoingText(), chosenRoute()))
             ListView2->topLevelItem(int(row))->setCheckState(0, Qt::Unchecked);
     });
 }
 void Form1::PushButton2_Click() {
     whileHoldingInput([this] {
         password_->waitUntilLoaded();
-        delivery::viewLog(commandContext(), login());
+        delivery::viewLog(commandContext(), login(), services_.routes);
         showPhoneKnowledge(); // what the check learned
     });
 }
@@ -566,7 +618,7 @@ void Form1::PushButton7_Click() {
     editCarriers(recipients::deleteCarrier(listContext(), listState(ListView2)));
 }
 void Form1::PushButton8_Click() {
-    sending::showHelp(commandContext());
+    email_route::showHelp(commandContext());
 }
 void Form1::PushButton9_Click() {
     editCarriers(recipients::selectAllCarriers(listContext(), ListView2->topLevelItemCount()));

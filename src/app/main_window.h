@@ -10,8 +10,9 @@
 #include <functional>
 #include <memory>
 
+class QComboBox;
+class QTimer;
 class QGroupBox;
-class QCheckBox;
 class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
@@ -25,10 +26,6 @@ class Keyring;
 class RandomSource;
 class SettingsStore;
 } // namespace platform
-namespace mail {
-class MailboxReader;
-class MailSubmitter;
-} // namespace mail
 namespace core {
 class Procedure;
 class StoredPassword;
@@ -40,16 +37,13 @@ namespace recipients {
 struct ListContext;
 struct ListEdit;
 } // namespace recipients
-namespace modem {
-class TextModem;
-}
 namespace model {
 struct CommandContext;
 struct DataFiles;
-struct DeliveryCheckMemory;
 struct Knowledge;
 struct Login;
 struct OutgoingText;
+class RouteOption;
 } // namespace model
 
 namespace app {
@@ -60,18 +54,17 @@ class SendProgressWindow;
 struct Services {
     platform::Desktop& desktop;
     platform::SettingsStore& settings;
-    mail::MailSubmitter& mail;
     const platform::Clock& clock;
     platform::RandomSource& random;
     QString programFolder; // the program's files: cursor, skin, pictures, and the log
     QString dataFolder;    // the log's place when the program folder is not writable
-    connectivity::OnlineCheck onlineCheck;  // the start-up check: ping and mail server
-    mail::MailboxReader* mailbox = nullptr; // where bounces are read; none: not read
+    connectivity::OnlineCheck onlineCheck; // the start-up check: ping and mail server
     // Where the password is kept; none: the settings file, without a word (no desktop keyring).
     platform::Keyring* keyring = nullptr;
     QString settingsFile; // named when the password must stay in it
-    // The computer's modem, where ModemManager runs; none: texts go by e-mail only.
-    modem::TextModem* modem = nullptr;
+    // The routes texts may take, in the order the route choice shows them; the first is
+    // always here.
+    QList<model::RouteOption*> routes;
 };
 
 // Masks each typed character of the password box with "*".
@@ -138,8 +131,10 @@ class Form1 final : public QWidget {
     QLineEdit* Text4 = nullptr;       // subject
     QPlainTextEdit* Text5 = nullptr;  // body
     std::array<QLabel*, 6> lblLabels{};
-    QLabel* lblTexts = nullptr;    // how many texts the subject and body make at a gateway
-    QCheckBox* chkModem = nullptr; // texts by the computer's modem; only once one is found
+    QLabel* lblTexts = nullptr; // how many texts the subject and body make at a gateway
+    // The route a send takes, below the buttons while more than one is here.
+    QLabel* lblRoute = nullptr;
+    QComboBox* cboRoute = nullptr;
 
   protected:
     void closeEvent(QCloseEvent* event) override;
@@ -154,11 +149,13 @@ class Form1 final : public QWidget {
     void keepBodyWithinLimit();
     void endProgram();
     void storeSetting(const QString& key, const QString& text);
-    void offerKeptSend();
-    // Asks ModemManager, once the window has painted, for a modem that can send texts, and
-    // offers it under the buttons.
-    void findModem();
-    bool textingByModem() const;
+    // Offers the texts kept for the routes that are here, once no send runs.
+    void offerKeptSends(const QStringList& routeIds);
+    // Asks each route whether it is here (a modem found, say), once the window has painted and
+    // whenever a route says that may have changed; the route choice shows those that are.
+    void lookForRoutes();
+    void showRoutes(const QStringList& labels);
+    model::RouteOption& chosenRoute() const;
     model::DataFiles dataFiles() const;
     // Each phone row's tool tip tells what was learned of it.
     void showPhoneKnowledge();
@@ -184,11 +181,13 @@ class Form1 final : public QWidget {
     bool ending_ = false;
     bool settingsProblemShown_ = false;
     bool holdingInput_ = false;
-    std::unique_ptr<model::DeliveryCheckMemory> deliveryMemory_;
     std::unique_ptr<core::StoredPassword> password_;
     std::unique_ptr<SendProgressWindow> progress_;
     std::unique_ptr<model::Knowledge> knowledge_; // what is known of each phone, read once
     bool tipsShown_ = false;
+    QStringList routesHere_;      // the ids of the routes here at the last look
+    QStringList offersWaiting_;   // routes whose kept texts wait for the send that runs
+    QTimer* lookAgain_ = nullptr; // a look for routes soon after one said it changed
 };
 
 } // namespace app

@@ -3,6 +3,7 @@
 #include "core/error_report.h"
 
 #include <QLocale>
+#include <QRegularExpression>
 
 namespace core::settings {
 
@@ -39,6 +40,12 @@ bool tickFromText(const QString& piece) {
     if (!isNumber)
         throw Failure(failure_number::TypeMismatch);
     return number != 0.0;
+}
+
+QString countryCodeOf(const QString& stored) {
+    static const QRegularExpression countryCode(QStringLiteral("^\\+[0-9]{1,4}$"));
+    const QString code = stored.trimmed();
+    return countryCode.match(code).hasMatch() ? code : QStringLiteral("+1");
 }
 
 } // namespace core::settings

@@ -2,6 +2,7 @@
 
 #include "model/command_context.h"
 
+#include <QByteArray>
 #include <QDateTime>
 #include <QString>
 
@@ -14,11 +15,17 @@ struct Knowledge;
 
 namespace delivery {
 
+// What the delivery check keeps between clicks of one run: the fingerprint of a password
+// the mailbox refused, so that it is not tried again until the password changes.
+struct DeliveryCheckMemory {
+    QByteArray refusedPassword;
+};
+
 // One check of the mailbox: who reads it with which login, the files it brings up to date,
 // and the time it runs at.
 struct DeliveryCheck {
     mail::MailboxReader& mailbox;
-    model::DeliveryCheckMemory& memory;
+    DeliveryCheckMemory& memory;
     model::DataFiles files;
     QString user;     // the address that signs in
     QString password; // as it is sent

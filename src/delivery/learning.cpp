@@ -154,11 +154,22 @@ void learnOptOut(Knowledge& k, const QString& phone, const QString& text,
     const QString digits = lastTenDigits(phone);
     if (digits.size() < 7)
         return;
+    // A whole number ("+44...") stands for that phone alone; ten digits for any of them.
+    const QString whole = phone.trimmed().startsWith(QLatin1Char('+'))
+                              ? QLatin1Char('+') + recipients::digitsOf(phone)
+                              : QString();
     if (stop.contains(word)) {
-        k.phones[digits].optedOutUtc = whenUtc;
+        PhoneKnowledge& known = k.phones[digits];
+        known.optedOutNumber = known.optedOutUtc.isValid() && known.optedOutNumber != whole
+                                   ? QString() // two numbers asked: every one of these digits
+                                   : whole;
+        known.optedOutUtc = whenUtc;
     } else if (const auto known = k.phones.find(digits);
-               start.contains(word) && known != k.phones.end()) {
+               start.contains(word) && known != k.phones.end() &&
+               (whole.isEmpty() || known->optedOutNumber.isEmpty() ||
+                recipients::samePhone(whole, known->optedOutNumber))) {
         known->optedOutUtc = {};
+        known->optedOutNumber.clear();
         if (*known == PhoneKnowledge{})
             k.phones.erase(known);
     }
@@ -209,7 +220,7 @@ void textAgain(const model::DataFiles& files, Knowledge& known, const QString& p
     records::saveKnowledge(files.knowledge, known);
 }
 
-QString knowledgeTip(const Knowledge& k, const QString& phoneRow) {
+QString knowledgeTip(const Knowledge& k, const QString& phoneRow, const QString& countryCode) {
     if (isFullAddress(phoneRow))
         return {};
     const auto known = k.phones.constFind(lastTenDigits(phoneRow));
@@ -225,7 +236,7 @@ QString knowledgeTip(const Knowledge& k, const QString& phoneRow) {
     if (!known->refusedAt.isEmpty())
         lines << QStringLiteral("Refused for good at: ") +
                      QStringList(known->refusedAt.keys()).join(QLatin1String(", "));
-    if (known->optedOutUtc.isValid())
+    if (records::optedOut(k, phoneRow, countryCode))
         lines << QStringLiteral("Asked not to be texted (STOP, %1): Parlivo leaves it out")
                      .arg(records::logStamp(known->optedOutUtc.toLocalTime()));
     return lines.join(QLatin1Char('\n'));

@@ -38,8 +38,10 @@ model::Knowledge whatIsKnown(const model::DataFiles& files, QString* keptAs = nu
 // `known` and in its file; a phone's STOP stays.
 void forget(const model::DataFiles& files, model::Knowledge& known, const QStringList& phoneRows);
 
-// What the phone list shows of a row: its carrier and the gateways that refused it; empty
+// What the phone list shows of a row: its carrier, the gateways that refused it, and its STOP
+// (a STOP from a whole number where the row, after `countryCode`, is that number); empty
 // when nothing was learned.
-QString knowledgeTip(const model::Knowledge& knowledge, const QString& phoneRow);
+QString knowledgeTip(const model::Knowledge& knowledge, const QString& phoneRow,
+                     const QString& countryCode = QStringLiteral("+1"));
 
 } // namespace delivery

@@ -1,12 +1,14 @@
 #pragma once
 
 #include "model/command_context.h"
+#include "model/route_option.h"
 #include "model/send_plan.h"
 
 namespace delivery {
 
-// "View Log": brings the log up to date with what the mailbox says of recent sends (when a
-// mailbox is set), then opens it in the desktop's viewer, or says that nothing was stored.
-void viewLog(const model::CommandContext& context, const model::Login& login);
+// "View Log": brings the log up to date with what each of `routes` heard of recent sends, in
+// turn, then opens it in the desktop's viewer, or says that nothing was stored.
+void viewLog(const model::CommandContext& context, const model::Login& login,
+             const QList<model::RouteOption*>& routes);
 
 } // namespace delivery

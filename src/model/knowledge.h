@@ -14,6 +14,9 @@ struct PhoneKnowledge {
     QDateTime carrierLearnedUtc;
     QMap<QString, QDateTime> refusedAt; // gateways that refused it for good, and when
     QDateTime optedOutUtc; // when it asked not to be texted (STOP); invalid when it did not
+    // The whole number that asked, where its route gave one ("+445551230206"); none: every
+    // number with these last ten digits (an e-mail gateway gives no more).
+    QString optedOutNumber;
     bool operator==(const PhoneKnowledge&) const = default;
 };
 

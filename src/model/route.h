@@ -10,11 +10,18 @@
 
 namespace model {
 
-// The text as a route sends it, with the login it sends under.
+// The text as every route sends it.
 struct TextToSend {
-    Login login;
     QString subject;
     QString body;
+};
+
+// How a route speaks of itself in the boxes every route shares.
+struct RouteWords {
+    QString batch;      // what one batch is called: "message", "text"
+    QString batches;    // and more than one: "messages", "texts"
+    QString unanswered; // what befell a batch that went without an answer: "reply never came"
+    QString allowance;  // its daily allowance as a box names it: "Gmail's daily allowance"
 };
 
 // What a route tells while a send of several batches runs. Batches go in order; each one
@@ -42,50 +49,53 @@ struct RouteResult {
 
 // A way for texts to reach phones. The send's flow (questions, the kept rest, progress, the
 // log, the pending sends) is the same for every route; a route says how the phones go in
-// batches and sends them.
+// batches, sends them, and speaks for itself in every box.
 class Route {
   public:
     virtual ~Route() = default;
-    // The phones of the text and what each goes to; not ready when the route told the user
-    // why it cannot send it (then nothing goes).
+    // How the files name the route: "email", "modem".
+    virtual QString id() const = 0;
+    virtual RouteWords words() const = 0;
+    // Whether the route has what it needs to send (a login, say); a kept text is offered
+    // only then, and otherwise the send's own checks speak.
+    virtual bool hasWhatItNeeds() const = 0;
+    // Makes the route ready to send now (a modem enabled, say), or tells the user why it
+    // cannot be and returns false (then nothing goes).
+    virtual bool makeReady() = 0;
+    // The phones of the text and what each goes to, the route made ready; not ready when the
+    // route told the user why it cannot send it (then nothing goes).
     virtual SendPlan plan(const OutgoingText& text) = 0;
     // The most recipients one batch takes; a send past it is asked about first (0: never).
     virtual qsizetype mostInOneBatch() const = 0;
     virtual QString largeSendQuestion(const OutgoingText& text, const SendPlan& plan) const = 0;
     // The batches the targets go in, in order: each a run of the targets.
     virtual QList<Targets> batches(const Targets& targets) const = 0;
-    // One batch alone, as a send that fits in one goes: the reference, or the failure raised.
-    virtual QString sendOne(const TextToSend& text, const Targets& batch) = 0;
     virtual RouteResult sendEach(const TextToSend& text, const QList<Targets>& batches,
                                  const RouteSteps& steps) = 0;
+    // A route whose single batch goes as one submission of its own (the numbered steps of a
+    // single e-mail) says so; every other send takes the batch flow.
+    virtual bool sendsOneBatchAlone() const { return false; }
+    // That single batch: its reference, or the failure raised.
+    virtual QString sendOne(const TextToSend& text, const Targets& batch) {
+        Q_UNUSED(text);
+        Q_UNUSED(batch);
+        return {};
+    }
     // How long the batches left take at the route's pace, in seconds; -1: not known.
     virtual qint64 secondsLeft(int batchesLeft, const TextToSend& text) const {
         Q_UNUSED(batchesLeft);
         Q_UNUSED(text);
         return -1;
     }
-    // What one recipient of `text` counts toward the route's daily allowance: 1 for a
-    // recipient; for a text through the modem, its parts.
-    virtual qsizetype partsOf(const TextToSend& text) const {
-        Q_UNUSED(text);
-        return 1;
-    }
-    // The question before a send that would cross the route's daily allowance, counted as
-    // `partsOf` says (`recent` negative: what went in the last 24 hours is not known; `needed`
-    // and `fits` in recipients); empty: Gmail's.
+    // The most a route sends in 24 hours, counted as `partsOf` says; 0: no allowance.
+    virtual qsizetype dailyAllowance() const = 0;
+    // What one recipient of `text` counts toward the daily allowance: 1 for a recipient;
+    // for a text, its parts.
+    virtual qsizetype partsOf(const TextToSend& text) const = 0;
+    // The question before a send that would cross the daily allowance (`recent` negative:
+    // what went in the last 24 hours is not known; `needed` and `fits` in recipients).
     virtual QString allowanceQuestion(qsizetype recent, qsizetype needed, qsizetype partsEach,
-                                      qsizetype allowance, qsizetype fits) const {
-        Q_UNUSED(recent);
-        Q_UNUSED(needed);
-        Q_UNUSED(partsEach);
-        Q_UNUSED(allowance);
-        Q_UNUSED(fits);
-        return {};
-    }
-    // What the outcome box calls a batch: "messages", "texts".
-    virtual QString batchNoun() const { return QStringLiteral("messages"); }
-    // Whether an address of a pending send counts toward this route's daily allowance.
-    virtual bool counts(const QString& address) const { return address.contains(QLatin1Char('@')); }
+                                      qsizetype fits) const = 0;
     // The route's own answer to a failure raised at `line` of a send of `text`: shows its
     // box and returns true when it explained it (the send ends).
     virtual bool explain(const OutgoingText& text, const core::Failure& failure, int line) = 0;

@@ -6,7 +6,7 @@
 
 namespace model {
 
-// A send that the server took, kept until its bounces have had time to arrive. The pending
+// A send that its route took, kept until its bounces have had time to arrive. The pending
 // sends of the last 24 hours are also what the daily allowance counts.
 struct PendingSend {
     QString messageId; // the route's reference: for mail, the Message-ID without brackets
@@ -17,6 +17,7 @@ struct PendingSend {
     QStringList reported; // "address failed" or "address delayed", already in the log
     bool checked = false; // a check of the mailbox has run since the send
     qsizetype parts = 1;  // what each address counts toward the allowance: a text's parts
+    QString route = {};   // the route it went by ("email", "modem")
     bool operator==(const PendingSend&) const = default;
 };
 
@@ -33,6 +34,7 @@ struct KeptSend {
     // The first `uncertain` addresses went in a batch whose answer never came: it may have
     // gone out.
     qsizetype uncertain = 0;
+    QString route = {}; // the route that sends it ("email", "modem")
     bool operator==(const KeptSend&) const = default;
 };
 

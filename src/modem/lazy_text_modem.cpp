@@ -56,4 +56,9 @@ void LazyTextModem::remove(const QString& path) {
         modem->remove(path);
 }
 
+void LazyTextModem::watch(std::function<void()> changed) {
+    if (TextModem* modem = loaded())
+        modem->watch(std::move(changed));
+}
+
 } // namespace modem

@@ -18,6 +18,7 @@ class LazyTextModem final : public TextModem {
     TextResult send(const QString& number, const QString& text) override;
     QList<ModemMessage> received() override;
     void remove(const QString& path) override;
+    void watch(std::function<void()> changed) override;
 
   private:
     TextModem* loaded();

@@ -3,6 +3,7 @@
 #include <QDateTime>
 #include <QList>
 #include <QString>
+#include <functional>
 
 namespace modem {
 
@@ -63,6 +64,9 @@ class TextModem {
     virtual QList<ModemMessage> received() = 0;
     // Deletes a message from the modem's storage.
     virtual void remove(const QString& path) = 0;
+    // `changed` runs on the event loop whenever a modem may have come or gone (a modem added
+    // or removed, ModemManager started or stopped).
+    virtual void watch(std::function<void()> changed) = 0;
 };
 
 // Whether ModemManager runs on this machine, found without loading D-Bus: a process of that

@@ -36,6 +36,27 @@ QString lastTenDigits(const QString& phone) {
     return digitsOf(phone).right(10);
 }
 
+QString internationalNumber(const QString& phoneRow, const QString& countryCode) {
+    if (isFullAddress(phoneRow))
+        return {};
+    const QString digits = digitsOf(phoneRow);
+    if (digits.isEmpty())
+        return {};
+    if (phoneRow.trimmed().startsWith(QLatin1Char('+')))
+        return QLatin1Char('+') + digits;
+    const QString code = digitsOf(countryCode);
+    if (digits.size() == code.size() + 10 && digits.startsWith(code))
+        return QLatin1Char('+') + digits;
+    return QLatin1Char('+') + code + digits;
+}
+
+bool samePhone(const QString& a, const QString& b) {
+    if (a.trimmed().startsWith(QLatin1Char('+')) && b.trimmed().startsWith(QLatin1Char('+')))
+        return digitsOf(a) == digitsOf(b);
+    const QString digits = lastTenDigits(a);
+    return digits.size() >= 7 && digits == lastTenDigits(b);
+}
+
 QString cleanPhoneNumber(const QString& typed) {
     QString cleaned = typed;
     cleaned.remove(QLatin1Char('-'));

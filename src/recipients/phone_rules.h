@@ -20,6 +20,16 @@ QString digitsOf(const QString& phone);
 // phone are compared (a leading 1 or +1 may differ).
 QString lastTenDigits(const QString& phone);
 
+// A phone row as a route that texts whole numbers sends to it: a number typed with "+" as
+// typed (digits only), any other after `countryCode` ("+1"), a national prefix of that code
+// typed before ten digits ("1-555-123-0202") taken as that code; nothing for a row that is
+// an e-mail address or has no digit.
+QString internationalNumber(const QString& phoneRow, const QString& countryCode);
+// Whether two phone numbers are one phone: the whole numbers alike where both are whole (in
+// international form, "+"), else their last ten digits, as an e-mail gateway's address gives
+// no more.
+bool samePhone(const QString& a, const QString& b);
+
 // A typed number without its hyphens and blanks; nothing else is removed.
 QString cleanPhoneNumber(const QString& typed);
 

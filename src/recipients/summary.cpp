@@ -26,8 +26,12 @@ const QString kGsmBasic = QStringLiteral(
 const QString kGsmExtension = QStringLiteral("^{}\\[~]|\u20ac\f");
 } // namespace
 
+QString textOf(const QString& subject, const QString& body) {
+    return subject.isEmpty() ? body : subject + QLatin1Char('\n') + body;
+}
+
 GatewayTexts gatewayTexts(const QString& subject, const QString& body) {
-    const QString text = subject.isEmpty() ? body : subject + QLatin1Char('\n') + body;
+    const QString text = textOf(subject, body);
     GatewayTexts count;
     for (const QChar c : text) {
         if (kGsmBasic.contains(c)) {

@@ -27,6 +27,9 @@ struct GatewayTexts {
     bool gsm = true;     // every character is in the GSM 7-bit alphabet
 };
 GatewayTexts gatewayTexts(const QString& subject, const QString& body);
+// The one text that phone shows: the subject, a line break and the body (the body alone
+// without a subject), as a route that texts phones itself sends it.
+QString textOf(const QString& subject, const QString& body);
 // "1 text at a gateway", "3 texts at a gateway", "2 texts at a gateway (not GSM: 70 a text)".
 QString gatewayTextsLabel(const GatewayTexts& count);
 

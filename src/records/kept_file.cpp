@@ -29,23 +29,30 @@ struct KeptLine {
 std::optional<KeptLine> keptLine(const QByteArrayList& fields) {
     KeptLine line{fields.value(0), {}, 0, 0, {}, {}};
     bool counted = false;
-    if (fields.size() == 6 && line.kind == kTag) {
+    // Six fields as the version before the route was written down left them; then the route.
+    if ((fields.size() == 6 || fields.size() == 7) && line.kind == kTag) {
         KeptSend& send = line.send;
         send.keptUtc = QDateTime::fromString(QString::fromLatin1(fields[1]), Qt::ISODate);
         send.uncertain = fields[2].toLongLong(&counted);
         send.subject = decodedField(fields[3]);
         send.body = decodedField(fields[4]);
         send.addresses = decodedList(fields[5]);
+        send.route = decodedField(fields.value(6));
+        if (send.route.isEmpty())
+            send.route = routeWithout(send.addresses);
         const bool whole = send.keptUtc.isValid() && counted && send.uncertain >= 0 &&
                            send.uncertain <= send.addresses.size() && !send.addresses.isEmpty();
         return whole ? std::optional(line) : std::nullopt;
     }
     bool indexed = false;
+    // A "gone" line names the refused addresses, and those to try again at the end when
+    // there are any.
     if ((fields.size() == 3 && line.kind == kInFlight) ||
-        (fields.size() == 4 && line.kind == kGone)) {
+        ((fields.size() == 4 || fields.size() == 5) && line.kind == kGone)) {
         line.index = fields[1].toLongLong(&indexed);
         line.count = fields[2].toLongLong(&counted);
         line.refused = decodedList(fields.value(3));
+        line.toEnd = decodedList(fields.value(4));
     }
     return indexed && counted && line.index >= 0 && line.count >= 0 ? std::optional(line)
                                                                     : std::nullopt;
@@ -79,7 +86,8 @@ QByteArray keptSendsText(const QList<KeptSend>& sends) {
             continue; // done: nothing of it is kept
         text += kTag + '\t' + send.keptUtc.toString(Qt::ISODate).toLatin1() + '\t' +
                 QByteArray::number(send.uncertain) + '\t' + encodedField(send.subject) + '\t' +
-                encodedField(send.body) + '\t' + encodedList(send.addresses) + '\n';
+                encodedField(send.body) + '\t' + encodedList(send.addresses) + '\t' +
+                encodedField(send.route) + '\n';
     }
     return text;
 }

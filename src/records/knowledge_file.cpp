@@ -33,6 +33,9 @@ QByteArray knowledgeText(const Knowledge& k) {
                 (phone->certain ? "1" : "0") + '\t' + when(phone->carrierLearnedUtc) + '\t' +
                 refused.join(',') +
                 (phone->optedOutUtc.isValid() ? '\t' + when(phone->optedOutUtc) : QByteArray()) +
+                (phone->optedOutUtc.isValid() && !phone->optedOutNumber.isEmpty()
+                     ? '\t' + encodedField(phone->optedOutNumber)
+                     : QByteArray()) +
                 '\n';
     }
     for (auto gateway = k.gateways.cbegin(); gateway != k.gateways.cend(); ++gateway) {
@@ -48,7 +51,7 @@ Knowledge readKnowledge(const QByteArray& text) {
     Knowledge k;
     for (const QByteArray& line : text.split('\n')) {
         const QByteArrayList f = line.split('\t');
-        if ((f.size() == 6 || f.size() == 7) && f[0] == "phone" && !f[1].isEmpty()) {
+        if (f.size() >= 6 && f.size() <= 8 && f[0] == "phone" && !f[1].isEmpty()) {
             PhoneKnowledge phone;
             phone.carrier = decodedField(f[2]);
             phone.certain = f[3] == "1";
@@ -59,6 +62,7 @@ Knowledge readKnowledge(const QByteArray& text) {
                     phone.refusedAt.insert(decodedField(item.left(is)), whenOf(item.mid(is + 1)));
             }
             phone.optedOutUtc = whenOf(f.value(6));
+            phone.optedOutNumber = decodedField(f.value(7));
             k.phones.insert(decodedField(f[1]), phone);
         } else if (f.size() == 3 && f[0] == "gateway" && !f[1].isEmpty()) {
             QList<GatewayRecord> sends;
@@ -92,9 +96,16 @@ QString knowledgeKeptAsideMessage(const QString& keptAs) {
         .arg(keptAs);
 }
 
-bool optedOut(const Knowledge& known, const QString& phoneRow) {
-    return !recipients::isFullAddress(phoneRow) &&
-           known.phones.value(recipients::lastTenDigits(phoneRow)).optedOutUtc.isValid();
+bool optedOut(const Knowledge& known, const QString& phoneRow, const QString& countryCode) {
+    if (recipients::isFullAddress(phoneRow))
+        return false;
+    const auto phone = known.phones.constFind(recipients::lastTenDigits(phoneRow));
+    if (phone == known.phones.cend() || !phone->optedOutUtc.isValid())
+        return false;
+    // A STOP from a whole number stops only that number, as the row would be texted whole.
+    return phone->optedOutNumber.isEmpty() ||
+           recipients::samePhone(recipients::internationalNumber(phoneRow, countryCode),
+                                 phone->optedOutNumber);
 }
 
 bool saveKnowledge(const QString& path, const Knowledge& knowledge) {

@@ -19,7 +19,9 @@ model::Knowledge readKnowledge(const QByteArray& text);
 model::Knowledge loadKnowledge(const QString& path, QString* keptAs = nullptr);
 QString knowledgeKeptAsideMessage(const QString& keptAs);
 bool saveKnowledge(const QString& path, const model::Knowledge& knowledge);
-// Whether the phone row asked not to be texted (it sent STOP and not START since).
-bool optedOut(const model::Knowledge& known, const QString& phoneRow);
+// Whether the phone row asked not to be texted (it sent STOP and not START since); where the
+// STOP came from a whole number, the row is that number when taken after `countryCode`.
+bool optedOut(const model::Knowledge& known, const QString& phoneRow,
+              const QString& countryCode = QStringLiteral("+1"));
 
 } // namespace records

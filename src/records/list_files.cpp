@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QUrl>
+#include <algorithm>
 
 namespace records {
 
@@ -31,6 +32,13 @@ QStringList decodedList(const QByteArray& text) {
     for (const QByteArray& item : text.split(','))
         out << decodedField(item);
     return out;
+}
+
+QString routeWithout(const QStringList& addresses, bool partsWritten) {
+    const bool numbersAlone =
+        std::none_of(addresses.cbegin(), addresses.cend(),
+                     [](const QString& address) { return address.contains(QLatin1Char('@')); });
+    return partsWritten || numbersAlone ? QStringLiteral("modem") : QStringLiteral("email");
 }
 
 std::optional<QByteArray> readListFile(const QString& path, qint64 bound, bool* whole) {

@@ -27,6 +27,10 @@ QString moveAside(const QString& path);
 // false when it could not (the caller then writes the file whole).
 bool appendRecordLines(const QString& path, const QByteArray& lines, qint64 bound);
 
+// The route of a send or kept text that a file written before routes were named holds:
+// numbers alone (or a text's parts written down) went through the modem, addresses by e-mail.
+QString routeWithout(const QStringList& addresses, bool partsWritten = false);
+
 // The records of a list file's text, one a line: `parse` makes a record of a line's
 // tab-separated fields, or nothing of a line it cannot read, counted in `unreadable`. A last
 // line without its line end was cut off while it was written: it is no record.

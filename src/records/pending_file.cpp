@@ -83,7 +83,7 @@ QStringList expandedAddresses(const QByteArray& field) {
     // No more than the program could have written: a line that would expand past that is
     // unreadable, not a reason to run out of memory.
     if (parts.size() != 2 || phones.isEmpty() || domains.isEmpty() ||
-        phones.size() > recipients::kLongestList || phones.size() * domains.size() > kMostAddresses)
+        phones.size() * domains.size() > kMostAddresses)
         return {};
     QStringList addresses;
     addresses.reserve(phones.size() * domains.size());
@@ -122,8 +122,8 @@ QByteArray sendLine(const PendingSend& s, bool compact) {
     }
     return encodedField(s.messageId) + '\t' + s.sentUtc.toString(Qt::ISODate).toLatin1() + '\t' +
            encodedField(s.stamp) + '\t' + encodedField(s.subject) + '\t' + addresses + '\t' +
-           reported + '\t' + (s.checked ? "1" : "0") +
-           (s.parts > 1 ? '\t' + QByteArray::number(s.parts) : QByteArray()) + '\n';
+           reported + '\t' + (s.checked ? "1" : "0") + '\t' + QByteArray::number(s.parts) + '\t' +
+           encodedField(s.route) + '\n';
 }
 } // namespace
 
@@ -176,7 +176,9 @@ QByteArray pendingSendsTextWithin(QList<PendingSend>& sends, qint64 bound,
 
 QList<PendingSend> readPendingSends(const QByteArray& text, qsizetype* unreadable) {
     return readRecords(text, unreadable, [](const QByteArrayList& f) -> std::optional<PendingSend> {
-        if (f.size() != 7 && f.size() != 8)
+        // Seven fields, and an eighth with the parts of a text through the modem, as the
+        // version before the route was written down left them; then the route.
+        if (f.size() < 7 || f.size() > 9)
             return std::nullopt;
         const QStringList addresses = expandedAddresses(f[4]);
         const std::optional<QStringList> reported = expandedReported(f[5], addresses);
@@ -187,9 +189,12 @@ QList<PendingSend> readPendingSends(const QByteArray& text, qsizetype* unreadabl
                       addresses,
                       reported.value_or(QStringList()),
                       f[6] == "1",
-                      f.size() == 8 ? qBound<qsizetype>(1, f[7].toLongLong(), kMostParts) : 1};
+                      f.size() >= 8 ? qBound<qsizetype>(1, f[7].toLongLong(), kMostParts) : 1,
+                      f.size() == 9 ? decodedField(f[8]) : QString()};
         if (s.messageId.isEmpty() || !s.sentUtc.isValid() || s.addresses.isEmpty() || !reported)
             return std::nullopt;
+        if (s.route.isEmpty())
+            s.route = routeWithout(s.addresses, f.size() == 8);
         return s;
     });
 }

@@ -7,10 +7,6 @@
 #include <QDateTime>
 #include <QList>
 
-namespace platform {
-class SettingsStore;
-}
-
 namespace sending {
 
 // The recipients the account took in the 24 hours before `nowUtc`, and when the oldest of
@@ -19,17 +15,9 @@ struct RecentSubmissions {
     qsizetype recipients = 0; // each counted as its send's parts
     QDateTime windowFreesUtc;
 };
-// Only the addresses `route` counts toward its allowance, with a route.
+// Only the sends of the route named `routeId`, when one is named.
 RecentSubmissions recentSubmissions(const QList<model::PendingSend>& sends, const QDateTime& nowUtc,
-                                    const model::Route* route = nullptr);
-
-// The recipients the account takes in 24 hours, as the settings say: 2,000 with
-// "Google Workspace=True", 500 otherwise.
-qsizetype dailyAllowance(platform::SettingsStore& settings);
-// Texts through the computer's modem: the country code and the pace the settings give, and
-// the parts a day (500 unless set).
-model::ModemPace modemPace(platform::SettingsStore& settings);
-qsizetype modemPartsPerDay(platform::SettingsStore& settings);
+                                    const QString& routeId = {});
 
 // The sends of the last days as one send sees them: the pending sends read once when it
 // starts, and each batch it sends added as it is taken.
@@ -40,9 +28,9 @@ class Ledger {
     // What `route` sent in the last 24 hours.
     RecentSubmissions recent(const model::Route& route) const;
     // How many of `needed` recipients, each counting `partsEach`, fit in the route's daily
-    // allowance now (all when the context asks about no allowance); `recent` receives what the
-    // last 24 hours took, or kUnknown when the record of them could not be read (then all
-    // fit, and the send asks).
+    // allowance now (all when the route has none); `recent` receives what the last 24 hours
+    // took, or kUnknown when the record of them could not be read (then all fit, and the
+    // send asks).
     qsizetype fits(const model::Route& route, qsizetype needed, qsizetype* recent,
                    qsizetype partsEach = 1) const;
     static constexpr qsizetype kUnknown = -1;

@@ -2,8 +2,6 @@
 
 #include "core/pointer.h"
 #include "core/procedure.h"
-#include "mail/mime_message.h"
-#include "model/login.h"
 #include "model/route.h"
 #include "platform/desktop.h"
 #include "recipients/phone_rules.h"
@@ -11,11 +9,9 @@
 #include "records/sent_log.h"
 #include "sending/allowance.h"
 #include "sending/send_flow.h"
-#include "sending/send_routes.h"
 #include "sending/send_texts.h"
 
 #include <QFileInfo>
-#include <algorithm>
 
 namespace sending {
 
@@ -26,68 +22,76 @@ bool keptSendWaits(const model::DataFiles& files) {
 }
 
 bool offerKeptSend(const model::CommandContext& c, model::Route& route,
-                   const model::Knowledge& known, Ledger& ledger, const model::Login& login,
-                   core::Procedure& p) {
-    // Without a login that can sign in, the send's own checks speak first.
-    if (c.files.kept.isEmpty() || !mail::isMailbox(model::userAddress(login.userName)) ||
-        login.password.isEmpty())
+                   const model::Knowledge& known, Ledger& ledger, core::Procedure& p) {
+    // A route without what it needs lets the send's own checks speak first.
+    if (c.files.kept.isEmpty() || !route.hasWhatItNeeds())
         return false;
     QList<model::KeptSend> kept = loadKeptTexts(c, ledger.sends());
-    if (kept.isEmpty())
+    const qsizetype mine =
+        std::find_if(kept.cbegin(), kept.cend(),
+                     [&](const model::KeptSend& text) { return text.route == route.id(); }) -
+        kept.cbegin();
+    if (mine == kept.size())
         return false;
-    model::KeptSend& first = kept.first();
-    // A text kept by the other route waits for it: a modem's numbers, a gateway's addresses.
-    if (!std::all_of(first.addresses.cbegin(), first.addresses.cend(),
-                     [&route](const QString& address) { return route.counts(address); }))
-        return false;
+    model::KeptSend& text = kept[mine];
     // A phone that asked not to be texted since the text was kept leaves it.
-    const qsizetype before = first.addresses.size();
-    const QStringList optedOut = leaveOutOptedOut(first.addresses, known, recipients::phoneOf);
+    const qsizetype before = text.addresses.size();
+    const QStringList optedOut =
+        leaveOutOptedOut(text.addresses, known, c.countryCode, recipients::phoneOf);
     if (!optedOut.isEmpty()) {
-        first.uncertain = qMax<qsizetype>(0, first.uncertain - (before - first.addresses.size()));
-        c.desktop.messageBox(optedOutMessage(optedOut, first.addresses.isEmpty()),
+        text.uncertain = qMax<qsizetype>(0, text.uncertain - (before - text.addresses.size()));
+        c.desktop.messageBox(optedOutMessage(optedOut, text.addresses.isEmpty()),
                              platform::Buttons::Ok, platform::Icon::None, c.applicationTitle);
-        const bool noneLeft = first.addresses.isEmpty();
+        const bool noneLeft = text.addresses.isEmpty();
         if (noneLeft)
-            kept.removeFirst();
+            kept.removeAt(mine);
         records::saveKeptSends(c.files.kept, kept);
         if (noneLeft)
             return false;
     }
+    const model::TextToSend words{text.subject, text.body};
     qsizetype recent = 0;
-    const qsizetype fits = ledger.fits(route, first.addresses.size(), &recent,
-                                       route.partsOf({login, first.subject, first.body}));
+    const qsizetype fits = ledger.fits(route, text.addresses.size(), &recent, route.partsOf(words));
     if (fits == 0)
         return false;
-    const model::Targets targets = model::targetsOf(first.addresses);
+    const model::Targets targets = model::targetsOf(text.addresses);
     const Answer answer = c.desktop.messageBox(
-        keptSendQuestion(targets.size(), records::logStamp(first.keptUtc.toLocalTime()),
-                         first.subject, first.uncertain, fits, first.addresses.size()),
+        keptSendQuestion(route.words(), targets.size(),
+                         records::logStamp(text.keptUtc.toLocalTime()), text.subject,
+                         text.uncertain, fits, text.addresses.size()),
         platform::Buttons::YesNoCancel, platform::Icon::None, c.applicationTitle);
     if (answer == Answer::No)
         return false;
     if (answer != Answer::Yes) {
-        kept.removeFirst();
+        kept.removeAt(mine);
         records::saveKeptSends(c.files.kept, kept);
         return false;
     }
     c.pointer.setStyle(core::kBusyPointer);
+    if (!route.makeReady())
+        return true;
     p.step(kSubmitLine, [&] {
-        sendInBatches({c, route, ledger, {login, first.subject, first.body}},
-                      model::firstRecipients(targets, fits), model::afterRecipients(targets, fits),
-                      first.keptUtc, 0);
+        sendInBatches({c, route, ledger, words}, model::firstRecipients(targets, fits),
+                      model::afterRecipients(targets, fits), text.keptUtc, mine);
     });
     return true;
 }
 
-void offerKeptSendAtStart(const model::CommandContext& c, const model::OutgoingText& text) {
-    Ledger ledger(c);
-    SendRoute route(c, ledger);
-    core::Procedure p(c.desktop, core::qualifiedName("Form1", "PushButton1_Click"),
-                      [&](const core::Failure& failure, int line) {
-                          return route->explain(text, failure, line);
-                      });
-    offerKeptSend(c, *route, route.known(), ledger, text.login, p);
+void offerKeptSends(const model::CommandContext& c, const model::OutgoingText& text,
+                    const QList<model::RouteOption*>& routes) {
+    for (model::RouteOption* option : routes) {
+        if (!keptSendWaits(c.files))
+            return;
+        Ledger ledger(c);
+        const KnownPhones known(c);
+        const std::unique_ptr<model::Route> route =
+            option->open(c, text.login, ledger.sends(), *known);
+        core::Procedure p(c.desktop, core::qualifiedName("Form1", "PushButton1_Click"),
+                          [&](const core::Failure& failure, int line) {
+                              return route->explain(text, failure, line);
+                          });
+        offerKeptSend(c, *route, *known, ledger, p);
+    }
 }
 
 } // namespace sending

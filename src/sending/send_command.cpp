@@ -9,7 +9,6 @@
 #include "sending/allowance.h"
 #include "sending/kept_offer.h"
 #include "sending/send_flow.h"
-#include "sending/send_routes.h"
 #include "sending/send_texts.h"
 
 namespace sending {
@@ -64,19 +63,21 @@ bool largeSendAgreed(const model::CommandContext& c, model::Route& route,
 
 } // namespace
 
-QList<qsizetype> sendMessage(const model::CommandContext& c, const model::OutgoingText& text) {
+QList<qsizetype> sendMessage(const model::CommandContext& c, const model::OutgoingText& text,
+                             model::RouteOption& option) {
     Ledger ledger(c);
-    SendRoute route(c, ledger);
+    const KnownPhones known(c);
+    const std::unique_ptr<model::Route> route = option.open(c, text.login, ledger.sends(), *known);
     Procedure p(c.desktop, core::qualifiedName("Form1", "PushButton1_Click"),
                 [&](const core::Failure& failure, int line) {
                     return route->explain(text, failure, line);
                 });
-    if (offerKeptSend(c, *route, route.known(), ledger, text.login, p))
+    if (offerKeptSend(c, *route, *known, ledger, p))
         return {};
     // Phones that asked not to be texted are left out before anything connects.
     model::OutgoingText wanted = text;
-    const QStringList optedOut =
-        leaveOutOptedOut(wanted.phones, route.known(), [](const QString& row) { return row; });
+    const QStringList optedOut = leaveOutOptedOut(wanted.phones, *known, c.countryCode,
+                                                  [](const QString& row) { return row; });
     if (!optedOut.isEmpty()) {
         c.desktop.messageBox(optedOutMessage(optedOut, wanted.phones.isEmpty()), Buttons::Ok,
                              Icon::None, c.applicationTitle);
@@ -97,24 +98,21 @@ QList<qsizetype> sendMessage(const model::CommandContext& c, const model::Outgoi
     model::Targets later;
     qsizetype recent = 0;
     const qsizetype needed = model::recipientCount(now);
-    const qsizetype partsEach = route->partsOf({text.login, text.subject, text.body});
+    const model::TextToSend words{text.subject, text.body};
+    const qsizetype partsEach = route->partsOf(words);
     if (const qsizetype fits = ledger.fits(*route, needed, &recent, partsEach);
         fits < needed || recent == Ledger::kUnknown) {
-        QString question =
-            route->allowanceQuestion(recent, needed, partsEach, c.dailyAllowance, fits);
-        if (question.isEmpty())
-            question = allowanceQuestion(recent, needed, c.dailyAllowance, fits);
-        if (!asked(c, question))
+        if (!asked(c, route->allowanceQuestion(recent, needed, partsEach, fits)))
             return plan.untickedCarriers;
         later = model::afterRecipients(plan.targets, fits);
         now = model::firstRecipients(plan.targets, fits);
     }
     p.step(140, [&] { c.pointer.setStyle(core::kBusyPointer); });
-    const Send send{c, *route, ledger, {text.login, text.subject, text.body}};
-    if (route->batches(now).size() > 1 || !later.isEmpty())
-        p.step(kSubmitLine, [&] { sendInBatches(send, now, later, c.clock.now().toUTC()); });
-    else
+    const Send send{c, *route, ledger, words};
+    if (route->sendsOneBatchAlone() && route->batches(now).size() == 1 && later.isEmpty())
         sendWhole(send, now, p);
+    else
+        p.step(kSubmitLine, [&] { sendInBatches(send, now, later, c.clock.now().toUTC()); });
     return plan.untickedCarriers;
 }
 

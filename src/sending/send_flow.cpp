@@ -33,7 +33,7 @@ model::PendingSend pendingSend(const Send& s, const QString& reference, const QD
                                const Targets& taken) {
     return {
         reference, when.toUTC(), records::logStamp(when), s.text.subject, model::addressesOf(taken),
-        {},        false,        s.route.partsOf(s.text)};
+        {},        false,        s.route.partsOf(s.text), s.route.id()};
 }
 
 // Each phone once, in order.
@@ -73,8 +73,13 @@ class BatchSend {
     BatchSend(const Send& send, const Targets& now, const Targets& later, const QDateTime& keptUtc,
               qsizetype replacing)
         : s_(send), c_(send.c), now_(now), rest_(now + later), replacing_(replacing),
-          batches_(send.route.batches(now)), whole_{keptUtc, send.text.subject, send.text.body,
-                                                    model::addressesOf(rest_), 0} {}
+          batches_(send.route.batches(now)),
+          words_(send.route.words()), whole_{keptUtc,
+                                             send.text.subject,
+                                             send.text.body,
+                                             model::addressesOf(rest_),
+                                             0,
+                                             send.route.id()} {}
 
     QList<PhoneOutcome> run() {
         if (!keepWhole())
@@ -126,7 +131,7 @@ class BatchSend {
 
     void showProgress(int batchesDone) {
         c_.progress->show({batchesDone, int(batches_.size()), done_, model::recipientCount(now_),
-                           s_.route.batchNoun(),
+                           words_.batches,
                            s_.route.secondsLeft(int(batches_.size()) - batchesDone, s_.text)});
     }
 
@@ -202,12 +207,14 @@ class BatchSend {
         Targets left;
         qsizetype uncertain = 0;
     };
-    // What is left stays kept, with the batch in flight marked when its answer never came;
-    // a send of which nothing went keeps nothing new.
+    // What is left stays kept, with the batch in flight marked when its answer never came,
+    // and each refused phone with it; a send of which nothing went and nothing was refused
+    // keeps nothing new.
     KeptEnd keepWhatIsLeft(const model::RouteResult& result) {
         KeptSend& rest = kept_[mine_];
         KeptEnd end;
-        end.nothingWent = !batches_.isEmpty() && result.taken == 0 && !result.nextMayHaveGone;
+        end.nothingWent = !batches_.isEmpty() && result.taken == 0 && !result.nextMayHaveGone &&
+                          refusedPhones_.isEmpty();
         if (end.nothingWent)
             rest.uncertain = keptUncertain_; // nothing of it went: as it was kept
         else if (!result.nextMayHaveGone)
@@ -235,19 +242,18 @@ class BatchSend {
             return reasons.join(QStringLiteral("\r\n"));
         if (logFailure_)
             return QStringLiteral("The log could not be written, so the send stopped after the "
-                                  "message in flight: %1")
-                .arg(logFailure_->description());
+                                  "%1 in flight: %2")
+                .arg(words_.batch, logFailure_->description());
         if (result.stopped)
-            return QStringLiteral(
-                "The send was stopped as you asked, after the message in flight.");
+            return QStringLiteral("The send was stopped as you asked, after the %1 in flight.")
+                .arg(words_.batch);
         return {};
     }
 
     void tellOutcome(const model::RouteResult& result, const QList<PhoneOutcome>& outcomes) {
         SendOutcome outcome;
-        outcome.batchNoun = s_.route.batchNoun();
-        outcome.messages = int(batches_.size());
-        outcome.messagesSent = result.taken;
+        outcome.batches = int(batches_.size());
+        outcome.batchesSent = result.taken;
         outcome.sentPhones = phonesWith(outcomes, {PhoneFate::Taken});
         outcome.uncertainPhones = phonesWith(outcomes, {PhoneFate::Uncertain});
         outcome.unsentPhones = phonesWith(outcomes, {PhoneFate::Refused, PhoneFate::NotSent});
@@ -256,7 +262,7 @@ class BatchSend {
         if (reason.isEmpty() && rest_.isEmpty())
             tell(c_, QStringLiteral("Done."));
         else
-            tell(c_, sendOutcomeMessage(outcome, reason));
+            tell(c_, sendOutcomeMessage(words_, outcome, reason));
     }
 
     using KeptSend = model::KeptSend;
@@ -266,6 +272,7 @@ class BatchSend {
     Targets rest_; // what has not gone, in the order it goes
     const qsizetype replacing_;
     const QList<Targets> batches_;
+    const model::RouteWords words_;
     const KeptSend whole_;
     QList<KeptSend> kept_;
     qsizetype mine_ = -1;
@@ -292,7 +299,8 @@ QList<model::KeptSend> loadKeptTexts(const model::CommandContext& c,
     for (model::KeptSend& text : kept) {
         QSet<QString> taken;
         for (const model::PendingSend& send : pending)
-            if (send.subject == text.subject && send.sentUtc >= text.keptUtc)
+            if (send.route == text.route && send.subject == text.subject &&
+                send.sentUtc >= text.keptUtc)
                 taken.unite(QSet<QString>(send.addresses.cbegin(), send.addresses.cend()));
         qsizetype index = 0;
         const qsizetype uncertain = text.uncertain;
@@ -309,13 +317,19 @@ QList<model::KeptSend> loadKeptTexts(const model::CommandContext& c,
     return kept;
 }
 
+KnownPhones::KnownPhones(const model::CommandContext& c) : known_(c.knowledge) {
+    if (!c.knowledge)
+        read_ = records::loadKnowledge(c.files.knowledge);
+}
+
 QStringList leaveOutOptedOut(QStringList& items, const model::Knowledge& known,
+                             const QString& countryCode,
                              const std::function<QString(const QString&)>& phoneOf) {
     QStringList phones;
     QSet<QString> named;
     items.removeIf([&](const QString& item) {
         const QString phone = phoneOf(item);
-        if (!records::optedOut(known, phone))
+        if (!records::optedOut(known, phone, countryCode))
             return false;
         if (!named.contains(recipients::lastTenDigits(phone))) {
             named.insert(recipients::lastTenDigits(phone));

@@ -16,6 +16,17 @@ namespace sending {
 
 class Ledger;
 
+// What is known of each phone for one command: the context's, or read once from its file.
+class KnownPhones {
+  public:
+    explicit KnownPhones(const model::CommandContext& c);
+    const model::Knowledge& operator*() const { return known_ ? *known_ : read_; }
+
+  private:
+    model::Knowledge read_;
+    const model::Knowledge* known_ = nullptr;
+};
+
 // One send under way: what it reaches, the route its texts take, the ledger read for it, and
 // the text.
 struct Send {
@@ -33,13 +44,15 @@ inline constexpr int kSubmitLine = 182;
 bool reportAtSubmitLine(const model::CommandContext& c, const core::Failure& failure, int line);
 
 // The kept texts; a file that could not be read whole is moved aside and the user told. What
-// the `pending` sends hold as taken leaves a text's uncertain head.
+// the `pending` sends of its route hold as taken leaves a text's uncertain head.
 QList<model::KeptSend> loadKeptTexts(const model::CommandContext& c,
                                      const QList<model::PendingSend>& pending);
 
 // Leaves out of `items` (phone rows, or kept addresses) those whose phone, as `phoneOf` reads
-// it, asked not to be texted; returns those phones for the box, each once.
+// it, asked not to be texted (a number without "+" taken after `countryCode` where the STOP
+// came from a whole number); returns those phones for the box, each once.
 QStringList leaveOutOptedOut(QStringList& items, const model::Knowledge& known,
+                             const QString& countryCode,
                              const std::function<QString(const QString&)>& phoneOf);
 
 // A send that fits in one batch: submitted, remembered for the delivery check, logged, and

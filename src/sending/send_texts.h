@@ -1,103 +1,49 @@
 #pragma once
 
 #include "model/command_context.h"
+#include "model/route.h"
 
 #include <QString>
 #include <QStringList>
-
-namespace modem {
-struct ModemReady;
-}
+#include <functional>
 
 namespace sending {
 
-inline const QString kSendingLimitsArticle =
-    QStringLiteral("https://support.google.com/mail/answer/22839");
-inline const QString kSmtpHost = QStringLiteral("smtp.gmail.com");
-inline constexpr int kSmtpPort = 465;
+// The words every route's boxes are made of.
+// The first three items as `shown` gives them, joined by commas, and how many more there are.
+QString firstFew(const QStringList& items,
+                 const std::function<QString(const QString&)>& shown = nullptr);
+// "1 phone", "2,000 phones"; "1 recipient", "3 recipients".
+QString phonesText(qsizetype n);
+QString recipientsText(qsizetype n);
+// What the user may do when a send does not fit the day's allowance: keep it all when
+// nothing fits, else send `first` now and keep `rest`.
+QString allowanceChoice(qsizetype fits, const QString& first, const QString& rest);
 
-// Asked before sending to more recipients than the provider tolerates.
-QString recipientLimitQuestion(const QString& currentSummary, const QString& allowedSummary);
-// Why Gmail refused a login, as the login question opens.
-enum class LoginRefusal {
-    Credentials,        // the user name or password is wrong, or a login is required
-    AppPasswordOnly,    // the account takes only an app password
-    BrowserSignInFirst, // the account must sign in once in a browser first
-};
-// Offered when the login was refused: how to make and type an app password, and whether to
-// see the two pictures of it.
-QString loginQuestion(LoginRefusal why = LoginRefusal::Credentials);
-// Gmail's daily sending limit: the reply, the recipients Parlivo submitted in the last 24
-// hours, Gmail's published limits, and when the oldest of those sends leaves the window
-// (`windowFrees` empty when there were none).
-QString dailyLimitMessage(const QString& serverReply, qsizetype recentRecipients,
-                          const QString& windowFrees);
-// A temporary refusal: nothing was sent, try again in a few minutes.
-QString tryLaterMessage(const QString& serverReply);
-// Too many login attempts: wait; the password need not change.
-QString tooManyLoginsMessage(const QString& serverReply);
-// The message itself was refused for its content.
-QString contentRefusedMessage(const QString& serverReply);
-// Any other refusal, quoted as the server gave it.
-QString refusedMessage(const QString& step, const QString& serverReply);
-// Shown when the server refused recipients.
-QString tooManyRecipientsMessage(const QString& currentSummary, const QString& allowedSummary);
-// Shown when the submission server could not be reached at all; `ports` as tried ("465" or
-// "465 or 587").
-QString unreachableMessage(const QString& reason, const QString& ports = QStringLiteral("465"));
-// Shown when TLS could not be set up or the server's certificate is not trusted.
-QString untrustedMessage(const QString& reason);
-// Shown when the server refused addresses for another reason than their number.
-// `deferred`: the addresses refused only for now, named apart.
-QString addressesRefusedMessage(const QStringList& addresses, const QString& serverReply,
-                                const QStringList& deferred = {});
-// Why the lists cannot form e-mail addresses: the offending phone rows and carriers, the first
-// few of each. Empty when every address is sound.
-QString unusableAddressesMessage(const QStringList& phones, const QStringList& carriers);
-// Why the user name cannot sign in.
-QString unusableUserNameMessage(const QString& userAddress);
-// Asked before connecting when a send would take the account past its daily allowance:
-// `fits` of the `needed` recipients can go now.
-QString allowanceQuestion(qsizetype recent, qsizetype needed, qsizetype allowance, qsizetype fits);
-// The same for texts through the modem, against the allowance the user set.
-QString modemAllowanceQuestion(qsizetype recent, qsizetype needed, qsizetype partsEach,
-                               qsizetype allowance, qsizetype fits);
-// Offered on "Send Message" while a kept text waits and the allowance leaves room.
-QString keptSendQuestion(qsizetype phones, const QString& keptStamp, const QString& subject,
-                         qsizetype uncertain, qsizetype fits, qsizetype addresses);
-// A send of several messages that did not all go: which phones got the text and which did
-// not, and why (`reason`, as a send of one message would say it; empty when the only phones
+// Offered on "Send Message" while a text kept for `route` waits and its allowance leaves room.
+QString keptSendQuestion(const model::RouteWords& route, qsizetype phones, const QString& keptStamp,
+                         const QString& subject, qsizetype uncertain, qsizetype fits,
+                         qsizetype addresses);
+// A send of several batches that did not all go: which phones got the text and which did
+// not, and why (`reason`, as a send of one batch would say it; empty when the only phones
 // not sent were kept by the allowance question).
 struct SendOutcome {
     QStringList sentPhones;
     QStringList unsentPhones;
-    QStringList uncertainPhones; // in a message whose final reply never came
-    int messagesSent = 0;
-    int messages = 0;
-    bool logged = true; // every message sent has its log record
-    QString batchNoun = QStringLiteral("messages");
+    QStringList uncertainPhones; // in a batch whose answer never came
+    int batchesSent = 0;
+    int batches = 0;
+    bool logged = true; // every batch sent has its log record
 };
-QString sendOutcomeMessage(const SendOutcome& outcome, const QString& reason);
-// The reason a send ended after the server took message `number` for some of its recipients.
-QString partlyTakenMessage(int number, qsizetype taken, qsizetype recipients,
-                           const QString& serverReply);
+QString sendOutcomeMessage(const model::RouteWords& route, const SendOutcome& outcome,
+                           const QString& reason);
 // Names the phones left out because they asked not to be texted (STOP).
 QString optedOutMessage(const QStringList& phones, bool noneLeft);
 // Told before a send when rows of the phone list repeat a phone: each phone gets one text.
 QString repeatedRowsMessage(qsizetype rows);
-// Asked before a send when a ticked gateway refused everything of late.
-QString closedGatewayQuestion(const QString& domain);
-// Told before a send when phones are left out: every ticked gateway refused them for good.
-QString leftOutMessage(const QStringList& phones);
-// Why nothing goes through the modem now, in plain words.
-QString modemNotReadyMessage(const modem::ModemReady& ready);
-// Rows the modem cannot text (e-mail addresses, rows without digits), left out of the send.
-QString notTextableMessage(const QStringList& rows);
 // Told once when the kept texts' file could not be read whole and was moved aside.
 QString keptTextsAsideMessage(const QString& keptAs);
 // "Sent <m> of <n> messages (<r> of <t> recipients)", and how long is left where it is known.
 QString progressText(const model::Progress& progress);
-// The mail-account instructions behind "Help": six paragraphs joined by CR CR.
-QString helpText();
 
 } // namespace sending

@@ -28,7 +28,7 @@ using core::settings::kCarrierTicks;
 namespace {
 QWidget* nextTabStop(QWidget* widget) {
     QWidget* next = widget->nextInFocusChain();
-    while (next != widget && !(next->focusPolicy() & Qt::TabFocus))
+    while (next != widget && (!(next->focusPolicy() & Qt::TabFocus) || next->isHidden()))
         next = next->nextInFocusChain();
     return next;
 }
@@ -74,7 +74,8 @@ QStringList controlsOf(QWidget& form) {
         const bool control = qobject_cast<QPushButton*>(w) || qobject_cast<QLabel*>(w) ||
                              qobject_cast<QGroupBox*>(w) || qobject_cast<QLineEdit*>(w) ||
                              qobject_cast<QPlainTextEdit*>(w) || qobject_cast<QTreeWidget*>(w);
-        if (control && (w->parentWidget() == &form || qobject_cast<QGroupBox*>(w->parentWidget())))
+        if (control && w->isVisibleTo(&form) &&
+            (w->parentWidget() == &form || qobject_cast<QGroupBox*>(w->parentWidget())))
             lines << describe(w);
     }
     return lines;
@@ -154,6 +155,7 @@ class TestMainWindow : public QObject {
             "PushButton8 \"Help\" 536,418 256x27 11.25pt btk",
             "PushButton2 \"View Log\" 800,418 256x27 11.25pt btk"};
         QCOMPARE(controlsOf(form), controls);
+        QCOMPARE(unreachableControls(&form), QStringList());
         QCOMPARE(tabChain(form.Text3).join(' '),
                  QStringLiteral(
                      "Text3 Text2 Text4 Text5 PushButton1 PushButton8 PushButton2 ListView2 "

@@ -14,7 +14,8 @@
 #include "records/knowledge_file.h"
 #include "records/pending_file.h"
 #include "records/sent_log.h"
-#include "sending/gateway_route.h"
+#include "routes/email/email_option.h"
+#include "routes/email/email_route.h"
 #include "sending/send_command.h"
 
 #include "test_files.h"
@@ -388,7 +389,7 @@ class TestDeliveryCheck : public QObject {
                 mailbox.result.replies << *reply;
             else
                 mailbox.result.reports << mail::readBounce(mail);
-        model::DeliveryCheckMemory memory;
+        delivery::DeliveryCheckMemory memory;
         delivery::bringLogUpToDate({mailbox, memory, files, "ann", "pw", now, &knowledge});
         QStringList lines;
         for (const QString& line : QString::fromUtf8(readAll(logPath())).split("\r\n"))
@@ -402,11 +403,11 @@ class TestDeliveryCheck : public QObject {
                      .replace(replied.toLocal8Bit(), "09:20"),
                  tip);
         // An opted-out phone is left out of the next send whatever its gateways.
-        QCOMPARE(
-            records::optedOut(knowledge, "5555550100")
-                ? QStringList()
-                : sending::gatewaysFor("5555550100", {"vtext.com", "msg.fi.google.com"}, knowledge),
-            next);
+        QCOMPARE(records::optedOut(knowledge, "5555550100")
+                     ? QStringList()
+                     : email_route::gatewaysFor("5555550100", {"vtext.com", "msg.fi.google.com"},
+                                                knowledge),
+                 next);
         QCOMPARE(records::loadKnowledge(files.knowledge), knowledge); // as saved
         QVERIFY(!mailbox.domains.contains("gmail.com")); // a row's whole domain is never read
     }
@@ -784,21 +785,18 @@ class TestDeliveryCheck : public QObject {
         core::WindowPointer pointer(nullptr);
         QTemporaryDir folder;
         const QString log = folder.filePath("sentmessages.log");
-        model::DeliveryCheckMemory memory;
-        model::CommandContext context{desktop,
-                                      submitter,
-                                      clock,
-                                      "Parlivo",
-                                      pointer,
-                                      folder.path(),
-                                      {log, folder.filePath("pending.tsv")},
-                                      nullptr,
-                                      &memory};
-        sending::sendMessage(context, {{"5555550100", "5555550101"},
-                                       {{"vtext.com", true}, {"msg.fi.google.com", false}},
-                                       {"ann", "secret"},
-                                       "Meeting moved",
-                                       "at noon"});
+        MemorySettings settings;
+        email_route::EmailOption email(submitter, nullptr, settings);
+        model::CommandContext context{desktop,       clock,
+                                      "Parlivo",     pointer,
+                                      folder.path(), {log, folder.filePath("pending.tsv")}};
+        sending::sendMessage(context,
+                             {{"5555550100", "5555550101"},
+                              {{"vtext.com", true}, {"msg.fi.google.com", false}},
+                              {"ann", "secret"},
+                              "Meeting moved",
+                              "at noon"},
+                             email);
         QCOMPARE(desktop.boxTexts(), QStringList{"Done."});
         const auto received = smtp.nextMessage();
         QVERIFY(received.has_value());
@@ -845,9 +843,10 @@ class TestDeliveryCheck : public QObject {
              from("5555550101@vtext.com", "Subject: Undeliverable\r\n\r\nno reply\r\n")});
         QVERIFY(dovecot.started());
         mail::ImapBounceReader reader(dovecot.clientOptions(ca()));
-        context.mailbox = &reader;
+        email_route::EmailOption withMailbox(submitter, &reader, settings);
+        const QList<model::RouteOption*> routes{&withMailbox};
         clock.time = clock.time.addDays(3).addSecs(23 * 3600); // still searched, a day later
-        delivery::viewLog(context, {"ann", "abcd efgh ijkl mnop"});
+        delivery::viewLog(context, {"ann", "abcd efgh ijkl mnop"}, routes);
         QCOMPARE(desktop.viewers, QStringList{log});
         const QByteArray checked =
             record +
@@ -869,15 +868,16 @@ class TestDeliveryCheck : public QObject {
              records::logStamp(replied) + ": Paid now\r\n\r\n\r\n")
                 .toLocal8Bit();
         QCOMPARE(readAll(log), checked);
-        delivery::viewLog(context, {"ann", "abcd efgh ijkl mnop"}); // nothing is told twice
+        delivery::viewLog(context, {"ann", "abcd efgh ijkl mnop"}, routes); // nothing twice
         QCOMPARE(readAll(log), checked);
         // A second send that no check reaches (no password) gets its record 4 days 1 hour on;
         // the first, checked, goes without a word.
         sending::sendMessage(
-            context, {{"5555550102"}, {{"vtext.com", true}}, {"ann", "secret"}, "Second", "text"});
+            context, {{"5555550102"}, {{"vtext.com", true}}, {"ann", "secret"}, "Second", "text"},
+            email);
         const QString second = records::logStamp(clock.time);
         clock.time = clock.time.addDays(4).addSecs(3600);
-        delivery::viewLog(context, {"ann", ""});
+        delivery::viewLog(context, {"ann", ""}, routes);
         QCOMPARE(readAll(log),
                  checked +
                      (second + "\r\nTo: 5555550102\r\nSubject:Second\r\nBody:text\r\n\r\n\r\n" +

@@ -7,7 +7,7 @@
 #include "records/list_files.h"
 #include "records/pending_file.h"
 #include "records/sent_log.h"
-#include "sending/gateway_route.h"
+#include "routes/email/email_route.h"
 
 #include "test_files.h"
 
@@ -37,7 +37,9 @@ model::PendingSend send(const QStringList& addresses) {
             QString::fromUtf8("Réunion déplacée"),
             addresses,
             {},
-            false};
+            false,
+            1,
+            "email"};
 }
 } // namespace
 
@@ -398,7 +400,8 @@ class TestBounceReport : public QObject {
         pending.subject = "Tab\there, percent % and comma, too";
         pending.reported = {"1@a.example failed"};
         pending.checked = true;
-        pending.parts = 3; // a text through the modem of three parts
+        pending.parts = 3; // a text of three parts
+        pending.route = "phone";
         const auto back =
             records::readPendingSends(records::pendingSendsText({pending}) + "broken line\n");
         QCOMPARE(back, QList<model::PendingSend>{pending});
@@ -436,16 +439,55 @@ class TestBounceReport : public QObject {
         QStringList phones;
         for (int i = 0; i < 32767; ++i)
             phones << QStringLiteral("555%1").arg(i, 7, 10, QLatin1Char('0'));
-        auto huge = send(
-            model::addressesOf(sending::planRecipients(phones, {"vtext.com", "vzwpix.com", "a.ca",
-                                                                "b.ca", "c.ca", "d.ca", "e.ca"})
-                                   .targets));
+        auto huge = send(model::addressesOf(
+            email_route::planRecipients(
+                phones, {"vtext.com", "vzwpix.com", "a.ca", "b.ca", "c.ca", "d.ca", "e.ca"})
+                .targets));
         for (const QString& address : std::as_const(huge.addresses))
             huge.reported << address + (address.endsWith(".ca") ? " delayed" : " failed");
         QVERIFY(records::pendingSendsText({huge}).size() > 4 * 1024 * 1024);
         QVERIFY(records::savePendingSends(file, {pending, huge}));
         QVERIFY(QFileInfo(file).size() <= 4 * 1024 * 1024);
         QCOMPARE(records::loadPendingSends(file), (QList<model::PendingSend>{pending, huge}));
+        // Six sends of 35,000 phones at one gateway: two written compact, all six read back.
+        QList<model::PendingSend> six(6, send({}));
+        for (int i = 0; i < 35000; ++i)
+            six[0].addresses << QStringLiteral("555%1@vtext.com").arg(i, 7, 10, QLatin1Char('0'));
+        for (qsizetype i = 1; i < six.size(); ++i)
+            six[i].addresses = six[0].addresses;
+        QVERIFY(records::savePendingSends(file, six));
+        QCOMPARE(records::loadPendingSends(file), six);
+        // Lines of the version before routes were written down: by e-mail, or through the
+        // modem where they name a text's parts or numbers alone.
+        QStringList routes;
+        for (const char* fields : {"1%40a.b\t\t0", "%2B15550000001\t\t0", "1%40a.b\t\t0\t2"})
+            routes << records::readPendingSends(QByteArray("m\t2026-12-07T21:00:00Z\tt\ts\t") +
+                                                fields + "\n")
+                          .value(0)
+                          .route;
+        QCOMPARE(routes, QStringList({"email", "modem", "modem"}));
+        QCOMPARE(
+            records::readKeptSends("kept\t2026-12-07T21:00:00Z\t0\ts\tb\t1%40a.b\n"
+                                   "kept\t2026-12-07T21:00:00Z\t0\ts\tb\t%2B15550000001\n"),
+            (QList<model::KeptSend>{{pending.sentUtc, "s", "b", {"1@a.b"}, 0, "email"},
+                                    {pending.sentUtc, "s", "b", {"+15550000001"}, 0, "modem"}}));
+        // Each kind of line the kept texts add, of the largest list a send keeps, read back as
+        // it was written: the text, one in flight, one gone with a refused address, one gone
+        // with its text put at the end to try again.
+        const QString keptFile = dir.filePath("kept-sends.tsv");
+        QList<model::KeptSend> texts{{pending.sentUtc, "s", "b", huge.addresses, 0, "email"}};
+        QVERIFY(records::saveKeptSends(keptFile, texts));
+        texts[0].uncertain = 7;
+        QVERIFY(records::keepInFlight(keptFile, texts, 0, 7));
+        texts[0].addresses = huge.addresses.mid(6, 1) + huge.addresses.mid(7);
+        texts[0].uncertain = 0;
+        QVERIFY(records::keepGone(keptFile, texts, 0, 7, huge.addresses.mid(6, 1)));
+        texts[0].addresses = texts[0].addresses.mid(1) + texts[0].addresses.mid(0, 1);
+        QVERIFY(records::keepGone(keptFile, texts, 0, 1, {},
+                                  texts[0].addresses.mid(0, 0) + huge.addresses.mid(6, 1)));
+        QString keptAs;
+        QCOMPARE(records::loadKeptSends(keptFile, &keptAs), texts);
+        QCOMPARE(keptAs, QString());
         // The last phone at one gateway only is no product of phones and gateways.
         auto uneven = huge;
         uneven.addresses = huge.addresses.mid(0, 699);
@@ -467,7 +509,8 @@ class TestBounceReport : public QObject {
         const QByteArray cut = records::pendingSendsText({pending});
         QCOMPARE(records::readPendingSends(cut + cut.chopped(3), &unreadable),
                  QList<model::PendingSend>{pending});
-        const model::KeptSend text{pending.sentUtc, "s", "b", {"5550000002@msg.telus.com"}, 0};
+        const model::KeptSend text{pending.sentUtc, "s", "b", {"5550000002@msg.telus.com"}, 0,
+                                   "email"};
         const QByteArray keptLine = records::keptSendsText({text});
         QCOMPARE(records::readKeptSends(keptLine + keptLine.left(keptLine.indexOf("telus.co") + 8)),
                  QList<model::KeptSend>{text});

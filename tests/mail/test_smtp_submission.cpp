@@ -9,6 +9,7 @@
 #include "records/kept_file.h"
 #include "records/pending_file.h"
 #include "records/sent_log.h"
+#include "routes/email/email_texts.h"
 #include "sending/send_texts.h"
 #include "test_files.h"
 
@@ -223,8 +224,8 @@ class TestSmtpSubmission : public QObject {
         QTest::addColumn<QString>("session");  // RCPTs counted; " *": and then anything
         QTest::addColumn<int>("kept");         // addresses left to send later
         QTest::addColumn<int>("copies");       // rows a phone: repeats go once
-        const QString keeps = "Parlivo keeps them and offers them again on \"Send Message\" "
-                              "when Gmail's daily allowance leaves room.";
+        // A refusal, a 421 or a stop keeps them, and no allowance is named: none held them.
+        const QString keeps = "Parlivo keeps them and offers them again on \"Send Message\".";
         const QString notSent = "Not sent to 26 phones: 5550000014, 5550000015, 5550000016 and "
                                 "23 more. " +
                                 keeps;
@@ -329,8 +330,8 @@ class TestSmtpSubmission : public QObject {
             << "pipelining,chunking,answer-AUTH=535%205.7.8%20Username%20and%20Password%20not%20"
                "accepted."
             << 40 << 7 << true << QList<int>{}
-            << sending::loginQuestion(sending::LoginRefusal::Credentials) << "EHLO AUTH BDAT QUIT"
-            << 0 << 1;
+            << email_route::loginQuestion(email_route::LoginRefusal::Credentials)
+            << "EHLO AUTH BDAT QUIT" << 0 << 1;
         // Each phone listed more than once goes once: 98 addresses, not 294; 280, not 560.
         QTest::newRow("14 phones three times")
             << "pipelining" << 14 << 7 << false << QList<int>{98} << "Done."
@@ -540,6 +541,8 @@ class TestSmtpSubmission : public QObject {
             environment.insert("PARLIVO_KILL_CA", certificates->path("ca.pem"));
             child.setProcessEnvironment(environment);
             child.start(QCoreApplication::applicationFilePath(), {"sendToBeKilled"});
+            QVERIFY(child.waitForStarted());
+            const auto pid = pid_t(child.processId()); // the child's own, kept while it runs
             QSet<QString> taken;
             for (int i = 0; i < takenBeforeKill; ++i) {
                 const auto received = gmail.nextMessage(20000);
@@ -548,7 +551,8 @@ class TestSmtpSubmission : public QObject {
                     QSet<QString>(received->recipients.begin(), received->recipients.end()));
             }
             QTest::qWait(int(random.bounded(300)));
-            ::kill(pid_t(child.processId()), SIGKILL);
+            QVERIFY2(child.state() == QProcess::Running, qPrintable(at + ": ended unkilled"));
+            ::kill(pid, SIGKILL);
             child.waitForFinished();
             while (const auto received = gmail.nextMessage(400))
                 taken.unite(
@@ -1022,8 +1026,8 @@ class TestSmtpSubmission : public QObject {
         QCOMPARE(result.refusedAddresses, refused);
         QVERIFY(!refusing.nextMessage(300).has_value()); // nobody got the message
         if (recipients.first().startsWith("defer450"))
-            QCOMPARE(sending::addressesRefusedMessage(refused, result.serverReply,
-                                                      result.deferredAddresses),
+            QCOMPARE(email_route::addressesRefusedMessage(refused, result.serverReply,
+                                                          result.deferredAddresses),
                      "Message could not be sent: the server refused the address "
                      "reject550@a.example.\r\n\r\nServer reply: 550 5.1.1 The email account that "
                      "you tried to reach does not exist\r\n\r\nRefused only for now (these may "

@@ -1,17 +1,20 @@
 // Texts through the computer's modem, through the real window and Debian's ModemManager in
 // its test mode, on private buses, with a scripted modem.
 #include "app/list_views.h"
+#include "app/program.h"
 #include "core/settings.h"
 #include "form_fixture.h"
 #include "local_modem.h"
 #include "modem/dbus/mm_text_modem.h"
 #include "records/kept_file.h"
 #include "records/sent_log.h"
+#include "routes/modem/modem_option.h"
 #include "sending/send_texts.h"
 
-#include <QCheckBox>
+#include <QComboBox>
 #include <QDBusMessage>
 #include <QDBusReply>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLineEdit>
@@ -26,6 +29,11 @@
 #include <csignal>
 
 namespace {
+// The route the window's route choice shows while the user can see it.
+QString chosen(const app::Form1* form) {
+    return form->cboRoute->isVisibleTo(form) ? form->cboRoute->currentData().toString() : "";
+}
+
 QByteArray readAll(const QString& path) {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
@@ -50,18 +58,17 @@ struct ModemWindow {
     explicit ModemWindow(const QStringList& options = {}, const QString& perMinute = "0")
         : local(options), textModem(local.bus(), 5000) {
         f.modem = &textModem;
-        f.settings.values.insert(core::settings::kModem, "True");
-        f.settings.values.insert(core::settings::kModemPartsPerMinute, perMinute);
+        f.settings.values.insert(core::settings::kRoute, "modem");
+        f.settings.values.insert(modem_route::kPartsPerMinuteSetting, perMinute);
         form = &f.open();
         form->Text3->setText("ann");
         form->Text2->setText("secret");
         form->Text5->setPlainText("at noon");
     }
-    // The modem's box under the buttons, once the window found it (ticked, as kept).
-    QCheckBox* found() {
-        const bool shown = QTest::qWaitFor(
-            [this] { return form->findChild<QCheckBox*>("chkModem") != nullptr; }, 10000);
-        return shown ? form->findChild<QCheckBox*>("chkModem") : nullptr;
+    // Whether the route choice under the buttons offers the modem, once the window found it,
+    // and shows it chosen, as kept.
+    bool found() {
+        return QTest::qWaitFor([this] { return chosen(form) == modem_route::kRouteId; }, 10000);
     }
     LocalModem local;
     modem::MmTextModem textModem;
@@ -123,7 +130,7 @@ class TestModem : public QObject {
         auto& [local, textModem, f, form] = w;
         QVERIFY(local.started());
         local.refuse("+15551230002");
-        QVERIFY(w.found() && w.found()->isChecked());
+        QVERIFY(w.found());
         if (options.contains("stop")) // ModemManager stopped after the window found the modem
             local.push("stop");
         form->ListView2->clear(); // no carrier: the modem needs none
@@ -182,7 +189,7 @@ class TestModem : public QObject {
             "Asked not to be texted (STOP, " + replied));
         // A text of two parts, 4 parts a day allowed and 2 gone: one of the two phones left
         // goes now.
-        f.settings.values.insert(core::settings::kModemPartsPerDay, "4");
+        f.settings.values.insert(modem_route::kPartsPerDaySetting, "4");
         form->Text5->setPlainText(QString(200, 'a'));
         f.desktop.boxes.clear();
         f.desktop.answers = {platform::Answer::No, platform::Answer::Yes}; // the kept text waits
@@ -263,11 +270,13 @@ class TestModem : public QObject {
         QCOMPARE(kept[0].addresses, QStringList({"+15551230002", "+15551230003"}));
     }
 
-    // A send through the modem killed after its second text and resumed at the next start:
-    // every phone texted once, but for at most the one text in flight, named uncertain.
+    // A send through the modem killed after its third text and resumed at the next start: the
+    // second refused on the way stays kept with the rest, every phone texted once, but for at
+    // most the one text in flight, named uncertain.
     void killedMidSend_resumesWithEachPhoneOnce() {
         LocalModem local;
         QVERIFY(local.started());
+        local.refuse("+15551230002");
         QTemporaryDir folder;
         QProcess child;
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
@@ -275,32 +284,42 @@ class TestModem : public QObject {
         environment.insert("PARLIVO_KILL_BUS", local.address());
         child.setProcessEnvironment(environment);
         child.start(QCoreApplication::applicationFilePath(), {"sendToBeKilled"});
-        QVERIFY(QTest::qWaitFor([&] { return local.texts().size() >= 2; }, 20000));
+        QVERIFY(child.waitForStarted());
+        const auto pid = pid_t(child.processId()); // the child's own, kept while it runs
+        QVERIFY(QTest::qWaitFor([&] { return local.texts().size() >= 3; }, 20000));
         QTest::qWait(QRandomGenerator::global()->bounded(1000));
-        ::kill(pid_t(child.processId()), SIGKILL);
+        QVERIFY2(child.state() == QProcess::Running, "the send ended before it could be killed");
+        ::kill(pid, SIGKILL);
         child.waitForFinished();
 
         modem::MmTextModem textModem(local.bus(), 5000);
         FormFixture f; // the next start
         f.base = folder.path();
         f.modem = &textModem;
-        f.settings.values = {
-            {core::settings::kModem, "True"}, {"User", "ann"}, {"Password", "secret"}};
+        f.settings.values = {{core::settings::kRoute, "modem"}};
         const auto kept = records::loadKeptSends(f.dataFolder() + "/kept-sends.tsv", nullptr);
         QCOMPARE(kept.size(), 1);
         QVERIFY(kept[0].uncertain <= 1);
+        QCOMPARE(kept[0].addresses.count("+15551230002"), 1);
+        const qsizetype before = local.texts().size();
         f.desktop.answers = {platform::Answer::Yes};
-        f.open();
+        f.open(); // no login typed: the modem needs none
         QTRY_VERIFY_WITH_TIMEOUT(f.desktop.boxTexts().size() == 2, 20000);
-        QCOMPARE(f.desktop.boxTexts().last(), "Done.");
+        QVERIFY2(f.desktop.boxTexts().last().endsWith(
+                     "Why:\r\n+15551230002: the network did not answer in time"),
+                 qPrintable(f.desktop.boxTexts().last()));
         QStringList twice;
         for (int i = 1; i <= 5; ++i) {
             const QString text = QString("+1555123000%1 report=1").arg(i);
             QVERIFY2(local.texts().count(text) >= 1, qPrintable(local.texts().join('|')));
-            if (local.texts().count(text) > 1)
+            if (local.texts().count(text) > 1 && i != 2)
                 twice << text;
         }
         QVERIFY2(twice.size() <= kept[0].uncertain, qPrintable(twice.join('|')));
+        QCOMPARE(local.texts().mid(before).count("+15551230002 report=1"), 1); // tried again
+        QCOMPARE(
+            records::loadKeptSends(f.dataFolder() + "/kept-sends.tsv", nullptr).value(0).addresses,
+            QStringList{"+15551230002"});
     }
     void sendToBeKilled() {
         const QString folder = qEnvironmentVariable("PARLIVO_KILL_FOLDER");
@@ -312,29 +331,83 @@ class TestModem : public QObject {
         FormFixture f;
         f.base = folder;
         f.modem = &textModem;
-        f.settings.values = {{core::settings::kModem, "True"},
-                             {core::settings::kModemPartsPerMinute, "60"}};
+        f.settings.values = {{core::settings::kRoute, "modem"},
+                             {modem_route::kPartsPerMinuteSetting, "60"}};
         app::Form1& form = f.open();
-        QVERIFY(QTest::qWaitFor([&] { return form.findChild<QCheckBox*>("chkModem"); }, 10000));
+        QVERIFY(QTest::qWaitFor([&] { return chosen(&form) == "modem"; }, 10000));
         app::appendRows(form.ListView1,
                         {"5551230001", "5551230002", "5551230003", "5551230004", "5551230005"});
-        form.Text3->setText("ann");
-        form.Text2->setText("secret");
         form.Text5->setPlainText("at noon");
         form.PushButton1_Click();
     }
 
-    void noModem_leavesTheWindowAsItWas() {
+    // The program as main wires it (ModemManager found on the system bus, the modem module
+    // loaded from the program folder), in each state a user meets: every control shown inside
+    // the window and uncovered; the route choice only while there is a choice.
+    void routeChoice_asTheUserMeetsIt() {
         LocalModem local({"--no-modem"});
         QVERIFY(local.started());
-        modem::MmTextModem textModem(local.bus(), 5000);
-        FormFixture f;
-        f.modem = &textModem;
-        app::Form1& form = f.open();
-        const QSize size = form.size();
-        QTest::qWait(300);
-        QVERIFY(!form.findChild<QCheckBox*>());
-        QCOMPARE(form.size(), size);
+        qputenv("DBUS_SYSTEM_BUS_ADDRESS", local.address().toUtf8());
+        QTemporaryDir folder;
+        QDir().mkpath(folder.filePath("program"));
+        QVERIFY(QFile::copy(qEnvironmentVariable("PARLIVO_PROGRAM_DIR") + "/libparlivo_modem.so",
+                            folder.filePath("program/libparlivo_modem.so")));
+        // A text kept for the modem by an earlier run: offered once the modem is here.
+        QVERIFY(records::saveKeptSends(folder.filePath("data/kept-sends.tsv"),
+                                       {{QDateTime(QDate(2026, 3, 14), QTime(8, 0), Qt::UTC),
+                                         "",
+                                         "at noon",
+                                         {"+15551230001", "+15551230002"},
+                                         0,
+                                         "modem"}}));
+        ScriptedDesktop desktop;
+        MemorySettings settings;
+        settings.values.insert(modem_route::kPartsPerMinuteSetting, "0");
+        FixedClock clock;
+        app::ProgramParts parts;
+        parts.programFolder = folder.filePath("program");
+        parts.dataFolder = folder.filePath("data");
+        parts.desktop = &desktop;
+        parts.settings = &settings;
+        parts.clock = &clock;
+        parts.onlineCheck = FormFixture().onlineCheck;
+        parts.keyring = false;
+        app::Program program(parts);
+        app::Form1& form = program.window();
+        QStringList whileAsked; // what could not be reached while a box asked
+        desktop.whileBoxShown = [&](const ScriptedDesktop::Box&) {
+            whileAsked += unreachableControls(&form);
+            whileAsked << chosen(&form);
+        };
+        desktop.answers = {platform::Answer::Yes};
+        program.start();
+        const QSize designed(1064, 453);
+        QTest::qWait(500); // no modem: the window as designed, nothing offered
+        QCOMPARE(form.size(), designed);
+        QCOMPARE(chosen(&form), "");
+        QCOMPARE(unreachableControls(&form), QStringList());
+        QVERIFY(desktop.boxes.isEmpty());
+
+        local.push("attach"); // plugged in while the program runs: offered, and its kept text
+        QTRY_COMPARE_WITH_TIMEOUT(desktop.boxTexts().size(), 2, 15000);
+        QCOMPARE(form.size(), QSize(1064, 487));
+        QCOMPARE(unreachableControls(&form), QStringList());
+        QCOMPARE(whileAsked, QStringList({"email", "email"})); // the offer, then "Done."
+        QVERIFY(desktop.boxTexts()[0].startsWith("A text kept on "));
+        QCOMPARE(desktop.boxTexts()[1], "Done.");
+        QCOMPARE(local.texts(), QStringList({"+15551230001 report=1", "+15551230002 report=1"}));
+        QCOMPARE(form.cboRoute->itemText(1), "Texts through this computer's modem (Test Scripted)");
+
+        form.cboRoute->setFocus(); // the user chooses the modem, and it is kept
+        QTest::keyClick(form.cboRoute, Qt::Key_Down);
+        QCOMPARE(chosen(&form), "modem");
+        QCOMPARE(settings.values.value(core::settings::kRoute), "modem");
+
+        local.push("stop"); // gone: withdrawn, the window as designed, the choice still kept
+        QTRY_COMPARE_WITH_TIMEOUT(form.size(), designed, 10000);
+        QCOMPARE(chosen(&form), "");
+        QCOMPARE(unreachableControls(&form), QStringList());
+        QCOMPARE(settings.values.value(core::settings::kRoute), "modem");
     }
 };
 

@@ -6,10 +6,12 @@
 #include "form_fixture.h"
 #include "model/login.h"
 #include "model/route.h"
+#include "records/data_files.h"
 #include "records/kept_file.h"
 #include "records/pending_file.h"
 #include "records/sent_log.h"
-#include "sending/gateway_route.h"
+#include "routes/email/email_route.h"
+#include "routes/email/email_texts.h"
 #include "sending/send_command.h"
 #include "sending/send_texts.h"
 #include "test_files.h"
@@ -42,11 +44,20 @@ QByteArray readAll(const QString& path) {
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-// A route that sends nothing: each phone a batch of its own, whose fate the script says
-// ('T' taken, 'R' refused, 'U' its answer never came); past the script, taken.
+// A route of the tests' own that sends nothing: each phone a batch of its own, whose fate the
+// script says ('T' taken, 'R' refused and the send ends, 'X' refused while it goes on, 'U'
+// its answer never came); past the script, taken. It speaks in words of its own, needs no
+// login and allows `allowance` phones a day.
 class TestRoute final : public model::Route {
   public:
-    explicit TestRoute(QString script) : script_(std::move(script)) {}
+    TestRoute(QString script, qsizetype allowance, QStringList& explained)
+        : explained(explained), script_(std::move(script)), allowance_(allowance) {}
+    QString id() const override { return "test"; }
+    model::RouteWords words() const override {
+        return {"pigeon", "pigeons", "note never came back", "the loft's daily quota"};
+    }
+    bool hasWhatItNeeds() const override { return true; }
+    bool makeReady() override { return true; }
     model::SendPlan plan(const model::OutgoingText& text) override {
         model::SendPlan plan;
         for (const QString& phone : text.phones)
@@ -63,7 +74,6 @@ class TestRoute final : public model::Route {
             batches << model::Targets{target};
         return batches;
     }
-    QString sendOne(const model::TextToSend&, const model::Targets&) override { return "ref"; }
     model::RouteResult sendEach(const model::TextToSend&, const QList<model::Targets>& batches,
                                 const model::RouteSteps& steps) override {
         model::RouteResult result;
@@ -74,6 +84,10 @@ class TestRoute final : public model::Route {
             }
             steps.sending(i);
             const QChar fate = i < script_.size() ? script_[i] : QChar('T');
+            if (fate == 'X') {
+                steps.refused(i, "the pigeon would not fly");
+                continue;
+            }
             if (fate == 'R')
                 result.failure = core::Failure(1, "The route refused " + batches[i][0].phone);
             result.nextMayHaveGone = fate == 'U';
@@ -84,14 +98,42 @@ class TestRoute final : public model::Route {
         }
         return result;
     }
+    qsizetype dailyAllowance() const override { return allowance_; }
+    qsizetype partsOf(const model::TextToSend&) const override { return 1; }
+    QString allowanceQuestion(qsizetype recent, qsizetype needed, qsizetype,
+                              qsizetype fits) const override {
+        return QStringLiteral("The loft flew %1 today; %2 fit of %3.")
+            .arg(recent)
+            .arg(fits)
+            .arg(needed);
+    }
     bool explain(const model::OutgoingText&, const core::Failure& failure, int) override {
         explained << failure.description();
         return true;
     }
-    QStringList explained;
+    QStringList& explained;
 
   private:
     QString script_;
+    qsizetype allowance_;
+};
+
+class TestOption final : public model::RouteOption {
+  public:
+    explicit TestOption(QString script, qsizetype allowance = 0)
+        : script_(std::move(script)), allowance_(allowance) {}
+    QString id() const override { return "test"; }
+    QString label() override { return "Carrier pigeons"; }
+    std::unique_ptr<model::Route> open(const model::CommandContext&, const model::Login&,
+                                       const QList<model::PendingSend>&,
+                                       const model::Knowledge&) override {
+        return std::make_unique<TestRoute>(script_, allowance_, explained);
+    }
+    QStringList explained; // what the route's boxes said of failures
+
+  private:
+    QString script_;
+    qsizetype allowance_;
 };
 
 class ScriptedProgress final : public model::SendProgress {
@@ -130,12 +172,13 @@ class TestSendCommand : public QObject {
     }
 
     void expansion_isPhoneMajorWithTickedCarriersInOrder() {
-        const auto e = sending::planRecipients({"P1", "P2", "x@y.z"}, {"D1", "D3"}).targets;
+        const auto e = email_route::planRecipients({"P1", "P2", "x@y.z"}, {"D1", "D3"}).targets;
         QCOMPARE(model::addressesOf(e), QStringList({"P1@D1", "P1@D3", "P2@D1", "P2@D3", "x@y.z"}));
         QCOMPARE(model::phonesOf(e), QStringList({"P1", "P2", "x@y.z"}));
-        QCOMPARE(sending::planRecipients({"P1", "x@y.z"}, {}).targets,
+        QCOMPARE(email_route::planRecipients({"P1", "x@y.z"}, {}).targets,
                  (model::Targets{{"x@y.z", {}}}));
-        const auto twice = sending::planRecipients({"P", "P", "555-555-0100", "5555550100"}, {"e"});
+        const auto twice =
+            email_route::planRecipients({"P", "P", "555-555-0100", "5555550100"}, {"e"});
         QCOMPARE(model::addressesOf(twice.targets), QStringList({"P@e", "555-555-0100@e"}));
         QCOMPARE(twice.repeatedRows, 2);
     }
@@ -301,7 +344,7 @@ class TestSendCommand : public QObject {
         f->mail.result = {MailFailure::LoginRefused, "535 authentication failed"};
         f->desktop.answers = {Answer::No, Answer::Yes};
         form->PushButton1_Click();
-        QCOMPARE(f->desktop.boxTexts(), QStringList({sending::loginQuestion()}));
+        QCOMPARE(f->desktop.boxTexts(), QStringList({email_route::loginQuestion()}));
         QCOMPARE(f->desktop.boxes[0].buttons, platform::Buttons::YesNo);
         QVERIFY(f->desktop.opened.isEmpty());
         form->PushButton1_Click();
@@ -311,7 +354,7 @@ class TestSendCommand : public QObject {
         QCOMPARE(f->desktop.boxes.size(), 2);
         QVERIFY(!QFile::exists(logPath()));
         QCOMPARE(form->pointer().style(), int(core::kDefaultPointer));
-        QCOMPARE(sending::loginQuestion(),
+        QCOMPARE(email_route::loginQuestion(),
                  QStringLiteral(
                      "Message could not be sent to the SMTP server.\r\n\r\nGmail did not accept "
                      "the user name and password.\r\n\r\nGmail accepts only an app password "
@@ -410,8 +453,12 @@ class TestSendCommand : public QObject {
     // before anything goes: it stays kept with its mark, and the next offer still warns.
     void keptTextRefusedAgain_keepsItsMayHaveGoneMark() {
         const QString keptPath = f->dataFolder() + "/kept-sends.tsv";
-        const model::KeptSend kept{f->clock.time.toUTC(), "Hi", "there",
-                                   QStringList{"5550000001@a.example", "5550000002@a.example"}, 1};
+        const model::KeptSend kept{f->clock.time.toUTC(),
+                                   "Hi",
+                                   "there",
+                                   QStringList{"5550000001@a.example", "5550000002@a.example"},
+                                   1,
+                                   "email"};
         QVERIFY(records::saveKeptSends(keptPath, {kept}));
         f->mail.result = {MailFailure::Unreachable, "no route"};
         f->desktop.answers = {Answer::Yes};
@@ -433,8 +480,8 @@ class TestSendCommand : public QObject {
             {{"ahead@x", f->clock.time.toUTC().addDays(28), "stamp", "Hi", addresses, {}, true}}));
         fill({"5551230000"}, {"a.example"}, {true});
         form->PushButton1_Click(); // No to the question: nothing goes
-        QCOMPARE(f->desktop.boxTexts(),
-                 QStringList{sending::allowanceQuestion(500, 1, model::kGmailDailyRecipients, 0)});
+        QCOMPARE(f->desktop.boxTexts(), QStringList{email_route::allowanceQuestion(
+                                            500, 1, model::kGmailDailyRecipients, 0)});
         f->clock.time = f->clock.time.addSecs(24 * 3600 + 1);
         form->PushButton1_Click();
         QCOMPARE(f->desktop.boxTexts().last(), QStringLiteral("Done."));
@@ -447,7 +494,7 @@ class TestSendCommand : public QObject {
         QVERIFY(file.open(QIODevice::WriteOnly) && file.write(log) == log.size());
         file.close();
         const QString keptPath = f->dataFolder() + "/kept-sends.tsv";
-        const model::KeptSend earlier{f->clock.time.toUTC(), "s", "b", {"1@a.example"}, 0};
+        const model::KeptSend earlier{f->clock.time.toUTC(), "s", "b", {"1@a.example"}, 0, "email"};
         QVERIFY(records::saveKeptSends(keptPath, {earlier}));
         fill(numbered(34), {"a.example", "b.example", "c.example"}, {});
         const auto sendWithin = [&](rlim_t bytes) {
@@ -473,7 +520,7 @@ class TestSendCommand : public QObject {
                  paragraphs({"Sent to 33 phones in 1 of 2 messages; they wait for their delivery "
                              "report, but the log could not name them.",
                              "Not sent to 1 phone: 33. Parlivo keeps them and offers them again "
-                             "on \"Send Message\" when Gmail's daily allowance leaves room.",
+                             "on \"Send Message\".",
                              "Why:\r\nThe log could not be written, so the send stopped after the "
                              "message in flight: " +
                                  f->desktop.boxTexts().last().section(": ", -1)}));
@@ -544,7 +591,8 @@ class TestSendCommand : public QObject {
     }
 
     // The send's flow with a route of its own: what each phone's fate leaves in the log, the
-    // pending sends, the kept rest and the box, as the e-mail route leaves them.
+    // pending sends, the kept rest and the box, in the route's own words; then the next "Send
+    // Message", with no login typed, offers what was kept.
     void testRoute_throughTheSendFlow_data() {
         QTest::addColumn<QString>("script");
         QTest::addColumn<int>("stopAfter");
@@ -552,13 +600,19 @@ class TestSendCommand : public QObject {
         QTest::addColumn<int>("uncertain");
         QTest::addColumn<QString>("why");
         QTest::newRow("refused") << "TTR" << 99 << 2 << 0
-                                 << "Not sent to 2 phones: john@a.com, john@b.com. ";
+                                 << "Not sent to 2 phones: john@a.com, john@b.com. Parlivo keeps "
+                                    "them and offers them again on \"Send Message\".\r\n\r\n";
         QTest::newRow("uncertain") << "TTU" << 99 << 2 << 1
-                                   << "The next message may have been sent: its reply never "
-                                      "came. It went to 1 phone: john@a.com.";
+                                   << "The next pigeon may have been sent: its note never came "
+                                      "back. It went to 1 phone: john@a.com.";
         QTest::newRow("stopped") << "" << 1 << 1 << 0
-                                 << "The send was stopped as you asked, after the message in "
+                                 << "The send was stopped as you asked, after the pigeon in "
                                     "flight.";
+        QTest::newRow("every one refused on the way")
+            << "XXXX" << 99 << 0 << 0
+            << "Nothing was sent.\r\n\r\nNot sent to 4 phones: 5550000001, 5550000002, "
+               "john@a.com and 1 more. Parlivo keeps them and offers them again on \"Send "
+               "Message\".\r\n\r\nWhy:\r\n5550000001: the pigeon would not fly\r\n";
         QTest::newRow("every one") << "" << 99 << 4 << 0 << "Done.";
     }
     void testRoute_throughTheSendFlow() {
@@ -571,26 +625,20 @@ class TestSendCommand : public QObject {
         FixedClock clock;
         core::WindowPointer pointer(nullptr);
         QTemporaryDir folder;
-        TestRoute route(script);
+        TestOption route(script);
         ScriptedProgress progress;
         progress.stopAfter = stopAfter;
         model::CommandContext c{desktop,
-                                f->mail,
                                 clock,
                                 "Parlivo",
                                 pointer,
                                 folder.path(),
                                 {folder.filePath("log"), folder.filePath("pending"),
                                  folder.filePath("kept"), folder.filePath("known")},
-                                nullptr,
-                                nullptr,
-                                0,
-                                &progress,
-                                nullptr,
-                                &route};
+                                &progress};
         // Full-address rows go, are logged and are offered again as typed, each its own.
         const QStringList phones{"5550000001", "5550000002", "john@a.com", "john@b.com"};
-        sending::sendMessage(c, {phones, {}, {"ann", "secret"}, "Hi", "there"});
+        sending::sendMessage(c, {phones, {}, {}, "Hi", "there"}, route);
         QByteArray log;
         for (int i = 0; i < taken; ++i)
             log += (records::sentLogRecord(clock.time, phones[i], "Hi", "there") + "\r\n")
@@ -605,21 +653,67 @@ class TestSendCommand : public QObject {
                                                      "Hi",
                                                      {phones[i]},
                                                      {},
-                                                     false}));
+                                                     false,
+                                                     1,
+                                                     "test"}));
         QString keptAs;
         const auto kept = records::loadKeptSends(c.files.kept, &keptAs);
         QCOMPARE(kept.size(), taken < 4 ? 1 : 0);
         if (taken < 4)
             QCOMPARE(kept[0], (model::KeptSend{clock.time.toUTC(), "Hi", "there", phones.mid(taken),
-                                               uncertain}));
+                                               uncertain, "test"}));
         if (taken < 4) // the phones the offer names
             QCOMPARE(model::phonesOf(model::targetsOf(kept[0].addresses)), phones.mid(taken));
         QCOMPARE(desktop.boxes.size(), 1);
         QVERIFY2(desktop.boxes[0].text.contains(why), qPrintable(desktop.boxes[0].text));
         QCOMPARE(desktop.boxes[0].text.startsWith(QStringLiteral("Sent to %1 phone").arg(taken)),
-                 taken < 4);
+                 taken > 0 && taken < 4);
         QCOMPARE(progress.shown.last(), QStringLiteral("closed"));
         QCOMPARE(route.explained, QStringList());
+        if (taken == 4)
+            return;
+        desktop.answers = {Answer::No}; // the offer, with no login typed; the text stays kept
+        sending::sendMessage(c, {{}, {}, {}, "Hi", "there"}, route);
+        QCOMPARE(desktop.boxes[1].text.section("\r\n", 0, 0),
+                 QStringLiteral("A text kept on %1 for %2 has not gone out yet (subject: \"Hi\").")
+                     .arg(records::logStamp(clock.time), sending::phonesText(4 - taken)));
+        QCOMPARE(desktop.boxes[1].text.contains("1 of its recipients were in a pigeon whose note "
+                                                "never came back"),
+                 uncertain > 0);
+    }
+
+    // A route's allowance in its own words: the kept text's offer and what the allowance kept,
+    // and a text kept for another route left for it.
+    void testRoute_speaksForItselfOfItsAllowance() {
+        const QString keptPath = f->dataFolder() + "/kept-sends.tsv";
+        const QDateTime now = f->clock.time.toUTC();
+        const model::KeptSend byMail{now, "Mail", "x", {"5550000009@a.example"}, 0, "email"};
+        const model::KeptSend byTest{now, "Hi", "there", {"1", "2", "3", "4"}, 0, "test"};
+        QVERIFY(records::saveKeptSends(keptPath, {byMail, byTest}));
+        QVERIFY(records::savePendingSends(f->dataFolder() + "/delivery-pending.tsv",
+                                          {{"r", now, "s", "Hi", {"9"}, {}, false, 1, "test"}}));
+        TestOption route("", 3);
+        model::CommandContext c{
+            f->desktop,      f->clock, "Parlivo",
+            form->pointer(), "",       records::dataFiles(f->programFolder(), f->dataFolder())};
+        f->desktop.answers = {Answer::Yes};
+        sending::sendMessage(c, {{"5"}, {}, {}, "New", "one"}, route);
+        const QStringList boxes = f->desktop.boxTexts();
+        QCOMPARE(boxes.size(), 2);
+        QVERIFY2(boxes[0].contains("The loft's daily quota leaves room for 2 of its 4 recipients "
+                                   "now; the rest stays kept."),
+                 qPrintable(boxes[0]));
+        QCOMPARE(boxes[1], "Sent to 2 phones in 2 of 2 pigeons; the log names them.\r\n\r\nKept "
+                           "for later to stay within the loft's daily quota: 2 phones: 3, 4. "
+                           "Parlivo keeps them and offers them again on \"Send Message\" when "
+                           "the loft's daily quota leaves room.");
+        auto kept = records::loadKeptSends(keptPath, nullptr);
+        QCOMPARE(kept,
+                 (QList<model::KeptSend>{byMail, {now, "Hi", "there", {"3", "4"}, 0, "test"}}));
+        // Nothing fits today: the route's own question, and on No nothing goes.
+        f->desktop.boxes.clear();
+        sending::sendMessage(c, {{"5"}, {}, {}, "New", "one"}, route);
+        QCOMPARE(f->desktop.boxTexts(), QStringList{"The loft flew 3 today; 0 fit of 1."});
     }
 
     void help_isSixParagraphsJoinedByCarriageReturns() {

@@ -1,8 +1,14 @@
 #include "form_fixture.h"
 
+#include <QAbstractButton>
 #include <QApplication>
+#include <QComboBox>
 #include <QDir>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
 #include <QMouseEvent>
+#include <QPlainTextEdit>
 #include <QTreeWidget>
 
 FormFixture::FormFixture() {
@@ -13,9 +19,11 @@ FormFixture::FormFixture() {
 app::Form1& FormFixture::open(bool load) {
     QDir().mkpath(programFolder());
     QDir().mkpath(dataFolder());
-    form = std::make_unique<app::Form1>(
-        app::Services{desktop, *settingsStore, *submitter, clock, random, programFolder(),
-                      dataFolder(), onlineCheck, mailbox, keyring, settingsFile, modem});
+    form.reset();
+    routes = std::make_unique<app::RouteOptions>(*submitter, mailbox, modem, *settingsStore);
+    form = std::make_unique<app::Form1>(app::Services{desktop, *settingsStore, clock, random,
+                                                      programFolder(), dataFolder(), onlineCheck,
+                                                      keyring, settingsFile, routes->all()});
     if (load)
         form->Form_Load();
     return *form;
@@ -37,4 +45,52 @@ void moveOver(QWidget* widget) {
     QMouseEvent move(QEvent::MouseMove, QPointF(2, 2), widget->mapToGlobal(QPointF(2, 2)),
                      Qt::NoButton, Qt::NoButton, Qt::NoModifier);
     QApplication::sendEvent(widget, &move);
+}
+
+namespace {
+QString nameOf(const QWidget* w) {
+    return w->objectName().isEmpty() ? QString::fromLatin1(w->metaObject()->className())
+                                     : w->objectName();
+}
+
+// Whether `above` is drawn over `below`: of their branches under the nearest widget holding
+// both, the one later among its children.
+bool drawnAbove(const QWidget* above, const QWidget* below) {
+    for (const QWidget* a = above; a->parentWidget(); a = a->parentWidget())
+        for (const QWidget* b = below; b->parentWidget(); b = b->parentWidget())
+            if (a->parentWidget() == b->parentWidget()) {
+                const QObjectList& order = a->parentWidget()->children();
+                return order.indexOf(a) > order.indexOf(b);
+            }
+    return false;
+}
+} // namespace
+
+QStringList unreachableControls(QWidget* window) {
+    // What the window shows of its own: its controls, labels and frames, not their insides.
+    QList<QWidget*> shown;
+    for (QWidget* w : window->findChildren<QWidget*>())
+        if (w->isVisibleTo(window) &&
+            (w->parentWidget() == window || qobject_cast<QGroupBox*>(w->parentWidget())) &&
+            (qobject_cast<QAbstractButton*>(w) || qobject_cast<QLineEdit*>(w) ||
+             qobject_cast<QPlainTextEdit*>(w) || qobject_cast<QAbstractItemView*>(w) ||
+             qobject_cast<QComboBox*>(w) || qobject_cast<QLabel*>(w) ||
+             qobject_cast<QGroupBox*>(w)))
+            shown << w;
+    const auto placed = [window](const QWidget* w) {
+        return QRect(w->mapTo(window, QPoint(0, 0)), w->size());
+    };
+    QStringList unreachable;
+    for (const QWidget* control : std::as_const(shown)) {
+        if (qobject_cast<const QLabel*>(control) || qobject_cast<const QGroupBox*>(control))
+            continue; // what the user reads or what holds controls, not a control
+        if (!window->rect().contains(placed(control)))
+            unreachable << nameOf(control) + QStringLiteral(" outside");
+        for (const QWidget* other : std::as_const(shown))
+            if (other != control && !other->isAncestorOf(control) &&
+                !control->isAncestorOf(other) && drawnAbove(other, control) &&
+                placed(other).intersects(placed(control)))
+                unreachable << nameOf(control) + QStringLiteral(" under ") + nameOf(other);
+    }
+    return unreachable;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/main_window.h"
+#include "app/program.h"
 #include "scripted_desktop.h"
 
 #include <QTemporaryDir>
@@ -32,8 +33,14 @@ struct FormFixture {
     connectivity::OnlineCheck onlineCheck{
         QStringLiteral("/bin/echo 64 bytes from 192.0.2.1: icmp_seq=1"),
         QStringLiteral("127.0.0.1"), 1, 1000};
+    std::unique_ptr<app::RouteOptions> routes; // on the mail layer and modem above
     std::unique_ptr<app::Form1> form;
 };
+
+// The controls of `window` a user could not reach though they are shown: each "<name> outside"
+// when it is not wholly inside the window, "<name> under <other>" when a widget drawn above it
+// covers part of it.
+QStringList unreachableControls(QWidget* window);
 
 // The mouse moving over a widget with no button pressed.
 void moveOver(QWidget* widget);

@@ -3,10 +3,11 @@
 #include <QFile>
 
 LocalModem::LocalModem(const QStringList& options) {
-    session_.start("/usr/bin/python3", QStringList{QStringLiteral(PARLIVO_SOURCE_DIR) +
-                                                       "/tests/support/modem_session.py",
-                                                   folder_.filePath("modem.log")} +
-                                           options);
+    session_.start(
+        "/usr/bin/python3",
+        QStringList{"-B", QStringLiteral(PARLIVO_SOURCE_DIR) + "/tests/support/modem_session.py",
+                    folder_.filePath("modem.log")} +
+            options);
     while (session_.waitForReadyRead(60000)) {
         const QByteArray line = session_.readLine().trimmed();
         if (line.startsWith("BUS ")) {

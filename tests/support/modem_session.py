@@ -7,6 +7,7 @@ standard input push what a network sends the modem, each answered by "DONE":
 - "report <number> <reference> <status>": a status report (+CDS; status 0 delivered, 64 and
   up failed for good);
 - "incoming <number> <text>": a text received and stored (+CMTI, then read with AT+CMGR);
+- "attach": the scripted modem is plugged in (after --no-modem);
 - "stop": ModemManager goes away. What the modem was asked goes to the log file:
 "CMD <command>" a line, and "TEXT <number> report=<0|1> <pdu>" for each text sent.
 
@@ -219,7 +220,7 @@ def main():
                     print("ModemManager did not start", flush=True)
                     return 1
                 time.sleep(0.1)
-            if "--no-modem" not in options and "--deny" not in options:
+            def attach():
                 call(served, "org.freedesktop.ModemManager1", "/org/freedesktop/ModemManager1",
                      "org.freedesktop.ModemManager1.Test", "SetProfile", "string:parlivo",
                      "string:generic", f"array:string:abstract:{name}")
@@ -228,15 +229,21 @@ def main():
                         served, "org.freedesktop.ModemManager1", "/org/freedesktop/ModemManager1",
                         "org.freedesktop.DBus.ObjectManager", "GetManagedObjects").stdout:
                     if time.monotonic() > deadline:
-                        print("no modem was attached", flush=True)
-                        return 1
+                        return False
                     time.sleep(0.2)
+                return True
+
+            if "--no-modem" not in options and "--deny" not in options and not attach():
+                print("no modem was attached", flush=True)
+                return 1
             print("BUS " + served, flush=True)
             for line in sys.stdin:
                 words = line.split(maxsplit=2)
                 if not words:
                     continue
-                if words[0] == "stop":  # the modem goes away
+                if words[0] == "attach":
+                    attach()
+                elif words[0] == "stop":  # the modem goes away
                     daemon.send_signal(signal.SIGTERM)
                     daemon.wait(10)
                 elif words[0] == "report":

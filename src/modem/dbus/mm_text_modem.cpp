@@ -4,6 +4,7 @@
 #include <QDBusMetaType>
 #include <QDBusObjectPath>
 #include <QDBusPendingCallWatcher>
+#include <QDBusServiceWatcher>
 #include <QDBusVariant>
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -58,6 +59,31 @@ void waitMs(int ms) {
     QTimer::singleShot(ms, &loop, &QEventLoop::quit);
     loop.exec();
 }
+
+// ModemManager's announcements of modems added and removed, and of itself coming and going.
+class Announcements final : public QObject {
+    Q_OBJECT
+  public:
+    Announcements(const QDBusConnection& bus, std::function<void()> changed)
+        : bus_(bus), changed_(std::move(changed)),
+          service_(kService, bus, QDBusServiceWatcher::WatchForOwnerChange) {
+        const QString manager = QStringLiteral("org.freedesktop.DBus.ObjectManager");
+        bus_.connect(kService, kRoot, manager, QStringLiteral("InterfacesAdded"), this,
+                     SLOT(announced()));
+        bus_.connect(kService, kRoot, manager, QStringLiteral("InterfacesRemoved"), this,
+                     SLOT(announced()));
+        connect(&service_, &QDBusServiceWatcher::serviceOwnerChanged, this,
+                &Announcements::announced);
+    }
+
+  private slots:
+    void announced() { changed_(); }
+
+  private:
+    QDBusConnection bus_;
+    std::function<void()> changed_;
+    QDBusServiceWatcher service_;
+};
 } // namespace
 
 QString plainWords(const QString& errorName, const QString& message) {
@@ -168,8 +194,9 @@ ModemReady MmTextModem::prepare() {
 }
 
 TextResult MmTextModem::send(const QString& number, const QString& text) {
+    // A modem not yet made ready that cannot be made ready now is as good as gone.
     if (modem_.isEmpty() && prepare().problem != ModemProblem::None)
-        return {TextFate::Refused, {}, QStringLiteral("the modem is not ready")};
+        return {TextFate::Refused, {}, QStringLiteral("the modem is not ready"), true};
     const QVariantMap properties{{QStringLiteral("number"), number},
                                  {QStringLiteral("text"), text},
                                  {QStringLiteral("delivery-report-request"), true}};
@@ -235,6 +262,10 @@ QList<ModemMessage> MmTextModem::received() {
     return messages;
 }
 
+void MmTextModem::watch(std::function<void()> changed) {
+    watcher_ = std::make_unique<Announcements>(bus_, std::move(changed));
+}
+
 void MmTextModem::remove(const QString& path) {
     if (!modem_.isEmpty())
         call(modem_, kMessaging, QStringLiteral("Delete"),
@@ -242,3 +273,5 @@ void MmTextModem::remove(const QString& path) {
 }
 
 } // namespace modem
+
+#include "mm_text_modem.moc"

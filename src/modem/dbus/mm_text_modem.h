@@ -4,6 +4,8 @@
 
 #include <QDBusConnection>
 #include <QDBusMessage>
+#include <QObject>
+#include <memory>
 
 namespace modem {
 
@@ -18,6 +20,7 @@ class MmTextModem final : public TextModem {
     TextResult send(const QString& number, const QString& text) override;
     QList<ModemMessage> received() override;
     void remove(const QString& path) override;
+    void watch(std::function<void()> changed) override;
 
   private:
     QDBusMessage call(const QString& path, const QString& interface, const QString& method,
@@ -29,6 +32,7 @@ class MmTextModem final : public TextModem {
     QDBusConnection bus_;
     int callLimitMs_;
     QString modem_;
+    std::unique_ptr<QObject> watcher_; // what tells of modems added and removed
 };
 
 // A D-Bus error of ModemManager's in plain words.

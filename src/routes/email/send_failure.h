@@ -2,6 +2,7 @@
 
 #include "model/command_context.h"
 #include "model/send_plan.h"
+#include "model/send_records.h"
 
 namespace core {
 class Failure;
@@ -9,16 +10,13 @@ class Failure;
 namespace mail {
 struct SubmitResult;
 }
-
-namespace model {
-class Route;
+namespace platform {
+class Clock;
 }
 
-namespace sending {
+namespace email_route {
 
-class Ledger;
-
-// Failure numbers of a submission that the send command explains itself.
+// Failure numbers of a submission that the e-mail route explains itself.
 inline constexpr long kMailNotDelivered = 0x80040211L;
 inline constexpr long kRecipientsRefused = 0x8004020FL;
 inline constexpr long kMailFailed = 0x80040213L;
@@ -28,14 +26,14 @@ inline constexpr long kServerUntrusted = 0x80040218L;
 inline constexpr long kAddressesRefused = 0x80040219L;
 inline constexpr long kMailRefused = 0x8004021AL;
 
-// The failure whose box explains a failed submission; a daily limit is told with what
-// `ledger` counted in the last 24 hours.
-core::Failure sendFailureOf(const mail::SubmitResult& result, const Ledger& ledger,
-                            const model::Route& route);
+// The failure whose box explains a failed submission; a daily limit is told with what the
+// `sent` sends by e-mail counted in the 24 hours before `clock`'s now.
+core::Failure sendFailureOf(const mail::SubmitResult& result, const QList<model::PendingSend>& sent,
+                            const platform::Clock& clock);
 
-// The send's own answer to failures it can explain: shows the box and returns true (the
-// send ends: a message that did not go out is neither logged nor reported as done).
+// The e-mail route's own answer to failures it can explain: shows the box and returns true
+// (the send ends: a message that did not go out is neither logged nor reported as done).
 bool explainSendFailure(const model::CommandContext& c, const model::OutgoingText& text,
                         const core::Failure& failure, int line);
 
-} // namespace sending
+} // namespace email_route

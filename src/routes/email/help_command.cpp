@@ -1,10 +1,10 @@
-#include "sending/help_command.h"
+#include "routes/email/help_command.h"
 
 #include "core/procedure.h"
 #include "platform/desktop.h"
-#include "sending/send_texts.h"
+#include "routes/email/email_texts.h"
 
-namespace sending {
+namespace email_route {
 
 void showHelp(const model::CommandContext& c) {
     core::Procedure p(c.desktop, core::qualifiedName("Form1", "PushButton8_Click"));
@@ -14,4 +14,4 @@ void showHelp(const model::CommandContext& c) {
     });
 }
 
-} // namespace sending
+} // namespace email_route

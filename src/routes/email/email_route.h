@@ -3,35 +3,52 @@
 #include "model/command_context.h"
 #include "model/knowledge.h"
 #include "model/route.h"
+#include "model/send_records.h"
+#include "routes/email/email_texts.h"
 
 #include <QString>
 #include <QStringList>
 
-namespace sending {
+namespace mail {
+class MailSubmitter;
+}
 
-class Ledger;
+namespace email_route {
 
 // Texts by e-mail through the user's Gmail account to the carriers' gateways: each phone at
 // every ticked gateway that was not learned to be wrong for it, in messages of at most 100
-// recipients.
-class GatewayRoute final : public model::Route {
+// recipients, within the account's daily allowance (`allowance` recipients).
+class EmailRoute final : public model::Route {
   public:
-    GatewayRoute(const model::CommandContext& c, const Ledger& ledger,
-                 const model::Knowledge& known);
+    EmailRoute(const model::CommandContext& c, mail::MailSubmitter& mail, model::Login login,
+               const QList<model::PendingSend>& sent, const model::Knowledge& known,
+               qsizetype allowance);
+    QString id() const override { return kRouteId; }
+    model::RouteWords words() const override;
+    bool hasWhatItNeeds() const override;
+    bool makeReady() override { return true; }
     model::SendPlan plan(const model::OutgoingText& text) override;
     qsizetype mostInOneBatch() const override { return model::kRecipientLimit; }
     QString largeSendQuestion(const model::OutgoingText& text,
                               const model::SendPlan& plan) const override;
     QList<model::Targets> batches(const model::Targets& targets) const override;
-    QString sendOne(const model::TextToSend& text, const model::Targets& batch) override;
     model::RouteResult sendEach(const model::TextToSend& text, const QList<model::Targets>& batches,
                                 const model::RouteSteps& steps) override;
+    bool sendsOneBatchAlone() const override { return true; }
+    QString sendOne(const model::TextToSend& text, const model::Targets& batch) override;
+    qsizetype dailyAllowance() const override { return allowance_; }
+    qsizetype partsOf(const model::TextToSend&) const override { return 1; }
+    QString allowanceQuestion(qsizetype recent, qsizetype needed, qsizetype partsEach,
+                              qsizetype fits) const override;
     bool explain(const model::OutgoingText& text, const core::Failure& failure, int line) override;
 
   private:
     const model::CommandContext& c_;
-    const Ledger& ledger_;
+    mail::MailSubmitter& mail_;
+    const model::Login login_;
+    const QList<model::PendingSend>& sent_;
     const model::Knowledge& known_;
+    const qsizetype allowance_;
 };
 
 // Every phone row at every domain (the ticked carriers, in list order), each phone once (a
@@ -55,9 +72,4 @@ QStringList closedGateways(const model::Knowledge& known, const QStringList& tic
 // one batch whenever they fit in one.
 QList<model::Targets> recipientGroups(const model::Targets& targets, qsizetype most);
 
-// "<n> phones at <m> carriers" of the text's lists, and the same for the most recipients one
-// message takes (the recipient-limit question and the too-many-recipients box).
-QString recipientSummary(const model::OutgoingText& text);
-QString allowedRecipientSummary(const model::OutgoingText& text);
-
-} // namespace sending
+} // namespace email_route

@@ -1,4 +1,4 @@
-#include "sending/gateway_route.h"
+#include "routes/email/email_route.h"
 
 #include "core/error_report.h"
 #include "mail/mail_submitter.h"
@@ -8,14 +8,14 @@
 #include "recipients/carrier_table.h"
 #include "recipients/phone_rules.h"
 #include "recipients/summary.h"
-#include "sending/send_failure.h"
-#include "sending/send_texts.h"
+#include "routes/email/email_texts.h"
+#include "routes/email/send_failure.h"
 
 #include <QSet>
 #include <algorithm>
 #include <utility>
 
-namespace sending {
+namespace email_route {
 
 using model::PhoneTarget;
 using model::Targets;
@@ -65,21 +65,37 @@ QString phoneKey(const QString& row) {
     return digits.size() >= 7 ? digits : row;
 }
 
-mail::MailMessage messageOf(const model::TextToSend& text) {
+mail::MailMessage messageOf(const model::Login& login, const model::TextToSend& text) {
     mail::MailMessage message;
-    message.userAddress = model::userAddress(text.login.userName);
-    message.password = model::passwordToSend(text.login.password);
+    message.userAddress = model::userAddress(login.userName);
+    message.password = model::passwordToSend(login.password);
     message.subject = text.subject;
     message.body = text.body;
     return message;
 }
 } // namespace
 
-GatewayRoute::GatewayRoute(const model::CommandContext& c, const Ledger& ledger,
-                           const model::Knowledge& known)
-    : c_(c), ledger_(ledger), known_(known) {}
+EmailRoute::EmailRoute(const model::CommandContext& c, mail::MailSubmitter& mail,
+                       model::Login login, const QList<model::PendingSend>& sent,
+                       const model::Knowledge& known, qsizetype allowance)
+    : c_(c), mail_(mail), login_(std::move(login)), sent_(sent), known_(known),
+      allowance_(allowance) {}
 
-model::SendPlan GatewayRoute::plan(const model::OutgoingText& text) {
+model::RouteWords EmailRoute::words() const {
+    return {QStringLiteral("message"), QStringLiteral("messages"),
+            QStringLiteral("reply never came"), QStringLiteral("Gmail's daily allowance")};
+}
+
+bool EmailRoute::hasWhatItNeeds() const {
+    return mail::isMailbox(model::userAddress(login_.userName)) && !login_.password.isEmpty();
+}
+
+QString EmailRoute::allowanceQuestion(qsizetype recent, qsizetype needed, qsizetype,
+                                      qsizetype fits) const {
+    return email_route::allowanceQuestion(recent, needed, allowance_, fits);
+}
+
+model::SendPlan EmailRoute::plan(const model::OutgoingText& text) {
     const auto tell = [this](const QString& message) {
         c_.desktop.messageBox(message, Buttons::Ok, Icon::None, c_.applicationTitle);
     };
@@ -104,8 +120,7 @@ model::SendPlan GatewayRoute::plan(const model::OutgoingText& text) {
         tell(QStringLiteral("No carriers ticked."));
         return plan;
     }
-    if (const QString problem = addressProblem(text.login.userName, plan.targets);
-        !problem.isEmpty()) {
+    if (const QString problem = addressProblem(login_.userName, plan.targets); !problem.isEmpty()) {
         tell(problem);
         return plan;
     }
@@ -115,8 +130,8 @@ model::SendPlan GatewayRoute::plan(const model::OutgoingText& text) {
     return plan;
 }
 
-QString GatewayRoute::largeSendQuestion(const model::OutgoingText& text,
-                                        const model::SendPlan& plan) const {
+QString EmailRoute::largeSendQuestion(const model::OutgoingText& text,
+                                      const model::SendPlan& plan) const {
     // The phones counted once each, as they go.
     return recipientLimitQuestion(
         recipients::recipientSummaryText(core::toInteger(plan.targets.size()), 0,
@@ -124,23 +139,23 @@ QString GatewayRoute::largeSendQuestion(const model::OutgoingText& text,
         allowedRecipientSummary(text));
 }
 
-QList<Targets> GatewayRoute::batches(const Targets& targets) const {
+QList<Targets> EmailRoute::batches(const Targets& targets) const {
     return recipientGroups(targets, model::kRecipientLimit);
 }
 
-QString GatewayRoute::sendOne(const model::TextToSend& text, const Targets& batch) {
-    mail::MailMessage message = messageOf(text);
+QString EmailRoute::sendOne(const model::TextToSend& text, const Targets& batch) {
+    mail::MailMessage message = messageOf(login_, text);
     message.recipients = model::addressesOf(batch);
     message.toHeader = message.recipients.join(QLatin1Char(','));
-    const mail::SubmitResult result = c_.mail.submit(message);
+    const mail::SubmitResult result = mail_.submit(message);
     if (!result.succeeded())
-        throw sendFailureOf(result, ledger_, *this);
+        throw sendFailureOf(result, sent_, c_.clock);
     return result.messageId;
 }
 
-model::RouteResult GatewayRoute::sendEach(const model::TextToSend& text,
-                                          const QList<Targets>& batches,
-                                          const model::RouteSteps& steps) {
+model::RouteResult EmailRoute::sendEach(const model::TextToSend& text,
+                                        const QList<Targets>& batches,
+                                        const model::RouteSteps& steps) {
     QList<QStringList> groups;
     for (const Targets& batch : batches)
         groups << model::addressesOf(batch);
@@ -156,7 +171,7 @@ model::RouteResult GatewayRoute::sendEach(const model::TextToSend& text,
         }
         steps.taken(index, messageId, refused);
     };
-    const mail::BatchResult sent = c_.mail.submitEach(messageOf(text), groups, told);
+    const mail::BatchResult sent = mail_.submitEach(messageOf(login_, text), groups, told);
     model::RouteResult result;
     result.taken = int(sent.messageIds.size());
     result.nextMayHaveGone = sent.nextMayHaveGone;
@@ -166,12 +181,11 @@ model::RouteResult GatewayRoute::sendEach(const model::TextToSend& text,
             kMailRefused, partlyTakenMessage(partlyTaken + 1, partlyTakenFor,
                                              groups[partlyTaken].size(), sent.stop.serverReply));
     else if (!sent.stop.succeeded())
-        result.failure = sendFailureOf(sent.stop, ledger_, *this);
+        result.failure = sendFailureOf(sent.stop, sent_, c_.clock);
     return result;
 }
 
-bool GatewayRoute::explain(const model::OutgoingText& text, const core::Failure& failure,
-                           int line) {
+bool EmailRoute::explain(const model::OutgoingText& text, const core::Failure& failure, int line) {
     return explainSendFailure(c_, text, failure, line);
 }
 
@@ -273,14 +287,4 @@ QList<Targets> recipientGroups(const Targets& targets, qsizetype most) {
     return groups;
 }
 
-QString recipientSummary(const model::OutgoingText& text) {
-    return recipients::recipientSummaryText(core::toInteger(text.phones.size()), 0,
-                                            recipients::CountCheckedCarriers(text.carriers));
-}
-
-QString allowedRecipientSummary(const model::OutgoingText& text) {
-    return recipients::recipientSummaryText(1, model::kRecipientLimit,
-                                            recipients::CountCheckedCarriers(text.carriers));
-}
-
-} // namespace sending
+} // namespace email_route

@@ -1,4 +1,4 @@
-#include "delivery/modem_news.h"
+#include "routes/modem/modem_news.h"
 
 #include "core/error_report.h"
 #include "delivery/learning.h"
@@ -7,10 +7,11 @@
 #include "records/knowledge_file.h"
 #include "records/pending_file.h"
 #include "records/sent_log.h"
+#include "routes/modem/modem_route.h"
 
 #include <QHash>
 
-namespace delivery {
+namespace modem_route {
 
 using model::PendingSend;
 using records::cleanForLog;
@@ -18,19 +19,14 @@ using records::cleanForLog;
 namespace {
 const QString kCrLf = QStringLiteral("\r\n");
 
-bool byModem(const PendingSend& send) {
-    return send.addresses.size() == 1 && !send.addresses.first().contains(QLatin1Char('@'));
-}
-
 // The latest send through the modem that `message` answers: by reference for a report, by
-// the phone's digits for a text received; -1 for none.
+// the phone's whole number for a text received; -1 for none.
 qsizetype ownerOf(const QList<PendingSend>& sends, const modem::ModemMessage& message) {
     qsizetype owner = -1;
-    const QString digits = recipients::lastTenDigits(message.number);
     for (qsizetype i = 0; i < sends.size(); ++i) {
         const PendingSend& send = sends[i];
-        const bool samePhone = byModem(send) && digits.size() >= 7 &&
-                               recipients::lastTenDigits(send.addresses.first()) == digits;
+        const bool samePhone = send.route == kRouteId && send.addresses.size() == 1 &&
+                               recipients::samePhone(send.addresses.first(), message.number);
         if (samePhone && (!message.report || send.messageId == message.reference) &&
             (owner < 0 || sends[owner].sentUtc < send.sentUtc))
             owner = i;
@@ -71,8 +67,8 @@ void bringModemNewsIntoLog(modem::TextModem& modem, const model::DataFiles& file
         lines[owner] << lineOf(message);
         used[owner] << message.path;
         if (!message.report)
-            learnOptOut(knowledge, message.number, message.text,
-                        message.when.isValid() ? message.when.toUTC() : now.toUTC());
+            delivery::learnOptOut(knowledge, message.number, message.text,
+                                  message.when.isValid() ? message.when.toUTC() : now.toUTC());
     }
     if (knowledge != was)
         records::saveKnowledge(files.knowledge, knowledge);
@@ -89,4 +85,4 @@ void bringModemNewsIntoLog(modem::TextModem& modem, const model::DataFiles& file
     }
 }
 
-} // namespace delivery
+} // namespace modem_route

@@ -1,4 +1,4 @@
-#include "sending/modem_route.h"
+#include "routes/modem/modem_route.h"
 
 #include "core/pointer.h"
 #include "core/procedure.h"
@@ -6,15 +6,15 @@
 #include "platform/desktop.h"
 #include "recipients/phone_rules.h"
 #include "recipients/summary.h"
+#include "routes/modem/modem_texts.h"
 #include "sending/send_flow.h"
-#include "sending/send_texts.h"
 
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QSet>
 #include <QTimer>
 
-namespace sending {
+namespace modem_route {
 
 using model::PhoneTarget;
 using model::Targets;
@@ -27,23 +27,18 @@ void waitMs(int ms) {
 }
 } // namespace
 
-QString internationalNumber(const QString& phoneRow, const QString& countryCode) {
-    if (recipients::isFullAddress(phoneRow))
-        return {};
-    const QString digits = recipients::digitsOf(phoneRow);
-    if (digits.isEmpty())
-        return {};
-    if (phoneRow.trimmed().startsWith(QLatin1Char('+')))
-        return QLatin1Char('+') + digits;
-    return countryCode + digits;
+ModemRoute::ModemRoute(const model::CommandContext& c, modem::TextModem& modem, ModemPace pace)
+    : c_(c), modem_(modem), pace_(pace) {}
+
+model::RouteWords ModemRoute::words() const {
+    return {QStringLiteral("text"), QStringLiteral("texts"), QStringLiteral("answer never came"),
+            QStringLiteral("the daily allowance you set for the modem")};
 }
 
-QString textOf(const QString& subject, const QString& body) {
-    return subject.isEmpty() ? body : subject + QLatin1Char('\n') + body;
+QString ModemRoute::allowanceQuestion(qsizetype recent, qsizetype needed, qsizetype partsEach,
+                                      qsizetype fits) const {
+    return modemAllowanceQuestion(recent, needed, partsEach, pace_.partsPerDay, fits);
 }
-
-ModemRoute::ModemRoute(const model::CommandContext& c, modem::TextModem& modem)
-    : c_(c), modem_(modem) {}
 
 model::SendPlan ModemRoute::plan(const model::OutgoingText& text) {
     model::SendPlan plan;
@@ -51,7 +46,7 @@ model::SendPlan ModemRoute::plan(const model::OutgoingText& text) {
     QStringList notNumbers;
     QSet<QString> seen;
     for (const QString& row : text.phones) {
-        const QString number = internationalNumber(row, c_.modemPace.countryCode);
+        const QString number = recipients::internationalNumber(row, c_.countryCode);
         if (number.isEmpty())
             notNumbers << row;
         else if (seen.contains(number))
@@ -61,21 +56,25 @@ model::SendPlan ModemRoute::plan(const model::OutgoingText& text) {
             plan.targets << PhoneTarget{number, {}};
         }
     }
-    const auto tell = [this](const QString& message) {
-        c_.desktop.messageBox(message, platform::Buttons::Ok, platform::Icon::None,
-                              c_.applicationTitle);
-    };
-    if (const modem::ModemReady ready = modem_.prepare();
-        ready.problem != modem::ModemProblem::None) {
-        tell(modemNotReadyMessage(ready));
+    if (!makeReady())
         return plan;
-    }
     if (!notNumbers.isEmpty()) {
-        tell(notTextableMessage(notNumbers));
+        c_.desktop.messageBox(notTextableMessage(notNumbers), platform::Buttons::Ok,
+                              platform::Icon::None, c_.applicationTitle);
         plan.leftOut = notNumbers;
     }
     plan.ready = !plan.targets.isEmpty();
     return plan;
+}
+
+bool ModemRoute::makeReady() {
+    const modem::ModemReady ready = modem_.prepare();
+    if (ready.problem == modem::ModemProblem::None)
+        return true;
+    c_.pointer.setStyle(core::kDefaultPointer);
+    c_.desktop.messageBox(modemNotReadyMessage(ready), platform::Buttons::Ok, platform::Icon::None,
+                          c_.applicationTitle);
+    return false;
 }
 
 QList<Targets> ModemRoute::batches(const Targets& targets) const {
@@ -89,22 +88,18 @@ qsizetype ModemRoute::partsOf(const model::TextToSend& text) const {
     return recipients::gatewayTexts(text.subject, text.body).texts;
 }
 
-bool ModemRoute::counts(const QString& address) const {
-    return !address.contains(QLatin1Char('@'));
-}
-
 qint64 ModemRoute::secondsLeft(int batchesLeft, const model::TextToSend& text) const {
-    if (c_.modemPace.partsPerMinute <= 0)
+    if (pace_.partsPerMinute <= 0)
         return -1;
     return qint64(batchesLeft) * 60 * recipients::gatewayTexts(text.subject, text.body).texts /
-           c_.modemPace.partsPerMinute;
+           pace_.partsPerMinute;
 }
 
 bool ModemRoute::paced(const model::TextToSend& text, const model::RouteSteps& steps) {
-    if (std::exchange(first_, false) || c_.modemPace.partsPerMinute <= 0)
+    if (std::exchange(first_, false) || pace_.partsPerMinute <= 0)
         return true;
     const qint64 parts = recipients::gatewayTexts(text.subject, text.body).texts;
-    const qint64 pause = 60000 * parts / c_.modemPace.partsPerMinute;
+    const qint64 pause = 60000 * parts / pace_.partsPerMinute;
     QElapsedTimer waited;
     waited.start();
     while (waited.elapsed() < pause) {
@@ -115,23 +110,11 @@ bool ModemRoute::paced(const model::TextToSend& text, const model::RouteSteps& s
     return true;
 }
 
-QString ModemRoute::sendOne(const model::TextToSend& text, const Targets& batch) {
-    const modem::TextResult sent =
-        modem_.send(batch.first().phone, textOf(text.subject, text.body));
-    if (sent.fate == modem::TextFate::Taken)
-        return sent.reference;
-    throw core::Failure(kTextRefused,
-                        (sent.fate == modem::TextFate::Uncertain
-                             ? QStringLiteral("The text to %1 may have been sent: %2.")
-                             : QStringLiteral("Nothing was sent: the text to %1 did not go: %2."))
-                            .arg(batch.first().phone, sent.reason));
-}
-
 model::RouteResult ModemRoute::sendEach(const model::TextToSend& text,
                                         const QList<Targets>& batches,
                                         const model::RouteSteps& steps) {
     model::RouteResult result;
-    const QString words = textOf(text.subject, text.body);
+    const QString words = recipients::textOf(text.subject, text.body);
     for (int i = 0; i < batches.size(); ++i) {
         if ((i > 0 && steps.goOn && !steps.goOn()) || !paced(text, steps)) {
             result.stopped = true;
@@ -148,19 +131,14 @@ model::RouteResult ModemRoute::sendEach(const model::TextToSend& text,
                 kTextRefused, modemNotReadyMessage({modem::ModemProblem::NotAllowed, sent.reason}));
             break;
         } else if (sent.fate == modem::TextFate::Refused && sent.modemGone) {
-            result.failure = core::Failure(
-                kTextRefused, QStringLiteral("The modem went away before the text to %1 went. "
-                                             "Plug it in again and send: the rest is kept.")
-                                  .arg(batches[i].first().phone));
+            result.failure =
+                core::Failure(kTextRefused, modemGoneMessage(batches[i].first().phone));
             break;
         } else if (sent.fate == modem::TextFate::Refused) {
             steps.refused(i, sent.reason);
         } else {
             result.nextMayHaveGone = true;
-            result.failure = core::Failure(
-                kTextRefused, QStringLiteral("The modem went away while a text was in flight: "
-                                             "%1. The rest is kept.")
-                                  .arg(sent.reason));
+            result.failure = core::Failure(kTextRefused, modemGoneInFlightMessage(sent.reason));
             break;
         }
     }
@@ -174,7 +152,7 @@ bool ModemRoute::explain(const model::OutgoingText&, const core::Failure& failur
                               c_.applicationTitle);
         return true;
     }
-    return reportAtSubmitLine(c_, failure, line);
+    return sending::reportAtSubmitLine(c_, failure, line);
 }
 
-} // namespace sending
+} // namespace modem_route

@@ -2,9 +2,9 @@
 
 #include "model/command_context.h"
 
-namespace sending {
+namespace email_route {
 
 // "Help": how to set up the mail account.
 void showHelp(const model::CommandContext& context);
 
-} // namespace sending
+} // namespace email_route

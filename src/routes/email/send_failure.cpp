@@ -1,18 +1,18 @@
-#include "sending/send_failure.h"
+#include "routes/email/send_failure.h"
 
 #include "core/error_report.h"
 #include "core/pointer.h"
 #include "core/procedure.h"
 #include "core/shared.h"
 #include "mail/mail_submitter.h"
+#include "platform/clock.h"
 #include "platform/desktop.h"
 #include "records/sent_log.h"
+#include "routes/email/email_texts.h"
 #include "sending/allowance.h"
-#include "sending/gateway_route.h"
 #include "sending/send_flow.h"
-#include "sending/send_texts.h"
 
-namespace sending {
+namespace email_route {
 
 using platform::Answer;
 using platform::Buttons;
@@ -20,11 +20,12 @@ using platform::Icon;
 
 namespace {
 
-// The recipients submitted in the last 24 hours, as the ledger counts them, and when the
-// oldest of those sends leaves the window.
-QString dailyLimitText(const Ledger& ledger, const model::Route& route,
+// The recipients submitted by e-mail in the last 24 hours, and when the oldest of those sends
+// leaves the window.
+QString dailyLimitText(const QList<model::PendingSend>& sent, const platform::Clock& clock,
                        const QString& serverReply) {
-    const RecentSubmissions recent = ledger.recent(route);
+    const sending::RecentSubmissions recent =
+        sending::recentSubmissions(sent, clock.now().toUTC(), kRouteId);
     return dailyLimitMessage(serverReply, recent.recipients,
                              recent.windowFreesUtc.isValid()
                                  ? records::logStamp(recent.windowFreesUtc.toLocalTime())
@@ -33,8 +34,8 @@ QString dailyLimitText(const Ledger& ledger, const model::Route& route,
 
 } // namespace
 
-core::Failure sendFailureOf(const mail::SubmitResult& result, const Ledger& ledger,
-                            const model::Route& route) {
+core::Failure sendFailureOf(const mail::SubmitResult& result, const QList<model::PendingSend>& sent,
+                            const platform::Clock& clock) {
     using mail::MailFailure;
     switch (result.failure) {
     case MailFailure::None:
@@ -55,7 +56,7 @@ core::Failure sendFailureOf(const mail::SubmitResult& result, const Ledger& ledg
     case MailFailure::TooManyLogins:
         return core::Failure(kMailRefused, tooManyLoginsMessage(result.serverReply));
     case MailFailure::DailyLimit:
-        return core::Failure(kMailRefused, dailyLimitText(ledger, route, result.serverReply));
+        return core::Failure(kMailRefused, dailyLimitText(sent, clock, result.serverReply));
     case MailFailure::TryLater:
         return core::Failure(kMailRefused, tryLaterMessage(result.serverReply));
     case MailFailure::TooManyRecipients:
@@ -101,7 +102,7 @@ bool explainSendFailure(const model::CommandContext& c, const model::OutgoingTex
         c.desktop.messageBox(failure.description(), Buttons::Ok, Icon::None, c.applicationTitle);
         return true;
     }
-    return reportAtSubmitLine(c, failure, line);
+    return sending::reportAtSubmitLine(c, failure, line);
 }
 
-} // namespace sending
+} // namespace email_route

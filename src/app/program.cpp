@@ -1,0 +1,71 @@
+#include "app/program.h"
+
+#include "core/settings.h"
+#include "mail/lazy_mail_module.h"
+#include "modem/lazy_text_modem.h"
+#include "notice/companion_notice.h"
+#include "platform/clock.h"
+#include "platform/helper_keyring.h"
+#include "platform/qsettings_store.h"
+#include "platform/qt_desktop.h"
+#include "platform/random_source.h"
+
+namespace app {
+
+RouteOptions::RouteOptions(mail::MailSubmitter& mail, mail::MailboxReader* mailbox,
+                           modem::TextModem* modem, platform::SettingsStore& settings)
+    : email(mail, mailbox, settings), modem(modem, settings) {}
+
+// The real parts, each made only where the program's parts do not name one.
+struct Program::Owned {
+    std::optional<platform::QtDesktop> desktop;
+    std::optional<platform::QSettingsStore> settings;
+    std::optional<platform::SystemClock> clock;
+    platform::SystemRandom random;
+    std::unique_ptr<mail::LazyMailSubmitter> mail;
+    std::unique_ptr<mail::LazyMailboxReader> mailbox;
+    std::unique_ptr<platform::HelperKeyring> keyring;
+    std::unique_ptr<modem::LazyTextModem> modem;
+};
+
+Program::Program(ProgramParts parts) : owned_(std::make_unique<Owned>()) {
+    Owned& o = *owned_;
+    platform::Desktop& desktop = parts.desktop ? *parts.desktop : o.desktop.emplace();
+    platform::SettingsStore& settings =
+        parts.settings
+            ? *parts.settings
+            : o.settings.emplace(platform::userSettingsFile(core::settings::kOrganisation),
+                                 core::settings::kSection);
+    const platform::Clock& clock = parts.clock ? *parts.clock : o.clock.emplace();
+    const QString folder = parts.programFolder;
+    o.mail = std::make_unique<mail::LazyMailSubmitter>(folder + "/libparlivo_mail", &clock);
+    o.mailbox = std::make_unique<mail::LazyMailboxReader>(folder + "/libparlivo_mail",
+                                                          mail::gmailImapOptions());
+    if (parts.keyring)
+        o.keyring =
+            std::make_unique<platform::HelperKeyring>(folder + "/parlivo-keyring", kProductName);
+    // The modem module is loaded only where ModemManager runs, and only after the window
+    // painted.
+    if (modem::modemServiceRuns())
+        o.modem = std::make_unique<modem::LazyTextModem>(folder + "/libparlivo_modem");
+    routes_ = std::make_unique<RouteOptions>(*o.mail, o.mailbox.get(), o.modem.get(), settings);
+    window_ = std::make_unique<Form1>(
+        Services{desktop, settings, clock, o.random, folder, parts.dataFolder,
+                 parts.onlineCheck.value_or(connectivity::OnlineCheck{}), o.keyring.get(),
+                 o.settings ? o.settings->fileName() : QString(), routes_->all()});
+}
+
+Program::~Program() {
+    window_.reset(); // before the routes and parts it uses
+}
+
+void Program::start() {
+    window_->Form_Load();
+    window_->show();
+    if (window_->notice()) { // shown first, it stays in front of the main window
+        window_->notice()->keepClearOf(window_->frameGeometry());
+        window_->notice()->raise();
+    }
+}
+
+} // namespace app

@@ -1,0 +1,43 @@
+#pragma once
+
+#include "model/command_context.h"
+#include "model/knowledge.h"
+#include "model/route.h"
+#include "model/send_plan.h"
+#include "model/send_records.h"
+
+#include <QList>
+#include <QString>
+#include <functional>
+#include <memory>
+
+namespace model {
+
+// One route the window offers: its name in the route choice, the route a send takes through
+// it, and what it has heard of recent sends. Each route's room holds one; the program wires
+// them, and nothing else names a route.
+class RouteOption {
+  public:
+    virtual ~RouteOption() = default;
+    // How the files and the settings name the route: "email", "modem".
+    virtual QString id() const = 0;
+    // The route as the route choice shows it; nothing while it cannot be used here (no modem
+    // found, say).
+    virtual QString label() = 0;
+    // `changed` runs whenever `label` may have changed (a modem plugged in or taken away).
+    virtual void watch(std::function<void()> changed) { Q_UNUSED(changed); }
+    // The route one send takes, with the window's login, the sends of the last days as the
+    // send's ledger holds them (growing while it runs) and what is known of each phone.
+    virtual std::unique_ptr<Route> open(const CommandContext& c, const Login& login,
+                                        const QList<PendingSend>& sent, const Knowledge& known) = 0;
+    // What the route heard of recent sends (bounces, delivery reports, replies), brought into
+    // the log before "View Log" opens it; `known` learns from it. Shows only what concerns
+    // the user (a list kept aside, say).
+    virtual void bringNewsIntoLog(const CommandContext& c, const Login& login, Knowledge& known) {
+        Q_UNUSED(c);
+        Q_UNUSED(login);
+        Q_UNUSED(known);
+    }
+};
+
+} // namespace model

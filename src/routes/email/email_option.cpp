@@ -1,0 +1,59 @@
+#include "routes/email/email_option.h"
+
+#include "core/pointer.h"
+#include "model/login.h"
+#include "platform/clock.h"
+#include "platform/desktop.h"
+#include "platform/settings_store.h"
+#include "records/pending_file.h"
+#include "routes/email/email_route.h"
+
+namespace email_route {
+
+EmailOption::EmailOption(mail::MailSubmitter& mail, mail::MailboxReader* mailbox,
+                         platform::SettingsStore& settings)
+    : mail_(mail), mailbox_(mailbox), settings_(settings) {}
+
+QString EmailOption::id() const {
+    return kRouteId;
+}
+
+QString EmailOption::label() {
+    return QStringLiteral("E-mail through Gmail to the carriers' gateways");
+}
+
+std::unique_ptr<model::Route> EmailOption::open(const model::CommandContext& c,
+                                                const model::Login& login,
+                                                const QList<model::PendingSend>& sent,
+                                                const model::Knowledge& known) {
+    return std::make_unique<EmailRoute>(c, mail_, login, sent, known, dailyAllowance(settings_));
+}
+
+void EmailOption::bringNewsIntoLog(const model::CommandContext& c, const model::Login& login,
+                                   model::Knowledge& known) {
+    if (!mailbox_)
+        return;
+    const int pointer = c.pointer.style();
+    c.pointer.setStyle(core::kBusyPointer);
+    QString keptAs;
+    try {
+        keptAs = delivery::bringLogUpToDate(
+            {*mailbox_, memory_, c.files, model::userAddress(login.userName),
+             model::passwordToSend(login.password), c.clock.now(), &known});
+    } catch (...) {
+        // The log opens as it is; pending sends wait for the next time.
+    }
+    c.pointer.setStyle(pointer);
+    if (!keptAs.isEmpty())
+        c.desktop.messageBox(records::pendingKeptAsideMessage(keptAs), platform::Buttons::Ok,
+                             platform::Icon::None, c.applicationTitle);
+}
+
+qsizetype dailyAllowance(platform::SettingsStore& settings) {
+    const QString workspace = settings.read(kWorkspaceSetting, QString());
+    return workspace.compare(QLatin1String("True"), Qt::CaseInsensitive) == 0
+               ? model::kWorkspaceDailyRecipients
+               : model::kGmailDailyRecipients;
+}
+
+} // namespace email_route

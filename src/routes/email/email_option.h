@@ -1,0 +1,43 @@
+#pragma once
+
+#include "delivery/delivery_check.h"
+#include "model/route_option.h"
+
+namespace mail {
+class MailboxReader;
+class MailSubmitter;
+} // namespace mail
+namespace platform {
+class SettingsStore;
+}
+
+namespace email_route {
+
+// Texts by e-mail to the carriers' gateways, as the window offers them: always here. Its news
+// is what the Gmail mailbox holds of recent sends (bounces, carriers' reports, replies).
+class EmailOption final : public model::RouteOption {
+  public:
+    // `mailbox`: none, and no news is read.
+    EmailOption(mail::MailSubmitter& mail, mail::MailboxReader* mailbox,
+                platform::SettingsStore& settings);
+    QString id() const override;
+    QString label() override;
+    std::unique_ptr<model::Route> open(const model::CommandContext& c, const model::Login& login,
+                                       const QList<model::PendingSend>& sent,
+                                       const model::Knowledge& known) override;
+    void bringNewsIntoLog(const model::CommandContext& c, const model::Login& login,
+                          model::Knowledge& known) override;
+
+  private:
+    mail::MailSubmitter& mail_;
+    mail::MailboxReader* mailbox_;
+    platform::SettingsStore& settings_;
+    delivery::DeliveryCheckMemory memory_;
+};
+
+// The recipients the account takes in 24 hours, as the settings say: 2,000 with
+// "Google Workspace=True", 500 otherwise.
+qsizetype dailyAllowance(platform::SettingsStore& settings);
+inline const QString kWorkspaceSetting = QStringLiteral("Google Workspace");
+
+} // namespace email_route

@@ -1,0 +1,64 @@
+#include "routes/modem/modem_option.h"
+
+#include "modem/text_modem.h"
+#include "platform/clock.h"
+#include "platform/settings_store.h"
+#include "routes/modem/modem_news.h"
+
+namespace modem_route {
+
+namespace {
+// Where ModemManager does not run: no modem, and every text says why.
+class NoModem final : public modem::TextModem {
+  public:
+    QString available() override { return {}; }
+    modem::ModemReady prepare() override { return {modem::ModemProblem::NoService, {}}; }
+    modem::TextResult send(const QString&, const QString&) override {
+        return {modem::TextFate::Refused, {}, QStringLiteral("ModemManager does not run")};
+    }
+    QList<modem::ModemMessage> received() override { return {}; }
+    void remove(const QString&) override {}
+    void watch(std::function<void()>) override {}
+};
+} // namespace
+
+ModemOption::ModemOption(modem::TextModem* modem, platform::SettingsStore& settings)
+    : modem_(modem), settings_(settings) {}
+
+QString ModemOption::label() {
+    const QString name = modem_ ? modem_->available() : QString();
+    return name.isEmpty() ? QString()
+                          : QStringLiteral("Texts through this computer's modem (%1)").arg(name);
+}
+
+void ModemOption::watch(std::function<void()> changed) {
+    if (modem_)
+        modem_->watch(std::move(changed));
+}
+
+std::unique_ptr<model::Route> ModemOption::open(const model::CommandContext& c, const model::Login&,
+                                                const QList<model::PendingSend>&,
+                                                const model::Knowledge&) {
+    static NoModem none;
+    return std::make_unique<ModemRoute>(c, modem_ ? *modem_ : none, modemPace(settings_));
+}
+
+void ModemOption::bringNewsIntoLog(const model::CommandContext& c, const model::Login&,
+                                   model::Knowledge& known) {
+    if (modem_)
+        bringModemNewsIntoLog(*modem_, c.files, c.clock.now(), known);
+}
+
+ModemPace modemPace(platform::SettingsStore& settings) {
+    ModemPace pace;
+    bool ok = false;
+    const int perMinute = settings.read(kPartsPerMinuteSetting, QString()).toInt(&ok);
+    if (ok && perMinute >= 0)
+        pace.partsPerMinute = perMinute;
+    const qsizetype perDay = settings.read(kPartsPerDaySetting, QString()).toLongLong(&ok);
+    if (ok && perDay > 0)
+        pace.partsPerDay = perDay;
+    return pace;
+}
+
+} // namespace modem_route

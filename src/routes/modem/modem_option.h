@@ -1,0 +1,43 @@
+#pragma once
+
+#include "model/route_option.h"
+#include "routes/modem/modem_route.h"
+
+namespace modem {
+class TextModem;
+}
+namespace platform {
+class SettingsStore;
+}
+
+namespace modem_route {
+
+// Texts through the computer's modem, as the window offers them: while ModemManager reports a
+// modem that can send texts. Its news is what the modem holds: delivery reports and texts
+// received.
+class ModemOption final : public model::RouteOption {
+  public:
+    // `modem`: none where ModemManager does not run, and the route is never offered.
+    ModemOption(modem::TextModem* modem, platform::SettingsStore& settings);
+    QString id() const override { return kRouteId; }
+    QString label() override;
+    void watch(std::function<void()> changed) override;
+    std::unique_ptr<model::Route> open(const model::CommandContext& c, const model::Login& login,
+                                       const QList<model::PendingSend>& sent,
+                                       const model::Knowledge& known) override;
+    void bringNewsIntoLog(const model::CommandContext& c, const model::Login& login,
+                          model::Knowledge& known) override;
+
+  private:
+    modem::TextModem* modem_;
+    platform::SettingsStore& settings_;
+};
+
+// The pace the settings give: "Modem Parts A Minute" (10 unless set, 0 for no pause) and
+// "Modem Parts A Day" (500 unless set).
+ModemPace modemPace(platform::SettingsStore& settings);
+
+inline const QString kPartsPerMinuteSetting = QStringLiteral("Modem Parts A Minute");
+inline const QString kPartsPerDaySetting = QStringLiteral("Modem Parts A Day");
+
+} // namespace modem_route

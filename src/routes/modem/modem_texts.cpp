@@ -1,0 +1,89 @@
+#include "routes/modem/modem_texts.h"
+
+#include "modem/text_modem.h"
+#include "sending/send_texts.h"
+
+#include <QLocale>
+
+namespace modem_route {
+
+namespace {
+const QString kBreak = QStringLiteral("\r\n");
+} // namespace
+
+QString modemAllowanceQuestion(qsizetype recent, qsizetype needed, qsizetype partsEach,
+                               qsizetype allowance, qsizetype fits) {
+    const auto parts = [](qsizetype n) {
+        return QLocale(QLocale::English).toString(n) +
+               (n == 1 ? QStringLiteral(" text part") : QStringLiteral(" text parts"));
+    };
+    const QString text =
+        (recent < 0 ? QStringLiteral("Parlivo could not read its record of what went in the last "
+                                     "24 hours, so it does not know how much of today's allowance "
+                                     "is left.")
+                    : QStringLiteral("In the last 24 hours Parlivo sent %1 through this "
+                                     "computer's modem.")
+                          .arg(parts(recent))) +
+        QStringLiteral(" This send needs %1 (%2, %3 each); you allow %4 a day (Modem Parts A Day "
+                       "in the settings file), as carriers block a line that sends too many.")
+            .arg(parts(needed * partsEach), sending::phonesText(needed))
+            .arg(partsEach)
+            .arg(parts(allowance)) +
+        kBreak + kBreak;
+    if (recent < 0 || fits == needed)
+        return text + QStringLiteral("Send it now? Yes sends it; No sends nothing.");
+    return text + sending::allowanceChoice(fits, sending::phonesText(fits),
+                                           QLocale(QLocale::English).toString(needed - fits));
+}
+
+QString modemNotReadyMessage(const modem::ModemReady& ready) {
+    QString why;
+    switch (ready.problem) {
+    case modem::ModemProblem::None:
+        break;
+    case modem::ModemProblem::NoService:
+        why = QStringLiteral("ModemManager, the system service that runs the modem, does not "
+                             "answer. Start it (or untick the modem to send by e-mail).");
+        break;
+    case modem::ModemProblem::NoModem:
+        why = QStringLiteral("No modem that can send texts is attached. Plug it in, or untick "
+                             "the modem to send by e-mail.");
+        break;
+    case modem::ModemProblem::SimLocked:
+        why = QStringLiteral("The modem's SIM waits for its PIN. Unlock it in the system's "
+                             "network settings, then send again.");
+        break;
+    case modem::ModemProblem::NotRegistered:
+        why = QStringLiteral("The modem found no mobile network. Move where it has signal, or "
+                             "check the SIM's plan, then send again.");
+        break;
+    case modem::ModemProblem::NotAllowed:
+        why = QStringLiteral("The system does not let this session send texts through the "
+                             "modem (only the person at the computer may). Send from a local "
+                             "desktop session.");
+        break;
+    case modem::ModemProblem::Failed:
+        why = QStringLiteral("The modem could not be made ready: %1").arg(ready.detail);
+        break;
+    }
+    return QStringLiteral("Nothing was sent. ") + why;
+}
+
+QString notTextableMessage(const QStringList& rows) {
+    return QStringLiteral("The modem texts phone numbers only; these rows are left out of this "
+                          "send: %1. Untick the modem to send to them by e-mail.")
+        .arg(sending::firstFew(rows));
+}
+
+QString modemGoneMessage(const QString& phone) {
+    return QStringLiteral("The modem went away before the text to %1 went. Plug it in again and "
+                          "send: the rest is kept.")
+        .arg(phone);
+}
+
+QString modemGoneInFlightMessage(const QString& reason) {
+    return QStringLiteral("The modem went away while a text was in flight: %1. The rest is kept.")
+        .arg(reason);
+}
+
+} // namespace modem_route

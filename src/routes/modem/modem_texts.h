@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+namespace modem {
+struct ModemReady;
+}
+
+namespace modem_route {
+
+// Asked before a send through the modem that would cross the allowance the user set, counted
+// in text parts.
+QString modemAllowanceQuestion(qsizetype recent, qsizetype needed, qsizetype partsEach,
+                               qsizetype allowance, qsizetype fits);
+// Why nothing goes through the modem now, in plain words.
+QString modemNotReadyMessage(const modem::ModemReady& ready);
+// Rows the modem cannot text (e-mail addresses, rows without digits), left out of the send.
+QString notTextableMessage(const QStringList& rows);
+// The modem gone before the text to `phone` went, or while a text was in flight.
+QString modemGoneMessage(const QString& phone);
+QString modemGoneInFlightMessage(const QString& reason);
+
+} // namespace modem_route
