@@ -8,12 +8,7 @@
 
 namespace model {
 
-// The most recipients Gmail takes in one message, and in 24 hours.
-inline constexpr int kRecipientLimit = 100;
-inline constexpr qsizetype kGmailDailyRecipients = 500;
-inline constexpr qsizetype kWorkspaceDailyRecipients = 2000;
-
-// The Gmail login as typed.
+// The login as the window's "Gmail Login" holds it.
 struct Login {
     QString userName;
     QString password;

@@ -4,7 +4,6 @@
 #include "delivery/delivery_records.h"
 #include "delivery/replies.h"
 #include "form_fixture.h"
-#include "model/login.h"
 #include "model/route.h"
 #include "records/data_files.h"
 #include "records/kept_file.h"
@@ -12,6 +11,7 @@
 #include "records/sent_log.h"
 #include "routes/email/email_route.h"
 #include "routes/email/email_texts.h"
+#include "routes/email/gmail_login.h"
 #include "sending/send_command.h"
 #include "sending/send_texts.h"
 #include "test_files.h"
@@ -214,7 +214,7 @@ class TestSendCommand : public QObject {
         form->Text3->setText(" ann@example.org ");
         form->PushButton1_Click();
         QCOMPARE(f->mail.sent[0].userAddress, QStringLiteral("ann@example.org"));
-        QCOMPARE(model::userAddress(" ann "), QStringLiteral("ann@gmail.com"));
+        QCOMPARE(email_route::userAddress(" ann "), QStringLiteral("ann@gmail.com"));
     }
 
     void unusableAddresses_areNamedBeforeConnecting() {
@@ -481,7 +481,7 @@ class TestSendCommand : public QObject {
         fill({"5551230000"}, {"a.example"}, {true});
         form->PushButton1_Click(); // No to the question: nothing goes
         QCOMPARE(f->desktop.boxTexts(), QStringList{email_route::allowanceQuestion(
-                                            500, 1, model::kGmailDailyRecipients, 0)});
+                                            500, 1, email_route::kGmailDailyRecipients, 0)});
         f->clock.time = f->clock.time.addSecs(24 * 3600 + 1);
         form->PushButton1_Click();
         QCOMPARE(f->desktop.boxTexts().last(), QStringLiteral("Done."));

@@ -1,12 +1,12 @@
 #include "routes/email/email_option.h"
 
 #include "core/pointer.h"
-#include "model/login.h"
 #include "platform/clock.h"
 #include "platform/desktop.h"
 #include "platform/settings_store.h"
 #include "records/pending_file.h"
 #include "routes/email/email_route.h"
+#include "routes/email/gmail_login.h"
 
 namespace email_route {
 
@@ -37,9 +37,9 @@ void EmailOption::bringNewsIntoLog(const model::CommandContext& c, const model::
     c.pointer.setStyle(core::kBusyPointer);
     QString keptAs;
     try {
-        keptAs = delivery::bringLogUpToDate(
-            {*mailbox_, memory_, c.files, model::userAddress(login.userName),
-             model::passwordToSend(login.password), c.clock.now(), &known});
+        keptAs =
+            delivery::bringLogUpToDate({*mailbox_, memory_, c.files, userAddress(login.userName),
+                                        passwordToSend(login.password), c.clock.now(), &known});
     } catch (...) {
         // The log opens as it is; pending sends wait for the next time.
     }
@@ -52,8 +52,8 @@ void EmailOption::bringNewsIntoLog(const model::CommandContext& c, const model::
 qsizetype dailyAllowance(platform::SettingsStore& settings) {
     const QString workspace = settings.read(kWorkspaceSetting, QString());
     return workspace.compare(QLatin1String("True"), Qt::CaseInsensitive) == 0
-               ? model::kWorkspaceDailyRecipients
-               : model::kGmailDailyRecipients;
+               ? kWorkspaceDailyRecipients
+               : kGmailDailyRecipients;
 }
 
 } // namespace email_route

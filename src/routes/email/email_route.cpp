@@ -3,12 +3,12 @@
 #include "core/error_report.h"
 #include "mail/mail_submitter.h"
 #include "mail/mime_message.h"
-#include "model/login.h"
 #include "platform/desktop.h"
 #include "recipients/carrier_table.h"
 #include "recipients/phone_rules.h"
 #include "recipients/summary.h"
 #include "routes/email/email_texts.h"
+#include "routes/email/gmail_login.h"
 #include "routes/email/send_failure.h"
 
 #include <QSet>
@@ -29,7 +29,7 @@ constexpr qsizetype kClosedAfterAddresses = 10;
 
 // What cannot be an address is named before connecting, and nothing goes out.
 QString addressProblem(const QString& userName, const Targets& targets) {
-    const QString user = model::userAddress(userName);
+    const QString user = userAddress(userName);
     if (!mail::isMailbox(user))
         return unusableUserNameMessage(user);
     QStringList badPhones;
@@ -67,8 +67,8 @@ QString phoneKey(const QString& row) {
 
 mail::MailMessage messageOf(const model::Login& login, const model::TextToSend& text) {
     mail::MailMessage message;
-    message.userAddress = model::userAddress(login.userName);
-    message.password = model::passwordToSend(login.password);
+    message.userAddress = userAddress(login.userName);
+    message.password = passwordToSend(login.password);
     message.subject = text.subject;
     message.body = text.body;
     return message;
@@ -87,7 +87,7 @@ model::RouteWords EmailRoute::words() const {
 }
 
 bool EmailRoute::hasWhatItNeeds() const {
-    return mail::isMailbox(model::userAddress(login_.userName)) && !login_.password.isEmpty();
+    return mail::isMailbox(userAddress(login_.userName)) && !login_.password.isEmpty();
 }
 
 QString EmailRoute::allowanceQuestion(qsizetype recent, qsizetype needed, qsizetype,
@@ -140,7 +140,7 @@ QString EmailRoute::largeSendQuestion(const model::OutgoingText& text,
 }
 
 QList<Targets> EmailRoute::batches(const Targets& targets) const {
-    return recipientGroups(targets, model::kRecipientLimit);
+    return recipientGroups(targets, kRecipientLimit);
 }
 
 QString EmailRoute::sendOne(const model::TextToSend& text, const Targets& batch) {

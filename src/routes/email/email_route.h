@@ -28,7 +28,7 @@ class EmailRoute final : public model::Route {
     bool hasWhatItNeeds() const override;
     bool makeReady() override { return true; }
     model::SendPlan plan(const model::OutgoingText& text) override;
-    qsizetype mostInOneBatch() const override { return model::kRecipientLimit; }
+    qsizetype mostInOneBatch() const override { return kRecipientLimit; }
     QString largeSendQuestion(const model::OutgoingText& text,
                               const model::SendPlan& plan) const override;
     QList<model::Targets> batches(const model::Targets& targets) const override;

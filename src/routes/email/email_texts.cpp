@@ -24,7 +24,7 @@ QString recipientSummary(const model::OutgoingText& text) {
 }
 
 QString allowedRecipientSummary(const model::OutgoingText& text) {
-    return recipients::recipientSummaryText(1, model::kRecipientLimit,
+    return recipients::recipientSummaryText(1, kRecipientLimit,
                                             recipients::CountCheckedCarriers(text.carriers));
 }
 
@@ -83,8 +83,8 @@ QString dailyLimitMessage(const QString& serverReply, qsizetype recentRecipients
            recent + kBreak + kBreak +
            QStringLiteral("Gmail allows about %1 recipients a day for a Gmail account and %2 "
                           "for Google Workspace (%3). Nothing was sent.")
-               .arg(model::kGmailDailyRecipients)
-               .arg(QLocale(QLocale::English).toString(model::kWorkspaceDailyRecipients))
+               .arg(kGmailDailyRecipients)
+               .arg(QLocale(QLocale::English).toString(kWorkspaceDailyRecipients))
                .arg(kSendingLimitsArticle);
 }
 

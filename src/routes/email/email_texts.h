@@ -9,6 +9,10 @@ namespace email_route {
 
 // How the files and the settings name this route.
 inline const QString kRouteId = QStringLiteral("email");
+// The most recipients Gmail takes in one message, and in 24 hours.
+inline constexpr int kRecipientLimit = 100;
+inline constexpr qsizetype kGmailDailyRecipients = 500;
+inline constexpr qsizetype kWorkspaceDailyRecipients = 2000;
 
 // "<n> phones at <m> carriers" of the text's lists, and the same for the most recipients one
 // message takes (the recipient-limit question and the too-many-recipients box).

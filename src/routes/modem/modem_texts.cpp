@@ -43,11 +43,11 @@ QString modemNotReadyMessage(const modem::ModemReady& ready) {
         break;
     case modem::ModemProblem::NoService:
         why = QStringLiteral("ModemManager, the system service that runs the modem, does not "
-                             "answer. Start it (or untick the modem to send by e-mail).");
+                             "answer. Start it (or choose e-mail under \"Send by\").");
         break;
     case modem::ModemProblem::NoModem:
-        why = QStringLiteral("No modem that can send texts is attached. Plug it in, or untick "
-                             "the modem to send by e-mail.");
+        why = QStringLiteral("No modem that can send texts is attached. Plug it in, or choose "
+                             "e-mail under \"Send by\".");
         break;
     case modem::ModemProblem::SimLocked:
         why = QStringLiteral("The modem's SIM waits for its PIN. Unlock it in the system's "
@@ -71,7 +71,7 @@ QString modemNotReadyMessage(const modem::ModemReady& ready) {
 
 QString notTextableMessage(const QStringList& rows) {
     return QStringLiteral("The modem texts phone numbers only; these rows are left out of this "
-                          "send: %1. Untick the modem to send to them by e-mail.")
+                          "send: %1. Choose e-mail under \"Send by\" to send to them by e-mail.")
         .arg(sending::firstFew(rows));
 }
 

@@ -77,7 +77,7 @@ struct ModemWindow {
 };
 } // namespace
 
-class TestModem : public QObject {
+class TestModemRoute : public QObject {
     Q_OBJECT
   private slots:
     // Each row: the modem as the script makes it, the phone rows, and what the user then sees.
@@ -92,7 +92,8 @@ class TestModem : public QObject {
             << QStringList{"+15551230001 report=1", "+15551230002 report=1",
                            "+15551230003 report=1"}
             << QStringList{"The modem texts phone numbers only; these rows are left out of this "
-                           "send: ann@example.com. Untick the modem to send to them by e-mail.",
+                           "send: ann@example.com. Choose e-mail under \"Send by\" to send to "
+                           "them by e-mail.",
                            sending::repeatedRowsMessage(1),
                            "Sent to 2 phones in 2 of 3 texts; the log names them.\r\n\r\nNot "
                            "sent to 1 phone: +15551230002. "}
@@ -105,8 +106,8 @@ class TestModem : public QObject {
         QTest::newRow("ModemManager gone")
             << QStringList{"stop"} << QStringList()
             << QStringList{nothingReady + "ModemManager, the system service that runs the modem, "
-                                          "does not answer. Start it (or untick the modem to "
-                                          "send by e-mail)."}
+                                          "does not answer. Start it (or choose e-mail under "
+                                          "\"Send by\")."}
             << QStringList();
         QTest::newRow("the system's policy says no")
             << QStringList{"--deny"} << QStringList()
@@ -134,7 +135,7 @@ class TestModem : public QObject {
         if (options.contains("stop")) // ModemManager stopped after the window found the modem
             local.push("stop");
         form->ListView2->clear(); // no carrier: the modem needs none
-        app::appendRows(form->ListView1, {"5551230001", "+1 555 123 0002", "555-123-0003",
+        app::appendRows(form->ListView1, {"5551230001", "+1 555 123 0002", "1-555-123-0003",
                                           "(555) 123-0001", "ann@example.com"});
         form->Text4->setText("Hi");
         form->PushButton1_Click();
@@ -165,7 +166,8 @@ class TestModem : public QObject {
         local.push("incoming +15551230003 Yes see you");
         local.push("incoming +15559999999 Win a prize");
         local.push("incoming +15551230001 Stop");
-        QTRY_COMPARE(keptOnModem(local.bus()), 5); // each taken in by the daemon
+        local.push("incoming +445551230003 STOP"); // another country's phone: not ours
+        QTRY_COMPARE(keptOnModem(local.bus()), 6); // each taken in by the daemon
         f.clock.time = f.clock.time.addSecs(600);
         form->PushButton2_Click();
         const QString heading = "\r\nDelivery: message of " +
@@ -182,7 +184,7 @@ class TestModem : public QObject {
                         "+15551230003 " +
                         replied + ": Yes see you\r\n\r\n\r\n")
                            .toLocal8Bit());
-        QCOMPARE(keptOnModem(local.bus()), 1); // the stranger's text
+        QCOMPARE(keptOnModem(local.bus()), 2); // the strangers' texts
 
         // Its STOP by text leaves that phone (both its rows) out of the next send, named.
         QVERIFY(form->ListView1->topLevelItem(3)->toolTip(0).startsWith(
@@ -411,5 +413,5 @@ class TestModem : public QObject {
     }
 };
 
-QTEST_MAIN(TestModem)
-#include "test_modem.moc"
+QTEST_MAIN(TestModemRoute)
+#include "test_modem_route.moc"

@@ -1,8 +1,8 @@
-#include "model/login.h"
+#include "routes/email/gmail_login.h"
 
 #include <QRegularExpression>
 
-namespace model {
+namespace email_route {
 
 QString passwordToSend(const QString& typed) {
     const QString password = typed.trimmed();
@@ -20,4 +20,4 @@ QString userAddress(const QString& userName) {
     return name + QLatin1Char('@') + kMailDomain;
 }
 
-} // namespace model
+} // namespace email_route

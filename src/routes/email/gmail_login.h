@@ -2,7 +2,7 @@
 
 #include <QString>
 
-namespace model {
+namespace email_route {
 
 inline const QString kMailDomain = QStringLiteral("gmail.com");
 
@@ -12,4 +12,4 @@ QString userAddress(const QString& userName);
 // groups of four letters, single blanks between) without its blanks.
 QString passwordToSend(const QString& typed);
 
-} // namespace model
+} // namespace email_route

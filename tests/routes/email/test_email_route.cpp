@@ -68,7 +68,7 @@ struct PaintCounter : QObject {
     }
 };
 
-class TestSmtpSubmission : public QObject {
+class TestEmailRoute : public QObject {
     Q_OBJECT
     std::unique_ptr<TestCertificates> certificates;
     std::unique_ptr<LocalSmtpServer> server;
@@ -1126,5 +1126,5 @@ class TestSmtpSubmission : public QObject {
     }
 };
 
-QTEST_MAIN(TestSmtpSubmission)
-#include "test_smtp_submission.moc"
+QTEST_MAIN(TestEmailRoute)
+#include "test_email_route.moc"
