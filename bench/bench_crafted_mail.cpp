@@ -90,7 +90,8 @@ std::pair<double, double> timedCheck(const LocalDovecot& dovecot,
              {folder.filePath("sentmessages.log"), folder.filePath("pending.tsv")},
              "ann@gmail.com",
              "abcdefghijklmnop",
-             now});
+             now,
+             "email"});
     });
     return {gap, double(took.nsecsElapsed()) / 1e6};
 }

@@ -29,31 +29,6 @@
 
 namespace {
 
-// bench/delay_proxy.py in front of `target`: a 50 ms round trip, and the round trips each
-// connection took.
-struct DelayProxy {
-    explicit DelayProxy(quint16 target) {
-        process.start("/usr/bin/python3",
-                      {QStringLiteral(PARLIVO_SOURCE_DIR) + "/bench/delay_proxy.py",
-                       QString::number(target), "25"});
-        while (port == 0 && process.waitForReadyRead(10000))
-            if (const QByteArray line = process.readLine().trimmed(); line.startsWith("PORT "))
-                port = line.mid(5).toInt();
-    }
-    ~DelayProxy() {
-        process.closeWriteChannel();
-        process.waitForFinished(3000);
-    }
-    int turnsOfLastConnection() {
-        while (!process.canReadLine())
-            if (!process.waitForReadyRead(10000))
-                return -1;
-        return process.readLine().trimmed().mid(6).toInt();
-    }
-    QProcess process;
-    int port = 0;
-};
-
 // An msmtp account for the server behind `port`, as smtp.gmail.com with implicit TLS.
 QString msmtpConfig(const TestCertificates& certificates, int port, const QString& caFile = {}) {
     QFile config(certificates.path(QStringLiteral("msmtprc-%1").arg(port)));

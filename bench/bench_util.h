@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QElapsedTimer>
+#include <QProcess>
+#include <QString>
 #include <QTimer>
 #include <algorithm>
 #include <cstdio>
@@ -83,3 +85,28 @@ inline void printRatio(const char* what, double ours, double baseline, double ta
     std::printf("%-58s %10.3f ms  baseline %10.3f ms  ratio %5.2f  (target <= %.2f) %s\n", what,
                 ours, baseline, ratio, target, verdict(ratio <= target));
 }
+
+// bench/delay_proxy.py in front of `target`: a 50 ms round trip, and the round trips each
+// connection took.
+struct DelayProxy {
+    explicit DelayProxy(quint16 target) {
+        process.start("/usr/bin/python3",
+                      {QStringLiteral(PARLIVO_SOURCE_DIR) + "/bench/delay_proxy.py",
+                       QString::number(target), "25"});
+        while (port == 0 && process.waitForReadyRead(10000))
+            if (const QByteArray line = process.readLine().trimmed(); line.startsWith("PORT "))
+                port = line.mid(5).toInt();
+    }
+    ~DelayProxy() {
+        process.closeWriteChannel();
+        process.waitForFinished(3000);
+    }
+    int turnsOfLastConnection() {
+        while (!process.canReadLine())
+            if (!process.waitForReadyRead(10000))
+                return -1;
+        return process.readLine().trimmed().mid(6).toInt();
+    }
+    QProcess process;
+    int port = 0;
+};

@@ -15,7 +15,7 @@ packages=(
 if [ "${1:-}" = "--with-test-tools" ]; then
     packages+=(python3-aiosmtpd openssl curl msmtp xvfb xauth desktop-file-utils appstream dpkg-dev file
               clang libclang-rt-14-dev procps util-linux dovecot-imapd gnome-keyring dbus
-              modemmanager python3-dbusmock)
+              modemmanager python3-dbusmock python3-jsonschema)
 fi
 
 sudo=()

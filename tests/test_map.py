@@ -52,13 +52,13 @@ def words_of(paths):
 
 
 def test_names(root):
-    """The tests and benchmarks: QtTest functions, ctest names, benchmark programs."""
+    """The tests and benchmarks: QtTest functions, ctest names, fuzz targets, benchmarks."""
     names = set()
     for path in sources(root, ("tests", "bench")):
         text = path.read_text(errors="replace")
         names.update(re.findall(r"^\s*void (\w+)\(\)", text, re.M))
         names.update(re.findall(r"(?:parlivo_add_test\(|add_test\(NAME )(\w+)", text))
-        if path.parent.name == "bench" and path.suffix == ".cpp":
+        if path.parent.name in ("bench", "fuzz") and path.suffix == ".cpp":
             names.add(path.stem)
     return names
 

@@ -53,6 +53,8 @@ using core::twips;
 constexpr int kDesignedHeight = 6795;
 constexpr int kRouteRowTop = 6780;
 constexpr int kHeightWithRoutes = kRouteRowTop + 405 + 120;
+// What a route choice's entry for setting a route up holds before the route's id.
+const QString kSetUp = QStringLiteral("set up ");
 
 const QString kListToolTip = QStringLiteral(
     "Double-click item to remove it. Move | line to right and out of window to reveal full names.");
@@ -240,9 +242,7 @@ void Form1::buildControls() {
     lblRoute->setBuddy(cboRoute);
     lblRoute->hide();
     cboRoute->hide();
-    connect(cboRoute, &QComboBox::activated, this, [this](int index) {
-        storeSetting(core::settings::kRoute, cboRoute->itemData(index).toString());
-    });
+    connect(cboRoute, &QComboBox::activated, this, &Form1::routeChosen);
 
     for (QGroupBox* frame : {Frame5, Frame1, Frame2}) {
         paintWhite(frame);
@@ -333,15 +333,11 @@ void Form1::Form_Load() {
 }
 
 void Form1::lookForRoutes() {
-    QStringList labels;
     QStringList here;
-    for (model::RouteOption* route : services_.routes) {
-        const QString label = route->label();
-        labels << label;
-        if (!label.isEmpty())
+    for (model::RouteOption* route : services_.routes)
+        if (!route->label().isEmpty())
             here << route->id();
-    }
-    showRoutes(labels);
+    showRoutes();
     QStringList arrived;
     for (const QString& id : std::as_const(here))
         if (!routesHere_.contains(id))
@@ -352,26 +348,51 @@ void Form1::lookForRoutes() {
         offerKeptSends(arrived);
 }
 
-void Form1::showRoutes(const QStringList& labels) {
+void Form1::showRoutes() {
     QString wanted = services_.settings.read(core::settings::kRoute, QString());
     if (wanted.isEmpty() && services_.settings.read(core::settings::kTextByModem, QString())
                                     .compare(QLatin1String("True"), Qt::CaseInsensitive) == 0)
         wanted = QStringLiteral("modem");
+    // An entry for setting a route up is never left chosen: the route shown before it is.
     const QString current = cboRoute->currentData().toString();
     const QSignalBlocker quiet(cboRoute);
     cboRoute->clear();
-    for (qsizetype i = 0; i < labels.size(); ++i)
-        if (!labels[i].isEmpty())
-            cboRoute->addItem(labels[i], services_.routes[i]->id());
+    for (model::RouteOption* route : services_.routes)
+        if (const QString label = route->label(); !label.isEmpty())
+            cboRoute->addItem(label, route->id());
+    // Then what a route offers for setting it up.
+    for (model::RouteOption* route : services_.routes)
+        if (const QString label = route->setUpLabel(); !label.isEmpty())
+            cboRoute->addItem(label, kSetUp + route->id());
     // The route the user chose when it is here, else the one shown, else the first.
     const int chosen = cboRoute->findData(wanted);
-    const int shown = cboRoute->findData(current);
+    const int shown = current.startsWith(kSetUp) ? -1 : cboRoute->findData(current);
     cboRoute->setCurrentIndex(chosen >= 0 ? chosen : qMax(shown, 0));
+    shownBefore_ = cboRoute->currentData().toString();
     // With one route there is nothing to choose: the window stays as designed.
     const bool choice = cboRoute->count() > 1;
     setFixedSize(pixels(15960), pixels(choice ? kHeightWithRoutes : kDesignedHeight));
     lblRoute->setVisible(choice);
     cboRoute->setVisible(choice);
+}
+
+void Form1::routeChosen(int index) {
+    const QString id = cboRoute->itemData(index).toString();
+    if (!id.startsWith(kSetUp)) {
+        shownBefore_ = id;
+        storeSetting(core::settings::kRoute, id);
+        return;
+    }
+    // Setting a route up: the user tells it what it needs; on success it is chosen.
+    bool ready = false;
+    for (model::RouteOption* route : services_.routes)
+        if (kSetUp + route->id() == id)
+            whileHoldingInput([&] { ready = route->setUp(commandContext()); });
+    if (ready)
+        storeSetting(core::settings::kRoute, id.mid(kSetUp.size()));
+    else
+        cboRoute->setCurrentIndex(cboRoute->findData(shownBefore_));
+    lookForRoutes();
 }
 
 model::RouteOption& Form1::chosenRoute() const {

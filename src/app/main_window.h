@@ -154,7 +154,9 @@ class Form1 final : public QWidget {
     // Asks each route whether it is here (a modem found, say), once the window has painted and
     // whenever a route says that may have changed; the route choice shows those that are.
     void lookForRoutes();
-    void showRoutes(const QStringList& labels);
+    void showRoutes();
+    // A route chosen in the route choice: kept, or set up first.
+    void routeChosen(int index);
     model::RouteOption& chosenRoute() const;
     model::DataFiles dataFiles() const;
     // Each phone row's tool tip tells what was learned of it.
@@ -186,6 +188,7 @@ class Form1 final : public QWidget {
     std::unique_ptr<model::Knowledge> knowledge_; // what is known of each phone, read once
     bool tipsShown_ = false;
     QStringList routesHere_;      // the ids of the routes here at the last look
+    QString shownBefore_;         // the route the choice showed before a set-up entry
     QStringList offersWaiting_;   // routes whose kept texts wait for the send that runs
     QTimer* lookAgain_ = nullptr; // a look for routes soon after one said it changed
 };

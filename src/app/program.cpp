@@ -4,6 +4,7 @@
 #include "mail/lazy_mail_module.h"
 #include "modem/lazy_text_modem.h"
 #include "notice/companion_notice.h"
+#include "phone/lazy_phone_gateway.h"
 #include "platform/clock.h"
 #include "platform/helper_keyring.h"
 #include "platform/qsettings_store.h"
@@ -12,9 +13,9 @@
 
 namespace app {
 
-RouteOptions::RouteOptions(mail::MailSubmitter& mail, mail::MailboxReader* mailbox,
-                           modem::TextModem* modem, platform::SettingsStore& settings)
-    : email(mail, mailbox, settings), modem(modem, settings) {}
+RouteOptions::RouteOptions(const Parts& parts)
+    : email(parts.mail, parts.mailbox, parts.settings), modem(parts.modem, parts.settings),
+      phone(parts.phone, parts.settings, parts.keyring, parts.settingsFile) {}
 
 // The real parts, each made only where the program's parts do not name one.
 struct Program::Owned {
@@ -26,6 +27,7 @@ struct Program::Owned {
     std::unique_ptr<mail::LazyMailboxReader> mailbox;
     std::unique_ptr<platform::HelperKeyring> keyring;
     std::unique_ptr<modem::LazyTextModem> modem;
+    std::unique_ptr<phone::LazyPhoneGateway> phone;
 };
 
 Program::Program(ProgramParts parts) : owned_(std::make_unique<Owned>()) {
@@ -48,11 +50,16 @@ Program::Program(ProgramParts parts) : owned_(std::make_unique<Owned>()) {
     // painted.
     if (modem::modemServiceRuns())
         o.modem = std::make_unique<modem::LazyTextModem>(folder + "/libparlivo_modem");
-    routes_ = std::make_unique<RouteOptions>(*o.mail, o.mailbox.get(), o.modem.get(), settings);
+    // The phone module is loaded only when a text first goes through the phone.
+    o.phone = std::make_unique<phone::LazyPhoneGateway>(folder + "/libparlivo_phone");
+    const QString settingsFile = o.settings ? o.settings->fileName() : QString();
+    routes_ = std::make_unique<RouteOptions>(RouteOptions::Parts{*o.mail, o.mailbox.get(),
+                                                                 o.modem.get(), *o.phone, settings,
+                                                                 o.keyring.get(), settingsFile});
     window_ = std::make_unique<Form1>(
         Services{desktop, settings, clock, o.random, folder, parts.dataFolder,
                  parts.onlineCheck.value_or(connectivity::OnlineCheck{}), o.keyring.get(),
-                 o.settings ? o.settings->fileName() : QString(), routes_->all()});
+                 settingsFile, routes_->all()});
 }
 
 Program::~Program() {

@@ -4,6 +4,7 @@
 #include "connectivity/online_check.h"
 #include "routes/email/email_option.h"
 #include "routes/modem/modem_option.h"
+#include "routes/phone/phone_option.h"
 
 #include <QList>
 #include <QString>
@@ -17,18 +18,31 @@ class MailSubmitter;
 namespace modem {
 class TextModem;
 }
+namespace phone {
+class PhoneGateway;
+}
 
 namespace app {
 
 // The routes the program offers, in the order the route choice shows them: e-mail first,
-// always here, then the modem while ModemManager reports one.
+// always here, then the modem while ModemManager reports one, then the user's phone once set
+// up.
 struct RouteOptions {
-    RouteOptions(mail::MailSubmitter& mail, mail::MailboxReader* mailbox, modem::TextModem* modem,
-                 platform::SettingsStore& settings);
-    QList<model::RouteOption*> all() { return {&email, &modem}; }
+    struct Parts {
+        mail::MailSubmitter& mail;
+        mail::MailboxReader* mailbox;
+        modem::TextModem* modem;
+        phone::PhoneGateway& phone;
+        platform::SettingsStore& settings;
+        platform::Keyring* keyring;
+        QString settingsFile;
+    };
+    explicit RouteOptions(const Parts& parts);
+    QList<model::RouteOption*> all() { return {&email, &modem, &phone}; }
 
     email_route::EmailOption email;
     modem_route::ModemOption modem;
+    phone_route::PhoneOption phone;
 };
 
 // What the program is made of. main builds it from the real parts; a test may give its own

@@ -19,7 +19,8 @@ constexpr int kAskAfterPaintMs = 100;
 
 StoredPassword::StoredPassword(platform::SettingsStore& settings, platform::Keyring* keyring,
                                QString settingsFile, Hooks hooks, int answerLimitMs, int pauseMs)
-    : settings_(settings), keyring_(keyring), settingsFile_(std::move(settingsFile)),
+    : settings_(settings), keyring_(keyring), passwordKey_(settings::kPassword),
+      toldKey_(settings::kPasswordInFileTold), settingsFile_(std::move(settingsFile)),
       hooks_(std::move(hooks)), answerLimitMs_(answerLimitMs) {
     pause_.setSingleShot(true);
     pause_.setInterval(pauseMs);
@@ -52,8 +53,13 @@ void StoredPassword::setAccount(const QString& userName) {
         pause_.start();
 }
 
+void StoredPassword::keepUnder(const QString& passwordKey, const QString& toldKey) {
+    passwordKey_ = passwordKey;
+    toldKey_ = toldKey;
+}
+
 void StoredPassword::load() {
-    const QString stored = settings_.read(settings::kPassword, kAbsent);
+    const QString stored = settings_.read(passwordKey_, kAbsent);
     fileHolds_ = stored != kAbsent;
     filePassword_ = fileHolds_ ? stored : QString();
     if (!keyring_) {
@@ -92,7 +98,7 @@ void StoredPassword::answered(const QString& fromKeyring, bool keyringAnswered) 
     if (place_ == Place::Keyring && !settled())
         writeToKeyring();
     else if (place_ == Place::File && typedBeforeLoad_)
-        hooks_.writeSetting(settings::kPassword, current_);
+        hooks_.writeSetting(passwordKey_, current_);
 }
 
 void StoredPassword::useFile() {
@@ -103,9 +109,9 @@ void StoredPassword::tellKeptInFile() {
     // Told of a password that is there, once the user is done with the window: never of an
     // empty box, never over the typing.
     if (!keyring_ || place_ != Place::File || current_.isEmpty() ||
-        settings_.read(settings::kPasswordInFileTold, QString()) == QLatin1String("True"))
+        settings_.read(toldKey_, QString()) == QLatin1String("True"))
         return;
-    settings_.write(settings::kPasswordInFileTold, QStringLiteral("True"));
+    settings_.write(toldKey_, QStringLiteral("True"));
     if (hooks_.keptInFile)
         hooks_.keptInFile(
             QStringLiteral("No keyring of this desktop answered (no Secret Service is running, or "
@@ -122,7 +128,7 @@ void StoredPassword::store(const QString& password) {
         return;
     }
     if (place_ == Place::File)
-        hooks_.writeSetting(settings::kPassword, password);
+        hooks_.writeSetting(passwordKey_, password);
     else
         pause_.start(); // one write when the typing pauses
 }
@@ -150,7 +156,7 @@ void StoredPassword::wrote(const QString& written, const QString& account, bool 
     writing_ = false;
     if (!done) { // the keyring refused or stopped answering: the file keeps the password
         useFile();
-        hooks_.writeSetting(settings::kPassword, current_);
+        hooks_.writeSetting(passwordKey_, current_);
         fileHolds_ = true;
         return;
     }
@@ -159,8 +165,8 @@ void StoredPassword::wrote(const QString& written, const QString& account, bool 
     confirmed_ = written;
     confirmedAccount_ = account;
     if (fileHolds_) {
-        settings_.remove(settings::kPassword);
-        settings_.remove(settings::kPasswordInFileTold);
+        settings_.remove(passwordKey_);
+        settings_.remove(toldKey_);
         fileHolds_ = false;
     }
     if (!settled())
@@ -205,7 +211,7 @@ void StoredPassword::finish() {
         writeToKeyring();
     if (!waitFor([this] { return settled() || place_ != Place::Keyring; }, 2 * answerLimitMs_)) {
         useFile();
-        hooks_.writeSetting(settings::kPassword, current_);
+        hooks_.writeSetting(passwordKey_, current_);
     }
     tellKeptInFile();
 }

@@ -37,6 +37,9 @@ class StoredPassword final : public QObject {
 
     // The keyring keeps the password under the user name; a new name takes the password along.
     void setAccount(const QString& userName);
+    // The settings keys of the password kept in the file, and of the note that it is there:
+    // "Password" and "Password Kept Here Told" unless set before `load`.
+    void keepUnder(const QString& passwordKey, const QString& toldKey);
 
     // Reads the password: at once from the file without a keyring, otherwise when the keyring
     // answers or its time is up.
@@ -68,6 +71,8 @@ class StoredPassword final : public QObject {
 
     platform::SettingsStore& settings_;
     platform::Keyring* keyring_;
+    QString passwordKey_;
+    QString toldKey_;
     QString account_;
     QString settingsFile_;
     Hooks hooks_;

@@ -174,14 +174,22 @@ void learnFromCheck(const DeliveryCheck& check, model::Knowledge& knowledge,
 
 QString bringLogUpToDate(const DeliveryCheck& check) {
     QString keptAs;
-    const QList<PendingSend> stored = records::loadPendingSends(check.files.pending, &keptAs);
+    const QList<PendingSend> all = records::loadPendingSends(check.files.pending, &keptAs);
     const QString nowStamp = records::logStamp(check.now);
     if (!keptAs.isEmpty()) // what could be read goes on in a new file
-        save(check.files, stored, nowStamp);
+        save(check.files, all, nowStamp);
+    QList<PendingSend> stored;
+    QList<PendingSend> others; // another route's, past their days or not
+    for (const PendingSend& send : all)
+        (check.route.isEmpty() || send.route == check.route ? stored : others) << send;
+    const qsizetype othersBefore = others.size();
+    others.removeIf([&](const PendingSend& send) {
+        return qMin(send.sentUtc, check.now.toUTC()).secsTo(check.now.toUTC()) >= kPendingSeconds;
+    });
     QList<PendingSend> sends = stillPending(stored, check, nowStamp);
     const auto keep = [&] {
-        if (sends != stored)
-            save(check.files, sends, nowStamp);
+        if (sends != stored || others.size() != othersBefore)
+            save(check.files, others + sends, nowStamp);
         return keptAs;
     };
     if (sends.isEmpty() || check.user.isEmpty() || check.password.isEmpty() ||

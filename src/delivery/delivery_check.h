@@ -30,6 +30,9 @@ struct DeliveryCheck {
     QString user;     // the address that signs in
     QString password; // as it is sent
     QDateTime now;
+    // The route whose sends the mailbox tells of ("email"); the other routes' sends are left to
+    // their own news, and leave the file after their days.
+    QString route;
     // What is known of each phone, brought up to date in place and saved; none: read from and
     // saved to `files.knowledge`.
     model::Knowledge* knowledge = nullptr;

@@ -1,5 +1,6 @@
 #include "delivery/delivery_records.h"
 
+#include "core/error_report.h"
 #include "recipients/carrier_table.h"
 #include "recipients/phone_rules.h"
 #include "records/sent_log.h"
@@ -160,6 +161,18 @@ QString notCheckedRecord(const QString& nowStamp, const PendingSend& send) {
                   {QStringLiteral("Not checked: the mailbox could not be read in the %1 days "
                                   "after the send, so bounces are unknown.")
                        .arg(model::kPendingDays)});
+}
+
+bool appendNews(const QString& logPath, const QDateTime& now, const PendingSend& send,
+                const QStringList& lines) {
+    try {
+        records::WriteSentLog(logPath, cleanForLog(records::logStamp(now), 60) + kCrLf +
+                                           deliveryHeading(send) + kCrLf + lines.join(kCrLf) +
+                                           kCrLf + kCrLf);
+        return true;
+    } catch (const core::Failure&) {
+        return false;
+    }
 }
 
 } // namespace delivery

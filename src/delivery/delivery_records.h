@@ -33,6 +33,11 @@ QString deliveryRecord(const QString& nowStamp, model::PendingSend& send,
                        const QList<mail::BounceReport>& bounces, bool complete = true,
                        const QStringList& replyLines = {}, const model::Knowledge& known = {});
 
+// Appends to the log at `logPath` the record of what a route heard of one send at `now`: its
+// heading, then `lines`. False when the log could not be written (the news waits).
+bool appendNews(const QString& logPath, const QDateTime& now, const model::PendingSend& send,
+                const QStringList& lines);
+
 // The record of a send whose days passed without any check of the mailbox.
 QString notCheckedRecord(const QString& nowStamp, const model::PendingSend& send);
 

@@ -3,6 +3,7 @@
 #include "core/error_report.h"
 #include "model/send_plan.h"
 
+#include <QDateTime>
 #include <QList>
 #include <QString>
 #include <functional>
@@ -14,6 +15,9 @@ namespace model {
 struct TextToSend {
     QString subject;
     QString body;
+    // When the text was first kept to go: the same when a kept text goes again, so that a
+    // route may name its requests alike and its peer tell a repeat.
+    QDateTime keptUtc = {};
 };
 
 // How a route speaks of itself in the boxes every route shares.

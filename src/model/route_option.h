@@ -26,6 +26,15 @@ class RouteOption {
     virtual QString label() = 0;
     // `changed` runs whenever `label` may have changed (a modem plugged in or taken away).
     virtual void watch(std::function<void()> changed) { Q_UNUSED(changed); }
+    // What the route choice offers for setting the route up (where the user tells it where
+    // and how to send), or nothing for a route that needs no setting up.
+    virtual QString setUpLabel() { return {}; }
+    // Asks the user what the route needs, tries it, and tells how that went; true when the
+    // route is here afterwards.
+    virtual bool setUp(const CommandContext& c) {
+        Q_UNUSED(c);
+        return false;
+    }
     // The route one send takes, with the window's login, the sends of the last days as the
     // send's ledger holds them (growing while it runs) and what is known of each phone.
     virtual std::unique_ptr<Route> open(const CommandContext& c, const Login& login,

@@ -24,6 +24,8 @@ class Desktop {
                               const QString& title) = 0;
     // A modal input box without default text; cancel gives the empty text.
     virtual QString inputBox(const QString& prompt, const QString& title) = 0;
+    // The same for a password: what is typed shows as dots.
+    virtual QString passwordBox(const QString& prompt, const QString& title) = 0;
     // A modal file-open dialog allowing several files; the chosen paths in order,
     // none after a cancel. `filter` is in the "description|pattern|..." form.
     virtual QStringList openFileNames(const QString& title, const QString& filter) = 0;

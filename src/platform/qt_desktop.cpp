@@ -65,6 +65,13 @@ QString QtDesktop::inputBox(const QString& prompt, const QString& title) {
     return accepted ? text : QString();
 }
 
+QString QtDesktop::passwordBox(const QString& prompt, const QString& title) {
+    bool accepted = false;
+    const QString text =
+        QInputDialog::getText(nullptr, title, prompt, QLineEdit::Password, QString(), &accepted);
+    return accepted ? text : QString();
+}
+
 QStringList QtDesktop::openFileNames(const QString& title, const QString& filter) {
     return QFileDialog::getOpenFileNames(nullptr, title, QString(), qtFileFilter(filter));
 }

@@ -20,6 +20,7 @@ class QtDesktop final : public Desktop {
     Answer messageBox(const QString& text, Buttons buttons, Icon icon,
                       const QString& title) override;
     QString inputBox(const QString& prompt, const QString& title) override;
+    QString passwordBox(const QString& prompt, const QString& title) override;
     QStringList openFileNames(const QString& title, const QString& filter) override;
     void openDocument(const QString& target) override;
     bool startViewer(const QString& target) override;

@@ -123,7 +123,9 @@ class BatchSend {
         steps.goOn = [this] { return !logFailure_ && !(c_.progress && c_.progress->stopAsked()); };
         if (c_.progress)
             showProgress(0);
-        const model::RouteResult result = s_.route.sendEach(s_.text, batches_, steps);
+        model::TextToSend text = s_.text;
+        text.keptUtc = whole_.keptUtc;
+        const model::RouteResult result = s_.route.sendEach(text, batches_, steps);
         if (c_.progress)
             c_.progress->close();
         return result;

@@ -49,6 +49,31 @@ QString allowanceChoice(qsizetype fits, const QString& first, const QString& res
            kBreak + kBreak + QStringLiteral("Yes sends what fits; No sends nothing.");
 }
 
+QString partsAllowanceQuestion(const QString& through, const QString& setting, qsizetype recent,
+                               qsizetype needed, qsizetype partsEach, qsizetype allowance,
+                               qsizetype fits) {
+    const auto parts = [](qsizetype n) {
+        return QLocale(QLocale::English).toString(n) +
+               (n == 1 ? QStringLiteral(" text part") : QStringLiteral(" text parts"));
+    };
+    const QString text =
+        (recent < 0 ? QStringLiteral("Parlivo could not read its record of what went in the last "
+                                     "24 hours, so it does not know how much of today's allowance "
+                                     "is left.")
+                    : QStringLiteral("In the last 24 hours Parlivo sent %1 %2.")
+                          .arg(parts(recent), through)) +
+        QStringLiteral(" This send needs %1 (%2, %3 each); you allow %4 a day (%5 in the settings "
+                       "file), as carriers block a line that sends too many.")
+            .arg(parts(needed * partsEach), phonesText(needed))
+            .arg(partsEach)
+            .arg(parts(allowance), setting) +
+        kBreak + kBreak;
+    if (recent < 0 || fits == needed)
+        return text + QStringLiteral("Send it now? Yes sends it; No sends nothing.");
+    return text + allowanceChoice(fits, phonesText(fits),
+                                  QLocale(QLocale::English).toString(needed - fits));
+}
+
 QString keptSendQuestion(const model::RouteWords& route, qsizetype phones, const QString& keptStamp,
                          const QString& subject, qsizetype uncertain, qsizetype fits,
                          qsizetype addresses) {

@@ -20,6 +20,12 @@ QString recipientsText(qsizetype n);
 // nothing fits, else send `first` now and keep `rest`.
 QString allowanceChoice(qsizetype fits, const QString& first, const QString& rest);
 
+// Asked before a send that would cross the daily allowance the user set for a route that
+// counts text parts: `through` says how the texts go ("through this computer's modem"),
+// `setting` names the allowance's setting ("Modem Parts A Day").
+QString partsAllowanceQuestion(const QString& through, const QString& setting, qsizetype recent,
+                               qsizetype needed, qsizetype partsEach, qsizetype allowance,
+                               qsizetype fits);
 // Offered on "Send Message" while a text kept for `route` waits and its allowance leaves room.
 QString keptSendQuestion(const model::RouteWords& route, qsizetype phones, const QString& keptStamp,
                          const QString& subject, qsizetype uncertain, qsizetype fits,

@@ -390,7 +390,7 @@ class TestDeliveryCheck : public QObject {
             else
                 mailbox.result.reports << mail::readBounce(mail);
         delivery::DeliveryCheckMemory memory;
-        delivery::bringLogUpToDate({mailbox, memory, files, "ann", "pw", now, &knowledge});
+        delivery::bringLogUpToDate({mailbox, memory, files, "ann", "pw", now, "email", &knowledge});
         QStringList lines;
         for (const QString& line : QString::fromUtf8(readAll(logPath())).split("\r\n"))
             if (!line.isEmpty() && line != "then" && !line.startsWith("Delivery:") &&

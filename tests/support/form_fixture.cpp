@@ -1,5 +1,7 @@
 #include "form_fixture.h"
 
+#include "phone/lazy_phone_gateway.h"
+
 #include <QAbstractButton>
 #include <QApplication>
 #include <QComboBox>
@@ -20,7 +22,12 @@ app::Form1& FormFixture::open(bool load) {
     QDir().mkpath(programFolder());
     QDir().mkpath(dataFolder());
     form.reset();
-    routes = std::make_unique<app::RouteOptions>(*submitter, mailbox, modem, *settingsStore);
+    if (!phone && !phoneModule)
+        phoneModule = std::make_unique<phone::LazyPhoneGateway>(
+            qEnvironmentVariable("PARLIVO_PROGRAM_DIR") + "/libparlivo_phone");
+    routes = std::make_unique<app::RouteOptions>(
+        app::RouteOptions::Parts{*submitter, mailbox, modem, phone ? *phone : *phoneModule,
+                                 *settingsStore, keyring, settingsFile});
     form = std::make_unique<app::Form1>(app::Services{desktop, *settingsStore, clock, random,
                                                       programFolder(), dataFolder(), onlineCheck,
                                                       keyring, settingsFile, routes->all()});

@@ -25,6 +25,7 @@ struct FormFixture {
     mail::MailboxReader* mailbox = nullptr; // where the window reads bounces
     platform::Keyring* keyring = nullptr;   // none: the password stays in the settings
     modem::TextModem* modem = nullptr;      // none: no ModemManager on this machine
+    phone::PhoneGateway* phone = nullptr;   // none: the phone module beside the program
     QString settingsFile = QStringLiteral("Quorvane.ini");
     FixedClock clock;
     ScriptedRandom random;
@@ -33,7 +34,8 @@ struct FormFixture {
     connectivity::OnlineCheck onlineCheck{
         QStringLiteral("/bin/echo 64 bytes from 192.0.2.1: icmp_seq=1"),
         QStringLiteral("127.0.0.1"), 1, 1000};
-    std::unique_ptr<app::RouteOptions> routes; // on the mail layer and modem above
+    std::unique_ptr<phone::PhoneGateway> phoneModule;
+    std::unique_ptr<app::RouteOptions> routes; // on the mail layer, modem and phone above
     std::unique_ptr<app::Form1> form;
 };
 

@@ -23,6 +23,9 @@ class ScriptedDesktop final : public platform::Desktop {
     platform::Answer messageBox(const QString& text, platform::Buttons buttons, platform::Icon icon,
                                 const QString& title) override;
     QString inputBox(const QString& prompt, const QString& title) override;
+    QString passwordBox(const QString& prompt, const QString& title) override {
+        return inputBox(prompt, title);
+    }
     QStringList openFileNames(const QString& title, const QString& filter) override;
     void openDocument(const QString& target) override { opened << target; }
     bool startViewer(const QString& target) override;

@@ -37,9 +37,9 @@ void EmailOption::bringNewsIntoLog(const model::CommandContext& c, const model::
     c.pointer.setStyle(core::kBusyPointer);
     QString keptAs;
     try {
-        keptAs =
-            delivery::bringLogUpToDate({*mailbox_, memory_, c.files, userAddress(login.userName),
-                                        passwordToSend(login.password), c.clock.now(), &known});
+        keptAs = delivery::bringLogUpToDate(
+            {*mailbox_, memory_, c.files, userAddress(login.userName),
+             passwordToSend(login.password), c.clock.now(), kRouteId, &known});
     } catch (...) {
         // The log opens as it is; pending sends wait for the next time.
     }

@@ -1,6 +1,6 @@
 #include "routes/modem/modem_news.h"
 
-#include "core/error_report.h"
+#include "delivery/delivery_records.h"
 #include "delivery/learning.h"
 #include "modem/text_modem.h"
 #include "recipients/phone_rules.h"
@@ -17,8 +17,6 @@ using model::PendingSend;
 using records::cleanForLog;
 
 namespace {
-const QString kCrLf = QStringLiteral("\r\n");
-
 // The latest send through the modem that `message` answers: by reference for a report, by
 // the phone's whole number for a text received; -1 for none.
 qsizetype ownerOf(const QList<PendingSend>& sends, const modem::ModemMessage& message) {
@@ -73,13 +71,8 @@ void bringModemNewsIntoLog(modem::TextModem& modem, const model::DataFiles& file
     if (knowledge != was)
         records::saveKnowledge(files.knowledge, knowledge);
     for (const qsizetype owner : std::as_const(order)) {
-        try {
-            records::WriteSentLog(files.log, cleanForLog(records::logStamp(now), 60) + kCrLf +
-                                                 records::deliveryHeading(sends[owner]) + kCrLf +
-                                                 lines[owner].join(kCrLf) + kCrLf + kCrLf);
-        } catch (const core::Failure&) {
+        if (!delivery::appendNews(files.log, now, sends[owner], lines[owner]))
             continue; // kept on the modem for the next time
-        }
         for (const QString& path : std::as_const(used[owner]))
             modem.remove(path);
     }

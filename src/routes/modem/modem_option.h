@@ -2,6 +2,7 @@
 
 #include "model/route_option.h"
 #include "routes/modem/modem_route.h"
+#include "routes/modem/modem_texts.h"
 
 namespace modem {
 class TextModem;
@@ -36,8 +37,5 @@ class ModemOption final : public model::RouteOption {
 // The pace the settings give: "Modem Parts A Minute" (10 unless set, 0 for no pause) and
 // "Modem Parts A Day" (500 unless set).
 ModemPace modemPace(platform::SettingsStore& settings);
-
-inline const QString kPartsPerMinuteSetting = QStringLiteral("Modem Parts A Minute");
-inline const QString kPartsPerDaySetting = QStringLiteral("Modem Parts A Day");
 
 } // namespace modem_route

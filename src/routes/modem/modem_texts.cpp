@@ -13,27 +13,9 @@ const QString kBreak = QStringLiteral("\r\n");
 
 QString modemAllowanceQuestion(qsizetype recent, qsizetype needed, qsizetype partsEach,
                                qsizetype allowance, qsizetype fits) {
-    const auto parts = [](qsizetype n) {
-        return QLocale(QLocale::English).toString(n) +
-               (n == 1 ? QStringLiteral(" text part") : QStringLiteral(" text parts"));
-    };
-    const QString text =
-        (recent < 0 ? QStringLiteral("Parlivo could not read its record of what went in the last "
-                                     "24 hours, so it does not know how much of today's allowance "
-                                     "is left.")
-                    : QStringLiteral("In the last 24 hours Parlivo sent %1 through this "
-                                     "computer's modem.")
-                          .arg(parts(recent))) +
-        QStringLiteral(" This send needs %1 (%2, %3 each); you allow %4 a day (Modem Parts A Day "
-                       "in the settings file), as carriers block a line that sends too many.")
-            .arg(parts(needed * partsEach), sending::phonesText(needed))
-            .arg(partsEach)
-            .arg(parts(allowance)) +
-        kBreak + kBreak;
-    if (recent < 0 || fits == needed)
-        return text + QStringLiteral("Send it now? Yes sends it; No sends nothing.");
-    return text + sending::allowanceChoice(fits, sending::phonesText(fits),
-                                           QLocale(QLocale::English).toString(needed - fits));
+    return sending::partsAllowanceQuestion(QStringLiteral("through this computer's modem"),
+                                           kPartsPerDaySetting, recent, needed, partsEach,
+                                           allowance, fits);
 }
 
 QString modemNotReadyMessage(const modem::ModemReady& ready) {

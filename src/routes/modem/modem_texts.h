@@ -9,6 +9,10 @@ struct ModemReady;
 
 namespace modem_route {
 
+// The settings of the pace, as the settings file names them.
+inline const QString kPartsPerMinuteSetting = QStringLiteral("Modem Parts A Minute");
+inline const QString kPartsPerDaySetting = QStringLiteral("Modem Parts A Day");
+
 // Asked before a send through the modem that would cross the allowance the user set, counted
 // in text parts.
 QString modemAllowanceQuestion(qsizetype recent, qsizetype needed, qsizetype partsEach,

@@ -1,0 +1,240 @@
+#include "routes/phone/phone_route.h"
+
+#include "core/pointer.h"
+#include "platform/desktop.h"
+#include "recipients/phone_rules.h"
+#include "recipients/summary.h"
+#include "sending/send_flow.h"
+#include "sending/send_texts.h"
+
+#include <QCryptographicHash>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QSet>
+#include <QTimer>
+
+namespace phone_route {
+
+using model::PhoneTarget;
+using model::Targets;
+using phone::Outcome;
+using phone::TextState;
+
+namespace {
+constexpr int kTries = 5;         // ids a text to one phone may take, each after a failed try
+constexpr int kTtlSeconds = 3600; // the phone drops a text it could not send within an hour
+
+void waitMs(int ms) {
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+// The state of the one recipient of a text, else the message's.
+TextState stateOf(const phone::MessageStatus& status, QString* error) {
+    if (status.recipients.isEmpty())
+        return status.state;
+    *error = status.recipients.first().error;
+    return status.recipients.first().state;
+}
+} // namespace
+
+QString messageId(const model::TextToSend& text, const QString& number) {
+    const QByteArray what =
+        (text.keptUtc.toString(Qt::ISODateWithMs) + QLatin1Char('\n') + text.subject +
+         QLatin1Char('\n') + text.body + QLatin1Char('\n') + number)
+            .toUtf8();
+    return QStringLiteral("parlivo-") +
+           QString::fromLatin1(
+               QCryptographicHash::hash(what, QCryptographicHash::Sha256).toHex().left(24));
+}
+
+PhoneRoute::PhoneRoute(const model::CommandContext& c, phone::PhoneGateway& gateway,
+                       phone::PhoneLogin login, QString shownAddress, PhonePace pace)
+    : c_(c), gateway_(gateway), login_(std::move(login)), address_(std::move(shownAddress)),
+      pace_(pace) {}
+
+model::RouteWords PhoneRoute::words() const {
+    return {QStringLiteral("text"), QStringLiteral("texts"),
+            QStringLiteral("sending was never confirmed by the phone"),
+            QStringLiteral("the daily allowance you set for the phone")};
+}
+
+void PhoneRoute::tell(const QString& message) const {
+    c_.pointer.setStyle(core::kDefaultPointer);
+    c_.desktop.messageBox(message, platform::Buttons::Ok, platform::Icon::None,
+                          c_.applicationTitle);
+}
+
+bool PhoneRoute::makeReady() {
+    // Told before anything goes: the phone not answering, the app not ready, the login.
+    phone::Answer answer = phone::health(gateway_, login_);
+    if (answer.outcome == Outcome::Done)
+        phone::inbox(gateway_, login_, {}, &answer, 1);
+    if (answer.outcome == Outcome::Done)
+        return true;
+    tell(notReachedMessage(answer, address_, login_.user));
+    return false;
+}
+
+model::SendPlan PhoneRoute::plan(const model::OutgoingText& text) {
+    model::SendPlan plan;
+    plan.ready = false;
+    QStringList notNumbers;
+    QSet<QString> seen;
+    for (const QString& row : text.phones) {
+        const QString number = recipients::internationalNumber(row, c_.countryCode);
+        if (number.isEmpty())
+            notNumbers << row;
+        else if (seen.contains(number))
+            ++plan.repeatedRows;
+        else {
+            seen.insert(number);
+            plan.targets << PhoneTarget{number, {}};
+        }
+    }
+    if (!makeReady())
+        return plan;
+    if (!notNumbers.isEmpty()) {
+        c_.desktop.messageBox(
+            QStringLiteral("The phone texts phone numbers only; these rows are left out of this "
+                           "send: %1. Choose e-mail under \"Send by\" to send to them by e-mail.")
+                .arg(sending::firstFew(notNumbers)),
+            platform::Buttons::Ok, platform::Icon::None, c_.applicationTitle);
+        plan.leftOut = notNumbers;
+    }
+    plan.ready = !plan.targets.isEmpty();
+    return plan;
+}
+
+QList<Targets> PhoneRoute::batches(const Targets& targets) const {
+    QList<Targets> batches;
+    for (const PhoneTarget& target : targets)
+        batches << Targets{target};
+    return batches;
+}
+
+qsizetype PhoneRoute::partsOf(const model::TextToSend& text) const {
+    return recipients::gatewayTexts(text.subject, text.body).texts;
+}
+
+qint64 PhoneRoute::secondsLeft(int batchesLeft, const model::TextToSend& text) const {
+    if (pace_.partsPerMinute <= 0)
+        return -1;
+    return qint64(batchesLeft) * 60 * partsOf(text) / pace_.partsPerMinute;
+}
+
+QString PhoneRoute::allowanceQuestion(qsizetype recent, qsizetype needed, qsizetype partsEach,
+                                      qsizetype fits) const {
+    return sending::partsAllowanceQuestion(QStringLiteral("through your phone"),
+                                           kPartsPerDaySetting, recent, needed, partsEach,
+                                           pace_.partsPerDay, fits);
+}
+
+bool PhoneRoute::paced(const model::TextToSend& text, const model::RouteSteps& steps) {
+    if (std::exchange(first_, false) || pace_.partsPerMinute <= 0)
+        return true;
+    const qint64 pause = 60000 * partsOf(text) / pace_.partsPerMinute;
+    QElapsedTimer waited;
+    waited.start();
+    while (waited.elapsed() < pause) {
+        if (steps.goOn && !steps.goOn())
+            return false;
+        waitMs(int(qMin<qint64>(100, pause - waited.elapsed())));
+    }
+    return true;
+}
+
+phone::MessageStatus PhoneRoute::sendOnce(const model::TextToSend& text, const QString& number) {
+    const QString base = messageId(text, number);
+    const QString words = recipients::textOf(text.subject, text.body);
+    phone::MessageStatus status;
+    for (int attempt = 1; attempt <= kTries; ++attempt) {
+        const QString id = attempt == 1 ? base : base + QStringLiteral("-%1").arg(attempt);
+        status = phone::sendText(gateway_, login_, id, number, words, kTtlSeconds);
+        if (status.answer.outcome != Outcome::Exists)
+            return status;
+        // There already: this text went to the phone before (a send cut short); what became
+        // of it decides, and only a try that failed goes again.
+        status = phone::statusOf(gateway_, login_, id);
+        QString error;
+        if (status.answer.outcome != Outcome::Done || stateOf(status, &error) != TextState::Failed)
+            return status;
+    }
+    return status;
+}
+
+phone::MessageStatus PhoneRoute::settled(phone::MessageStatus status) {
+    QElapsedTimer waited;
+    waited.start();
+    QString error;
+    int pause = 0; // asked at once, then after half a second, then every second
+    while (status.answer.outcome == Outcome::Done &&
+           (stateOf(status, &error) == TextState::Pending ||
+            stateOf(status, &error) == TextState::Processed ||
+            stateOf(status, &error) == TextState::Unknown) &&
+           waited.elapsed() < pace_.sentWithinSeconds * 1000) {
+        waitMs(int(qMin<qint64>(pause, pace_.sentWithinSeconds * 1000 - waited.elapsed())));
+        pause = pause == 0 ? 500 : 1000;
+        const phone::MessageStatus read = phone::statusOf(gateway_, login_, status.id);
+        if (read.answer.outcome != Outcome::Done)
+            break; // the phone went quiet: the text stays uncertain
+        status = read;
+    }
+    return status;
+}
+
+model::RouteResult PhoneRoute::sendEach(const model::TextToSend& text,
+                                        const QList<Targets>& batches,
+                                        const model::RouteSteps& steps) {
+    model::RouteResult result;
+    for (int i = 0; i < batches.size(); ++i) {
+        if ((i > 0 && steps.goOn && !steps.goOn()) || !paced(text, steps)) {
+            result.stopped = true;
+            break;
+        }
+        const QString number = batches[i].first().phone;
+        steps.sending(i);
+        const phone::MessageStatus sent = settled(sendOnce(text, number));
+        QString error;
+        const TextState state = stateOf(sent, &error);
+        if (sent.answer.outcome == Outcome::Refused) {
+            steps.refused(i, notSentMessage(number, sent.answer, address_, login_.user));
+        } else if (sent.answer.outcome == Outcome::NoAnswer ||
+                   sent.answer.outcome == Outcome::BadAnswer) {
+            // The request may have reached the phone: uncertain, and its id keeps a repeat out.
+            result.nextMayHaveGone = true;
+            result.failure = core::Failure(
+                kPhoneNotSent,
+                notReachedMessage(sent.answer, address_, login_.user)
+                    .replace(QStringLiteral("Nothing was sent: "),
+                             QStringLiteral("The text to %1 may have gone: ").arg(number)));
+            break;
+        } else if (sent.answer.outcome != Outcome::Done) {
+            result.failure =
+                core::Failure(kPhoneNotSent, notReachedMessage(sent.answer, address_, login_.user));
+            break;
+        } else if (state == TextState::Sent || state == TextState::Delivered) {
+            ++result.taken;
+            steps.taken(i, sent.id, {});
+        } else if (state == TextState::Failed) {
+            steps.refused(i, failedWords(error));
+        } else {
+            result.nextMayHaveGone = true;
+            result.failure =
+                core::Failure(kPhoneNotSent, stuckMessage(number, pace_.sentWithinSeconds));
+            break;
+        }
+    }
+    return result;
+}
+
+bool PhoneRoute::explain(const model::OutgoingText&, const core::Failure& failure, int line) {
+    if (failure.number() == kPhoneNotSent) {
+        tell(failure.description());
+        return true;
+    }
+    return sending::reportAtSubmitLine(c_, failure, line);
+}
+
+} // namespace phone_route

@@ -1,0 +1,69 @@
+#pragma once
+
+#include "model/command_context.h"
+#include "model/route.h"
+#include "phone/phone_api.h"
+#include "routes/phone/phone_texts.h"
+
+namespace phone_route {
+
+// How texts go through the phone: at most so many text parts a minute and a day, and how long
+// a text taken by the phone may stay unsent before it is called uncertain.
+struct PhonePace {
+    int partsPerMinute = 10; // 0: no pause between texts
+    qsizetype partsPerDay = 500;
+    int sentWithinSeconds = 60;
+};
+
+// Texts through the user's own Android phone, by its SMS gateway app on the user's network:
+// each phone once, in international form, one request a phone under an id of its own made
+// from the kept text and the number (a repeat is answered "already there", and that phone is
+// not texted twice), its state read back until the phone sent it, failed, or the time ran out.
+class PhoneRoute final : public model::Route {
+  public:
+    PhoneRoute(const model::CommandContext& c, phone::PhoneGateway& gateway,
+               phone::PhoneLogin login, QString shownAddress, PhonePace pace);
+    QString id() const override { return kRouteId; }
+    model::RouteWords words() const override;
+    bool hasWhatItNeeds() const override { return !login_.password.isEmpty(); }
+    bool makeReady() override;
+    model::SendPlan plan(const model::OutgoingText& text) override;
+    qsizetype mostInOneBatch() const override { return 0; }
+    QString largeSendQuestion(const model::OutgoingText&, const model::SendPlan&) const override {
+        return {};
+    }
+    QList<model::Targets> batches(const model::Targets& targets) const override;
+    model::RouteResult sendEach(const model::TextToSend& text, const QList<model::Targets>& batches,
+                                const model::RouteSteps& steps) override;
+    qint64 secondsLeft(int batchesLeft, const model::TextToSend& text) const override;
+    qsizetype dailyAllowance() const override { return pace_.partsPerDay; }
+    qsizetype partsOf(const model::TextToSend& text) const override;
+    QString allowanceQuestion(qsizetype recent, qsizetype needed, qsizetype partsEach,
+                              qsizetype fits) const override;
+    bool explain(const model::OutgoingText& text, const core::Failure& failure, int line) override;
+
+  private:
+    // The text to `number` sent under its own id, or, when the phone has it already, what
+    // became of it; a try that failed before goes again under the next id.
+    phone::MessageStatus sendOnce(const model::TextToSend& text, const QString& number);
+    // The state read back until the phone sent it or failed, or the time ran out.
+    phone::MessageStatus settled(phone::MessageStatus status);
+    bool paced(const model::TextToSend& text, const model::RouteSteps& steps);
+    void tell(const QString& message) const;
+
+    const model::CommandContext& c_;
+    phone::PhoneGateway& gateway_;
+    const phone::PhoneLogin login_;
+    const QString address_;
+    const PhonePace pace_;
+    bool first_ = true;
+};
+
+// The id of the text to `number` of a kept text, before any try: the same whenever that text
+// goes again, within the 36 characters the app takes.
+QString messageId(const model::TextToSend& text, const QString& number);
+
+// The failure number of the phone route, whose description is the whole box.
+inline constexpr long kPhoneNotSent = 0x80040231L;
+
+} // namespace phone_route

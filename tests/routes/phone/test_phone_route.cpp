@@ -1,0 +1,318 @@
+// Texts through the user's own phone, through the real window and the program's phone module,
+// against a stand-in for the phone's SMS gateway app that checks every request against the
+// app's published API (tests/support/phone_standin.py).
+#include "app/list_views.h"
+#include "core/settings.h"
+#include "form_fixture.h"
+#include "local_phone.h"
+#include "phone/phone_api.h"
+#include "records/kept_file.h"
+#include "records/sent_log.h"
+#include "routes/phone/phone_texts.h"
+#include "sending/send_texts.h"
+
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTcpServer>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QTreeWidget>
+#include <csignal>
+
+using namespace phone_route;
+
+namespace {
+QByteArray readAll(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// The window with the phone set up in its settings, texts going without a pause.
+void setUpIn(FormFixture& f, const QString& address) {
+    f.settings.values.insert(kAddressSetting, "http://" + address);
+    f.settings.values.insert(kUserSetting, "ann");
+    f.settings.values.insert(kPasswordSetting, "secret");
+    f.settings.values.insert(kPartsPerMinuteSetting, "0");
+    f.settings.values.insert(core::settings::kRoute, kRouteId);
+}
+
+QString chosen(const app::Form1& form) {
+    return form.cboRoute->isVisibleTo(&form) ? form.cboRoute->currentData().toString() : "";
+}
+
+// The log with each time the phone stamped written as "<time>".
+QString withoutTimes(const QByteArray& log) {
+    return QString::fromLocal8Bit(log).replace(
+        QRegularExpression(QStringLiteral("(Reply from \\S+) [^:]+:\\d\\d(?::\\d\\d)?:")),
+        "\\1 <time>:");
+}
+} // namespace
+
+class TestPhoneRoute : public QObject {
+    Q_OBJECT
+  private slots:
+    // Set up as a user does, three phones with one failed, the log, the kept rest; then the
+    // phone's news on "View Log": a delivery, replies, a STOP, a stranger left alone; then the
+    // next send leaves out the phone that texted STOP and offers the kept rest.
+    void phoneRoute_throughTheWindow() {
+        LocalPhone phone;
+        QVERIFY(phone.port() > 0);
+        FormFixture f;
+        f.settings.values.insert(kPartsPerMinuteSetting, "0");
+        app::Form1& form = f.open();
+        QTRY_VERIFY(form.cboRoute->isVisibleTo(&form)); // e-mail, and the phone to set up
+        QCOMPARE(form.size(), QSize(1064, 487));
+        QCOMPARE(unreachableControls(&form), QStringList());
+        f.desktop.typed = {phone.address(), "ann", "secret"};
+        form.cboRoute->setFocus();
+        QTest::keyClick(form.cboRoute, Qt::Key_End); // "Texts through your Android phone (set up…)"
+        QCOMPARE(f.desktop.prompts.size(), 3);
+        QCOMPARE(f.desktop.boxTexts(),
+                 QStringList{"Parlivo reaches your phone at " + phone.address() +
+                             ". Texts go through it when you choose it under \"Send by\"; the "
+                             "app may pace them further as its own settings say."});
+        QCOMPARE(chosen(form), kRouteId);
+        QCOMPARE(form.cboRoute->currentText(),
+                 "Texts through your phone (" + phone.address() + ")");
+        QCOMPARE(unreachableControls(&form), QStringList());
+
+        phone.push("fate +15550000001 delivered");
+        phone.push("fate +15550000002 failed RESULT_ERROR_NO_SERVICE");
+        app::appendRows(form.ListView1, {"5550000001", "1-555-000-0002", "555-000-0003",
+                                         "(555) 000-0001", "ann@example.com"});
+        form.Text4->setText("Hi");
+        form.Text5->setPlainText("at noon");
+        f.desktop.boxes.clear();
+        form.PushButton1_Click();
+        QCOMPARE(phone.logged("BAD"), QStringList());
+        const QStringList texts = phone.logged("TEXT");
+        QCOMPARE(texts.size(), 3);
+        for (int i = 0; i < 3; ++i)
+            QVERIFY2(texts[i].startsWith(QStringLiteral("+1555000000%1 parlivo-").arg(i + 1)),
+                     qPrintable(texts[i]));
+        QCOMPARE(f.desktop.boxTexts(),
+                 (QStringList{"The phone texts phone numbers only; these rows are left out of "
+                              "this send: ann@example.com. Choose e-mail under \"Send by\" to "
+                              "send to them by e-mail.",
+                              sending::repeatedRowsMessage(1),
+                              "Sent to 2 phones in 2 of 3 texts; the log names them.\r\n\r\nNot "
+                              "sent to 1 phone: +15550000002. Parlivo keeps them and offers them "
+                              "again on \"Send Message\".\r\n\r\nWhy:\r\n+15550000002: the phone "
+                              "has no service"}));
+        QByteArray log;
+        for (const char* number : {"+15550000001", "+15550000003"})
+            log += (records::sentLogRecord(f.clock.time, number, "Hi", "at noon") + "\r\n")
+                       .toLocal8Bit();
+        QCOMPARE(readAll(f.programFolder() + "/sentmessages.log"), log);
+        const auto kept = records::loadKeptSends(f.dataFolder() + "/kept-sends.tsv", nullptr);
+        QCOMPARE(kept.size(), 1);
+        QCOMPARE(kept[0].addresses, QStringList{"+15550000002"});
+        QCOMPARE(kept[0].route, kRouteId);
+
+        phone.push("inbox +15550000001 Thanks, see you");
+        phone.push("inbox +15550000003 STOP");
+        phone.push("inbox +15559999999 Win a prize");
+        phone.push("inbox +445550000001 STOP"); // another country's phone: not ours
+        f.clock.time = f.clock.time.addSecs(600);
+        form.PushButton2_Click();
+        const QString now = records::logStamp(f.clock.time);
+        const QString heading = "\r\nDelivery: message of " +
+                                records::logStamp(f.clock.time.addSecs(-600)) + ", Subject:Hi\r\n";
+        const QString news =
+            now + heading +
+            "Delivered: +15550000001 (the network says the phone took it)\r\nReply from "
+            "+15550000001 <time>: Thanks, see you\r\n\r\n\r\n" +
+            now + heading + "Reply from +15550000003 <time>: STOP\r\n\r\n\r\n";
+        QCOMPARE(withoutTimes(readAll(f.programFolder() + "/sentmessages.log")),
+                 QString::fromLocal8Bit(log) + news);
+        QVERIFY(!readAll(f.programFolder() + "/sentmessages.log").contains("secret"));
+        form.PushButton2_Click(); // nothing is told twice
+        QCOMPARE(withoutTimes(readAll(f.programFolder() + "/sentmessages.log")),
+                 QString::fromLocal8Bit(log) + news);
+
+        // The next send: the kept rest is offered first (kept), then the STOP leaves its phone out.
+        f.desktop.boxes.clear();
+        f.desktop.answers = {platform::Answer::No};
+        form.PushButton1_Click();
+        QVERIFY(f.desktop.boxTexts().value(0).startsWith("A text kept on "));
+        QCOMPARE(f.desktop.boxTexts().value(1).section("\r\n", 0, 0),
+                 "1 phone asked not to be texted: 555-000-0003.");
+        QCOMPARE(phone.logged("TEXT").mid(3).join(' ').count("+15550000003"), 0);
+        QCOMPARE(phone.logged("TEXT").size(), 5);
+        QCOMPARE(phone.logged("BAD"), QStringList());
+    }
+
+    // What the phone answers, told before anything is lost; the window answering throughout.
+    void phoneAnswers_throughTheWindow_data() {
+        QTest::addColumn<QString>("script"); // lines for the stand-in; "closed": none listens
+        QTest::addColumn<QString>("box");    // how the last box begins, "%1" the address
+        QTest::addColumn<int>("taken");
+        const QString nothing = "Nothing was sent: ";
+        QTest::newRow("wrong password")
+            << "mode unauthorized"
+            << nothing + "the phone at %1 refused the user name \"ann\" or its password." << 0;
+        QTest::newRow("app not ready")
+            << "mode not-ready" << nothing + "SMS Gateway on the phone at %1 says it is not ready"
+            << 0;
+        QTest::newRow("no phone listening")
+            << "closed" << nothing + "the phone at %1 does not answer" << 0;
+        QTest::newRow("queue full")
+            << "mode busy" << nothing + "the phone at %1 has too many texts waiting" << 0;
+        QTest::newRow("number refused by the app")
+            << "fate +15550000001 refused 400 Invalid phone number"
+            << "Sent to 1 phone in 1 of 2 texts; the log names them.\r\n\r\nNot sent to 1 phone: "
+               "+15550000001. Parlivo keeps them and offers them again on \"Send "
+               "Message\".\r\n\r\nWhy:\r\n+15550000001: the app refused it (Invalid phone "
+               "number)"
+            << 1;
+        QTest::newRow("stuck pending")
+            << "fate +15550000001 pending"
+            << "Nothing was sent.\r\n\r\nThe next text may have been sent: its sending was never "
+               "confirmed by the phone. It went to 1 phone: +15550000001. It is not in the "
+               "log.\r\n\r\nNot sent to 1 phone: +15550000002."
+            << 0;
+        QTest::newRow("answers that never end")
+            << "mode endless"
+            << nothing + "the phone at %1 answered in a way Parlivo cannot use (its answer was "
+                         "longer than Parlivo reads)."
+            << 0;
+        QTest::newRow("no JSON") << "mode garbage"
+                                 << nothing + "the phone at %1 answered in a way Parlivo cannot "
+                                              "use (its list of texts received is unreadable)."
+                                 << 0;
+        QTest::newRow("too slow") << "mode slow"
+                                  << nothing + "the phone at %1 answered in a way Parlivo cannot "
+                                               "use (its answer did not end within 10 s)."
+                                  << 0;
+    }
+    void phoneAnswers_throughTheWindow() {
+        QFETCH(QString, script);
+        QFETCH(QString, box);
+        QFETCH(int, taken);
+        LocalPhone phone;
+        QTcpServer closed; // a port where nothing answers: listening, then closed
+        QVERIFY(closed.listen(QHostAddress::LocalHost));
+        const QString address = script == "closed"
+                                    ? QStringLiteral("127.0.0.1:%1").arg(closed.serverPort())
+                                    : phone.address();
+        closed.close();
+        if (script != "closed")
+            phone.push(script);
+        FormFixture f;
+        setUpIn(f, address);
+        f.settings.values.insert(kSecondsToSendSetting, "2");
+        app::Form1& form = f.open();
+        QTRY_COMPARE(chosen(form), kRouteId);
+        app::appendRows(form.ListView1, {"5550000001", "5550000002"});
+        form.Text5->setPlainText("at noon");
+        QElapsedTimer sinceTick;
+        qint64 longestGap = 0;
+        QTimer ticker;
+        connect(&ticker, &QTimer::timeout,
+                [&] { longestGap = qMax(longestGap, sinceTick.restart()); });
+        sinceTick.start();
+        ticker.start(10);
+        form.PushButton1_Click();
+        ticker.stop();
+        QVERIFY2(f.desktop.boxTexts().last().startsWith(box.arg(address)),
+                 qPrintable(f.desktop.boxTexts().last()));
+        QCOMPARE(phone.logged("TEXT").size() - (script.contains("pending") ? 1 : 0), taken);
+        QCOMPARE(phone.logged("BAD"), QStringList());
+        QVERIFY2(longestGap < 200, qPrintable(QString::number(longestGap)));
+        QVERIFY(!f.desktop.boxTexts().join(' ').contains("secret"));
+    }
+
+    // A send through the phone killed while the phone had taken the second text but not yet
+    // said it sent it, and resumed at the next start: the id written down before sending
+    // makes the phone answer that it has that text (409), and no phone is texted twice.
+    void killedMidSend_resumesWithEachPhoneOnce() {
+        LocalPhone phone;
+        QVERIFY(phone.port() > 0);
+        phone.push("fate +15550000002 late");
+        QTemporaryDir folder;
+        QProcess child;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("PARLIVO_KILL_FOLDER", folder.path());
+        environment.insert("PARLIVO_KILL_PHONE", phone.address());
+        child.setProcessEnvironment(environment);
+        child.start(QCoreApplication::applicationFilePath(), {"sendToBeKilled"});
+        QVERIFY(child.waitForStarted());
+        const auto pid = pid_t(child.processId()); // the child's own, kept while it runs
+        QVERIFY(QTest::qWaitFor([&] { return phone.logged("TEXT").size() >= 2; }, 20000));
+        QVERIFY2(child.state() == QProcess::Running, "the send ended before it could be killed");
+        ::kill(pid, SIGKILL);
+        child.waitForFinished();
+
+        FormFixture f; // the next start
+        f.base = folder.path();
+        setUpIn(f, phone.address());
+        f.desktop.answers = {platform::Answer::Yes};
+        f.open();
+        QTRY_VERIFY_WITH_TIMEOUT(f.desktop.boxTexts().size() == 2, 20000);
+        QCOMPARE(f.desktop.boxTexts().last(), "Done.");
+        QStringList numbers;
+        for (const QString& text : phone.logged("TEXT"))
+            numbers << text.section(' ', 0, 0);
+        QCOMPARE(numbers,
+                 QStringList({"+15550000001", "+15550000002", "+15550000003", "+15550000004"}));
+        QCOMPARE(phone.logged("ASK").count("POST /messages"), 5); // the second asked twice
+        QCOMPARE(phone.logged("BAD"), QStringList());
+        QCOMPARE(QString::fromLocal8Bit(readAll(f.programFolder() + "/sentmessages.log"))
+                     .count("To: +15550000002"),
+                 1);
+    }
+    void sendToBeKilled() {
+        const QString folder = qEnvironmentVariable("PARLIVO_KILL_FOLDER");
+        if (folder.isEmpty())
+            QSKIP("the send that killedMidSend_resumesWithEachPhoneOnce kills");
+        FormFixture f;
+        f.base = folder;
+        setUpIn(f, qEnvironmentVariable("PARLIVO_KILL_PHONE"));
+        f.settings.values.insert(kPartsPerMinuteSetting, "60");
+        app::Form1& form = f.open();
+        QVERIFY(QTest::qWaitFor([&] { return chosen(form) == kRouteId; }, 10000));
+        app::appendRows(form.ListView1, {"5550000001", "5550000002", "5550000003", "5550000004"});
+        form.Text5->setPlainText("at noon");
+        form.PushButton1_Click();
+    }
+
+    // Plain HTTP carries the password only on the user's own network.
+    void phoneAddress_keepsThePasswordOnTheOwnNetwork_data() {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("base"); // none: refused
+        QTest::newRow("private, the app's port") << "192.168.1.20"
+                                                 << "http://192.168.1.20:8080";
+        QTest::newRow("link-local") << "169.254.7.1:9000"
+                                    << "http://169.254.7.1:9000";
+        QTest::newRow(".local name") << "http://pixel.local:8080"
+                                     << "http://pixel.local:8080";
+        QTest::newRow("IPv6 unique local") << "http://[fd12::7]:8080"
+                                           << "http://[fd12::7]:8080";
+        QTest::newRow("172.32 is not private") << "172.32.0.1"
+                                               << "";
+        QTest::newRow("a public address") << "8.8.8.8:8080"
+                                          << "";
+        QTest::newRow("a name on the internet") << "http://gateway.example.org"
+                                                << "";
+        QTest::newRow("HTTPS anywhere") << "https://gateway.example.org"
+                                        << "https://gateway.example.org";
+        QTest::newRow("a password in the address") << "http://ann:pw@192.168.1.2"
+                                                   << "";
+    }
+    void phoneAddress_keepsThePasswordOnTheOwnNetwork() {
+        QFETCH(QString, typed);
+        QFETCH(QString, base);
+        const phone::PhoneAddress address = phone::phoneAddress(typed);
+        QCOMPARE(address.base.toString(), base);
+        QCOMPARE(address.problem.isEmpty(), !base.isEmpty());
+    }
+};
+
+QTEST_MAIN(TestPhoneRoute)
+#include "test_phone_route.moc"
