@@ -22,13 +22,16 @@
 #include "recipients/summary.h"
 #include "records/data_files.h"
 #include "records/knowledge_file.h"
+#include "records/status_file.h"
 #include "routes/email/help_command.h"
 #include "sending/kept_offer.h"
 #include "sending/send_command.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QEventLoop>
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QHeaderView>
@@ -41,7 +44,10 @@
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <QTimer>
+#include <QToolTip>
 #include <QTreeWidget>
+#include <algorithm>
+#include <thread>
 
 namespace app {
 
@@ -53,6 +59,11 @@ using core::twips;
 constexpr int kDesignedHeight = 6795;
 constexpr int kRouteRowTop = 6780;
 constexpr int kHeightWithRoutes = kRouteRowTop + 405 + 120;
+// The phone list's height as designed; with the statuses' summary under it, less its line.
+constexpr int kPhoneListHeight = 1725;
+// The rows whose status is shown at once; the rest follow a slice each turn of the loop.
+constexpr int kStatusSlice = 1000;
+
 // What a route choice's entry for setting a route up holds before the route's id.
 const QString kSetUp = QStringLiteral("set up ");
 
@@ -124,7 +135,8 @@ Form1::Form1(Services services)
     : QWidget(nullptr, Qt::Window | Qt::MSWindowsFixedSizeDialogHint),
       services_(std::move(services)), applicationTitle_(kProductName.left(39)), pointer_(this),
       progress_(std::make_unique<SendProgressWindow>(this)),
-      knowledge_(std::make_unique<model::Knowledge>()) {
+      knowledge_(std::make_unique<model::Knowledge>()),
+      statuses_(std::make_unique<model::PhoneStatuses>()) {
     setObjectName(QStringLiteral("Form1"));
     buildControls();
     core::StoredPassword::Hooks hooks;
@@ -182,7 +194,11 @@ void Form1::buildControls() {
               &Form1::PushButton9_Click);
     addButton(10, QStringLiteral("Unselect All Carriers"), twips(4080, 3420, 3840, 405),
               &Form1::PushButton10_Click);
-    ListView1 = makeList(this, "ListView1", twips(120, 3930, 7800, 1725));
+    ListView1 = makeList(this, "ListView1", twips(120, 3930, 7800, kPhoneListHeight));
+    // Under the phone list, while anything is known of its phones: their statuses summed up.
+    lblStatus = makeLabel(this, QString(), twips(120, 3930 + kPhoneListHeight - 240, 7800, 240));
+    lblStatus->setObjectName(QStringLiteral("lblStatus"));
+    lblStatus->hide();
     addButton(5, QStringLiteral("Add Number"), twips(120, 5760, 3840, 405),
               &Form1::PushButton5_Click);
     addButton(3, QStringLiteral("Load Number/s From File"), twips(4080, 5760, 3840, 405),
@@ -327,9 +343,53 @@ void Form1::Form_Load() {
     lookAgain_->setSingleShot(true);
     lookAgain_->setInterval(300);
     connect(lookAgain_, &QTimer::timeout, this, &Form1::lookForRoutes);
-    for (model::RouteOption* route : services_.routes)
+    for (model::RouteOption* route : services_.routes) {
         route->watch([this] { lookAgain_->start(); });
+        route->watchNews([this, route] { takeNews(route, false); });
+    }
     QTimer::singleShot(0, this, &Form1::lookForRoutes);
+    QTimer::singleShot(0, this, &Form1::loadStatuses);
+    // The routes that must be asked for their news are asked now and then.
+    for (model::RouteOption* route : services_.routes)
+        if (const int seconds = route->newsEverySeconds(); seconds > 0) {
+            auto* poll = new QTimer(this);
+            connect(poll, &QTimer::timeout, this, [this, route] { takeNews(route, true); });
+            poll->start(seconds * 1000);
+        }
+}
+
+void Form1::loadStatuses() {
+    // Read aside: a list of many phones takes longer to read than the window may wait.
+    model::PhoneStatuses read;
+    const QString path = dataFiles().status;
+    QEventLoop loop;
+    std::thread reader([&] {
+        read = records::loadStatuses(path);
+        QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
+    });
+    loop.exec();
+    reader.join();
+    // What a send or news noted meanwhile is newer than the file as read.
+    for (auto phone = statuses_->cbegin(); phone != statuses_->cend(); ++phone)
+        read[phone.key()] = phone.value();
+    *statuses_ = std::move(read);
+    showPhoneKnowledge();
+}
+
+void Form1::takeNews(model::RouteOption* route, bool poll) {
+    if (holdingInput_) {
+        if (!poll && !newsWaiting_.contains(route))
+            newsWaiting_ << route;
+        return;
+    }
+    whileHoldingInput([&] {
+        password_->waitUntilLoaded();
+        if (poll)
+            route->pollNews(commandContext(), login(), *knowledge_);
+        else
+            route->bringNewsIntoLog(commandContext(), login(), *knowledge_);
+    });
+    showPhoneKnowledge();
 }
 
 void Form1::lookForRoutes() {
@@ -477,6 +537,25 @@ void Form1::mouseMoveEvent(QMouseEvent* event) {
 }
 
 bool Form1::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::ToolTip && watched == ListView1->viewport()) {
+        // A phone row's tip: what was learned of it, then its last news.
+        const QPoint at = static_cast<QHelpEvent*>(event)->pos();
+        if (const QTreeWidgetItem* row = ListView1->itemAt(at)) {
+            const QString countryCode = commandContext().countryCode;
+            QString tip = row->toolTip(0);
+            const QStringList past =
+                delivery::rowStatus(*statuses_, *knowledge_, row->text(0), countryCode, true).past;
+            if (!past.isEmpty())
+                tip += (tip.isEmpty() ? QString() : QStringLiteral("\n")) +
+                       QStringLiteral("Last news:\n") + past.join(QLatin1Char('\n'));
+            if (!tip.isEmpty())
+                QToolTip::showText(static_cast<QHelpEvent*>(event)->globalPos(), tip,
+                                   ListView1->viewport());
+            else
+                QToolTip::hideText();
+            return true;
+        }
+    }
     if (event->type() == QEvent::MouseMove) {
         const bool overButton = qobject_cast<QPushButton*>(watched) != nullptr;
         pointer_.movedOver(overButton ? core::kHandPointer : core::kDefaultPointer);
@@ -526,7 +605,8 @@ model::CommandContext Form1::commandContext() {
             progress_.get(),
             knowledge_.get(),
             core::settings::countryCodeOf(
-                services_.settings.read(core::settings::kCountryCode, QString()))};
+                services_.settings.read(core::settings::kCountryCode, QString())),
+            statuses_.get()};
 }
 
 model::Login Form1::login() const {
@@ -544,14 +624,54 @@ void Form1::editPhones(const recipients::ListEdit& edit) {
 }
 
 void Form1::showPhoneKnowledge() {
-    if (knowledge_->phones.isEmpty() && !tipsShown_)
-        return;
-    const QString countryCode = commandContext().countryCode;
-    for (int i = 0; i < ListView1->topLevelItemCount(); ++i) {
-        QTreeWidgetItem* row = ListView1->topLevelItem(i);
-        row->setToolTip(0, delivery::knowledgeTip(*knowledge_, row->text(0), countryCode));
+    // Where nothing is known of any phone, the list keeps its look: one column, no summary.
+    const bool known =
+        !statuses_->isEmpty() ||
+        std::any_of(knowledge_->phones.cbegin(), knowledge_->phones.cend(),
+                    [](const model::PhoneKnowledge& phone) { return phone.optedOutUtc.isValid(); });
+    if (known && ListView1->columnCount() == 1) {
+        ListView1->setColumnCount(2);
+        ListView1->headerItem()->setText(1, QStringLiteral("Status"));
+        ListView1->setColumnWidth(0, pixels(2400));
+        ListView1->resize(ListView1->width(), pixels(kPhoneListHeight - 270));
+        lblStatus->show();
     }
-    tipsShown_ = !knowledge_->phones.isEmpty();
+    if (!known && knowledge_->phones.isEmpty() && !tipsShown_)
+        return;
+    tipsShown_ = true;
+    statusNext_ = 0;
+    rowStatuses_.clear();
+    showStatusSlice();
+}
+
+void Form1::showStatusSlice() {
+    const QString countryCode = commandContext().countryCode;
+    const bool withStatus = ListView1->columnCount() > 1;
+    const int end = qMin(ListView1->topLevelItemCount(), statusNext_ + kStatusSlice);
+    const QSignalBlocker quiet(ListView1);
+    for (; statusNext_ < end; ++statusNext_) {
+        QTreeWidgetItem* row = ListView1->topLevelItem(statusNext_);
+        const QString phone = row->text(0);
+        // What was learned of it at once; its last news when the pointer rests on it.
+        row->setToolTip(0, delivery::knowledgeTip(*knowledge_, phone, countryCode));
+        if (withStatus) {
+            delivery::RowStatus status =
+                delivery::rowStatus(*statuses_, *knowledge_, phone, countryCode);
+            row->setText(1, delivery::statusCell(status));
+            rowStatuses_ << std::move(status);
+        }
+    }
+    if (statusNext_ < ListView1->topLevelItemCount()) {
+        if (!statusSlices_) {
+            statusSlices_ = new QTimer(this);
+            statusSlices_->setSingleShot(true);
+            connect(statusSlices_, &QTimer::timeout, this, &Form1::showStatusSlice);
+        }
+        statusSlices_->start(0);
+        return;
+    }
+    if (withStatus)
+        lblStatus->setText(delivery::statusSummary(rowStatuses_));
 }
 
 void Form1::forgetLearned(bool everyPhone) {
@@ -568,6 +688,8 @@ void Form1::phoneListMenu(const QPoint& at) {
     one->setEnabled(ListView1->currentItem() != nullptr);
     QAction* all = menu.addAction(QStringLiteral("Forget What Was Learned of Every Phone"));
     QAction* again = menu.addAction(QStringLiteral("Text This Phone Again"));
+    QAction* copy = menu.addAction(QStringLiteral("Copy Statuses (CSV)"));
+    copy->setEnabled(ListView1->topLevelItemCount() > 0);
     again->setEnabled(ListView1->currentItem() &&
                       records::optedOut(*knowledge_, ListView1->currentItem()->text(0),
                                         commandContext().countryCode));
@@ -576,6 +698,18 @@ void Form1::phoneListMenu(const QPoint& at) {
         forgetLearned(chosen == all);
     if (chosen == again)
         textPhoneAgain();
+    if (chosen == copy)
+        copyStatuses();
+}
+
+void Form1::copyStatuses() {
+    const QString countryCode = commandContext().countryCode;
+    const QStringList phones = rowTexts(ListView1);
+    QList<delivery::RowStatus> statuses;
+    statuses.reserve(phones.size());
+    for (const QString& phone : phones)
+        statuses << delivery::rowStatus(*statuses_, *knowledge_, phone, countryCode);
+    QApplication::clipboard()->setText(delivery::statusCsv(phones, statuses));
 }
 
 void Form1::textPhoneAgain() {
@@ -603,9 +737,11 @@ void Form1::whileHoldingInput(const std::function<void()>& procedure) {
         endProgram();
         return;
     }
-    // A route that came meanwhile offers its kept text now.
+    // A route that came meanwhile offers its kept text now; news that came is taken in.
     if (!offersWaiting_.isEmpty())
         QTimer::singleShot(0, this, [this] { offerKeptSends(std::exchange(offersWaiting_, {})); });
+    for (model::RouteOption* route : std::exchange(newsWaiting_, {}))
+        QTimer::singleShot(0, this, [this, route] { takeNews(route, false); });
 }
 
 void Form1::PushButton1_Click() {

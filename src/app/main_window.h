@@ -2,6 +2,7 @@
 
 #include "connectivity/online_check.h"
 #include "core/pointer.h"
+#include "delivery/phone_status.h"
 
 #include <QProxyStyle>
 #include <QString>
@@ -42,6 +43,7 @@ struct CommandContext;
 struct DataFiles;
 struct Knowledge;
 struct Login;
+struct StatusEvent;
 struct OutgoingText;
 class RouteOption;
 } // namespace model
@@ -114,6 +116,9 @@ class Form1 final : public QWidget {
     void forgetLearned(bool everyPhone);
     // Texts the selected phone again though it sent STOP, as the phone list's menu does.
     void textPhoneAgain();
+    // Copies each phone row's status to the clipboard as a spreadsheet takes it (CSV), as the
+    // phone list's menu does.
+    void copyStatuses();
 
     QString applicationTitle() const { return applicationTitle_; }
     core::WindowPointer& pointer() { return pointer_; }
@@ -159,8 +164,15 @@ class Form1 final : public QWidget {
     void routeChosen(int index);
     model::RouteOption& chosenRoute() const;
     model::DataFiles dataFiles() const;
-    // Each phone row's tool tip tells what was learned of it.
+    // Each phone row's status beside it and its tool tip (what was learned of it, its last
+    // sends), and the summary under the list: the first rows at once, the rest a slice each
+    // turn of the event loop, so that a long list never holds the window.
     void showPhoneKnowledge();
+    void showStatusSlice();
+    // The statuses as the status file holds them, read aside once the window painted.
+    void loadStatuses();
+    // What a route heard since, brought into the log and the statuses; once no send runs.
+    void takeNews(model::RouteOption* route, bool poll);
     void phoneListMenu(const QPoint& at);
     void showGatewayTexts();
     // Runs a procedure that may wait on the network with the windows alive but holding
@@ -187,10 +199,16 @@ class Form1 final : public QWidget {
     std::unique_ptr<SendProgressWindow> progress_;
     std::unique_ptr<model::Knowledge> knowledge_; // what is known of each phone, read once
     bool tipsShown_ = false;
-    QStringList routesHere_;      // the ids of the routes here at the last look
-    QString shownBefore_;         // the route the choice showed before a set-up entry
-    QStringList offersWaiting_;   // routes whose kept texts wait for the send that runs
-    QTimer* lookAgain_ = nullptr; // a look for routes soon after one said it changed
+    std::unique_ptr<QHash<QString, QList<model::StatusEvent>>> statuses_;
+    QLabel* lblStatus = nullptr; // the statuses summed up, under the phone list
+    QTimer* statusSlices_ = nullptr;
+    int statusNext_ = 0;                     // the next row of the pass under way
+    QList<delivery::RowStatus> rowStatuses_; // what the pass found so far, for the summary
+    QList<model::RouteOption*> newsWaiting_; // routes whose news waits for the send that runs
+    QStringList routesHere_;                 // the ids of the routes here at the last look
+    QString shownBefore_;                    // the route the choice showed before a set-up entry
+    QStringList offersWaiting_;              // routes whose kept texts wait for the send that runs
+    QTimer* lookAgain_ = nullptr;            // a look for routes soon after one said it changed
 };
 
 } // namespace app

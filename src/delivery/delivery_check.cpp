@@ -11,9 +11,12 @@
 #include "records/knowledge_file.h"
 #include "records/pending_file.h"
 #include "records/sent_log.h"
+#include "records/status_file.h"
 
 #include <QCryptographicHash>
 #include <QEventLoop>
+#include <QHash>
+#include <QSet>
 #include <exception>
 #include <functional>
 #include <thread>
@@ -136,27 +139,66 @@ void tieQuotedReports(QList<mail::BounceReport>& bounces, const QList<PendingSen
     }
 }
 
+// What a check tells of the phones of a send, as their statuses keep it: a phone whose every
+// address was refused, newly, and a reply Gmail vouches for.
+QList<model::StatusEvent> statusNews(const PendingSend& before, const PendingSend& after,
+                                     const QList<mail::PhoneReply>& told,
+                                     const DeliveryCheck& check) {
+    QHash<QString, bool> everyFailed;
+    QSet<QString> newly;
+    for (const QString& address : after.addresses) {
+        const QString phone = records::statusKey(address, check.countryCode);
+        const QString failed = address + QStringLiteral(" failed");
+        const auto known = everyFailed.constFind(phone);
+        everyFailed.insert(phone, (known == everyFailed.cend() || *known) &&
+                                      after.reported.contains(failed));
+        if (after.reported.contains(failed) && !before.reported.contains(failed))
+            newly.insert(phone);
+    }
+    QList<model::StatusEvent> events;
+    const QDateTime now = check.now.toUTC();
+    const QString by = QStringLiteral("by e-mail");
+    for (const QString& phone : std::as_const(newly))
+        if (everyFailed.value(phone))
+            events << model::StatusEvent{phone, model::StatusKind::NotDelivered, now, by,
+                                         QStringLiteral("every gateway it went to refused it")};
+    for (const mail::PhoneReply& reply : told)
+        if (reply.verified)
+            events << model::StatusEvent{records::statusKey(reply.from, check.countryCode),
+                                         model::StatusKind::Replied,
+                                         reply.date.isValid() ? reply.date.toUTC() : now, by,
+                                         records::cleanForLog(reply.text, 160)};
+    return events;
+}
+
 // One delivery record a send with news, built aside and appended; a send whose record could
-// not be written keeps its news for the next time.
+// not be written keeps its news for the next time. What is logged goes to the phones' statuses.
 void appendRecords(QList<PendingSend>& sends, const QList<mail::BounceReport>& bounces,
                    const mail::MailboxResult& found, const QList<qsizetype>& owners,
-                   const model::Knowledge& known, const QString& logPath, const QString& nowStamp) {
-    QList<QStringList> before;
-    for (const PendingSend& send : std::as_const(sends))
-        before << send.reported;
+                   const model::Knowledge& known, const DeliveryCheck& check,
+                   const QString& nowStamp) {
+    const QList<PendingSend> before = sends;
     QStringList records(sends.size());
     QList<QList<mail::PhoneReply>> replies(sends.size());
+    QList<QList<mail::PhoneReply>> told(sends.size());
     for (qsizetype r = 0; r < owners.size(); ++r)
         if (owners[r] >= 0)
             replies[owners[r]] << found.replies[r];
     runAside([&] {
         for (qsizetype i = 0; i < sends.size(); ++i)
             records[i] = deliveryRecord(nowStamp, sends[i], bounces, found.complete,
-                                        replyLines(sends[i], replies[i]), known);
+                                        replyLines(sends[i], replies[i], &told[i]), known);
     });
-    for (qsizetype i = 0; i < sends.size(); ++i)
-        if (!records[i].isEmpty() && !appended(logPath, records[i]))
-            sends[i].reported = before[i]; // reported next time
+    QList<model::StatusEvent> events;
+    for (qsizetype i = 0; i < sends.size(); ++i) {
+        if (records[i].isEmpty())
+            continue;
+        if (appended(check.files.log, records[i]))
+            events += statusNews(before[i], sends[i], told[i], check);
+        else
+            sends[i].reported = before[i].reported; // reported next time
+    }
+    records::noteStatuses(check.files.status, events, check.statuses);
 }
 
 void learnFromCheck(const DeliveryCheck& check, model::Knowledge& knowledge,
@@ -205,7 +247,7 @@ QString bringLogUpToDate(const DeliveryCheck& check) {
     model::Knowledge read;
     model::Knowledge& knowledge =
         check.knowledge ? *check.knowledge : (read = records::loadKnowledge(check.files.knowledge));
-    appendRecords(sends, bounces, found, owners, knowledge, check.files.log, nowStamp);
+    appendRecords(sends, bounces, found, owners, knowledge, check, nowStamp);
     learnFromCheck(check, knowledge, sends, bounces, found, owners);
     // Checked only when every match was read; the rest waits for the next time.
     for (PendingSend& send : sends)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "model/command_context.h"
+#include "model/phone_status.h"
 
 #include <QByteArray>
 #include <QDateTime>
@@ -36,6 +37,9 @@ struct DeliveryCheck {
     // What is known of each phone, brought up to date in place and saved; none: read from and
     // saved to `files.knowledge`.
     model::Knowledge* knowledge = nullptr;
+    // What became of each phone's texts, brought up to date in place; none: only its file.
+    model::PhoneStatuses* statuses = nullptr;
+    QString countryCode = QStringLiteral("+1"); // of a number written without "+"
 };
 
 // Brings the sent-message log up to date: reads the bounces and replies of the pending sends

@@ -59,7 +59,8 @@ QString replyKey(const QString& messageId) {
 }
 } // namespace
 
-QStringList replyLines(PendingSend& send, const QList<mail::PhoneReply>& replies) {
+QStringList replyLines(PendingSend& send, const QList<mail::PhoneReply>& replies,
+                       QList<mail::PhoneReply>* told) {
     QStringList lines;
     qsizetype remembered = 0;
     for (const QString& key : std::as_const(send.reported))
@@ -79,6 +80,8 @@ QStringList replyLines(PendingSend& send, const QList<mail::PhoneReply>& replies
         }
         ++remembered;
         send.reported << key;
+        if (told)
+            *told << reply;
         const qsizetype at = reply.from.lastIndexOf(QLatin1Char('@'));
         lines << QStringLiteral("Reply from %1 (%2%3) %4: %5")
                      .arg(cleanForLog(reply.from.left(at), 64),

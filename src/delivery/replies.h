@@ -15,6 +15,8 @@ QList<qsizetype> replyOwners(const QList<model::PendingSend>& sends,
 // "Reply from <phone> (<domain>) <local date-time>: <text>" for each reply not yet reported
 // (", not verified" after the domain when Gmail does not vouch for it), the text cleaned and
 // cut at 160 characters; marks each in `send.reported`.
-QStringList replyLines(model::PendingSend& send, const QList<mail::PhoneReply>& replies);
+// `told`, when given, receives the replies it logged.
+QStringList replyLines(model::PendingSend& send, const QList<mail::PhoneReply>& replies,
+                       QList<mail::PhoneReply>* told = nullptr);
 
 } // namespace delivery

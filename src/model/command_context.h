@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QHash>
+#include <QList>
 #include <QString>
 
 namespace core {
@@ -13,6 +15,7 @@ class Desktop;
 namespace model {
 
 struct Knowledge;
+struct StatusEvent;
 
 // How far a send of several batches has come.
 struct Progress {
@@ -40,6 +43,7 @@ struct DataFiles {
     QString pending;        // the sends awaiting their report, also the 24-hour ledger
     QString kept = {};      // the texts kept to go later; none: nothing is kept
     QString knowledge = {}; // what was learned of each phone; none: nothing is learned
+    QString status = {};    // what became of each phone's texts; none: not kept
 };
 
 // What "Send Message", "View Log" and "Help" reach whatever the route: the desktop, the
@@ -58,6 +62,9 @@ struct CommandContext {
     // What a number typed without "+" gets where a route needs it whole (and where a STOP
     // came from a whole number).
     QString countryCode = QStringLiteral("+1");
+    // What became of each phone's texts, kept for as long as its holder lives and brought up
+    // to date as news comes; none: only the file is.
+    QHash<QString, QList<StatusEvent>>* statuses = nullptr;
 };
 
 } // namespace model

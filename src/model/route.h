@@ -26,6 +26,7 @@ struct RouteWords {
     QString batches;    // and more than one: "messages", "texts"
     QString unanswered; // what befell a batch that went without an answer: "reply never came"
     QString allowance;  // its daily allowance as a box names it: "Gmail's daily allowance"
+    QString by;         // how a text went, as a phone's status says it: "by e-mail"
 };
 
 // What a route tells while a send of several batches runs. Batches go in order; each one

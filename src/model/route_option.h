@@ -39,6 +39,19 @@ class RouteOption {
     // send's ledger holds them (growing while it runs) and what is known of each phone.
     virtual std::unique_ptr<Route> open(const CommandContext& c, const Login& login,
                                         const QList<PendingSend>& sent, const Knowledge& known) = 0;
+    // `arrived` runs on the event loop whenever news for the log may have come to the route
+    // (a text or a delivery report the modem received); the caller then brings it in.
+    virtual void watchNews(std::function<void()> arrived) { Q_UNUSED(arrived); }
+    // How often a route that must be asked for its news is asked while the program runs, in
+    // seconds; 0: never.
+    virtual int newsEverySeconds() { return 0; }
+    // Asked every newsEverySeconds: brings in what the route heard of its recent sends, as
+    // bringNewsIntoLog does.
+    virtual void pollNews(const CommandContext& c, const Login& login, Knowledge& known) {
+        Q_UNUSED(c);
+        Q_UNUSED(login);
+        Q_UNUSED(known);
+    }
     // What the route heard of recent sends (bounces, delivery reports, replies), brought into
     // the log before "View Log" opens it; `known` learns from it. Shows only what concerns
     // the user (a list kept aside, say).

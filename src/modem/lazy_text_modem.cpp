@@ -61,4 +61,9 @@ void LazyTextModem::watch(std::function<void()> changed) {
         modem->watch(std::move(changed));
 }
 
+void LazyTextModem::watchMessages(std::function<void()> arrived) {
+    if (TextModem* modem = loaded())
+        modem->watchMessages(std::move(arrived));
+}
+
 } // namespace modem

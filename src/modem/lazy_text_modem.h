@@ -19,6 +19,7 @@ class LazyTextModem final : public TextModem {
     QList<ModemMessage> received() override;
     void remove(const QString& path) override;
     void watch(std::function<void()> changed) override;
+    void watchMessages(std::function<void()> arrived) override;
 
   private:
     TextModem* loaded();

@@ -67,6 +67,9 @@ class TextModem {
     // `changed` runs on the event loop whenever a modem may have come or gone (a modem added
     // or removed, ModemManager started or stopped).
     virtual void watch(std::function<void()> changed) = 0;
+    // `arrived` runs on the event loop whenever the modem stored a message (a text or a status
+    // report received, or one of ours).
+    virtual void watchMessages(std::function<void()> arrived) = 0;
 };
 
 // Whether ModemManager runs on this machine, found without loading D-Bus: a process of that

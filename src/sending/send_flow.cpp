@@ -9,6 +9,7 @@
 #include "records/knowledge_file.h"
 #include "records/pending_file.h"
 #include "records/sent_log.h"
+#include "records/status_file.h"
 #include "sending/allowance.h"
 #include "sending/send_texts.h"
 
@@ -56,6 +57,28 @@ QStringList phonesWith(const QList<PhoneOutcome>& outcomes,
         if (std::find(fates.begin(), fates.end(), outcome.fate) != fates.end())
             phones << outcome.target.phone;
     return distinct(phones);
+}
+
+// Each phone of `targets` once, its key in the statuses.
+QStringList statusKeys(const model::CommandContext& c, const Targets& targets) {
+    QStringList keys;
+    for (const model::PhoneTarget& target : targets)
+        if (const QString key = records::statusKey(target.phone, c.countryCode);
+            !keys.contains(key))
+            keys << key;
+    return keys;
+}
+
+// What became of the phones of `targets`, told to their statuses.
+void note(const Send& s, const Targets& targets, model::StatusKind kind,
+          const QString& detail = {}) {
+    QList<model::StatusEvent> events;
+    const QDateTime now = s.c.clock.now().toUTC();
+    const QString by = s.route.words().by;
+    for (const QString& key : statusKeys(s.c, targets))
+        events << model::StatusEvent{key, kind, now, by,
+                                     detail.section(QLatin1Char('\n'), 0, 0).trimmed().left(120)};
+    records::noteStatuses(s.c.files.status, events, s.c.statuses);
 }
 
 QList<PhoneOutcome> outcomesOf(const Targets& targets, PhoneFate fate,
@@ -164,6 +187,7 @@ class BatchSend {
         kept_[mine_].uncertain = 0;
         records::keepGone(c_.files.kept, kept_, mine_, size, refused);
         outcomes_ += outcomesOf(sent, PhoneFate::Taken, reference);
+        note(s_, sent, model::StatusKind::Taken);
         refused_ += refused;
         done_ += size;
         if (c_.progress)
@@ -180,6 +204,7 @@ class BatchSend {
         records::keepGone(c_.files.kept, kept_, mine_, size, {}, model::addressesOf(batch));
         for (const model::PhoneTarget& target : batch)
             refusedPhones_.insert(target.phone, reason);
+        note(s_, batch, model::StatusKind::NotSent, reason);
         done_ += size;
         if (c_.progress)
             showProgress(index + 1);
@@ -200,6 +225,7 @@ class BatchSend {
             outcomes << PhoneOutcome{target, refused ? PhoneFate::Refused : PhoneFate::NotSent,
                                      refusedPhones_.value(target.phone)};
         }
+        noteLeft(result, end);
         tellOutcome(result, outcomes);
         return outcomes;
     }
@@ -229,6 +255,21 @@ class BatchSend {
             kept_.removeAt(mine_);
         records::saveKeptSends(c_.files.kept, kept_);
         return end;
+    }
+
+    // What the send left: the batch whose answer never came, and the rest kept (refused
+    // phones were told as they were refused).
+    void noteLeft(const model::RouteResult& result, const KeptEnd& end) {
+        note(s_, model::firstRecipients(end.left, end.uncertain), model::StatusKind::MayHaveGone);
+        Targets kept;
+        for (const model::PhoneTarget& target : model::afterRecipients(end.left, end.uncertain))
+            if (!refusedPhones_.contains(target.phone))
+                kept << target;
+        const QString why = result.failure ? result.failure->description()
+                            : result.stopped
+                                ? QStringLiteral("the send was stopped")
+                                : QStringLiteral("kept for later: ") + words_.allowance;
+        note(s_, kept, model::StatusKind::NotSent, why);
     }
 
     // Why the send did not take every phone: the route's words and each refused phone's, else
@@ -363,6 +404,7 @@ void sendWhole(const Send& s, const Targets& targets, core::Procedure& p) {
             s.ledger.remember(pendingSend(s, reference, when, targets));
     });
     p.step(186, [&] { records::WriteSentLog(s.c.files.log, record); });
+    note(s, targets, model::StatusKind::Taken);
     p.step(188, [&] { s.c.pointer.setStyle(core::kDefaultPointer); });
     p.step(190, [&] { tell(s.c, QStringLiteral("Done.")); });
 }

@@ -23,6 +23,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QLabel>
 #include <QLineEdit>
 #include <QRegularExpression>
 #include <QTcpServer>
@@ -729,6 +730,13 @@ class TestDeliveryCheck : public QObject {
                           "txt.bell.ca");
         QCOMPARE(tip(25), "Refused for good at: email.uscc.net, msg.fi.google.com, msg.telus.com, "
                           "txt.bell.ca");
+        // Beside each row its status: a reply Gmail vouches for, none for one it does not.
+        const QString repliedAt = records::logStamp(f->clock.time.addSecs(600));
+        QCOMPARE(form->ListView1->topLevelItem(10)->text(1),
+                 "replied \u201cYes 10\u201d, " + repliedAt);
+        QCOMPARE(form->ListView1->topLevelItem(25)->text(1), "sent by e-mail, " + learned);
+        QCOMPARE(form->findChild<QLabel*>("lblStatus")->text(),
+                 "40 phones: 40 waiting; 11 replied; 1 asked not to be texted");
 
         // The next send: asked about the gateway that refused everything three times running,
         // then each phone at what was learned of it.

@@ -54,7 +54,7 @@ class TestRoute final : public model::Route {
         : explained(explained), script_(std::move(script)), allowance_(allowance) {}
     QString id() const override { return "test"; }
     model::RouteWords words() const override {
-        return {"pigeon", "pigeons", "note never came back", "the loft's daily quota"};
+        return {"pigeon", "pigeons", "note never came back", "the loft's daily quota", "by pigeon"};
     }
     bool hasWhatItNeeds() const override { return true; }
     bool makeReady() override { return true; }

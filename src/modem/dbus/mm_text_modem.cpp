@@ -60,28 +60,33 @@ void waitMs(int ms) {
     loop.exec();
 }
 
-// ModemManager's announcements of modems added and removed, and of itself coming and going.
+// ModemManager's announcements of modems added and removed, of messages a modem stored, and
+// of itself coming and going.
 class Announcements final : public QObject {
     Q_OBJECT
   public:
-    Announcements(const QDBusConnection& bus, std::function<void()> changed)
-        : bus_(bus), changed_(std::move(changed)),
+    Announcements(const QDBusConnection& bus, std::function<void(bool message)> told)
+        : bus_(bus), told_(std::move(told)),
           service_(kService, bus, QDBusServiceWatcher::WatchForOwnerChange) {
         const QString manager = QStringLiteral("org.freedesktop.DBus.ObjectManager");
         bus_.connect(kService, kRoot, manager, QStringLiteral("InterfacesAdded"), this,
                      SLOT(announced()));
         bus_.connect(kService, kRoot, manager, QStringLiteral("InterfacesRemoved"), this,
                      SLOT(announced()));
+        // A message a modem stored, received or ours, on whichever modem.
+        bus_.connect(kService, QString(), kMessaging, QStringLiteral("Added"), this,
+                     SLOT(stored()));
         connect(&service_, &QDBusServiceWatcher::serviceOwnerChanged, this,
-                &Announcements::announced);
+                [this] { told_(false); });
     }
 
   private slots:
-    void announced() { changed_(); }
+    void announced() { told_(false); }
+    void stored() { told_(true); }
 
   private:
     QDBusConnection bus_;
-    std::function<void()> changed_;
+    std::function<void(bool)> told_;
     QDBusServiceWatcher service_;
 };
 } // namespace
@@ -262,8 +267,24 @@ QList<ModemMessage> MmTextModem::received() {
     return messages;
 }
 
+QObject* MmTextModem::announcements() {
+    if (!watcher_)
+        watcher_ = std::make_unique<Announcements>(bus_, [this](bool message) {
+            const auto& told = message ? arrived_ : changed_;
+            if (told)
+                told();
+        });
+    return watcher_.get();
+}
+
 void MmTextModem::watch(std::function<void()> changed) {
-    watcher_ = std::make_unique<Announcements>(bus_, std::move(changed));
+    changed_ = std::move(changed);
+    announcements();
+}
+
+void MmTextModem::watchMessages(std::function<void()> arrived) {
+    arrived_ = std::move(arrived);
+    announcements();
 }
 
 void MmTextModem::remove(const QString& path) {

@@ -21,6 +21,7 @@ class MmTextModem final : public TextModem {
     QList<ModemMessage> received() override;
     void remove(const QString& path) override;
     void watch(std::function<void()> changed) override;
+    void watchMessages(std::function<void()> arrived) override;
 
   private:
     QDBusMessage call(const QString& path, const QString& interface, const QString& method,
@@ -32,7 +33,11 @@ class MmTextModem final : public TextModem {
     QDBusConnection bus_;
     int callLimitMs_;
     QString modem_;
-    std::unique_ptr<QObject> watcher_; // what tells of modems added and removed
+    // What tells of modems added and removed, and of messages stored.
+    QObject* announcements();
+    std::unique_ptr<QObject> watcher_;
+    std::function<void()> changed_;
+    std::function<void()> arrived_;
 };
 
 // A D-Bus error of ModemManager's in plain words.

@@ -37,9 +37,10 @@ void EmailOption::bringNewsIntoLog(const model::CommandContext& c, const model::
     c.pointer.setStyle(core::kBusyPointer);
     QString keptAs;
     try {
-        keptAs = delivery::bringLogUpToDate(
-            {*mailbox_, memory_, c.files, userAddress(login.userName),
-             passwordToSend(login.password), c.clock.now(), kRouteId, &known});
+        keptAs =
+            delivery::bringLogUpToDate({*mailbox_, memory_, c.files, userAddress(login.userName),
+                                        passwordToSend(login.password), c.clock.now(), kRouteId,
+                                        &known, c.statuses, c.countryCode});
     } catch (...) {
         // The log opens as it is; pending sends wait for the next time.
     }

@@ -83,7 +83,8 @@ EmailRoute::EmailRoute(const model::CommandContext& c, mail::MailSubmitter& mail
 
 model::RouteWords EmailRoute::words() const {
     return {QStringLiteral("message"), QStringLiteral("messages"),
-            QStringLiteral("reply never came"), QStringLiteral("Gmail's daily allowance")};
+            QStringLiteral("reply never came"), QStringLiteral("Gmail's daily allowance"),
+            QStringLiteral("by e-mail")};
 }
 
 bool EmailRoute::hasWhatItNeeds() const {

@@ -3,13 +3,16 @@
 #include "delivery/delivery_records.h"
 #include "delivery/learning.h"
 #include "modem/text_modem.h"
+#include "platform/clock.h"
 #include "recipients/phone_rules.h"
 #include "records/knowledge_file.h"
 #include "records/pending_file.h"
 #include "records/sent_log.h"
+#include "records/status_file.h"
 #include "routes/modem/modem_route.h"
 
 #include <QHash>
+#include <optional>
 
 namespace modem_route {
 
@@ -32,6 +35,24 @@ qsizetype ownerOf(const QList<PendingSend>& sends, const modem::ModemMessage& me
     return owner;
 }
 
+// What a report or a text received tells of its phone's status; nothing while the network
+// still tries.
+std::optional<model::StatusEvent> statusOf(const modem::ModemMessage& message,
+                                           const QDateTime& now) {
+    const QDateTime when = message.when.isValid() ? message.when.toUTC() : now.toUTC();
+    const QString phone = records::statusKey(message.number, QStringLiteral("+1"));
+    const QString by = QStringLiteral("through the modem");
+    if (!message.report)
+        return model::StatusEvent{phone, model::StatusKind::Replied, when, by,
+                                  cleanForLog(message.text, 160)};
+    if (message.deliveryState < 0x20)
+        return model::StatusEvent{phone, model::StatusKind::Delivered, when, by, {}};
+    if (message.deliveryState >= 0x40)
+        return model::StatusEvent{phone, model::StatusKind::NotDelivered, when, by,
+                                  QStringLiteral("the network gave up")};
+    return std::nullopt;
+}
+
 QString lineOf(const modem::ModemMessage& message) {
     const QString phone = cleanForLog(message.number, 32);
     if (!message.report)
@@ -49,12 +70,15 @@ QString lineOf(const modem::ModemMessage& message) {
 }
 } // namespace
 
-void bringModemNewsIntoLog(modem::TextModem& modem, const model::DataFiles& files,
-                           const QDateTime& now, model::Knowledge& knowledge) {
+void bringModemNewsIntoLog(modem::TextModem& modem, const model::CommandContext& c,
+                           model::Knowledge& knowledge) {
+    const model::DataFiles& files = c.files;
+    const QDateTime now = c.clock.now();
     const model::Knowledge was = knowledge;
     const QList<PendingSend> sends = records::loadPendingSends(files.pending);
     QHash<qsizetype, QStringList> lines;
     QHash<qsizetype, QStringList> used;
+    QHash<qsizetype, QList<model::StatusEvent>> events;
     QList<qsizetype> order;
     for (const modem::ModemMessage& message : modem.received()) {
         const qsizetype owner = ownerOf(sends, message);
@@ -64,6 +88,8 @@ void bringModemNewsIntoLog(modem::TextModem& modem, const model::DataFiles& file
             order << owner;
         lines[owner] << lineOf(message);
         used[owner] << message.path;
+        if (const auto event = statusOf(message, now))
+            events[owner] << *event;
         if (!message.report)
             delivery::learnOptOut(knowledge, message.number, message.text,
                                   message.when.isValid() ? message.when.toUTC() : now.toUTC());
@@ -73,6 +99,7 @@ void bringModemNewsIntoLog(modem::TextModem& modem, const model::DataFiles& file
     for (const qsizetype owner : std::as_const(order)) {
         if (!delivery::appendNews(files.log, now, sends[owner], lines[owner]))
             continue; // kept on the modem for the next time
+        records::noteStatuses(files.status, events.value(owner), c.statuses);
         for (const QString& path : std::as_const(used[owner]))
             modem.remove(path);
     }

@@ -17,7 +17,8 @@ namespace modem_route {
 // logged once in its send's record and then deleted from the modem; texts from numbers not texted
 // stay. A reply of STOP or START opts its phone out or back in (`knowledge`, saved to its file): a
 // text the modem received comes from that number by nature.
-void bringModemNewsIntoLog(modem::TextModem& modem, const model::DataFiles& files,
-                           const QDateTime& now, model::Knowledge& knowledge);
+// What the news tells of each phone goes to its status (`c.files.status`, `c.statuses`).
+void bringModemNewsIntoLog(modem::TextModem& modem, const model::CommandContext& c,
+                           model::Knowledge& knowledge);
 
 } // namespace modem_route

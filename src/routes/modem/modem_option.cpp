@@ -19,6 +19,7 @@ class NoModem final : public modem::TextModem {
     QList<modem::ModemMessage> received() override { return {}; }
     void remove(const QString&) override {}
     void watch(std::function<void()>) override {}
+    void watchMessages(std::function<void()>) override {}
 };
 } // namespace
 
@@ -36,6 +37,11 @@ void ModemOption::watch(std::function<void()> changed) {
         modem_->watch(std::move(changed));
 }
 
+void ModemOption::watchNews(std::function<void()> arrived) {
+    if (modem_)
+        modem_->watchMessages(std::move(arrived));
+}
+
 std::unique_ptr<model::Route> ModemOption::open(const model::CommandContext& c, const model::Login&,
                                                 const QList<model::PendingSend>&,
                                                 const model::Knowledge&) {
@@ -46,7 +52,7 @@ std::unique_ptr<model::Route> ModemOption::open(const model::CommandContext& c, 
 void ModemOption::bringNewsIntoLog(const model::CommandContext& c, const model::Login&,
                                    model::Knowledge& known) {
     if (modem_)
-        bringModemNewsIntoLog(*modem_, c.files, c.clock.now(), known);
+        bringModemNewsIntoLog(*modem_, c, known);
 }
 
 ModemPace modemPace(platform::SettingsStore& settings) {

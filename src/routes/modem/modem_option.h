@@ -23,6 +23,7 @@ class ModemOption final : public model::RouteOption {
     QString id() const override { return kRouteId; }
     QString label() override;
     void watch(std::function<void()> changed) override;
+    void watchNews(std::function<void()> arrived) override;
     std::unique_ptr<model::Route> open(const model::CommandContext& c, const model::Login& login,
                                        const QList<model::PendingSend>& sent,
                                        const model::Knowledge& known) override;

@@ -32,7 +32,8 @@ ModemRoute::ModemRoute(const model::CommandContext& c, modem::TextModem& modem, 
 
 model::RouteWords ModemRoute::words() const {
     return {QStringLiteral("text"), QStringLiteral("texts"), QStringLiteral("answer never came"),
-            QStringLiteral("the daily allowance you set for the modem")};
+            QStringLiteral("the daily allowance you set for the modem"),
+            QStringLiteral("through the modem")};
 }
 
 QString ModemRoute::allowanceQuestion(qsizetype recent, qsizetype needed, qsizetype partsEach,

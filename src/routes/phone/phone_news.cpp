@@ -3,10 +3,12 @@
 #include "delivery/delivery_records.h"
 #include "delivery/learning.h"
 #include "phone/phone_api.h"
+#include "platform/clock.h"
 #include "recipients/phone_rules.h"
 #include "records/knowledge_file.h"
 #include "records/pending_file.h"
 #include "records/sent_log.h"
+#include "records/status_file.h"
 #include "routes/phone/phone_texts.h"
 
 #include <QCryptographicHash>
@@ -29,8 +31,12 @@ QString replyKey(const phone::InboxText& text) {
                    .left(16));
 }
 
-// What the app says became of the text of `send`, once: delivered or given up.
-QString deliveryLine(PendingSend& send, const phone::MessageStatus& status) {
+const QString kBy = QStringLiteral("through your phone");
+
+// What the app says became of the text of `send`, once: delivered or given up, its line and
+// what it tells of the phone's status.
+QString deliveryLine(PendingSend& send, const phone::MessageStatus& status,
+                     QList<model::StatusEvent>& events, const QDateTime& now) {
     const QString address = send.addresses.value(0);
     const QString phone = cleanForLog(address, 32);
     for (const phone::RecipientState& r : status.recipients) {
@@ -42,6 +48,10 @@ QString deliveryLine(PendingSend& send, const phone::MessageStatus& status) {
         if (send.reported.contains(key))
             return {};
         send.reported << key;
+        events << model::StatusEvent{
+            records::statusKey(address, QStringLiteral("+1")),
+            delivered ? model::StatusKind::Delivered : model::StatusKind::NotDelivered, now.toUTC(),
+            kBy, delivered ? QString() : failedWords(r.error)};
         return delivered
                    ? QStringLiteral("Delivered: %1 (the network says the phone took it)").arg(phone)
                    : QStringLiteral("Not delivered: %1 (%2)")
@@ -52,8 +62,9 @@ QString deliveryLine(PendingSend& send, const phone::MessageStatus& status) {
 } // namespace
 
 void bringPhoneNewsIntoLog(phone::PhoneGateway& gateway, const phone::PhoneLogin& login,
-                           const model::DataFiles& files, const QDateTime& now,
-                           model::Knowledge& knowledge) {
+                           const model::CommandContext& c, model::Knowledge& knowledge) {
+    const model::DataFiles& files = c.files;
+    const QDateTime now = c.clock.now();
     QList<PendingSend> sends = records::loadPendingSends(files.pending);
     QList<qsizetype> mine;
     QDateTime since;
@@ -80,8 +91,10 @@ void bringPhoneNewsIntoLog(phone::PhoneGateway& gateway, const phone::PhoneLogin
         [](const phone::InboxText& a, const phone::InboxText& b) { return a.when < b.when; });
     const QList<PendingSend> before = sends;
     QHash<qsizetype, QStringList> lines;
+    QHash<qsizetype, QList<model::StatusEvent>> events;
     for (const qsizetype i : std::as_const(mine))
-        if (const QString line = deliveryLine(sends[i], states.value(sends[i].messageId));
+        if (const QString line =
+                deliveryLine(sends[i], states.value(sends[i].messageId), events[i], now);
             !line.isEmpty())
             lines[i] << line;
     // Replies, oldest first, each to the latest send to that number before it.
@@ -101,8 +114,11 @@ void bringPhoneNewsIntoLog(phone::PhoneGateway& gateway, const phone::PhoneLogin
                                  text->when.isValid() ? records::logStamp(text->when.toLocalTime())
                                                       : QString(),
                                  cleanForLog(text->text, 160));
-        delivery::learnOptOut(knowledge, text->sender, text->text,
-                              text->when.isValid() ? text->when.toUTC() : now.toUTC());
+        const QDateTime when = text->when.isValid() ? text->when.toUTC() : now.toUTC();
+        events[owner] << model::StatusEvent{
+            records::statusKey(sends[owner].addresses.first(), QStringLiteral("+1")),
+            model::StatusKind::Replied, when, kBy, cleanForLog(text->text, 160)};
+        delivery::learnOptOut(knowledge, text->sender, text->text, when);
     }
     if (knowledge != was)
         records::saveKnowledge(files.knowledge, knowledge);
@@ -110,10 +126,12 @@ void bringPhoneNewsIntoLog(phone::PhoneGateway& gateway, const phone::PhoneLogin
     for (const qsizetype i : std::as_const(mine)) {
         if (!lines.contains(i))
             continue;
-        if (delivery::appendNews(files.log, now, sends[i], lines[i]))
+        if (delivery::appendNews(files.log, now, sends[i], lines[i])) {
             changed = true;
-        else
+            records::noteStatuses(files.status, events.value(i), c.statuses);
+        } else {
             sends[i].reported = before[i].reported; // told next time
+        }
     }
     if (changed)
         records::savePendingSends(files.pending, sends);

@@ -13,8 +13,8 @@ namespace phone_route {
 // of such a send (the whole number alike), each logged once in its send's record. A reply of
 // STOP or START opts its phone out or back in (`knowledge`, saved to its file); texts from
 // other numbers are left alone. A phone that does not answer leaves it all for the next time.
+// What the news tells of each phone goes to its status (`c.files.status`, `c.statuses`).
 void bringPhoneNewsIntoLog(phone::PhoneGateway& gateway, const phone::PhoneLogin& login,
-                           const model::DataFiles& files, const QDateTime& now,
-                           model::Knowledge& knowledge);
+                           const model::CommandContext& c, model::Knowledge& knowledge);
 
 } // namespace phone_route

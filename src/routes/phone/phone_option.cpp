@@ -5,7 +5,10 @@
 #include "platform/clock.h"
 #include "platform/desktop.h"
 #include "platform/settings_store.h"
+#include "records/pending_file.h"
 #include "routes/phone/phone_news.h"
+
+#include <algorithm>
 
 namespace phone_route {
 
@@ -140,8 +143,24 @@ void PhoneOption::bringNewsIntoLog(const model::CommandContext& c, const model::
         return;
     const int pointer = c.pointer.style();
     c.pointer.setStyle(core::kBusyPointer);
-    bringPhoneNewsIntoLog(gateway_, phone, c.files, c.clock.now(), known);
+    bringPhoneNewsIntoLog(gateway_, phone, c, known);
     c.pointer.setStyle(pointer);
+}
+
+int PhoneOption::newsEverySeconds() {
+    bool ok = false;
+    const int seconds = settings_.read(kNewsEverySecondsSetting, QString()).toInt(&ok);
+    return ok && seconds > 0 ? seconds : 60;
+}
+
+void PhoneOption::pollNews(const model::CommandContext& c, const model::Login& login,
+                           model::Knowledge& known) {
+    const QDateTime dayAgo = c.clock.now().toUTC().addDays(-1);
+    const QList<model::PendingSend> sends = records::loadPendingSends(c.files.pending);
+    if (std::any_of(sends.cbegin(), sends.cend(), [&](const model::PendingSend& send) {
+            return send.route == kRouteId && send.sentUtc > dayAgo;
+        }))
+        bringNewsIntoLog(c, login, known);
 }
 
 PhonePace phonePace(platform::SettingsStore& settings) {

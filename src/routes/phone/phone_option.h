@@ -35,6 +35,10 @@ class PhoneOption final : public model::RouteOption {
                                        const model::Knowledge& known) override;
     void bringNewsIntoLog(const model::CommandContext& c, const model::Login& login,
                           model::Knowledge& known) override;
+    int newsEverySeconds() override;
+    // While a text went through the phone in the last day.
+    void pollNews(const model::CommandContext& c, const model::Login& login,
+                  model::Knowledge& known) override;
 
   private:
     // The address and user name as set up, with the password as kept (read once, waiting for

@@ -57,7 +57,8 @@ PhoneRoute::PhoneRoute(const model::CommandContext& c, phone::PhoneGateway& gate
 model::RouteWords PhoneRoute::words() const {
     return {QStringLiteral("text"), QStringLiteral("texts"),
             QStringLiteral("sending was never confirmed by the phone"),
-            QStringLiteral("the daily allowance you set for the phone")};
+            QStringLiteral("the daily allowance you set for the phone"),
+            QStringLiteral("through your phone")};
 }
 
 void PhoneRoute::tell(const QString& message) const {

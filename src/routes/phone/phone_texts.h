@@ -15,6 +15,7 @@ inline const QString kPasswordToldSetting = QStringLiteral("Phone Password Kept 
 inline const QString kPartsPerMinuteSetting = QStringLiteral("Phone Parts A Minute");
 inline const QString kPartsPerDaySetting = QStringLiteral("Phone Parts A Day");
 inline const QString kSecondsToSendSetting = QStringLiteral("Phone Seconds To Send");
+inline const QString kNewsEverySecondsSetting = QStringLiteral("Phone News Every Seconds");
 
 // Why nothing goes through the phone at `address` now, in plain words: it does not answer, it
 // refused `user` or the password, its app is not ready, or its answer made no sense.

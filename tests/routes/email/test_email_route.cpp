@@ -591,7 +591,12 @@ class TestEmailRoute : public QObject {
             offered.removeIf([&](const QString& address) { return remembered.contains(address); });
             QFile log(f.programFolder() + "/sentmessages.log");
             QVERIFY(log.open(QIODevice::ReadOnly));
-            QCOMPARE(log.readAll().count("\r\nSubject:Hi\r\n"), pending.size());
+            // The log is written first: killed before the pending sends, the message in
+            // flight is logged and still marked uncertain.
+            const qsizetype logged = log.readAll().count("\r\nSubject:Hi\r\n");
+            QVERIFY2(logged == pending.size() ||
+                         (logged == pending.size() + 1 && kept[0].uncertain),
+                     qPrintable(at));
 
             f.settings.values = {{"User", "ann"}, {"Password", "secret"}};
             f.desktop.answers = {platform::Answer::Yes};

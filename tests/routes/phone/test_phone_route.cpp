@@ -11,6 +11,8 @@
 #include "routes/phone/phone_texts.h"
 #include "sending/send_texts.h"
 
+#include <QApplication>
+#include <QClipboard>
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QFile>
@@ -65,6 +67,7 @@ class TestPhoneRoute : public QObject {
         QVERIFY(phone.port() > 0);
         FormFixture f;
         f.settings.values.insert(kPartsPerMinuteSetting, "0");
+        f.settings.values.insert(kNewsEverySecondsSetting, "1");
         app::Form1& form = f.open();
         QTRY_VERIFY(form.cboRoute->isVisibleTo(&form)); // e-mail, and the phone to set up
         QCOMPARE(form.size(), QSize(1064, 487));
@@ -84,6 +87,12 @@ class TestPhoneRoute : public QObject {
 
         phone.push("fate +15550000001 delivered");
         phone.push("fate +15550000002 failed RESULT_ERROR_NO_SERVICE");
+        // What the phone will have received after the send: taken in, with what became of
+        // the texts, by asking the phone while the window is open, without a click.
+        phone.push("inbox +15550000001 Thanks, see you");
+        phone.push("inbox +15550000003 STOP");
+        phone.push("inbox +15559999999 Win a prize");
+        phone.push("inbox +445550000001 STOP"); // another country's phone: not ours
         app::appendRows(form.ListView1, {"5550000001", "1-555-000-0002", "555-000-0003",
                                          "(555) 000-0001", "ann@example.com"});
         form.Text4->setText("Hi");
@@ -115,12 +124,22 @@ class TestPhoneRoute : public QObject {
         QCOMPARE(kept[0].addresses, QStringList{"+15550000002"});
         QCOMPARE(kept[0].route, kRouteId);
 
-        phone.push("inbox +15550000001 Thanks, see you");
-        phone.push("inbox +15550000003 STOP");
-        phone.push("inbox +15559999999 Win a prize");
-        phone.push("inbox +445550000001 STOP"); // another country's phone: not ours
+        const QString sent = records::logStamp(f.clock.time);
         f.clock.time = f.clock.time.addSecs(600);
-        form.PushButton2_Click();
+        QTRY_VERIFY_WITH_TIMEOUT(form.ListView1->topLevelItem(0)->text(1).startsWith("asked not") ||
+                                     form.ListView1->topLevelItem(0)->text(1).startsWith("replied"),
+                                 10000);
+        QTRY_VERIFY(form.ListView1->topLevelItem(2)->text(1).startsWith("asked not to be texted"));
+        QVERIFY(form.ListView1->topLevelItem(0)->text(1).startsWith(
+            "replied \u201cThanks, see you\u201d, "));
+        form.copyStatuses(); // as a spreadsheet takes them
+        const QStringList csv = QApplication::clipboard()->text().split("\r\n");
+        QCOMPARE(csv.value(0), "phone,status,when,route,reply");
+        QCOMPARE(csv.value(2), "1-555-000-0002,not sent (the phone has no service)," + sent +
+                                   ",through your phone,");
+        QVERIFY2(csv.value(1).startsWith("5550000001,\"replied \u201cThanks, see you\u201d\",") &&
+                     csv.value(1).endsWith(",through your phone,\"Thanks, see you\""),
+                 qPrintable(csv.value(1)));
         const QString now = records::logStamp(f.clock.time);
         const QString heading = "\r\nDelivery: message of " +
                                 records::logStamp(f.clock.time.addSecs(-600)) + ", Subject:Hi\r\n";
@@ -132,7 +151,7 @@ class TestPhoneRoute : public QObject {
         QCOMPARE(withoutTimes(readAll(f.programFolder() + "/sentmessages.log")),
                  QString::fromLocal8Bit(log) + news);
         QVERIFY(!readAll(f.programFolder() + "/sentmessages.log").contains("secret"));
-        form.PushButton2_Click(); // nothing is told twice
+        form.PushButton2_Click(); // nothing is told twice, and the log opens
         QCOMPARE(withoutTimes(readAll(f.programFolder() + "/sentmessages.log")),
                  QString::fromLocal8Bit(log) + news);
 
