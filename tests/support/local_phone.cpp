@@ -2,10 +2,13 @@
 
 #include <QFile>
 
-LocalPhone::LocalPhone(const QString& user, const QString& password) {
-    process_.start("/usr/bin/python3",
-                   {"-B", QStringLiteral(PARLIVO_SOURCE_DIR) + "/tests/support/phone_standin.py",
-                    folder_.filePath("phone.log"), user, password});
+LocalPhone::LocalPhone(const QString& certificate, const QString& key) {
+    QStringList arguments{"-B",
+                          QStringLiteral(PARLIVO_SOURCE_DIR) + "/tests/support/phone_standin.py",
+                          folder_.filePath("phone.log"), "ann", "secret"};
+    if (!certificate.isEmpty())
+        arguments << "--tls" << certificate << key;
+    process_.start("/usr/bin/python3", arguments);
     if (process_.waitForReadyRead(20000)) {
         const QByteArray line = process_.readLine().trimmed();
         if (line.startsWith("PORT "))

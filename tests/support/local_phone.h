@@ -8,7 +8,8 @@
 // 127.0.0.1, for one test.
 class LocalPhone {
   public:
-    explicit LocalPhone(const QString& user = "ann", const QString& password = "secret");
+    // With `certificate` and `key`, it answers HTTPS only.
+    explicit LocalPhone(const QString& certificate = {}, const QString& key = {});
     ~LocalPhone();
     quint16 port() const { return port_; }
     QString address() const { return QStringLiteral("127.0.0.1:%1").arg(port_); }

@@ -46,25 +46,15 @@ std::unique_ptr<model::Route> ModemOption::open(const model::CommandContext& c, 
                                                 const QList<model::PendingSend>&,
                                                 const model::Knowledge&) {
     static NoModem none;
-    return std::make_unique<ModemRoute>(c, modem_ ? *modem_ : none, modemPace(settings_));
+    return std::make_unique<ModemRoute>(
+        c, modem_ ? *modem_ : none,
+        sending::textingPace(settings_, kPartsPerMinuteSetting, kPartsPerDaySetting));
 }
 
 void ModemOption::bringNewsIntoLog(const model::CommandContext& c, const model::Login&,
                                    model::Knowledge& known) {
     if (modem_)
         bringModemNewsIntoLog(*modem_, c, known);
-}
-
-ModemPace modemPace(platform::SettingsStore& settings) {
-    ModemPace pace;
-    bool ok = false;
-    const int perMinute = settings.read(kPartsPerMinuteSetting, QString()).toInt(&ok);
-    if (ok && perMinute >= 0)
-        pace.partsPerMinute = perMinute;
-    const qsizetype perDay = settings.read(kPartsPerDaySetting, QString()).toLongLong(&ok);
-    if (ok && perDay > 0)
-        pace.partsPerDay = perDay;
-    return pace;
 }
 
 } // namespace modem_route

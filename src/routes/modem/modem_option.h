@@ -35,8 +35,4 @@ class ModemOption final : public model::RouteOption {
     platform::SettingsStore& settings_;
 };
 
-// The pace the settings give: "Modem Parts A Minute" (10 unless set, 0 for no pause) and
-// "Modem Parts A Day" (500 unless set).
-ModemPace modemPace(platform::SettingsStore& settings);
-
 } // namespace modem_route

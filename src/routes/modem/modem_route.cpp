@@ -4,31 +4,17 @@
 #include "core/procedure.h"
 #include "modem/text_modem.h"
 #include "platform/desktop.h"
-#include "recipients/phone_rules.h"
 #include "recipients/summary.h"
 #include "routes/modem/modem_texts.h"
 #include "sending/send_flow.h"
 
-#include <QElapsedTimer>
-#include <QEventLoop>
-#include <QSet>
-#include <QTimer>
-
 namespace modem_route {
 
-using model::PhoneTarget;
 using model::Targets;
 
-namespace {
-void waitMs(int ms) {
-    QEventLoop loop;
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-    loop.exec();
-}
-} // namespace
-
-ModemRoute::ModemRoute(const model::CommandContext& c, modem::TextModem& modem, ModemPace pace)
-    : c_(c), modem_(modem), pace_(pace) {}
+ModemRoute::ModemRoute(const model::CommandContext& c, modem::TextModem& modem,
+                       sending::TextingPace pace)
+    : TextingRoute(pace), c_(c), modem_(modem) {}
 
 model::RouteWords ModemRoute::words() const {
     return {QStringLiteral("text"), QStringLiteral("texts"), QStringLiteral("answer never came"),
@@ -42,28 +28,14 @@ QString ModemRoute::allowanceQuestion(qsizetype recent, qsizetype needed, qsizet
 }
 
 model::SendPlan ModemRoute::plan(const model::OutgoingText& text) {
-    model::SendPlan plan;
+    model::SendPlan plan = sending::numbersOf(text.phones, c_.countryCode);
     plan.ready = false;
-    QStringList notNumbers;
-    QSet<QString> seen;
-    for (const QString& row : text.phones) {
-        const QString number = recipients::internationalNumber(row, c_.countryCode);
-        if (number.isEmpty())
-            notNumbers << row;
-        else if (seen.contains(number))
-            ++plan.repeatedRows;
-        else {
-            seen.insert(number);
-            plan.targets << PhoneTarget{number, {}};
-        }
-    }
     if (!makeReady())
         return plan;
-    if (!notNumbers.isEmpty()) {
-        c_.desktop.messageBox(notTextableMessage(notNumbers), platform::Buttons::Ok,
-                              platform::Icon::None, c_.applicationTitle);
-        plan.leftOut = notNumbers;
-    }
+    if (!plan.leftOut.isEmpty())
+        c_.desktop.messageBox(
+            sending::notTextableMessage(QStringLiteral("The modem"), plan.leftOut),
+            platform::Buttons::Ok, platform::Icon::None, c_.applicationTitle);
     plan.ready = !plan.targets.isEmpty();
     return plan;
 }
@@ -78,46 +50,13 @@ bool ModemRoute::makeReady() {
     return false;
 }
 
-QList<Targets> ModemRoute::batches(const Targets& targets) const {
-    QList<Targets> batches;
-    for (const PhoneTarget& target : targets)
-        batches << Targets{target};
-    return batches;
-}
-
-qsizetype ModemRoute::partsOf(const model::TextToSend& text) const {
-    return recipients::gatewayTexts(text.subject, text.body).texts;
-}
-
-qint64 ModemRoute::secondsLeft(int batchesLeft, const model::TextToSend& text) const {
-    if (pace_.partsPerMinute <= 0)
-        return -1;
-    return qint64(batchesLeft) * 60 * recipients::gatewayTexts(text.subject, text.body).texts /
-           pace_.partsPerMinute;
-}
-
-bool ModemRoute::paced(const model::TextToSend& text, const model::RouteSteps& steps) {
-    if (std::exchange(first_, false) || pace_.partsPerMinute <= 0)
-        return true;
-    const qint64 parts = recipients::gatewayTexts(text.subject, text.body).texts;
-    const qint64 pause = 60000 * parts / pace_.partsPerMinute;
-    QElapsedTimer waited;
-    waited.start();
-    while (waited.elapsed() < pause) {
-        if (steps.goOn && !steps.goOn())
-            return false;
-        waitMs(int(qMin<qint64>(100, pause - waited.elapsed())));
-    }
-    return true;
-}
-
 model::RouteResult ModemRoute::sendEach(const model::TextToSend& text,
                                         const QList<Targets>& batches,
                                         const model::RouteSteps& steps) {
     model::RouteResult result;
     const QString words = recipients::textOf(text.subject, text.body);
     for (int i = 0; i < batches.size(); ++i) {
-        if ((i > 0 && steps.goOn && !steps.goOn()) || !paced(text, steps)) {
+        if ((i > 0 && steps.goOn && !steps.goOn()) || !pacer_.waitBefore(text, steps)) {
             result.stopped = true;
             break;
         }

@@ -51,12 +51,6 @@ QString modemNotReadyMessage(const modem::ModemReady& ready) {
     return QStringLiteral("Nothing was sent. ") + why;
 }
 
-QString notTextableMessage(const QStringList& rows) {
-    return QStringLiteral("The modem texts phone numbers only; these rows are left out of this "
-                          "send: %1. Choose e-mail under \"Send by\" to send to them by e-mail.")
-        .arg(sending::firstFew(rows));
-}
-
 QString modemGoneMessage(const QString& phone) {
     return QStringLiteral("The modem went away before the text to %1 went. Plug it in again and "
                           "send: the rest is kept.")

@@ -19,8 +19,6 @@ QString modemAllowanceQuestion(qsizetype recent, qsizetype needed, qsizetype par
                                qsizetype allowance, qsizetype fits);
 // Why nothing goes through the modem now, in plain words.
 QString modemNotReadyMessage(const modem::ModemReady& ready);
-// Rows the modem cannot text (e-mail addresses, rows without digits), left out of the send.
-QString notTextableMessage(const QStringList& rows);
 // The modem gone before the text to `phone` went, or while a text was in flight.
 QString modemGoneMessage(const QString& phone);
 QString modemGoneInFlightMessage(const QString& reason);

@@ -165,13 +165,9 @@ void PhoneOption::pollNews(const model::CommandContext& c, const model::Login& l
 
 PhonePace phonePace(platform::SettingsStore& settings) {
     PhonePace pace;
+    static_cast<sending::TextingPace&>(pace) =
+        sending::textingPace(settings, kPartsPerMinuteSetting, kPartsPerDaySetting);
     bool ok = false;
-    const int perMinute = settings.read(kPartsPerMinuteSetting, QString()).toInt(&ok);
-    if (ok && perMinute >= 0)
-        pace.partsPerMinute = perMinute;
-    const qsizetype perDay = settings.read(kPartsPerDaySetting, QString()).toLongLong(&ok);
-    if (ok && perDay > 0)
-        pace.partsPerDay = perDay;
     const int seconds = settings.read(kSecondsToSendSetting, QString()).toInt(&ok);
     if (ok && seconds > 0)
         pace.sentWithinSeconds = seconds;

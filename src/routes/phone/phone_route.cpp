@@ -2,7 +2,6 @@
 
 #include "core/pointer.h"
 #include "platform/desktop.h"
-#include "recipients/phone_rules.h"
 #include "recipients/summary.h"
 #include "sending/send_flow.h"
 #include "sending/send_texts.h"
@@ -10,12 +9,10 @@
 #include <QCryptographicHash>
 #include <QElapsedTimer>
 #include <QEventLoop>
-#include <QSet>
 #include <QTimer>
 
 namespace phone_route {
 
-using model::PhoneTarget;
 using model::Targets;
 using phone::Outcome;
 using phone::TextState;
@@ -51,8 +48,8 @@ QString messageId(const model::TextToSend& text, const QString& number) {
 
 PhoneRoute::PhoneRoute(const model::CommandContext& c, phone::PhoneGateway& gateway,
                        phone::PhoneLogin login, QString shownAddress, PhonePace pace)
-    : c_(c), gateway_(gateway), login_(std::move(login)), address_(std::move(shownAddress)),
-      pace_(pace) {}
+    : TextingRoute(pace), c_(c), gateway_(gateway), login_(std::move(login)),
+      address_(std::move(shownAddress)), sentWithinSeconds_(pace.sentWithinSeconds) {}
 
 model::RouteWords PhoneRoute::words() const {
     return {QStringLiteral("text"), QStringLiteral("texts"),
@@ -79,50 +76,16 @@ bool PhoneRoute::makeReady() {
 }
 
 model::SendPlan PhoneRoute::plan(const model::OutgoingText& text) {
-    model::SendPlan plan;
+    model::SendPlan plan = sending::numbersOf(text.phones, c_.countryCode);
     plan.ready = false;
-    QStringList notNumbers;
-    QSet<QString> seen;
-    for (const QString& row : text.phones) {
-        const QString number = recipients::internationalNumber(row, c_.countryCode);
-        if (number.isEmpty())
-            notNumbers << row;
-        else if (seen.contains(number))
-            ++plan.repeatedRows;
-        else {
-            seen.insert(number);
-            plan.targets << PhoneTarget{number, {}};
-        }
-    }
     if (!makeReady())
         return plan;
-    if (!notNumbers.isEmpty()) {
+    if (!plan.leftOut.isEmpty())
         c_.desktop.messageBox(
-            QStringLiteral("The phone texts phone numbers only; these rows are left out of this "
-                           "send: %1. Choose e-mail under \"Send by\" to send to them by e-mail.")
-                .arg(sending::firstFew(notNumbers)),
+            sending::notTextableMessage(QStringLiteral("The phone"), plan.leftOut),
             platform::Buttons::Ok, platform::Icon::None, c_.applicationTitle);
-        plan.leftOut = notNumbers;
-    }
     plan.ready = !plan.targets.isEmpty();
     return plan;
-}
-
-QList<Targets> PhoneRoute::batches(const Targets& targets) const {
-    QList<Targets> batches;
-    for (const PhoneTarget& target : targets)
-        batches << Targets{target};
-    return batches;
-}
-
-qsizetype PhoneRoute::partsOf(const model::TextToSend& text) const {
-    return recipients::gatewayTexts(text.subject, text.body).texts;
-}
-
-qint64 PhoneRoute::secondsLeft(int batchesLeft, const model::TextToSend& text) const {
-    if (pace_.partsPerMinute <= 0)
-        return -1;
-    return qint64(batchesLeft) * 60 * partsOf(text) / pace_.partsPerMinute;
 }
 
 QString PhoneRoute::allowanceQuestion(qsizetype recent, qsizetype needed, qsizetype partsEach,
@@ -130,20 +93,6 @@ QString PhoneRoute::allowanceQuestion(qsizetype recent, qsizetype needed, qsizet
     return sending::partsAllowanceQuestion(QStringLiteral("through your phone"),
                                            kPartsPerDaySetting, recent, needed, partsEach,
                                            pace_.partsPerDay, fits);
-}
-
-bool PhoneRoute::paced(const model::TextToSend& text, const model::RouteSteps& steps) {
-    if (std::exchange(first_, false) || pace_.partsPerMinute <= 0)
-        return true;
-    const qint64 pause = 60000 * partsOf(text) / pace_.partsPerMinute;
-    QElapsedTimer waited;
-    waited.start();
-    while (waited.elapsed() < pause) {
-        if (steps.goOn && !steps.goOn())
-            return false;
-        waitMs(int(qMin<qint64>(100, pause - waited.elapsed())));
-    }
-    return true;
 }
 
 phone::MessageStatus PhoneRoute::sendOnce(const model::TextToSend& text, const QString& number) {
@@ -174,8 +123,8 @@ phone::MessageStatus PhoneRoute::settled(phone::MessageStatus status) {
            (stateOf(status, &error) == TextState::Pending ||
             stateOf(status, &error) == TextState::Processed ||
             stateOf(status, &error) == TextState::Unknown) &&
-           waited.elapsed() < pace_.sentWithinSeconds * 1000) {
-        waitMs(int(qMin<qint64>(pause, pace_.sentWithinSeconds * 1000 - waited.elapsed())));
+           waited.elapsed() < sentWithinSeconds_ * 1000) {
+        waitMs(int(qMin<qint64>(pause, sentWithinSeconds_ * 1000 - waited.elapsed())));
         pause = pause == 0 ? 500 : 1000;
         const phone::MessageStatus read = phone::statusOf(gateway_, login_, status.id);
         if (read.answer.outcome != Outcome::Done)
@@ -190,7 +139,7 @@ model::RouteResult PhoneRoute::sendEach(const model::TextToSend& text,
                                         const model::RouteSteps& steps) {
     model::RouteResult result;
     for (int i = 0; i < batches.size(); ++i) {
-        if ((i > 0 && steps.goOn && !steps.goOn()) || !paced(text, steps)) {
+        if ((i > 0 && steps.goOn && !steps.goOn()) || !pacer_.waitBefore(text, steps)) {
             result.stopped = true;
             break;
         }
@@ -222,8 +171,7 @@ model::RouteResult PhoneRoute::sendEach(const model::TextToSend& text,
             steps.refused(i, failedWords(error));
         } else {
             result.nextMayHaveGone = true;
-            result.failure =
-                core::Failure(kPhoneNotSent, stuckMessage(number, pace_.sentWithinSeconds));
+            result.failure = core::Failure(kPhoneNotSent, stuckMessage(number, sentWithinSeconds_));
             break;
         }
     }

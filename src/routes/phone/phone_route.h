@@ -4,14 +4,13 @@
 #include "model/route.h"
 #include "phone/phone_api.h"
 #include "routes/phone/phone_texts.h"
+#include "sending/texting.h"
 
 namespace phone_route {
 
 // How texts go through the phone: at most so many text parts a minute and a day, and how long
 // a text taken by the phone may stay unsent before it is called uncertain.
-struct PhonePace {
-    int partsPerMinute = 10; // 0: no pause between texts
-    qsizetype partsPerDay = 500;
+struct PhonePace : sending::TextingPace {
     int sentWithinSeconds = 60;
 };
 
@@ -19,7 +18,7 @@ struct PhonePace {
 // each phone once, in international form, one request a phone under an id of its own made
 // from the kept text and the number (a repeat is answered "already there", and that phone is
 // not texted twice), its state read back until the phone sent it, failed, or the time ran out.
-class PhoneRoute final : public model::Route {
+class PhoneRoute final : public sending::TextingRoute {
   public:
     PhoneRoute(const model::CommandContext& c, phone::PhoneGateway& gateway,
                phone::PhoneLogin login, QString shownAddress, PhonePace pace);
@@ -28,16 +27,8 @@ class PhoneRoute final : public model::Route {
     bool hasWhatItNeeds() const override { return !login_.password.isEmpty(); }
     bool makeReady() override;
     model::SendPlan plan(const model::OutgoingText& text) override;
-    qsizetype mostInOneBatch() const override { return 0; }
-    QString largeSendQuestion(const model::OutgoingText&, const model::SendPlan&) const override {
-        return {};
-    }
-    QList<model::Targets> batches(const model::Targets& targets) const override;
     model::RouteResult sendEach(const model::TextToSend& text, const QList<model::Targets>& batches,
                                 const model::RouteSteps& steps) override;
-    qint64 secondsLeft(int batchesLeft, const model::TextToSend& text) const override;
-    qsizetype dailyAllowance() const override { return pace_.partsPerDay; }
-    qsizetype partsOf(const model::TextToSend& text) const override;
     QString allowanceQuestion(qsizetype recent, qsizetype needed, qsizetype partsEach,
                               qsizetype fits) const override;
     bool explain(const model::OutgoingText& text, const core::Failure& failure, int line) override;
@@ -48,15 +39,13 @@ class PhoneRoute final : public model::Route {
     phone::MessageStatus sendOnce(const model::TextToSend& text, const QString& number);
     // The state read back until the phone sent it or failed, or the time ran out.
     phone::MessageStatus settled(phone::MessageStatus status);
-    bool paced(const model::TextToSend& text, const model::RouteSteps& steps);
     void tell(const QString& message) const;
 
     const model::CommandContext& c_;
     phone::PhoneGateway& gateway_;
     const phone::PhoneLogin login_;
     const QString address_;
-    const PhonePace pace_;
-    bool first_ = true;
+    const int sentWithinSeconds_;
 };
 
 // The id of the text to `number` of a kept text, before any try: the same whenever that text

@@ -5,6 +5,7 @@
 #include "core/settings.h"
 #include "form_fixture.h"
 #include "local_phone.h"
+#include "local_smtp_server.h"
 #include "phone/phone_api.h"
 #include "records/kept_file.h"
 #include "records/sent_log.h"
@@ -205,6 +206,11 @@ class TestPhoneRoute : public QObject {
                                  << nothing + "the phone at %1 answered in a way Parlivo cannot "
                                               "use (its list of texts received is unreadable)."
                                  << 0;
+        QTest::newRow("HTTPS whose certificate does not verify")
+            << "https"
+            << nothing + "the identity of %1 could not be verified, so neither the password nor "
+                         "a text was sent"
+            << 0;
         QTest::newRow("too slow") << "mode slow"
                                   << nothing + "the phone at %1 answered in a way Parlivo cannot "
                                                "use (its answer did not end within 10 s)."
@@ -214,17 +220,22 @@ class TestPhoneRoute : public QObject {
         QFETCH(QString, script);
         QFETCH(QString, box);
         QFETCH(int, taken);
-        LocalPhone phone;
+        TestCertificates certificates; // the test CA, which no system trusts
+        LocalPhone phone = script == "https" ? LocalPhone(certificates.path("server.pem"),
+                                                          certificates.path("server.key"))
+                                             : LocalPhone();
         QTcpServer closed; // a port where nothing answers: listening, then closed
         QVERIFY(closed.listen(QHostAddress::LocalHost));
         const QString address = script == "closed"
                                     ? QStringLiteral("127.0.0.1:%1").arg(closed.serverPort())
                                     : phone.address();
         closed.close();
-        if (script != "closed")
+        if (script != "closed" && script != "https")
             phone.push(script);
         FormFixture f;
         setUpIn(f, address);
+        if (script == "https")
+            f.settings.values.insert(kAddressSetting, "https://" + address);
         f.settings.values.insert(kSecondsToSendSetting, "2");
         app::Form1& form = f.open();
         QTRY_COMPARE(chosen(form), kRouteId);
