@@ -202,8 +202,10 @@ void forget(const model::DataFiles& files, Knowledge& known, const QStringList& 
     // What the phone asked for is no guess: a STOP stays until it is lifted on its own.
     const auto forgetPhone = [&](QMap<QString, PhoneKnowledge>::iterator phone) {
         const QDateTime optedOut = phone->optedOutUtc;
+        const QString optedOutNumber = phone->optedOutNumber;
         *phone = PhoneKnowledge{};
         phone->optedOutUtc = optedOut;
+        phone->optedOutNumber = optedOutNumber;
         return optedOut.isValid() ? std::next(phone) : known.phones.erase(phone);
     };
     if (phoneRows.isEmpty())

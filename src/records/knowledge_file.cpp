@@ -108,12 +108,12 @@ bool optedOut(const Knowledge& known, const QString& phoneRow, const QString& co
                                  phone->optedOutNumber);
 }
 
-bool saveKnowledge(const QString& path, const Knowledge& knowledge) {
+void saveKnowledge(const QString& path, const Knowledge& knowledge) {
     if (path.isEmpty())
-        return false;
+        return;
     platform::makePrivateFolder(QFileInfo(path).absolutePath());
     QString reason;
-    return platform::replacePrivateFile(path, knowledgeText(knowledge), &reason);
+    platform::replacePrivateFile(path, knowledgeText(knowledge), &reason);
 }
 
 } // namespace records

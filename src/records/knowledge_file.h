@@ -18,7 +18,8 @@ model::Knowledge readKnowledge(const QByteArray& text);
 // `keptAs` says where.
 model::Knowledge loadKnowledge(const QString& path, QString* keptAs = nullptr);
 QString knowledgeKeptAsideMessage(const QString& keptAs);
-bool saveKnowledge(const QString& path, const model::Knowledge& knowledge);
+// Written whole or not at all; what could not be written is learned again from the next check.
+void saveKnowledge(const QString& path, const model::Knowledge& knowledge);
 // Whether the phone row asked not to be texted (it sent STOP and not START since); where the
 // STOP came from a whole number, the row is that number when taken after `countryCode`.
 bool optedOut(const model::Knowledge& known, const QString& phoneRow,

@@ -225,6 +225,12 @@ class TestModemRoute : public QObject {
                      form->ListView1->topLevelItem(1)->text(1));
         QCOMPARE(again.ListView1->topLevelItem(2)->text(1),
                  form->ListView1->topLevelItem(2)->text(1));
+        // Forgetting what was learned keeps whose STOP it was: another country's phone with
+        // the same last ten digits is still texted.
+        app::appendRows(form->ListView1, {"+44 555 123 0001"});
+        form->forgetLearned(true);
+        QCOMPARE(form->ListView1->topLevelItem(0)->text(1), "asked not to be texted, " + replied);
+        QCOMPARE(form->ListView1->topLevelItem(5)->text(1), "");
     }
 
     // Twelve phones at 60 parts a minute: one text a second, the window answering throughout.
