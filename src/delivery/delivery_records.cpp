@@ -134,9 +134,9 @@ QStringList silenceLines(const PendingSend& send) {
     const qsizetype silent = send.addresses.size() - bounced.size();
     if (silent <= 0)
         return {};
-    return {QStringLiteral("No bounce from the other %1 addresses (silence does not prove "
-                           "delivery).")
-                .arg(silent)};
+    return {(silent == 1 ? QStringLiteral("No bounce from the other address")
+                         : QStringLiteral("No bounce from the other %1 addresses").arg(silent)) +
+            QStringLiteral(" (silence does not prove delivery).")};
 }
 
 QString record(const QString& nowStamp, const PendingSend& send, const QStringList& lines) {

@@ -1,8 +1,10 @@
 // The private files' lines: each kind written at its bound read back whole, lines of the
 // version before, and what does not fit.
 #include "records/kept_file.h"
+#include "records/knowledge_file.h"
 #include "records/list_files.h"
 #include "records/pending_file.h"
+#include "records/status_file.h"
 
 #include "test_files.h"
 
@@ -10,8 +12,14 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
+#include <functional>
 
 namespace {
+QByteArray readAll(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
 model::PendingSend send(const QStringList& addresses) {
     return {"3lq8x0f2k1z7a.1v9c4m2p8s6d@gmail.com",
             QDateTime(QDate(2026, 12, 7), QTime(21, 0), Qt::UTC),
@@ -56,16 +64,37 @@ class TestRecords : public QObject {
         QCOMPARE(descriptorsOn(file), 0);
         QCOMPARE(QFile::permissions(file) & 0x0077, QFile::Permissions());
         QCOMPARE(records::loadPendingSends(file), (QList<model::PendingSend>{pending, pending}));
-        // Up to 4 MiB the list is read; one byte more and it is kept aside unread.
-        for (const qsizetype size : {4 * 1024 * 1024, 4 * 1024 * 1024 + 1}) {
-            const QByteArray text = records::pendingSendsText({pending});
-            QFile out(file);
-            QVERIFY(out.open(QIODevice::WriteOnly | QIODevice::Truncate));
-            out.write(text + QByteArray(size - text.size(), '\n'));
-            out.close();
-            QString keptAs;
-            QCOMPARE(records::loadPendingSends(file, &keptAs).size(), size % 2 == 0 ? 1 : 0);
-            QCOMPARE(keptAs.isEmpty(), size % 2 == 0);
+        // Each file is read up to its bound (4 MiB of pending sends, 16 MiB of the others);
+        // one byte more and it is not read (the first three are kept aside).
+        const model::KeptSend one{pending.sentUtc, "s", "b", {"1@a.b"}, 0, "email"};
+        const std::function<qsizetype(const QString&, QString*)> readers[] = {
+            [](const QString& path, QString* keptAs) {
+                return records::loadPendingSends(path, keptAs).size();
+            },
+            [](const QString& path, QString* keptAs) {
+                return records::loadKeptSends(path, keptAs).size();
+            },
+            [](const QString& path, QString* keptAs) {
+                return records::loadKnowledge(path, keptAs).phones.size();
+            },
+            [](const QString& path, QString*) { return records::loadStatuses(path).size(); }};
+        const QByteArray boundTexts[] = {
+            records::pendingSendsText({pending}), records::keptSendsText({one}),
+            "phone\t5555550100\tvtext.com\t1\t\t\n",
+            records::statusText(
+                {{"+15555550100", model::StatusKind::Taken, pending.sentUtc, "by e-mail", {}}})};
+        for (int kind = 0; kind < 4; ++kind) {
+            const qint64 bound = (kind == 0 ? 4 : 16) * 1024 * 1024;
+            for (const qint64 size : {bound, bound + 1}) {
+                QFile out(file);
+                QVERIFY(out.open(QIODevice::WriteOnly | QIODevice::Truncate));
+                out.write(boundTexts[kind] + QByteArray(size - boundTexts[kind].size(), '\n'));
+                out.close();
+                QString keptAs;
+                QCOMPARE(readers[kind](file, &keptAs), size == bound ? 1 : 0);
+                QCOMPARE(keptAs.isEmpty(), size == bound || kind == 3);
+                QFile::remove(file);
+            }
         }
         // Written within what is read: 32767 phones at seven gateways, every address reported,
         // come back whole from a file of at most 4 MiB.
@@ -100,6 +129,15 @@ class TestRecords : public QObject {
                           .value(0)
                           .route;
         QCOMPARE(routes, QStringList({"email", "modem", "modem"}));
+        // The parts a line names, within what a text can split into.
+        QList<qsizetype> parts;
+        for (const char* field : {"\n", "\t0\n", "\t2\n", "\t0\temail\n", "\t99\temail\n"})
+            parts << records::readPendingSends(QByteArray("m\t2026-12-07T21:00:00Z\tt\ts\t1%40a."
+                                                          "b\t\t0") +
+                                               field)
+                         .value(0)
+                         .parts;
+        QCOMPARE(parts, QList<qsizetype>({1, 1, 2, 1, 32}));
         QCOMPARE(
             records::readKeptSends("kept\t2026-12-07T21:00:00Z\t0\ts\tb\t1%40a.b\n"
                                    "kept\t2026-12-07T21:00:00Z\t0\ts\tb\t%2B15550000001\n"),
@@ -122,6 +160,69 @@ class TestRecords : public QObject {
         QString keptAs;
         QCOMPARE(records::loadKeptSends(keptFile, &keptAs), texts);
         QCOMPARE(keptAs, QString());
+        // Each damaged line of the kept texts is one line unread, the text as it was; the
+        // smallest changes that are whole apply.
+        const QByteArray keptOne = records::keptSendsText({one});
+        for (const char* bad :
+             {"kept\t2026-12-07T21:00:00Z\t0\ts\tb\t1%40a.b\temail\tx", "inflight\t0\t1\tx",
+              "kept\t2026-12-07T21:00:00Z\t2\ts\tb\t1%40a.b", "gone\t0\t0", "inflight\t-1\t0",
+              "inflight\tx\t0", "inflight\t0\t2", "gone\t1\t0\t"}) {
+            unreadable = 0;
+            QCOMPARE(records::readKeptSends(keptOne + bad + '\n', &unreadable),
+                     QList<model::KeptSend>{one});
+            QVERIFY2(unreadable == 1, bad);
+        }
+        auto inFlight = one;
+        inFlight.uncertain = 1;
+        for (const auto& [change, after] :
+             {std::pair{"inflight\t0\t0\n", QList<model::KeptSend>{one}},
+              {"inflight\t0\t1\n", {inFlight}},
+              {"gone\t0\t1\t\n", {}}}) {
+            unreadable = 0;
+            QCOMPARE(records::readKeptSends(keptOne + change, &unreadable), after);
+            QCOMPARE(unreadable, 0);
+        }
+        // A change to a file that is not there writes the texts whole, in a new private folder.
+        const QString newFolder = dir.filePath("new/kept-sends.tsv");
+        QVERIFY(records::keepInFlight(newFolder, {inFlight}, 0, 1));
+        QCOMPARE(records::loadKeptSends(newFolder, nullptr), QList<model::KeptSend>{inFlight});
+        QCOMPARE(QFile::permissions(dir.filePath("new")) & 0x0077, QFile::Permissions());
+        // A line cut off by a crash is finished before the next ones.
+        QFile cutOff(dir.filePath("cut"));
+        QVERIFY(cutOff.open(QIODevice::WriteOnly) && cutOff.write("k") == 1);
+        cutOff.close();
+        QVERIFY(records::appendRecordLines(cutOff.fileName(), "line\n", 100));
+        QVERIFY(records::appendRecordLines(cutOff.fileName(), "more\n", 100));
+        QVERIFY(!records::appendRecordLines(cutOff.fileName(), "past\n", 17));
+        QCOMPARE(readAll(cutOff.fileName()), QByteArray("k\nline\nmore\n"));
+        // What was learned: an opt-out of a phone with no carrier known, a one-letter gateway,
+        // the whole number that asked; a line of nine fields and a refusal without a gateway
+        // are left out, and of a gateway's checks the last three are kept.
+        const QByteArray at = "2026-12-07T21:00:00Z";
+        const model::Knowledge known = records::readKnowledge(
+            "phone\t5555550100\tvtext.com\t1\t" + at + "\ta=" + at + ",=" + at + "\t" + at +
+            "\t%2B15555550100\nphone\t5555550101\t\t0\t\t\t" + at +
+            "\nphone\t5555550102\tvtext.com\t1\t" + at + "\t\t" + at +
+            "\t%2B1\tx\ngateway\tvtext.com\t5/1,6/2,7/3,8/4\n");
+        const QDateTime t = pending.sentUtc;
+        QCOMPARE(known, (model::Knowledge{
+                            {{"5555550100", {"vtext.com", true, t, {{"a", t}}, t, "+15555550100"}},
+                             {"5555550101", {"", false, {}, {}, t, ""}}},
+                            {{"vtext.com", {{6, 2}, {7, 3}, {8, 4}}}}}));
+        QCOMPARE(records::readKnowledge(records::knowledgeText(known)), known);
+        // With a hundred names of this second taken, a file that cannot be read stays where
+        // it is: no name is written over.
+        const QString stuck = dir.filePath("stuck");
+        QVERIFY(QFile(stuck).open(QIODevice::WriteOnly));
+        const QDateTime second = QDateTime::currentDateTimeUtc();
+        for (int s = 0; s < 3; ++s)
+            for (int n = 0; n < 101; ++n) {
+                const QString stem =
+                    stuck + ".unreadable-" + second.addSecs(s).toString("yyyyMMdd-HHmmss");
+                QVERIFY(QFile(n ? stem + QString("-%1").arg(n) : stem).open(QIODevice::WriteOnly));
+            }
+        if (QDateTime::currentDateTimeUtc() < second.addSecs(2))
+            QCOMPARE(records::moveAside(stuck), QString());
         // The last phone at one gateway only is no product of phones and gateways.
         auto uneven = huge;
         uneven.addresses = huge.addresses.mid(0, 699);
@@ -140,6 +241,25 @@ class TestRecords : public QObject {
                                           &unreadable)
                     .isEmpty());
         QCOMPARE(unreadable, 1);
+        // As many addresses as the file's bound holds written out are read; a reported
+        // position that is no address of the send makes the line unreadable.
+        QStringList domains25;
+        for (int i = 0; i < 25; ++i)
+            domains25 << QStringLiteral("%1.ca").arg(i);
+        QCOMPARE(records::readPendingSends("m@x\t2026-12-07T21:00:00Z\tt\ts\t*" +
+                                           records::encodedList(phones.mid(0, 27962)) + '*' +
+                                           records::encodedList(domains25) + "\t*699049d\t0\n")
+                     .value(0)
+                     .addresses.size(),
+                 699050);
+        for (const char* reported : {"*1f", "*xf", "*0x", "*-1f"}) {
+            unreadable = 0;
+            QVERIFY(records::readPendingSends(
+                        QByteArray("m@x\t2026-12-07T21:00:00Z\tt\ts\t*1*a\t") + reported + "\t0\n",
+                        &unreadable)
+                        .isEmpty());
+            QCOMPARE(unreadable, 1);
+        }
         const QByteArray cut = records::pendingSendsText({pending});
         QCOMPARE(records::readPendingSends(cut + cut.chopped(3), &unreadable),
                  QList<model::PendingSend>{pending});
@@ -148,20 +268,22 @@ class TestRecords : public QObject {
         const QByteArray keptLine = records::keptSendsText({text});
         QCOMPARE(records::readKeptSends(keptLine + keptLine.left(keptLine.indexOf("telus.co") + 8)),
                  QList<model::KeptSend>{text});
-        // With no room left, the oldest checked send goes first, then the oldest of any.
+        // With no room left, the oldest checked send goes first, then the oldest of any; only
+        // a send never checked is told as left out.
         auto older = pending, oldest = pending;
-        older.checked = false;
+        older.checked = oldest.checked = false;
         older.sentUtc = pending.sentUtc.addDays(-1);
         oldest.sentUtc = pending.sentUtc.addDays(-2);
         const qint64 line = records::pendingSendsText({pending}).size();
         for (const auto& [room, left, told] :
-             {std::tuple{3, 3, 0}, {2, 2, 0}, {1, 1, 0}, {0, 0, 1}}) {
-            QList<model::PendingSend> sends{oldest, older, pending}, dropped;
+             {std::tuple{3, QList<model::PendingSend>{pending, older, oldest}, 0},
+              {2, {older, oldest}, 0},
+              {1, {older}, 1},
+              {0, {}, 2}}) {
+            QList<model::PendingSend> sends{pending, older, oldest}, dropped;
             records::pendingSendsTextWithin(sends, room * line, &dropped);
-            QCOMPARE(sends.size(), left);
-            QCOMPARE(dropped.size(), told); // only a send never checked is told as left out
-            if (left == 1)
-                QCOMPARE(sends, QList<model::PendingSend>{older});
+            QCOMPARE(sends, left);
+            QCOMPARE(dropped.size(), told);
         }
     }
 };

@@ -90,7 +90,7 @@ class TestPhoneRoute : public QObject {
         phone.push("fate +15550000002 failed RESULT_ERROR_NO_SERVICE");
         // What the phone will have received after the send: taken in, with what became of
         // the texts, by asking the phone while the window is open, without a click.
-        phone.push("inbox +15550000001 Thanks, see you");
+        phone.push("inbox +15550000001 Thanks, see you at the station at half past six");
         phone.push("inbox +15550000003 STOP");
         phone.push("inbox +15559999999 Win a prize");
         phone.push("inbox +445550000001 STOP"); // another country's phone: not ours
@@ -132,22 +132,25 @@ class TestPhoneRoute : public QObject {
                                  10000);
         QTRY_VERIFY(form.ListView1->topLevelItem(2)->text(1).startsWith("asked not to be texted"));
         QVERIFY(form.ListView1->topLevelItem(0)->text(1).startsWith(
-            "replied \u201cThanks, see you\u201d, "));
+            "replied \u201cThanks, see you at the station at half p\u201d, "));
         form.copyStatuses(); // as a spreadsheet takes them
         const QStringList csv = QApplication::clipboard()->text().split("\r\n");
         QCOMPARE(csv.value(0), "phone,status,when,route,reply");
         QCOMPARE(csv.value(2), "1-555-000-0002,not sent (the phone has no service)," + sent +
                                    ",through your phone,");
-        QVERIFY2(csv.value(1).startsWith("5550000001,\"replied \u201cThanks, see you\u201d\",") &&
-                     csv.value(1).endsWith(",through your phone,\"Thanks, see you\""),
-                 qPrintable(csv.value(1)));
+        QVERIFY2(
+            csv.value(1).startsWith(
+                "5550000001,\"replied \u201cThanks, see you at the station at half p\u201d\",") &&
+                csv.value(1).endsWith(
+                    ",through your phone,\"Thanks, see you at the station at half past six\""),
+            qPrintable(csv.value(1)));
         const QString now = records::logStamp(f.clock.time);
         const QString heading = "\r\nDelivery: message of " +
                                 records::logStamp(f.clock.time.addSecs(-600)) + ", Subject:Hi\r\n";
         const QString news =
             now + heading +
             "Delivered: +15550000001 (the network says the phone took it)\r\nReply from "
-            "+15550000001 <time>: Thanks, see you\r\n\r\n\r\n" +
+            "+15550000001 <time>: Thanks, see you at the station at half past six\r\n\r\n\r\n" +
             now + heading + "Reply from +15550000003 <time>: STOP\r\n\r\n\r\n";
         QCOMPARE(withoutTimes(readAll(f.programFolder() + "/sentmessages.log")),
                  QString::fromLocal8Bit(log) + news);
