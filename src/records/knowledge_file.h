@@ -18,7 +18,7 @@ model::Knowledge readKnowledge(const QByteArray& text);
 // `keptAs` says where.
 model::Knowledge loadKnowledge(const QString& path, QString* keptAs = nullptr);
 QString knowledgeKeptAsideMessage(const QString& keptAs);
-// Written whole or not at all; what could not be written is learned again from the next check.
+// Written whole or not at all; a write that fails is not told, and the file keeps what it held.
 void saveKnowledge(const QString& path, const model::Knowledge& knowledge);
 // Whether the phone row asked not to be texted (it sent STOP and not START since); where the
 // STOP came from a whole number, the row is that number when taken after `countryCode`.
