@@ -120,6 +120,17 @@ class TestRecords : public QObject {
             six[i].addresses = six[0].addresses;
         QVERIFY(records::savePendingSends(file, six));
         QCOMPARE(records::loadPendingSends(file), six);
+        // A seventh that does not fit beside them leaves the oldest out, and the log says so.
+        const QString log = dir.filePath("sent.log");
+        auto seventh = huge;
+        seventh.messageId = "seventh@gmail.com";
+        seventh.stamp = "08/12/2026 09:00";
+        QCOMPARE(records::rememberSend(file, seventh, log), QString());
+        QCOMPARE(records::loadPendingSends(file), six.mid(1) + QList{seventh});
+        QCOMPARE(readAll(log), "08/12/2026 09:00\r\nDelivery: message of 07/12/2026 21:00, "
+                               "Subject:R\xC3\xA9union d\xC3\xA9plac\xC3\xA9"
+                               "e\r\nNot checked: too many sends were awaiting their report to "
+                               "keep this one, so its bounces are unknown.\r\n\r\n\r\n");
         // Lines of the version before routes were written down: by e-mail, or through the
         // modem where they name a text's parts or numbers alone.
         QStringList routes;

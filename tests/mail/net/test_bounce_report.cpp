@@ -332,6 +332,8 @@ class TestBounceReport : public QObject {
         QCOMPARE(records::cleanForLog("550 bad\r\n07/12/2026 23:00\r\nTo: 1\x1b[2J\xff"),
                  QStringLiteral("550 bad 07/12/2026 23:00 To: 1 [2J"));
         QCOMPARE(records::cleanForLog(QString(500, 'x')).size(), 120);
+        // Only so far is looked at: a flood of invisible marks costs no time and shows nothing.
+        QCOMPARE(records::cleanForLog(QString(4 * 120 + 63, QChar(0x200e)) + "ab"), "a");
         const QString longPhone = QString("1234567890").repeated(7);
         auto pending =
             send({"5555550100@vtext.com", longPhone + "@vtext.com", "5555550102@txt.att.net"});
