@@ -298,6 +298,37 @@ class TestRecords : public QObject {
             QCOMPARE(sends, left);
             QCOMPARE(dropped.size(), told);
         }
+        // Statuses past their bound (16 MiB) are written whole: each phone's last eight
+        // events, then within three quarters of the bound, the oldest left out first. Each
+        // line is 64 bytes; nothing noted makes no file.
+        QTemporaryDir statusDir;
+        const QString statusFile = statusDir.filePath("phone-status.tsv");
+        records::noteStatuses(statusFile, {});
+        QVERIFY(!QFileInfo::exists(statusFile));
+        const auto event = [&](int phone, int second) {
+            return model::StatusEvent{QStringLiteral("+1555%1").arg(phone, 7, 10, QLatin1Char('0')),
+                                      model::StatusKind::Taken, pending.sentUtc.addSecs(second),
+                                      "phone", "abcdefghijklmno"};
+        };
+        constexpr int kLines = 16 * 1024 * 1024 / 64 - 1;
+        for (const bool onePhone : {true, false}) {
+            QList<model::StatusEvent> events;
+            for (int i = 0; i < kLines + 2; ++i)
+                events << event(onePhone ? 1 : i / 8, i);
+            QFile out(statusFile);
+            QVERIFY(out.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            out.write(records::statusText(events.mid(0, kLines)));
+            out.close();
+            records::noteStatuses(statusFile, events.mid(kLines));
+            const model::PhoneStatuses read = records::loadStatuses(statusFile);
+            if (onePhone) {
+                QCOMPARE(read, (model::PhoneStatuses{{event(1, 0).phone, events.mid(kLines - 6)}}));
+            } else {
+                QCOMPARE(QFileInfo(statusFile).size(), 12 * 1024 * 1024);
+                QCOMPARE(read.size(), 24577); // the newest 196,608 events: phones 8192 to 32768
+                QCOMPARE(read.value(event(32767, 0).phone), events.mid(kLines - 7, 8));
+            }
+        }
     }
 };
 
