@@ -29,8 +29,9 @@ struct RouteWords {
     QString by;         // how a text went, as a phone's status says it: "by e-mail"
 };
 
-// What a route tells while a send of several batches runs. Batches go in order; each one
-// the route takes is told before the next goes.
+// What a route tells while a send of several batches runs. Batches go and are told in order;
+// a route may send the next before the one before is told, and then tells no refused
+// addresses of a batch taken (those would stand before a batch still in flight).
 struct RouteSteps {
     std::function<void(int batch)> sending; // right before a batch goes out
     // Right after a batch was taken, with its reference; `refused`: addresses of it that were
@@ -45,7 +46,7 @@ struct RouteSteps {
 // How a send of several batches ended. The batches taken are always the first few.
 struct RouteResult {
     int taken = 0;
-    bool nextMayHaveGone = false; // the next batch went but its answer never came
+    bool nextMayHaveGone = false; // the batches in flight went but their answer never came
     bool stopped = false;         // goOn said no and nothing failed
     // Why the send ended before every batch went (or a batch went only in part), as the box
     // that explains it says it; nothing when it did not end early.

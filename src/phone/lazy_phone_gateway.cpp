@@ -6,19 +6,20 @@ LazyPhoneGateway::LazyPhoneGateway(QString modulePath) : module_(std::move(modul
 
 LazyPhoneGateway::~LazyPhoneGateway() = default;
 
-HttpAnswer LazyPhoneGateway::ask(const PhoneLogin& login, const QByteArray& method,
-                                 const QString& path, const QByteArray& body) {
+QList<HttpAnswer> LazyPhoneGateway::askTogether(const PhoneLogin& login,
+                                                const QList<HttpRequest>& requests) {
     if (!loaded_)
         if (const auto create =
                 reinterpret_cast<PhoneModuleFactory>(module_.resolve(kPhoneModuleFactory)))
             loaded_.reset(create());
     if (!loaded_)
-        return {HttpAnswer::Problem::NoAnswer,
-                0,
-                {},
-                QStringLiteral("the phone component could not be loaded: %1")
-                    .arg(module_.errorString())};
-    return loaded_->ask(login, method, path, body);
+        return QList<HttpAnswer>(requests.size(),
+                                 {HttpAnswer::Problem::NoAnswer,
+                                  0,
+                                  {},
+                                  QStringLiteral("the phone component could not be loaded: %1")
+                                      .arg(module_.errorString())});
+    return loaded_->askTogether(login, requests);
 }
 
 } // namespace phone

@@ -13,8 +13,8 @@ class LazyPhoneGateway final : public PhoneGateway {
   public:
     explicit LazyPhoneGateway(QString modulePath);
     ~LazyPhoneGateway() override;
-    HttpAnswer ask(const PhoneLogin& login, const QByteArray& method, const QString& path,
-                   const QByteArray& body) override;
+    QList<HttpAnswer> askTogether(const PhoneLogin& login,
+                                  const QList<HttpRequest>& requests) override;
 
   private:
     QLibrary module_;

@@ -149,40 +149,64 @@ QList<InboxText> inbox(PhoneGateway& gateway, const PhoneLogin& login, const QDa
     return texts.value_or(QList<InboxText>());
 }
 
-MessageStatus sendText(PhoneGateway& gateway, const PhoneLogin& login, const QString& id,
-                       const QString& number, const QString& text, int ttlSeconds) {
+namespace {
+HttpRequest sendRequest(const QString& id, const QString& number, const QString& text,
+                        int ttlSeconds) {
     const QJsonObject request{
         {QStringLiteral("id"), id},
         {QStringLiteral("textMessage"), QJsonObject{{QStringLiteral("text"), text}}},
         {QStringLiteral("phoneNumbers"), QJsonArray{number}},
         {QStringLiteral("withDeliveryReport"), true},
         {QStringLiteral("ttl"), ttlSeconds}};
-    const HttpAnswer http = gateway.ask(login, "POST", QStringLiteral("/messages"),
-                                        QJsonDocument(request).toJson(QJsonDocument::Compact));
+    return {"POST", QStringLiteral("/messages"),
+            QJsonDocument(request).toJson(QJsonDocument::Compact)};
+}
+
+HttpRequest statusRequest(const QString& id) {
+    return {
+        "GET", QStringLiteral("/messages/") + QString::fromLatin1(QUrl::toPercentEncoding(id)), {}};
+}
+
+// The state an answer gives of the text `id`, or how the call ended.
+MessageStatus statusFrom(const HttpAnswer& http, const QString& id, int expected,
+                         const QString& unreadable) {
     MessageStatus status;
-    status.answer = answerOf(http, 202);
+    status.answer = answerOf(http, expected);
     status.id = id;
     if (status.answer.outcome != Outcome::Done)
         return status;
     if (const auto read = readMessageStatus(http.body))
         return *read;
-    status.answer = {Outcome::BadAnswer, QStringLiteral("its answer to the text is unreadable")};
+    status.answer = {Outcome::BadAnswer, unreadable};
     return status;
 }
 
+MessageStatus sentStatus(const HttpAnswer& http, const QString& id) {
+    return statusFrom(http, id, 202, QStringLiteral("its answer to the text is unreadable"));
+}
+
+MessageStatus readStatus(const HttpAnswer& http, const QString& id) {
+    return statusFrom(http, id, 200, QStringLiteral("its state of the text is unreadable"));
+}
+} // namespace
+
+MessageStatus sendText(PhoneGateway& gateway, const PhoneLogin& login, const QString& id,
+                       const QString& number, const QString& text, int ttlSeconds) {
+    return sentStatus(
+        gateway.askTogether(login, {sendRequest(id, number, text, ttlSeconds)}).value(0), id);
+}
+
 MessageStatus statusOf(PhoneGateway& gateway, const PhoneLogin& login, const QString& id) {
-    const HttpAnswer http = gateway.ask(
-        login, "GET",
-        QStringLiteral("/messages/") + QString::fromLatin1(QUrl::toPercentEncoding(id)), {});
-    MessageStatus status;
-    status.answer = answerOf(http, 200);
-    status.id = id;
-    if (status.answer.outcome != Outcome::Done)
-        return status;
-    if (const auto read = readMessageStatus(http.body))
-        return *read;
-    status.answer = {Outcome::BadAnswer, QStringLiteral("its state of the text is unreadable")};
-    return status;
+    return readStatus(gateway.askTogether(login, {statusRequest(id)}).value(0), id);
+}
+
+std::pair<MessageStatus, MessageStatus>
+statusOfWhileSending(PhoneGateway& gateway, const PhoneLogin& login, const QString& readId,
+                     const QString& id, const QString& number, const QString& text,
+                     int ttlSeconds) {
+    const QList<HttpAnswer> answers = gateway.askTogether(
+        login, {statusRequest(readId), sendRequest(id, number, text, ttlSeconds)});
+    return {readStatus(answers.value(0), readId), sentStatus(answers.value(1), id)};
 }
 
 namespace {

@@ -6,6 +6,7 @@
 #include <QList>
 #include <QString>
 #include <optional>
+#include <utility>
 
 namespace phone {
 
@@ -72,6 +73,11 @@ MessageStatus sendText(PhoneGateway& gateway, const PhoneLogin& login, const QSt
                        const QString& number, const QString& text, int ttlSeconds);
 // GET /messages/{id}.
 MessageStatus statusOf(PhoneGateway& gateway, const PhoneLogin& login, const QString& id);
+// The state of the text `readId` read while the next text goes, as sendText sends it: the two
+// requests at once, a round trip saved.
+std::pair<MessageStatus, MessageStatus>
+statusOfWhileSending(PhoneGateway& gateway, const PhoneLogin& login, const QString& readId,
+                     const QString& id, const QString& number, const QString& text, int ttlSeconds);
 // GET /messages: the states of the texts sent since `since` (at most 500), newest first.
 QList<MessageStatus> recentStates(PhoneGateway& gateway, const PhoneLogin& login,
                                   const QDateTime& since, Answer* answer);

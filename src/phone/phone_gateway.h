@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
 #include <QUrl>
 
@@ -33,14 +34,27 @@ struct HttpAnswer {
     QString reason; // the network's words, when there was a problem
 };
 
-// The phone's app over HTTP: one request, answered within the limits above, on the event loop
-// so that the window keeps painting. Follows no redirect.
+// One request to the phone's app: `path` with its query; `body` JSON for a POST, nothing for
+// a GET.
+struct HttpRequest {
+    QByteArray method;
+    QString path;
+    QByteArray body;
+};
+
+// The phone's app over HTTP, each answer within the limits above, on the event loop so that
+// the window keeps painting. Follows no redirect.
 class PhoneGateway {
   public:
     virtual ~PhoneGateway() = default;
-    // `path` with its query; `body` JSON for a POST, nothing for a GET.
-    virtual HttpAnswer ask(const PhoneLogin& login, const QByteArray& method, const QString& path,
-                           const QByteArray& body) = 0;
+    // The requests at once, each on a connection of its own, their answers in their order;
+    // the time limit counts for all of them together.
+    virtual QList<HttpAnswer> askTogether(const PhoneLogin& login,
+                                          const QList<HttpRequest>& requests) = 0;
+    HttpAnswer ask(const PhoneLogin& login, const QByteArray& method, const QString& path,
+                   const QByteArray& body) {
+        return askTogether(login, {{method, path, body}}).value(0);
+    }
 };
 
 } // namespace phone

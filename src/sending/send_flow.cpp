@@ -160,9 +160,26 @@ class BatchSend {
                            s_.route.secondsLeft(int(batches_.size()) - batchesDone, s_.text)});
     }
 
+    // A route may send the next batch before the one before is told: all of them in flight
+    // are the first of the rest, and marked uncertain until told.
     void sending(int index) {
-        kept_[mine_].uncertain = model::recipientCount(batches_[index]);
-        records::keepInFlight(c_.files.kept, kept_, mine_, kept_[mine_].uncertain);
+        inFlight_ += model::recipientCount(batches_[index]);
+        ++batchesInFlight_;
+        kept_[mine_].uncertain = inFlight_;
+        records::keepInFlight(c_.files.kept, kept_, mine_, inFlight_);
+    }
+
+    // A batch told: the rest without it, those still in flight marked again.
+    void told(qsizetype size, const QStringList& refused, const QStringList& toEnd) {
+        inFlight_ = qMax<qsizetype>(0, inFlight_ - size);
+        batchesInFlight_ = qMax(0, batchesInFlight_ - 1);
+        kept_[mine_].addresses = model::addressesOf(rest_);
+        kept_[mine_].uncertain = 0;
+        records::keepGone(c_.files.kept, kept_, mine_, size, refused, toEnd);
+        if (inFlight_ > 0) {
+            kept_[mine_].uncertain = inFlight_;
+            records::keepInFlight(c_.files.kept, kept_, mine_, inFlight_);
+        }
     }
 
     // The log first, then the pending sends, then the kept rest: a crash between them leaves
@@ -183,9 +200,7 @@ class BatchSend {
         s_.ledger.remember(pendingSend(s_, reference, when, sent));
         const qsizetype size = model::recipientCount(batch);
         rest_ = model::onlyAt(batch, refused) + model::afterRecipients(rest_, size);
-        kept_[mine_].addresses = model::addressesOf(rest_);
-        kept_[mine_].uncertain = 0;
-        records::keepGone(c_.files.kept, kept_, mine_, size, refused);
+        told(size, refused, {});
         outcomes_ += outcomesOf(sent, PhoneFate::Taken, reference);
         note(s_, sent, model::StatusKind::Taken);
         refused_ += refused;
@@ -199,9 +214,7 @@ class BatchSend {
         const Targets& batch = batches_[index];
         const qsizetype size = model::recipientCount(batch);
         rest_ = model::afterRecipients(rest_, size) + batch;
-        kept_[mine_].addresses = model::addressesOf(rest_);
-        kept_[mine_].uncertain = 0;
-        records::keepGone(c_.files.kept, kept_, mine_, size, {}, model::addressesOf(batch));
+        told(size, {}, model::addressesOf(batch));
         for (const model::PhoneTarget& target : batch)
             refusedPhones_.insert(target.phone, reason);
         note(s_, batch, model::StatusKind::NotSent, reason);
@@ -299,6 +312,7 @@ class BatchSend {
         outcome.batchesSent = result.taken;
         outcome.sentPhones = phonesWith(outcomes, {PhoneFate::Taken});
         outcome.uncertainPhones = phonesWith(outcomes, {PhoneFate::Uncertain});
+        outcome.uncertainBatches = batchesInFlight_;
         outcome.unsentPhones = phonesWith(outcomes, {PhoneFate::Refused, PhoneFate::NotSent});
         outcome.logged = !logFailure_;
         const QString reason = reasonOf(result, outcomes);
@@ -320,6 +334,8 @@ class BatchSend {
     QList<KeptSend> kept_;
     qsizetype mine_ = -1;
     qsizetype keptUncertain_ = 0;  // the mark of the kept text this send takes the place of
+    qsizetype inFlight_ = 0;       // recipients sent and not yet told
+    int batchesInFlight_ = 0;      // and the batches they are in
     QList<PhoneOutcome> outcomes_; // the phones taken so far
     QStringList refused_;          // addresses refused while the rest of their batch went
     QHash<QString, QString> refusedPhones_; // phones refused while the send went on, and why

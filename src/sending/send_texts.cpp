@@ -112,7 +112,13 @@ QString sendOutcomeMessage(const model::RouteWords& route, const SendOutcome& o,
                                                   "log could not name them"));
     else
         text = QStringLiteral("Nothing was sent.");
-    if (!o.uncertainPhones.isEmpty())
+    if (!o.uncertainPhones.isEmpty() && o.uncertainBatches > 1)
+        text += kBreak + kBreak +
+                QStringLiteral("The next %1 %2 may have been sent: their %3. They went to %4: "
+                               "%5. They are not in the log.")
+                    .arg(QString::number(o.uncertainBatches), route.batches, route.unanswered,
+                         phonesText(o.uncertainPhones.size()), firstFew(o.uncertainPhones));
+    else if (!o.uncertainPhones.isEmpty())
         text += kBreak + kBreak +
                 QStringLiteral("The next %1 may have been sent: its %2. It went to %3: %4. It is "
                                "not in the log.")

@@ -37,6 +37,7 @@ struct SendOutcome {
     QStringList sentPhones;
     QStringList unsentPhones;
     QStringList uncertainPhones; // in a batch whose answer never came
+    int uncertainBatches = 1;    // or in this many
     int batchesSent = 0;
     int batches = 0;
     bool logged = true; // every batch sent has its log record

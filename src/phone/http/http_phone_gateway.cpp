@@ -17,57 +17,76 @@ HttpPhoneGateway::HttpPhoneGateway(std::optional<QSslConfiguration> tls, int lim
 
 HttpPhoneGateway::~HttpPhoneGateway() = default;
 
-HttpAnswer HttpPhoneGateway::ask(const PhoneLogin& login, const QByteArray& method,
-                                 const QString& path, const QByteArray& body) {
+QList<HttpAnswer> HttpPhoneGateway::askTogether(const PhoneLogin& login,
+                                                const QList<HttpRequest>& requests) {
     // The phone is on the user's own network: its password never goes through a proxy.
     network_->setProxy(onOwnNetwork(login.base.host()) ? QNetworkProxy::NoProxy
                                                        : QNetworkProxy::DefaultProxy);
-    QNetworkRequest request(QUrl(login.base.toString() + path));
-    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
-                         QNetworkRequest::ManualRedirectPolicy);
-    request.setRawHeader("Authorization",
-                         "Basic " +
-                             (login.user + QLatin1Char(':') + login.password).toUtf8().toBase64());
-    request.setRawHeader("Accept", "application/json");
-    if (!body.isEmpty())
-        request.setHeader(QNetworkRequest::ContentTypeHeader, QByteArray("application/json"));
-    if (tls_)
-        request.setSslConfiguration(*tls_);
-    QNetworkReply* reply = network_->sendCustomRequest(request, method, body);
-    HttpAnswer answer;
+    QList<HttpAnswer> answers(requests.size());
+    QList<QNetworkReply*> replies;
     QEventLoop loop;
+    qsizetype open = requests.size();
+    for (qsizetype i = 0; i < requests.size(); ++i) {
+        QNetworkRequest request(QUrl(login.base.toString() + requests[i].path));
+        request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
+                             QNetworkRequest::ManualRedirectPolicy);
+        request.setRawHeader(
+            "Authorization",
+            "Basic " + (login.user + QLatin1Char(':') + login.password).toUtf8().toBase64());
+        request.setRawHeader("Accept", "application/json");
+        if (!requests[i].body.isEmpty())
+            request.setHeader(QNetworkRequest::ContentTypeHeader, QByteArray("application/json"));
+        if (tls_)
+            request.setSslConfiguration(*tls_);
+        QNetworkReply* reply =
+            network_->sendCustomRequest(request, requests[i].method, requests[i].body);
+        replies << reply;
+        HttpAnswer& answer = answers[i];
+        QObject::connect(reply, &QNetworkReply::readyRead, &loop, [&answer, reply] {
+            answer.body += reply->read(kLongestAnswer + 1 - answer.body.size());
+            if (answer.body.size() > kLongestAnswer &&
+                answer.problem == HttpAnswer::Problem::None) {
+                answer.problem = HttpAnswer::Problem::TooLong;
+                reply->abort();
+            }
+        });
+        QObject::connect(reply, &QNetworkReply::finished, &loop, [&open, &loop] {
+            if (--open == 0)
+                loop.quit();
+        });
+        if (reply->isFinished())
+            --open;
+    }
     QTimer limit;
     limit.setSingleShot(true);
     QObject::connect(&limit, &QTimer::timeout, &loop, [&] {
-        answer.problem = HttpAnswer::Problem::TimedOut;
-        reply->abort();
+        for (qsizetype i = 0; i < replies.size(); ++i)
+            if (!replies[i]->isFinished()) {
+                answers[i].problem = HttpAnswer::Problem::TimedOut;
+                replies[i]->abort();
+            }
     });
-    QObject::connect(reply, &QNetworkReply::readyRead, &loop, [&] {
-        answer.body += reply->read(kLongestAnswer + 1 - answer.body.size());
-        if (answer.body.size() > kLongestAnswer && answer.problem == HttpAnswer::Problem::None) {
-            answer.problem = HttpAnswer::Problem::TooLong;
-            reply->abort();
-        }
-    });
-    QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
     limit.start(limitMs_);
-    if (!reply->isFinished())
+    if (open > 0)
         loop.exec();
-    if (answer.problem == HttpAnswer::Problem::None)
-        answer.body += reply->read(kLongestAnswer + 1 - answer.body.size());
-    answer.status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-    const QNetworkReply::NetworkError error = reply->error();
-    if (answer.problem == HttpAnswer::Problem::None && answer.body.size() > kLongestAnswer)
-        answer.problem = HttpAnswer::Problem::TooLong;
-    if (answer.problem == HttpAnswer::Problem::None && answer.status == 0) {
-        const bool tls = error == QNetworkReply::SslHandshakeFailedError;
-        answer.problem = tls ? HttpAnswer::Problem::Untrusted : HttpAnswer::Problem::NoAnswer;
-        answer.reason = reply->errorString();
+    for (qsizetype i = 0; i < replies.size(); ++i) {
+        QNetworkReply* reply = replies[i];
+        HttpAnswer& answer = answers[i];
+        if (answer.problem == HttpAnswer::Problem::None)
+            answer.body += reply->read(kLongestAnswer + 1 - answer.body.size());
+        answer.status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+        if (answer.problem == HttpAnswer::Problem::None && answer.body.size() > kLongestAnswer)
+            answer.problem = HttpAnswer::Problem::TooLong;
+        if (answer.problem == HttpAnswer::Problem::None && answer.status == 0) {
+            const bool tls = reply->error() == QNetworkReply::SslHandshakeFailedError;
+            answer.problem = tls ? HttpAnswer::Problem::Untrusted : HttpAnswer::Problem::NoAnswer;
+            answer.reason = reply->errorString();
+        }
+        if (answer.problem != HttpAnswer::Problem::None)
+            answer.body.clear();
+        reply->deleteLater();
     }
-    if (answer.problem != HttpAnswer::Problem::None)
-        answer.body.clear();
-    reply->deleteLater();
-    return answer;
+    return answers;
 }
 
 } // namespace phone

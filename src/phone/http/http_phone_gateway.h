@@ -12,15 +12,15 @@ namespace phone {
 
 // The phone's app over Qt's HTTP client: Basic authentication on every request, no redirect
 // followed, HTTPS only with a certificate that verifies, each answer bounded in size and time;
-// the request waits on the event loop.
+// the requests wait on the event loop.
 class HttpPhoneGateway final : public PhoneGateway {
   public:
     // `tls`: whom HTTPS trusts; the system's certificates unless given.
     explicit HttpPhoneGateway(std::optional<QSslConfiguration> tls = std::nullopt,
                               int limitMs = kAnswerLimitMs);
     ~HttpPhoneGateway() override;
-    HttpAnswer ask(const PhoneLogin& login, const QByteArray& method, const QString& path,
-                   const QByteArray& body) override;
+    QList<HttpAnswer> askTogether(const PhoneLogin& login,
+                                  const QList<HttpRequest>& requests) override;
 
   private:
     std::unique_ptr<QNetworkAccessManager> network_;

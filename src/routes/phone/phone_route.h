@@ -6,6 +6,8 @@
 #include "routes/phone/phone_texts.h"
 #include "sending/texting.h"
 
+#include <optional>
+
 namespace phone_route {
 
 // How texts go through the phone: at most so many text parts a minute and a day, and how long
@@ -35,10 +37,17 @@ class PhoneRoute final : public sending::TextingRoute {
 
   private:
     // The text to `number` sent under its own id, or, when the phone has it already, what
-    // became of it; a try that failed before goes again under the next id.
-    phone::MessageStatus sendOnce(const model::TextToSend& text, const QString& number);
-    // The state read back until the phone sent it or failed, or the time ran out.
-    phone::MessageStatus settled(phone::MessageStatus status);
+    // became of it; a try that failed before goes again under the next id. `firstAnswer`: the
+    // phone's answer to the first try, when it was asked already.
+    phone::MessageStatus sendOnce(const model::TextToSend& text, const QString& number,
+                                  std::optional<phone::MessageStatus> firstAnswer = {});
+    // The state read back until the phone sent it or failed, or the time ran out; `justRead`:
+    // the state given was read a moment ago.
+    phone::MessageStatus settled(phone::MessageStatus status, bool justRead);
+    // What became of the text of `batch` told through `steps`; false when the send ends with
+    // it, `result` saying why.
+    bool tellWhatBecame(int batch, const QString& number, const phone::MessageStatus& sent,
+                        const model::RouteSteps& steps, model::RouteResult& result) const;
     void tell(const QString& message) const;
 
     const model::CommandContext& c_;
