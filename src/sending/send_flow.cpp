@@ -174,12 +174,10 @@ class BatchSend {
         inFlight_ = qMax<qsizetype>(0, inFlight_ - size);
         batchesInFlight_ = qMax(0, batchesInFlight_ - 1);
         kept_[mine_].addresses = model::addressesOf(rest_);
-        kept_[mine_].uncertain = 0;
+        kept_[mine_].uncertain = inFlight_;
         records::keepGone(c_.files.kept, kept_, mine_, size, refused, toEnd);
-        if (inFlight_ > 0) {
-            kept_[mine_].uncertain = inFlight_;
+        if (inFlight_ > 0) // a "gone" line clears the mark
             records::keepInFlight(c_.files.kept, kept_, mine_, inFlight_);
-        }
     }
 
     // The log first, then the pending sends, then the kept rest: a crash between them leaves

@@ -301,8 +301,7 @@ class TestRecords : public QObject {
         // Statuses past their bound (16 MiB) are written whole: each phone's last eight
         // events, then within three quarters of the bound, the oldest left out first. Each
         // line is 64 bytes; nothing noted makes no file.
-        QTemporaryDir statusDir;
-        const QString statusFile = statusDir.filePath("phone-status.tsv");
+        const QString statusFile = dir.filePath("phone-status.tsv");
         records::noteStatuses(statusFile, {});
         QVERIFY(!QFileInfo::exists(statusFile));
         const auto event = [&](int phone, int second) {

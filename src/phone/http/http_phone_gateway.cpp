@@ -8,6 +8,7 @@
 #include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QTimer>
+#include <algorithm>
 
 namespace phone {
 
@@ -25,7 +26,6 @@ QList<HttpAnswer> HttpPhoneGateway::askTogether(const PhoneLogin& login,
     QList<HttpAnswer> answers(requests.size());
     QList<QNetworkReply*> replies;
     QEventLoop loop;
-    qsizetype open = requests.size();
     for (qsizetype i = 0; i < requests.size(); ++i) {
         QNetworkRequest request(QUrl(login.base.toString() + requests[i].path));
         request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
@@ -50,13 +50,16 @@ QList<HttpAnswer> HttpPhoneGateway::askTogether(const PhoneLogin& login,
                 reply->abort();
             }
         });
-        QObject::connect(reply, &QNetworkReply::finished, &loop, [&open, &loop] {
-            if (--open == 0)
+    }
+    const auto allFinished = [&replies] {
+        return std::all_of(replies.cbegin(), replies.cend(),
+                           [](const QNetworkReply* reply) { return reply->isFinished(); });
+    };
+    for (QNetworkReply* reply : std::as_const(replies))
+        QObject::connect(reply, &QNetworkReply::finished, &loop, [&] {
+            if (allFinished())
                 loop.quit();
         });
-        if (reply->isFinished())
-            --open;
-    }
     QTimer limit;
     limit.setSingleShot(true);
     QObject::connect(&limit, &QTimer::timeout, &loop, [&] {
@@ -67,7 +70,7 @@ QList<HttpAnswer> HttpPhoneGateway::askTogether(const PhoneLogin& login,
             }
     });
     limit.start(limitMs_);
-    if (open > 0)
+    if (!allFinished())
         loop.exec();
     for (qsizetype i = 0; i < replies.size(); ++i) {
         QNetworkReply* reply = replies[i];
