@@ -337,8 +337,27 @@ void Form1::Form_Load() {
                                      platform::Buttons::Ok, platform::Icon::None,
                                      applicationTitle_);
     showPhoneKnowledge();
-    // Once the window is up: which routes are here, then the texts kept for them by an earlier
-    // run. A route that comes or goes later is looked for again.
+    // The route choice as far as it is known without asking any device, so that the window
+    // shows at its final size; the rest once it has painted.
+    showRoutes(false);
+    QTimer::singleShot(0, this, [this] {
+        if (isVisible() && !painted_)
+            startWhenPainted_ = true;
+        else
+            startAfterPaint();
+    });
+}
+
+void Form1::paintEvent(QPaintEvent* event) {
+    QWidget::paintEvent(event);
+    painted_ = true;
+    if (std::exchange(startWhenPainted_, false))
+        QTimer::singleShot(0, this, &Form1::startAfterPaint);
+}
+
+void Form1::startAfterPaint() {
+    // Which routes are here, then the texts kept for them by an earlier run. A route that
+    // comes or goes later is looked for again.
     lookAgain_ = new QTimer(this);
     lookAgain_->setSingleShot(true);
     lookAgain_->setInterval(300);
@@ -347,8 +366,8 @@ void Form1::Form_Load() {
         route->watch([this] { lookAgain_->start(); });
         route->watchNews([this, route] { takeNews(route, false); });
     }
-    QTimer::singleShot(0, this, &Form1::lookForRoutes);
-    QTimer::singleShot(0, this, &Form1::loadStatuses);
+    lookForRoutes();
+    loadStatuses();
     // The routes that must be asked for their news are asked now and then.
     for (model::RouteOption* route : services_.routes)
         if (const int seconds = route->newsEverySeconds(); seconds > 0) {
@@ -397,7 +416,7 @@ void Form1::lookForRoutes() {
     for (model::RouteOption* route : services_.routes)
         if (!route->label().isEmpty())
             here << route->id();
-    showRoutes();
+    showRoutes(true);
     QStringList arrived;
     for (const QString& id : std::as_const(here))
         if (!routesHere_.contains(id))
@@ -408,7 +427,7 @@ void Form1::lookForRoutes() {
         offerKeptSends(arrived);
 }
 
-void Form1::showRoutes() {
+void Form1::showRoutes(bool looked) {
     QString wanted = services_.settings.read(core::settings::kRoute, QString());
     if (wanted.isEmpty() && services_.settings.read(core::settings::kTextByModem, QString())
                                     .compare(QLatin1String("True"), Qt::CaseInsensitive) == 0)
@@ -417,9 +436,14 @@ void Form1::showRoutes() {
     const QString current = cboRoute->currentData().toString();
     const QSignalBlocker quiet(cboRoute);
     cboRoute->clear();
-    for (model::RouteOption* route : services_.routes)
-        if (const QString label = route->label(); !label.isEmpty())
+    for (model::RouteOption* route : services_.routes) {
+        QString label = looked || !route->onADevice() ? route->label() : QString();
+        // The route the user chose stays chosen while its device is away.
+        if (label.isEmpty() && route->id() == wanted)
+            label = route->awayLabel();
+        if (!label.isEmpty())
             cboRoute->addItem(label, route->id());
+    }
     // Then what a route offers for setting it up.
     for (model::RouteOption* route : services_.routes)
         if (const QString label = route->setUpLabel(); !label.isEmpty())
@@ -431,9 +455,31 @@ void Form1::showRoutes() {
     shownBefore_ = cboRoute->currentData().toString();
     // With one route there is nothing to choose: the window stays as designed.
     const bool choice = cboRoute->count() > 1;
-    setFixedSize(pixels(15960), pixels(choice ? kHeightWithRoutes : kDesignedHeight));
+    const QSize size(pixels(15960), pixels(choice ? kHeightWithRoutes : kDesignedHeight));
+    if (size != this->size()) {
+        setFixedSize(size);
+        // The notice stays clear of the window as it grows or shrinks.
+        if (notice_ && notice_->isVisible())
+            notice_->keepClearOf(frameGeometry());
+    }
     lblRoute->setVisible(choice);
     cboRoute->setVisible(choice);
+    showWhatTheRouteTakes();
+}
+
+void Form1::showWhatTheRouteTakes() {
+    const bool takes = chosenRoute().takesLoginAndCarriers();
+    const QString unused = takes ? QString()
+                                 : QStringLiteral("Used only when texts go by e-mail; \"Send by\" "
+                                                  "chooses how they go.");
+    Frame5->setEnabled(takes);
+    Frame5->setToolTip(unused);
+    ListView2->setEnabled(takes);
+    ListView2->setToolTip(takes ? kListToolTip : unused);
+    for (const int number : {4, 6, 7, 9, 10, 12}) {
+        buttons_.at(std::size_t(number))->setEnabled(takes);
+        buttons_.at(std::size_t(number))->setToolTip(unused);
+    }
 }
 
 void Form1::routeChosen(int index) {
@@ -441,6 +487,7 @@ void Form1::routeChosen(int index) {
     if (!id.startsWith(kSetUp)) {
         shownBefore_ = id;
         storeSetting(core::settings::kRoute, id);
+        showWhatTheRouteTakes();
         return;
     }
     // Setting a route up: the user tells it what it needs; on success it is chosen.

@@ -143,6 +143,7 @@ class Form1 final : public QWidget {
 
   protected:
     void closeEvent(QCloseEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -159,7 +160,15 @@ class Form1 final : public QWidget {
     // Asks each route whether it is here (a modem found, say), once the window has painted and
     // whenever a route says that may have changed; the route choice shows those that are.
     void lookForRoutes();
-    void showRoutes();
+    // The route choice; `looked`: with what the routes on a device found, else those taken as
+    // away.
+    void showRoutes(bool looked);
+    // The Gmail login and the carrier list say they are unused while the chosen route does not
+    // send with them.
+    void showWhatTheRouteTakes();
+    // What waits for the window to have painted: the routes looked for and watched, the kept
+    // texts offered, the statuses read, the news asked for now and then.
+    void startAfterPaint();
     // A route chosen in the route choice: kept, or set up first.
     void routeChosen(int index);
     model::RouteOption& chosenRoute() const;
@@ -195,6 +204,8 @@ class Form1 final : public QWidget {
     bool ending_ = false;
     bool settingsProblemShown_ = false;
     bool holdingInput_ = false;
+    bool painted_ = false;
+    bool startWhenPainted_ = false;
     std::unique_ptr<core::StoredPassword> password_;
     std::unique_ptr<SendProgressWindow> progress_;
     std::unique_ptr<model::Knowledge> knowledge_; // what is known of each phone, read once

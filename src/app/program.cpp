@@ -46,11 +46,11 @@ Program::Program(ProgramParts parts) : owned_(std::make_unique<Owned>()) {
     if (parts.keyring)
         o.keyring =
             std::make_unique<platform::HelperKeyring>(folder + "/parlivo-keyring", kProductName);
-    // The modem module is loaded only where ModemManager runs, and only after the window
-    // painted.
-    if (modem::modemServiceRuns())
-        o.modem = std::make_unique<modem::LazyTextModem>(folder + "/libparlivo_modem");
-    // The phone module is loaded only when a text first goes through the phone.
+    // Each module is loaded on its first use, never before the window painted: the modem's
+    // when the window looks for the routes (only where ModemManager runs), the phone's when
+    // the phone is set up, asked for news or sent to, the mail module's on the first send or
+    // "View Log" by e-mail.
+    o.modem = std::make_unique<modem::LazyTextModem>(folder + "/libparlivo_modem");
     o.phone = std::make_unique<phone::LazyPhoneGateway>(folder + "/libparlivo_phone");
     const QString settingsFile = o.settings ? o.settings->fileName() : QString();
     routes_ = std::make_unique<RouteOptions>(RouteOptions::Parts{*o.mail, o.mailbox.get(),

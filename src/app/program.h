@@ -57,8 +57,9 @@ struct ProgramParts {
     bool keyring = true; // false: the password stays in the settings, with no helper asked
 };
 
-// The whole program: the mail and modem modules loaded on first use (the modem's only where
-// ModemManager runs), the keyring helper, the routes, and the main window on them.
+// The whole program: the mail, modem and phone modules loaded on first use once the window has
+// painted (the modem's only where ModemManager runs), the keyring helper, the routes, and the
+// main window on them.
 class Program {
   public:
     explicit Program(ProgramParts parts);

@@ -22,9 +22,19 @@ class RouteOption {
     // How the files and the settings name the route: "email", "modem".
     virtual QString id() const = 0;
     // The route as the route choice shows it; nothing while it cannot be used here (no modem
-    // found, say).
+    // found, say). A route on a device asks the device: only once the window has painted.
     virtual QString label() = 0;
+    // Whether `label` asks a device (a modem); such a route is looked for only once the window
+    // has painted, and taken as away until then.
+    virtual bool onADevice() const { return false; }
+    // The route as the choice shows it while the user chose it and its device is away, so
+    // that the choice is not lost; nothing: not shown while away.
+    virtual QString awayLabel() const { return {}; }
+    // Whether the window's Gmail login and carrier list are what the route sends with; the
+    // window says they are unused while another route is chosen.
+    virtual bool takesLoginAndCarriers() const { return false; }
     // `changed` runs whenever `label` may have changed (a modem plugged in or taken away).
+    // Asked once the window has painted.
     virtual void watch(std::function<void()> changed) { Q_UNUSED(changed); }
     // What the route choice offers for setting the route up (where the user tells it where
     // and how to send), or nothing for a route that needs no setting up.

@@ -20,7 +20,8 @@ LazyTextModem::LazyTextModem(QString modulePath) : module_(std::move(modulePath)
 LazyTextModem::~LazyTextModem() = default;
 
 TextModem* LazyTextModem::loaded() {
-    if (!loaded_)
+    // Where ModemManager does not run, nothing of D-Bus is loaded.
+    if (!loaded_ && modemServiceRuns())
         if (const auto create =
                 reinterpret_cast<ModemModuleFactory>(module_.resolve(kModemModuleFactory)))
             loaded_.reset(create());
@@ -35,6 +36,8 @@ QString LazyTextModem::available() {
 ModemReady LazyTextModem::prepare() {
     if (TextModem* modem = loaded())
         return modem->prepare();
+    if (!modemServiceRuns())
+        return {ModemProblem::NoService, {}};
     return {
         ModemProblem::Failed,
         QStringLiteral("The modem component could not be loaded: %1").arg(module_.errorString())};
@@ -43,7 +46,11 @@ ModemReady LazyTextModem::prepare() {
 TextResult LazyTextModem::send(const QString& number, const QString& text) {
     if (TextModem* modem = loaded())
         return modem->send(number, text);
-    return {TextFate::Refused, {}, module_.errorString()};
+    TextResult refused{TextFate::Refused, {}, QStringLiteral("ModemManager does not run")};
+    refused.modemGone = true;
+    if (modemServiceRuns())
+        refused.reason = module_.errorString();
+    return refused;
 }
 
 QList<ModemMessage> LazyTextModem::received() {

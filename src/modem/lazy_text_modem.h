@@ -7,8 +7,8 @@
 
 namespace modem {
 
-// The modem module beside the program, loaded on first use, so that a start that never
-// texts through a modem loads no D-Bus library.
+// The modem module beside the program, loaded on first use and only where ModemManager runs,
+// so that a start that never texts through a modem loads no D-Bus library.
 class LazyTextModem final : public TextModem {
   public:
     explicit LazyTextModem(QString modulePath);

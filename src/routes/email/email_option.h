@@ -22,6 +22,7 @@ class EmailOption final : public model::RouteOption {
                 platform::SettingsStore& settings);
     QString id() const override;
     QString label() override;
+    bool takesLoginAndCarriers() const override { return true; }
     std::unique_ptr<model::Route> open(const model::CommandContext& c, const model::Login& login,
                                        const QList<model::PendingSend>& sent,
                                        const model::Knowledge& known) override;

@@ -32,6 +32,10 @@ QString ModemOption::label() {
                           : QStringLiteral("Texts through this computer's modem (%1)").arg(name);
 }
 
+QString ModemOption::awayLabel() const {
+    return QStringLiteral("Texts through this computer's modem (not found)");
+}
+
 void ModemOption::watch(std::function<void()> changed) {
     if (modem_)
         modem_->watch(std::move(changed));

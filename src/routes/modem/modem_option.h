@@ -22,6 +22,8 @@ class ModemOption final : public model::RouteOption {
     ModemOption(modem::TextModem* modem, platform::SettingsStore& settings);
     QString id() const override { return kRouteId; }
     QString label() override;
+    bool onADevice() const override { return true; }
+    QString awayLabel() const override;
     void watch(std::function<void()> changed) override;
     void watchNews(std::function<void()> arrived) override;
     std::unique_ptr<model::Route> open(const model::CommandContext& c, const model::Login& login,

@@ -6,6 +6,7 @@
 #include "form_fixture.h"
 #include "local_modem.h"
 #include "modem/dbus/mm_text_modem.h"
+#include "notice/companion_notice.h"
 #include "records/kept_file.h"
 #include "records/sent_log.h"
 #include "routes/modem/modem_option.h"
@@ -17,11 +18,13 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QProcess>
 #include <QProgressDialog>
+#include <QPushButton>
 #include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -31,6 +34,18 @@
 #include <csignal>
 
 namespace {
+// The program's own modules (mail, modem, phone) this process has loaded.
+QStringList mappedModules() {
+    QFile maps("/proc/self/maps");
+    QStringList modules;
+    if (maps.open(QIODevice::ReadOnly))
+        for (const QByteArray& line : maps.readAll().split('\n'))
+            if (const QString name = QString::fromUtf8(line.mid(line.lastIndexOf('/') + 1));
+                line.contains('/') && name.startsWith("libparlivo_") && !modules.contains(name))
+                modules << name;
+    return modules;
+}
+
 // The route the window's route choice shows while the user can see it.
 QString chosen(const app::Form1* form) {
     return form->cboRoute->isVisibleTo(form) ? form->cboRoute->currentData().toString() : "";
@@ -409,13 +424,18 @@ class TestModemRoute : public QObject {
         };
         desktop.answers = {platform::Answer::Yes};
         program.start();
+        // Shown at its final size with nothing loaded yet, the notice clear of it; the routes
+        // are looked for once it painted.
+        QCOMPARE(mappedModules(), QStringList());
         const QSize withRoutes(1064, 487); // the route choice: e-mail, and the phone to set up
-        QTest::qWait(500);                 // no modem: not offered, its kept text not either
         QCOMPARE(form.size(), withRoutes);
-        QCOMPARE(chosen(&form), "email");
+        QVERIFY(!form.notice()->frameGeometry().intersects(form.frameGeometry()));
+        QTRY_COMPARE(mappedModules(), QStringList({"libparlivo_modem.so"}));
+        QCOMPARE(chosen(&form), "email"); // no modem: not offered, its kept text not either
         QCOMPARE(form.cboRoute->count(), 2);
         QCOMPARE(unreachableControls(&form), QStringList());
         QVERIFY(desktop.boxes.isEmpty());
+        QVERIFY(form.Frame5->isEnabled() && form.ListView2->isEnabled());
 
         local.push("attach"); // plugged in while the program runs: offered, and its kept text
         QTRY_COMPARE_WITH_TIMEOUT(desktop.boxTexts().size(), 2, 15000);
@@ -431,11 +451,25 @@ class TestModemRoute : public QObject {
         QTest::keyClick(form.cboRoute, Qt::Key_Down);
         QCOMPARE(chosen(&form), "modem");
         QCOMPARE(settings.values.value(core::settings::kRoute), "modem");
+        // What only e-mail sends with says so.
+        QVERIFY(!form.Frame5->isEnabled() && !form.ListView2->isEnabled());
+        QVERIFY(!form.pushButton(12)->isEnabled() && form.pushButton(5)->isEnabled());
+        QCOMPARE(form.Frame5->toolTip(),
+                 "Used only when texts go by e-mail; \"Send by\" chooses how they go.");
 
-        local.push("stop"); // gone: withdrawn, e-mail shown, the choice still kept
-        QTRY_COMPARE_WITH_TIMEOUT(form.cboRoute->count(), 2, 10000);
-        QCOMPARE(chosen(&form), "email");
+        local.push("stop"); // gone: still chosen, named as not found, and Send Message says so
+        QTRY_COMPARE_WITH_TIMEOUT(form.cboRoute->currentText(),
+                                  "Texts through this computer's modem (not found)", 10000);
+        QCOMPARE(chosen(&form), "modem");
+        QCOMPARE(form.size(), withRoutes);
         QCOMPARE(unreachableControls(&form), QStringList());
+        app::appendRows(form.ListView1, {"5551230003"});
+        form.Text5->setPlainText("see you");
+        form.PushButton1_Click();
+        QCOMPARE(desktop.boxTexts().last(),
+                 "Nothing was sent. ModemManager, the system service that runs the modem, does "
+                 "not answer. Start it (or choose e-mail under \"Send by\").");
+        QCOMPARE(form.Text5->toPlainText(), "see you"); // the text stays in the window
         QCOMPARE(settings.values.value(core::settings::kRoute), "modem");
     }
 };
