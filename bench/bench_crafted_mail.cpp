@@ -74,24 +74,31 @@ QByteArray ordinary(int i) {
     return report(i, 1);
 }
 
-// "View Log" of the pending sends in `folder` against `dovecot`: the longest pause of the
-// event loop and the check's time, in milliseconds.
+// "View Log" of the pending sends in `folder` against `dovecot`, with the phones' statuses kept
+// as the window keeps them: the longest pause of the event loop and the check's time, in
+// milliseconds.
 std::pair<double, double> timedCheck(const LocalDovecot& dovecot,
                                      const TestCertificates& certificates,
                                      const QTemporaryDir& folder, const QDateTime& now) {
     mail::ImapBounceReader reader(dovecot.clientOptions(certificates.path("ca.pem")));
     delivery::DeliveryCheckMemory memory;
+    model::PhoneStatuses statuses; // the window's, as each phone row shows them
     QElapsedTimer took;
     const double gap = longestGapMs([&] {
         took.start();
-        delivery::bringLogUpToDate(
-            {reader,
-             memory,
-             {folder.filePath("sentmessages.log"), folder.filePath("pending.tsv")},
-             "ann@gmail.com",
-             "abcdefghijklmnop",
-             now,
-             "email"});
+        delivery::bringLogUpToDate({reader,
+                                    memory,
+                                    {folder.filePath("sentmessages.log"),
+                                     folder.filePath("pending.tsv"),
+                                     {},
+                                     {},
+                                     folder.filePath("phone-status.tsv")},
+                                    "ann@gmail.com",
+                                    "abcdefghijklmnop",
+                                    now,
+                                    "email",
+                                    nullptr,
+                                    &statuses});
     });
     return {gap, double(took.nsecsElapsed()) / 1e6};
 }

@@ -146,14 +146,19 @@ QList<model::StatusEvent> statusNews(const PendingSend& before, const PendingSen
                                      const DeliveryCheck& check) {
     QHash<QString, bool> everyFailed;
     QSet<QString> newly;
-    for (const QString& address : after.addresses) {
-        const QString phone = records::statusKey(address, check.countryCode);
-        const QString failed = address + QStringLiteral(" failed");
-        const auto known = everyFailed.constFind(phone);
-        everyFailed.insert(phone, (known == everyFailed.cend() || *known) &&
-                                      after.reported.contains(failed));
-        if (after.reported.contains(failed) && !before.reported.contains(failed))
-            newly.insert(phone);
+    if (after.reported.size() > before.reported.size()) {
+        // Looked up by hash: a large send's reports name tens of thousands of addresses.
+        const QSet<QString> reported(after.reported.cbegin(), after.reported.cend());
+        const QSet<QString> reportedBefore(before.reported.cbegin(), before.reported.cend());
+        for (const QString& address : after.addresses) {
+            const QString phone = records::statusKey(address, check.countryCode);
+            const QString failed = address + QStringLiteral(" failed");
+            const bool refused = reported.contains(failed);
+            const auto known = everyFailed.constFind(phone);
+            everyFailed.insert(phone, (known == everyFailed.cend() || *known) && refused);
+            if (refused && !reportedBefore.contains(failed))
+                newly.insert(phone);
+        }
     }
     QList<model::StatusEvent> events;
     const QDateTime now = check.now.toUTC();
@@ -184,21 +189,31 @@ void appendRecords(QList<PendingSend>& sends, const QList<mail::BounceReport>& b
     for (qsizetype r = 0; r < owners.size(); ++r)
         if (owners[r] >= 0)
             replies[owners[r]] << found.replies[r];
+    // What each record tells the statuses is worked out aside too, and kept only for the
+    // records the log took.
+    const bool statusesKept = !check.files.status.isEmpty() || check.statuses;
+    QList<QList<model::StatusEvent>> news(sends.size());
     runAside([&] {
-        for (qsizetype i = 0; i < sends.size(); ++i)
+        for (qsizetype i = 0; i < sends.size(); ++i) {
             records[i] = deliveryRecord(nowStamp, sends[i], bounces, found.complete,
                                         replyLines(sends[i], replies[i], &told[i]), known);
+            if (statusesKept && !records[i].isEmpty())
+                news[i] = statusNews(before[i], sends[i], told[i], check);
+        }
     });
     QList<model::StatusEvent> events;
     for (qsizetype i = 0; i < sends.size(); ++i) {
         if (records[i].isEmpty())
             continue;
         if (appended(check.files.log, records[i]))
-            events += statusNews(before[i], sends[i], told[i], check);
+            events += news[i];
         else
             sends[i].reported = before[i].reported; // reported next time
     }
-    records::noteStatuses(check.files.status, events, check.statuses);
+    // The file aside, the window's own statuses on its thread.
+    if (!events.isEmpty())
+        runAside([&] { records::noteStatuses(check.files.status, events, nullptr); });
+    records::noteStatuses({}, events, check.statuses);
 }
 
 void learnFromCheck(const DeliveryCheck& check, model::Knowledge& knowledge,
@@ -216,7 +231,8 @@ void learnFromCheck(const DeliveryCheck& check, model::Knowledge& knowledge,
 
 QString bringLogUpToDate(const DeliveryCheck& check) {
     QString keptAs;
-    const QList<PendingSend> all = records::loadPendingSends(check.files.pending, &keptAs);
+    QList<PendingSend> all;
+    runAside([&] { all = records::loadPendingSends(check.files.pending, &keptAs); });
     const QString nowStamp = records::logStamp(check.now);
     if (!keptAs.isEmpty()) // what could be read goes on in a new file
         save(check.files, all, nowStamp);
@@ -230,8 +246,9 @@ QString bringLogUpToDate(const DeliveryCheck& check) {
     });
     QList<PendingSend> sends = stillPending(stored, check, nowStamp);
     const auto keep = [&] {
+        // Written aside: the file of a large send holds megabytes.
         if (sends != stored || others.size() != othersBefore)
-            save(check.files, others + sends, nowStamp);
+            runAside([&] { save(check.files, others + sends, nowStamp); });
         return keptAs;
     };
     if (sends.isEmpty() || check.user.isEmpty() || check.password.isEmpty() ||
