@@ -60,7 +60,8 @@ class TextModem {
     // One text to one number in international form, a delivery report asked for. The message
     // the modem keeps is deleted once its outcome is known.
     virtual TextResult send(const QString& number, const QString& text) = 0;
-    // The status reports and texts received that the modem holds, in the order they came.
+    // The status reports and texts received that the modem holds whole, in the order they
+    // came; a text whose parts are still arriving is not among them.
     virtual QList<ModemMessage> received() = 0;
     // Deletes a message from the modem's storage.
     virtual void remove(const QString& path) = 0;

@@ -1,6 +1,9 @@
 #include "local_modem.h"
 
+#include <QDeadlineTimer>
+#include <QEventLoop>
 #include <QFile>
+#include <QTimer>
 
 LocalModem::LocalModem(const QStringList& options) {
     session_.start(
@@ -48,9 +51,21 @@ QStringList LocalModem::commands(const QString& prefix) const {
 
 void LocalModem::push(const QString& line) {
     session_.write(line.toUtf8() + '\n');
-    while (session_.waitForReadyRead(10000))
-        if (session_.readLine().trimmed() == "DONE")
-            return;
+    // The event loop turns meanwhile: the program takes in what the modem announces as it
+    // comes, as it would beside a real network.
+    const QDeadlineTimer deadline(20000);
+    while (!deadline.hasExpired()) {
+        if (session_.canReadLine()) {
+            if (session_.readLine().trimmed() == "DONE")
+                return;
+            continue;
+        }
+        QEventLoop loop;
+        QObject::connect(&session_, &QProcess::readyReadStandardOutput, &loop, &QEventLoop::quit);
+        QTimer::singleShot(int(qMax<qint64>(1, deadline.remainingTime())), &loop,
+                           &QEventLoop::quit);
+        loop.exec();
+    }
 }
 
 void LocalModem::refuse(const QString& number) {

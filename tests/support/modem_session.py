@@ -7,6 +7,7 @@ standard input push what a network sends the modem, each answered by "DONE":
 - "report <number> <reference> <status>": a status report (+CDS; status 0 delivered, 64 and
   up failed for good);
 - "incoming <number> <text>": a text received and stored (+CMTI, then read with AT+CMGR);
+  past 160 letters, in parts of 153, each stored and announced as it comes;
 - "attach": the scripted modem is plugged in (after --no-modem);
 - "stop": ModemManager goes away. What the modem was asked goes to the log file:
 "CMD <command>" a line, and "TEXT <number> report=<0|1> <pdu>" for each text sent.
@@ -79,19 +80,30 @@ def status_report_pdu(number, reference, status):
     return f"0006{reference:02X}{address_octets(number)}{TIMESTAMP}{TIMESTAMP}{status:02X}"
 
 
-def deliver_pdu(number, text):
-    septets = [ord(c) & 0x7F for c in text]
-    bits, packed, used = 0, bytearray(), 0
-    for septet in septets:
-        bits |= septet << used
-        used += 7
-        while used >= 8:
+def deliver_pdus(number, text):
+    """The SMS-DELIVER PDUs of a text received: one, or past 160 letters parts of 153 joined by
+    a concatenation header (reference 0x42), each a PDU of its own as a network sends them."""
+    parts = [text] if len(text) <= 160 else [text[i:i + 153] for i in range(0, len(text), 153)]
+    pdus = []
+    for sequence, part in enumerate(parts, 1):
+        header = b"" if len(parts) == 1 else bytes([5, 0, 3, 0x42, len(parts), sequence])
+        # The letters start at the first septet boundary after the header.
+        fill = (7 - len(header) * 8 % 7) % 7 if header else 0
+        bits, packed, used = 0, bytearray(header), fill
+        for septet in (ord(c) & 0x7F for c in part):
+            bits |= septet << used
+            used += 7
+            while used >= 8:
+                packed.append(bits & 0xFF)
+                bits >>= 8
+                used -= 8
+        if used:
             packed.append(bits & 0xFF)
-            bits >>= 8
-            used -= 8
-    if used:
-        packed.append(bits & 0xFF)
-    return f"0004{address_octets(number)}0000{TIMESTAMP}{len(septets):02X}{packed.hex().upper()}"
+        length = (len(header) * 8 + fill) // 7 + len(part)
+        first = "44" if header else "04"
+        pdus.append(f"00{first}{address_octets(number)}0000{TIMESTAMP}{length:02X}"
+                    f"{packed.hex().upper()}")
+    return pdus
 
 
 CONNECTIONS = []
@@ -251,9 +263,11 @@ def main():
                     pdu = status_report_pdu(number, int(rest[0]), int(rest[1]))
                     CONNECTIONS[-1].sendall(f"\r\n+CDS: {len(pdu) // 2 - 1}\r\n{pdu}\r\n".encode())
                 elif words[0] == "incoming":
-                    index = len(STORED) + 1
-                    STORED[index] = deliver_pdu(words[1], words[2].strip())
-                    CONNECTIONS[-1].sendall(f'\r\n+CMTI: "ME",{index}\r\n'.encode())
+                    for pdu in deliver_pdus(words[1], words[2].strip()):
+                        index = max(STORED, default=0) + 1
+                        STORED[index] = pdu
+                        CONNECTIONS[-1].sendall(f'\r\n+CMTI: "ME",{index}\r\n'.encode())
+                        time.sleep(0.3)  # the parts come one by one, as from a network
                 time.sleep(0.5)
                 print("DONE", flush=True)
             return 0

@@ -236,6 +236,7 @@ QList<ModemMessage> MmTextModem::received() {
         return {};
     constexpr uint kDeliver = 1;
     constexpr uint kStatusReport = 3;
+    constexpr uint kReceived = 3; // MM_SMS_STATE_RECEIVED
     QList<ModemMessage> messages;
     const auto paths = qdbus_cast<QList<QDBusObjectPath>>(
         property(modem_, kMessaging, QStringLiteral("Messages")));
@@ -249,6 +250,10 @@ QList<ModemMessage> MmTextModem::received() {
         const uint type = p.value(QStringLiteral("PduType")).toUInt();
         if (type != kDeliver && type != kStatusReport)
             continue; // a text of ours
+        // A text of several parts is left alone until ModemManager has every part: read
+        // before, it is empty, and deleting it makes the modem start the text anew.
+        if (p.value(QStringLiteral("State")).toUInt() != kReceived)
+            continue;
         ModemMessage message;
         message.path = path.path();
         message.report = type == kStatusReport;

@@ -53,13 +53,16 @@ std::optional<model::StatusEvent> statusOf(const modem::ModemMessage& message,
     return std::nullopt;
 }
 
+// The longest reply the log holds whole: a text of 255 parts.
+constexpr qsizetype kLongestReply = 255 * 153;
+
 QString lineOf(const modem::ModemMessage& message) {
     const QString phone = cleanForLog(message.number, 32);
     if (!message.report)
         return QStringLiteral("Reply from %1 %2: %3")
             .arg(phone,
                  message.when.isValid() ? records::logStamp(message.when.toLocalTime()) : QString(),
-                 cleanForLog(message.text, 160));
+                 cleanForLog(message.text, kLongestReply));
     if (message.deliveryState < 0x20)
         return QStringLiteral("Delivered: %1 (the network says the phone took it)").arg(phone);
     if (message.deliveryState < 0x40)

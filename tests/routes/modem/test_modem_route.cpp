@@ -182,7 +182,12 @@ class TestModemRoute : public QObject {
         f.clock.time = f.clock.time.addSecs(600);
         local.push("report +15551230001 1 0");
         local.push("report +15551230003 2 32");
-        local.push("incoming +15551230003 Yes see you");
+        // A reply of eight parts: one reply with all its words, however its parts come.
+        QString longReply = "Yes see you";
+        for (int i = 0; longReply.size() < 1190; ++i)
+            longReply += QString(" and part %1 of what I have to say").arg(i);
+        longReply.truncate(1190);
+        local.push("incoming +15551230003 " + longReply);
         local.push("incoming +15559999999 Win a prize");
         local.push("incoming +15551230001 Stop");
         local.push("incoming +445551230003 STOP"); // another country's phone: not ours
@@ -195,7 +200,7 @@ class TestModemRoute : public QObject {
              QStringList{"Delivered: +15551230001 (the network says the phone took it)\r\n",
                          "Reply from +15551230001 " + replied + ": Stop\r\n",
                          "Delayed: +15551230003 (the network is still trying)\r\n",
-                         "Reply from +15551230003 " + replied + ": Yes see you\r\n"})
+                         "Reply from +15551230003 " + replied + ": " + longReply + "\r\n"})
             QVERIFY2(news.count(line) == 1, qPrintable(news));
         QVERIFY(news.startsWith(QString::fromLocal8Bit(log)));
         QVERIFY(!news.contains("Win a prize"));
@@ -205,7 +210,7 @@ class TestModemRoute : public QObject {
             cells << form->ListView1->topLevelItem(row)->text(1);
         QCOMPARE(cells, QStringList({"asked not to be texted, " + replied,
                                      "not sent (the network did not answer in time), " + sent,
-                                     "replied \u201cYes see you\u201d, " + replied,
+                                     "replied \u201c" + longReply.left(40) + "\u201d, " + replied,
                                      "asked not to be texted, " + replied, ""}));
         QCOMPARE(form->findChild<QLabel*>("lblStatus")->text(),
                  "4 phones: 1 delivered, 1 waiting, 1 not sent; 2 replied; 1 asked not to be "
