@@ -27,6 +27,9 @@ struct RouteWords {
     QString unanswered; // what befell a batch that went without an answer: "reply never came"
     QString allowance;  // its daily allowance as a box names it: "Gmail's daily allowance"
     QString by;         // how a text went, as a phone's status says it: "by e-mail"
+    // How the log's record of a send names the route ("the computer's modem"); nothing: the
+    // record stands as e-mail's always has.
+    QString inLog = {};
 };
 
 // What a route tells while a send of several batches runs. Batches go and are told in order;

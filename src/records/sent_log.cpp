@@ -43,10 +43,11 @@ QString logStamp(const QDateTime& when) {
 }
 
 QString sentLogRecord(const QDateTime& when, const QString& phones, const QString& subject,
-                      const QString& body) {
+                      const QString& body, const QString& by) {
     const QString crlf = QStringLiteral("\r\n");
     // A line break typed into the body is written as the file's own CR LF.
     return logStamp(when) + crlf + QStringLiteral("To: ") + phones + crlf +
+           (by.isEmpty() ? QString() : QStringLiteral("By: ") + by + crlf) +
            QStringLiteral("Subject:") + subject + crlf + QStringLiteral("Body:") +
            mail::withCrLfLineEnds(body) + crlf + crlf;
 }

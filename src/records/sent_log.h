@@ -16,10 +16,10 @@ QString sentLogPath(const QString& programFolder, const QString& dataFolder);
 // A date and time as the log writes it: the user's locale, short form.
 QString logStamp(const QDateTime& when);
 
-// One record: the local date and time, "To: " and the phones, "Subject:", "Body:" and the
-// body, each on its own CR LF line, then one empty line.
+// One record: the local date and time, "To: " and the phones, "By: " and the route where it
+// is given, "Subject:", "Body:" and the body, each on its own CR LF line, then one empty line.
 QString sentLogRecord(const QDateTime& when, const QString& phones, const QString& subject,
-                      const QString& body);
+                      const QString& body, const QString& by = {});
 
 // Appends the record and one more CR LF; creates the file and its folder when missing.
 // Never truncates. A file that cannot be written is a Path/File access failure.

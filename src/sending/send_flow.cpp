@@ -188,9 +188,9 @@ class BatchSend {
         const QDateTime when = c_.clock.now();
         try {
             const QStringList phones = distinct(model::phonesOf(sent));
-            records::WriteSentLog(c_.files.log,
-                                  records::sentLogRecord(when, phones.join(QLatin1Char(',')),
-                                                         s_.text.subject, s_.text.body));
+            records::WriteSentLog(
+                c_.files.log, records::sentLogRecord(when, phones.join(QLatin1Char(',')),
+                                                     s_.text.subject, s_.text.body, words_.inLog));
         } catch (const core::Failure& failure) {
             if (!logFailure_) // the send stops after the batch in flight
                 logFailure_ = failure;
@@ -413,7 +413,7 @@ void sendWhole(const Send& s, const Targets& targets, core::Procedure& p) {
     p.step(184, [&] {
         const QDateTime when = s.c.clock.now();
         record = records::sentLogRecord(when, model::phonesOf(targets).join(QLatin1Char(',')),
-                                        s.text.subject, s.text.body);
+                                        s.text.subject, s.text.body, s.route.words().inLog);
         if (!reference.isEmpty())
             s.ledger.remember(pendingSend(s, reference, when, targets));
     });

@@ -17,9 +17,12 @@ ModemRoute::ModemRoute(const model::CommandContext& c, modem::TextModem& modem,
     : TextingRoute(pace), c_(c), modem_(modem) {}
 
 model::RouteWords ModemRoute::words() const {
-    return {QStringLiteral("text"), QStringLiteral("texts"), QStringLiteral("answer never came"),
+    return {QStringLiteral("text"),
+            QStringLiteral("texts"),
+            QStringLiteral("answer never came"),
             QStringLiteral("the daily allowance you set for the modem"),
-            QStringLiteral("through the modem")};
+            QStringLiteral("through the modem"),
+            QStringLiteral("the computer's modem")};
 }
 
 QString ModemRoute::allowanceQuestion(qsizetype recent, qsizetype needed, qsizetype partsEach,

@@ -58,10 +58,12 @@ PhoneRoute::PhoneRoute(const model::CommandContext& c, phone::PhoneGateway& gate
       address_(std::move(shownAddress)), sentWithinSeconds_(pace.sentWithinSeconds) {}
 
 model::RouteWords PhoneRoute::words() const {
-    return {QStringLiteral("text"), QStringLiteral("texts"),
+    return {QStringLiteral("text"),
+            QStringLiteral("texts"),
             QStringLiteral("sending was never confirmed by the phone"),
             QStringLiteral("the daily allowance you set for the phone"),
-            QStringLiteral("through your phone")};
+            QStringLiteral("through your phone"),
+            QStringLiteral("your phone")};
 }
 
 void PhoneRoute::tell(const QString& message) const {

@@ -161,9 +161,10 @@ class TestModemRoute : public QObject {
         for (int i = 0; i < boxes.size(); ++i)
             QVERIFY2(f.desktop.boxes[i].text.startsWith(boxes[i]),
                      qPrintable(f.desktop.boxes[i].text));
-        QByteArray log;
+        QByteArray log; // each text's record says the route
         for (const QString& phone : logged)
-            log += (records::sentLogRecord(f.clock.time, phone, "Hi", "at noon") + "\r\n")
+            log += (records::logStamp(f.clock.time) + "\r\nTo: " + phone +
+                    "\r\nBy: the computer's modem\r\nSubject:Hi\r\nBody:at noon\r\n\r\n\r\n")
                        .toLocal8Bit();
         QCOMPARE(readAll(f.programFolder() + "/sentmessages.log"), log);
         if (texts.isEmpty())

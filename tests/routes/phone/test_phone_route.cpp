@@ -119,7 +119,8 @@ class TestPhoneRoute : public QObject {
                               "has no service"}));
         QByteArray log;
         for (const char* number : {"+15550000001", "+15550000003"})
-            log += (records::sentLogRecord(f.clock.time, number, "Hi", "at noon") + "\r\n")
+            log += (records::sentLogRecord(f.clock.time, number, "Hi", "at noon", "your phone") +
+                    "\r\n")
                        .toLocal8Bit();
         QCOMPARE(readAll(f.programFolder() + "/sentmessages.log"), log);
         const auto kept = records::loadKeptSends(f.dataFolder() + "/kept-sends.tsv", nullptr);
