@@ -5,12 +5,12 @@
 // (target 50 ms) and the check's time (target 8 s), beside a check of fifty ordinary Gmail
 // bounces in the same run. Then 5,000 replies against a Workspace account's four days of sends.
 #include "bench_util.h"
-#include "delivery/delivery_check.h"
 #include "local_dovecot.h"
 #include "local_smtp_server.h"
-#include "mail/net/imap_bounce_reader.h"
 #include "records/pending_file.h"
 #include "records/sent_log.h"
+#include "routes/email/mailbox_news.h"
+#include "routes/email/net/imap_bounce_reader.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -81,24 +81,24 @@ std::pair<double, double> timedCheck(const LocalDovecot& dovecot,
                                      const TestCertificates& certificates,
                                      const QTemporaryDir& folder, const QDateTime& now) {
     mail::ImapBounceReader reader(dovecot.clientOptions(certificates.path("ca.pem")));
-    delivery::DeliveryCheckMemory memory;
+    email_route::DeliveryCheckMemory memory;
     model::PhoneStatuses statuses; // the window's, as each phone row shows them
     QElapsedTimer took;
     const double gap = longestGapMs([&] {
         took.start();
-        delivery::bringLogUpToDate({reader,
-                                    memory,
-                                    {folder.filePath("sentmessages.log"),
-                                     folder.filePath("pending.tsv"),
-                                     {},
-                                     {},
-                                     folder.filePath("phone-status.tsv")},
-                                    "ann@gmail.com",
-                                    "abcdefghijklmnop",
-                                    now,
-                                    "email",
-                                    nullptr,
-                                    &statuses});
+        email_route::bringLogUpToDate({reader,
+                                       memory,
+                                       {folder.filePath("sentmessages.log"),
+                                        folder.filePath("pending.tsv"),
+                                        {},
+                                        {},
+                                        folder.filePath("phone-status.tsv")},
+                                       "ann@gmail.com",
+                                       "abcdefghijklmnop",
+                                       now,
+                                       "email",
+                                       nullptr,
+                                       &statuses});
     });
     return {gap, double(took.nsecsElapsed()) / 1e6};
 }

@@ -1,12 +1,13 @@
-// The mail layer against servers that pour data without end (tests/mail/hostile_server.py):
-// for each stream, the longest pause of the event loop while the data pours in, against the
-// longest pause of the same loop left idle for as long, and the peak of resident memory above
-// the resting size, with the time the exchange took until its bound ended it.
+// The mail layer against servers that pour data without end
+// (tests/routes/email/mail/hostile_server.py): for each stream, the longest pause of the event loop
+// while the data pours in, against the longest pause of the same loop left idle for as long, and
+// the peak of resident memory above the resting size, with the time the exchange took until its
+// bound ended it.
 #include "bench_util.h"
 #include "local_smtp_server.h"
-#include "mail/net/imap_bounce_reader.h"
-#include "mail/net/smtp_mail_submitter.h"
 #include "process_memory.h"
+#include "routes/email/net/imap_bounce_reader.h"
+#include "routes/email/net/smtp_mail_submitter.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

@@ -4,7 +4,7 @@
 #include "bench_util.h"
 #include "core/pointer.h"
 #include "local_modem.h"
-#include "modem/dbus/mm_text_modem.h"
+#include "routes/modem/dbus/mm_text_modem.h"
 #include "routes/modem/modem_option.h"
 #include "scripted_desktop.h"
 #include "sending/send_command.h"

@@ -7,7 +7,7 @@
 #include "bench_util.h"
 #include "core/pointer.h"
 #include "local_phone.h"
-#include "phone/lazy_phone_gateway.h"
+#include "routes/phone/app/lazy_phone_gateway.h"
 #include "routes/phone/phone_option.h"
 #include "scripted_desktop.h"
 #include "sending/send_command.h"

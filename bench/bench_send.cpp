@@ -12,11 +12,11 @@
 #include "bench_util.h"
 #include "core/pointer.h"
 #include "local_smtp_server.h"
-#include "mail/mime_message.h"
-#include "mail/net/smtp_mail_submitter.h"
 #include "platform/private_files.h"
 #include "routes/email/email_option.h"
 #include "routes/email/email_route.h"
+#include "routes/email/mail/mime_message.h"
+#include "routes/email/net/smtp_mail_submitter.h"
 #include "scripted_desktop.h"
 #include "sending/send_command.h"
 

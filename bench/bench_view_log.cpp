@@ -6,7 +6,7 @@
 #include "bench_util.h"
 #include "local_dovecot.h"
 #include "local_smtp_server.h"
-#include "mail/net/imap_bounce_reader.h"
+#include "routes/email/net/imap_bounce_reader.h"
 
 #include <QCoreApplication>
 #include <QDate>

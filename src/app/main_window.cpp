@@ -23,7 +23,6 @@
 #include "records/data_files.h"
 #include "records/knowledge_file.h"
 #include "records/status_file.h"
-#include "routes/email/help_command.h"
 #include "sending/kept_offer.h"
 #include "sending/send_command.h"
 
@@ -822,7 +821,11 @@ void Form1::PushButton7_Click() {
     editCarriers(recipients::deleteCarrier(listContext(), listState(ListView2)));
 }
 void Form1::PushButton8_Click() {
-    email_route::showHelp(commandContext());
+    // The first route with help to show: e-mail's, how to set up the Gmail account.
+    const model::CommandContext c = commandContext();
+    for (model::RouteOption* route : services_.routes)
+        if (route->showHelp(c))
+            break;
 }
 void Form1::PushButton9_Click() {
     editCarriers(recipients::selectAllCarriers(listContext(), ListView2->topLevelItemCount()));

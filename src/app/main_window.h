@@ -2,7 +2,7 @@
 
 #include "connectivity/online_check.h"
 #include "core/pointer.h"
-#include "delivery/phone_status.h"
+#include "delivery/row_status.h"
 
 #include <QProxyStyle>
 #include <QString>

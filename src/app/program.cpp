@@ -1,21 +1,23 @@
 #include "app/program.h"
 
 #include "core/settings.h"
-#include "mail/lazy_mail_module.h"
-#include "modem/lazy_text_modem.h"
 #include "notice/companion_notice.h"
-#include "phone/lazy_phone_gateway.h"
 #include "platform/clock.h"
 #include "platform/helper_keyring.h"
 #include "platform/qsettings_store.h"
 #include "platform/qt_desktop.h"
 #include "platform/random_source.h"
 
+// The route list, made by the build from the routes src/routes/CMakeLists.txt registers.
+namespace route_lists {
+QList<model::RouteMaker> parlivo_routes();
+}
+
 namespace app {
 
-RouteOptions::RouteOptions(const Parts& parts)
-    : email(parts.mail, parts.mailbox, parts.settings), modem(parts.modem, parts.settings),
-      phone(parts.phone, parts.settings, parts.keyring, parts.settingsFile) {}
+QList<model::RouteMaker> registeredRoutes() {
+    return route_lists::parlivo_routes();
+}
 
 // The real parts, each made only where the program's parts do not name one.
 struct Program::Owned {
@@ -23,11 +25,7 @@ struct Program::Owned {
     std::optional<platform::QSettingsStore> settings;
     std::optional<platform::SystemClock> clock;
     platform::SystemRandom random;
-    std::unique_ptr<mail::LazyMailSubmitter> mail;
-    std::unique_ptr<mail::LazyMailboxReader> mailbox;
     std::unique_ptr<platform::HelperKeyring> keyring;
-    std::unique_ptr<modem::LazyTextModem> modem;
-    std::unique_ptr<phone::LazyPhoneGateway> phone;
 };
 
 Program::Program(ProgramParts parts) : owned_(std::make_unique<Owned>()) {
@@ -40,26 +38,19 @@ Program::Program(ProgramParts parts) : owned_(std::make_unique<Owned>()) {
                                  core::settings::kSection);
     const platform::Clock& clock = parts.clock ? *parts.clock : o.clock.emplace();
     const QString folder = parts.programFolder;
-    o.mail = std::make_unique<mail::LazyMailSubmitter>(folder + "/libparlivo_mail", &clock);
-    o.mailbox = std::make_unique<mail::LazyMailboxReader>(folder + "/libparlivo_mail",
-                                                          mail::gmailImapOptions());
     if (parts.keyring)
         o.keyring =
             std::make_unique<platform::HelperKeyring>(folder + "/parlivo-keyring", kProductName);
-    // Each module is loaded on its first use, never before the window painted: the modem's
-    // when the window looks for the routes (only where ModemManager runs), the phone's when
-    // the phone is set up, asked for news or sent to, the mail module's on the first send or
-    // "View Log" by e-mail.
-    o.modem = std::make_unique<modem::LazyTextModem>(folder + "/libparlivo_modem");
-    o.phone = std::make_unique<phone::LazyPhoneGateway>(folder + "/libparlivo_phone");
     const QString settingsFile = o.settings ? o.settings->fileName() : QString();
-    routes_ = std::make_unique<RouteOptions>(RouteOptions::Parts{*o.mail, o.mailbox.get(),
-                                                                 o.modem.get(), *o.phone, settings,
-                                                                 o.keyring.get(), settingsFile});
+    // Each route loads its module on first use, never before the window painted.
+    const model::RouteParts routeParts{folder, settings, o.keyring.get(), settingsFile, clock};
+    QList<model::RouteOption*> routes;
+    for (const model::RouteMaker make : std::as_const(parts.routes))
+        routes << routes_.emplace_back(make(routeParts)).get();
     window_ = std::make_unique<Form1>(
         Services{desktop, settings, clock, o.random, folder, parts.dataFolder,
                  parts.onlineCheck.value_or(connectivity::OnlineCheck{}), o.keyring.get(),
-                 settingsFile, routes_->all()});
+                 settingsFile, routes});
 }
 
 Program::~Program() {

@@ -1,6 +1,5 @@
 #pragma once
 
-#include "mail/bounce_report.h"
 #include "model/command_context.h"
 #include "model/knowledge.h"
 #include "model/send_records.h"
@@ -10,18 +9,6 @@
 #include <QString>
 
 namespace delivery {
-
-// Learns from one check, from what Gmail vouches for only (bounces naming our Message-ID, replies
-// and carriers' reports whose sender passed): a reply makes its phone's carrier certain, and
-// STOP or START by reply opts it out or back in; a refusal for good (5.1.x, or the gateway's
-// own "no such user") marks the gateway refused for that phone and clears a learned carrier
-// there; a checked send whose phone every gateway but one refused, the last sending no
-// bounce, makes that one probable. Temporary refusals teach nothing. `sends` are after the check
-// (their reported addresses), `complete` as the check says. A carrier's SMS and MMS domains count
-// as one.
-void learn(model::Knowledge& knowledge, const QList<model::PendingSend>& sends,
-           const QList<mail::BounceReport>& bounces, const QList<mail::PhoneReply>& replies,
-           const QList<qsizetype>& replyOwners, bool complete, const QDateTime& nowUtc);
 
 // A phone's text that asks not to be texted (STOP, STOPALL, UNSUBSCRIBE, CANCEL, END, QUIT:
 // the whole text, in any case) marks it opted out as of `whenUtc`; START or UNSTOP lifts it.

@@ -11,7 +11,23 @@
 #include <functional>
 #include <memory>
 
+namespace platform {
+class Clock;
+class Keyring;
+class SettingsStore;
+} // namespace platform
+
 namespace model {
+
+// What a route is made with: the program's folder (its modules beside it), the settings, the
+// keyring and the clock.
+struct RouteParts {
+    QString programFolder;
+    platform::SettingsStore& settings;
+    platform::Keyring* keyring; // none: passwords stay in the settings file
+    QString settingsFile;       // named when a password must stay in it
+    const platform::Clock& clock;
+};
 
 // One route the window offers: its name in the route choice, the route a send takes through
 // it, and what it has heard of recent sends. Each route's room holds one; the program wires
@@ -70,6 +86,15 @@ class RouteOption {
         Q_UNUSED(login);
         Q_UNUSED(known);
     }
+    // "Help": shows how to set the route's account up; false when it has nothing to show.
+    virtual bool showHelp(const CommandContext& c) {
+        Q_UNUSED(c);
+        return false;
+    }
 };
+
+// Makes a route the program offers; each route's folder holds one, and the route list names
+// them in the order the route choice shows them.
+using RouteMaker = std::unique_ptr<RouteOption> (*)(const RouteParts& parts);
 
 } // namespace model

@@ -23,6 +23,10 @@ struct PendingSend {
 
 inline constexpr qint64 kPendingDays = 4;
 
+// Marks a reply reported in a send's `reported`: "reply " and a digest of its Message-ID (or
+// of the id the route gave the text received).
+inline const QString kReplyKey = QStringLiteral("reply ");
+
 // A text whose recipients did not all go out: kept before the send connects and brought up
 // to date after each batch taken, so that a stop, a refusal or a crash leaves exactly what
 // has not gone.

@@ -1,7 +1,7 @@
 #include "records/sent_log.h"
 
 #include "core/error_report.h"
-#include "mail/mime_message.h"
+#include "platform/line_ends.h"
 #include "platform/private_files.h"
 
 #include <QDir>
@@ -49,7 +49,7 @@ QString sentLogRecord(const QDateTime& when, const QString& phones, const QStrin
     return logStamp(when) + crlf + QStringLiteral("To: ") + phones + crlf +
            (by.isEmpty() ? QString() : QStringLiteral("By: ") + by + crlf) +
            QStringLiteral("Subject:") + subject + crlf + QStringLiteral("Body:") +
-           mail::withCrLfLineEnds(body) + crlf + crlf;
+           platform::withLineEnds(body, QLatin1String("\r\n")) + crlf + crlf;
 }
 
 void WriteSentLog(const QString& path, const QString& record) {

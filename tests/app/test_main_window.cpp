@@ -3,10 +3,10 @@
 #include "core/settings.h"
 #include "form_fixture.h"
 #include "local_smtp_server.h"
-#include "mail/net/smtp_mail_submitter.h"
 #include "notice/companion_notice.h"
 #include "platform/qsettings_store.h"
 #include "recipients/carrier_table.h"
+#include "routes/email/net/smtp_mail_submitter.h"
 
 #include <QApplication>
 #include <QComboBox>

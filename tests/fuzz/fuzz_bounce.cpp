@@ -1,10 +1,10 @@
 // Bounces and replies from anyone: reading never fails, and the record made from what they
 // say keeps the log's shape: lines of printable letters, the heading first, nothing that
 // starts a new record.
-#include "delivery/delivery_records.h"
-#include "delivery/replies.h"
-#include "mail/net/bounce_reader.h"
 #include "records/pending_file.h"
+#include "routes/email/bounce_records.h"
+#include "routes/email/net/bounce_reader.h"
+#include "routes/email/replies.h"
 
 #include <cstdlib>
 
@@ -27,8 +27,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         send.addresses << r.address;
     if (send.addresses.isEmpty())
         send.addresses << QStringLiteral("1@a.example");
-    const QString record = delivery::deliveryRecord(QStringLiteral("now"), send, {report}, true,
-                                                    delivery::replyLines(send, replies));
+    const QString record = email_route::deliveryRecord(QStringLiteral("now"), send, {report}, true,
+                                                       email_route::replyLines(send, replies));
     if (record.isEmpty())
         return 0;
     const QStringList lines = record.split(QStringLiteral("\r\n"));

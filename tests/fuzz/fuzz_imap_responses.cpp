@@ -1,7 +1,7 @@
 // IMAP responses as a server may send them, in two pieces: literals come whole or not at
 // all, a response always consumes input, what waits stays within the bounds, and lists and
 // searches never fail.
-#include "mail/imap_protocol.h"
+#include "routes/email/mail/imap_protocol.h"
 
 #include <cstdlib>
 

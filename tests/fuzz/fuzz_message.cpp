@@ -1,7 +1,7 @@
 // Address checking and message building: whatever the fields, a message that passes the
 // checks has only its own header lines, each within 998 characters, and addresses that
 // pass are plain ASCII mailboxes.
-#include "mail/mime_message.h"
+#include "routes/email/mail/mime_message.h"
 
 #include <cstdlib>
 

@@ -1,6 +1,6 @@
 // The phone app's JSON answers as any device on the network could send them: read or refused
 // without a crash, every text read back within its bound, never more items than are read.
-#include "phone/phone_api.h"
+#include "routes/phone/app/phone_api.h"
 
 #include <cstdlib>
 

@@ -1,7 +1,7 @@
 // Server replies as they arrive, in pieces: parsing never loses or invents bytes it was not
 // given, what waits for a reply's end stays within the bounds, reply texts are printable,
 // and any exchange classifies to exactly one outcome.
-#include "mail/smtp_protocol.h"
+#include "routes/email/mail/smtp_protocol.h"
 
 #include <cstdlib>
 

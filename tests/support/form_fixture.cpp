@@ -1,6 +1,9 @@
 #include "form_fixture.h"
 
-#include "phone/lazy_phone_gateway.h"
+#include "routes/email/email_option.h"
+#include "routes/modem/modem_option.h"
+#include "routes/phone/app/lazy_phone_gateway.h"
+#include "routes/phone/phone_option.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -18,6 +21,10 @@ FormFixture::FormFixture() {
     QDir().mkpath(dataFolder());
 }
 
+FormFixture::~FormFixture() {
+    form.reset(); // before the routes it offers
+}
+
 app::Form1& FormFixture::open(bool load) {
     QDir().mkpath(programFolder());
     QDir().mkpath(dataFolder());
@@ -25,12 +32,18 @@ app::Form1& FormFixture::open(bool load) {
     if (!phone && !phoneModule)
         phoneModule = std::make_unique<phone::LazyPhoneGateway>(
             qEnvironmentVariable("PARLIVO_PROGRAM_DIR") + "/libparlivo_phone");
-    routes = std::make_unique<app::RouteOptions>(
-        app::RouteOptions::Parts{*submitter, mailbox, modem, phone ? *phone : *phoneModule,
-                                 *settingsStore, keyring, settingsFile});
+    routes.clear();
+    routes.push_back(
+        std::make_unique<email_route::EmailOption>(*submitter, mailbox, *settingsStore));
+    routes.push_back(std::make_unique<modem_route::ModemOption>(modem, *settingsStore));
+    routes.push_back(std::make_unique<phone_route::PhoneOption>(
+        phone ? *phone : *phoneModule, *settingsStore, keyring, settingsFile));
+    QList<model::RouteOption*> offered;
+    for (const auto& route : routes)
+        offered << route.get();
     form = std::make_unique<app::Form1>(app::Services{desktop, *settingsStore, clock, random,
                                                       programFolder(), dataFolder(), onlineCheck,
-                                                      keyring, settingsFile, routes->all()});
+                                                      keyring, settingsFile, offered});
     if (load)
         form->Form_Load();
     return *form;

@@ -6,10 +6,23 @@
 
 #include <QTemporaryDir>
 #include <memory>
+#include <vector>
+
+namespace mail {
+class MailboxReader;
+class MailSubmitter;
+} // namespace mail
+namespace modem {
+class TextModem;
+}
+namespace phone {
+class PhoneGateway;
+}
 
 // A main window on scripted seams, with its own program and data folders.
 struct FormFixture {
     FormFixture();
+    ~FormFixture();
     // Builds the window; `load` runs its start-up as the program does.
     app::Form1& open(bool load = true);
     QString programFolder() const { return base + QStringLiteral("/program"); }
@@ -35,7 +48,8 @@ struct FormFixture {
         QStringLiteral("/bin/echo 64 bytes from 192.0.2.1: icmp_seq=1"),
         QStringLiteral("127.0.0.1"), 1, 1000};
     std::unique_ptr<phone::PhoneGateway> phoneModule;
-    std::unique_ptr<app::RouteOptions> routes; // on the mail layer, modem and phone above
+    // The routes, in the order the program offers them, on the seams above.
+    std::vector<std::unique_ptr<model::RouteOption>> routes;
     std::unique_ptr<app::Form1> form;
 };
 

@@ -59,9 +59,9 @@ TestCertificates::TestCertificates() {
 LocalSmtpServer::LocalSmtpServer(const TestCertificates& certificates, const QString& modes,
                                  const QString& script, const QString& certificate) {
     process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    process_.start("/usr/bin/python3",
-                   {sourceDir() + "/tests/mail/" + script, certificates.path(certificate + ".pem"),
-                    certificates.path(certificate + ".key"), modes});
+    process_.start("/usr/bin/python3", {sourceDir() + "/tests/routes/email/mail/" + script,
+                                        certificates.path(certificate + ".pem"),
+                                        certificates.path(certificate + ".key"), modes});
     while (port_ == 0 && process_.waitForReadyRead(10000)) {
         while (process_.canReadLine()) {
             const QByteArray line = process_.readLine().trimmed();

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "mail/mail_submitter.h"
+#include "routes/email/mail/mail_submitter.h"
 
 #include <QProcess>
 #include <QStringList>
@@ -33,12 +33,13 @@ struct ReceivedMail {
     QVariantMap decoded;
 };
 
-// The local SMTP server with implicit TLS (tests/mail/smtp_test_server.py) on 127.0.0.1.
+// The local SMTP server with implicit TLS (tests/routes/email/mail/smtp_test_server.py) on
+// 127.0.0.1.
 class LocalSmtpServer {
   public:
-    // `modes`, comma-separated, as tests/mail/smtp_test_server.py lists them; "normal"
-    // accepts ann@gmail.com / secret. Another script of tests/mail/ that prints "PORT <n>"
-    // (hostile_server.py) and another certificate of `certificates` may stand in.
+    // `modes`, comma-separated, as tests/routes/email/mail/smtp_test_server.py lists them; "normal"
+    // accepts ann@gmail.com / secret. Another script of tests/routes/email/mail/ that prints "PORT
+    // <n>" (hostile_server.py) and another certificate of `certificates` may stand in.
     LocalSmtpServer(const TestCertificates& certificates, const QString& modes = "normal",
                     const QString& script = "smtp_test_server.py",
                     const QString& certificate = "server");

@@ -1,10 +1,10 @@
 #pragma once
 
-#include "mail/mail_submitter.h"
 #include "platform/clock.h"
 #include "platform/desktop.h"
 #include "platform/random_source.h"
 #include "platform/settings_store.h"
+#include "routes/email/mail/mail_submitter.h"
 
 #include <QList>
 #include <QMap>

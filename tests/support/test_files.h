@@ -6,7 +6,8 @@
 #include <QFileInfo>
 #include <QStringList>
 
-// A file of the source tree (PARLIVO_SOURCE_DIR), e.g. a bounce under tests/mail/bounces.
+// A file of the source tree (PARLIVO_SOURCE_DIR), e.g. a bounce under
+// tests/routes/email/mail/bounces.
 inline QByteArray sourceFile(const QString& relativePath) {
     QFile file(QString::fromLocal8Bit(qgetenv("PARLIVO_SOURCE_DIR")) + QLatin1Char('/') +
                relativePath);
@@ -19,7 +20,7 @@ inline QString paragraphs(const QStringList& parts) {
 }
 
 inline QByteArray bounceFixture(const char* name) {
-    return sourceFile(QStringLiteral("tests/mail/bounces/") + QLatin1String(name));
+    return sourceFile(QStringLiteral("tests/routes/email/mail/bounces/") + QLatin1String(name));
 }
 
 // How many descriptors this process holds open on `path`, or on a file that stood there and

@@ -7,12 +7,32 @@
 #include "records/pending_file.h"
 #include "routes/email/email_route.h"
 #include "routes/email/gmail_login.h"
+#include "routes/email/help_command.h"
+#include "routes/email/mail/lazy_mail_module.h"
 
 namespace email_route {
+
+EmailOption::EmailOption(const model::RouteParts& parts)
+    : ownMail_(std::make_unique<mail::LazyMailSubmitter>(
+          parts.programFolder + QStringLiteral("/libparlivo_mail"), &parts.clock)),
+      ownMailbox_(std::make_unique<mail::LazyMailboxReader>(
+          parts.programFolder + QStringLiteral("/libparlivo_mail"), mail::gmailImapOptions())),
+      mail_(*ownMail_), mailbox_(ownMailbox_.get()), settings_(parts.settings) {}
 
 EmailOption::EmailOption(mail::MailSubmitter& mail, mail::MailboxReader* mailbox,
                          platform::SettingsStore& settings)
     : mail_(mail), mailbox_(mailbox), settings_(settings) {}
+
+EmailOption::~EmailOption() = default;
+
+std::unique_ptr<model::RouteOption> makeOption(const model::RouteParts& parts) {
+    return std::make_unique<EmailOption>(parts);
+}
+
+bool EmailOption::showHelp(const model::CommandContext& c) {
+    email_route::showHelp(c);
+    return true;
+}
 
 QString EmailOption::id() const {
     return kRouteId;
@@ -38,9 +58,9 @@ void EmailOption::bringNewsIntoLog(const model::CommandContext& c, const model::
     QString keptAs;
     try {
         keptAs =
-            delivery::bringLogUpToDate({*mailbox_, memory_, c.files, userAddress(login.userName),
-                                        passwordToSend(login.password), c.clock.now(), kRouteId,
-                                        &known, c.statuses, c.countryCode});
+            email_route::bringLogUpToDate({*mailbox_, memory_, c.files, userAddress(login.userName),
+                                           passwordToSend(login.password), c.clock.now(), kRouteId,
+                                           &known, c.statuses, c.countryCode});
     } catch (...) {
         // The log opens as it is; pending sends wait for the next time.
     }

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "delivery/delivery_check.h"
 #include "model/route_option.h"
+#include "routes/email/mailbox_news.h"
 
 namespace mail {
 class MailboxReader;
@@ -17,9 +17,12 @@ namespace email_route {
 // is what the Gmail mailbox holds of recent sends (bounces, carriers' reports, replies).
 class EmailOption final : public model::RouteOption {
   public:
+    // On the mail module beside the program, loaded on the first send or check.
+    explicit EmailOption(const model::RouteParts& parts);
     // `mailbox`: none, and no news is read.
     EmailOption(mail::MailSubmitter& mail, mail::MailboxReader* mailbox,
                 platform::SettingsStore& settings);
+    ~EmailOption() override;
     QString id() const override;
     QString label() override;
     bool takesLoginAndCarriers() const override { return true; }
@@ -28,13 +31,19 @@ class EmailOption final : public model::RouteOption {
                                        const model::Knowledge& known) override;
     void bringNewsIntoLog(const model::CommandContext& c, const model::Login& login,
                           model::Knowledge& known) override;
+    bool showHelp(const model::CommandContext& c) override;
 
   private:
+    std::unique_ptr<mail::MailSubmitter> ownMail_;
+    std::unique_ptr<mail::MailboxReader> ownMailbox_;
     mail::MailSubmitter& mail_;
     mail::MailboxReader* mailbox_;
     platform::SettingsStore& settings_;
-    delivery::DeliveryCheckMemory memory_;
+    email_route::DeliveryCheckMemory memory_;
 };
+
+// The route as the program offers it.
+std::unique_ptr<model::RouteOption> makeOption(const model::RouteParts& parts);
 
 // The recipients the account takes in 24 hours, as the settings say: 2,000 with
 // "Google Workspace=True", 500 otherwise.

@@ -1,14 +1,14 @@
 #include "routes/email/email_route.h"
 
 #include "core/error_report.h"
-#include "mail/mail_submitter.h"
-#include "mail/mime_message.h"
 #include "platform/desktop.h"
 #include "recipients/carrier_table.h"
 #include "recipients/phone_rules.h"
 #include "recipients/summary.h"
 #include "routes/email/email_texts.h"
 #include "routes/email/gmail_login.h"
+#include "routes/email/mail/mail_submitter.h"
+#include "routes/email/mail/mime_message.h"
 #include "routes/email/send_failure.h"
 
 #include <QSet>

@@ -4,11 +4,11 @@
 #include "core/pointer.h"
 #include "core/procedure.h"
 #include "core/shared.h"
-#include "mail/mail_submitter.h"
 #include "platform/clock.h"
 #include "platform/desktop.h"
 #include "records/sent_log.h"
 #include "routes/email/email_texts.h"
+#include "routes/email/mail/mail_submitter.h"
 #include "sending/allowance.h"
 #include "sending/send_flow.h"
 

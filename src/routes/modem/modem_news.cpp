@@ -1,14 +1,14 @@
 #include "routes/modem/modem_news.h"
 
-#include "delivery/delivery_records.h"
 #include "delivery/learning.h"
-#include "modem/text_modem.h"
+#include "delivery/news.h"
 #include "platform/clock.h"
 #include "recipients/phone_rules.h"
 #include "records/knowledge_file.h"
 #include "records/pending_file.h"
 #include "records/sent_log.h"
 #include "records/status_file.h"
+#include "routes/modem/device/text_modem.h"
 #include "routes/modem/modem_route.h"
 
 #include <QHash>

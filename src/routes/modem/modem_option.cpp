@@ -1,8 +1,9 @@
 #include "routes/modem/modem_option.h"
 
-#include "modem/text_modem.h"
 #include "platform/clock.h"
 #include "platform/settings_store.h"
+#include "routes/modem/device/lazy_text_modem.h"
+#include "routes/modem/device/text_modem.h"
 #include "routes/modem/modem_news.h"
 
 namespace modem_route {
@@ -23,8 +24,19 @@ class NoModem final : public modem::TextModem {
 };
 } // namespace
 
+ModemOption::ModemOption(const model::RouteParts& parts)
+    : ownModem_(std::make_unique<modem::LazyTextModem>(parts.programFolder +
+                                                       QStringLiteral("/libparlivo_modem"))),
+      modem_(ownModem_.get()), settings_(parts.settings) {}
+
 ModemOption::ModemOption(modem::TextModem* modem, platform::SettingsStore& settings)
     : modem_(modem), settings_(settings) {}
+
+ModemOption::~ModemOption() = default;
+
+std::unique_ptr<model::RouteOption> makeOption(const model::RouteParts& parts) {
+    return std::make_unique<ModemOption>(parts);
+}
 
 QString ModemOption::label() {
     const QString name = modem_ ? modem_->available() : QString();

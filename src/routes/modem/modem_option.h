@@ -18,8 +18,12 @@ namespace modem_route {
 // received.
 class ModemOption final : public model::RouteOption {
   public:
+    // On the modem module beside the program, loaded once the window looks for the routes,
+    // and only where ModemManager runs.
+    explicit ModemOption(const model::RouteParts& parts);
     // `modem`: none where ModemManager does not run, and the route is never offered.
     ModemOption(modem::TextModem* modem, platform::SettingsStore& settings);
+    ~ModemOption() override;
     QString id() const override { return kRouteId; }
     QString label() override;
     bool onADevice() const override { return true; }
@@ -33,8 +37,12 @@ class ModemOption final : public model::RouteOption {
                           model::Knowledge& known) override;
 
   private:
+    std::unique_ptr<modem::TextModem> ownModem_;
     modem::TextModem* modem_;
     platform::SettingsStore& settings_;
 };
+
+// The route as the program offers it.
+std::unique_ptr<model::RouteOption> makeOption(const model::RouteParts& parts);
 
 } // namespace modem_route

@@ -2,9 +2,9 @@
 
 #include "core/pointer.h"
 #include "core/procedure.h"
-#include "modem/text_modem.h"
 #include "platform/desktop.h"
 #include "recipients/summary.h"
+#include "routes/modem/device/text_modem.h"
 #include "routes/modem/modem_texts.h"
 #include "sending/send_flow.h"
 

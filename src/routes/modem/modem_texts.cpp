@@ -1,6 +1,6 @@
 #include "routes/modem/modem_texts.h"
 
-#include "modem/text_modem.h"
+#include "routes/modem/device/text_modem.h"
 #include "sending/send_texts.h"
 
 #include <QLocale>

@@ -1,14 +1,14 @@
 #include "routes/phone/phone_news.h"
 
-#include "delivery/delivery_records.h"
 #include "delivery/learning.h"
-#include "phone/phone_api.h"
+#include "delivery/news.h"
 #include "platform/clock.h"
 #include "recipients/phone_rules.h"
 #include "records/knowledge_file.h"
 #include "records/pending_file.h"
 #include "records/sent_log.h"
 #include "records/status_file.h"
+#include "routes/phone/app/phone_api.h"
 #include "routes/phone/phone_texts.h"
 
 #include <QCryptographicHash>
@@ -24,11 +24,10 @@ using records::cleanForLog;
 namespace {
 // A text received, as its send's `reported` remembers it.
 QString replyKey(const phone::InboxText& text) {
-    return delivery::kReplyKey +
-           QString::fromLatin1(
-               QCryptographicHash::hash(text.id.toUtf8(), QCryptographicHash::Sha256)
-                   .toHex()
-                   .left(16));
+    return model::kReplyKey + QString::fromLatin1(QCryptographicHash::hash(
+                                                      text.id.toUtf8(), QCryptographicHash::Sha256)
+                                                      .toHex()
+                                                      .left(16));
 }
 
 const QString kBy = QStringLiteral("through your phone");

@@ -2,7 +2,7 @@
 
 #include "model/command_context.h"
 #include "model/knowledge.h"
-#include "phone/phone_gateway.h"
+#include "routes/phone/app/phone_gateway.h"
 
 #include <QDateTime>
 

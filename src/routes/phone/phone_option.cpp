@@ -6,6 +6,7 @@
 #include "platform/desktop.h"
 #include "platform/settings_store.h"
 #include "records/pending_file.h"
+#include "routes/phone/app/lazy_phone_gateway.h"
 #include "routes/phone/phone_news.h"
 
 #include <algorithm>
@@ -21,6 +22,16 @@ QString accountOf(const QString& user, const QUrl& base) {
     return QStringLiteral("phone %1 at %2").arg(user, shown(base));
 }
 } // namespace
+
+PhoneOption::PhoneOption(const model::RouteParts& parts)
+    : ownGateway_(std::make_unique<phone::LazyPhoneGateway>(parts.programFolder +
+                                                            QStringLiteral("/libparlivo_phone"))),
+      gateway_(*ownGateway_), settings_(parts.settings), keyring_(parts.keyring),
+      settingsFile_(parts.settingsFile) {}
+
+std::unique_ptr<model::RouteOption> makeOption(const model::RouteParts& parts) {
+    return std::make_unique<PhoneOption>(parts);
+}
 
 PhoneOption::PhoneOption(phone::PhoneGateway& gateway, platform::SettingsStore& settings,
                          platform::Keyring* keyring, QString settingsFile)

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "model/route_option.h"
-#include "phone/phone_api.h"
+#include "routes/phone/app/phone_api.h"
 #include "routes/phone/phone_route.h"
 
 #include <memory>
@@ -22,6 +22,8 @@ namespace phone_route {
 // phone received.
 class PhoneOption final : public model::RouteOption {
   public:
+    // On the phone module beside the program, loaded when the phone is first asked.
+    explicit PhoneOption(const model::RouteParts& parts);
     // `keyring`: none, and the password stays in the settings file.
     PhoneOption(phone::PhoneGateway& gateway, platform::SettingsStore& settings,
                 platform::Keyring* keyring, QString settingsFile);
@@ -47,6 +49,7 @@ class PhoneOption final : public model::RouteOption {
     // The password kept for `account`, told through `c` when it must stay in the file.
     core::StoredPassword& password(const model::CommandContext& c, const QString& account);
 
+    std::unique_ptr<phone::PhoneGateway> ownGateway_;
     phone::PhoneGateway& gateway_;
     platform::SettingsStore& settings_;
     platform::Keyring* keyring_;
@@ -55,6 +58,9 @@ class PhoneOption final : public model::RouteOption {
     QString passwordAccount_;
     QString passwordRead_;
 };
+
+// The route as the program offers it.
+std::unique_ptr<model::RouteOption> makeOption(const model::RouteParts& parts);
 
 // The pace the settings give: "Phone Parts A Minute" (10 unless set, 0 for no pause), "Phone
 // Parts A Day" (500 unless set) and "Phone Seconds To Send" (60 unless set).

@@ -2,7 +2,7 @@
 
 #include "model/command_context.h"
 #include "model/route.h"
-#include "phone/phone_api.h"
+#include "routes/phone/app/phone_api.h"
 #include "routes/phone/phone_texts.h"
 #include "sending/texting.h"
 

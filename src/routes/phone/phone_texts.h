@@ -1,6 +1,6 @@
 #pragma once
 
-#include "phone/phone_api.h"
+#include "routes/phone/app/phone_api.h"
 
 #include <QString>
 

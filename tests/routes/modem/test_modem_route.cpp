@@ -5,10 +5,10 @@
 #include "core/settings.h"
 #include "form_fixture.h"
 #include "local_modem.h"
-#include "modem/dbus/mm_text_modem.h"
 #include "notice/companion_notice.h"
 #include "records/kept_file.h"
 #include "records/sent_log.h"
+#include "routes/modem/dbus/mm_text_modem.h"
 #include "routes/modem/modem_option.h"
 #include "sending/send_texts.h"
 

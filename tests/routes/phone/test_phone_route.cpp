@@ -6,9 +6,9 @@
 #include "form_fixture.h"
 #include "local_phone.h"
 #include "local_smtp_server.h"
-#include "phone/phone_api.h"
 #include "records/kept_file.h"
 #include "records/sent_log.h"
+#include "routes/phone/app/phone_api.h"
 #include "routes/phone/phone_texts.h"
 #include "sending/send_texts.h"
 
