@@ -74,22 +74,17 @@ class Route {
     // The phones of the text and what each goes to, the route made ready; not ready when the
     // route told the user why it cannot send it (then nothing goes).
     virtual SendPlan plan(const OutgoingText& text) = 0;
-    // The most recipients one batch takes; a send past it is asked about first (0: never).
-    virtual qsizetype mostInOneBatch() const = 0;
-    virtual QString largeSendQuestion(const OutgoingText& text, const SendPlan& plan) const = 0;
+    // What the route asks before a send of this plan goes (more recipients than one message
+    // takes, say), as a Yes/No question; nothing: it goes without a question.
+    virtual QString questionBefore(const OutgoingText& text, const SendPlan& plan) const {
+        Q_UNUSED(text);
+        Q_UNUSED(plan);
+        return {};
+    }
     // The batches the targets go in, in order: each a run of the targets.
     virtual QList<Targets> batches(const Targets& targets) const = 0;
     virtual RouteResult sendEach(const TextToSend& text, const QList<Targets>& batches,
                                  const RouteSteps& steps) = 0;
-    // A route whose single batch goes as one submission of its own (the numbered steps of a
-    // single e-mail) says so; every other send takes the batch flow.
-    virtual bool sendsOneBatchAlone() const { return false; }
-    // That single batch: its reference, or the failure raised.
-    virtual QString sendOne(const TextToSend& text, const Targets& batch) {
-        Q_UNUSED(text);
-        Q_UNUSED(batch);
-        return {};
-    }
     // How long the batches left take at the route's pace, in seconds; -1: not known.
     virtual qint64 secondsLeft(int batchesLeft, const TextToSend& text) const {
         Q_UNUSED(batchesLeft);

@@ -75,6 +75,8 @@ bool apply(QList<KeptSend>& sends, const KeptLine& change) {
 }
 
 bool appendOrSave(const QString& path, const QList<KeptSend>& sends, const QByteArray& line) {
+    if (path.isEmpty()) // nothing is kept
+        return true;
     return appendRecordLines(path, line, kLongestKeptFile) || saveKeptSends(path, sends);
 }
 } // namespace
@@ -114,6 +116,8 @@ QList<KeptSend> loadKeptSends(const QString& path, QString* keptAs) {
 }
 
 bool saveKeptSends(const QString& path, const QList<KeptSend>& sends) {
+    if (path.isEmpty()) // nothing is kept
+        return true;
     if (sends.isEmpty())
         return !QFileInfo::exists(path) || QFile::remove(path);
     platform::makePrivateFolder(QFileInfo(path).absolutePath());

@@ -23,7 +23,8 @@ QList<model::KeptSend> readKeptSends(const QByteArray& text, qsizetype* unreadab
 // read whole is moved aside and `keptAs` says where; the texts it could read are returned.
 QList<model::KeptSend> loadKeptSends(const QString& path, QString* keptAs);
 // Replaces the file whole (0600, never through a link); an empty list removes it. False when
-// it could not be written: the file as it was stays.
+// it could not be written: the file as it was stays. No path: nothing is kept, and the
+// changes below are no changes either.
 bool saveKeptSends(const QString& path, const QList<model::KeptSend>& sends);
 
 // One change to kept text `index` added as a line at the end of the file; where that cannot

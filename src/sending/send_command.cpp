@@ -46,14 +46,14 @@ model::SendPlan planned(const model::CommandContext& c, model::Route& route,
     return plan;
 }
 
-// More recipients than one batch takes are asked about first.
+// What the route asks before this send (more recipients than one message takes, say).
 bool largeSendAgreed(const model::CommandContext& c, model::Route& route,
                      const model::OutgoingText& text, const model::SendPlan& plan, Procedure& p) {
     bool goAhead = false;
     p.step(100, [&] { goAhead = false; });
-    const qsizetype most = route.mostInOneBatch();
-    if (p.opensBlock(102, [&] { return most > 0 && model::recipientCount(plan.targets) > most; })) {
-        if (p.opensBlock(104, [&] { return asked(c, route.largeSendQuestion(text, plan)); }))
+    const QString question = route.questionBefore(text, plan);
+    if (p.opensBlock(102, [&] { return !question.isEmpty(); })) {
+        if (p.opensBlock(104, [&] { return asked(c, question); }))
             p.step(106, [&] { goAhead = true; });
     } else {
         p.step(108, [&] { goAhead = true; });
@@ -109,10 +109,7 @@ QList<qsizetype> sendMessage(const model::CommandContext& c, const model::Outgoi
     }
     p.step(140, [&] { c.pointer.setStyle(core::kBusyPointer); });
     const Send send{c, *route, ledger, words};
-    if (route->sendsOneBatchAlone() && route->batches(now).size() == 1 && later.isEmpty())
-        sendWhole(send, now, p);
-    else
-        p.step(kSubmitLine, [&] { sendInBatches(send, now, later, c.clock.now().toUTC()); });
+    p.step(kSubmitLine, [&] { sendInBatches(send, now, later, c.clock.now().toUTC()); });
     return plan.untickedCarriers;
 }
 

@@ -1,5 +1,6 @@
 #include "sending/send_flow.h"
 
+#include "core/error_report.h"
 #include "core/pointer.h"
 #include "core/procedure.h"
 #include "platform/clock.h"
@@ -96,7 +97,8 @@ class BatchSend {
     BatchSend(const Send& send, const Targets& now, const Targets& later, const QDateTime& keptUtc,
               qsizetype replacing)
         : s_(send), c_(send.c), now_(now), rest_(now + later), replacing_(replacing),
-          batches_(send.route.batches(now)),
+          batches_(send.route.batches(now)), alone_(batches_.size() == 1 && later.isEmpty()),
+          progress_(alone_ ? nullptr : send.c.progress),
           words_(send.route.words()), whole_{keptUtc,
                                              send.text.subject,
                                              send.text.body,
@@ -143,21 +145,21 @@ class BatchSend {
             taken(index, reference, refused);
         };
         steps.refused = [this](int index, const QString& reason) { refused(index, reason); };
-        steps.goOn = [this] { return !logFailure_ && !(c_.progress && c_.progress->stopAsked()); };
-        if (c_.progress)
+        steps.goOn = [this] { return !logFailure_ && !(progress_ && progress_->stopAsked()); };
+        if (progress_)
             showProgress(0);
         model::TextToSend text = s_.text;
         text.keptUtc = whole_.keptUtc;
         const model::RouteResult result = s_.route.sendEach(text, batches_, steps);
-        if (c_.progress)
-            c_.progress->close();
+        if (progress_)
+            progress_->close();
         return result;
     }
 
     void showProgress(int batchesDone) {
-        c_.progress->show({batchesDone, int(batches_.size()), done_, model::recipientCount(now_),
-                           words_.batches,
-                           s_.route.secondsLeft(int(batches_.size()) - batchesDone, s_.text)});
+        progress_->show({batchesDone, int(batches_.size()), done_, model::recipientCount(now_),
+                         words_.batches,
+                         s_.route.secondsLeft(int(batches_.size()) - batchesDone, s_.text)});
     }
 
     // A route may send the next batch before the one before is told: all of them in flight
@@ -192,10 +194,14 @@ class BatchSend {
                 c_.files.log, records::sentLogRecord(when, phones.join(QLatin1Char(',')),
                                                      s_.text.subject, s_.text.body, words_.inLog));
         } catch (const core::Failure& failure) {
-            if (!logFailure_) // the send stops after the batch in flight
+            if (alone_) // a send of one batch: its numbered statement reports it, and it ends
+                core::showErrorReport(c_.desktop, core::qualifiedName("Form1", "PushButton1_Click"),
+                                      kLogLine, failure.description());
+            else if (!logFailure_) // the send stops after the batch in flight
                 logFailure_ = failure;
         }
-        s_.ledger.remember(pendingSend(s_, reference, when, sent));
+        if (!reference.isEmpty()) // what a report or a reply could be tied to
+            s_.ledger.remember(pendingSend(s_, reference, when, sent));
         const qsizetype size = model::recipientCount(batch);
         rest_ = model::onlyAt(batch, refused) + model::afterRecipients(rest_, size);
         told(size, refused, {});
@@ -203,7 +209,7 @@ class BatchSend {
         note(s_, sent, model::StatusKind::Taken);
         refused_ += refused;
         done_ += size;
-        if (c_.progress)
+        if (progress_)
             showProgress(index + 1);
     }
 
@@ -217,7 +223,7 @@ class BatchSend {
             refusedPhones_.insert(target.phone, reason);
         note(s_, batch, model::StatusKind::NotSent, reason);
         done_ += size;
-        if (c_.progress)
+        if (progress_)
             showProgress(index + 1);
     }
 
@@ -327,6 +333,8 @@ class BatchSend {
     Targets rest_; // what has not gone, in the order it goes
     const qsizetype replacing_;
     const QList<Targets> batches_;
+    const bool alone_;                    // the whole send is one batch
+    model::SendProgress* const progress_; // shown while several batches go
     const model::RouteWords words_;
     const KeptSend whole_;
     QList<KeptSend> kept_;
@@ -404,23 +412,6 @@ bool reportAtSubmitLine(const model::CommandContext& c, const core::Failure& fai
                           failure.description());
     c.pointer.setStyle(core::kDefaultPointer);
     return true;
-}
-
-void sendWhole(const Send& s, const Targets& targets, core::Procedure& p) {
-    QString reference;
-    p.step(kSubmitLine, [&] { reference = s.route.sendOne(s.text, targets); });
-    QString record;
-    p.step(184, [&] {
-        const QDateTime when = s.c.clock.now();
-        record = records::sentLogRecord(when, model::phonesOf(targets).join(QLatin1Char(',')),
-                                        s.text.subject, s.text.body, s.route.words().inLog);
-        if (!reference.isEmpty())
-            s.ledger.remember(pendingSend(s, reference, when, targets));
-    });
-    p.step(186, [&] { records::WriteSentLog(s.c.files.log, record); });
-    note(s, targets, model::StatusKind::Taken);
-    p.step(188, [&] { s.c.pointer.setStyle(core::kDefaultPointer); });
-    p.step(190, [&] { tell(s.c, QStringLiteral("Done.")); });
 }
 
 QList<PhoneOutcome> sendInBatches(const Send& send, const Targets& now, const Targets& later,

@@ -36,8 +36,9 @@ struct Send {
     model::TextToSend text;
 };
 
-// The statement of the send that submits.
+// The statements of the send that submit, and that write the log.
 inline constexpr int kSubmitLine = 182;
+inline constexpr int kLogLine = 186;
 
 // A failure at the submitting statement that no box of the route explains: the error
 // report, and the send ends. False for a failure at any other statement.
@@ -55,18 +56,13 @@ QStringList leaveOutOptedOut(QStringList& items, const model::Knowledge& known,
                              const QString& countryCode,
                              const std::function<QString(const QString&)>& phoneOf);
 
-// A send that fits in one batch: submitted, remembered for the delivery check, logged, and
-// "Done." said; a failure is raised at its numbered statement, so that the route explains it
-// and the send ends with nothing logged.
-void sendWhole(const Send& send, const model::Targets& targets, core::Procedure& p);
-
-// Sends `now` in the route's batches over one connection and keeps `later` to go another
-// day. The kept-texts file holds what has not gone from before connecting until the end,
-// each batch taken is logged and remembered for the delivery check as it is taken, and the
-// batch in flight is marked uncertain meanwhile, so a stop, a refusal or a crash loses
-// nothing and sends nothing twice. Shows the outcome, phone by phone; when nothing went, the
-// failure is raised as sendWhole raises it. `replacing`: the index of the kept text this
-// send takes the place of, or -1. Returns what became of each phone.
+// The one flow of a send, of one batch or many: sends `now` in the route's batches over one
+// connection and keeps `later` to go another day. The kept-texts file holds what has not gone from
+// before connecting until the end, each batch taken is logged and remembered for the delivery check
+// as it is taken, and the batch in flight is marked uncertain meanwhile, so a stop, a refusal or a
+// crash loses nothing and sends nothing twice. Shows the outcome, phone by phone; when nothing
+// went, the failure is raised, for the route to explain. `replacing`: the index of the kept text
+// this send takes the place of, or -1. Returns what became of each phone.
 QList<model::PhoneOutcome> sendInBatches(const Send& send, const model::Targets& now,
                                          const model::Targets& later, const QDateTime& keptUtc,
                                          qsizetype replacing = -1);

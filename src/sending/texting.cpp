@@ -1,8 +1,12 @@
 #include "sending/texting.h"
 
+#include "core/error_report.h"
+#include "core/pointer.h"
+#include "platform/desktop.h"
 #include "platform/settings_store.h"
 #include "recipients/phone_rules.h"
 #include "recipients/summary.h"
+#include "sending/send_flow.h"
 #include "sending/send_texts.h"
 
 #include <QElapsedTimer>
@@ -53,10 +57,34 @@ qsizetype partsOf(const model::TextToSend& text) {
     return recipients::gatewayTexts(text.subject, text.body).texts;
 }
 
-QString notTextableMessage(const QString& who, const QStringList& rows) {
+QString notTextableMessage(const QString& who, const QStringList& rows, const QString& hint) {
     return QStringLiteral("%1 texts phone numbers only; these rows are left out of this send: "
-                          "%2. Choose e-mail under \"Send by\" to send to them by e-mail.")
-        .arg(who, firstFew(rows));
+                          "%2. %3")
+        .arg(who, firstFew(rows), hint);
+}
+
+model::SendPlan TextingRoute::plan(const model::OutgoingText& text) {
+    model::SendPlan plan = numbersOf(text.phones, c_.countryCode);
+    plan.ready = false;
+    if (!makeReady())
+        return plan;
+    if (!plan.leftOut.isEmpty())
+        tell(notTextableMessage(texting_.who, plan.leftOut, texting_.notTextable));
+    plan.ready = !plan.targets.isEmpty();
+    return plan;
+}
+
+bool TextingRoute::explain(const model::OutgoingText&, const core::Failure& failure, int line) {
+    if (failure.number() != texting_.failureNumber)
+        return reportAtSubmitLine(c_, failure, line);
+    tell(failure.description());
+    return true;
+}
+
+void TextingRoute::tell(const QString& message) const {
+    c_.pointer.setStyle(core::kDefaultPointer);
+    c_.desktop.messageBox(message, platform::Buttons::Ok, platform::Icon::None,
+                          c_.applicationTitle);
 }
 
 bool Pacer::waitBefore(const model::TextToSend& text, const model::RouteSteps& steps) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "model/command_context.h"
 #include "model/route.h"
 #include "model/send_plan.h"
 
@@ -30,8 +31,9 @@ model::SendPlan numbersOf(const QStringList& rows, const QString& countryCode);
 QList<model::Targets> onePerBatch(const model::Targets& targets);
 // What a phone shows of the text: its parts.
 qsizetype partsOf(const model::TextToSend& text);
-// Told when rows that are no number were left out: `who` texts phone numbers only.
-QString notTextableMessage(const QString& who, const QStringList& rows);
+// Told when rows that are no number were left out: `who` texts phone numbers only, and `hint`
+// says where else they could go.
+QString notTextableMessage(const QString& who, const QStringList& rows, const QString& hint);
 
 // Waits out the pace before each text after the first, the window painting meanwhile.
 class Pacer {
@@ -47,15 +49,23 @@ class Pacer {
     bool first_ = true;
 };
 
-// A route that texts phones itself: each phone once, a phone a batch, no question before a
-// large send, the pace and the daily allowance in text parts.
+// How a route that texts phones itself speaks of itself where they all say the same.
+struct TextingWords {
+    QString who;         // "The modem", as the box of rows that are no number names it
+    QString notTextable; // where those rows could go instead
+    long failureNumber;  // the route's failure whose description is the whole box
+};
+
+// A route that texts phones itself: each phone once, a phone a batch, made ready before the
+// plan, the pace and the daily allowance in text parts, a failure of its own told in its box.
 class TextingRoute : public model::Route {
   public:
-    explicit TextingRoute(TextingPace pace) : pace_(pace), pacer_(pace.partsPerMinute) {}
-    qsizetype mostInOneBatch() const override { return 0; }
-    QString largeSendQuestion(const model::OutgoingText&, const model::SendPlan&) const override {
-        return {};
-    }
+    TextingRoute(const model::CommandContext& c, TextingPace pace, TextingWords words)
+        : c_(c), pace_(pace), pacer_(pace.partsPerMinute), texting_(std::move(words)) {}
+    // Each row once as a whole number, the route made ready first; rows that are no number
+    // named and left out.
+    model::SendPlan plan(const model::OutgoingText& text) override;
+    bool explain(const model::OutgoingText& text, const core::Failure& failure, int line) override;
     QList<model::Targets> batches(const model::Targets& targets) const override {
         return onePerBatch(targets);
     }
@@ -68,8 +78,15 @@ class TextingRoute : public model::Route {
     }
 
   protected:
+    // Shows `message` in a box of its own, the pointer back to normal.
+    void tell(const QString& message) const;
+
+    const model::CommandContext& c_;
     const TextingPace pace_;
     Pacer pacer_;
+
+  private:
+    const TextingWords texting_;
 };
 
 } // namespace sending

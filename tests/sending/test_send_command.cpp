@@ -64,10 +64,6 @@ class TestRoute final : public model::Route {
             plan.targets << model::PhoneTarget{phone, {}};
         return plan;
     }
-    qsizetype mostInOneBatch() const override { return 0; }
-    QString largeSendQuestion(const model::OutgoingText&, const model::SendPlan&) const override {
-        return {};
-    }
     QList<model::Targets> batches(const model::Targets& targets) const override {
         QList<model::Targets> batches;
         for (const model::PhoneTarget& target : targets)

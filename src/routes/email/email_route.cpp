@@ -83,8 +83,7 @@ EmailRoute::EmailRoute(const model::CommandContext& c, mail::MailSubmitter& mail
 
 model::RouteWords EmailRoute::words() const {
     return {QStringLiteral("message"), QStringLiteral("messages"),
-            QStringLiteral("reply never came"), QStringLiteral("Gmail's daily allowance"),
-            QStringLiteral("by e-mail")};
+            QStringLiteral("reply never came"), QStringLiteral("Gmail's daily allowance"), kBy};
 }
 
 bool EmailRoute::hasWhatItNeeds() const {
@@ -131,8 +130,10 @@ model::SendPlan EmailRoute::plan(const model::OutgoingText& text) {
     return plan;
 }
 
-QString EmailRoute::largeSendQuestion(const model::OutgoingText& text,
-                                      const model::SendPlan& plan) const {
+QString EmailRoute::questionBefore(const model::OutgoingText& text,
+                                   const model::SendPlan& plan) const {
+    if (model::recipientCount(plan.targets) <= kRecipientLimit)
+        return {};
     // The phones counted once each, as they go.
     return recipientLimitQuestion(
         recipients::recipientSummaryText(core::toInteger(plan.targets.size()), 0,
@@ -144,19 +145,24 @@ QList<Targets> EmailRoute::batches(const Targets& targets) const {
     return recipientGroups(targets, kRecipientLimit);
 }
 
-QString EmailRoute::sendOne(const model::TextToSend& text, const Targets& batch) {
-    mail::MailMessage message = messageOf(login_, text);
-    message.recipients = model::addressesOf(batch);
-    message.toHeader = message.recipients.join(QLatin1Char(','));
-    const mail::SubmitResult result = mail_.submit(message);
-    if (!result.succeeded())
-        throw sendFailureOf(result, sent_, c_.clock);
-    return result.messageId;
-}
-
 model::RouteResult EmailRoute::sendEach(const model::TextToSend& text,
                                         const QList<Targets>& batches,
                                         const model::RouteSteps& steps) {
+    if (batches.size() == 1) { // one message goes as a send of one message always has
+        mail::MailMessage message = messageOf(login_, text);
+        message.recipients = model::addressesOf(batches.first());
+        message.toHeader = message.recipients.join(QLatin1Char(','));
+        steps.sending(0);
+        const mail::SubmitResult sent = mail_.submit(message);
+        model::RouteResult result;
+        if (!sent.succeeded()) {
+            result.failure = sendFailureOf(sent, sent_, c_.clock);
+            return result;
+        }
+        result.taken = 1;
+        steps.taken(0, sent.messageId, {});
+        return result;
+    }
     QList<QStringList> groups;
     for (const Targets& batch : batches)
         groups << model::addressesOf(batch);

@@ -28,14 +28,11 @@ class EmailRoute final : public model::Route {
     bool hasWhatItNeeds() const override;
     bool makeReady() override { return true; }
     model::SendPlan plan(const model::OutgoingText& text) override;
-    qsizetype mostInOneBatch() const override { return kRecipientLimit; }
-    QString largeSendQuestion(const model::OutgoingText& text,
-                              const model::SendPlan& plan) const override;
+    QString questionBefore(const model::OutgoingText& text,
+                           const model::SendPlan& plan) const override;
     QList<model::Targets> batches(const model::Targets& targets) const override;
     model::RouteResult sendEach(const model::TextToSend& text, const QList<model::Targets>& batches,
                                 const model::RouteSteps& steps) override;
-    bool sendsOneBatchAlone() const override { return true; }
-    QString sendOne(const model::TextToSend& text, const model::Targets& batch) override;
     qsizetype dailyAllowance() const override { return allowance_; }
     qsizetype partsOf(const model::TextToSend&) const override { return 1; }
     QString allowanceQuestion(qsizetype recent, qsizetype needed, qsizetype partsEach,

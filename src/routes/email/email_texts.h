@@ -9,6 +9,8 @@ namespace email_route {
 
 // How the files and the settings name this route.
 inline const QString kRouteId = QStringLiteral("email");
+// How a text went, as a phone's status says it.
+inline const QString kBy = QStringLiteral("by e-mail");
 // The most recipients Gmail takes in one message, and in 24 hours.
 inline constexpr int kRecipientLimit = 100;
 inline constexpr qsizetype kGmailDailyRecipients = 500;

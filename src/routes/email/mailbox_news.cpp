@@ -1,7 +1,6 @@
 #include "routes/email/mailbox_news.h"
 
 #include "core/error_report.h"
-#include "routes/email/gateway_learning.h"
 #include "model/knowledge.h"
 #include "recipients/carrier_table.h"
 #include "recipients/phone_rules.h"
@@ -10,6 +9,8 @@
 #include "records/sent_log.h"
 #include "records/status_file.h"
 #include "routes/email/bounce_records.h"
+#include "routes/email/email_texts.h"
+#include "routes/email/gateway_learning.h"
 #include "routes/email/mail/mailbox_reader.h"
 #include "routes/email/replies.h"
 
@@ -162,7 +163,7 @@ QList<model::StatusEvent> statusNews(const PendingSend& before, const PendingSen
     }
     QList<model::StatusEvent> events;
     const QDateTime now = check.now.toUTC();
-    const QString by = QStringLiteral("by e-mail");
+    const QString by = kBy;
     for (const QString& phone : std::as_const(newly))
         if (everyFailed.value(phone))
             events << model::StatusEvent{phone, model::StatusKind::NotDelivered, now, by,

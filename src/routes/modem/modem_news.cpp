@@ -10,6 +10,7 @@
 #include "records/status_file.h"
 #include "routes/modem/device/text_modem.h"
 #include "routes/modem/modem_route.h"
+#include "routes/modem/modem_texts.h"
 
 #include <QHash>
 #include <optional>
@@ -37,11 +38,11 @@ qsizetype ownerOf(const QList<PendingSend>& sends, const modem::ModemMessage& me
 
 // What a report or a text received tells of its phone's status; nothing while the network
 // still tries.
-std::optional<model::StatusEvent> statusOf(const modem::ModemMessage& message,
-                                           const QDateTime& now) {
+std::optional<model::StatusEvent> statusOf(const modem::ModemMessage& message, const QDateTime& now,
+                                           const QString& countryCode) {
     const QDateTime when = message.when.isValid() ? message.when.toUTC() : now.toUTC();
-    const QString phone = records::statusKey(message.number, QStringLiteral("+1"));
-    const QString by = QStringLiteral("through the modem");
+    const QString phone = records::statusKey(message.number, countryCode);
+    const QString by = kBy;
     if (!message.report)
         return model::StatusEvent{phone, model::StatusKind::Replied, when, by,
                                   cleanForLog(message.text, 160)};
@@ -91,7 +92,7 @@ void bringModemNewsIntoLog(modem::TextModem& modem, const model::CommandContext&
             order << owner;
         lines[owner] << lineOf(message);
         used[owner] << message.path;
-        if (const auto event = statusOf(message, now))
+        if (const auto event = statusOf(message, now, c.countryCode))
             events[owner] << *event;
         if (!message.report)
             delivery::learnOptOut(knowledge, message.number, message.text,

@@ -14,14 +14,15 @@ using model::Targets;
 
 ModemRoute::ModemRoute(const model::CommandContext& c, modem::TextModem& modem,
                        sending::TextingPace pace)
-    : TextingRoute(pace), c_(c), modem_(modem) {}
+    : TextingRoute(c, pace, {QStringLiteral("The modem"), kNotTextableHint, kTextRefused}),
+      modem_(modem) {}
 
 model::RouteWords ModemRoute::words() const {
     return {QStringLiteral("text"),
             QStringLiteral("texts"),
             QStringLiteral("answer never came"),
             QStringLiteral("the daily allowance you set for the modem"),
-            QStringLiteral("through the modem"),
+            kBy,
             QStringLiteral("the computer's modem")};
 }
 
@@ -30,26 +31,11 @@ QString ModemRoute::allowanceQuestion(qsizetype recent, qsizetype needed, qsizet
     return modemAllowanceQuestion(recent, needed, partsEach, pace_.partsPerDay, fits);
 }
 
-model::SendPlan ModemRoute::plan(const model::OutgoingText& text) {
-    model::SendPlan plan = sending::numbersOf(text.phones, c_.countryCode);
-    plan.ready = false;
-    if (!makeReady())
-        return plan;
-    if (!plan.leftOut.isEmpty())
-        c_.desktop.messageBox(
-            sending::notTextableMessage(QStringLiteral("The modem"), plan.leftOut),
-            platform::Buttons::Ok, platform::Icon::None, c_.applicationTitle);
-    plan.ready = !plan.targets.isEmpty();
-    return plan;
-}
-
 bool ModemRoute::makeReady() {
     const modem::ModemReady ready = modem_.prepare();
     if (ready.problem == modem::ModemProblem::None)
         return true;
-    c_.pointer.setStyle(core::kDefaultPointer);
-    c_.desktop.messageBox(modemNotReadyMessage(ready), platform::Buttons::Ok, platform::Icon::None,
-                          c_.applicationTitle);
+    tell(modemNotReadyMessage(ready));
     return false;
 }
 
@@ -86,16 +72,6 @@ model::RouteResult ModemRoute::sendEach(const model::TextToSend& text,
         }
     }
     return result;
-}
-
-bool ModemRoute::explain(const model::OutgoingText&, const core::Failure& failure, int line) {
-    if (failure.number() == kTextRefused || failure.number() == kModemNotReady) {
-        c_.pointer.setStyle(core::kDefaultPointer);
-        c_.desktop.messageBox(failure.description(), platform::Buttons::Ok, platform::Icon::None,
-                              c_.applicationTitle);
-        return true;
-    }
-    return sending::reportAtSubmitLine(c_, failure, line);
 }
 
 } // namespace modem_route

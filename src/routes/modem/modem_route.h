@@ -22,20 +22,17 @@ class ModemRoute final : public sending::TextingRoute {
     model::RouteWords words() const override;
     bool hasWhatItNeeds() const override { return true; }
     bool makeReady() override;
-    model::SendPlan plan(const model::OutgoingText& text) override;
     model::RouteResult sendEach(const model::TextToSend& text, const QList<model::Targets>& batches,
                                 const model::RouteSteps& steps) override;
     QString allowanceQuestion(qsizetype recent, qsizetype needed, qsizetype partsEach,
                               qsizetype fits) const override;
-    bool explain(const model::OutgoingText& text, const core::Failure& failure, int line) override;
 
   private:
-    const model::CommandContext& c_;
     modem::TextModem& modem_;
 };
 
-// Failure numbers of the modem route, whose description is the whole box.
-inline constexpr long kModemNotReady = 0x80040221L;
+// The failure number of the modem route, whose description is the whole box (0x80040221 is
+// no longer raised).
 inline constexpr long kTextRefused = 0x80040222L;
 
 } // namespace modem_route

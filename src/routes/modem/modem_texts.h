@@ -13,6 +13,12 @@ namespace modem_route {
 inline const QString kPartsPerMinuteSetting = QStringLiteral("Modem Parts A Minute");
 inline const QString kPartsPerDaySetting = QStringLiteral("Modem Parts A Day");
 
+// How a text went, as a phone's status says it.
+inline const QString kBy = QStringLiteral("through the modem");
+// Where rows that are no number could go instead.
+inline const QString kNotTextableHint =
+    QStringLiteral("Choose e-mail under \"Send by\" to send to them by e-mail.");
+
 // Asked before a send through the modem that would cross the allowance the user set, counted
 // in text parts.
 QString modemAllowanceQuestion(qsizetype recent, qsizetype needed, qsizetype partsEach,

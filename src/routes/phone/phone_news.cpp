@@ -30,12 +30,11 @@ QString replyKey(const phone::InboxText& text) {
                                                       .left(16));
 }
 
-const QString kBy = QStringLiteral("through your phone");
-
 // What the app says became of the text of `send`, once: delivered or given up, its line and
 // what it tells of the phone's status.
 QString deliveryLine(PendingSend& send, const phone::MessageStatus& status,
-                     QList<model::StatusEvent>& events, const QDateTime& now) {
+                     QList<model::StatusEvent>& events, const QDateTime& now,
+                     const QString& countryCode) {
     const QString address = send.addresses.value(0);
     const QString phone = cleanForLog(address, 32);
     for (const phone::RecipientState& r : status.recipients) {
@@ -48,7 +47,7 @@ QString deliveryLine(PendingSend& send, const phone::MessageStatus& status,
             return {};
         send.reported << key;
         events << model::StatusEvent{
-            records::statusKey(address, QStringLiteral("+1")),
+            records::statusKey(address, countryCode),
             delivered ? model::StatusKind::Delivered : model::StatusKind::NotDelivered, now.toUTC(),
             kBy, delivered ? QString() : failedWords(r.error)};
         return delivered
@@ -92,8 +91,8 @@ void bringPhoneNewsIntoLog(phone::PhoneGateway& gateway, const phone::PhoneLogin
     QHash<qsizetype, QStringList> lines;
     QHash<qsizetype, QList<model::StatusEvent>> events;
     for (const qsizetype i : std::as_const(mine))
-        if (const QString line =
-                deliveryLine(sends[i], states.value(sends[i].messageId), events[i], now);
+        if (const QString line = deliveryLine(sends[i], states.value(sends[i].messageId), events[i],
+                                              now, c.countryCode);
             !line.isEmpty())
             lines[i] << line;
     // Replies, oldest first, each to the latest send to that number before it.
@@ -115,7 +114,7 @@ void bringPhoneNewsIntoLog(phone::PhoneGateway& gateway, const phone::PhoneLogin
                                  cleanForLog(text->text, 160));
         const QDateTime when = text->when.isValid() ? text->when.toUTC() : now.toUTC();
         events[owner] << model::StatusEvent{
-            records::statusKey(sends[owner].addresses.first(), QStringLiteral("+1")),
+            records::statusKey(sends[owner].addresses.first(), c.countryCode),
             model::StatusKind::Replied, when, kBy, cleanForLog(text->text, 160)};
         delivery::learnOptOut(knowledge, text->sender, text->text, when);
     }

@@ -54,22 +54,17 @@ QString messageId(const model::TextToSend& text, const QString& number) {
 
 PhoneRoute::PhoneRoute(const model::CommandContext& c, phone::PhoneGateway& gateway,
                        phone::PhoneLogin login, QString shownAddress, PhonePace pace)
-    : TextingRoute(pace), c_(c), gateway_(gateway), login_(std::move(login)),
-      address_(std::move(shownAddress)), sentWithinSeconds_(pace.sentWithinSeconds) {}
+    : TextingRoute(c, pace, {QStringLiteral("The phone"), kNotTextableHint, kPhoneNotSent}),
+      gateway_(gateway), login_(std::move(login)), address_(std::move(shownAddress)),
+      sentWithinSeconds_(pace.sentWithinSeconds) {}
 
 model::RouteWords PhoneRoute::words() const {
     return {QStringLiteral("text"),
             QStringLiteral("texts"),
             QStringLiteral("sending was never confirmed by the phone"),
             QStringLiteral("the daily allowance you set for the phone"),
-            QStringLiteral("through your phone"),
+            kBy,
             QStringLiteral("your phone")};
-}
-
-void PhoneRoute::tell(const QString& message) const {
-    c_.pointer.setStyle(core::kDefaultPointer);
-    c_.desktop.messageBox(message, platform::Buttons::Ok, platform::Icon::None,
-                          c_.applicationTitle);
 }
 
 bool PhoneRoute::makeReady() {
@@ -81,19 +76,6 @@ bool PhoneRoute::makeReady() {
         return true;
     tell(notReachedMessage(answer, address_, login_.user));
     return false;
-}
-
-model::SendPlan PhoneRoute::plan(const model::OutgoingText& text) {
-    model::SendPlan plan = sending::numbersOf(text.phones, c_.countryCode);
-    plan.ready = false;
-    if (!makeReady())
-        return plan;
-    if (!plan.leftOut.isEmpty())
-        c_.desktop.messageBox(
-            sending::notTextableMessage(QStringLiteral("The phone"), plan.leftOut),
-            platform::Buttons::Ok, platform::Icon::None, c_.applicationTitle);
-    plan.ready = !plan.targets.isEmpty();
-    return plan;
 }
 
 QString PhoneRoute::allowanceQuestion(qsizetype recent, qsizetype needed, qsizetype partsEach,
@@ -225,14 +207,6 @@ model::RouteResult PhoneRoute::sendEach(const model::TextToSend& text,
     if (open >= 0)
         tellWhatBecame(open, numberOf(open), settled(openStatus, false), steps, result);
     return result;
-}
-
-bool PhoneRoute::explain(const model::OutgoingText&, const core::Failure& failure, int line) {
-    if (failure.number() == kPhoneNotSent) {
-        tell(failure.description());
-        return true;
-    }
-    return sending::reportAtSubmitLine(c_, failure, line);
 }
 
 } // namespace phone_route

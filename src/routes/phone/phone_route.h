@@ -28,12 +28,10 @@ class PhoneRoute final : public sending::TextingRoute {
     model::RouteWords words() const override;
     bool hasWhatItNeeds() const override { return !login_.password.isEmpty(); }
     bool makeReady() override;
-    model::SendPlan plan(const model::OutgoingText& text) override;
     model::RouteResult sendEach(const model::TextToSend& text, const QList<model::Targets>& batches,
                                 const model::RouteSteps& steps) override;
     QString allowanceQuestion(qsizetype recent, qsizetype needed, qsizetype partsEach,
                               qsizetype fits) const override;
-    bool explain(const model::OutgoingText& text, const core::Failure& failure, int line) override;
 
   private:
     // The text to `number` sent under its own id, or, when the phone has it already, what
@@ -48,9 +46,6 @@ class PhoneRoute final : public sending::TextingRoute {
     // it, `result` saying why.
     bool tellWhatBecame(int batch, const QString& number, const phone::MessageStatus& sent,
                         const model::RouteSteps& steps, model::RouteResult& result) const;
-    void tell(const QString& message) const;
-
-    const model::CommandContext& c_;
     phone::PhoneGateway& gateway_;
     const phone::PhoneLogin login_;
     const QString address_;

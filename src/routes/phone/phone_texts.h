@@ -17,6 +17,12 @@ inline const QString kPartsPerDaySetting = QStringLiteral("Phone Parts A Day");
 inline const QString kSecondsToSendSetting = QStringLiteral("Phone Seconds To Send");
 inline const QString kNewsEverySecondsSetting = QStringLiteral("Phone News Every Seconds");
 
+// How a text went, as a phone's status says it.
+inline const QString kBy = QStringLiteral("through your phone");
+// Where rows that are no number could go instead.
+inline const QString kNotTextableHint =
+    QStringLiteral("Choose e-mail under \"Send by\" to send to them by e-mail.");
+
 // Why nothing goes through the phone at `address` now, in plain words: it does not answer, it
 // refused `user` or the password, its app is not ready, or its answer made no sense.
 QString notReachedMessage(const phone::Answer& answer, const QString& address, const QString& user);
