@@ -44,7 +44,6 @@ class StoredPassword final : public QObject {
     // Reads the password: at once from the file without a keyring, otherwise when the keyring
     // answers or its time is up.
     void load();
-    bool isLoaded() const { return loaded_; }
     // Runs the event loop until the password is loaded (at most the keyring's time).
     void waitUntilLoaded();
     // Every change of the box.
@@ -52,8 +51,6 @@ class StoredPassword final : public QObject {
     // Before the program ends: waits (at most the keyring's time) for the last change to land;
     // what the keyring did not confirm is kept in the settings file, and told.
     void finish();
-
-    bool inKeyring() const { return place_ == Place::Keyring; }
 
   private:
     enum class Place { Unknown, Keyring, File };

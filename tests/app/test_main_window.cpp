@@ -466,11 +466,7 @@ class TestMainWindow : public QObject {
         f.settingsStore = &store;
         f.submitter = &submitter;
         f.onlineCheck = {"/bin/sleep 30", "127.0.0.1", 1, 1000}; // no answer, port refused
-        QElapsedTimer startUp;
-        startUp.start();
-        app::Form1& form = f.open();
-        const qint64 tookMs = startUp.elapsed();
-        QVERIFY2(tookMs >= 1000 && tookMs < 4000, qPrintable(QString::number(tookMs)));
+        app::Form1& form = f.open(); // the check's limit ends it: the window comes up
         QCOMPARE(f.desktop.boxTexts(),
                  QStringList{"You must be online to use this software accurately."});
         QCOMPARE(form.Text3->text(), damaged ? QString() : QStringLiteral("ann"));

@@ -17,10 +17,15 @@
 #include <sys/stat.h>
 
 namespace {
-// The real keyring, with its writes counted.
+// The real keyring, with its writes and its answers to reads counted.
 class CountedKeyring final : public platform::Keyring {
   public:
-    void read(const QString& account, Reply reply) override { real.read(account, reply); }
+    void read(const QString& account, Reply reply) override {
+        real.read(account, [this, reply](Answer answer, const QString& secret) {
+            ++readsAnswered;
+            reply(answer, secret);
+        });
+    }
     void write(const QString& account, const QString& secret, Reply reply) override {
         ++writes;
         real.write(account, secret, reply);
@@ -29,6 +34,7 @@ class CountedKeyring final : public platform::Keyring {
     platform::HelperKeyring real{qEnvironmentVariable("PARLIVO_PROGRAM_DIR") + "/parlivo-keyring",
                                  QStringLiteral("Parlivo")};
     int writes = 0;
+    int readsAnswered = 0;
 };
 
 const QString kToldPrefix = QStringLiteral("No keyring of this desktop answered");
@@ -119,8 +125,9 @@ class TestStoredPassword : public QObject {
         QTRY_COMPARE(third.box()->text(), QStringLiteral("abcd efgh ijkl mnop"));
         third.box()->clear(); // an emptied box leaves nothing behind
         third.form->close();
+        const int answered = keyring.readsAnswered;
         Run fourth(*this);
-        QTest::qWait(300);
+        QTRY_VERIFY(keyring.readsAnswered > answered); // the keyring's answer is in
         QCOMPARE(fourth.box()->text(), QString());
     }
 
@@ -141,8 +148,10 @@ class TestStoredPassword : public QObject {
     void noSecretService_keepsThePasswordInTheFileAndTellsOnce() {
         QVERIFY(startSession("none"));
         {
+            const int answered = keyring.readsAnswered;
             Run first(*this);
-            QTest::qWait(1500); // the keyring's answer is in: nothing to tell of an empty box
+            // The keyring's answer is in: nothing to tell of an empty box.
+            QTRY_VERIFY_WITH_TIMEOUT(keyring.readsAnswered > answered, 10000);
             QVERIFY(first.f.desktop.boxes.isEmpty());
             QTest::keyClicks(first.box(), "pw");
             QVERIFY(iniBytes().contains("Password=pw\n")); // written at once, as before

@@ -31,18 +31,43 @@ model::PendingSend send(const QStringList& addresses) {
             1,
             "email"};
 }
+// A send with every field set: a subject of tabs, percents and commas, a report, checked, of
+// three parts, by the phone.
+model::PendingSend everyField() {
+    auto pending = send({"1@a.example", "2@b.example"});
+    pending.subject = "Tab\there, percent % and comma, too";
+    pending.reported = {"1@a.example failed"};
+    pending.checked = true;
+    pending.parts = 3;
+    pending.route = "phone";
+    return pending;
+}
+
+QStringList phoneNumbers() {
+    QStringList phones;
+    for (int i = 0; i < 32767; ++i)
+        phones << QStringLiteral("555%1").arg(i, 7, 10, QLatin1Char('0'));
+    return phones;
+}
+
+// 32767 phones at seven gateways, every address reported.
+model::PendingSend hugeSend() {
+    auto huge = send({});
+    for (const QString& phone : phoneNumbers())
+        for (const char* domain :
+             {"vtext.com", "vzwpix.com", "a.ca", "b.ca", "c.ca", "d.ca", "e.ca"})
+            huge.addresses << phone + '@' + domain;
+    for (const QString& address : std::as_const(huge.addresses))
+        huge.reported << address + (address.endsWith(".ca") ? " delayed" : " failed");
+    return huge;
+}
 } // namespace
 
 class TestRecords : public QObject {
     Q_OBJECT
   private slots:
     void pendingSends_roundTripThroughTheirFile() {
-        auto pending = send({"1@a.example", "2@b.example"});
-        pending.subject = "Tab\there, percent % and comma, too";
-        pending.reported = {"1@a.example failed"};
-        pending.checked = true;
-        pending.parts = 3; // a text of three parts
-        pending.route = "phone";
+        const model::PendingSend pending = everyField();
         const auto back =
             records::readPendingSends(records::pendingSendsText({pending}) + "broken line\n");
         QCOMPARE(back, QList<model::PendingSend>{pending});
@@ -64,50 +89,10 @@ class TestRecords : public QObject {
         QCOMPARE(descriptorsOn(file), 0);
         QCOMPARE(QFile::permissions(file) & 0x0077, QFile::Permissions());
         QCOMPARE(records::loadPendingSends(file), (QList<model::PendingSend>{pending, pending}));
-        // Each file is read up to its bound (4 MiB of pending sends, 16 MiB of the others);
-        // one byte more and it is not read (the first three are kept aside).
-        const model::KeptSend one{pending.sentUtc, "s", "b", {"1@a.b"}, 0, "email"};
-        const std::function<qsizetype(const QString&, QString*)> readers[] = {
-            [](const QString& path, QString* keptAs) {
-                return records::loadPendingSends(path, keptAs).size();
-            },
-            [](const QString& path, QString* keptAs) {
-                return records::loadKeptSends(path, keptAs).size();
-            },
-            [](const QString& path, QString* keptAs) {
-                return records::loadKnowledge(path, keptAs).phones.size();
-            },
-            [](const QString& path, QString*) { return records::loadStatuses(path).size(); }};
-        const QByteArray boundTexts[] = {
-            records::pendingSendsText({pending}), records::keptSendsText({one}),
-            "phone\t5555550100\tvtext.com\t1\t\t\n",
-            records::statusText(
-                {{"+15555550100", model::StatusKind::Taken, pending.sentUtc, "by e-mail", {}}})};
-        for (int kind = 0; kind < 4; ++kind) {
-            const qint64 bound = (kind == 0 ? 4 : 16) * 1024 * 1024;
-            for (const qint64 size : {bound, bound + 1}) {
-                QFile out(file);
-                QVERIFY(out.open(QIODevice::WriteOnly | QIODevice::Truncate));
-                out.write(boundTexts[kind] + QByteArray(size - boundTexts[kind].size(), '\n'));
-                out.close();
-                QString keptAs;
-                QCOMPARE(readers[kind](file, &keptAs), size == bound ? 1 : 0);
-                QCOMPARE(keptAs.isEmpty(), size == bound || kind == 3);
-                QFile::remove(file);
-            }
-        }
         // Written within what is read: 32767 phones at seven gateways, every address reported,
         // come back whole from a file of at most 4 MiB.
-        QStringList phones;
-        for (int i = 0; i < 32767; ++i)
-            phones << QStringLiteral("555%1").arg(i, 7, 10, QLatin1Char('0'));
-        auto huge = send({});
-        for (const QString& phone : std::as_const(phones))
-            for (const char* domain :
-                 {"vtext.com", "vzwpix.com", "a.ca", "b.ca", "c.ca", "d.ca", "e.ca"})
-                huge.addresses << phone + '@' + domain;
-        for (const QString& address : std::as_const(huge.addresses))
-            huge.reported << address + (address.endsWith(".ca") ? " delayed" : " failed");
+        const QStringList phones = phoneNumbers();
+        const model::PendingSend huge = hugeSend();
         QVERIFY(records::pendingSendsText({huge}).size() > 4 * 1024 * 1024);
         QVERIFY(records::savePendingSends(file, {pending, huge}));
         QVERIFY(QFileInfo(file).size() <= 4 * 1024 * 1024);
@@ -149,6 +134,110 @@ class TestRecords : public QObject {
                          .value(0)
                          .parts;
         QCOMPARE(parts, QList<qsizetype>({1, 1, 2, 1, 32}));
+        // The last phone at one gateway only is no product of phones and gateways.
+        auto uneven = huge;
+        uneven.addresses = huge.addresses.mid(0, 699);
+        uneven.reported = huge.reported.mid(0, 699);
+        QList<model::PendingSend> kept{uneven};
+        const QByteArray compact =
+            records::pendingSendsTextWithin(kept, records::pendingSendsText({uneven}).size() - 1);
+        QCOMPARE(records::readPendingSends(compact), QList<model::PendingSend>{uneven});
+        // A crafted compact line (20,000 phones at 20,000 domains: 400 million addresses) is
+        // unreadable, not a reason to run out of memory; a last line cut before its end, of
+        // either file, is no record at all.
+        unreadable = 0;
+        const QByteArray many = records::encodedList(phones.mid(0, 20000));
+        QVERIFY(records::readPendingSends("m@x\t2026-12-07T21:00:00Z\tt\ts\t*" + many + '*' + many +
+                                              "\t\t0\n",
+                                          &unreadable)
+                    .isEmpty());
+        QCOMPARE(unreadable, 1);
+        // As many addresses as the file's bound holds written out are read; a reported
+        // position that is no address of the send makes the line unreadable.
+        QStringList domains25;
+        for (int i = 0; i < 25; ++i)
+            domains25 << QStringLiteral("%1.ca").arg(i);
+        QCOMPARE(records::readPendingSends("m@x\t2026-12-07T21:00:00Z\tt\ts\t*" +
+                                           records::encodedList(phones.mid(0, 27962)) + '*' +
+                                           records::encodedList(domains25) + "\t*699049d\t0\n")
+                     .value(0)
+                     .addresses.size(),
+                 699050);
+        for (const char* reported : {"*1f", "*xf", "*0x", "*-1f"}) {
+            unreadable = 0;
+            QVERIFY(records::readPendingSends(
+                        QByteArray("m@x\t2026-12-07T21:00:00Z\tt\ts\t*1*a\t") + reported + "\t0\n",
+                        &unreadable)
+                        .isEmpty());
+            QCOMPARE(unreadable, 1);
+        }
+        const QByteArray cut = records::pendingSendsText({pending});
+        QCOMPARE(records::readPendingSends(cut + cut.chopped(3), &unreadable),
+                 QList<model::PendingSend>{pending});
+        // With no room left, the oldest checked send goes first, then the oldest of any; only
+        // a send never checked is told as left out.
+        auto older = pending, oldest = pending;
+        older.checked = oldest.checked = false;
+        older.sentUtc = pending.sentUtc.addDays(-1);
+        oldest.sentUtc = pending.sentUtc.addDays(-2);
+        const qint64 line = records::pendingSendsText({pending}).size();
+        for (const auto& [room, left, told] :
+             {std::tuple{3, QList<model::PendingSend>{pending, older, oldest}, 0},
+              {2, {older, oldest}, 0},
+              {1, {older}, 1},
+              {0, {}, 2}}) {
+            QList<model::PendingSend> sends{pending, older, oldest}, dropped;
+            records::pendingSendsTextWithin(sends, room * line, &dropped);
+            QCOMPARE(sends, left);
+            QCOMPARE(dropped.size(), told);
+        }
+    }
+
+    // Each file is read up to its bound (4 MiB of pending sends, 16 MiB of the others); one
+    // byte more and it is not read (the first three are kept aside).
+    void eachFile_isReadUpToItsBound() {
+        const model::PendingSend pending = everyField();
+        QTemporaryDir dir;
+        const QString file = dir.filePath("any.tsv");
+        const model::KeptSend one{pending.sentUtc, "s", "b", {"1@a.b"}, 0, "email"};
+        const std::function<qsizetype(const QString&, QString*)> readers[] = {
+            [](const QString& path, QString* keptAs) {
+                return records::loadPendingSends(path, keptAs).size();
+            },
+            [](const QString& path, QString* keptAs) {
+                return records::loadKeptSends(path, keptAs).size();
+            },
+            [](const QString& path, QString* keptAs) {
+                return records::loadKnowledge(path, keptAs).phones.size();
+            },
+            [](const QString& path, QString*) { return records::loadStatuses(path).size(); }};
+        const QByteArray boundTexts[] = {
+            records::pendingSendsText({pending}), records::keptSendsText({one}),
+            "phone\t5555550100\tvtext.com\t1\t\t\n",
+            records::statusText(
+                {{"+15555550100", model::StatusKind::Taken, pending.sentUtc, "by e-mail", {}}})};
+        for (int kind = 0; kind < 4; ++kind) {
+            const qint64 bound = (kind == 0 ? 4 : 16) * 1024 * 1024;
+            for (const qint64 size : {bound, bound + 1}) {
+                QFile out(file);
+                QVERIFY(out.open(QIODevice::WriteOnly | QIODevice::Truncate));
+                out.write(boundTexts[kind] + QByteArray(size - boundTexts[kind].size(), '\n'));
+                out.close();
+                QString keptAs;
+                QCOMPARE(readers[kind](file, &keptAs), size == bound ? 1 : 0);
+                QCOMPARE(keptAs.isEmpty(), size == bound || kind == 3);
+                QFile::remove(file);
+            }
+        }
+    }
+
+    void keptTexts_roundTripEachKindOfLine() {
+        const model::PendingSend pending = everyField();
+        QTemporaryDir dir;
+        const model::KeptSend one{pending.sentUtc, "s", "b", {"1@a.b"}, 0, "email"};
+        const model::PendingSend huge = hugeSend();
+        qsizetype unreadable = 0;
+        // Lines of the version before routes were written down.
         QCOMPARE(
             records::readKeptSends("kept\t2026-12-07T21:00:00Z\t0\ts\tb\t1%40a.b\n"
                                    "kept\t2026-12-07T21:00:00Z\t0\ts\tb\t%2B15550000001\n"),
@@ -208,6 +297,16 @@ class TestRecords : public QObject {
         QVERIFY(records::appendRecordLines(cutOff.fileName(), "more\n", 100));
         QVERIFY(!records::appendRecordLines(cutOff.fileName(), "past\n", 17));
         QCOMPARE(readAll(cutOff.fileName()), QByteArray("k\nline\nmore\n"));
+        const model::KeptSend text{pending.sentUtc, "s", "b", {"5550000002@msg.telus.com"}, 0,
+                                   "email"};
+        const QByteArray keptLine = records::keptSendsText({text});
+        QCOMPARE(records::readKeptSends(keptLine + keptLine.left(keptLine.indexOf("telus.co") + 8)),
+                 QList<model::KeptSend>{text});
+    }
+
+    void knowledge_readBackAndFilesThatCannotMoveAside() {
+        const model::PendingSend pending = everyField();
+        QTemporaryDir dir;
         // What was learned: an opt-out of a phone with no carrier known, a one-letter gateway,
         // the whole number that asked; a line of nine fields and a refusal without a gateway
         // are left out, and of a gateway's checks the last three are kept.
@@ -236,68 +335,11 @@ class TestRecords : public QObject {
             }
         if (QDateTime::currentDateTimeUtc() < second.addSecs(2))
             QCOMPARE(records::moveAside(stuck), QString());
-        // The last phone at one gateway only is no product of phones and gateways.
-        auto uneven = huge;
-        uneven.addresses = huge.addresses.mid(0, 699);
-        uneven.reported = huge.reported.mid(0, 699);
-        QList<model::PendingSend> kept{uneven};
-        const QByteArray compact =
-            records::pendingSendsTextWithin(kept, records::pendingSendsText({uneven}).size() - 1);
-        QCOMPARE(records::readPendingSends(compact), QList<model::PendingSend>{uneven});
-        // A crafted compact line (20,000 phones at 20,000 domains: 400 million addresses) is
-        // unreadable, not a reason to run out of memory; a last line cut before its end, of
-        // either file, is no record at all.
-        unreadable = 0;
-        const QByteArray many = records::encodedList(phones.mid(0, 20000));
-        QVERIFY(records::readPendingSends("m@x\t2026-12-07T21:00:00Z\tt\ts\t*" + many + '*' + many +
-                                              "\t\t0\n",
-                                          &unreadable)
-                    .isEmpty());
-        QCOMPARE(unreadable, 1);
-        // As many addresses as the file's bound holds written out are read; a reported
-        // position that is no address of the send makes the line unreadable.
-        QStringList domains25;
-        for (int i = 0; i < 25; ++i)
-            domains25 << QStringLiteral("%1.ca").arg(i);
-        QCOMPARE(records::readPendingSends("m@x\t2026-12-07T21:00:00Z\tt\ts\t*" +
-                                           records::encodedList(phones.mid(0, 27962)) + '*' +
-                                           records::encodedList(domains25) + "\t*699049d\t0\n")
-                     .value(0)
-                     .addresses.size(),
-                 699050);
-        for (const char* reported : {"*1f", "*xf", "*0x", "*-1f"}) {
-            unreadable = 0;
-            QVERIFY(records::readPendingSends(
-                        QByteArray("m@x\t2026-12-07T21:00:00Z\tt\ts\t*1*a\t") + reported + "\t0\n",
-                        &unreadable)
-                        .isEmpty());
-            QCOMPARE(unreadable, 1);
-        }
-        const QByteArray cut = records::pendingSendsText({pending});
-        QCOMPARE(records::readPendingSends(cut + cut.chopped(3), &unreadable),
-                 QList<model::PendingSend>{pending});
-        const model::KeptSend text{pending.sentUtc, "s", "b", {"5550000002@msg.telus.com"}, 0,
-                                   "email"};
-        const QByteArray keptLine = records::keptSendsText({text});
-        QCOMPARE(records::readKeptSends(keptLine + keptLine.left(keptLine.indexOf("telus.co") + 8)),
-                 QList<model::KeptSend>{text});
-        // With no room left, the oldest checked send goes first, then the oldest of any; only
-        // a send never checked is told as left out.
-        auto older = pending, oldest = pending;
-        older.checked = oldest.checked = false;
-        older.sentUtc = pending.sentUtc.addDays(-1);
-        oldest.sentUtc = pending.sentUtc.addDays(-2);
-        const qint64 line = records::pendingSendsText({pending}).size();
-        for (const auto& [room, left, told] :
-             {std::tuple{3, QList<model::PendingSend>{pending, older, oldest}, 0},
-              {2, {older, oldest}, 0},
-              {1, {older}, 1},
-              {0, {}, 2}}) {
-            QList<model::PendingSend> sends{pending, older, oldest}, dropped;
-            records::pendingSendsTextWithin(sends, room * line, &dropped);
-            QCOMPARE(sends, left);
-            QCOMPARE(dropped.size(), told);
-        }
+    }
+
+    void statuses_pastTheirBoundKeepEachPhonesLastNews() {
+        const model::PendingSend pending = everyField();
+        QTemporaryDir dir;
         // Statuses past their bound (16 MiB) are written whole: each phone's last eight
         // events, then within three quarters of the bound, the oldest left out first. Each
         // line is 64 bytes; nothing noted makes no file.

@@ -61,6 +61,17 @@ QStringList rowsOf(const QTreeWidget* list) {
     return rows;
 }
 
+quint32 testSeed() {
+    bool set = false;
+    const uint seed = qEnvironmentVariable("PARLIVO_TEST_SEED").toUInt(&set);
+    return set ? seed : 20261210u;
+}
+
+QRandomGenerator& testRandom() {
+    static QRandomGenerator random(testSeed());
+    return random;
+}
+
 void moveOver(QWidget* widget) {
     QMouseEvent move(QEvent::MouseMove, QPointF(2, 2), widget->mapToGlobal(QPointF(2, 2)),
                      Qt::NoButton, Qt::NoButton, Qt::NoModifier);

@@ -4,6 +4,7 @@
 #include "app/program.h"
 #include "scripted_desktop.h"
 
+#include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <memory>
 #include <vector>
@@ -57,6 +58,11 @@ struct FormFixture {
 // when it is not wholly inside the window, "<name> under <other>" when a widget drawn above it
 // covers part of it.
 QStringList unreachableControls(QWidget* window);
+
+// The seed of the tests' random waits: PARLIVO_TEST_SEED where set, else a fixed one, so that
+// a run can be made again alike; and a generator on it for this test program.
+quint32 testSeed();
+QRandomGenerator& testRandom();
 
 // The mouse moving over a widget with no button pressed.
 void moveOver(QWidget* widget);

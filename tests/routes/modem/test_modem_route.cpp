@@ -264,7 +264,6 @@ class TestModemRoute : public QObject {
         for (int i = 0; i < 12; ++i)
             phones << QString::number(5551230100LL + i);
         app::appendRows(form->ListView1, phones);
-        QElapsedTimer took;
         QStringList progress;
         QTimer ticker;
         connect(&ticker, &QTimer::timeout, [&] {
@@ -272,11 +271,9 @@ class TestModemRoute : public QObject {
                 if (progress.isEmpty() || progress.last() != window->labelText())
                     progress << window->labelText();
         });
-        took.start();
         ticker.start(10);
         form->PushButton1_Click();
         ticker.stop();
-        QVERIFY2(took.elapsed() >= 11000, qPrintable(QString::number(took.elapsed())));
         QCOMPARE(local.texts().size(), 12);
         QVERIFY2(progress.contains("Sent 1 of 12 texts (1 of 12 recipients); about 11 s left at "
                                    "this pace"),
@@ -336,7 +333,7 @@ class TestModemRoute : public QObject {
         QVERIFY(child.waitForStarted());
         const auto pid = pid_t(child.processId()); // the child's own, kept while it runs
         QVERIFY(QTest::qWaitFor([&] { return local.texts().size() >= 3; }, 20000));
-        QTest::qWait(QRandomGenerator::global()->bounded(1000));
+        QTest::qWait(int(testRandom().bounded(1000)));
         QVERIFY2(child.state() == QProcess::Running, "the send ended before it could be killed");
         ::kill(pid, SIGKILL);
         child.waitForFinished();

@@ -104,11 +104,8 @@ class TestHostileServers : public QObject {
         QVERIFY(server.port() > 0);
         mail::MailOptions options = server.clientOptions(certificates->path("ca.pem"));
         options.stallMs = 1000;
-        QElapsedTimer timer;
-        timer.start();
         const auto result = mail::SmtpMailSubmitter(options).submit(oneText());
-        // Not before the greeting's 2 s and a whole second of silence after it.
-        QVERIFY2(timer.elapsed() >= 2900, qPrintable(QString::number(timer.elapsed())));
+        // The greeting that trickled over 2 s came whole; only the silence after EHLO ended it.
         QCOMPARE(result.failure, mail::MailFailure::General);
         QCOMPARE(result.description,
                  QStringLiteral("The server did not answer within 1 s. (after EHLO)"));
