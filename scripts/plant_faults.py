@@ -1,7 +1,7 @@
 #!/usr/bin/python3
 """Plants realistic faults in src/ one at a time and runs the test suite against each.
 
-Usage: scripts/plant_faults.py [--only N[,N...]] [--list]
+Usage: scripts/plant_faults.py [--area all|email] [--only N[,N...]] [--list]
 
 Works on a copy of the committed tree (a git worktree in a temporary folder with its own
 build), so the working tree is never touched. A fault counts as caught when the build
@@ -151,6 +151,94 @@ FAULTS = [
 ]
 
 
+B = "src/routes/email/bounce_records.cpp"
+R = "src/routes/email/replies.cpp"
+G = "src/routes/email/gateway_learning.cpp"
+M = "src/routes/email/mailbox_news.cpp"
+MM = "src/routes/email/mail/mime_message.cpp"
+C = "src/routes/email/mail/credential_echo.cpp"
+# Faults in the e-mail route's mail rules and its news (bounces, replies, what mail teaches),
+# chosen by what could go wrong for a user; --area email plants these alone and runs the tests
+# of the e-mail route and the send.
+EMAIL_FAULTS = [
+    (B, "indexOf.value(r.address.toLower(), -1)", "indexOf.value(r.address, -1)",
+     "a bounce naming an address in capitals is not matched"),
+    (B, '(vouchedFor(bounce) ? QString() : QStringLiteral(" unverified"));', "QString();",
+     "a report nobody vouches for is kept as a refusal"),
+    (B, "if (r.failed && vouchedFor(bounce) && !phonesSeen", "if (r.failed && !phonesSeen",
+     "an unvouched report says the phone was not reached"),
+    (B, '*phone = *phone && news.reported.contains(address + QStringLiteral(" failed"));',
+     '*phone = news.reported.contains(address + QStringLiteral(" failed"));',
+     "the last address decides whether every gateway refused"),
+    (B, "bool onlyLearned = !learned.isEmpty();", "bool onlyLearned = true;",
+     "a phone with no carrier learned is said to be tried at its learned one"),
+    (B, "        if (!key.startsWith(model::kReplyKey))\n            bounced.insert",
+     "        bounced.insert", "replies counted as bounces in the silence line"),
+    (B, "    if (silent <= 0)\n        return {};", "    if (silent < 0)\n        return {};",
+     "'no bounce from the other 0 addresses'"),
+    (B, "    if (!r.willRetryUntil.isEmpty())", "    if (r.willRetryUntil.isEmpty())",
+     "the retry date shown where there is none"),
+    (B, "willRetryUntil.simplified().remove(comment)", "willRetryUntil.simplified()",
+     "a retry date with a zone comment shown raw"),
+    (R, "(reply.date.isValid() && reply.date < send.sentUtc) ||", "",
+     "a reply given to a send made after it"),
+    (R, "(owner >= 0 && sends[owner].sentUtc > send.sentUtc) ||",
+     "(owner >= 0 && sends[owner].sentUtc < send.sentUtc) ||", "a reply given to the oldest send"),
+    (R, "                !carrier.contains(gateway, Qt::CaseInsensitive))\n                continue;",
+     "                false)\n                continue;",
+     "a reply from another carrier's gateway taken as the phone's"),
+    (R, "        if (digits.size() < 7) {", "        if (digits.isEmpty()) {",
+     "a short sender matches phones by a few digits"),
+    (R, "            send.reported.contains(model::kReplyKey + reply.messageId))",
+     "            false)", "replies logged before the digest was kept are logged again"),
+    (R, "reply.verified ? QString() : QStringLiteral(\", not verified\")",
+     "reply.verified ? QStringLiteral(\", not verified\") : QString()",
+     "verified replies marked not verified"),
+    (G, 'r.status.startsWith(QLatin1String("5.1."))', 'r.status.startsWith(QLatin1String("5."))',
+     "any permanent refusal learned as the wrong carrier"),
+    (G, "    return r.failed && (r.status", "    return (r.status",
+     "a delay learned as a refusal for good"),
+    (G, "            if (!vouchedFor(bounce) ||\n                !bounce",
+     "            if (!bounce", "an unvouched report teaches"),
+    (G, "                        phone.carrier.clear();\n", "",
+     "a learned carrier that refuses stays learned"),
+    (G, "if (owners.value(r, -1) < 0 || !replies[r].verified)", "if (owners.value(r, -1) < 0)",
+     "an unverified reply makes the carrier certain"),
+    (G, "        phone.refusedAt.remove(gateway);\n", "",
+     "a carrier that replied stays marked as refusing"),
+    (G, "    if (addresses.size() < 2 ||", "    if (addresses.size() < 1 ||",
+     "a phone sent to one gateway gets that gateway as probable"),
+    (G, " &&\n                     !send.reported.contains(address + QStringLiteral(\" delayed\"));",
+     ";", "a delayed gateway taken as silent"),
+    (G, "        if (send.checked)\n            continue;\n", "",
+     "a send counted in the gateways' record at every check"),
+    (M, "        since = qMin(since, send.sentUtc.toLocalTime().date());\n", "",
+     "the mailbox read from the first send's day only"),
+    (M, "since.addDays(-1), replyDomains", "since, replyDomains",
+     "bounces stamped the day before in another zone missed"),
+    (M, "        if (matching.size() == 1)", "        if (!matching.isEmpty())",
+     "a quoted report tied to one of several sends"),
+    (M, "        bounce.verified = bounce.verified && fromCarrier;", "",
+     "a quoted report from another domain teaches"),
+    (M, "send.checked = send.checked || found.complete;", "send.checked = true;",
+     "a send checked though the mailbox was read only in part"),
+    (M, "        else if (!send.checked && !appended(", "        else if (!appended(",
+     "'Not checked' logged for a send that was checked"),
+    (M, "address.contains(QLatin1Char('@')) &&\n                                                 recipients::isNumber(recipients::phoneOf(address))",
+     "address.contains(QLatin1Char('@'))", "replies searched from a vast domain"),
+    (MM, "text.size() > 64 ||", "text.size() > 640 ||", "a local part of any length"),
+    (MM, "    if (isPlainAscii(subject) && subject.size() + 9 <= kLongestLine)",
+     "    if (subject.size() + 9 <= kLongestLine)", "a subject with accents sent unencoded"),
+    (C, "                marks_ << QByteArray(core).replace('+', '-').replace('/', '_');\n", "",
+     "the URL-safe base64 of the password shown"),
+    (C, "    marks_ << \"hex:\" + password.toUtf8().toHex();", "",
+     "the password in hex shown"),
+]
+
+EMAIL_TESTS = ("test_email_route|test_mailbox_news|test_mime_message|test_mail_protocols|"
+               "test_bounce_report|test_hostile_servers|test_send_command")
+
+
 def run(command, cwd, timeout=1800):
     return subprocess.run(command, cwd=cwd, stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
                           text=True, timeout=timeout)
@@ -160,13 +248,16 @@ def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--only", help="comma-separated fault numbers (1-based)")
     parser.add_argument("--list", action="store_true")
+    parser.add_argument("--area", choices=["all", "email"], default="all")
     args = parser.parse_args()
-    chosen = range(1, len(FAULTS) + 1)
+    faults = EMAIL_FAULTS if args.area == "email" else FAULTS
+    tests_of_area = ["-R", EMAIL_TESTS] if args.area == "email" else []
+    chosen = range(1, len(faults) + 1)
     if args.only:
         chosen = [int(n) for n in args.only.split(",")]
     if args.list:
         for n in chosen:
-            print(f"{n:2} {FAULTS[n - 1][0]}: {FAULTS[n - 1][3]}")
+            print(f"{n:2} {faults[n - 1][0]}: {faults[n - 1][3]}")
         return 0
 
     root = run(["git", "rev-parse", "--show-toplevel"], os.getcwd()).stdout.strip()
@@ -183,7 +274,7 @@ def main():
             return 2
         caught = 0
         for n in chosen:
-            path, before, after, what = FAULTS[n - 1]
+            path, before, after, what = faults[n - 1]
             source = os.path.join(tree, path)
             original = open(source).read()
             if original.count(before) != 1:
@@ -195,7 +286,7 @@ def main():
                 if result.returncode:
                     verdict = "NO BUILD"
                 else:
-                    tests = run(["ctest", "-j2", "--timeout", "120"], build)
+                    tests = run(["ctest", "-j2", "--timeout", "120"] + tests_of_area, build)
                     failed = [line.split("-", 1)[1].strip().split(" ")[0]
                               for line in tests.stdout.splitlines()
                               if line.strip()[:1].isdigit() and " - " in line and "(" in line]
