@@ -111,6 +111,10 @@ QList<KeptSend> readKeptSends(const QByteArray& text, qsizetype* unreadable) {
     return sends;
 }
 
+QDateTime asKept(const QDateTime& utc) {
+    return QDateTime::fromSecsSinceEpoch(utc.toSecsSinceEpoch(), Qt::UTC);
+}
+
 QList<KeptSend> loadKeptSends(const QString& path, QString* keptAs) {
     return loadListFile(path, kLongestKeptFile, keptAs, readKeptSends);
 }

@@ -19,6 +19,10 @@ inline const QString kKeptFileName = QStringLiteral("kept-sends.tsv");
 QByteArray keptSendsText(const QList<model::KeptSend>& sends);
 QList<model::KeptSend> readKeptSends(const QByteArray& text, qsizetype* unreadable = nullptr);
 
+// A time as the file keeps it, to the second: what is made from a kept text's time (a
+// request's id, say) is the same when it is read back.
+QDateTime asKept(const QDateTime& utc);
+
 // The file in the user's data folder; a missing file keeps nothing. A file that cannot be
 // read whole is moved aside and `keptAs` says where; the texts it could read are returned.
 QList<model::KeptSend> loadKeptSends(const QString& path, QString* keptAs);

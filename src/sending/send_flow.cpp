@@ -99,7 +99,7 @@ class BatchSend {
         : s_(send), c_(send.c), now_(now), rest_(now + later), replacing_(replacing),
           batches_(send.route.batches(now)), alone_(batches_.size() == 1 && later.isEmpty()),
           progress_(alone_ ? nullptr : send.c.progress),
-          words_(send.route.words()), whole_{keptUtc,
+          words_(send.route.words()), whole_{records::asKept(keptUtc),
                                              send.text.subject,
                                              send.text.body,
                                              model::addressesOf(rest_),

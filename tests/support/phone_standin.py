@@ -17,10 +17,15 @@ standard input change what it does, each answered "DONE":
   failed: Failed with that error; refused: the POST itself answered with that status and
   message). A number without a fate: sent.
 - "inbox <sender> <text>": the phone receives a text now.
+- "hang unread|taken|state <n>": the n-th POST /messages from now is never answered, and the
+  phone never got it (unread) or took it (taken); or the n-th read of a text's state is never
+  answered (state). "HUNG <kind>" goes to the log when it comes.
 - "mode normal|unauthorized|busy|not-ready|slow|endless|garbage": every answer 401; POST 503;
   /health 500; answers after 15 s; an answer that never ends; GET answers that are no JSON.
 What it was asked goes to the log file: "ASK <method> <path>" a line, "BAD <reason>" after a
-request its schema refuses, and "TEXT <number> <id>" for each text taken.
+request its schema refuses, and "TEXT <number> <id>" for each text taken. The phone keeps its
+own record of the texts it took: a second text of the same words to one phone, whatever its
+id, is "BAD twice <number>".
 """
 
 import base64
@@ -39,7 +44,8 @@ import jsonschema
 SCHEMA = json.load(open(os.path.join(os.path.dirname(__file__), "phone_api_schema.json")))
 # The app's device id, longer than the 21 letters the file allows (the app is followed).
 DEVICE = "parlivoStandInDeviceId0123456789"
-STATE = {"mode": "normal", "fates": {}, "messages": {}, "inbox": []}
+STATE = {"mode": "normal", "fates": {}, "messages": {}, "inbox": [], "hang": None,
+         "asked": {}}
 LOCK = threading.Lock()
 
 
@@ -105,6 +111,18 @@ class Phone(BaseHTTPRequestHandler):
             return False
         return True
 
+    def hangs(self, kind):
+        """Whether this request is the one "hang" names: counted, noted, and never answered."""
+        with LOCK:
+            hang = STATE["hang"]
+            counted = "post" if kind in ("unread", "taken") else kind
+            STATE["asked"][counted] = STATE["asked"].get(counted, 0) + 1
+            if not hang or hang[0] != kind or STATE["asked"][counted] != hang[1]:
+                return False
+            STATE["hang"] = None
+        self.note(f"HUNG {kind}")
+        return True
+
     def route(self, method):
         url = urllib.parse.urlsplit(self.path)
         query = dict(urllib.parse.parse_qsl(url.query))
@@ -121,9 +139,19 @@ class Phone(BaseHTTPRequestHandler):
         if STATE["mode"] == "garbage" and method == "GET":
             return self.answer(200, "not what the file says")
         if url.path == "/messages" and method == "POST":
+            hang = STATE["hang"]
+            kind = hang[0] if hang and hang[0] in ("unread", "taken") else "unread"
+            if self.hangs(kind):
+                if kind == "taken":
+                    self.take(body, query, answer=False)
+                time.sleep(3600)
+                return None
             return self.take(body, query)
         if url.path == "/messages" and method == "GET":
             return self.answer(200, [self.state(m) for m in self.recent(query)], "MessageStates")
+        if url.path.startswith("/messages/") and method == "GET" and self.hangs("state"):
+            time.sleep(3600)
+            return None
         if url.path.startswith("/messages/") and method == "GET":
             message = STATE["messages"].get(urllib.parse.unquote(url.path[len("/messages/"):]))
             return self.answer(200, self.state(message, asked=True), "MessageState") \
@@ -133,7 +161,7 @@ class Phone(BaseHTTPRequestHandler):
         self.note(f"BAD no such call in the file: {method} {url.path}")
         return self.answer(404)
 
-    def take(self, body, query):
+    def take(self, body, query, answer=True):
         try:
             request = json.loads(body)
         except ValueError:
@@ -156,8 +184,14 @@ class Phone(BaseHTTPRequestHandler):
                        "created": now(), "text": request["textMessage"]["text"]}
             STATE["messages"][request["id"]] = message
             STATE["fates"].pop(number, None)
+            # A text that failed may go again; one the phone sent or holds may not.
+            twice = any(m["number"] == number and m["text"] == message["text"] and
+                        m["fate"][0] != "failed" and m is not message
+                        for m in STATE["messages"].values())
         self.note(f"TEXT {number} {request['id']}")
-        return self.answer(202, self.state(message), "MessageState")
+        if twice:
+            self.note(f"BAD twice {number}")
+        return self.answer(202, self.state(message), "MessageState") if answer else None
 
     def state(self, message, asked=False):
         if asked:
@@ -222,7 +256,10 @@ def main():
         if not words:
             continue
         with LOCK:
-            if words[0] == "fate":
+            if words[0] == "hang":
+                STATE["hang"] = (words[1], int(words[2]))
+                STATE["asked"] = {}
+            elif words[0] == "fate":
                 STATE["fates"][words[1]] = words[2:]
             elif words[0] == "inbox":
                 STATE["inbox"].append({"id": f"in{len(STATE['inbox']) + 1}", "sender": words[1],
