@@ -63,6 +63,10 @@ class TestHostileServers : public QObject {
                 << QStringLiteral("smtp-echo-base64-") + shift << "server"
                 << int(MailFailure::Refused)
                 << "The server refused AUTH: 501 5.5.2 Cannot decode [hidden]";
+        QTest::newRow("login echoed in the URL-safe alphabet")
+            << "smtp-echo-urlsafe"
+            << "server" << int(MailFailure::Refused)
+            << "The server refused AUTH: 501 5.5.2 Cannot decode [hidden]";
         QTest::newRow("login echoed in hex")
             << "smtp-echo-hex"
             << "server" << int(MailFailure::LoginRefused)
@@ -87,7 +91,10 @@ class TestHostileServers : public QObject {
         options.stallMs = options.deadlineMs = 20000;
         const qint64 resting = processStatusKiB("VmRSS");
         resetPeakMemory();
-        const auto result = mail::SmtpMailSubmitter(options).submit(oneText());
+        mail::MailMessage message = oneText();
+        if (mode == "smtp-echo-urlsafe") // a password whose base64 has "+" and "/"
+            message.password = ">>>???~~~ok";
+        const auto result = mail::SmtpMailSubmitter(options).submit(message);
         QCOMPARE(int(result.failure), kind);
         if (!reason.isEmpty())
             QVERIFY2(result.description.startsWith(reason), qPrintable(result.description));
