@@ -652,7 +652,8 @@ model::CommandContext Form1::commandContext() {
             knowledge_.get(),
             core::settings::countryCodeOf(
                 services_.settings.read(core::settings::kCountryCode, QString())),
-            statuses_.get()};
+            statuses_.get(),
+            [this] { showPhoneKnowledge(); }};
 }
 
 model::Login Form1::login() const {

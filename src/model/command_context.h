@@ -3,6 +3,7 @@
 #include <QHash>
 #include <QList>
 #include <QString>
+#include <functional>
 
 namespace core {
 class WindowPointer;
@@ -65,6 +66,9 @@ struct CommandContext {
     // What became of each phone's texts, kept for as long as its holder lives and brought up
     // to date as news comes; none: only the file is.
     QHash<QString, QList<StatusEvent>>* statuses = nullptr;
+    // Shows the statuses as they are now on whatever shows them (the window's rows), before a
+    // command's last box; none: nothing shows them.
+    std::function<void()> showStatuses = {};
 };
 
 } // namespace model

@@ -320,6 +320,8 @@ class BatchSend {
         outcome.unsentPhones = phonesWith(outcomes, {PhoneFate::Refused, PhoneFate::NotSent});
         outcome.logged = !logFailure_;
         const QString reason = reasonOf(result, outcomes);
+        if (c_.showStatuses) // the rows say what the box says
+            c_.showStatuses();
         if (reason.isEmpty() && rest_.isEmpty())
             tell(c_, QStringLiteral("Done."));
         else

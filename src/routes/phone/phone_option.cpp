@@ -44,6 +44,11 @@ QString PhoneOption::label() {
     const QUrl base(settings_.read(kAddressSetting, QString()));
     if (!base.isValid() || base.host().isEmpty() || settings_.read(kUserSetting, {}).isEmpty())
         return {};
+    // An address that would carry the password off the user's own network is named so.
+    if (!phone::phoneAddress(base.toString()).problem.isEmpty())
+        return QStringLiteral("Texts through your phone (%1: refused, it would expose the "
+                              "password)")
+            .arg(shown(base));
     return QStringLiteral("Texts through your phone (%1)").arg(shown(base));
 }
 
@@ -79,6 +84,12 @@ core::StoredPassword& PhoneOption::password(const model::CommandContext& c,
 phone::PhoneLogin PhoneOption::login(const model::CommandContext& c) {
     const QUrl base(settings_.read(kAddressSetting, QString()));
     const QString user = settings_.read(kUserSetting, QString());
+    // The password goes only with the address it was kept for, and never off the user's own
+    // network in plain HTTP: the address is asked as it stands, with none.
+    const QString keptFor = settings_.read(kPasswordAddressSetting, QString());
+    if (!phone::phoneAddress(base.toString()).problem.isEmpty() ||
+        (!keptFor.isEmpty() && keptFor != base.toString()))
+        return {base, user, {}};
     password(c, accountOf(user, base)).waitUntilLoaded();
     return {base, user, passwordRead_};
 }
@@ -124,6 +135,7 @@ bool PhoneOption::setUp(const model::CommandContext& c) {
         return false;
     }
     settings_.write(kAddressSetting, address.base.toString());
+    settings_.write(kPasswordAddressSetting, address.base.toString());
     settings_.write(kUserSetting, tried.user);
     core::StoredPassword& kept = password(c, accountOf(tried.user, address.base));
     kept.waitUntilLoaded();

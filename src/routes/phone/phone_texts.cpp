@@ -43,6 +43,10 @@ QString notReachedMessage(const phone::Answer& answer, const QString& address,
                              "then send again.")
                   .arg(address, detail(answer));
         break;
+    case Outcome::NotOwnNetwork:
+        why = answer.message + QStringLiteral(" Choose \"Set up the phone again…\" under \"Send "
+                                              "by\".");
+        break;
     case Outcome::Refused:
     case Outcome::Exists:
     case Outcome::BadAnswer:

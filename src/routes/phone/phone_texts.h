@@ -12,6 +12,8 @@ inline const QString kAddressSetting = QStringLiteral("Phone Address");
 inline const QString kUserSetting = QStringLiteral("Phone User");
 inline const QString kPasswordSetting = QStringLiteral("Phone Password");
 inline const QString kPasswordToldSetting = QStringLiteral("Phone Password Kept Here Told");
+// The address the password was kept for: it goes with no other.
+inline const QString kPasswordAddressSetting = QStringLiteral("Phone Password Address");
 inline const QString kPartsPerMinuteSetting = QStringLiteral("Phone Parts A Minute");
 inline const QString kPartsPerDaySetting = QStringLiteral("Phone Parts A Day");
 inline const QString kSecondsToSendSetting = QStringLiteral("Phone Seconds To Send");

@@ -8,6 +8,7 @@
 #include "local_smtp_server.h"
 #include "records/kept_file.h"
 #include "records/sent_log.h"
+#include "routes/phone/app/lazy_phone_gateway.h"
 #include "routes/phone/app/phone_api.h"
 #include "routes/phone/phone_texts.h"
 #include "sending/send_texts.h"
@@ -101,7 +102,18 @@ class TestPhoneRoute : public QObject {
         form.Text4->setText("Hi");
         form.Text5->setPlainText("at noon");
         f.desktop.boxes.clear();
+        QStringList rowsAtTheLastBox; // what the rows say as the send's last box shows
+        f.desktop.whileBoxShown = [&](const ScriptedDesktop::Box& box) {
+            if (box.text.startsWith("Sent to"))
+                for (int row = 0; row < 3; ++row)
+                    rowsAtTheLastBox << form.ListView1->topLevelItem(row)->text(1);
+        };
         form.PushButton1_Click();
+        f.desktop.whileBoxShown = nullptr;
+        const QString sent = records::logStamp(f.clock.time);
+        QCOMPARE(rowsAtTheLastBox, QStringList({"sent through your phone, " + sent,
+                                                "not sent (the phone has no service), " + sent,
+                                                "sent through your phone, " + sent}));
         QCOMPARE(phone.logged("BAD"), QStringList());
         const QStringList texts = phone.logged("TEXT");
         QCOMPARE(texts.size(), 3);
@@ -128,7 +140,6 @@ class TestPhoneRoute : public QObject {
         QCOMPARE(kept[0].addresses, QStringList{"+15550000002"});
         QCOMPARE(kept[0].route, kRouteId);
 
-        const QString sent = records::logStamp(f.clock.time);
         f.clock.time = f.clock.time.addSecs(600);
         QTRY_VERIFY_WITH_TIMEOUT(form.ListView1->topLevelItem(0)->text(1).startsWith("asked not") ||
                                      form.ListView1->topLevelItem(0)->text(1).startsWith("replied"),
@@ -165,6 +176,7 @@ class TestPhoneRoute : public QObject {
         // The next send: the kept rest is offered first (kept), then the STOP leaves its phone out.
         f.desktop.boxes.clear();
         f.desktop.answers = {platform::Answer::No};
+        form.Text5->setPlainText("at one"); // a new text: the phones had "at noon"
         form.PushButton1_Click();
         QVERIFY(f.desktop.boxTexts().value(0).startsWith("A text kept on "));
         QCOMPARE(f.desktop.boxTexts().value(1).section("\r\n", 0, 0),
@@ -390,13 +402,35 @@ class TestPhoneRoute : public QObject {
                                         << "https://gateway.example.org";
         QTest::newRow("a password in the address") << "http://ann:pw@192.168.1.2"
                                                    << "";
+        QTest::newRow("a public IPv6 address") << "http://[2001:db8::1]:8080"
+                                               << "";
     }
+    // Typed at set-up, or found in the settings file (copied, hand-written, an older version's)
+    // with the password beside it: a refused address is named under "Send by" and when Send
+    // Message is pressed, and nothing asks the phone module.
     void phoneAddress_keepsThePasswordOnTheOwnNetwork() {
         QFETCH(QString, typed);
         QFETCH(QString, base);
         const phone::PhoneAddress address = phone::phoneAddress(typed);
         QCOMPARE(address.base.toString(), base);
         QCOMPARE(address.problem.isEmpty(), !base.isEmpty());
+        if (!base.isEmpty())
+            return;
+        phone::LazyPhoneGateway noModule("/nonexistent/libparlivo_phone");
+        FormFixture f;
+        f.phone = &noModule;
+        setUpIn(f, "");
+        f.settings.values.insert(kAddressSetting,
+                                 typed.contains("://") ? typed : "http://" + typed);
+        app::Form1& form = f.open();
+        QTRY_VERIFY(form.cboRoute->currentText().endsWith(": refused, it would expose the "
+                                                          "password)"));
+        app::appendRows(form.ListView1, {"5550000001"});
+        form.Text5->setPlainText("at noon");
+        form.PushButton1_Click();
+        QCOMPARE(f.desktop.boxTexts(),
+                 QStringList{"Nothing was sent: " + address.problem +
+                             " Choose \"Set up the phone again…\" under \"Send by\"."});
     }
 };
 

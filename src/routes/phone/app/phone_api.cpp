@@ -40,6 +40,8 @@ Answer answerOf(const HttpAnswer& http, int expected) {
         return {Outcome::NoAnswer, http.reason};
     case Problem::Untrusted:
         return {Outcome::Untrusted, http.reason};
+    case Problem::NotOwnNetwork:
+        return {Outcome::NotOwnNetwork, http.reason};
     case Problem::TimedOut:
         return {Outcome::BadAnswer,
                 QStringLiteral("its answer did not end within %1 s").arg(kAnswerLimitMs / 1000)};

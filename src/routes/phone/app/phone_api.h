@@ -34,6 +34,9 @@ enum class Outcome {
     Exists,     // 409: a message with that id is there already
     Untrusted,  // HTTPS whose certificate did not verify
     BadAnswer,  // an answer Parlivo cannot read, too long or too slow
+    // Not asked: plain HTTP to an address off the user's own network would carry the password
+    // readable on the way; `message` says so
+    NotOwnNetwork,
 };
 struct Answer {
     Outcome outcome = Outcome::Done;

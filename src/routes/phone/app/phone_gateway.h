@@ -22,11 +22,12 @@ struct PhoneLogin {
 // What came back for one request: the HTTP status and body, or why nothing usable came.
 struct HttpAnswer {
     enum class Problem {
-        None,      // `status` and `body` as the app sent them
-        NoAnswer,  // no connection, or it broke before the answer ended
-        TimedOut,  // not whole within kAnswerLimitMs
-        TooLong,   // longer than kLongestAnswer
-        Untrusted, // HTTPS whose certificate or host name did not verify
+        None,          // `status` and `body` as the app sent them
+        NoAnswer,      // no connection, or it broke before the answer ended
+        TimedOut,      // not whole within kAnswerLimitMs
+        TooLong,       // longer than kLongestAnswer
+        Untrusted,     // HTTPS whose certificate or host name did not verify
+        NotOwnNetwork, // nothing sent: plain HTTP off the user's own network (`reason` says)
     };
     Problem problem = Problem::None;
     int status = 0;
