@@ -168,7 +168,8 @@ QPushButton* Form1::addButton(int number, const QString& caption, QRect twipsRec
     button->setMouseTracking(true);
     button->setAttribute(Qt::WA_NoMousePropagation);
     button->installEventFilter(this);
-    connect(button, &QPushButton::clicked, this, handler);
+    connect(button, &QPushButton::clicked, this,
+            [this, handler] { command([this, handler] { (this->*handler)(); }); });
     buttons_.at(std::size_t(number)) = button;
     return button;
 }
@@ -257,7 +258,8 @@ void Form1::buildControls() {
     lblRoute->setBuddy(cboRoute);
     lblRoute->hide();
     cboRoute->hide();
-    connect(cboRoute, &QComboBox::activated, this, &Form1::routeChosen);
+    connect(cboRoute, &QComboBox::activated, this,
+            [this](int index) { command([this, index] { routeChosen(index); }); });
 
     for (QGroupBox* frame : {Frame5, Frame1, Frame2}) {
         paintWhite(frame);
@@ -288,9 +290,12 @@ void Form1::buildControls() {
     connect(Text5, &QPlainTextEdit::textChanged, this, &Form1::Text5_Change);
     connect(Text4, &QLineEdit::textChanged, this, &Form1::showGatewayTexts);
     ListView1->setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(ListView1, &QTreeWidget::customContextMenuRequested, this, &Form1::phoneListMenu);
-    connect(ListView1, &QTreeWidget::itemDoubleClicked, this, &Form1::ListView1_DblClick);
-    connect(ListView2, &QTreeWidget::itemDoubleClicked, this, &Form1::ListView2_DblClick);
+    connect(ListView1, &QTreeWidget::customContextMenuRequested, this,
+            [this](const QPoint& at) { command([this, at] { phoneListMenu(at); }); });
+    connect(ListView1, &QTreeWidget::itemDoubleClicked, this,
+            [this] { command([this] { ListView1_DblClick(); }); });
+    connect(ListView2, &QTreeWidget::itemDoubleClicked, this,
+            [this] { command([this] { ListView2_DblClick(); }); });
 
     // Tab order: the login first, then the message and its buttons, then the lists.
     const QList<QWidget*> order{Text3,       Text2,       Text4,        Text5,        buttons_[1],
@@ -315,7 +320,8 @@ void Form1::Form_Load() {
     core::loadHandCursorIfPresent(p, 108, pointer_, services_.programFolder);
     p.step(112, [&] {
         notice_ = std::make_unique<notice::Form2>(services_.desktop, services_.programFolder);
-        connect(notice_.get(), &notice::Form2::closeRequested, this, &Form1::endProgram);
+        connect(notice_.get(), &notice::Form2::closeRequested, this,
+                [this] { command([this] { endProgram(); }); });
         notice_->Form_Load();
         notice_->showCentred();
     });
@@ -395,19 +401,30 @@ void Form1::loadStatuses() {
 }
 
 void Form1::takeNews(model::RouteOption* route, bool poll) {
-    if (holdingInput_) {
+    if (holdingInput_ || checkingNews_) {
         if (!poll && !newsWaiting_.contains(route))
             newsWaiting_ << route;
         return;
     }
-    whileHoldingInput([&] {
-        password_->waitUntilLoaded();
-        if (poll)
-            route->pollNews(commandContext(), login(), *knowledge_);
-        else
-            route->bringNewsIntoLog(commandContext(), login(), *knowledge_);
-    });
+    // The window takes input meanwhile: keys and edits at once, a command when the news is in.
+    checkingNews_ = true;
+    password_->waitUntilLoaded();
+    if (poll)
+        route->pollNews(commandContext(), login(), *knowledge_);
+    else
+        route->bringNewsIntoLog(commandContext(), login(), *knowledge_);
+    checkingNews_ = false;
     showPhoneKnowledge();
+    for (const std::function<void()>& command : std::exchange(afterNews_, {}))
+        QTimer::singleShot(0, this, command);
+    takeWhatWaited();
+}
+
+void Form1::command(const std::function<void()>& procedure) {
+    if (checkingNews_)
+        afterNews_ << procedure;
+    else
+        procedure();
 }
 
 void Form1::lookForRoutes() {
@@ -510,9 +527,9 @@ model::RouteOption& Form1::chosenRoute() const {
 }
 
 void Form1::offerKeptSends(const QStringList& routeIds) {
-    // While a send or a view of the log runs, the offer waits for its end; with nothing kept,
-    // nothing waits for the keyring.
-    if (holdingInput_) {
+    // While a send, a view of the log or a news check runs, the offer waits for its end; with
+    // nothing kept, nothing waits for the keyring.
+    if (holdingInput_ || checkingNews_) {
         offersWaiting_ += routeIds;
         return;
     }
@@ -573,6 +590,11 @@ void Form1::endProgram() {
 }
 
 void Form1::closeEvent(QCloseEvent* event) {
+    if (checkingNews_) { // closed once the news is in
+        event->ignore();
+        command([this] { endProgram(); });
+        return;
+    }
     event->accept();
     endProgram();
 }
@@ -784,6 +806,10 @@ void Form1::whileHoldingInput(const std::function<void()>& procedure) {
         endProgram();
         return;
     }
+    takeWhatWaited();
+}
+
+void Form1::takeWhatWaited() {
     // A route that came meanwhile offers its kept text now; news that came is taken in.
     if (!offersWaiting_.isEmpty())
         QTimer::singleShot(0, this, [this] { offerKeptSends(std::exchange(offersWaiting_, {})); });

@@ -187,6 +187,10 @@ class Form1 final : public QWidget {
     // Runs a procedure that may wait on the network with the windows alive but holding
     // input; a close asked for meanwhile comes after it.
     void whileHoldingInput(const std::function<void()>& procedure);
+    // Runs a command the user gave now, or once the news being checked is in.
+    void command(const std::function<void()>& procedure);
+    // The kept texts offered and the news taken in that waited for a procedure to end.
+    void takeWhatWaited();
     recipients::ListContext listContext();
     model::CommandContext commandContext();
     // What the subsystems are handed: the widgets' contents as plain values.
@@ -204,6 +208,8 @@ class Form1 final : public QWidget {
     bool ending_ = false;
     bool settingsProblemShown_ = false;
     bool holdingInput_ = false;
+    bool checkingNews_ = false;                  // a route's news is being taken in
+    QList<std::function<void()>> afterNews_;     // commands given meanwhile, in order
     bool painted_ = false;
     bool startWhenPainted_ = false;
     std::unique_ptr<core::StoredPassword> password_;

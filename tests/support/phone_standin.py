@@ -20,8 +20,9 @@ standard input change what it does, each answered "DONE":
 - "hang unread|taken|state <n>": the n-th POST /messages from now is never answered, and the
   phone never got it (unread) or took it (taken); or the n-th read of a text's state is never
   answered (state). "HUNG <kind>" goes to the log when it comes.
-- "mode normal|unauthorized|busy|not-ready|slow|endless|garbage": every answer 401; POST 503;
-  /health 500; answers after 15 s; an answer that never ends; GET answers that are no JSON.
+- "mode normal|unauthorized|busy|not-ready|slow|unhurried|endless|garbage": every answer 401;
+  POST 503; /health 500; answers after 15 s, or after 2 s; an answer that never ends; GET
+  answers that are no JSON.
 What it was asked goes to the log file: "ASK <method> <path>" a line, "BAD <reason>" after a
 request its schema refuses, and "TEXT <number> <id>" for each text taken. The phone keeps its
 own record of the texts it took: a second text of the same words to one phone, whatever its
@@ -82,6 +83,8 @@ class Phone(BaseHTTPRequestHandler):
         mode = STATE["mode"]
         if mode == "slow":
             time.sleep(15)
+        if mode == "unhurried":
+            time.sleep(2)
         if mode == "endless":
             self.send_response(200)
             self.send_header("Content-Type", "application/json")

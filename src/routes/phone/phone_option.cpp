@@ -159,15 +159,18 @@ std::unique_ptr<model::Route> PhoneOption::open(const model::CommandContext& c, 
 
 void PhoneOption::bringNewsIntoLog(const model::CommandContext& c, const model::Login&,
                                    model::Knowledge& known) {
+    const int pointer = c.pointer.style();
+    c.pointer.setStyle(core::kBusyPointer); // the user asked: the log opens once it is in
+    takeNews(c, known);
+    c.pointer.setStyle(pointer);
+}
+
+void PhoneOption::takeNews(const model::CommandContext& c, model::Knowledge& known) {
     if (label().isEmpty())
         return;
     const phone::PhoneLogin phone = login(c);
-    if (phone.password.isEmpty())
-        return;
-    const int pointer = c.pointer.style();
-    c.pointer.setStyle(core::kBusyPointer);
-    bringPhoneNewsIntoLog(gateway_, phone, c, known);
-    c.pointer.setStyle(pointer);
+    if (!phone.password.isEmpty())
+        bringPhoneNewsIntoLog(gateway_, phone, c, known);
 }
 
 int PhoneOption::newsEverySeconds() {
@@ -176,14 +179,14 @@ int PhoneOption::newsEverySeconds() {
     return ok && seconds > 0 ? seconds : 60;
 }
 
-void PhoneOption::pollNews(const model::CommandContext& c, const model::Login& login,
+void PhoneOption::pollNews(const model::CommandContext& c, const model::Login&,
                            model::Knowledge& known) {
     const QDateTime dayAgo = c.clock.now().toUTC().addDays(-1);
     const QList<model::PendingSend> sends = records::loadPendingSends(c.files.pending);
     if (std::any_of(sends.cbegin(), sends.cend(), [&](const model::PendingSend& send) {
             return send.route == kRouteId && send.sentUtc > dayAgo;
         }))
-        bringNewsIntoLog(c, login, known);
+        takeNews(c, known); // behind the user's back: the pointer stays as it is
 }
 
 PhonePace phonePace(platform::SettingsStore& settings) {

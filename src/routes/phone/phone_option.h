@@ -43,6 +43,8 @@ class PhoneOption final : public model::RouteOption {
                   model::Knowledge& known) override;
 
   private:
+    // What the phone tells of recent sends, brought into the log and the statuses.
+    void takeNews(const model::CommandContext& c, model::Knowledge& known);
     // The address and user name as set up, with the password as kept (read once, waiting for
     // the keyring at most its time).
     phone::PhoneLogin login(const model::CommandContext& c);

@@ -172,6 +172,30 @@ class TestPhoneRoute : public QObject {
         form.PushButton2_Click(); // nothing is told twice, and the log opens
         QCOMPARE(withoutTimes(readAll(f.programFolder() + "/sentmessages.log")),
                  QString::fromLocal8Bit(log) + news);
+        // While the phone takes its time to answer a news check, the window takes keys at once
+        // and a click runs once the news is in.
+        phone.push("mode unhurried");
+        const qsizetype asked = phone.logged("ASK").size();
+        QString typedMeanwhile;
+        int rowsMeanwhile = -1;
+        QTimer user; // the user, as the phone is asked
+        connect(&user, &QTimer::timeout, [&] {
+            if (rowsMeanwhile >= 0 || phone.logged("ASK").size() == asked)
+                return;
+            QTest::keyClicks(form.Text4, "!");
+            typedMeanwhile = form.Text4->text();
+            QTest::mouseClick(form.pushButton(13), Qt::LeftButton); // Load Sample/Example Numbers
+            rowsMeanwhile = form.ListView1->topLevelItemCount();
+        });
+        user.start(20);
+        QTRY_COMPARE_WITH_TIMEOUT(form.ListView1->topLevelItemCount(), 7, 10000);
+        user.stop();
+        QCOMPARE(typedMeanwhile, "Hi!");
+        QCOMPARE(rowsMeanwhile, 5);
+        phone.push("mode normal");
+        form.Text4->setText("Hi");
+        delete form.ListView1->takeTopLevelItem(6);
+        delete form.ListView1->takeTopLevelItem(5);
 
         // The next send: the kept rest is offered first (kept), then the STOP leaves its phone out.
         f.desktop.boxes.clear();
