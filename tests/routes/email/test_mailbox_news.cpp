@@ -475,16 +475,20 @@ class TestDeliveryCheck : public QObject {
         // phone: told, and it teaches nothing.
         QTest::newRow("a quoted report from another domain")
             << once << none
-            << QList<QByteArray>{
-                   "Authentication-Results: mx.google.com; spf=pass "
-                   "smtp.mailfrom=postmaster@mms.example\r\nFrom: postmaster@mms.example\r\n"
-                   "Subject: Undeliverable Message\r\n\r\nMessage could not be delivered to "
-                   "mobile 5555550100: no such user.\r\n\r\n------ Original Message ------\r\n"
-                   "To: 5555550100@vtext.com\r\nSubject: Hi\r\nDate: Sat, 14 Mar 2026 08:26:53 "
-                   "+0000\r\n\r\nat noon\r\n"}
-            << QStringList{record, "Not delivered: 5555550100 at vtext.com (5.0.0 Message could "
-                                   "not be delivered to mobile 5555550100: no such user., not "
-                                   "verified)",
+            << QList<QByteArray>{"Authentication-Results: mx.google.com; spf=pass "
+                                 "smtp.mailfrom=postmaster@mms.example\r\nFrom: "
+                                 "postmaster@mms.example\r\n"
+                                 "Subject: Undeliverable Message\r\n\r\nMessage could not be "
+                                 "delivered to "
+                                 "mobile 5555550100: no such user.\r\n\r\n------ Original Message "
+                                 "------\r\n"
+                                 "To: 5555550100@vtext.com\r\nSubject: Hi\r\nDate: Sat, 14 Mar "
+                                 "2026 08:26:53 "
+                                 "+0000\r\n\r\nat noon\r\n"}
+            << QStringList{record,
+                           "Not delivered: 5555550100 at vtext.com (5.0.0 Message could "
+                           "not be delivered to mobile 5555550100: no such user., not "
+                           "verified)",
                            silentOne}
             << QString() << gateways;
         QTest::newRow("a reply belongs to the latest send before it")
@@ -559,6 +563,11 @@ class TestDeliveryCheck : public QObject {
                 : email_route::gatewaysFor(phone, {"vtext.com", "msg.fi.google.com"}, knowledge),
             next);
         QCOMPARE(records::loadKnowledge(files.knowledge), knowledge); // as saved
+        // A second check counts no send again in its gateways' record.
+        const auto gatewaysOnce = knowledge.gateways;
+        email_route::bringLogUpToDate(
+            {mailbox, memory, files, "ann", "pw", now.addSecs(60), "email", &knowledge});
+        QCOMPARE(knowledge.gateways, gatewaysOnce);
         QVERIFY(!mailbox.domains.contains("gmail.com")); // a row's whole domain is never read
         // Forgetting the phone keeps only its STOP, and what is known of other phones.
         knowledge.phones.insert("5555550199", {"vtext.com", true, now, {}, {}, {}});
@@ -648,6 +657,10 @@ class TestDeliveryCheck : public QObject {
         ScriptedMailbox mailbox;
         mailbox.result = {mail::MailboxFailure::LoginRefused, "NO", {}};
         open(&mailbox, {"5555550100@vtext.com"}, "old");
+        const QDateTime older = f->clock.time.addDays(-2); // an older send, remembered after
+        records::rememberSend(
+            pendingPath(),
+            {"older@gmail.com", older.toUTC(), "o", "s", {"5555550101@vtext.com"}, {}, false});
         form->PushButton2_Click();
         form->PushButton2_Click();
         QCOMPARE(mailbox.passwords, QStringList{"old"});
@@ -655,8 +668,8 @@ class TestDeliveryCheck : public QObject {
         form->PushButton2_Click();
         QCOMPARE(mailbox.passwords, QStringList({"old", "new"}));
         QVERIFY(f->desktop.boxes.isEmpty());
-        // Mail is read from the day before the send's own day.
-        QCOMPARE(mailbox.since, f->clock.time.addSecs(-3600).date().addDays(-1));
+        // Mail is read from the day before the oldest send's own day.
+        QCOMPARE(mailbox.since, older.date().addDays(-1));
     }
 
     // With the clock set back between two sends, a reply is told with the newest send before
