@@ -82,8 +82,10 @@ def serve(tls, mode):
             shift = int(mode[-1])
             echo = base64.b64encode(b"x" * shift + login + b"yz")
             tls.sendall(b"501 5.5.2 Cannot decode " + echo + b"\r\n")
-        elif mode == "smtp-echo-urlsafe":  # in the URL-safe alphabet
-            tls.sendall(b"501 5.5.2 Cannot decode " + base64.urlsafe_b64encode(login) + b"\r\n")
+        elif mode == "smtp-echo-urlsafe":  # the password alone, in the URL-safe alphabet
+            password = login.split(b"\0")[-1]
+            tls.sendall(b"501 5.5.2 Cannot decode " + base64.urlsafe_b64encode(password) +
+                        b"\r\n")
         elif mode == "smtp-echo-hex":
             tls.sendall(b"535 5.7.8 " + login.hex().encode() + b" not accepted\r\n")
         elif mode == "smtp-echo-split":  # the password over two lines of the reply
