@@ -323,6 +323,11 @@ class TestBounceReport : public QObject {
                               "the later ones are not logged.");
         QVERIFY(records::pendingSendsText({flooded}).size() < 16 * 1024);
         QVERIFY(email_route::replyLines(flooded, flood).isEmpty());
+        // A reply an earlier version remembered by its whole Message-ID is not told again.
+        auto earlier = send({"5555550100@vtext.com"});
+        earlier.reported << model::kReplyKey + "1@fi";
+        QVERIFY(email_route::replyLines(earlier, {{"5555550100@vtext.com", {}, "hi", "1@fi", true}})
+                    .isEmpty());
         // A mailbox read only in part says nothing of silence.
         auto partly = send({"5555550100@vtext.com", "5555550199@vtext.com"});
         QVERIFY(!email_route::deliveryRecord("x", partly, bounces, false).contains("No bounce"));
