@@ -361,8 +361,8 @@ void Form1::paintEvent(QPaintEvent* event) {
 }
 
 void Form1::startAfterPaint() {
-    // Which routes are here, then the texts kept for them by an earlier run. A route that
-    // comes or goes later is looked for again.
+    // The statuses as kept, which routes are here, then the texts kept for them by an earlier
+    // run. A route that comes or goes later is looked for again.
     lookAgain_ = new QTimer(this);
     lookAgain_->setSingleShot(true);
     lookAgain_->setInterval(300);
@@ -371,8 +371,9 @@ void Form1::startAfterPaint() {
         route->watch([this] { lookAgain_->start(); });
         route->watchNews([this, route] { takeNews(route, false); });
     }
-    lookForRoutes();
+    // The statuses first: a kept text's offer may hold a box up for as long as the user likes.
     loadStatuses();
+    lookForRoutes();
     // The routes that must be asked for their news are asked now and then.
     for (model::RouteOption* route : services_.routes)
         if (const int seconds = route->newsEverySeconds(); seconds > 0) {
