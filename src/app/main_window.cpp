@@ -429,11 +429,11 @@ void Form1::command(const std::function<void()>& procedure) {
 }
 
 void Form1::lookForRoutes() {
+    showRoutes(true);
     QStringList here;
-    for (model::RouteOption* route : services_.routes)
+    for (model::RouteOption* route : std::as_const(choices_))
         if (!route->label().isEmpty())
             here << route->id();
-    showRoutes(true);
     QStringList arrived;
     for (const QString& id : std::as_const(here))
         if (!routesHere_.contains(id))
@@ -453,7 +453,10 @@ void Form1::showRoutes(bool looked) {
     const QString current = cboRoute->currentData().toString();
     const QSignalBlocker quiet(cboRoute);
     cboRoute->clear();
-    for (model::RouteOption* route : services_.routes) {
+    choices_.clear();
+    for (model::RouteOption* route : services_.routes)
+        choices_ += looked || !route->onADevice() ? route->choices() : QList{route};
+    for (model::RouteOption* route : std::as_const(choices_)) {
         QString label = looked || !route->onADevice() ? route->label() : QString();
         // The route the user chose stays chosen while its device is away.
         if (label.isEmpty() && route->id() == wanted)
@@ -521,7 +524,7 @@ void Form1::routeChosen(int index) {
 
 model::RouteOption& Form1::chosenRoute() const {
     const QString id = cboRoute->currentData().toString();
-    for (model::RouteOption* route : services_.routes)
+    for (model::RouteOption* route : choices_)
         if (route->id() == id)
             return *route;
     return *services_.routes.first();
@@ -537,7 +540,7 @@ void Form1::offerKeptSends(const QStringList& routeIds) {
     if (!sending::keptSendWaits(dataFiles()))
         return;
     QList<model::RouteOption*> routes;
-    for (model::RouteOption* route : services_.routes)
+    for (model::RouteOption* route : std::as_const(choices_))
         if (routeIds.contains(route->id()))
             routes << route;
     whileHoldingInput([this, routes] {

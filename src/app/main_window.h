@@ -208,8 +208,8 @@ class Form1 final : public QWidget {
     bool ending_ = false;
     bool settingsProblemShown_ = false;
     bool holdingInput_ = false;
-    bool checkingNews_ = false;                  // a route's news is being taken in
-    QList<std::function<void()>> afterNews_;     // commands given meanwhile, in order
+    bool checkingNews_ = false;              // a route's news is being taken in
+    QList<std::function<void()>> afterNews_; // commands given meanwhile, in order
     bool painted_ = false;
     bool startWhenPainted_ = false;
     std::unique_ptr<core::StoredPassword> password_;
@@ -223,6 +223,7 @@ class Form1 final : public QWidget {
     QList<delivery::RowStatus> rowStatuses_; // what the pass found so far, for the summary
     QList<model::RouteOption*> newsWaiting_; // routes whose news waits for the send that runs
     QStringList routesHere_;                 // the ids of the routes here at the last look
+    QList<model::RouteOption*> choices_;     // what the route choice offers, as last shown
     QString shownBefore_;                    // the route the choice showed before a set-up entry
     QStringList offersWaiting_;              // routes whose kept texts wait for the send that runs
     QTimer* lookAgain_ = nullptr;            // a look for routes soon after one said it changed

@@ -17,8 +17,9 @@ namespace {
 QString wordsOf(const model::StatusEvent& e) {
     const QString why = e.detail.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(e.detail);
     switch (e.kind) {
-    case StatusKind::Taken:
-        return QStringLiteral("sent ") + e.route;
+    case StatusKind::Taken: // the detail: how the route says it went, where not "sent"
+        return (e.detail.isEmpty() ? QStringLiteral("sent") : e.detail) + QLatin1Char(' ') +
+               e.route;
     case StatusKind::NotSent:
         return QStringLiteral("not sent") + why;
     case StatusKind::MayHaveGone:

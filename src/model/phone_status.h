@@ -21,7 +21,7 @@ struct StatusEvent {
     StatusKind kind = StatusKind::Taken;
     QDateTime whenUtc;
     QString route;  // how it went, as its route says: "by e-mail"
-    QString detail; // why, or the reply's text
+    QString detail; // why, or the reply's text; for a text taken, how the route says it went
     bool operator==(const StatusEvent&) const = default;
 };
 // The last events of each phone, newest last.

@@ -30,6 +30,9 @@ struct RouteWords {
     // How the log's record of a send names the route ("the computer's modem"); nothing: the
     // record stands as e-mail's always has.
     QString inLog = {};
+    // How a phone's status says a text the route took went, where "sent" would say more than
+    // the route knows: "handed" (to a phone that reports no delivery); nothing: "sent".
+    QString taken = {};
 };
 
 // What a route tells while a send of several batches runs. Batches go and are told in order;

@@ -43,6 +43,11 @@ class RouteOption {
     // Whether `label` asks a device (a modem); such a route is looked for only once the window
     // has painted, and taken as away until then.
     virtual bool onADevice() const { return false; }
+    // The entries the route choice shows for the route: the route itself, or one for each
+    // device it can send through (each paired phone, say), each with its own id, labels and
+    // route, and kept for as long as the route. Asked as `label` is; the route's own `watch`
+    // and news stand for all its entries.
+    virtual QList<RouteOption*> choices() { return {this}; }
     // The route as the choice shows it while the user chose it and its device is away, so
     // that the choice is not lost; nothing: not shown while away.
     virtual QString awayLabel() const { return {}; }

@@ -206,7 +206,7 @@ class BatchSend {
         rest_ = model::onlyAt(batch, refused) + model::afterRecipients(rest_, size);
         told(size, refused, {});
         outcomes_ += outcomesOf(sent, PhoneFate::Taken, reference);
-        note(s_, sent, model::StatusKind::Taken);
+        note(s_, sent, model::StatusKind::Taken, s_.route.words().taken);
         refused_ += refused;
         done_ += size;
         if (progress_)
