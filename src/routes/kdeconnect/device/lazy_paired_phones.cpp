@@ -1,0 +1,61 @@
+#include "routes/kdeconnect/device/lazy_paired_phones.h"
+
+#include <QDir>
+#include <QFile>
+
+namespace paired {
+
+bool pairingServiceRuns() {
+    const QStringList processes = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs);
+    for (const QString& process : processes) {
+        QFile name(QStringLiteral("/proc/%1/comm").arg(process));
+        if (name.open(QIODevice::ReadOnly) && name.readAll().trimmed() == "kdeconnectd")
+            return true;
+        // GSConnect's service is a script run by gjs from the extension's folder.
+        QFile command(QStringLiteral("/proc/%1/cmdline").arg(process));
+        if (command.open(QIODevice::ReadOnly) && command.read(4096).contains("gsconnect"))
+            return true;
+    }
+    return false;
+}
+
+LazyPairedPhones::LazyPairedPhones(QString modulePath) : module_(std::move(modulePath)) {}
+
+LazyPairedPhones::~LazyPairedPhones() = default;
+
+PairedPhones* LazyPairedPhones::loaded() {
+    if (!loaded_ && pairingServiceRuns())
+        if (const auto create =
+                reinterpret_cast<PairedModuleFactory>(module_.resolve(kPairedModuleFactory)))
+            loaded_.reset(create());
+    return loaded_.get();
+}
+
+QList<PairedPhone> LazyPairedPhones::phones() {
+    PairedPhones* phones = loaded();
+    return phones ? phones->phones() : QList<PairedPhone>();
+}
+
+HandOver LazyPairedPhones::send(const PairedPhone& phone, const QString& number,
+                                const QString& text) {
+    if (PairedPhones* phones = loaded())
+        return phones->send(phone, number, text);
+    return {HandOverFate::Gone, pairingServiceRuns() ? module_.errorString() : QString()};
+}
+
+QList<PhoneText> LazyPairedPhones::texts(const PairedPhone& phone) {
+    PairedPhones* phones = loaded();
+    return phones ? phones->texts(phone) : QList<PhoneText>();
+}
+
+void LazyPairedPhones::watch(std::function<void()> changed) {
+    if (PairedPhones* phones = loaded())
+        phones->watch(std::move(changed));
+}
+
+void LazyPairedPhones::watchTexts(std::function<void()> arrived) {
+    if (PairedPhones* phones = loaded())
+        phones->watchTexts(std::move(arrived));
+}
+
+} // namespace paired
