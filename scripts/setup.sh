@@ -15,7 +15,8 @@ packages=(
 if [ "${1:-}" = "--with-test-tools" ]; then
     packages+=(python3-aiosmtpd openssl curl msmtp xvfb xauth desktop-file-utils appstream dpkg-dev file
               clang libclang-rt-14-dev procps util-linux dovecot-imapd gnome-keyring dbus
-              modemmanager python3-dbusmock python3-jsonschema)
+              modemmanager python3-dbusmock python3-jsonschema python3-dbus python3-gi
+              libglib2.0-bin kdeconnect)
 fi
 
 sudo=()
