@@ -25,6 +25,7 @@ or carries "gsconnect" in its command line, as the real services' processes do.
 import ctypes
 import json
 import os
+import signal
 import subprocess
 import sys
 import tempfile
@@ -41,6 +42,7 @@ GS = "org.gnome.Shell.Extensions.GSConnect"
 GS_PATH = "/org/gnome/Shell/Extensions/GSConnect"
 GS_DEVICE = "org.gnome.Shell.Extensions.GSConnect.Device"
 PROPERTIES = "org.freedesktop.DBus.Properties"
+DAEMON_PATH = "/usr/lib/x86_64-linux-gnu/libexec/kdeconnectd"
 
 
 def serve(log_path, options):
@@ -266,6 +268,48 @@ def serve(log_path, options):
     del name
 
 
+def gdbus(environment, *arguments):
+    return subprocess.run(["gdbus", "call", "--session", "-d", KDE] + list(arguments),
+                          env=environment, capture_output=True, text=True, timeout=30).stdout
+
+
+def start_real(log_path, options, folder, environment):
+    """Debian's kdeconnectd and scripted phones that pair with it over the protocol, alone in a
+    network namespace of their own; the daemon on the private session bus."""
+    phones = [options[i + 1] for i, option in enumerate(options) if option == "--phone"]
+    home = os.path.join(folder, "home")
+    os.makedirs(home)
+    environment = dict(environment, HOME=home, XDG_CONFIG_HOME=os.path.join(home, ".config"),
+                       XDG_DATA_HOME=os.path.join(home, ".local/share"),
+                       XDG_RUNTIME_DIR=folder, QT_QPA_PLATFORM="offscreen")
+    here = os.path.dirname(os.path.abspath(__file__))
+    script = ("ip link set lo up && { " + DAEMON_PATH + " >/dev/null 2>&1 & } && exec /usr/bin/python3 "
+              f"-B {here}/kdeconnect_phone.py \"$@\"")
+    child = subprocess.Popen(["unshare", "-rn", "sh", "-c", script, "sh", log_path] + phones,
+                             env=environment, stdin=subprocess.PIPE, stdout=subprocess.PIPE,
+                             text=True, start_new_session=True)
+    if child.stdout.readline().strip() != "READY":
+        return None
+    for phone in phones:  # paired as a user pairs: asked from the desktop, accepted on the phone
+        phone_id = phone.split("=", 1)[0]
+        path = f"/modules/kdeconnect/devices/{phone_id}"
+        deadline = time.monotonic() + 30
+        while phone_id not in gdbus(environment, "-o", "/modules/kdeconnect", "-m",
+                                    DAEMON + ".devices", "false", "false"):
+            if time.monotonic() > deadline:
+                return None
+            time.sleep(0.2)
+        gdbus(environment, "-o", path, "-m", DEVICE + ".requestPair")
+        while "sendSms" not in subprocess.run(
+                ["gdbus", "introspect", "--session", "-d", KDE, "-o", path + "/sms"],
+                env=environment, capture_output=True, text=True, timeout=30).stdout:
+            if time.monotonic() > deadline:
+                return None
+            time.sleep(0.2)
+    return child
+
+
+
 def main():
     log_path, options = sys.argv[1], sys.argv[2:]
     if options[:1] == ["--serve"]:
@@ -287,18 +331,22 @@ def main():
         def start():
             child = subprocess.Popen(["/usr/bin/python3", "-B", __file__, log_path, "--serve"]
                                      + options, env=environment, stdin=subprocess.PIPE,
-                                     stdout=subprocess.PIPE, text=True)
+                                     stdout=subprocess.PIPE, text=True, start_new_session=True)
             if child.stdout.readline().strip() != "READY":
                 print("the stand-in did not start", flush=True)
                 sys.exit(1)
             return child
         try:
-            service = start()
+            service = start_real(log_path, options, folder, environment) if "--real" in options \
+                else start()
+            if service is None:
+                print("the daemon and its phones did not pair", flush=True)
+                return 1
             print("BUS " + address, flush=True)
             for line in sys.stdin:
                 if line.strip() == "stop" or service.poll() is not None:
                     if service.poll() is None:
-                        service.terminate()
+                        os.killpg(service.pid, signal.SIGTERM)
                         service.wait(10)
                 else:
                     service.stdin.write(line)
@@ -307,6 +355,8 @@ def main():
                 print("DONE", flush=True)
             return 0
         finally:
+            if service is not None and service.poll() is None:
+                os.killpg(service.pid, signal.SIGTERM)
             for child in (service, bus):
                 if child is not None and child.poll() is None:
                     child.terminate()
