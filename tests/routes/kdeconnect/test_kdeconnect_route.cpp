@@ -185,18 +185,32 @@ class TestKdeConnectRoute : public QObject {
         {
             PairedProgram p(folder.path(), {{core::settings::kRoute, "kdeconnect:a1b2_c3"}});
             QTRY_COMPARE(p.form().cboRoute->currentText(), kPixel);
-            app::appendRows(p.form().ListView1, {"5551230001", "5551230002", "5551230003"});
+            app::appendRows(p.form().ListView1,
+                            {"5551230001", "5551230002", "5551230003", "5551230004"});
             p.form().Text5->setPlainText("at noon");
+            phones.push("refuse +15551230002"); // one text refused, the next ones go on
             p.form().PushButton1_Click();
             QCOMPARE(phones.handed().size(), 2);
-            QVERIFY2(p.desktop.boxTexts().value(0).contains(
-                         "The text to +15551230003 did not go. Your phone \"Pixel 7\" could not be "
-                         "reached: KDE Connect went away. The rest is kept."),
-                     qPrintable(p.desktop.boxTexts().join('|')));
+            const QString box = p.desktop.boxTexts().value(0);
+            QVERIFY2(box.startsWith("Sent to 2 phones in 2 of 4 texts; the log names them.\r\n\r\n"
+                                    "Not sent to 2 phones: +15551230004, +15551230002.") &&
+                         box.contains("+15551230002: the phone refused it") &&
+                         box.contains("The text to +15551230004 did not go. Your phone \"Pixel "
+                                      "7\" could not be reached: KDE Connect went away. The rest "
+                                      "is kept."),
+                     qPrintable(box));
             QCOMPARE(records::loadKeptSends(folder.filePath("data/kept-sends.tsv"), nullptr)
                          .value(0)
                          .addresses,
-                     QStringList{"+15551230003"});
+                     QStringList({"+15551230004", "+15551230002"}));
+            // Gone: still chosen and named, and Send Message says what to do.
+            QTRY_COMPARE(p.form().cboRoute->currentText(),
+                         "Texts through Pixel 7 (KDE Connect, not reachable)");
+            p.form().PushButton1_Click();
+            QCOMPARE(p.desktop.boxTexts().last(),
+                     "Nothing was sent. Your phone \"Pixel 7\" is not paired with this computer "
+                     "through KDE Connect, or KDE Connect does not run. Start KDE Connect and pair "
+                     "the phone, or choose another route under \"Send by\".");
         }
         QFile::remove(folder.filePath("data/kept-sends.tsv"));
         LocalPairedPhones again({"--phone", "a1b2_c3=Pixel 7"}); // started anew, the send killed
