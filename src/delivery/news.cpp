@@ -1,7 +1,9 @@
 #include "delivery/news.h"
 
 #include "core/error_report.h"
+#include "records/pending_file.h"
 #include "records/sent_log.h"
+#include "records/status_file.h"
 
 namespace delivery {
 
@@ -19,6 +21,24 @@ bool appendNews(const QString& logPath, const QDateTime& now, const model::Pendi
     } catch (const core::Failure&) {
         return false;
     }
+}
+
+void logSendsNews(const model::CommandContext& c, const QDateTime& now,
+                  QList<model::PendingSend>& sends, const QList<model::PendingSend>& before,
+                  const QList<qsizetype>& mine, const SendsNews& news) {
+    bool changed = false;
+    for (const qsizetype i : mine) {
+        if (!news.lines.contains(i))
+            continue;
+        if (appendNews(c.files.log, now, sends[i], news.lines.value(i))) {
+            changed = true;
+            records::noteStatuses(c.files.status, news.events.value(i), c.statuses);
+        } else {
+            sends[i].reported = before[i].reported; // told next time
+        }
+    }
+    if (changed)
+        records::savePendingSends(c.files.pending, sends);
 }
 
 } // namespace delivery

@@ -46,8 +46,7 @@ void bringPairedNewsIntoLog(paired::PairedPhones& phones, const paired::PairedPh
         return;
     const QList<PendingSend> before = sends;
     const model::Knowledge was = knowledge;
-    QHash<qsizetype, QStringList> lines;
-    QHash<qsizetype, QList<model::StatusEvent>> events;
+    delivery::SendsNews news;
     for (const paired::PhoneText& text : phones.texts(phone)) {
         const bool received = text.kind == int(TextKind::Received);
         if (text.number.isEmpty() ||
@@ -74,40 +73,28 @@ void bringPairedNewsIntoLog(paired::PairedPhones& phones, const paired::PairedPh
         const QString number = cleanForLog(text.number, 32);
         const QString key = records::statusKey(send.addresses.first(), c.countryCode);
         if (received) {
-            lines[owner] << QStringLiteral("Reply from %1 %2: %3")
-                                .arg(number, records::logStamp(when.toLocalTime()),
-                                     cleanForLog(text.body, 160));
-            events[owner] << model::StatusEvent{key, model::StatusKind::Replied, when,
-                                                handedTo(phone), cleanForLog(text.body, 160)};
+            news.lines[owner] << QStringLiteral("Reply from %1 %2: %3")
+                                     .arg(number, records::logStamp(when.toLocalTime()),
+                                          cleanForLog(text.body, 160));
+            news.events[owner] << model::StatusEvent{key, model::StatusKind::Replied, when,
+                                                     handedTo(phone), cleanForLog(text.body, 160)};
             delivery::learnOptOut(knowledge, text.number, text.body, when);
         } else if (text.kind == int(TextKind::Sent)) {
-            lines[owner] << QStringLiteral("Sent: %1 (your phone %2 says it sent it)")
-                                .arg(number, cleanForLog(phone.name, 64));
-            events[owner] << model::StatusEvent{key, model::StatusKind::Taken, when, sentBy(phone),
-                                                QStringLiteral("sent")};
+            news.lines[owner] << QStringLiteral("Sent: %1 (your phone %2 says it sent it)")
+                                     .arg(number, cleanForLog(phone.name, 64));
+            news.events[owner] << model::StatusEvent{key, model::StatusKind::Taken, when,
+                                                     sentBy(phone), QStringLiteral("sent")};
         } else {
-            lines[owner] << QStringLiteral("Not sent: %1 (your phone %2 could not send it)")
-                                .arg(number, cleanForLog(phone.name, 64));
-            events[owner] << model::StatusEvent{key, model::StatusKind::NotDelivered, when,
-                                                handedTo(phone),
-                                                QStringLiteral("your phone could not send it")};
+            news.lines[owner] << QStringLiteral("Not sent: %1 (your phone %2 could not send it)")
+                                     .arg(number, cleanForLog(phone.name, 64));
+            news.events[owner] << model::StatusEvent{
+                key, model::StatusKind::NotDelivered, when, handedTo(phone),
+                QStringLiteral("your phone could not send it")};
         }
     }
     if (knowledge != was)
         records::saveKnowledge(files.knowledge, knowledge);
-    bool changed = false;
-    for (const qsizetype i : std::as_const(mine)) {
-        if (!lines.contains(i))
-            continue;
-        if (delivery::appendNews(files.log, now, sends[i], lines[i])) {
-            changed = true;
-            records::noteStatuses(files.status, events.value(i), c.statuses);
-        } else {
-            sends[i].reported = before[i].reported; // told next time
-        }
-    }
-    if (changed)
-        records::savePendingSends(files.pending, sends);
+    delivery::logSendsNews(c, now, sends, before, mine, news);
 }
 
 } // namespace kdeconnect_route

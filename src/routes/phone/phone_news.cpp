@@ -88,13 +88,12 @@ void bringPhoneNewsIntoLog(phone::PhoneGateway& gateway, const phone::PhoneLogin
         received.begin(), received.end(),
         [](const phone::InboxText& a, const phone::InboxText& b) { return a.when < b.when; });
     const QList<PendingSend> before = sends;
-    QHash<qsizetype, QStringList> lines;
-    QHash<qsizetype, QList<model::StatusEvent>> events;
+    delivery::SendsNews news;
     for (const qsizetype i : std::as_const(mine))
-        if (const QString line = deliveryLine(sends[i], states.value(sends[i].messageId), events[i],
-                                              now, c.countryCode);
+        if (const QString line = deliveryLine(sends[i], states.value(sends[i].messageId),
+                                              news.events[i], now, c.countryCode);
             !line.isEmpty())
-            lines[i] << line;
+            news.lines[i] << line;
     // Replies, oldest first, each to the latest send to that number before it.
     const model::Knowledge was = knowledge;
     for (auto text = received.cbegin(); text != received.cend(); ++text) {
@@ -107,32 +106,21 @@ void bringPhoneNewsIntoLog(phone::PhoneGateway& gateway, const phone::PhoneLogin
         if (owner < 0 || sends[owner].reported.contains(replyKey(*text)))
             continue; // not about a text of ours, or logged already
         sends[owner].reported << replyKey(*text);
-        lines[owner] << QStringLiteral("Reply from %1 %2: %3")
-                            .arg(cleanForLog(text->sender, 32),
-                                 text->when.isValid() ? records::logStamp(text->when.toLocalTime())
-                                                      : QString(),
-                                 cleanForLog(text->text, 160));
+        news.lines[owner] << QStringLiteral("Reply from %1 %2: %3")
+                                 .arg(cleanForLog(text->sender, 32),
+                                      text->when.isValid()
+                                          ? records::logStamp(text->when.toLocalTime())
+                                          : QString(),
+                                      cleanForLog(text->text, 160));
         const QDateTime when = text->when.isValid() ? text->when.toUTC() : now.toUTC();
-        events[owner] << model::StatusEvent{
+        news.events[owner] << model::StatusEvent{
             records::statusKey(sends[owner].addresses.first(), c.countryCode),
             model::StatusKind::Replied, when, kBy, cleanForLog(text->text, 160)};
         delivery::learnOptOut(knowledge, text->sender, text->text, when);
     }
     if (knowledge != was)
         records::saveKnowledge(files.knowledge, knowledge);
-    bool changed = false;
-    for (const qsizetype i : std::as_const(mine)) {
-        if (!lines.contains(i))
-            continue;
-        if (delivery::appendNews(files.log, now, sends[i], lines[i])) {
-            changed = true;
-            records::noteStatuses(files.status, events.value(i), c.statuses);
-        } else {
-            sends[i].reported = before[i].reported; // told next time
-        }
-    }
-    if (changed)
-        records::savePendingSends(files.pending, sends);
+    delivery::logSendsNews(c, now, sends, before, mine, news);
 }
 
 } // namespace phone_route
