@@ -87,6 +87,14 @@ void TextingRoute::tell(const QString& message) const {
                           c_.applicationTitle);
 }
 
+bool TextingRoute::nextGoes(int batch, const model::TextToSend& text,
+                            const model::RouteSteps& steps) {
+    if ((batch > 0 && steps.goOn && !steps.goOn()) || !pacer_.waitBefore(text, steps))
+        return false;
+    steps.sending(batch);
+    return true;
+}
+
 bool Pacer::waitBefore(const model::TextToSend& text, const model::RouteSteps& steps) {
     if (std::exchange(first_, false) || perMinute_ <= 0)
         return true;

@@ -80,6 +80,9 @@ class TextingRoute : public model::Route {
   protected:
     // Shows `message` in a box of its own, the pointer back to normal.
     void tell(const QString& message) const;
+    // Before the text of `batch`: the pace's pause, then the batch told as going; false, with
+    // nothing told, when a stop was asked before it.
+    bool nextGoes(int batch, const model::TextToSend& text, const model::RouteSteps& steps);
 
     const model::CommandContext& c_;
     const TextingPace pace_;

@@ -51,11 +51,10 @@ model::RouteResult PairedRoute::sendEach(const model::TextToSend& text,
     model::RouteResult result;
     const QString words = recipients::textOf(text.subject, text.body);
     for (int i = 0; i < batches.size(); ++i) {
-        if ((i > 0 && steps.goOn && !steps.goOn()) || !pacer_.waitBefore(text, steps)) {
+        if (!nextGoes(i, text, steps)) {
             result.stopped = true;
             break;
         }
-        steps.sending(i);
         const QString number = batches[i].first().phone;
         const paired::HandOver handed = phones_.send(phone_, number, words);
         if (handed.fate == paired::HandOverFate::Handed) {

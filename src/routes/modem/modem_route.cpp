@@ -45,11 +45,10 @@ model::RouteResult ModemRoute::sendEach(const model::TextToSend& text,
     model::RouteResult result;
     const QString words = recipients::textOf(text.subject, text.body);
     for (int i = 0; i < batches.size(); ++i) {
-        if ((i > 0 && steps.goOn && !steps.goOn()) || !pacer_.waitBefore(text, steps)) {
+        if (!nextGoes(i, text, steps)) {
             result.stopped = true;
             break;
         }
-        steps.sending(i);
         const modem::TextResult sent = modem_.send(batches[i].first().phone, words);
         if (sent.fate == modem::TextFate::Taken) {
             ++result.taken;

@@ -169,12 +169,11 @@ model::RouteResult PhoneRoute::sendEach(const model::TextToSend& text,
     phone::MessageStatus openStatus;
     const auto numberOf = [&](int batch) { return batches[batch].first().phone; };
     for (int i = 0; i < batches.size(); ++i) {
-        if ((i > 0 && steps.goOn && !steps.goOn()) || !pacer_.waitBefore(text, steps)) {
+        if (!nextGoes(i, text, steps)) {
             result.stopped = true;
             break;
         }
         const QString number = numberOf(i);
-        steps.sending(i);
         std::optional<phone::MessageStatus> posted;
         if (open >= 0) {
             auto [read, answer] = phone::statusOfWhileSending(
