@@ -8,7 +8,8 @@ self-signed certificate whose common name is its id. A pair request is accepted.
 "kdeconnect.sms.request" goes to the log file as "SMS <id> <addresses as JSON> <text as JSON>",
 and the phone shows it sent (a "kdeconnect.sms.messages" packet, type 2), as the Android app does.
 Lines on standard input, each answered by "DONE":
-- "receive <id> <number> <text>": the phone received a text (type 1);
+- "receive <id> <number>[,<number>...] <text>": the phone received a text (type 1), of a group
+  conversation where several numbers are named;
 - "fail <id> <number>": the phone could not send its last text to that number (type 5);
 - "reach <id> 0|1": the phone drops its connection, or opens it again.
 """
@@ -86,7 +87,7 @@ class Phone:
         self.uid += 1
         thread = self.threads.setdefault(number, len(self.threads) + 1)
         self.send("kdeconnect.sms.messages", {"version": 2, "messages": [{
-            "event": 1, "body": body, "addresses": [{"address": number}],
+            "event": 1, "body": body, "addresses": [{"address": n} for n in number.split(",")],
             "date": int(time.time() * 1000), "type": kind, "read": 1, "thread_id": thread,
             "_id": self.uid, "sub_id": -1}]})
 

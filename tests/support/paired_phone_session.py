@@ -6,7 +6,8 @@ Prints "BUS <address>" once the service answers on the private session bus, and 
 until standard input closes. Lines on standard input script the phones, each answered by
 "DONE":
 - "reach <id> 0|1": the phone goes out of reach or comes back;
-- "receive <id> <number> <text>": the phone received a text (a conversation message of type 1);
+- "receive <id> <number>[,<number>...] <text>": the phone received a text (a conversation
+  message of type 1), of a group conversation where several numbers are named;
 - "fail <id> <number>": the phone could not send its last text to that number (type 5);
 - "refuse <number>": the service refuses the next text to that number with an error;
 - "vanish-after <count>": the service leaves the bus after that many more texts;
@@ -75,8 +76,8 @@ def serve(log_path, options):
         phone["uid"] += 1
         thread = abs(hash(number)) % 100000
         return dbus.Struct(
-            (dbus.Int32(1), body, dbus.Array([dbus.Struct((number,), signature="s")],
-                                             signature="(s)"),
+            (dbus.Int32(1), body, dbus.Array([dbus.Struct((n,), signature="s")
+                                              for n in number.split(",")], signature="(s)"),
              dbus.Int64(int(time.time() * 1000)), dbus.Int32(kind), dbus.Int32(1),
              dbus.Int64(thread), dbus.Int32(phone["uid"]), dbus.Int64(-1),
              dbus.Array([], signature="(xsss)")), signature="isa(s)xiixixa(xsss)")

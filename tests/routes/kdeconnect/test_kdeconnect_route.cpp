@@ -134,6 +134,7 @@ class TestKdeConnectRoute : public QObject {
 
         phones.push("receive a1b2_c3 +15551230001 Stop");
         phones.push("receive a1b2_c3 +15559999999 Win a prize");
+        phones.push("receive a1b2_c3 +442079460018,+15559999999 Stop"); // a group's: not ours
         phones.push("receive a1b2_c3 +442079460018 See you there");
         phones.push("fail a1b2_c3 +15551230003");
         QTRY_VERIFY(p.cell(0).startsWith("asked not to be texted, "));
@@ -211,6 +212,11 @@ class TestKdeConnectRoute : public QObject {
                      "Nothing was sent. Your phone \"Pixel 7\" is not paired with this computer "
                      "through KDE Connect, or KDE Connect does not run. Start KDE Connect and pair "
                      "the phone, or choose another route under \"Send by\".");
+            // The next start with no daemon still names the phone chosen.
+            QTemporaryDir elsewhere;
+            PairedProgram later(elsewhere.path(), p.settings.values);
+            QTRY_COMPARE(later.form().cboRoute->currentText(),
+                         "Texts through Pixel 7 (KDE Connect, not reachable)");
         }
         QFile::remove(folder.filePath("data/kept-sends.tsv"));
         LocalPairedPhones again({"--phone", "a1b2_c3=Pixel 7"}); // started anew, the send killed
