@@ -181,6 +181,13 @@ void Form1::buildControls() {
     setFont(textFont);
     setMouseTracking(true);
 
+    buildListColumn();
+    buildMessageColumn();
+    wireControls();
+}
+
+// The carrier list and the phone list with their buttons, on the left.
+void Form1::buildListColumn() {
     ListView2 = makeList(this, "ListView2", twips(120, 120, 7800, 2190));
     addButton(6, QStringLiteral("Add Carrier"), twips(120, 2400, 3840, 405),
               &Form1::PushButton6_Click);
@@ -207,7 +214,10 @@ void Form1::buildControls() {
               &Form1::PushButton11_Click);
     addButton(13, QStringLiteral("Load Sample/Example Numbers"), twips(4080, 6270, 3840, 405),
               &Form1::PushButton13_Click);
+}
 
+// The Gmail login, the subject and the body, their buttons and the route choice, on the right.
+void Form1::buildMessageColumn() {
     Frame5 = new QGroupBox(QStringLiteral("Gmail Login"), this);
     Frame5->setGeometry(twips(8040, 60, 7800, 1300));
     lblLabels[0] = makeLabel(Frame5, QStringLiteral("Username:"), twips(240, 345, 1320, 270));
@@ -260,7 +270,11 @@ void Form1::buildControls() {
     cboRoute->hide();
     connect(cboRoute, &QComboBox::activated, this,
             [this](int index) { command([this, index] { routeChosen(index); }); });
+}
 
+// The pointer followed over frames, lists and boxes; edits, menus and double clicks wired; the
+// tab order.
+void Form1::wireControls() {
     for (QGroupBox* frame : {Frame5, Frame1, Frame2}) {
         paintWhite(frame);
         frame->setMouseTracking(true);

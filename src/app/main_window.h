@@ -149,6 +149,9 @@ class Form1 final : public QWidget {
 
   private:
     void buildControls();
+    void buildListColumn();
+    void buildMessageColumn();
+    void wireControls();
     QPushButton* addButton(int number, const QString& caption, QRect twipsRect,
                            void (Form1::*handler)());
     void restoreCarrierList(core::Procedure& p);
