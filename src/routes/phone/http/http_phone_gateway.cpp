@@ -27,19 +27,8 @@ QList<HttpAnswer> HttpPhoneGateway::askTogether(const PhoneLogin& login,
     QList<QNetworkReply*> replies;
     QEventLoop loop;
     for (qsizetype i = 0; i < requests.size(); ++i) {
-        QNetworkRequest request(QUrl(login.base.toString() + requests[i].path));
-        request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
-                             QNetworkRequest::ManualRedirectPolicy);
-        request.setRawHeader(
-            "Authorization",
-            "Basic " + (login.user + QLatin1Char(':') + login.password).toUtf8().toBase64());
-        request.setRawHeader("Accept", "application/json");
-        if (!requests[i].body.isEmpty())
-            request.setHeader(QNetworkRequest::ContentTypeHeader, QByteArray("application/json"));
-        if (tls_)
-            request.setSslConfiguration(*tls_);
-        QNetworkReply* reply =
-            network_->sendCustomRequest(request, requests[i].method, requests[i].body);
+        QNetworkReply* reply = network_->sendCustomRequest(networkRequest(login, requests[i]),
+                                                           requests[i].method, requests[i].body);
         replies << reply;
         HttpAnswer& answer = answers[i];
         QObject::connect(reply, &QNetworkReply::readyRead, &loop, [&answer, reply] {
@@ -72,24 +61,41 @@ QList<HttpAnswer> HttpPhoneGateway::askTogether(const PhoneLogin& login,
     limit.start(limitMs_);
     if (!allFinished())
         loop.exec();
-    for (qsizetype i = 0; i < replies.size(); ++i) {
-        QNetworkReply* reply = replies[i];
-        HttpAnswer& answer = answers[i];
-        if (answer.problem == HttpAnswer::Problem::None)
-            answer.body += reply->read(kLongestAnswer + 1 - answer.body.size());
-        answer.status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-        if (answer.problem == HttpAnswer::Problem::None && answer.body.size() > kLongestAnswer)
-            answer.problem = HttpAnswer::Problem::TooLong;
-        if (answer.problem == HttpAnswer::Problem::None && answer.status == 0) {
-            const bool tls = reply->error() == QNetworkReply::SslHandshakeFailedError;
-            answer.problem = tls ? HttpAnswer::Problem::Untrusted : HttpAnswer::Problem::NoAnswer;
-            answer.reason = reply->errorString();
-        }
-        if (answer.problem != HttpAnswer::Problem::None)
-            answer.body.clear();
-        reply->deleteLater();
-    }
+    for (qsizetype i = 0; i < replies.size(); ++i)
+        finishAnswer(*replies[i], answers[i]);
     return answers;
+}
+
+QNetworkRequest HttpPhoneGateway::networkRequest(const PhoneLogin& login,
+                                                 const HttpRequest& asked) const {
+    QNetworkRequest request(QUrl(login.base.toString() + asked.path));
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
+                         QNetworkRequest::ManualRedirectPolicy);
+    request.setRawHeader("Authorization",
+                         "Basic " +
+                             (login.user + QLatin1Char(':') + login.password).toUtf8().toBase64());
+    request.setRawHeader("Accept", "application/json");
+    if (!asked.body.isEmpty())
+        request.setHeader(QNetworkRequest::ContentTypeHeader, QByteArray("application/json"));
+    if (tls_)
+        request.setSslConfiguration(*tls_);
+    return request;
+}
+
+void HttpPhoneGateway::finishAnswer(QNetworkReply& reply, HttpAnswer& answer) {
+    if (answer.problem == HttpAnswer::Problem::None)
+        answer.body += reply.read(kLongestAnswer + 1 - answer.body.size());
+    answer.status = reply.attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    if (answer.problem == HttpAnswer::Problem::None && answer.body.size() > kLongestAnswer)
+        answer.problem = HttpAnswer::Problem::TooLong;
+    if (answer.problem == HttpAnswer::Problem::None && answer.status == 0) {
+        const bool tls = reply.error() == QNetworkReply::SslHandshakeFailedError;
+        answer.problem = tls ? HttpAnswer::Problem::Untrusted : HttpAnswer::Problem::NoAnswer;
+        answer.reason = reply.errorString();
+    }
+    if (answer.problem != HttpAnswer::Problem::None)
+        answer.body.clear();
+    reply.deleteLater();
 }
 
 } // namespace phone

@@ -7,6 +7,8 @@
 #include <optional>
 
 class QNetworkAccessManager;
+class QNetworkReply;
+class QNetworkRequest;
 
 namespace phone {
 
@@ -23,6 +25,11 @@ class HttpPhoneGateway final : public PhoneGateway {
                                   const QList<HttpRequest>& requests) override;
 
   private:
+    // The request as it goes: the login, no redirect followed, JSON, whom HTTPS trusts.
+    QNetworkRequest networkRequest(const PhoneLogin& login, const HttpRequest& asked) const;
+    // The answer as it came, bounded, or the problem; the reply let go.
+    static void finishAnswer(QNetworkReply& reply, HttpAnswer& answer);
+
     std::unique_ptr<QNetworkAccessManager> network_;
     std::optional<QSslConfiguration> tls_;
     int limitMs_;
