@@ -1,7 +1,7 @@
 """A private D-Bus session with a stand-in for KDE Connect's daemon or GSConnect's service.
 
-Usage: paired_phone_session.py <log file> [--gsconnect] [--phone <id>=<name>]...
-                               [--unreachable <id>]...
+Usage: paired_phone_session.py <log file> [--gsconnect | --old-daemon | --real]
+                               [--phone <id>=<name>]... [--unreachable <id>]...
 Prints "BUS <address>" once the service answers on the private session bus, and keeps it all
 until standard input closes. Lines on standard input script the phones, each answered by
 "DONE":
@@ -13,7 +13,9 @@ until standard input closes. Lines on standard input script the phones, each ans
 - "vanish-after <count>": the service leaves the bus after that many more texts;
 - "stop": the service leaves the bus now.
 Each text handed over goes to the log file as "SMS <id> <addresses as JSON> <text as JSON>",
-or for GSConnect "ACTION <id> <action> <parameter as JSON>". A phone sending a text shows it in
+or for GSConnect "ACTION <id> <action> <parameter as JSON>". --old-daemon serves sendSms as
+daemons before 20.12 do, one number and the text; --real runs Debian's kdeconnectd paired
+with scripted phones (kdeconnect_phone.py) instead of the stand-in. A phone sending a text shows it in
 its conversations as sent (type 2), as the phone's app reports it back.
 
 The stand-in serves the members of the daemon's interfaces that a client texting through it
@@ -184,6 +186,23 @@ def serve(log_path, options):
             if script["vanish_after"] <= 0:
                 GLib.idle_add(loop.quit)
 
+    class OldSms(dbus.service.Object):
+        """As daemons before 20.12 serve it: one number and the text."""
+        def __init__(self, phone_id):
+            super().__init__(bus, f"/modules/kdeconnect/devices/{phone_id}/sms")
+            self.phone_id = phone_id
+
+        # Any call is taken in, to be answered as Qt answers one whose signature is not "ss".
+        @dbus.service.method(SMS, out_signature="", message_keyword="message")
+        def sendSms(self, number=None, text=None, third=None, fourth=None, message=None):
+            if message.get_signature() != "ss":  # as Qt answers a call it has no method for
+                raise dbus.exceptions.DBusException(
+                    f"No such method 'sendSms' (signature '{message.get_signature()}')",
+                    name="org.freedesktop.DBus.Error.UnknownMethod")
+            number, text = str(number), str(text)
+            handed(self.phone_id, number, text,
+                   f"SMS {self.phone_id} {json.dumps([number])} {json.dumps(text)}")
+
     class Sms(dbus.service.Object):
         def __init__(self, phone_id):
             super().__init__(bus, f"/modules/kdeconnect/devices/{phone_id}/sms")
@@ -235,7 +254,7 @@ def serve(log_path, options):
         daemon = Daemon(bus, "/modules/kdeconnect")
         for phone_id in phones:
             devices[phone_id] = Device(phone_id)
-            Sms(phone_id)
+            (OldSms if "--old-daemon" in options else Sms)(phone_id)
 
     def command(source, condition):
         line = sys.stdin.readline()

@@ -161,19 +161,36 @@ class TestKdeConnectRoute : public QObject {
         QTRY_COMPARE(p.form().cboRoute->currentText(), kPixel);
     }
 
-    // GSConnect's service: one number an action, the text handed over and said so.
-    void gsConnect_oneNumberACall() {
-        LocalPairedPhones phones({"--gsconnect", "--phone", "7f3a=Pixel 7"});
+    // GSConnect's service, and KDE Connect's daemons before 20.12: one number a call, the text
+    // handed over and said so.
+    void otherServices_oneNumberACall_data() {
+        QTest::addColumn<QString>("service");
+        QTest::addColumn<QString>("route");
+        QTest::addColumn<QString>("label");
+        QTest::addColumn<QString>("call");
+        QTest::newRow("GSConnect") << "--gsconnect"
+                                   << "gsconnect:7f3a"
+                                   << "Texts through Pixel 7 (GSConnect)"
+                                   << R"(ACTION 7f3a sendSms [["%1", "at noon"]])";
+        QTest::newRow("KDE Connect 20.08")
+            << "--old-daemon"
+            << "kdeconnect:7f3a" << kPixel << R"(SMS 7f3a ["%1"] "at noon")";
+    }
+    void otherServices_oneNumberACall() {
+        QFETCH(QString, service);
+        QFETCH(QString, route);
+        QFETCH(QString, label);
+        QFETCH(QString, call);
+        LocalPairedPhones phones({service, "--phone", "7f3a=Pixel 7"});
         QTemporaryDir folder;
-        PairedProgram p(folder.path(), {{core::settings::kRoute, "gsconnect:7f3a"}});
-        QTRY_COMPARE(p.form().cboRoute->currentText(), "Texts through Pixel 7 (GSConnect)");
+        PairedProgram p(folder.path(), {{core::settings::kRoute, route}});
+        QTRY_COMPARE(p.form().cboRoute->currentText(), label);
         app::appendRows(p.form().ListView1, {"5551230001", "5551230002"});
         p.form().Text5->setPlainText("at noon");
         p.form().PushButton1_Click();
         QCOMPARE(p.desktop.boxTexts(), QStringList{"Done."});
         QCOMPARE(phones.handed(),
-                 QStringList({R"(ACTION 7f3a sendSms [["+15551230001", "at noon"]])",
-                              R"(ACTION 7f3a sendSms [["+15551230002", "at noon"]])"}));
+                 QStringList({call.arg("+15551230001"), call.arg("+15551230002")}));
         QCOMPARE(p.cell(1), "handed to Pixel 7, " + records::logStamp(p.clock.time));
     }
 

@@ -255,10 +255,13 @@ HandOver BusPairedPhones::send(const PairedPhone& phone, const QString& number,
         address.beginStructure();
         address << number;
         address.endStructure();
+        const QString sms = kdeConnectPath(phone.id) + QStringLiteral("/sms");
         reply =
-            call(kKdeConnect, kdeConnectPath(phone.id) + QStringLiteral("/sms"), kSms,
-                 QStringLiteral("sendSms"),
+            call(kKdeConnect, sms, kSms, QStringLiteral("sendSms"),
                  {QVariantList{QVariant::fromValue(address)}, text, QVariantList{}, qint64(-1)});
+        // Daemons before 20.12 take one number and the text.
+        if (reply.errorName() == QLatin1String("org.freedesktop.DBus.Error.UnknownMethod"))
+            reply = call(kKdeConnect, sms, kSms, QStringLiteral("sendSms"), {number, text});
     } else {
         QDBusArgument pair;
         pair.beginStructure();
