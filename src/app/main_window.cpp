@@ -445,7 +445,8 @@ void Form1::command(const std::function<void()>& procedure) {
 void Form1::lookForRoutes() {
     showRoutes(true);
     QStringList here;
-    for (model::RouteOption* route : std::as_const(choices_))
+    const QList<model::RouteOption*> shown = choices_; // a device asked may let a look run
+    for (model::RouteOption* route : shown)
         if (!route->label().isEmpty())
             here << route->id();
     QStringList arrived;
@@ -463,25 +464,31 @@ void Form1::showRoutes(bool looked) {
     if (wanted.isEmpty() && services_.settings.read(core::settings::kTextByModem, QString())
                                     .compare(QLatin1String("True"), Qt::CaseInsensitive) == 0)
         wanted = QStringLiteral("modem");
-    // An entry for setting a route up is never left chosen: the route shown before it is.
-    const QString current = cboRoute->currentData().toString();
-    const QSignalBlocker quiet(cboRoute);
-    cboRoute->clear();
-    choices_.clear();
+    // Each entry's label and id, asked of the routes first: a route asking its device lets the
+    // event loop run, and the choice is filled at once afterwards.
+    QList<model::RouteOption*> choices;
     for (model::RouteOption* route : services_.routes)
-        choices_ += looked || !route->onADevice() ? route->choices() : QList{route};
-    for (model::RouteOption* route : std::as_const(choices_)) {
+        choices += looked || !route->onADevice() ? route->choices() : QList{route};
+    QList<std::pair<QString, QString>> entries;
+    for (model::RouteOption* route : std::as_const(choices)) {
         QString label = looked || !route->onADevice() ? route->label() : QString();
         // The route the user chose stays chosen while its device is away.
         if (label.isEmpty() && route->id() == wanted)
             label = route->awayLabel();
         if (!label.isEmpty())
-            cboRoute->addItem(label, route->id());
+            entries.append({label, route->id()});
     }
     // Then what a route offers for setting it up.
     for (model::RouteOption* route : services_.routes)
         if (const QString label = route->setUpLabel(); !label.isEmpty())
-            cboRoute->addItem(label, kSetUp + route->id());
+            entries.append({label, kSetUp + route->id()});
+    // An entry for setting a route up is never left chosen: the route shown before it is.
+    const QString current = cboRoute->currentData().toString();
+    const QSignalBlocker quiet(cboRoute);
+    cboRoute->clear();
+    for (const auto& [label, id] : std::as_const(entries))
+        cboRoute->addItem(label, id);
+    choices_ = choices;
     // The route the user chose when it is here, else the one shown, else the first.
     const int chosen = cboRoute->findData(wanted);
     const int shown = current.startsWith(kSetUp) ? -1 : cboRoute->findData(current);
