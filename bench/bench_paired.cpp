@@ -39,7 +39,7 @@ int main(int argc, char* argv[]) {
     // Debian's kdeconnectd paired with a scripted phone where it can run alone in a network
     // namespace, else the stand-in of its bus interfaces.
     const bool real = QFile::exists("/usr/lib/x86_64-linux-gnu/libexec/kdeconnectd") &&
-                      QProcess::execute("unshare", {"-rn", "true"}) == 0;
+                      QProcess::execute("unshare", {"-rnpf", "true"}) == 0;
     LocalPairedPhones local(real ? QStringList{"--real", "--phone", "a1=Pixel 7"}
                                  : QStringList{"--phone", "a1=Pixel 7"});
     if (!local.started()) {

@@ -305,7 +305,9 @@ def start_real(log_path, options, folder, environment):
     here = os.path.dirname(os.path.abspath(__file__))
     script = ("ip link set lo up && { " + DAEMON_PATH + " >/dev/null 2>&1 & } && exec /usr/bin/python3 "
               f"-B {here}/kdeconnect_phone.py \"$@\"")
-    child = subprocess.Popen(["unshare", "-rn", "sh", "-c", script, "sh", log_path] + phones,
+    # In a process namespace of its own too: the daemon ends with the phones' script.
+    child = subprocess.Popen(["unshare", "-rnpf", "--kill-child", "sh", "-c", script, "sh",
+                              log_path] + phones,
                              env=environment, stdin=subprocess.PIPE, stdout=subprocess.PIPE,
                              text=True, start_new_session=True)
     if child.stdout.readline().strip() != "READY":

@@ -89,16 +89,18 @@ def main():
     daemon = "/usr/lib/x86_64-linux-gnu/libexec/kdeconnectd"
     if not os.path.exists(daemon) or not shutil.which("dbus-run-session"):
         print("not checked against the real daemon: kdeconnect is not installed")
-    elif subprocess.run(["unshare", "-rn", "true"], capture_output=True).returncode != 0:
+    elif subprocess.run(["unshare", "-rnpf", "true"], capture_output=True).returncode != 0:
         print("not checked against the real daemon: no network namespace of its own to be had")
     else:
         with tempfile.TemporaryDirectory() as home:
             script = (f"{daemon} >/dev/null 2>&1 & for i in $(seq 100); do gdbus introspect "
                       "--session -d org.kde.kdeconnect -o /modules/kdeconnect --xml 2>/dev/null "
                       "| grep -q devices && break; sleep 0.2; done; gdbus introspect --session "
-                      "-d org.kde.kdeconnect -o /modules/kdeconnect --xml; kill %1")
+                      "-d org.kde.kdeconnect -o /modules/kdeconnect --xml")
+            # In process and network namespaces of its own: nothing of it outlives the check.
             real = subprocess.run(
-                ["unshare", "-rn", "dbus-run-session", "--", "sh", "-c", script],
+                ["unshare", "-rnpf", "--kill-child", "dbus-run-session", "--", "sh", "-c",
+                 script],
                 env=dict(os.environ, HOME=home, XDG_RUNTIME_DIR=home, QT_QPA_PLATFORM="offscreen"),
                 capture_output=True, text=True, timeout=60).stdout
             defined = members(ET.fromstring(real[real.index("<node"):real.rindex("</node>") + 7]))

@@ -71,7 +71,7 @@ const QString kPixel = "Texts through Pixel 7 (KDE Connect)";
 
 bool realDaemonRuns() {
     return QFile::exists("/usr/lib/x86_64-linux-gnu/libexec/kdeconnectd") &&
-           QProcess::execute("unshare", {"-rn", "true"}) == 0;
+           QProcess::execute("unshare", {"-rnpf", "true"}) == 0;
 }
 } // namespace
 

@@ -8,12 +8,15 @@ namespace paired {
 bool pairingServiceRuns() {
     const QStringList processes = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs);
     for (const QString& process : processes) {
-        QFile name(QStringLiteral("/proc/%1/comm").arg(process));
-        if (name.open(QIODevice::ReadOnly) && name.readAll().trimmed() == "kdeconnectd")
-            return true;
-        // GSConnect's service is a script run by gjs from the extension's folder.
+        // A process that ended and was not yet reaped has no command line: it runs nothing.
         QFile command(QStringLiteral("/proc/%1/cmdline").arg(process));
-        if (command.open(QIODevice::ReadOnly) && command.read(4096).contains("gsconnect"))
+        const QByteArray line = command.open(QIODevice::ReadOnly) ? command.read(4096) : "";
+        if (line.isEmpty())
+            continue;
+        // GSConnect's service is a script run by gjs from the extension's folder.
+        QFile name(QStringLiteral("/proc/%1/comm").arg(process));
+        if (line.contains("gsconnect") ||
+            (name.open(QIODevice::ReadOnly) && name.readAll().trimmed() == "kdeconnectd"))
             return true;
     }
     return false;
