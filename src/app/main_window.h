@@ -9,6 +9,7 @@
 #include <QWidget>
 #include <array>
 #include <functional>
+#include <map>
 #include <memory>
 
 class QComboBox;
@@ -135,7 +136,8 @@ class Form1 final : public QWidget {
     QLineEdit* Text2 = nullptr;       // password
     QLineEdit* Text4 = nullptr;       // subject
     QPlainTextEdit* Text5 = nullptr;  // body
-    std::array<QLabel*, 6> lblLabels{};
+    // The label array by its elements' numbers: 0 and 1 in the login, 5 the counter.
+    std::map<int, QLabel*> lblLabels;
     QLabel* lblTexts = nullptr; // how many texts the subject and body make at a gateway
     // The route a send takes, below the buttons while more than one is here.
     QLabel* lblRoute = nullptr;
