@@ -4,7 +4,7 @@ Usage: paired_phone_session.py <log file> [--gsconnect | --old-daemon | --real]
                                [--phone <id>=<name>]... [--unreachable <id>]...
 Prints "BUS <address>" once the service answers on the private session bus, and keeps it all
 until standard input closes. Lines on standard input script the phones, each answered by
-"DONE":
+"DONE" (with --start-later the bus comes first, and the service at "start"):
 - "reach <id> 0|1": the phone goes out of reach or comes back;
 - "receive <id> <number>[,<number>...] <text>": the phone received a text (a conversation
   message of type 1), of a group conversation where several numbers are named;
@@ -359,14 +359,20 @@ def main():
                 sys.exit(1)
             return child
         try:
-            service = start_real(log_path, options, folder, environment) if "--real" in options \
-                else start()
-            if service is None:
-                print("the daemon and its phones did not pair", flush=True)
-                return 1
+            later = "--start-later" in options
+            if not later:
+                service = start_real(log_path, options, folder, environment) \
+                    if "--real" in options else start()
+                if service is None:
+                    print("the daemon and its phones did not pair", flush=True)
+                    return 1
             print("BUS " + address, flush=True)
             for line in sys.stdin:
-                if line.strip() == "stop" or service.poll() is not None:
+                if line.strip() == "start" and service is None:
+                    service = start()
+                elif service is None:
+                    pass
+                elif line.strip() == "stop" or service.poll() is not None:
                     if service.poll() is None:
                         os.killpg(service.pid, signal.SIGTERM)
                         service.wait(10)

@@ -9,6 +9,7 @@
 #include "local_paired_phones.h"
 #include "records/kept_file.h"
 #include "records/sent_log.h"
+#include "routes/kdeconnect/device/lazy_paired_phones.h"
 #include "routes/kdeconnect/paired_texts.h"
 
 #include <QComboBox>
@@ -229,11 +230,16 @@ class TestKdeConnectRoute : public QObject {
                      "Nothing was sent. Your phone \"Pixel 7\" is not paired with this computer "
                      "through KDE Connect, or KDE Connect does not run. Start KDE Connect and pair "
                      "the phone, or choose another route under \"Send by\".");
-            // The next start with no daemon still names the phone chosen.
+            // The next start with no daemon still names the phone chosen; KDE Connect started
+            // afterwards is found without a restart.
+            LocalPairedPhones session({"--start-later", "--phone", "a1b2_c3=Pixel 7"});
             QTemporaryDir elsewhere;
             PairedProgram later(elsewhere.path(), p.settings.values);
             QTRY_COMPARE(later.form().cboRoute->currentText(),
                          "Texts through Pixel 7 (KDE Connect, not reachable)");
+            session.push("start");
+            QTRY_COMPARE_WITH_TIMEOUT(later.form().cboRoute->currentText(), kPixel,
+                                      paired::LazyPairedPhones::lookEveryMs + 10000);
         }
         QFile::remove(folder.filePath("data/kept-sends.tsv"));
         LocalPairedPhones again({"--phone", "a1b2_c3=Pixel 7"}); // started anew, the send killed

@@ -173,9 +173,10 @@ QDBusConnection BusPairedPhones::ownSessionBus() {
     const QString address = qEnvironmentVariable("DBUS_SESSION_BUS_ADDRESS");
     if (address.isEmpty())
         return QDBusConnection::sessionBus();
+    // A name of its own: a name already in use gives that connection, whatever its bus.
     static int made = 0;
-    return QDBusConnection::connectToBus(address,
-                                         QStringLiteral("parlivo-paired-phones-%1").arg(++made));
+    return QDBusConnection::connectToBus(
+        address, QStringLiteral("parlivo-paired-phones-%1-%2").arg(quintptr(&made)).arg(++made));
 }
 
 QDBusMessage BusPairedPhones::call(const QString& service, const QString& path,

@@ -52,13 +52,32 @@ QList<PhoneText> LazyPairedPhones::texts(const PairedPhone& phone) {
 }
 
 void LazyPairedPhones::watch(std::function<void()> changed) {
-    if (PairedPhones* phones = loaded())
-        phones->watch(std::move(changed));
+    changed_ = std::move(changed);
+    if (PairedPhones* phones = loaded()) {
+        phones->watch(changed_);
+        return;
+    }
+    waiting_ = std::make_unique<QTimer>();
+    QObject::connect(waiting_.get(), &QTimer::timeout, [this] { lookForService(); });
+    waiting_->start(lookEveryMs);
 }
 
 void LazyPairedPhones::watchTexts(std::function<void()> arrived) {
+    arrived_ = std::move(arrived);
     if (PairedPhones* phones = loaded())
-        phones->watchTexts(std::move(arrived));
+        phones->watchTexts(arrived_);
+}
+
+void LazyPairedPhones::lookForService() {
+    PairedPhones* phones = loaded();
+    if (!phones)
+        return;
+    waiting_.release()->deleteLater(); // this runs from its timeout
+    phones->watch(changed_);
+    if (arrived_)
+        phones->watchTexts(arrived_);
+    if (changed_)
+        changed_();
 }
 
 } // namespace paired

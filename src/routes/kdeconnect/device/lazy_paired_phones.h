@@ -3,6 +3,7 @@
 #include "routes/kdeconnect/device/paired_phones.h"
 
 #include <QLibrary>
+#include <QTimer>
 #include <memory>
 
 namespace paired {
@@ -16,14 +17,22 @@ class LazyPairedPhones final : public PairedPhones {
     QList<PairedPhone> phones() override;
     HandOver send(const PairedPhone& phone, const QString& number, const QString& text) override;
     QList<PhoneText> texts(const PairedPhone& phone) override;
+    // Where no service runs yet, the watch waits for one to start (KDE Connect started after
+    // the program, say), looking every `lookEveryMs`; then `changed` runs.
     void watch(std::function<void()> changed) override;
     void watchTexts(std::function<void()> arrived) override;
 
+    static constexpr int lookEveryMs = 10000;
+
   private:
     PairedPhones* loaded();
+    void lookForService();
 
     QLibrary module_;
     std::unique_ptr<PairedPhones> loaded_;
+    std::function<void()> changed_;
+    std::function<void()> arrived_;
+    std::unique_ptr<QTimer> waiting_;
 };
 
 // The name under which the module exports its factory.
