@@ -242,11 +242,19 @@ HandOver BusPairedPhones::send(const PairedPhone& phone, const QString& number,
     const QString service = phone.service == Service::KdeConnect ? kKdeConnect : kGsConnect;
     if (!bus_.interface() || !bus_.interface()->isServiceRegistered(service))
         return {HandOverFate::Gone, QStringLiteral("%1 went away").arg(serviceName(phone))};
-    // A text for a phone out of reach would be dropped without a word: it waits instead.
+    // A text for a phone out of reach would be dropped without a word: it waits instead. Only
+    // this phone is asked, not every paired one.
     bool reachable = false;
-    for (const PairedPhone& now : phones())
-        if (now.id == phone.id && now.service == phone.service)
-            reachable = now.reachable;
+    if (phone.service == Service::KdeConnect) {
+        const QDBusMessage asked =
+            call(kKdeConnect, kdeConnectPath(phone.id), kProperties, QStringLiteral("Get"),
+                 {kDevice, QStringLiteral("isReachable")});
+        reachable = asked.type() == QDBusMessage::ReplyMessage && !asked.arguments().isEmpty() &&
+                    asked.arguments().first().value<QDBusVariant>().variant().toBool();
+    } else {
+        for (const PairedPhone& now : gsConnectPhones())
+            reachable = reachable || (now.id == phone.id && now.reachable);
+    }
     if (!reachable)
         return {HandOverFate::Gone, QStringLiteral("not reachable")};
     QDBusMessage reply;
