@@ -58,7 +58,7 @@ int main(int argc, char* argv[]) {
                                    folder.filePath("kept-sends.tsv")}};
     QElapsedTimer took;
     took.start();
-    sending::sendMessage(context, {numbers(1000), {}, {"ann", "secret"}, "Hi", "at noon"}, modem);
+    sending::sendMessage(context, {numbers(1000), {}, "Hi", "at noon"}, modem);
     const double ours = double(took.nsecsElapsed()) / 1e6;
     if (local.texts().size() != kTexts || desktop.boxTexts() != QStringList{"Done."})
         std::printf("our fifty texts did not all go: %lld, %s\n", qlonglong(local.texts().size()),

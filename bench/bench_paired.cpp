@@ -71,7 +71,7 @@ int main(int argc, char* argv[]) {
                                    folder.filePath("kept-sends.tsv")}};
     QElapsedTimer took;
     took.start();
-    sending::sendMessage(context, {numbers(1000), {}, {}, "Hi", "at noon"}, *pixel);
+    sending::sendMessage(context, {numbers(1000), {}, "Hi", "at noon"}, *pixel);
     const double ours = double(took.nsecsElapsed()) / 1e6;
     if (handed(kTexts) != kTexts || desktop.boxTexts() != QStringList{"Done."})
         std::printf("our hundred texts did not all go: %lld, %s\n", qlonglong(handed(kTexts)),

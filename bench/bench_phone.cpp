@@ -96,7 +96,7 @@ int main(int argc, char* argv[]) {
         desktop.boxes.clear();
         const qsizetype before = phone.logged("TEXT").size();
         pause = qMax(pause, longestGapMs([&] {
-                         sending::sendMessage(context, {numbers, {}, {}, "Hi", "at noon"}, option);
+                         sending::sendMessage(context, {numbers, {}, "Hi", "at noon"}, option);
                      }));
         allWent = allWent && phone.logged("TEXT").size() == before + kPhones &&
                   desktop.boxTexts() == QStringList{"Done."};
@@ -130,7 +130,7 @@ int main(int argc, char* argv[]) {
     model::Knowledge known;
     QElapsedTimer checking;
     checking.start();
-    const double newsPause = longestGapMs([&] { option.bringNewsIntoLog(context, {}, known); });
+    const double newsPause = longestGapMs([&] { option.bringNewsIntoLog(context, known); });
     std::printf("%-58s %10.1f ms  (target < 50; the check took %.1f s) %s\n",
                 "the window's longest pause during a news check, answers in 2 s", newsPause,
                 double(checking.elapsed()) / 1000,

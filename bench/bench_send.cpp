@@ -83,6 +83,8 @@ qint64 privateBytesOfLargeSend() {
     MemorySettings settings; // a Workspace account: 2,000 recipients a day
     settings.values.insert(email_route::kWorkspaceSetting, "True");
     email_route::EmailOption email(mail, nullptr, settings);
+    email.windowLogin()->setUserName("ann");
+    email.windowLogin()->setPassword("secret");
     model::CommandContext context{desktop,
                                   clock,
                                   "Parlivo",
@@ -95,7 +97,6 @@ qint64 privateBytesOfLargeSend() {
     for (int i = 0; i < 2000; ++i)
         text.phones << QStringLiteral("555%1").arg(i, 7, 10, QLatin1Char('0'));
     text.carriers = {{"vtext.com", true}};
-    text.login = {"ann", "secret"};
     text.subject = "Benchmark";
     text.body = "A short text message.";
     const qint64 before = platform::privateBytesWritten();

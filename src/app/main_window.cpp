@@ -5,10 +5,10 @@
 #include "app/send_progress.h"
 #include "connectivity/online_check.h"
 #include "core/error_report.h"
+#include "core/kept_login.h"
 #include "core/procedure.h"
 #include "core/settings.h"
 #include "core/shared.h"
-#include "core/stored_password.h"
 #include "core/twips.h"
 #include "delivery/learning.h"
 #include "delivery/log_view.h"
@@ -138,6 +138,12 @@ Form1::Form1(Services services)
       statuses_(std::make_unique<model::PhoneStatuses>()) {
     setObjectName(QStringLiteral("Form1"));
     buildControls();
+    // The login boxes show and edit the login of the route that keeps one (e-mail's).
+    for (model::RouteOption* route : std::as_const(services_.routes))
+        if (!login_)
+            login_ = route->windowLogin();
+    if (!login_)
+        return;
     core::StoredPassword::Hooks hooks;
     hooks.writeSetting = [this](const QString& key, const QString& text) {
         storeSetting(key, text);
@@ -150,8 +156,7 @@ Form1::Form1(Services services)
         services_.desktop.messageBox(message, platform::Buttons::Ok, platform::Icon::None,
                                      applicationTitle_);
     };
-    password_ = std::make_unique<core::StoredPassword>(services_.settings, services_.keyring,
-                                                       services_.settingsFile, hooks);
+    login_->showIn(hooks);
 }
 
 Form1::~Form1() = default;
@@ -295,11 +300,13 @@ void Form1::wireControls() {
     }
 
     connect(Text3, &QLineEdit::textChanged, this, [this](const QString& text) {
-        storeSetting(core::settings::kUser, text);
-        password_->setAccount(text);
+        if (login_)
+            login_->setUserName(text);
     });
-    connect(Text2, &QLineEdit::textChanged, this,
-            [this](const QString& text) { password_->store(text); });
+    connect(Text2, &QLineEdit::textChanged, this, [this](const QString& text) {
+        if (login_)
+            login_->setPassword(text);
+    });
     connect(Text5, &QPlainTextEdit::textChanged, this, &Form1::keepBodyWithinLimit);
     connect(Text5, &QPlainTextEdit::textChanged, this, &Form1::Text5_Change);
     connect(Text4, &QLineEdit::textChanged, this, &Form1::showGatewayTexts);
@@ -341,8 +348,10 @@ void Form1::Form_Load() {
     });
     p.step(116,
            [&] { notice::HomePageShow(services_.desktop, services_.clock, services_.random); });
-    p.step(134, [&] { Text3->setText(services_.settings.read(core::settings::kUser, QString())); });
-    p.step(136, [&] { password_->load(); });
+    if (login_) {
+        p.step(134, [&] { Text3->setText(login_->storedUserName()); });
+        p.step(136, [&] { login_->load(); });
+    }
     p.step(138,
            [&] { ListView1->headerItem()->setText(0, QStringLiteral("Phone Number/s To Text")); });
     p.step(140, [&] { ListView1->setColumnWidth(0, pixels(7000)); });
@@ -423,11 +432,10 @@ void Form1::takeNews(model::RouteOption* route, bool poll) {
     }
     // The window takes input meanwhile: keys and edits at once, a command when the news is in.
     checkingNews_ = true;
-    password_->waitUntilLoaded();
     if (poll)
-        route->pollNews(commandContext(), login(), *knowledge_);
+        route->pollNews(commandContext(), *knowledge_);
     else
-        route->bringNewsIntoLog(commandContext(), login(), *knowledge_);
+        route->bringNewsIntoLog(commandContext(), *knowledge_);
     checkingNews_ = false;
     showPhoneKnowledge();
     for (const std::function<void()>& command : std::exchange(afterNews_, {}))
@@ -564,10 +572,8 @@ void Form1::offerKeptSends(const QStringList& routeIds) {
     for (model::RouteOption* route : std::as_const(choices_))
         if (routeIds.contains(route->id()))
             routes << route;
-    whileHoldingInput([this, routes] {
-        password_->waitUntilLoaded();
-        sending::offerKeptSends(commandContext(), outgoingText(), routes);
-    });
+    whileHoldingInput(
+        [this, routes] { sending::offerKeptSends(commandContext(), outgoingText(), routes); });
 }
 
 void Form1::restoreCarrierList(core::Procedure& p) {
@@ -582,7 +588,8 @@ void Form1::restoreCarrierList(core::Procedure& p) {
 }
 
 void Form1::Form_QueryUnload() {
-    password_->finish();
+    if (login_)
+        login_->finish();
     const auto rows = carrierRows(ListView2);
     storeSetting(core::settings::kCarriers, core::settings::carrierListString(rows));
     storeSetting(core::settings::kCarrierTicks, core::settings::tickListString(rows));
@@ -703,13 +710,8 @@ model::CommandContext Form1::commandContext() {
             [this] { showPhoneKnowledge(); }};
 }
 
-model::Login Form1::login() const {
-    return {Text3->text(), Text2->text()};
-}
-
 model::OutgoingText Form1::outgoingText() const {
-    return {rowTexts(ListView1), carrierRows(ListView2), login(), Text4->text(),
-            Text5->toPlainText()};
+    return {rowTexts(ListView1), carrierRows(ListView2), Text4->text(), Text5->toPlainText()};
 }
 
 void Form1::editPhones(const recipients::ListEdit& edit) {
@@ -844,7 +846,6 @@ void Form1::takeWhatWaited() {
 
 void Form1::PushButton1_Click() {
     whileHoldingInput([this] {
-        password_->waitUntilLoaded(); // a send started at once waits for the keyring's answer
         for (const qsizetype row :
              sending::sendMessage(commandContext(), outgoingText(), chosenRoute()))
             ListView2->topLevelItem(int(row))->setCheckState(0, Qt::Unchecked);
@@ -852,8 +853,7 @@ void Form1::PushButton1_Click() {
 }
 void Form1::PushButton2_Click() {
     whileHoldingInput([this] {
-        password_->waitUntilLoaded();
-        delivery::viewLog(commandContext(), login(), services_.routes);
+        delivery::viewLog(commandContext(), services_.routes);
         showPhoneKnowledge(); // what the check learned
     });
 }

@@ -24,13 +24,12 @@ class QTreeWidget;
 namespace platform {
 class Clock;
 class Desktop;
-class Keyring;
 class RandomSource;
 class SettingsStore;
 } // namespace platform
 namespace core {
 class Procedure;
-class StoredPassword;
+class KeptLogin;
 } // namespace core
 namespace notice {
 class Form2;
@@ -43,7 +42,6 @@ namespace model {
 struct CommandContext;
 struct DataFiles;
 struct Knowledge;
-struct Login;
 struct StatusEvent;
 struct OutgoingText;
 class RouteOption;
@@ -62,9 +60,6 @@ struct Services {
     QString programFolder; // the program's files: cursor, skin, pictures, and the log
     QString dataFolder;    // the log's place when the program folder is not writable
     connectivity::OnlineCheck onlineCheck; // the start-up check: ping and mail server
-    // Where the password is kept; none: the settings file, without a word (no desktop keyring).
-    platform::Keyring* keyring = nullptr;
-    QString settingsFile; // named when the password must stay in it
     // The routes texts may take, in the order the route choice shows them; the first is
     // always here.
     QList<model::RouteOption*> routes;
@@ -199,7 +194,6 @@ class Form1 final : public QWidget {
     recipients::ListContext listContext();
     model::CommandContext commandContext();
     // What the subsystems are handed: the widgets' contents as plain values.
-    model::Login login() const;
     model::OutgoingText outgoingText() const;
     // What they hand back: the edit a list command makes.
     void editPhones(const recipients::ListEdit& edit);
@@ -217,7 +211,7 @@ class Form1 final : public QWidget {
     QList<std::function<void()>> afterNews_; // commands given meanwhile, in order
     bool painted_ = false;
     bool startWhenPainted_ = false;
-    std::unique_ptr<core::StoredPassword> password_;
+    core::KeptLogin* login_ = nullptr; // the route's login the boxes show; none: no route keeps one
     std::unique_ptr<SendProgressWindow> progress_;
     std::unique_ptr<model::Knowledge> knowledge_; // what is known of each phone, read once
     bool tipsShown_ = false;

@@ -49,8 +49,7 @@ Program::Program(ProgramParts parts) : owned_(std::make_unique<Owned>()) {
         routes << routes_.emplace_back(make(routeParts)).get();
     window_ = std::make_unique<Form1>(
         Services{desktop, settings, clock, o.random, folder, parts.dataFolder,
-                 parts.onlineCheck.value_or(connectivity::OnlineCheck{}), o.keyring.get(),
-                 settingsFile, routes});
+                 parts.onlineCheck.value_or(connectivity::OnlineCheck{}), routes});
 }
 
 Program::~Program() {

@@ -48,6 +48,8 @@ class StoredPassword final : public QObject {
     void waitUntilLoaded();
     // Every change of the box.
     void store(const QString& password);
+    // The password as it stands: loaded, or typed since.
+    QString current() const { return current_; }
     // Before the program ends: waits (at most the keyring's time) for the last change to land;
     // what the keyring did not confirm is kept in the settings file, and told.
     void finish();

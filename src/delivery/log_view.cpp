@@ -13,8 +13,7 @@ using core::Procedure;
 using platform::Buttons;
 using platform::Icon;
 
-void viewLog(const model::CommandContext& c, const model::Login& login,
-             const QList<model::RouteOption*>& routes) {
+void viewLog(const model::CommandContext& c, const QList<model::RouteOption*>& routes) {
     Procedure p(c.desktop, core::qualifiedName("Form1", "PushButton2_Click"));
     QString path;
     p.step(100, [&] { path = c.files.log; });
@@ -23,7 +22,7 @@ void viewLog(const model::CommandContext& c, const model::Login& login,
     model::Knowledge& known =
         c.knowledge ? *c.knowledge : (read = records::loadKnowledge(c.files.knowledge));
     for (model::RouteOption* route : routes)
-        route->bringNewsIntoLog(c, login, known);
+        route->bringNewsIntoLog(c, known);
     if (p.opensBlock(102, [&] { return QFileInfo(path).isFile(); })) {
         p.step(104, [&] {
             if (!c.desktop.startViewer(path))

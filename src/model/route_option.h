@@ -11,6 +11,9 @@
 #include <functional>
 #include <memory>
 
+namespace core {
+class KeptLogin;
+}
 namespace platform {
 class Clock;
 class Keyring;
@@ -54,6 +57,9 @@ class RouteOption {
     // Whether the window's Gmail login and carrier list are what the route sends with; the
     // window says they are unused while another route is chosen.
     virtual bool takesLoginAndCarriers() const { return false; }
+    // The login the route keeps and sends with, which the window's login boxes show and edit;
+    // none for a route that keeps its own out of sight or needs none.
+    virtual core::KeptLogin* windowLogin() { return nullptr; }
     // `changed` runs whenever `label` may have changed (a modem plugged in or taken away).
     // Asked once the window has painted.
     virtual void watch(std::function<void()> changed) { Q_UNUSED(changed); }
@@ -66,10 +72,10 @@ class RouteOption {
         Q_UNUSED(c);
         return false;
     }
-    // The route one send takes, with the window's login, the sends of the last days as the
-    // send's ledger holds them (growing while it runs) and what is known of each phone.
-    virtual std::unique_ptr<Route> open(const CommandContext& c, const Login& login,
-                                        const QList<PendingSend>& sent, const Knowledge& known) = 0;
+    // The route one send takes, with the sends of the last days as the send's ledger holds
+    // them (growing while it runs) and what is known of each phone.
+    virtual std::unique_ptr<Route> open(const CommandContext& c, const QList<PendingSend>& sent,
+                                        const Knowledge& known) = 0;
     // `arrived` runs on the event loop whenever news for the log may have come to the route
     // (a text or a delivery report the modem received); the caller then brings it in.
     virtual void watchNews(std::function<void()> arrived) { Q_UNUSED(arrived); }
@@ -78,17 +84,15 @@ class RouteOption {
     virtual int newsEverySeconds() { return 0; }
     // Asked every newsEverySeconds: brings in what the route heard of its recent sends, as
     // bringNewsIntoLog does.
-    virtual void pollNews(const CommandContext& c, const Login& login, Knowledge& known) {
+    virtual void pollNews(const CommandContext& c, Knowledge& known) {
         Q_UNUSED(c);
-        Q_UNUSED(login);
         Q_UNUSED(known);
     }
     // What the route heard of recent sends (bounces, delivery reports, replies), brought into
     // the log before "View Log" opens it; `known` learns from it. Shows only what concerns
     // the user (a list kept aside, say).
-    virtual void bringNewsIntoLog(const CommandContext& c, const Login& login, Knowledge& known) {
+    virtual void bringNewsIntoLog(const CommandContext& c, Knowledge& known) {
         Q_UNUSED(c);
-        Q_UNUSED(login);
         Q_UNUSED(known);
     }
     // "Help": shows how to set the route's account up; false when it has nothing to show.

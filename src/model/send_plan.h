@@ -8,17 +8,10 @@
 
 namespace model {
 
-// The login as the window's "Gmail Login" holds it.
-struct Login {
-    QString userName;
-    QString password;
-};
-
 // One text as the window holds it when "Send Message" is pressed.
 struct OutgoingText {
     QStringList phones;                     // the phone list's rows, in order
     QList<recipients::CarrierRow> carriers; // the carrier list's rows with their ticks
-    Login login;
     QString subject;
     QString body;
 };

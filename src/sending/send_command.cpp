@@ -67,7 +67,7 @@ QList<qsizetype> sendMessage(const model::CommandContext& c, const model::Outgoi
                              model::RouteOption& option) {
     Ledger ledger(c);
     const KnownPhones known(c);
-    const std::unique_ptr<model::Route> route = option.open(c, text.login, ledger.sends(), *known);
+    const std::unique_ptr<model::Route> route = option.open(c, ledger.sends(), *known);
     Procedure p(c.desktop, core::qualifiedName("Form1", "PushButton1_Click"),
                 [&](const core::Failure& failure, int line) {
                     return route->explain(text, failure, line);

@@ -120,7 +120,7 @@ class TestOption final : public model::RouteOption {
         : script_(std::move(script)), allowance_(allowance) {}
     QString id() const override { return "test"; }
     QString label() override { return "Carrier pigeons"; }
-    std::unique_ptr<model::Route> open(const model::CommandContext&, const model::Login&,
+    std::unique_ptr<model::Route> open(const model::CommandContext&,
                                        const QList<model::PendingSend>&,
                                        const model::Knowledge&) override {
         return std::make_unique<TestRoute>(script_, allowance_, explained);
@@ -634,7 +634,7 @@ class TestSendCommand : public QObject {
                                 &progress};
         // Full-address rows go, are logged and are offered again as typed, each its own.
         const QStringList phones{"5550000001", "5550000002", "john@a.com", "john@b.com"};
-        sending::sendMessage(c, {phones, {}, {}, "Hi", "there"}, route);
+        sending::sendMessage(c, {phones, {}, "Hi", "there"}, route);
         QByteArray log;
         for (int i = 0; i < taken; ++i)
             log += (records::sentLogRecord(clock.time, phones[i], "Hi", "there") + "\r\n")
@@ -669,7 +669,7 @@ class TestSendCommand : public QObject {
         if (taken == 4)
             return;
         desktop.answers = {Answer::No}; // the offer, with no login typed; the text stays kept
-        sending::sendMessage(c, {{}, {}, {}, "Hi", "there"}, route);
+        sending::sendMessage(c, {{}, {}, "Hi", "there"}, route);
         QCOMPARE(desktop.boxes[1].text.section("\r\n", 0, 0),
                  QStringLiteral("A text kept on %1 for %2 has not gone out yet (subject: \"Hi\").")
                      .arg(records::logStamp(clock.time), sending::phonesText(4 - taken)));
@@ -693,7 +693,7 @@ class TestSendCommand : public QObject {
             f->desktop,      f->clock, "Parlivo",
             form->pointer(), "",       records::dataFiles(f->programFolder(), f->dataFolder())};
         f->desktop.answers = {Answer::Yes};
-        sending::sendMessage(c, {{"5"}, {}, {}, "New", "one"}, route);
+        sending::sendMessage(c, {{"5"}, {}, "New", "one"}, route);
         const QStringList boxes = f->desktop.boxTexts();
         QCOMPARE(boxes.size(), 2);
         QVERIFY2(boxes[0].contains("The loft's daily quota leaves room for 2 of its 4 recipients "
@@ -708,7 +708,7 @@ class TestSendCommand : public QObject {
                  (QList<model::KeptSend>{byMail, {now, "Hi", "there", {"3", "4"}, 0, "test"}}));
         // Nothing fits today: the route's own question, and on No nothing goes.
         f->desktop.boxes.clear();
-        sending::sendMessage(c, {{"5"}, {}, {}, "New", "one"}, route);
+        sending::sendMessage(c, {{"5"}, {}, "New", "one"}, route);
         QCOMPARE(f->desktop.boxTexts(), QStringList{"The loft flew 3 today; 0 fit of 1."});
     }
 

@@ -33,8 +33,8 @@ app::Form1& FormFixture::open(bool load) {
         phoneModule = std::make_unique<phone::LazyPhoneGateway>(
             qEnvironmentVariable("PARLIVO_PROGRAM_DIR") + "/libparlivo_phone");
     routes.clear();
-    routes.push_back(
-        std::make_unique<email_route::EmailOption>(*submitter, mailbox, *settingsStore));
+    routes.push_back(std::make_unique<email_route::EmailOption>(*submitter, mailbox, *settingsStore,
+                                                                keyring, settingsFile));
     routes.push_back(std::make_unique<modem_route::ModemOption>(modem, *settingsStore));
     routes.push_back(std::make_unique<phone_route::PhoneOption>(
         phone ? *phone : *phoneModule, *settingsStore, keyring, settingsFile));
@@ -43,7 +43,7 @@ app::Form1& FormFixture::open(bool load) {
         offered << route.get();
     form = std::make_unique<app::Form1>(app::Services{desktop, *settingsStore, clock, random,
                                                       programFolder(), dataFolder(), onlineCheck,
-                                                      keyring, settingsFile, offered});
+                                                      offered});
     if (load)
         form->Form_Load();
     return *form;

@@ -1,6 +1,7 @@
 #include "routes/email/email_option.h"
 
 #include "core/pointer.h"
+#include "core/settings.h"
 #include "platform/clock.h"
 #include "platform/desktop.h"
 #include "platform/settings_store.h"
@@ -17,11 +18,14 @@ EmailOption::EmailOption(const model::RouteParts& parts)
           parts.programFolder + QStringLiteral("/libparlivo_mail"), &parts.clock)),
       ownMailbox_(std::make_unique<mail::LazyMailboxReader>(
           parts.programFolder + QStringLiteral("/libparlivo_mail"), mail::gmailImapOptions())),
-      mail_(*ownMail_), mailbox_(ownMailbox_.get()), settings_(parts.settings) {}
+      mail_(*ownMail_), mailbox_(ownMailbox_.get()), settings_(parts.settings),
+      login_(parts.settings, parts.keyring, parts.settingsFile, core::settings::kUser) {}
 
 EmailOption::EmailOption(mail::MailSubmitter& mail, mail::MailboxReader* mailbox,
-                         platform::SettingsStore& settings)
-    : mail_(mail), mailbox_(mailbox), settings_(settings) {}
+                         platform::SettingsStore& settings, platform::Keyring* keyring,
+                         const QString& settingsFile)
+    : mail_(mail), mailbox_(mailbox), settings_(settings),
+      login_(settings, keyring, settingsFile, core::settings::kUser) {}
 
 EmailOption::~EmailOption() = default;
 
@@ -43,24 +47,25 @@ QString EmailOption::label() {
 }
 
 std::unique_ptr<model::Route> EmailOption::open(const model::CommandContext& c,
-                                                const model::Login& login,
                                                 const QList<model::PendingSend>& sent,
                                                 const model::Knowledge& known) {
-    return std::make_unique<EmailRoute>(c, mail_, login, sent, known, dailyAllowance(settings_));
+    // A send started at once waits for the keyring's answer.
+    const QString password = login_.password();
+    return std::make_unique<EmailRoute>(c, mail_, Login{login_.userName(), password}, sent, known,
+                                        dailyAllowance(settings_));
 }
 
-void EmailOption::bringNewsIntoLog(const model::CommandContext& c, const model::Login& login,
-                                   model::Knowledge& known) {
+void EmailOption::bringNewsIntoLog(const model::CommandContext& c, model::Knowledge& known) {
     if (!mailbox_)
         return;
+    const QString password = login_.password();
     const int pointer = c.pointer.style();
     c.pointer.setStyle(core::kBusyPointer);
     QString keptAs;
     try {
-        keptAs =
-            email_route::bringLogUpToDate({*mailbox_, memory_, c.files, userAddress(login.userName),
-                                           passwordToSend(login.password), c.clock.now(), kRouteId,
-                                           &known, c.statuses, c.countryCode});
+        keptAs = email_route::bringLogUpToDate(
+            {*mailbox_, memory_, c.files, userAddress(login_.userName()), passwordToSend(password),
+             c.clock.now(), kRouteId, &known, c.statuses, c.countryCode});
     } catch (...) {
         // The log opens as it is; pending sends wait for the next time.
     }

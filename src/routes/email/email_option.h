@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/kept_login.h"
 #include "model/route_option.h"
 #include "routes/email/mailbox_news.h"
 
@@ -8,8 +9,9 @@ class MailboxReader;
 class MailSubmitter;
 } // namespace mail
 namespace platform {
+class Keyring;
 class SettingsStore;
-}
+} // namespace platform
 
 namespace email_route {
 
@@ -19,18 +21,21 @@ class EmailOption final : public model::RouteOption {
   public:
     // On the mail module beside the program, loaded on the first send or check.
     explicit EmailOption(const model::RouteParts& parts);
-    // `mailbox`: none, and no news is read.
+    // `mailbox`: none, and no news is read; `keyring`: none, and the password stays in the
+    // settings file.
     EmailOption(mail::MailSubmitter& mail, mail::MailboxReader* mailbox,
-                platform::SettingsStore& settings);
+                platform::SettingsStore& settings, platform::Keyring* keyring = nullptr,
+                const QString& settingsFile = {});
     ~EmailOption() override;
     QString id() const override;
     QString label() override;
     bool takesLoginAndCarriers() const override { return true; }
-    std::unique_ptr<model::Route> open(const model::CommandContext& c, const model::Login& login,
+    // The Gmail login: the user name in the settings, the password in the keyring.
+    core::KeptLogin* windowLogin() override { return &login_; }
+    std::unique_ptr<model::Route> open(const model::CommandContext& c,
                                        const QList<model::PendingSend>& sent,
                                        const model::Knowledge& known) override;
-    void bringNewsIntoLog(const model::CommandContext& c, const model::Login& login,
-                          model::Knowledge& known) override;
+    void bringNewsIntoLog(const model::CommandContext& c, model::Knowledge& known) override;
     bool showHelp(const model::CommandContext& c) override;
 
   private:
@@ -40,6 +45,7 @@ class EmailOption final : public model::RouteOption {
     mail::MailboxReader* mailbox_;
     platform::SettingsStore& settings_;
     email_route::DeliveryCheckMemory memory_;
+    core::KeptLogin login_;
 };
 
 // The route as the program offers it.

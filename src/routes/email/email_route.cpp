@@ -6,7 +6,6 @@
 #include "recipients/phone_rules.h"
 #include "recipients/summary.h"
 #include "routes/email/email_texts.h"
-#include "routes/email/gmail_login.h"
 #include "routes/email/mail/mail_submitter.h"
 #include "routes/email/mail/mime_message.h"
 #include "routes/email/send_failure.h"
@@ -65,7 +64,7 @@ QString phoneKey(const QString& row) {
     return digits.size() >= 7 ? digits : row;
 }
 
-mail::MailMessage messageOf(const model::Login& login, const model::TextToSend& text) {
+mail::MailMessage messageOf(const Login& login, const model::TextToSend& text) {
     mail::MailMessage message;
     message.userAddress = userAddress(login.userName);
     message.password = passwordToSend(login.password);
@@ -75,9 +74,9 @@ mail::MailMessage messageOf(const model::Login& login, const model::TextToSend& 
 }
 } // namespace
 
-EmailRoute::EmailRoute(const model::CommandContext& c, mail::MailSubmitter& mail,
-                       model::Login login, const QList<model::PendingSend>& sent,
-                       const model::Knowledge& known, qsizetype allowance)
+EmailRoute::EmailRoute(const model::CommandContext& c, mail::MailSubmitter& mail, Login login,
+                       const QList<model::PendingSend>& sent, const model::Knowledge& known,
+                       qsizetype allowance)
     : c_(c), mail_(mail), login_(std::move(login)), sent_(sent), known_(known),
       allowance_(allowance) {}
 

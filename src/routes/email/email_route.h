@@ -5,6 +5,7 @@
 #include "model/route.h"
 #include "model/send_records.h"
 #include "routes/email/email_texts.h"
+#include "routes/email/gmail_login.h"
 
 #include <QString>
 #include <QStringList>
@@ -20,7 +21,7 @@ namespace email_route {
 // recipients, within the account's daily allowance (`allowance` recipients).
 class EmailRoute final : public model::Route {
   public:
-    EmailRoute(const model::CommandContext& c, mail::MailSubmitter& mail, model::Login login,
+    EmailRoute(const model::CommandContext& c, mail::MailSubmitter& mail, Login login,
                const QList<model::PendingSend>& sent, const model::Knowledge& known,
                qsizetype allowance);
     QString id() const override { return kRouteId; }
@@ -42,7 +43,7 @@ class EmailRoute final : public model::Route {
   private:
     const model::CommandContext& c_;
     mail::MailSubmitter& mail_;
-    const model::Login login_;
+    const Login login_;
     const QList<model::PendingSend>& sent_;
     const model::Knowledge& known_;
     const qsizetype allowance_;

@@ -4,6 +4,12 @@
 
 namespace email_route {
 
+// The Gmail login as the window's "Gmail Login" boxes hold it.
+struct Login {
+    QString userName;
+    QString password;
+};
+
 inline const QString kMailDomain = QStringLiteral("gmail.com");
 
 // The trimmed user name, followed by "@" and the mail domain unless it holds an "@" already.

@@ -45,7 +45,6 @@ QString PairedChoice::awayLabel() const {
 }
 
 std::unique_ptr<model::Route> PairedChoice::open(const model::CommandContext& c,
-                                                 const model::Login&,
                                                  const QList<model::PendingSend>&,
                                                  const model::Knowledge&) {
     return std::make_unique<PairedRoute>(
@@ -119,7 +118,6 @@ void KdeConnectOption::watchNews(std::function<void()> arrived) {
 }
 
 std::unique_ptr<model::Route> KdeConnectOption::open(const model::CommandContext& c,
-                                                     const model::Login& login,
                                                      const QList<model::PendingSend>& sent,
                                                      const model::Knowledge& known) {
     // Sends go through a phone's choice; this stands for the first phone seen.
@@ -128,12 +126,11 @@ std::unique_ptr<model::Route> KdeConnectOption::open(const model::CommandContext
         return PairedChoice(
                    *phones_, settings_,
                    {QString(), QStringLiteral("your phone"), paired::Service::KdeConnect, false})
-            .open(c, login, sent, known);
-    return phones.first()->open(c, login, sent, known);
+            .open(c, sent, known);
+    return phones.first()->open(c, sent, known);
 }
 
-void KdeConnectOption::bringNewsIntoLog(const model::CommandContext& c, const model::Login&,
-                                        model::Knowledge& known) {
+void KdeConnectOption::bringNewsIntoLog(const model::CommandContext& c, model::Knowledge& known) {
     for (const paired::PairedPhone& phone : phones_->phones())
         bringPairedNewsIntoLog(*phones_, phone, c, known);
 }

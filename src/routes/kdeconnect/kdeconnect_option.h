@@ -22,7 +22,7 @@ class PairedChoice final : public model::RouteOption {
     QString label() override;
     bool onADevice() const override { return true; }
     QString awayLabel() const override;
-    std::unique_ptr<model::Route> open(const model::CommandContext& c, const model::Login& login,
+    std::unique_ptr<model::Route> open(const model::CommandContext& c,
                                        const QList<model::PendingSend>& sent,
                                        const model::Knowledge& known) override;
 
@@ -51,11 +51,10 @@ class KdeConnectOption final : public model::RouteOption {
     QList<model::RouteOption*> choices() override;
     void watch(std::function<void()> changed) override;
     void watchNews(std::function<void()> arrived) override;
-    std::unique_ptr<model::Route> open(const model::CommandContext& c, const model::Login& login,
+    std::unique_ptr<model::Route> open(const model::CommandContext& c,
                                        const QList<model::PendingSend>& sent,
                                        const model::Knowledge& known) override;
-    void bringNewsIntoLog(const model::CommandContext& c, const model::Login& login,
-                          model::Knowledge& known) override;
+    void bringNewsIntoLog(const model::CommandContext& c, model::Knowledge& known) override;
 
   private:
     PairedChoice& choiceFor(const paired::PairedPhone& phone);

@@ -58,7 +58,7 @@ void ModemOption::watchNews(std::function<void()> arrived) {
         modem_->watchMessages(std::move(arrived));
 }
 
-std::unique_ptr<model::Route> ModemOption::open(const model::CommandContext& c, const model::Login&,
+std::unique_ptr<model::Route> ModemOption::open(const model::CommandContext& c,
                                                 const QList<model::PendingSend>&,
                                                 const model::Knowledge&) {
     static NoModem none;
@@ -67,8 +67,7 @@ std::unique_ptr<model::Route> ModemOption::open(const model::CommandContext& c, 
         sending::textingPace(settings_, kPartsPerMinuteSetting, kPartsPerDaySetting));
 }
 
-void ModemOption::bringNewsIntoLog(const model::CommandContext& c, const model::Login&,
-                                   model::Knowledge& known) {
+void ModemOption::bringNewsIntoLog(const model::CommandContext& c, model::Knowledge& known) {
     if (modem_)
         bringModemNewsIntoLog(*modem_, c, known);
 }

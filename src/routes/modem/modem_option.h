@@ -30,11 +30,10 @@ class ModemOption final : public model::RouteOption {
     QString awayLabel() const override;
     void watch(std::function<void()> changed) override;
     void watchNews(std::function<void()> arrived) override;
-    std::unique_ptr<model::Route> open(const model::CommandContext& c, const model::Login& login,
+    std::unique_ptr<model::Route> open(const model::CommandContext& c,
                                        const QList<model::PendingSend>& sent,
                                        const model::Knowledge& known) override;
-    void bringNewsIntoLog(const model::CommandContext& c, const model::Login& login,
-                          model::Knowledge& known) override;
+    void bringNewsIntoLog(const model::CommandContext& c, model::Knowledge& known) override;
 
   private:
     std::unique_ptr<modem::TextModem> ownModem_;

@@ -149,7 +149,7 @@ bool PhoneOption::setUp(const model::CommandContext& c) {
     return true;
 }
 
-std::unique_ptr<model::Route> PhoneOption::open(const model::CommandContext& c, const model::Login&,
+std::unique_ptr<model::Route> PhoneOption::open(const model::CommandContext& c,
                                                 const QList<model::PendingSend>&,
                                                 const model::Knowledge&) {
     const phone::PhoneLogin phone = login(c);
@@ -157,8 +157,7 @@ std::unique_ptr<model::Route> PhoneOption::open(const model::CommandContext& c, 
                                         phonePace(settings_));
 }
 
-void PhoneOption::bringNewsIntoLog(const model::CommandContext& c, const model::Login&,
-                                   model::Knowledge& known) {
+void PhoneOption::bringNewsIntoLog(const model::CommandContext& c, model::Knowledge& known) {
     const int pointer = c.pointer.style();
     c.pointer.setStyle(core::kBusyPointer); // the user asked: the log opens once it is in
     takeNews(c, known);
@@ -179,8 +178,7 @@ int PhoneOption::newsEverySeconds() {
     return ok && seconds > 0 ? seconds : 60;
 }
 
-void PhoneOption::pollNews(const model::CommandContext& c, const model::Login&,
-                           model::Knowledge& known) {
+void PhoneOption::pollNews(const model::CommandContext& c, model::Knowledge& known) {
     const QDateTime dayAgo = c.clock.now().toUTC().addDays(-1);
     const QList<model::PendingSend> sends = records::loadPendingSends(c.files.pending);
     if (std::any_of(sends.cbegin(), sends.cend(), [&](const model::PendingSend& send) {

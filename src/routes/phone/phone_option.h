@@ -32,15 +32,13 @@ class PhoneOption final : public model::RouteOption {
     QString label() override;
     QString setUpLabel() override;
     bool setUp(const model::CommandContext& c) override;
-    std::unique_ptr<model::Route> open(const model::CommandContext& c, const model::Login& login,
+    std::unique_ptr<model::Route> open(const model::CommandContext& c,
                                        const QList<model::PendingSend>& sent,
                                        const model::Knowledge& known) override;
-    void bringNewsIntoLog(const model::CommandContext& c, const model::Login& login,
-                          model::Knowledge& known) override;
+    void bringNewsIntoLog(const model::CommandContext& c, model::Knowledge& known) override;
     int newsEverySeconds() override;
     // While a text went through the phone in the last day.
-    void pollNews(const model::CommandContext& c, const model::Login& login,
-                  model::Knowledge& known) override;
+    void pollNews(const model::CommandContext& c, model::Knowledge& known) override;
 
   private:
     // What the phone tells of recent sends, brought into the log and the statuses.

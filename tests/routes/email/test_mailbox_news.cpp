@@ -1025,13 +1025,14 @@ class TestDeliveryCheck : public QObject {
         const QString log = folder.filePath("sentmessages.log");
         MemorySettings settings;
         email_route::EmailOption email(submitter, nullptr, settings);
+        email.windowLogin()->setUserName("ann");
+        email.windowLogin()->setPassword("secret");
         model::CommandContext context{desktop,       clock,
                                       "Parlivo",     pointer,
                                       folder.path(), {log, folder.filePath("pending.tsv")}};
         sending::sendMessage(context,
                              {{"5555550100", "5555550101"},
                               {{"vtext.com", true}, {"msg.fi.google.com", false}},
-                              {"ann", "secret"},
                               "Meeting moved",
                               "at noon"},
                              email);
@@ -1082,9 +1083,10 @@ class TestDeliveryCheck : public QObject {
         QVERIFY(dovecot.started());
         mail::ImapBounceReader reader(dovecot.clientOptions(ca()));
         email_route::EmailOption withMailbox(submitter, &reader, settings);
+        withMailbox.windowLogin()->setPassword("abcd efgh ijkl mnop"); // the user name as kept
         const QList<model::RouteOption*> routes{&withMailbox};
         clock.time = clock.time.addDays(3).addSecs(23 * 3600); // still searched, a day later
-        delivery::viewLog(context, {"ann", "abcd efgh ijkl mnop"}, routes);
+        delivery::viewLog(context, routes);
         QCOMPARE(desktop.viewers, QStringList{log});
         const QByteArray checked =
             record +
@@ -1106,16 +1108,16 @@ class TestDeliveryCheck : public QObject {
              records::logStamp(replied) + ": Paid now\r\n\r\n\r\n")
                 .toLocal8Bit();
         QCOMPARE(readAll(log), checked);
-        delivery::viewLog(context, {"ann", "abcd efgh ijkl mnop"}, routes); // nothing twice
+        delivery::viewLog(context, routes); // nothing twice
         QCOMPARE(readAll(log), checked);
         // A second send that no check reaches (no password) gets its record 4 days 1 hour on;
         // the first, checked, goes without a word.
-        sending::sendMessage(
-            context, {{"5555550102"}, {{"vtext.com", true}}, {"ann", "secret"}, "Second", "text"},
-            email);
+        sending::sendMessage(context, {{"5555550102"}, {{"vtext.com", true}}, "Second", "text"},
+                             email);
         const QString second = records::logStamp(clock.time);
         clock.time = clock.time.addDays(4).addSecs(3600);
-        delivery::viewLog(context, {"ann", ""}, routes);
+        withMailbox.windowLogin()->setPassword("");
+        delivery::viewLog(context, routes);
         QCOMPARE(readAll(log),
                  checked +
                      (second + "\r\nTo: 5555550102\r\nSubject:Second\r\nBody:text\r\n\r\n\r\n" +

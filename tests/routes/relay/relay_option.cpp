@@ -56,7 +56,7 @@ class RelayRoute final : public sending::TextingRoute {
 };
 } // namespace
 
-std::unique_ptr<model::Route> RelayOption::open(const model::CommandContext& c, const model::Login&,
+std::unique_ptr<model::Route> RelayOption::open(const model::CommandContext& c,
                                                 const QList<model::PendingSend>&,
                                                 const model::Knowledge&) {
     return std::make_unique<RelayRoute>(c, wire_);

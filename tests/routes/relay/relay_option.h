@@ -11,7 +11,7 @@ class RelayOption final : public model::RouteOption {
     explicit RelayOption(const model::RouteParts& parts) : wire_(parts.programFolder) {}
     QString id() const override { return QStringLiteral("relay"); }
     QString label() override { return QStringLiteral("Texts through the tests' relay"); }
-    std::unique_ptr<model::Route> open(const model::CommandContext& c, const model::Login& login,
+    std::unique_ptr<model::Route> open(const model::CommandContext& c,
                                        const QList<model::PendingSend>& sent,
                                        const model::Knowledge& known) override;
 
