@@ -97,8 +97,8 @@ qint64 privateBytesOfLargeSend() {
     for (int i = 0; i < 2000; ++i)
         text.phones << QStringLiteral("555%1").arg(i, 7, 10, QLatin1Char('0'));
     text.carriers = {{"vtext.com", true}};
-    text.subject = "Benchmark";
-    text.body = "A short text message.";
+    text.words.subject = "Benchmark";
+    text.words.body = "A short text message.";
     const qint64 before = platform::privateBytesWritten();
     sending::sendMessage(context, text, email);
     if (mail.sent.size() != 20)

@@ -11,15 +11,6 @@
 
 namespace model {
 
-// The text as every route sends it.
-struct TextToSend {
-    QString subject;
-    QString body;
-    // When the text was first kept to go: the same when a kept text goes again, so that a
-    // route may name its requests alike and its peer tell a repeat.
-    QDateTime keptUtc = {};
-};
-
 // How a route speaks of itself in the boxes every route shares.
 struct RouteWords {
     QString batch;      // what one batch is called: "message", "text"

@@ -2,18 +2,28 @@
 
 #include "recipients/lists.h"
 
+#include <QDateTime>
 #include <QList>
 #include <QString>
 #include <QStringList>
 
 namespace model {
 
-// One text as the window holds it when "Send Message" is pressed.
+// The text as every route sends it.
+struct TextToSend {
+    QString subject;
+    QString body;
+    // When the text was first kept to go: the same when a kept text goes again, so that a
+    // route may name its requests alike and its peer tell a repeat.
+    QDateTime keptUtc = {};
+};
+
+// One text as the window holds it when "Send Message" is pressed: the words go on to the
+// route as they stand.
 struct OutgoingText {
     QStringList phones;                     // the phone list's rows, in order
     QList<recipients::CarrierRow> carriers; // the carrier list's rows with their ticks
-    QString subject;
-    QString body;
+    TextToSend words;
 };
 
 // One phone of a send and where its route sends to it: for the e-mail route the phone at

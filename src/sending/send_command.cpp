@@ -98,7 +98,7 @@ QList<qsizetype> sendMessage(const model::CommandContext& c, const model::Outgoi
     model::Targets later;
     qsizetype recent = 0;
     const qsizetype needed = model::recipientCount(now);
-    const model::TextToSend words{text.subject, text.body};
+    const model::TextToSend& words = text.words;
     const qsizetype partsEach = route->partsOf(words);
     if (const qsizetype fits = ledger.fits(*route, needed, &recent, partsEach);
         fits < needed || recent == Ledger::kUnknown) {
