@@ -19,9 +19,10 @@ using recipients::lastTenDigits;
 
 void learnOptOut(Knowledge& k, const QString& phone, const QString& text,
                  const QDateTime& whenUtc) {
-    static const QStringList stop{"STOP", "STOPALL", "UNSUBSCRIBE", "CANCEL", "END", "QUIT"};
+    static const QStringList stop{"STOP",   "STOPALL", "UNSUBSCRIBE", "CANCEL", "END",
+                                  "QUIT",   "REVOKE",  "OPT OUT",     "OPTOUT"};
     static const QStringList start{"START", "UNSTOP"};
-    const QString word = text.trimmed().toUpper();
+    const QString word = text.simplified().toUpper();
     const QString digits = lastTenDigits(phone);
     if (digits.size() < 7)
         return;

@@ -10,8 +10,9 @@
 
 namespace delivery {
 
-// A phone's text that asks not to be texted (STOP, STOPALL, UNSUBSCRIBE, CANCEL, END, QUIT:
-// the whole text, in any case) marks it opted out as of `whenUtc`; START or UNSTOP lifts it.
+// A phone's text that asks not to be texted (STOP, STOPALL, UNSUBSCRIBE, CANCEL, END, QUIT,
+// REVOKE, OPT OUT, OPTOUT: the whole text, in any case and spacing) marks it opted out as of
+// `whenUtc`; START or UNSTOP lifts it.
 // The caller vouches for the sender.
 void learnOptOut(model::Knowledge& knowledge, const QString& phone, const QString& text,
                  const QDateTime& whenUtc);

@@ -422,6 +422,12 @@ class TestDeliveryCheck : public QObject {
                                        " Quit \r\n")}
             << told << learned + "\nAsked not to be texted (STOP, 09:20): Parlivo leaves it out"
             << QStringList();
+        QTest::newRow("OPT OUT, as US law now counts it")
+            << once << none
+            << QList<QByteArray>{reply("spf=pass smtp.mailfrom=5555550100@msg.fi.google.com",
+                                       "Opt\tout \r\n")}
+            << told << learned + "\nAsked not to be texted (STOP, 09:20): Parlivo leaves it out"
+            << QStringList();
         QTest::newRow("STOP then START, each vouched for")
             << once << none
             << QList<QByteArray>{reply("spf=pass smtp.mailfrom=5555550100@msg.fi.google.com",
