@@ -75,6 +75,35 @@ recipients::ListState listState(const QTreeWidget* list) {
             selected.isEmpty() ? 0 : list->indexOfTopLevelItem(selected.first()) + 1};
 }
 
+int columnNamed(const QTreeWidget* list, const QString& header) {
+    for (int column = 0; column < list->columnCount(); ++column)
+        if (list->headerItem()->text(column) == header)
+            return column;
+    return -1;
+}
+
+namespace {
+// The person beside a row: the name, and which of the person's numbers the row is.
+void showPeople(QTreeWidget* list, const QList<recipients::Contact>& people) {
+    const QString header = QStringLiteral("Name");
+    int column = columnNamed(list, header);
+    if (column < 0) {
+        column = list->columnCount();
+        list->setColumnCount(column + 1);
+        list->headerItem()->setText(column, header);
+        list->setColumnWidth(0, list->width() * 2 / 5);
+    }
+    const int first = list->topLevelItemCount() - int(people.size());
+    for (int i = 0; i < people.size(); ++i) {
+        const recipients::Contact& person = people[i];
+        const QString label = person.numberLabel.isEmpty()
+                                  ? QString()
+                                  : QStringLiteral(" (%1)").arg(person.numberLabel);
+        list->topLevelItem(first + i)->setText(column, person.name + label);
+    }
+}
+} // namespace
+
 void applyEdit(QTreeWidget* list, const recipients::ListEdit& edit, bool checkable) {
     if (edit.clear)
         list->clear();
@@ -88,6 +117,8 @@ void applyEdit(QTreeWidget* list, const recipients::ListEdit& edit, bool checkab
         appendCarriers(list, rows);
     } else {
         appendRows(list, edit.appended);
+        if (!edit.people.isEmpty())
+            showPeople(list, edit.people);
     }
     if (edit.allTicked)
         tickAll(list, *edit.allTicked);

@@ -19,7 +19,11 @@ QStringList rowTexts(const QTreeWidget* list);
 QList<recipients::CarrierRow> carrierRows(const QTreeWidget* list);
 recipients::ListState listState(const QTreeWidget* list);
 
+// The column whose header is `header`, or -1.
+int columnNamed(const QTreeWidget* list, const QString& header);
+
 // Makes a list command's edit: `checkable` lists (the carriers) show a tick box on each row.
+// Rows with their people show each person in a "Name" column, added the first time.
 void applyEdit(QTreeWidget* list, const recipients::ListEdit& edit, bool checkable);
 
 } // namespace app

@@ -62,6 +62,7 @@ constexpr int kHeightWithRoutes = kRouteRowTop + 405 + 120;
 constexpr int kPhoneListHeight = 1725;
 // The rows whose status is shown at once; the rest follow a slice each turn of the loop.
 constexpr int kStatusSlice = 1000;
+const QString kStatusHeader = QStringLiteral("Status");
 
 // What a route choice's entry for setting a route up holds before the route's id.
 const QString kSetUp = QStringLiteral("set up ");
@@ -725,9 +726,9 @@ void Form1::showPhoneKnowledge() {
         !statuses_->isEmpty() ||
         std::any_of(knowledge_->phones.cbegin(), knowledge_->phones.cend(),
                     [](const model::PhoneKnowledge& phone) { return phone.optedOutUtc.isValid(); });
-    if (known && ListView1->columnCount() == 1) {
-        ListView1->setColumnCount(2);
-        ListView1->headerItem()->setText(1, QStringLiteral("Status"));
+    if (known && statusColumn() < 0) {
+        ListView1->setColumnCount(ListView1->columnCount() + 1);
+        ListView1->headerItem()->setText(ListView1->columnCount() - 1, kStatusHeader);
         ListView1->setColumnWidth(0, pixels(2400));
         ListView1->resize(ListView1->width(), pixels(kPhoneListHeight - 270));
         lblStatus->show();
@@ -740,9 +741,14 @@ void Form1::showPhoneKnowledge() {
     showStatusSlice();
 }
 
+int Form1::statusColumn() const {
+    return columnNamed(ListView1, kStatusHeader);
+}
+
 void Form1::showStatusSlice() {
     const QString countryCode = commandContext().countryCode;
-    const bool withStatus = ListView1->columnCount() > 1;
+    const int statusAt = statusColumn();
+    const bool withStatus = statusAt > 0;
     const int end = qMin(ListView1->topLevelItemCount(), statusNext_ + kStatusSlice);
     const QSignalBlocker quiet(ListView1);
     for (; statusNext_ < end; ++statusNext_) {
@@ -753,7 +759,7 @@ void Form1::showStatusSlice() {
         if (withStatus) {
             delivery::RowStatus status =
                 delivery::rowStatus(*statuses_, *knowledge_, phone, countryCode);
-            row->setText(1, delivery::statusCell(status));
+            row->setText(statusAt, delivery::statusCell(status));
             rowStatuses_ << std::move(status);
         }
     }
@@ -785,6 +791,10 @@ void Form1::phoneListMenu(const QPoint& at) {
     QAction* all = menu.addAction(QStringLiteral("Forget What Was Learned of Every Phone"));
     QAction* again = menu.addAction(QStringLiteral("Text This Phone Again"));
     QAction* copy = menu.addAction(QStringLiteral("Copy Statuses (CSV)"));
+    menu.addSeparator();
+    const QString addressBooks = recipients::computerContactsFolder();
+    QAction* contacts = menu.addAction(QStringLiteral("Load Contacts From This Computer"));
+    contacts->setEnabled(QFileInfo(addressBooks).isDir());
     copy->setEnabled(ListView1->topLevelItemCount() > 0);
     again->setEnabled(ListView1->currentItem() &&
                       records::optedOut(*knowledge_, ListView1->currentItem()->text(0),
@@ -796,6 +806,9 @@ void Form1::phoneListMenu(const QPoint& at) {
         textPhoneAgain();
     if (chosen == copy)
         copyStatuses();
+    if (chosen == contacts)
+        editPhones(recipients::loadComputerContacts(listContext(), ListView1->topLevelItemCount(),
+                                                    addressBooks));
 }
 
 void Form1::copyStatuses() {
@@ -805,7 +818,11 @@ void Form1::copyStatuses() {
     statuses.reserve(phones.size());
     for (const QString& phone : phones)
         statuses << delivery::rowStatus(*statuses_, *knowledge_, phone, countryCode);
-    QApplication::clipboard()->setText(delivery::statusCsv(phones, statuses));
+    QStringList names;
+    if (const int column = columnNamed(ListView1, QStringLiteral("Name")); column > 0)
+        for (int i = 0; i < ListView1->topLevelItemCount(); ++i)
+            names << ListView1->topLevelItem(i)->text(column);
+    QApplication::clipboard()->setText(delivery::statusCsv(phones, statuses, names));
 }
 
 void Form1::textPhoneAgain() {

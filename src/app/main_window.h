@@ -178,6 +178,7 @@ class Form1 final : public QWidget {
     // turn of the event loop, so that a long list never holds the window.
     void showPhoneKnowledge();
     void showStatusSlice();
+    int statusColumn() const; // -1 until a status is known
     // The statuses as the status file holds them, read aside once the window painted.
     void loadStatuses();
     // What a route heard since, brought into the log and the statuses; once no send runs.

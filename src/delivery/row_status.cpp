@@ -134,13 +134,17 @@ QString statusSummary(const QList<RowStatus>& rows) {
     return text;
 }
 
-QString statusCsv(const QStringList& phoneRows, const QList<RowStatus>& rows) {
-    QString csv = QStringLiteral("phone,status,when,route,reply\r\n");
+QString statusCsv(const QStringList& phoneRows, const QList<RowStatus>& rows,
+                  const QStringList& names) {
+    const bool named = !names.isEmpty();
+    QString csv = named ? QStringLiteral("phone,name,status,when,route,reply\r\n")
+                        : QStringLiteral("phone,status,when,route,reply\r\n");
     for (qsizetype i = 0; i < phoneRows.size() && i < rows.size(); ++i)
-        csv += csvField(phoneRows[i], false) + QLatin1Char(',') + csvField(rows[i].words, true) +
-               QLatin1Char(',') + csvField(rows[i].when, false) + QLatin1Char(',') +
-               csvField(rows[i].route, false) + QLatin1Char(',') + csvField(rows[i].reply, true) +
-               QStringLiteral("\r\n");
+        csv += csvField(phoneRows[i], false) + QLatin1Char(',') +
+               (named ? csvField(names.value(i), true) + QLatin1Char(',') : QString()) +
+               csvField(rows[i].words, true) + QLatin1Char(',') + csvField(rows[i].when, false) +
+               QLatin1Char(',') + csvField(rows[i].route, false) + QLatin1Char(',') +
+               csvField(rows[i].reply, true) + QStringLiteral("\r\n");
     return csv;
 }
 

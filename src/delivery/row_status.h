@@ -32,7 +32,10 @@ QString statusCell(const RowStatus& status);
 // "12 phones: 9 delivered, 1 not delivered, 2 waiting; 3 replied", each phone once however
 // many rows name it; nothing when nothing is known of any.
 QString statusSummary(const QList<RowStatus>& rows);
-// The statuses as a spreadsheet takes them: a header, then phone, status, when, route, reply.
-QString statusCsv(const QStringList& phoneRows, const QList<RowStatus>& rows);
+// The statuses as a spreadsheet takes them: a header, then phone, status, when, route, reply;
+// with `names` (the rows' people), each name after its phone. What came from outside (a
+// status's words, a reply, a name) never starts a formula.
+QString statusCsv(const QStringList& phoneRows, const QList<RowStatus>& rows,
+                  const QStringList& names = {});
 
 } // namespace delivery

@@ -8,13 +8,19 @@
 #include "recipients/carrier_table.h"
 #include "recipients/phone_rules.h"
 
+#include <QDirIterator>
 #include <QFile>
+#include <QFileInfo>
+#include <QSet>
+#include <QStandardPaths>
 
 namespace recipients {
 
 using core::Procedure;
 
 namespace {
+constexpr qint64 kReadChunk = 1 << 20;
+
 Procedure procedure(const ListContext& context, const char* name) {
     return Procedure(context.desktop, core::qualifiedName("Form1", name));
 }
@@ -60,7 +66,8 @@ ListEdit loadNumbersFromFiles(const ListContext& context, qsizetype rows) {
     p.step(114, [&] {
         chosen = context.desktop.openFileNames(
             QStringLiteral("Load List(s) - Hold Ctrl to select multiple list files"),
-            QStringLiteral("Text Files (*.txt)|*.txt|All Files (*.*)|*.*|"));
+            QStringLiteral("Text Files (*.txt)|*.txt|All Files (*.*)|*.*|Contacts (*.csv;*.vcf)|"
+                           "*.csv;*.vcf|"));
     });
     ListEdit edit;
     p.step(118, [&] { context.pointer.setStyle(core::kBusyPointer); });
@@ -81,6 +88,58 @@ ListEdit loadNumbersFromFiles(const ListContext& context, qsizetype rows) {
     return edit;
 }
 
+namespace {
+// Appends rows to `edit`, with their people when they have some; the people stay one a row.
+void appendToEdit(ListEdit& edit, const QStringList& rows, const QList<Contact>& people) {
+    if (!people.isEmpty() || !edit.people.isEmpty()) {
+        for (qsizetype i = edit.people.size(); i < edit.appended.size(); ++i)
+            edit.people << Contact{{}, edit.appended[i], {}, {}, {}};
+        for (qsizetype i = 0; i < rows.size(); ++i)
+            edit.people << (i < people.size() ? people[i] : Contact{{}, rows[i], {}, {}, {}});
+    }
+    edit.appended += rows;
+}
+
+void readContacts(const ListContext& context, ListEdit& edit, qsizetype room, QFile& file,
+                  const QByteArray& start, ContactFormat format) {
+    ContactReader reader(format, room);
+    for (QByteArray chunk = start; !chunk.isEmpty() && !reader.overflowed();
+         chunk = file.read(kReadChunk)) {
+        reader.feed(chunk);
+        if (file.error() != QFileDevice::NoError)
+            throw core::Failure(core::failure_number::PathFileAccess);
+    }
+    reader.finish();
+    const QList<Contact> people = reader.contacts();
+    QStringList rows;
+    for (const Contact& person : people)
+        rows << person.number;
+    appendToEdit(edit, rows, people);
+    const QString name = QFileInfo(file.fileName()).fileName();
+    if (!reader.problem().isEmpty())
+        context.desktop.messageBox(
+            QStringLiteral("Parlivo could not read all of %1: %2 (line %3).\r\n\r\n%4")
+                .arg(name, reader.problem())
+                .arg(reader.problemLine())
+                .arg(people.isEmpty()
+                         ? QStringLiteral("Nothing of it was added to the list.")
+                         : QStringLiteral("The %1 before it %2 added to the list.")
+                               .arg(people.size() == 1
+                                        ? QStringLiteral("contact")
+                                        : QStringLiteral("%1 contacts").arg(people.size()),
+                                    people.size() == 1 ? QStringLiteral("was")
+                                                       : QStringLiteral("were"))),
+            platform::Buttons::Ok, platform::Icon::None, context.applicationTitle);
+    else if (people.isEmpty())
+        context.desktop.messageBox(
+            QStringLiteral("%1 is a contacts file, but none of its contacts has a phone number.")
+                .arg(name),
+            platform::Buttons::Ok, platform::Icon::None, context.applicationTitle);
+    if (reader.overflowed())
+        throw core::Failure(core::failure_number::Overflow);
+}
+} // namespace
+
 void LoadListFromFile(const ListContext& context, ListEdit& edit, qsizetype rows,
                       const QString& path) {
     if (!core::FileExists(path)) {
@@ -91,24 +150,67 @@ void LoadListFromFile(const ListContext& context, ListEdit& edit, qsizetype rows
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         throw core::Failure(core::failure_number::PathFileAccess);
-    constexpr qint64 kChunk = 1 << 20;
-    PhoneFileReader reader(kLongestList - rows - edit.appended.size());
-    while (!reader.overflowed()) {
-        const QByteArray chunk = file.read(kChunk);
+    const qsizetype room = kLongestList - rows - edit.appended.size();
+    QByteArray chunk = file.read(kReadChunk);
+    if (file.error() != QFileDevice::NoError)
+        throw core::Failure(core::failure_number::PathFileAccess);
+    // A contacts file is known by its start; anything else is a list of numbers.
+    if (const ContactFormat format = contactFormatOf(chunk); format != ContactFormat::Numbers)
+        return readContacts(context, edit, room, file, chunk, format);
+    PhoneFileReader reader(room);
+    for (; !chunk.isEmpty() && !reader.overflowed(); chunk = file.read(kReadChunk)) {
+        reader.feed(chunk);
         if (file.error() != QFileDevice::NoError)
             throw core::Failure(core::failure_number::PathFileAccess);
-        if (chunk.isEmpty())
-            break;
-        reader.feed(chunk);
     }
     reader.finish();
     file.close();
-    if (edit.appended.isEmpty())
-        edit.appended = reader.rows();
-    else
-        edit.appended += reader.rows();
+    appendToEdit(edit, reader.rows(), {});
     if (reader.overflowed()) // rows past the 16-bit limit are not added
         throw core::Failure(core::failure_number::Overflow);
+}
+
+QString computerContactsFolder() {
+    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
+           QStringLiteral("/kpeoplevcard");
+}
+
+ListEdit loadComputerContacts(const ListContext& context, qsizetype rows, const QString& folder) {
+    QStringList cards;
+    QDirIterator found(folder, {QStringLiteral("*.vcf")}, QDir::Files | QDir::Readable,
+                       QDirIterator::Subdirectories);
+    while (found.hasNext())
+        cards << found.next();
+    cards.sort();
+    ListEdit all;
+    const int pointer = context.pointer.style();
+    context.pointer.setStyle(core::kBusyPointer);
+    try {
+        for (const QString& card : std::as_const(cards))
+            LoadListFromFile(context, all, rows, card);
+    } catch (const core::Failure&) { // the list is full: what fitted is kept
+        context.desktop.messageBox(
+            QStringLiteral("The phone list holds at most %1 rows; the contacts after that were "
+                           "not added.")
+                .arg(kLongestList),
+            platform::Buttons::Ok, platform::Icon::None, context.applicationTitle);
+    }
+    context.pointer.setStyle(pointer);
+    // The same person mirrored from two phones, or written twice, is one row.
+    ListEdit edit;
+    QSet<QString> seen;
+    for (qsizetype i = 0; i < all.appended.size(); ++i) {
+        const Contact person = all.people.value(i, Contact{{}, all.appended[i], {}, {}, {}});
+        if (!seen.contains(digitsOf(person.number) + person.name)) {
+            seen.insert(digitsOf(person.number) + person.name);
+            appendToEdit(edit, {all.appended[i]}, {person});
+        }
+    }
+    if (edit.appended.isEmpty())
+        context.desktop.messageBox(
+            QStringLiteral("No contacts with a phone number were found in %1.").arg(folder),
+            platform::Buttons::Ok, platform::Icon::None, context.applicationTitle);
+    return edit;
 }
 
 ListEdit loadSampleNumbers(const ListContext& context) {

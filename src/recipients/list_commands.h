@@ -28,6 +28,11 @@ ListEdit addNumber(const ListContext& context);                            // "A
 ListEdit loadNumbersFromFiles(const ListContext& context, qsizetype rows); // "Load Number/s..."
 ListEdit loadSampleNumbers(const ListContext& context); // "Load Sample/Example..."
 ListEdit clearPhoneList(const ListContext& context);    // "Clear List" (phones)
+// "Load Contacts From This Computer": every person of the address books the desktop keeps as
+// vCards under `folder` (KDE Connect mirrors each paired phone's there), each phone once.
+ListEdit loadComputerContacts(const ListContext& context, qsizetype rows, const QString& folder);
+// Where the desktop keeps address books as vCards.
+QString computerContactsFolder();
 // Appends to `edit` one row per line of the file, up to the list's 32767 rows with the `rows`
 // it holds; "File not found" when the file does not exist, Overflow past the limit.
 void LoadListFromFile(const ListContext& context, ListEdit& edit, qsizetype rows,

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/settings.h"
+#include "recipients/contact_file.h"
 
 #include <QString>
 #include <QStringList>
@@ -26,6 +27,8 @@ struct ListEdit {
     bool clear = false;
     qsizetype removedPosition = 0; // counted from 1; 0: none
     QStringList appended;
+    // Each appended row's person, where the rows came from contacts; none: bare numbers.
+    QList<Contact> people;
     bool appendedTicked = false; // carrier rows appended ticked
     std::optional<bool> allTicked;
     bool operator==(const ListEdit&) const = default;

@@ -2,10 +2,17 @@
 #include "core/error_report.h"
 #include "form_fixture.h"
 #include "recipients/carrier_table.h"
+#include "recipients/contact_file.h"
 
+#include <QApplication>
+#include <QClipboard>
 #include <QDir>
 #include <QFile>
+#include <QHeaderView>
+#include <QMenu>
+#include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QTreeWidget>
 
 namespace {
@@ -63,6 +70,126 @@ class TestRecipientLists : public QObject {
         QCOMPARE(f->desktop.dialogTitles.first(),
                  QStringLiteral("Load List(s) - Hold Ctrl to select multiple list files"));
         QCOMPARE(form->pointer().style(), int(core::kDefaultPointer));
+        QVERIFY(f->desktop.boxes.isEmpty());
+    }
+
+    // Contacts files as their writers make them, and broken ones: each person at the mobile
+    // number, else the first, the name beside it; a file of numbers reads as before.
+    void loadFiles_contactsShowEachPersonBesideTheNumber_data() {
+        QTest::addColumn<QString>("file");       // in tests/recipients/contacts
+        QTest::addColumn<QByteArray>("written"); // or these bytes, as bad.csv or big.vcf
+        QTest::addColumn<QStringList>("rows");   // "number | name", as the list shows them
+        QTest::addColumn<QStringList>("groups"); // each person's, joined by "/"
+        QTest::addColumn<QString>("box");
+        const QByteArray none;
+        QTest::newRow("Google Contacts")
+            << "google.csv" << none
+            << QStringList{"07700 900123 | Maria López (mobile)",
+                           "(555) 123-4567 | Ana Silva (mobile)",
+                           "+1-555-123-0002 | =HYPERLINK(\"http://example.com\")",
+                           "0049 30 1234567 | Omar Haddad"}
+            << QStringList{"Altos", "Sopranos/Altos", "", "Tenors"} << QString();
+        QTest::newRow("Outlook, Windows-1252")
+            << "outlook.csv" << none
+            << QStringList{"(555) 222-3333 | Tom Baker (mobile)", "555 444 5555 | Renée Wong"}
+            << QStringList{"Parents/U12", "U12"} << QString();
+        QTest::newRow("UTF-16, semicolons, German header")
+            << "telefonliste.csv" << none
+            << QStringList{"+49 151 23456789 | Jürgen Müller", "0151 7654321 | Kim; Lee"}
+            << QStringList{"Bässe", ""} << QString();
+        QTest::newRow("vCard 3.0 by a writer, photo skipped")
+            << "people.vcf" << none
+            << QStringList{"07700 900123 | Maria López (mobile)", "0049 30 1234567 | Łukasz Nowak"}
+            << QStringList{"Altos/Choir", "Tenors"} << QString();
+        QTest::newRow("vCard 4.0")
+            << "people-4.vcf" << none << QStringList{"+1-555-123-0001 | Zoë Martin"}
+            << QStringList{"U12 parents"} << QString();
+        QTest::newRow("a phone's cards: 2.1 quoted-printable, folded, grouped")
+            << "kpeoplevcard/kdeconnect-a1b2c3/android.vcf" << none
+            << QStringList{"+49 151 23456789 | Jürgen Müller (mobile)",
+                           "+234 803 123 4567 | Chidi Okafor"}
+            << QStringList{"", "Basses, low/Choir"} << QString();
+        QTest::newRow("a quote never closed")
+            << QString()
+            << QByteArray("Name,Phone\r\nAna,555 0101\r\n\"Bo,555 0102\r\nCy,555 0103\r\n")
+            << QStringList{"555 0101 | Ana"} << QStringList{""}
+            << "Parlivo could not read all of bad.csv: a quote opened here is never closed "
+               "(line 3).\r\n\r\nThe contact before it was added to the list.";
+        QTest::newRow("a 10 MB photo")
+            << QString()
+            << "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Big Photo\r\nPHOTO;ENCODING=b:" +
+                   QByteArray(10 << 20, 'A') + "\r\nTEL;TYPE=CELL:555 0104\r\nEND:VCARD\r\n"
+            << QStringList{"555 0104 | Big Photo"} << QStringList{""} << QString();
+        QTest::newRow("numbers with a comma: no contacts")
+            << QString() << QByteArray("555 0105, 555 0106\r\n")
+            << QStringList{"555 0105, 555 0106"} << QStringList{} << QString();
+    }
+    void loadFiles_contactsShowEachPersonBesideTheNumber() {
+        QFETCH(QString, file);
+        QFETCH(QByteArray, written);
+        QFETCH(QStringList, rows);
+        QFETCH(QStringList, groups);
+        QFETCH(QString, box);
+        const QString path =
+            file.isEmpty()
+                ? writeFile(f->folder.path() +
+                                (written.startsWith("BEGIN") ? "/big.vcf" : "/bad.csv"),
+                            written)
+                : qEnvironmentVariable("PARLIVO_SOURCE_DIR") + "/tests/recipients/contacts/" + file;
+        f->desktop.chosenFiles = {{path}};
+        form->PushButton3_Click();
+        QStringList shown;
+        const int name = app::columnNamed(form->ListView1, "Name");
+        for (int i = 0; i < form->ListView1->topLevelItemCount(); ++i) {
+            const QTreeWidgetItem* row = form->ListView1->topLevelItem(i);
+            shown << row->text(0) + (name > 0 ? " | " + row->text(name) : QString());
+        }
+        QCOMPARE(shown, rows);
+        QVERIFY(name < 0 || form->ListView1->header()->sectionViewportPosition(name) <
+                                form->ListView1->contentsRect().width() * 2 / 3); // in sight
+        QCOMPARE(f->desktop.boxTexts(), box.isEmpty() ? QStringList() : QStringList{box});
+        form->copyStatuses(); // the names as a spreadsheet takes them: no formula among them
+        const QString csv = QApplication::clipboard()->text();
+        QCOMPARE(csv.startsWith("phone,name,"), name > 0);
+        QVERIFY2(!csv.contains(",=") && !csv.contains(",\"="), qPrintable(csv));
+        QFile read(path);
+        QVERIFY(read.open(QIODevice::ReadOnly));
+        const QByteArray bytes = read.readAll();
+        recipients::ContactReader reader(recipients::contactFormatOf(bytes), 100);
+        reader.feed(bytes);
+        reader.finish();
+        QStringList kept;
+        for (const recipients::Contact& person : reader.contacts())
+            kept << person.groups.join('/');
+        QCOMPARE(kept, groups);
+    }
+
+    // The address books the desktop mirrors from each paired phone, from the list's menu: a
+    // person held by two phones is one row.
+    void computerContacts_fromTheListsMenu() {
+        QTemporaryDir data;
+        qputenv("XDG_DATA_HOME", data.path().toUtf8());
+        const QString card =
+            qEnvironmentVariable("PARLIVO_SOURCE_DIR") +
+            "/tests/recipients/contacts/kpeoplevcard/kdeconnect-a1b2c3/android.vcf";
+        for (const QString phone : {"/kpeoplevcard/kdeconnect-a", "/kpeoplevcard/kdeconnect-b"})
+            QVERIFY(QDir().mkpath(data.path() + phone) &&
+                    QFile::copy(card, data.path() + phone + "/android.vcf"));
+        QTimer::singleShot(0, this, [] {
+            auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+            for (QAction* action : menu ? menu->actions() : QList<QAction*>())
+                if (action->text() == "Load Contacts From This Computer" && action->isEnabled())
+                    menu->setActiveAction(action);
+            if (menu)
+                QTest::keyClick(menu, Qt::Key_Return);
+        });
+        emit form->ListView1->customContextMenuRequested(QPoint(5, 5));
+        qunsetenv("XDG_DATA_HOME");
+        QTRY_COMPARE(form->ListView1->topLevelItemCount(), 2);
+        const int name = app::columnNamed(form->ListView1, "Name");
+        QCOMPARE(form->ListView1->topLevelItem(1)->text(0) + " | " +
+                     form->ListView1->topLevelItem(1)->text(name),
+                 "+234 803 123 4567 | Chidi Okafor");
         QVERIFY(f->desktop.boxes.isEmpty());
     }
 
