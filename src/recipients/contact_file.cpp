@@ -225,8 +225,8 @@ void ContactReader::feed(QByteArrayView bytes) {
 }
 
 void ContactReader::decide() {
-    decoder_.emplace(decoderFor(QByteArrayView(undecided_).first(
-        qMin<qsizetype>(undecided_.size(), kDecidingBytes))));
+    decoder_.emplace(decoderFor(
+        QByteArrayView(undecided_).first(qMin<qsizetype>(undecided_.size(), kDecidingBytes))));
     take((*decoder_)(std::exchange(undecided_, {})));
 }
 
