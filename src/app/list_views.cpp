@@ -7,6 +7,11 @@
 namespace app {
 
 namespace {
+// Where a phone row keeps its person: the name and which of the person's numbers it is.
+constexpr int kPersonRole = Qt::UserRole + 1;
+} // namespace
+
+namespace {
 QTreeWidgetItem* makeRow(const QString& text) {
     return new QTreeWidgetItem(QStringList{text});
 }
@@ -75,6 +80,16 @@ recipients::ListState listState(const QTreeWidget* list) {
             selected.isEmpty() ? 0 : list->indexOfTopLevelItem(selected.first()) + 1};
 }
 
+QList<recipients::Contact> rowPeople(const QTreeWidget* list) {
+    QList<recipients::Contact> people;
+    for (int i = 0; i < list->topLevelItemCount(); ++i) {
+        const QTreeWidgetItem* row = list->topLevelItem(i);
+        const QStringList person = row->data(0, kPersonRole).toStringList();
+        people << recipients::Contact{person.value(0), row->text(0), person.value(1), {}, {}};
+    }
+    return people;
+}
+
 int columnNamed(const QTreeWidget* list, const QString& header) {
     for (int column = 0; column < list->columnCount(); ++column)
         if (list->headerItem()->text(column) == header)
@@ -99,7 +114,9 @@ void showPeople(QTreeWidget* list, const QList<recipients::Contact>& people) {
         const QString label = person.numberLabel.isEmpty()
                                   ? QString()
                                   : QStringLiteral(" (%1)").arg(person.numberLabel);
-        list->topLevelItem(first + i)->setText(column, person.name + label);
+        QTreeWidgetItem* row = list->topLevelItem(first + i);
+        row->setText(column, person.name + label);
+        row->setData(0, kPersonRole, QStringList{person.name, person.numberLabel});
     }
 }
 } // namespace

@@ -19,6 +19,8 @@ QStringList rowTexts(const QTreeWidget* list);
 QList<recipients::CarrierRow> carrierRows(const QTreeWidget* list);
 recipients::ListState listState(const QTreeWidget* list);
 
+// The phone list's rows with the person each was loaded with (none: a bare number).
+QList<recipients::Contact> rowPeople(const QTreeWidget* list);
 // The column whose header is `header`, or -1.
 int columnNamed(const QTreeWidget* list, const QString& header);
 

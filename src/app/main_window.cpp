@@ -2,6 +2,7 @@
 
 #include "app/input_hold.h"
 #include "app/list_views.h"
+#include "app/people_commands.h"
 #include "app/send_progress.h"
 #include "connectivity/online_check.h"
 #include "core/error_report.h"
@@ -312,6 +313,9 @@ void Form1::wireControls() {
     connect(Text5, &QPlainTextEdit::textChanged, this, &Form1::Text5_Change);
     connect(Text4, &QLineEdit::textChanged, this, &Form1::showGatewayTexts);
     ListView1->setContextMenuPolicy(Qt::CustomContextMenu);
+    Text5->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(Text5, &QPlainTextEdit::customContextMenuRequested, this,
+            [this](const QPoint& at) { command([this, at] { messageMenu(at); }); });
     connect(ListView1, &QTreeWidget::customContextMenuRequested, this,
             [this](const QPoint& at) { command([this, at] { phoneListMenu(at); }); });
     connect(ListView1, &QTreeWidget::itemDoubleClicked, this,
@@ -795,6 +799,10 @@ void Form1::phoneListMenu(const QPoint& at) {
     const QString addressBooks = recipients::computerContactsFolder();
     QAction* contacts = menu.addAction(QStringLiteral("Load Contacts From This Computer"));
     contacts->setEnabled(QFileInfo(addressBooks).isDir());
+    QAction* saveGroup = menu.addAction(QStringLiteral("Save List as Group..."));
+    saveGroup->setEnabled(ListView1->topLevelItemCount() > 0);
+    QAction* loadGroup = menu.addAction(QStringLiteral("Load Groups..."));
+    QAction* dropGroups = menu.addAction(QStringLiteral("Delete Groups..."));
     copy->setEnabled(ListView1->topLevelItemCount() > 0);
     again->setEnabled(ListView1->currentItem() &&
                       records::optedOut(*knowledge_, ListView1->currentItem()->text(0),
@@ -806,9 +814,49 @@ void Form1::phoneListMenu(const QPoint& at) {
         textPhoneAgain();
     if (chosen == copy)
         copyStatuses();
-    if (chosen == contacts)
-        editPhones(recipients::loadComputerContacts(listContext(), ListView1->topLevelItemCount(),
-                                                    addressBooks));
+    if (chosen == contacts) {
+        const recipients::ListEdit edit = recipients::loadComputerContacts(
+            listContext(), ListView1->topLevelItemCount(), addressBooks);
+        editPhones(edit);
+        keepFileGroups(peopleContext(), edit.people);
+    }
+    if (chosen == saveGroup)
+        saveListAsGroup(peopleContext(), rowPeople(ListView1));
+    if (chosen == loadGroup)
+        editPhones(loadGroups(peopleContext(), rowTexts(ListView1)));
+    if (chosen == dropGroups)
+        deleteGroups(peopleContext());
+}
+
+void Form1::messageMenu(const QPoint& at) {
+    std::unique_ptr<QMenu> menu(Text5->createStandardContextMenu());
+    menu->addSeparator();
+    QAction* save = menu->addAction(QStringLiteral("Save This Text..."));
+    QMenu* use = menu->addMenu(QStringLiteral("Use Saved Text"));
+    QMenu* drop = menu->addMenu(QStringLiteral("Delete Saved Text"));
+    for (const records::SavedText& saved : loadBook(peopleContext()).texts) {
+        use->addAction(saved.name);
+        drop->addAction(saved.name);
+    }
+    use->setEnabled(!use->isEmpty());
+    drop->setEnabled(!drop->isEmpty());
+    QAction* chosen = menu->exec(Text5->viewport()->mapToGlobal(at));
+    if (!chosen)
+        return;
+    if (chosen == save)
+        saveText(peopleContext(), Text4->text(), Text5->toPlainText());
+    else if (chosen->parent() == use) {
+        if (const auto saved = savedText(peopleContext(), chosen->text())) {
+            Text4->setText(saved->subject);
+            Text5->setPlainText(saved->body);
+        }
+    } else if (chosen->parent() == drop) {
+        deleteText(peopleContext(), chosen->text());
+    }
+}
+
+PeopleContext Form1::peopleContext() const {
+    return {services_.desktop, applicationTitle_, dataFiles().people};
 }
 
 void Form1::copyStatuses() {
@@ -875,7 +923,10 @@ void Form1::PushButton2_Click() {
     });
 }
 void Form1::PushButton3_Click() {
-    editPhones(recipients::loadNumbersFromFiles(listContext(), ListView1->topLevelItemCount()));
+    const recipients::ListEdit edit =
+        recipients::loadNumbersFromFiles(listContext(), ListView1->topLevelItemCount());
+    editPhones(edit);
+    keepFileGroups(peopleContext(), edit.people);
 }
 void Form1::PushButton4_Click() {
     editCarriers(recipients::clearCarrierList(listContext()));

@@ -50,6 +50,7 @@ class RouteOption;
 namespace app {
 
 class SendProgressWindow;
+struct PeopleContext;
 
 // The outside world as the main window reaches it.
 struct Services {
@@ -184,6 +185,9 @@ class Form1 final : public QWidget {
     // What a route heard since, brought into the log and the statuses; once no send runs.
     void takeNews(model::RouteOption* route, bool poll);
     void phoneListMenu(const QPoint& at);
+    // The message box's menu: its edits, and saving, using and deleting saved texts.
+    void messageMenu(const QPoint& at);
+    PeopleContext peopleContext() const;
     void showGatewayTexts();
     // Runs a procedure that may wait on the network with the windows alive but holding
     // input; a close asked for meanwhile comes after it.

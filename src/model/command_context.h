@@ -45,6 +45,7 @@ struct DataFiles {
     QString kept = {};      // the texts kept to go later; none: nothing is kept
     QString knowledge = {}; // what was learned of each phone; none: nothing is learned
     QString status = {};    // what became of each phone's texts; none: not kept
+    QString people = {};    // the groups and saved texts; none: not kept
 };
 
 // What "Send Message", "View Log" and "Help" reach whatever the route: the desktop, the

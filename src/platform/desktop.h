@@ -29,6 +29,10 @@ class Desktop {
     // A modal file-open dialog allowing several files; the chosen paths in order,
     // none after a cancel. `filter` is in the "description|pattern|..." form.
     virtual QStringList openFileNames(const QString& title, const QString& filter) = 0;
+    // A modal list of `items`, each with a tick box; the ticked ones in order when the user
+    // presses OK, none after a cancel.
+    virtual QStringList chooseItems(const QString& prompt, const QStringList& items,
+                                    const QString& title) = 0;
     // Hands a file path or web address to the desktop's associated program. The target
     // may be enclosed in double quotes, which are not part of it. No result.
     virtual void openDocument(const QString& target) = 0;

@@ -4,11 +4,16 @@
 
 #include <QApplication>
 #include <QDesktopServices>
+#include <QDialog>
+#include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QInputDialog>
+#include <QLabel>
+#include <QListWidget>
 #include <QMessageBox>
 #include <QRegularExpression>
 #include <QUrl>
+#include <QVBoxLayout>
 
 namespace platform {
 
@@ -70,6 +75,31 @@ QString QtDesktop::passwordBox(const QString& prompt, const QString& title) {
     const QString text =
         QInputDialog::getText(nullptr, title, prompt, QLineEdit::Password, QString(), &accepted);
     return accepted ? text : QString();
+}
+
+QStringList QtDesktop::chooseItems(const QString& prompt, const QStringList& items,
+                                   const QString& title) {
+    QDialog dialog;
+    dialog.setWindowTitle(title);
+    auto* layout = new QVBoxLayout(&dialog);
+    layout->addWidget(new QLabel(prompt, &dialog));
+    auto* list = new QListWidget(&dialog);
+    for (const QString& item : items) {
+        auto* row = new QListWidgetItem(item, list);
+        row->setFlags(row->flags() | Qt::ItemIsUserCheckable);
+        row->setCheckState(Qt::Unchecked);
+    }
+    layout->addWidget(list);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    layout->addWidget(buttons);
+    QStringList chosen;
+    if (dialog.exec() == QDialog::Accepted)
+        for (int i = 0; i < list->count(); ++i)
+            if (list->item(i)->checkState() == Qt::Checked)
+                chosen << items[i];
+    return chosen;
 }
 
 QStringList QtDesktop::openFileNames(const QString& title, const QString& filter) {

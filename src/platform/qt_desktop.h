@@ -22,6 +22,8 @@ class QtDesktop final : public Desktop {
     QString inputBox(const QString& prompt, const QString& title) override;
     QString passwordBox(const QString& prompt, const QString& title) override;
     QStringList openFileNames(const QString& title, const QString& filter) override;
+    QStringList chooseItems(const QString& prompt, const QStringList& items,
+                            const QString& title) override;
     void openDocument(const QString& target) override;
     bool startViewer(const QString& target) override;
     void processEvents() override;

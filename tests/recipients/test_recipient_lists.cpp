@@ -9,7 +9,9 @@
 #include <QDir>
 #include <QFile>
 #include <QHeaderView>
+#include <QLineEdit>
 #include <QMenu>
+#include <QPlainTextEdit>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -32,6 +34,39 @@ void doubleClick(QTreeWidget* list, int row) {
 
 void select(QTreeWidget* list, int row) {
     list->topLevelItem(row)->setSelected(true);
+}
+
+// Picks the entry at `path` ("Use Saved Text", "Rehearsal") of the menu about to open, with
+// the keys, as a user does; a path not offered, or offered disabled, picks nothing.
+void pickInNextMenu(QObject* context, QStringList path) {
+    QTimer::singleShot(0, context, [context, path]() mutable {
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        if (!menu)
+            return;
+        const QString entry = path.takeFirst();
+        QAction* found = nullptr;
+        for (QAction* action : menu->actions())
+            if (action->text() == entry && action->isEnabled())
+                found = action;
+        menu->setActiveAction(found);
+        if (!found) {
+            QTest::keyClick(menu, Qt::Key_Escape);
+        } else if (path.isEmpty()) {
+            QTest::keyClick(menu, Qt::Key_Return);
+        } else {
+            pickInNextMenu(context, path);
+            QTest::keyClick(menu, Qt::Key_Right);
+        }
+    });
+}
+
+QStringList namedRows(const QTreeWidget* list) {
+    const int name = app::columnNamed(list, "Name");
+    QStringList shown;
+    for (int i = 0; i < list->topLevelItemCount(); ++i)
+        shown << list->topLevelItem(i)->text(0) +
+                     (name > 0 ? " | " + list->topLevelItem(i)->text(name) : QString());
+    return shown;
 }
 } // namespace
 
@@ -138,13 +173,8 @@ class TestRecipientLists : public QObject {
                 : qEnvironmentVariable("PARLIVO_SOURCE_DIR") + "/tests/recipients/contacts/" + file;
         f->desktop.chosenFiles = {{path}};
         form->PushButton3_Click();
-        QStringList shown;
         const int name = app::columnNamed(form->ListView1, "Name");
-        for (int i = 0; i < form->ListView1->topLevelItemCount(); ++i) {
-            const QTreeWidgetItem* row = form->ListView1->topLevelItem(i);
-            shown << row->text(0) + (name > 0 ? " | " + row->text(name) : QString());
-        }
-        QCOMPARE(shown, rows);
+        QCOMPARE(namedRows(form->ListView1), rows);
         QVERIFY(name < 0 || form->ListView1->header()->sectionViewportPosition(name) <
                                 form->ListView1->contentsRect().width() * 2 / 3); // in sight
         QCOMPARE(f->desktop.boxTexts(), box.isEmpty() ? QStringList() : QStringList{box});
@@ -175,14 +205,7 @@ class TestRecipientLists : public QObject {
         for (const QString phone : {"/kpeoplevcard/kdeconnect-a", "/kpeoplevcard/kdeconnect-b"})
             QVERIFY(QDir().mkpath(data.path() + phone) &&
                     QFile::copy(card, data.path() + phone + "/android.vcf"));
-        QTimer::singleShot(0, this, [] {
-            auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
-            for (QAction* action : menu ? menu->actions() : QList<QAction*>())
-                if (action->text() == "Load Contacts From This Computer" && action->isEnabled())
-                    menu->setActiveAction(action);
-            if (menu)
-                QTest::keyClick(menu, Qt::Key_Return);
-        });
+        pickInNextMenu(this, {"Load Contacts From This Computer"});
         emit form->ListView1->customContextMenuRequested(QPoint(5, 5));
         qunsetenv("XDG_DATA_HOME");
         QTRY_COMPARE(form->ListView1->topLevelItemCount(), 2);
@@ -190,6 +213,56 @@ class TestRecipientLists : public QObject {
         QCOMPARE(form->ListView1->topLevelItem(1)->text(0) + " | " +
                      form->ListView1->topLevelItem(1)->text(name),
                  "+234 803 123 4567 | Chidi Okafor");
+        QVERIFY(f->desktop.boxes.isEmpty());
+    }
+
+    // A contacts file's labels become groups; groups and texts are saved, loaded and deleted
+    // from the two menus, kept in a private file, each phone once.
+    void groupsAndSavedTexts_fromTheMenus() {
+        const QString google =
+            qEnvironmentVariable("PARLIVO_SOURCE_DIR") + "/tests/recipients/contacts/google.csv";
+        f->desktop.chosenFiles = {{google}};
+        form->PushButton3_Click();
+        form->PushButton11_Click(); // the list cleared: the groups stay
+        f->desktop.chosenItems = {{"Altos (2 phones)", "Sopranos (1 phone)"}};
+        pickInNextMenu(this, {"Load Groups..."});
+        emit form->ListView1->customContextMenuRequested(QPoint(5, 5));
+        QTRY_COMPARE(namedRows(form->ListView1),
+                     QStringList({"07700 900123 | Maria López (mobile)",
+                                  "(555) 123-4567 | Ana Silva (mobile)"}));
+        QCOMPARE(f->desktop.offered.value(0),
+                 QStringList({"Altos (2 phones)", "Sopranos (1 phone)", "Tenors (1 phone)"}));
+        f->desktop.typed = {"Front row"};
+        pickInNextMenu(this, {"Save List as Group..."});
+        emit form->ListView1->customContextMenuRequested(QPoint(5, 5));
+        QTRY_COMPARE(f->desktop.prompts.size(), 2);
+
+        form->Text4->setText("Rehearsal");
+        form->Text5->setPlainText("Tonight at 7, hall B");
+        f->desktop.typed = {"Rehearsal"};
+        pickInNextMenu(this, {"Save This Text..."});
+        emit form->Text5->customContextMenuRequested(QPoint(5, 5));
+        QTRY_COMPARE(f->desktop.prompts.size(), 3);
+        form->Text4->clear();
+        form->Text5->setPlainText("something else");
+        pickInNextMenu(this, {"Use Saved Text", "Rehearsal"});
+        emit form->Text5->customContextMenuRequested(QPoint(5, 5));
+        QTRY_COMPARE(form->Text5->toPlainText(), "Tonight at 7, hall B");
+        QCOMPARE(form->Text4->text(), "Rehearsal");
+        f->desktop.chosenItems = {{"Tenors (1 phone)"}};
+        pickInNextMenu(this, {"Delete Groups..."});
+        emit form->ListView1->customContextMenuRequested(QPoint(5, 5));
+        QTRY_COMPARE(f->desktop.offered.size(), 2);
+
+        QFile kept(f->dataFolder() + "/people.tsv");
+        QCOMPARE(kept.permissions() & 0x0077, QFileDevice::Permissions());
+        QVERIFY(kept.open(QIODevice::ReadOnly));
+        QCOMPARE(kept.readAll(), "member\tAltos\t07700%20900123\tMaria%20L%C3%B3pez\tmobile\n"
+                                 "member\tAltos\t%28555%29%20123-4567\tAna%20Silva\tmobile\n"
+                                 "member\tSopranos\t%28555%29%20123-4567\tAna%20Silva\tmobile\n"
+                                 "member\tFront%20row\t07700%20900123\tMaria%20L%C3%B3pez\tmobile\n"
+                                 "member\tFront%20row\t%28555%29%20123-4567\tAna%20Silva\tmobile\n"
+                                 "text\tRehearsal\tRehearsal\tTonight%20at%207%2C%20hall%20B\n");
         QVERIFY(f->desktop.boxes.isEmpty());
     }
 

@@ -21,6 +21,15 @@ QStringList ScriptedDesktop::openFileNames(const QString& title, const QString&)
     return chosenFiles.isEmpty() ? QStringList() : chosenFiles.takeFirst();
 }
 
+QStringList ScriptedDesktop::chooseItems(const QString& prompt, const QStringList& items,
+                                         const QString&) {
+    prompts << prompt;
+    offered << items;
+    QStringList chosen = chosenItems.isEmpty() ? QStringList() : chosenItems.takeFirst();
+    chosen.removeIf([&](const QString& item) { return !items.contains(item); });
+    return chosen;
+}
+
 bool ScriptedDesktop::startViewer(const QString& target) {
     viewers << target;
     return viewerStarts;

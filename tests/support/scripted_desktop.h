@@ -27,6 +27,8 @@ class ScriptedDesktop final : public platform::Desktop {
         return inputBox(prompt, title);
     }
     QStringList openFileNames(const QString& title, const QString& filter) override;
+    QStringList chooseItems(const QString& prompt, const QStringList& items,
+                            const QString& title) override;
     void openDocument(const QString& target) override { opened << target; }
     bool startViewer(const QString& target) override;
     void processEvents() override { ++eventPasses; }
@@ -36,6 +38,8 @@ class ScriptedDesktop final : public platform::Desktop {
     QList<platform::Answer> answers;
     QStringList typed;
     QList<QStringList> chosenFiles;
+    QList<QStringList> chosenItems; // of those offered; what was offered goes to `offered`
+    QList<QStringList> offered;
     bool viewerStarts = true;
     // Runs as each message box is shown, to look at the program's state at that moment.
     std::function<void(const Box&)> whileBoxShown;
