@@ -98,8 +98,10 @@ int columnNamed(const QTreeWidget* list, const QString& header) {
 }
 
 namespace {
-// The person beside a row: the name, and which of the person's numbers the row is.
-void showPeople(QTreeWidget* list, const QList<recipients::Contact>& people) {
+// The rows with each person beside the number: the name, and which of the person's numbers
+// the row is; each row made whole before the list holds it.
+void appendPeople(QTreeWidget* list, const QStringList& texts,
+                  const QList<recipients::Contact>& people) {
     const QString header = QStringLiteral("Name");
     int column = columnNamed(list, header);
     if (column < 0) {
@@ -108,16 +110,18 @@ void showPeople(QTreeWidget* list, const QList<recipients::Contact>& people) {
         list->headerItem()->setText(column, header);
         list->setColumnWidth(0, list->width() * 2 / 5);
     }
-    const int first = list->topLevelItemCount() - int(people.size());
-    for (int i = 0; i < people.size(); ++i) {
+    QList<QTreeWidgetItem*> rows;
+    rows.reserve(texts.size());
+    for (qsizetype i = 0; i < texts.size(); ++i) {
         const recipients::Contact& person = people[i];
-        const QString label = person.numberLabel.isEmpty()
-                                  ? QString()
-                                  : QStringLiteral(" (%1)").arg(person.numberLabel);
-        QTreeWidgetItem* row = list->topLevelItem(first + i);
-        row->setText(column, person.name + label);
+        auto* row = new QTreeWidgetItem(QStringList{texts[i]});
+        row->setText(column, person.numberLabel.isEmpty()
+                                 ? person.name
+                                 : QStringLiteral("%1 (%2)").arg(person.name, person.numberLabel));
         row->setData(0, kPersonRole, QStringList{person.name, person.numberLabel});
+        rows << row;
     }
+    list->addTopLevelItems(rows);
 }
 } // namespace
 
@@ -133,9 +137,10 @@ void applyEdit(QTreeWidget* list, const recipients::ListEdit& edit, bool checkab
             rows.append({text, edit.appendedTicked});
         appendCarriers(list, rows);
     } else {
-        appendRows(list, edit.appended);
-        if (!edit.people.isEmpty())
-            showPeople(list, edit.people);
+        if (edit.people.size() == edit.appended.size() && !edit.people.isEmpty())
+            appendPeople(list, edit.appended, edit.people);
+        else
+            appendRows(list, edit.appended);
     }
     if (edit.allTicked)
         tickAll(list, *edit.allTicked);

@@ -24,12 +24,15 @@ QStringDecoder decoderFor(QByteArrayView start) {
 
 // The first line of `start` as text, without a byte-order mark.
 QString firstLine(QByteArrayView start) {
+    start = start.first(qMin<qsizetype>(start.size(), 64 * 1024));
     QStringDecoder decode = decoderFor(start);
-    QString text = decode(start.first(qMin<qsizetype>(start.size(), 64 * 1024)));
+    QString text = decode(start);
     if (text.startsWith(QChar(0xFEFF)))
         text.remove(0, 1);
-    const qsizetype end = text.indexOf(QRegularExpression(QStringLiteral("[\r\n]")));
-    return end < 0 ? text : text.left(end);
+    for (qsizetype end = 0; end < text.size(); ++end)
+        if (text[end] == QLatin1Char('\r') || text[end] == QLatin1Char('\n'))
+            return text.left(end);
+    return text;
 }
 
 // The fields of one CSV line, quotes honoured; for telling the header apart only.
@@ -257,9 +260,14 @@ void ContactReader::fail(const QString& why, int line) {
 }
 
 void ContactReader::take(const QString& text) {
-    for (const QChar c : text) {
+    for (qsizetype i = 0; i < text.size(); ++i) {
         if (!problem_.isEmpty() || overflowed())
             return;
+        if (const qsizetype run = csvRun(QStringView(text).sliced(i)); run > 0) {
+            i += run - 1;
+            continue;
+        }
+        const QChar c = text[i];
         if (c == QChar(0xFEFF) && line_ == 1 && field_.isEmpty() && record_.isEmpty())
             continue; // a byte-order mark the decoder kept
         if (format_ == ContactFormat::VCard) {
@@ -281,6 +289,30 @@ void ContactReader::take(const QString& text) {
         if (c == QLatin1Char('\n'))
             ++line_;
     }
+}
+
+qsizetype ContactReader::csvRun(QStringView text) {
+    // Inside a field, characters that end nothing go in one piece.
+    if (format_ == ContactFormat::VCard || delimiter_.isNull() || quoteSeen_ || afterCr_ ||
+        (line_ == 1 && field_.isEmpty() && record_.isEmpty()))
+        return 0;
+    qsizetype end = 0;
+    if (quoted_)
+        while (end < text.size() && text[end] != QLatin1Char('"') && text[end] != QLatin1Char('\n'))
+            ++end;
+    else
+        while (end < text.size() && text[end] != QLatin1Char('"') && text[end] != delimiter_ &&
+               text[end] != QLatin1Char('\r') && text[end] != QLatin1Char('\n'))
+            ++end;
+    if (end == 0)
+        return 0;
+    if (record_.isEmpty() && field_.isEmpty() && !quoted_)
+        recordLine_ = line_;
+    field_ += text.first(end);
+    if (field_.size() > kLongestRecord)
+        fail(QStringLiteral("a field is longer than a contact holds (a quote never closed?)"),
+             recordLine_);
+    return end;
 }
 
 void ContactReader::csvCharacter(QChar c) {
@@ -347,56 +379,82 @@ void ContactReader::endCsvRecord() {
     csvContact(values);
 }
 
-void ContactReader::csvContact(const QStringList& values) {
-    Contact contact;
-    for (qsizetype i = 0; i < header_.size() && i < values.size(); ++i)
-        if (!header_[i].isEmpty())
-            contact.fields.insert(header_[i], values[i].trimmed());
-    const auto field = [&](const char* name) { return contact.fields.value(QLatin1String(name)); };
-    QList<std::pair<QString, QString>> numbers;
-    QString groups;
-    QString separator = QStringLiteral(" ::: ");
+void ContactReader::planColumns() {
+    const auto at = [&](const char* name) { return header_.indexOf(QLatin1String(name)); };
     if (format_ == ContactFormat::GoogleCsv) {
         static const QRegularExpression value(QStringLiteral("^phone (\\d+) - value$"));
-        contact.name = field("name");
-        if (contact.name.isEmpty())
-            contact.name = joined({field("first name"), field("middle name"), field("last name")});
-        for (const QString& h : std::as_const(header_))
-            if (const auto match = value.match(h); match.hasMatch()) {
+        columns_.name = at("name");
+        for (qsizetype i = 0; i < header_.size(); ++i)
+            if (const auto match = value.match(header_[i]); match.hasMatch()) {
                 const QString n = match.captured(1);
-                QString label = contact.fields.value(QStringLiteral("phone %1 - label").arg(n));
-                if (label.isEmpty())
-                    label = contact.fields.value(QStringLiteral("phone %1 - type").arg(n));
-                label.remove(QStringLiteral("* "));
-                for (const QString& number : contact.fields.value(h).split(separator))
-                    numbers.append({label, number.trimmed()});
+                qsizetype label = header_.indexOf(QStringLiteral("phone %1 - label").arg(n));
+                if (label < 0)
+                    label = header_.indexOf(QStringLiteral("phone %1 - type").arg(n));
+                columns_.phones.append({i, label, QString()});
             }
-        groups = field("labels").isEmpty() ? field("group membership") : field("labels");
+        columns_.groups = at("labels") >= 0 ? at("labels") : at("group membership");
     } else {
-        contact.name = joined({field("first name"), field("middle name"), field("last name")});
         for (const char* name : {"name", "full name", "display name"})
-            if (contact.name.isEmpty())
-                contact.name = field(name);
-        for (const QString& h : std::as_const(header_))
-            if (contact.name.isEmpty() && isNameHeader(h))
-                contact.name = contact.fields.value(h);
-        bool (*const phoneLike)(const QString&) =
-            format_ == ContactFormat::OutlookCsv
-                ? [](const QString& h) { return h.endsWith(QLatin1String("phone")); }
-                : isPhoneHeader;
-        for (const QString& h : std::as_const(header_))
-            if (phoneLike(h) && !h.contains(QLatin1String("fax")))
-                numbers.append({isMobileHeader(h) ? QStringLiteral("mobile")
-                                                  : QString(h).remove(QLatin1String(" phone")),
-                                contact.fields.value(h)});
+            if (columns_.name < 0)
+                columns_.name = at(name);
+        for (qsizetype i = 0; i < header_.size() && columns_.name < 0; ++i)
+            if (isNameHeader(header_[i]) && !header_[i].contains(QLatin1String("first")) &&
+                !header_[i].contains(QLatin1String("middle")) &&
+                !header_[i].contains(QLatin1String("last")))
+                columns_.name = i;
+        for (qsizetype i = 0; i < header_.size(); ++i) {
+            const QString& h = header_[i];
+            const bool phone = format_ == ContactFormat::OutlookCsv
+                                   ? h.endsWith(QLatin1String("phone"))
+                                   : isPhoneHeader(h);
+            if (phone && !h.contains(QLatin1String("fax")))
+                columns_.phones.append({i, -1,
+                                        isMobileHeader(h)
+                                            ? QStringLiteral("mobile")
+                                            : QString(h).remove(QLatin1String(" phone"))});
+        }
         for (const char* name : {"categories", "category", "labels", "groups", "group", "gruppe"})
-            if (groups.isEmpty())
-                groups = field(name);
-        separator = groups.contains(QLatin1String(" ::: ")) ? QStringLiteral(" ::: ")
-                    : groups.contains(QLatin1Char(';'))     ? QStringLiteral(";")
-                                                            : QStringLiteral(",");
+            if (columns_.groups < 0)
+                columns_.groups = at(name);
     }
+    // First, middle and last name where the file splits the name (Google and Outlook do).
+    for (const char* part : {"first name", "middle name", "last name"})
+        if (at(part) >= 0)
+            columns_.nameParts << at(part);
+}
+
+void ContactReader::csvContact(const QStringList& values) {
+    if (!columns_.planned) {
+        planColumns();
+        columns_.planned = true;
+    }
+    const auto value = [&](qsizetype i) { return i >= 0 ? values.value(i).trimmed() : QString(); };
+    Contact contact;
+    contact.fields = {header_, values};
+    QStringList parts;
+    for (const qsizetype i : std::as_const(columns_.nameParts))
+        parts << value(i);
+    contact.name = joined(parts);
+    if (contact.name.isEmpty() || format_ == ContactFormat::GoogleCsv)
+        if (const QString whole = value(columns_.name); !whole.isEmpty())
+            contact.name = whole;
     contact.name = cleanName(contact.name);
+    QList<std::pair<QString, QString>> numbers;
+    const QString google = QStringLiteral(" ::: ");
+    for (const auto& [valueAt, labelAt, fixedLabel] : std::as_const(columns_.phones)) {
+        if (labelAt < 0) {
+            numbers.append({fixedLabel, value(valueAt)});
+            continue;
+        }
+        const QString label = value(labelAt).remove(QStringLiteral("* "));
+        for (const QString& number : value(valueAt).split(google))
+            numbers.append({label, number.trimmed()});
+    }
+    const QString groups = value(columns_.groups);
+    const QString separator = groups.contains(google)               ? google
+                              : format_ == ContactFormat::GoogleCsv ? google
+                              : groups.contains(QLatin1Char(';'))   ? QStringLiteral(";")
+                                                                    : QStringLiteral(",");
     for (QString group : groups.split(separator, Qt::SkipEmptyParts)) {
         group = cleanName(group.remove(QStringLiteral("* ")));
         if (!group.isEmpty() && group != QLatin1String("myContacts") &&

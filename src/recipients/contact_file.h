@@ -9,6 +9,23 @@
 
 namespace recipients {
 
+// The columns of a person's row by their headers in lower case, or a vCard's "first name",
+// "last name" and "name", as the file gives them.
+struct Fields {
+    QStringList names;
+    QStringList values;
+    // Trimmed; nothing where the file has no such column.
+    QString value(const QString& name) const {
+        const qsizetype at = names.indexOf(name);
+        return at < 0 ? QString() : values.value(at).trimmed();
+    }
+    void insert(const QString& name, const QString& value) {
+        names << name;
+        values << value;
+    }
+    bool operator==(const Fields&) const = default;
+};
+
 // One person of a contacts file, at the number they are texted at: the mobile one where the
 // file says which, else the first.
 struct Contact {
@@ -16,9 +33,7 @@ struct Contact {
     QString number;      // as the file writes it
     QString numberLabel; // which of the person's numbers: "mobile", "work", ...; none: the only one
     QStringList groups;  // the file's labels or categories
-    // Every column of a CSV row by its header in lower case, and a vCard's "first name",
-    // "last name" and "name".
-    QMap<QString, QString> fields;
+    Fields fields;
     bool operator==(const Contact&) const = default;
 };
 
@@ -53,9 +68,13 @@ class ContactReader {
   private:
     void decide();
     void take(const QString& text);
+    // How many of `text`'s first characters went into the field at once: none where the first
+    // one ends or opens something.
+    qsizetype csvRun(QStringView text);
     void csvCharacter(QChar c);
     void endCsvField();
     void endCsvRecord();
+    void planColumns();
     void csvContact(const QStringList& values);
     void vcardLine(const QString& line);
     void vcardProperty(const QString& line);
@@ -80,6 +99,14 @@ class ContactReader {
     QString field_;
     QStringList record_;
     QStringList header_;
+    struct Columns { // where a CSV row holds what a contact needs, found once from the header
+        bool planned = false;
+        qsizetype name = -1;        // the whole name
+        QList<qsizetype> nameParts; // first, middle, last
+        qsizetype groups = -1;
+        // Each number's column, its label's column (or -1 and the label itself).
+        QList<std::tuple<qsizetype, qsizetype, QString>> phones;
+    } columns_;
     bool afterCr_ = false;
     // vCard
     QString logical_;

@@ -97,7 +97,10 @@ void appendToEdit(ListEdit& edit, const QStringList& rows, const QList<Contact>&
         for (qsizetype i = 0; i < rows.size(); ++i)
             edit.people << (i < people.size() ? people[i] : Contact{{}, rows[i], {}, {}, {}});
     }
-    edit.appended += rows;
+    if (edit.appended.isEmpty())
+        edit.appended = rows;
+    else
+        edit.appended += rows;
 }
 
 void readContacts(const ListContext& context, ListEdit& edit, qsizetype room, QFile& file,
