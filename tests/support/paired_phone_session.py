@@ -174,6 +174,11 @@ def serve(log_path, options):
             (self.conversationCreated if first else self.conversationUpdated)(wrapped)
 
     def handed(phone_id, number, text, describe):
+        if script["vanish_after"] is not None and script["vanish_after"] <= 0:
+            # Leaving the bus: a call that came meanwhile finds the service gone, as the bus
+            # answers once it has left.
+            raise dbus.exceptions.DBusException(
+                "the service left", name="org.freedesktop.DBus.Error.ServiceUnknown")
         if number in script["refuse"]:
             script["refuse"].discard(number)
             raise dbus.exceptions.DBusException("the phone refused it",
