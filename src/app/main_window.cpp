@@ -17,6 +17,7 @@
 #include "model/route_option.h"
 #include "notice/companion_notice.h"
 #include "notice/home_page.h"
+#include "platform/clock.h"
 #include "platform/desktop.h"
 #include "platform/settings_store.h"
 #include "recipients/list_commands.h"
@@ -794,6 +795,11 @@ void Form1::phoneListMenu(const QPoint& at) {
     one->setEnabled(ListView1->currentItem() != nullptr);
     QAction* all = menu.addAction(QStringLiteral("Forget What Was Learned of Every Phone"));
     QAction* again = menu.addAction(QStringLiteral("Text This Phone Again"));
+    QAction* out = menu.addAction(QStringLiteral("Leave This Phone Out"));
+    out->setEnabled(ListView1->currentItem() &&
+                    delivery::rowStatus(*statuses_, *knowledge_, ListView1->currentItem()->text(0),
+                                        commandContext().countryCode)
+                        .mayOptOut);
     QAction* copy = menu.addAction(QStringLiteral("Copy Statuses (CSV)"));
     menu.addSeparator();
     const QString addressBooks = recipients::computerContactsFolder();
@@ -812,6 +818,11 @@ void Form1::phoneListMenu(const QPoint& at) {
         forgetLearned(chosen == all);
     if (chosen == again)
         textPhoneAgain();
+    if (chosen == out) {
+        delivery::leaveOut(dataFiles(), *knowledge_, ListView1->currentItem()->text(0),
+                           services_.clock.now().toUTC());
+        showPhoneKnowledge();
+    }
     if (chosen == copy)
         copyStatuses();
     if (chosen == contacts) {

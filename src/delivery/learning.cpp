@@ -17,10 +17,32 @@ using model::PhoneKnowledge;
 using recipients::isFullAddress;
 using recipients::lastTenDigits;
 
+namespace {
+const QStringList& stopWords() {
+    static const QStringList stop{"STOP", "STOPALL", "UNSUBSCRIBE", "CANCEL", "END",
+                                  "QUIT", "REVOKE",  "OPT OUT",     "OPTOUT"};
+    return stop;
+}
+} // namespace
+
+bool mayAskNotToBeTexted(const QString& reply) {
+    const QString words = reply.simplified().toUpper();
+    if (stopWords().contains(words))
+        return false; // a STOP by itself, taken in as one
+    static const QRegularExpression word(
+        QStringLiteral("\\b(STOP|STOPALL|UNSUBSCRIBE|CANCEL|END|QUIT|REVOKE|OPT OUT|OPTOUT)\\b"));
+    return word.match(words).hasMatch();
+}
+
+void leaveOut(const model::DataFiles& files, Knowledge& known, const QString& phoneRow,
+              const QDateTime& whenUtc) {
+    learnOptOut(known, phoneRow, QStringLiteral("STOP"), whenUtc);
+    records::saveKnowledge(files.knowledge, known);
+}
+
 void learnOptOut(Knowledge& k, const QString& phone, const QString& text,
                  const QDateTime& whenUtc) {
-    static const QStringList stop{"STOP",   "STOPALL", "UNSUBSCRIBE", "CANCEL", "END",
-                                  "QUIT",   "REVOKE",  "OPT OUT",     "OPTOUT"};
+    const QStringList& stop = stopWords();
     static const QStringList start{"START", "UNSTOP"};
     const QString word = text.simplified().toUpper();
     const QString digits = lastTenDigits(phone);

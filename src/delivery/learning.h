@@ -16,6 +16,12 @@ namespace delivery {
 // The caller vouches for the sender.
 void learnOptOut(model::Knowledge& knowledge, const QString& phone, const QString& text,
                  const QDateTime& whenUtc);
+// Whether a reply holds a word that asks not to be texted among other words ("please stop
+// texting me about the bill"): for the user to decide, never acted on by itself.
+bool mayAskNotToBeTexted(const QString& reply);
+// Leaves the phone row out of later sends as its STOP would, in `known` and in its file.
+void leaveOut(const model::DataFiles& files, model::Knowledge& known, const QString& phoneRow,
+              const QDateTime& whenUtc);
 // Lifts the phone row's opt-out, in `known` and in its file.
 void textAgain(const model::DataFiles& files, model::Knowledge& known, const QString& phoneRow);
 

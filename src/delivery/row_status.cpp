@@ -1,5 +1,6 @@
 #include "delivery/row_status.h"
 
+#include "delivery/learning.h"
 #include "recipients/phone_rules.h"
 #include "records/knowledge_file.h"
 #include "records/sent_log.h"
@@ -80,12 +81,17 @@ RowStatus rowStatus(const model::PhoneStatuses& statuses, const model::Knowledge
                 break;
             }
         }
-        // The latest event in words, with when.
+        // The latest event in words, with when; a reply that may ask not to be texted says so.
         status.words = wordsOf(found->last());
+        status.mayOptOut =
+            found->last().kind == StatusKind::Replied && mayAskNotToBeTexted(found->last().detail);
+        if (status.mayOptOut)
+            status.words += QStringLiteral(" (may be asking not to be texted)");
         status.when = records::logStamp(found->last().whenUtc.toLocalTime());
     }
     if (records::optedOut(known, phoneRow, countryCode)) {
         status.optedOut = true;
+        status.mayOptOut = false;
         status.words = QStringLiteral("asked not to be texted");
         status.when = records::logStamp(
             known.phones.value(recipients::lastTenDigits(phoneRow)).optedOutUtc.toLocalTime());

@@ -16,10 +16,11 @@ struct RowStatus {
     Stage stage = Stage::None; // of the latest send
     bool replied = false;      // since the latest send
     bool optedOut = false;
-    QString words;    // "delivered", "not sent (the phone has no service)"
-    QString when;     // as the log stamps it
-    QString route;    // "by e-mail"
-    QString reply;    // the latest reply's text
+    bool mayOptOut = false; // its latest reply may ask not to be texted: for the user to decide
+    QString words;          // "delivered", "not sent (the phone has no service)"
+    QString when;           // as the log stamps it
+    QString route;          // "by e-mail"
+    QString reply;          // the latest reply's text
     QStringList past; // the last events, newest first, as the row's tip tells them (when asked)
 };
 

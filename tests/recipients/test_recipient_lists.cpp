@@ -3,6 +3,8 @@
 #include "form_fixture.h"
 #include "recipients/carrier_table.h"
 #include "recipients/contact_file.h"
+#include "records/sent_log.h"
+#include "records/status_file.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -34,30 +36,6 @@ void doubleClick(QTreeWidget* list, int row) {
 
 void select(QTreeWidget* list, int row) {
     list->topLevelItem(row)->setSelected(true);
-}
-
-// Picks the entry at `path` ("Use Saved Text", "Rehearsal") of the menu about to open, with
-// the keys, as a user does; a path not offered, or offered disabled, picks nothing.
-void pickInNextMenu(QObject* context, QStringList path) {
-    QTimer::singleShot(0, context, [context, path]() mutable {
-        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
-        if (!menu)
-            return;
-        const QString entry = path.takeFirst();
-        QAction* found = nullptr;
-        for (QAction* action : menu->actions())
-            if (action->text() == entry && action->isEnabled())
-                found = action;
-        menu->setActiveAction(found);
-        if (!found) {
-            QTest::keyClick(menu, Qt::Key_Escape);
-        } else if (path.isEmpty()) {
-            QTest::keyClick(menu, Qt::Key_Return);
-        } else {
-            pickInNextMenu(context, path);
-            QTest::keyClick(menu, Qt::Key_Right);
-        }
-    });
 }
 
 QStringList namedRows(const QTreeWidget* list) {
@@ -264,6 +242,34 @@ class TestRecipientLists : public QObject {
                                  "member\tFront%20row\t%28555%29%20123-4567\tAna%20Silva\tmobile\n"
                                  "text\tRehearsal\tRehearsal\tTonight%20at%207%2C%20hall%20B\n");
         QVERIFY(f->desktop.boxes.isEmpty());
+    }
+
+    // A reply that holds a word asking not to be texted among others is shown for the user
+    // to decide, and left out when the user says so; a plain reply is not.
+    void possibleOptOut_isTheUsersToDecide() {
+        const QDateTime when = f->clock.time.toUTC();
+        records::noteStatuses(
+            f->dataFolder() + "/" + records::kStatusFileName,
+            {{"+15550000001", model::StatusKind::Replied, when, "by e-mail",
+              "Please STOP texting me"},
+             {"+15550000002", model::StatusKind::Replied, when, "by e-mail", "See you at the end"},
+             {"+15550000003", model::StatusKind::Replied, when, "by e-mail", "ok"}});
+        app::Form1& again = f->open();
+        app::appendRows(again.ListView1, {"5550000001", "5550000002", "5550000003"});
+        const QString at = ", " + records::logStamp(f->clock.time);
+        QTRY_COMPARE(again.ListView1->topLevelItem(0)->text(1),
+                     "replied \u201cPlease STOP texting me\u201d (may be asking not to be texted)" +
+                         at);
+        QCOMPARE(again.ListView1->topLevelItem(1)->text(1),
+                 "replied \u201cSee you at the end\u201d (may be asking not to be texted)" + at);
+        QCOMPARE(again.ListView1->topLevelItem(2)->text(1), "replied \u201cok\u201d" + at);
+        for (const int row : {2, 0}) {
+            again.ListView1->setCurrentItem(again.ListView1->topLevelItem(row));
+            pickInNextMenu(this, {"Leave This Phone Out"});
+            emit again.ListView1->customContextMenuRequested(QPoint(5, 5));
+        }
+        QTRY_COMPARE(again.ListView1->topLevelItem(0)->text(1), "asked not to be texted" + at);
+        QCOMPARE(again.ListView1->topLevelItem(2)->text(1), "replied \u201cok\u201d" + at);
     }
 
     void loadFiles_busyWhileReading() {

@@ -12,8 +12,11 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
+#include <QTest>
+#include <QTimer>
 #include <QTreeWidget>
 
 FormFixture::FormFixture() {
@@ -124,4 +127,26 @@ QStringList unreachableControls(QWidget* window) {
                 unreachable << nameOf(control) + QStringLiteral(" under ") + nameOf(other);
     }
     return unreachable;
+}
+
+void pickInNextMenu(QObject* context, QStringList path) {
+    QTimer::singleShot(0, context, [context, path]() mutable {
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        if (!menu)
+            return;
+        const QString entry = path.takeFirst();
+        QAction* found = nullptr;
+        for (QAction* action : menu->actions())
+            if (action->text() == entry && action->isEnabled())
+                found = action;
+        menu->setActiveAction(found);
+        if (!found) {
+            QTest::keyClick(menu, Qt::Key_Escape);
+        } else if (path.isEmpty()) {
+            QTest::keyClick(menu, Qt::Key_Return);
+        } else {
+            pickInNextMenu(context, path);
+            QTest::keyClick(menu, Qt::Key_Right);
+        }
+    });
 }

@@ -69,3 +69,7 @@ void moveOver(QWidget* widget);
 
 // The texts and ticks of a list, one "text" or "[x] text" entry a row.
 QStringList rowsOf(const class QTreeWidget* list);
+
+// Picks the entry at `path` ("Use Saved Text", "Rehearsal") of the menu about to open, with
+// the keys, as a user does; a path not offered, or offered disabled, picks nothing.
+void pickInNextMenu(QObject* context, QStringList path);

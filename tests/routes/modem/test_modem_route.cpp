@@ -184,7 +184,7 @@ class TestModemRoute : public QObject {
         local.push("report +15551230001 1 0");
         local.push("report +15551230003 2 32");
         // A reply of eight parts: one reply with all its words, however its parts come.
-        QString longReply = "Yes see you";
+        QString longReply = "Yes see you, but stop texting me at night";
         for (int i = 0; longReply.size() < 1190; ++i)
             longReply += QString(" and part %1 of what I have to say").arg(i);
         longReply.truncate(1190);
@@ -211,7 +211,8 @@ class TestModemRoute : public QObject {
             cells << form->ListView1->topLevelItem(row)->text(1);
         QCOMPARE(cells, QStringList({"asked not to be texted, " + replied,
                                      "not sent (the network did not answer in time), " + sent,
-                                     "replied \u201c" + longReply.left(40) + "\u201d, " + replied,
+                                     "replied \u201c" + longReply.left(40) +
+                                         "\u201d (may be asking not to be texted), " + replied,
                                      "asked not to be texted, " + replied, ""}));
         QCOMPARE(form->findChild<QLabel*>("lblStatus")->text(),
                  "4 phones: 1 delivered, 1 waiting, 1 not sent; 2 replied; 1 asked not to be "
